@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test.
+# With CI=true it also runs the unit tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer, runs every fuzz target briefly and runs every
+# benchmark once, so none of them rots.
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+jobs="${TS_JOBS:-$(nproc)}"
+fuzz_seconds="${TS_FUZZ_SECONDS:-20}"
+
+bash "$here/scripts/install-deps.sh"
+
+export QT_QPA_PLATFORM=offscreen
+export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
+export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-5G}"
+
+# 1. The regular build: every test, the benchmarks built.
+build="${TS_BUILD_DIR:-$here/build}"
+cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j "$jobs"
+ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 300
+
+if [ "${CI:-}" = "true" ] || [ "${TS_FULL:-}" = "1" ]; then
+  # 2. Benchmarks: each runs once, briefly.
+  for b in "$build"/bench/bench_*; do
+    [ -x "$b" ] || continue
+    echo "== $(basename "$b") (smoke run)"
+    TS_BENCH_SMOKE=1 "$b" --benchmark_min_time=0.01 >/dev/null
+  done
+
+  # 3. Sanitizers and fuzzing: clang, ASan + UBSan, libFuzzer targets.
+  sbuild="${TS_SAN_BUILD_DIR:-$here/build-san}"
+  CC=clang CXX=clang++ cmake -S "$here" -B "$sbuild" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DTS_BUILD_FUZZ=ON -DTS_BUILD_BENCH=OFF >/dev/null
+  cmake --build "$sbuild" -j "$jobs"
+  ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir "$sbuild" --output-on-failure -j "$jobs" --timeout 600 -L unit
+  for f in "$sbuild"/fuzz/fuzz_*; do
+    [ -x "$f" ] || continue
+    name="$(basename "$f")"
+    corpus="$here/fuzz/corpus/${name#fuzz_}"
+    work="$(mktemp -d)"
+    [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/ 2>/dev/null || true
+    echo "== $name (${fuzz_seconds}s)"
+    ASAN_OPTIONS=detect_leaks=0 "$f" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 "$work" \
+      > "$work.log" 2>&1 || { tail -50 "$work.log"; exit 1; }
+    rm -rf "$work" "$work.log"
+  done
+fi
+echo "All tests passed."
