@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QMainWindow>
 
+#include "app/termination_watcher.h"
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("ThermaSentinel"));
@@ -9,6 +11,10 @@ int main(int argc, char** argv) {
   window.setObjectName(QStringLiteral("ThermaSentinelForm"));
   window.setWindowTitle(QStringLiteral("ThermaSentinel ") + QStringLiteral(TS_VERSION_TEXT));
   window.resize(800, 600);
+
+  TerminationWatcher watcher(&app);
+  watcher.OnTerminationRequested = [&window] { window.close(); };
+
   window.show();
   return app.exec();
 }
