@@ -26,6 +26,7 @@ class IniFile {
 
   const QString& FileName() const { return path_; }
 
+  // The value trimmed, one pair of surrounding double quotes removed.
   QString ReadString(const QString& section, const QString& key, const QString& fallback) const;
   // Decimal, or hexadecimal with a "0x"/"0X" prefix; otherwise the fallback.
   int ReadInteger(const QString& section, const QString& key, int fallback) const;
@@ -44,8 +45,8 @@ class IniFile {
   bool WriteFloat(const QString& section, const QString& key, double value);
 
   QStringList ReadSections() const;
-  QStringList ReadSection(const QString& section) const;          // key names in file order
-  QStringList ReadSectionValues(const QString& section) const;    // "key=value" lines
+  QStringList ReadSection(const QString& section) const;        // key names in file order
+  QStringList ReadSectionValues(const QString& section) const;  // "key=value" lines
   bool SectionExists(const QString& section) const;
   bool ValueExists(const QString& section, const QString& key) const;
   bool EraseSection(const QString& section);
@@ -56,15 +57,37 @@ class IniFile {
   static QByteArray ToWindows1252(const QString& text);  // unmappable characters become '?'
 
  private:
+  enum class Kind { Other, Section, Key };
   struct Line {
     QByteArray raw;  // the line as stored, without its line end
+    Kind kind = Kind::Other;
+    QString name;   // section or key name, trimmed
+    QString value;  // a key's value, trimmed, one pair of quotes removed
   };
+  struct Stamp {
+    bool exists = false;
+    qint64 size = -1;
+    qint64 modifiedNs = 0;
+    quint64 inode = 0;
+    quint64 device = 0;
+    bool operator==(const Stamp&) const = default;
+  };
+  static Line ParseLine(const QByteArray& raw);
+  static Stamp StampOf(const QString& path);
   void Refresh() const;
-  bool Store(const std::vector<QByteArray>& lines);
+  // Replaces the file with `lines`; on success the cache holds them.
+  bool Store(std::vector<Line> lines);
+  // Index of the first section header matching `section`, -1 when none; the
+  // section's lines run up to `end` (exclusive).
+  int FindSection(const QString& section, int* end) const;
+  int FindKey(int sectionIndex, int sectionEnd, const QString& key) const;
+  const Line* FindValue(const QString& section, const QString& key) const;
 
   QString path_;
-  mutable std::vector<QByteArray> lines_;
-  mutable qint64 cachedSize_ = -1;
-  mutable QDateTime cachedModified_;
+  mutable std::vector<Line> lines_;
+  mutable Stamp stamp_;
   mutable bool cacheValid_ = false;
+  // The file exists but could not be read: writes are refused, so a file we
+  // could not see is never replaced by one holding only the new key.
+  mutable bool unreadable_ = false;
 };

@@ -26,6 +26,8 @@ class NumberText {
     Arg(double v) : value_(v) {}
     Arg(const QString& v) : value_(v) {}
     Arg(const char* v) : value_(QString::fromUtf8(v)) {}
+    Arg(QChar v) : value_(QString(v)) {}
+    Arg(QLatin1String v) : value_(QString(v)) {}
     const std::variant<std::int64_t, double, QString>& value() const { return value_; }
 
    private:
@@ -37,6 +39,7 @@ class NumberText {
   // The separator every formatting routine uses. Defaults to the system
   // locale's separator ('.' when the locale has none).
   static QChar DecimalSeparator();
+  // A null QChar() goes back to the system locale's separator.
   static void SetDecimalSeparator(QChar separator);
   // The separator of the system locale, independent of SetDecimalSeparator.
   static QChar SystemDecimalSeparator();
@@ -52,7 +55,8 @@ class NumberText {
   // and the shortest form; Exponent uses `precision` digits and `digits`
   // exponent digits. Fixed falls back to exponent form when the value has
   // more integer digits than `precision` allows (as the original toolkit
-  // does). Halves round to even on the decimal representation.
+  // does). Halves round to even on the exact decimal expansion of the
+  // binary value (0.125 -> "0.12", while 2.675, stored just below, -> "2.67").
   static QString FloatToStrF(double value, FloatFormat format, int precision, int digits);
   static QString FloatToStrF(double value, FloatFormat format, int precision, int digits, QChar separator);
   // General format with 15 significant digits.

@@ -8,7 +8,9 @@
 //
 // Entries "COMn=<device path or rfc2217://host:port>" in section [Ports] of
 // the file named by the environment variable THERMASENTINEL_PORTS, else of
-// ports.ini in the per-user folder. Without an entry: COM1..32 are
+// ports.ini in the per-user folder ($XDG_CONFIG_HOME/ThermaSentinel, see
+// Folders::UserDataFolder). An entry with an empty value switches that port
+// off. Without an entry: COM1..32 are
 // /dev/ttyS0..31, COM33..96 /dev/ttyUSB0..63, COM97..160 /dev/ttyACM0..63.
 // When THERMASENTINEL_PORTS is set, only its entries exist (so tests stay
 // off the host's real ports).

@@ -46,7 +46,11 @@ class DeviceModel {
   virtual void OnRts(bool /*on*/, DeviceLink& /*link*/) {}
   virtual void OnParity(SerialLineSettings::Parity /*parity*/, DeviceLink& /*link*/) {}
   virtual void OnPurge(std::uint32_t /*purgeFlags*/, DeviceLink& /*link*/) {}
-  // Called about every millisecond while the model is served, for streaming
-  // and timed behaviour.
+  // Called about every millisecond while the model is served and WantsTicks
+  // says so, for streaming and timed behaviour.
   virtual void Tick(Clock::time_point /*now*/, DeviceLink& /*link*/) {}
+  // Whether the model needs Tick now. A model that only answers requests
+  // returns false, so an idle server sleeps instead of waking every
+  // millisecond. Asked again after every call into the model.
+  virtual bool WantsTicks() const { return true; }
 };

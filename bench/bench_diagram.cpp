@@ -1,0 +1,266 @@
+// Timed scenarios of the time chart: feeding, overwriting, polling gaps, the
+// chart update cycle, hold on a full buffer, loading a rising data file, and
+// the cost of one drawing at 10 k .. 10 M slots. Each scenario runs in its own
+// child process so that its peak resident memory is its own.
+//
+// TS_BENCH_SMOKE=1 shrinks every volume so the whole run takes seconds.
+
+#include <QApplication>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "ui/diagram.h"
+
+namespace {
+
+constexpr int kGraphs = 11;
+bool g_smoke = false;
+
+double Now() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+std::int64_t Scaled(std::int64_t full) { return g_smoke ? std::max<std::int64_t>(full / 1000, 1000) : full; }
+
+struct Feed {
+  float v[kGraphs];
+  explicit Feed(std::int64_t i) {
+    // A slow swing with a little noise, like a temperature, and a rare spike.
+    const double swing = 10.0 * std::sin(static_cast<double>(i) * 3.14159265358979 / 100000.0);
+    for (int g = 0; g < kGraphs; ++g)
+      v[g] = static_cast<float>(20.0 + 3.0 * g + swing + ((i * 7919 + g * 31) % 100) * 0.005);
+    if (i % 1000003 == 500000) v[0] = 55.0f;
+  }
+  std::span<const float> span() const { return {v, kGraphs}; }
+};
+
+void SetUpChart(TDiagramModel& c, std::int64_t maxData, TDiagramMemoryMode mode) {
+  c.SetGraphCount(kGraphs);
+  c.SetResolution(0.001);
+  c.SetYRangeMin(-100);
+  c.SetYRangeMax(3000);
+  c.SetMaxData(maxData);
+  c.SetMemoryMode(mode);
+  c.Reset(smLocal, 0, 10);
+  c.SetYMin(0);
+  c.SetYMax(60);
+  for (int g = 0; g < kGraphs; ++g) {
+    TGraphProperties p;
+    p.ShowDiagram = true;
+    p.RangeDiagram = true;
+    p.Color = 0x000000FFu << (g % 3 * 8);
+    c.SetGraph(g, p);
+  }
+}
+
+void Fill(TDiagramModel& c, std::int64_t slots, bool drop) {
+  for (std::int64_t i = 0; i <= slots; ++i) {
+    c.AddValues(Feed(i).span(), static_cast<double>(i) * 0.001);
+    if (drop) c.DropOverflow();
+  }
+}
+
+// ---- scenarios ----------------------------------------------------------------
+
+void B1() {
+  TDiagramModel c;
+  const std::int64_t n = Scaled(10'000'000);
+  SetUpChart(c, n, dmmStop);
+  const double t0 = Now();
+  Fill(c, n, false);
+  const double t = Now() - t0;
+  std::printf("B1 feed %lld slots x %d graphs (stop): %.3f s, %.1f ns/sample, store %.1f MB\n",
+              static_cast<long long>(n), kGraphs, t, t / n * 1e9, c.StoreBytes() / 1048576.0);
+}
+
+void B2(std::int64_t fullMax) {
+  TDiagramModel c;
+  const std::int64_t maxData = Scaled(fullMax);
+  SetUpChart(c, maxData, dmmOverwrite);
+  Fill(c, maxData + 1000, true);
+  const int batches = g_smoke ? 100 : 10000;
+  std::int64_t i = maxData + 1001;
+  const double t0 = Now();
+  for (int b = 0; b < batches; ++b) {
+    for (int r = 0; r < 100; ++r, ++i) c.AddValues(Feed(i).span(), static_cast<double>(i) * 0.001);
+    c.DropOverflow();
+  }
+  const double t = Now() - t0;
+  std::printf("B2 overwrite MaxData %lld, batches of 100: %.2f us/batch (offset %lld)\n",
+              static_cast<long long>(maxData), t / batches * 1e6, static_cast<long long>(c.SlotOffset()));
+}
+
+void B3() {
+  TDiagramModel c;
+  const std::int64_t maxData = Scaled(10'000'000);
+  SetUpChart(c, maxData, dmmStop);
+  const double t0 = Now();
+  std::int64_t samples = 0;
+  for (std::int64_t slot = 0; slot <= maxData; slot += 50, ++samples)
+    c.AddValues(Feed(slot).span(), static_cast<double>(slot) * 0.001);
+  const double t = Now() - t0;
+  std::printf("B3 polling with 50-slot gaps to %lld slots: %.3f s for %lld samples (%.2f us/sample)\n",
+              static_cast<long long>(maxData), t, static_cast<long long>(samples), t / samples * 1e6);
+}
+
+void B4() {
+  TDiagram chart;
+  chart.resize(1200, 600);
+  const std::int64_t n = Scaled(10'000'000);
+  SetUpChart(chart, n, dmmStop);
+  chart.SetYScaleMode(smLocal);
+  chart.SetXConstDiff(true);
+  Fill(chart, n, false);
+  chart.Reset(smLocal, 0, 10);  // keep the data: refill quickly below
+  Fill(chart, n, false);
+  chart.SetXConstDiff(false);
+  chart.SetXMin(0);
+  chart.SetXMax(10);
+  chart.SetXConstDiff(true);
+  const int cycles = g_smoke ? 20 : 200;
+  double t0 = Now();
+  for (int k = 0; k < cycles; ++k) {
+    chart.SetXMax(static_cast<double>(n) * 0.001 - (cycles - k) * 0.1);
+    (void)chart.BackBuffer();
+  }
+  const double follow = (Now() - t0) / cycles;
+  t0 = Now();
+  for (int k = 0; k < cycles / 4; ++k) {
+    chart.SetYScaleMode(smGlobal);
+    chart.XZoomFull();
+    (void)chart.BackBuffer();
+  }
+  const double full = (Now() - t0) / (cycles / 4);
+  std::printf("B4 update cycle on %lld slots x %d graphs: 10 k window %.2f ms, zoom full %.2f ms\n",
+              static_cast<long long>(n), kGraphs, follow * 1e3, full * 1e3);
+}
+
+void B5() {
+  TDiagramModel c;
+  const std::int64_t maxData = Scaled(10'000'000);
+  SetUpChart(c, maxData, dmmOverwrite);
+  Fill(c, maxData + 1000, true);
+  const std::size_t before = c.StoreBytes();
+  const int toggles = g_smoke ? 100 : 1000;
+  std::int64_t i = maxData + 1001;
+  const double t0 = Now();
+  for (int k = 0; k < toggles; ++k) {
+    c.ToggleHold();  // hold: frozen picture
+    for (int r = 0; r < 100; ++r, ++i) c.AddValues(Feed(i).span(), static_cast<double>(i) * 0.001);
+    c.DropOverflow();
+    c.ToggleHold();  // continue
+  }
+  const double t = Now() - t0;
+  std::printf("B5 hold/continue on a full overwrite buffer of %lld slots: %.2f us per pair (store %.1f -> %.1f MB)\n",
+              static_cast<long long>(maxData), t / toggles * 1e6, before / 1048576.0, c.StoreBytes() / 1048576.0);
+}
+
+void B6() {
+  TDiagram chart;
+  chart.resize(1200, 600);
+  const std::int64_t rows = Scaled(1'000'000);
+  SetUpChart(chart, 10'000'000, dmmStop);
+  chart.SetYMax(-100);
+  chart.SetYRangeMax(-100);
+  chart.SetYMin(5000);
+  chart.SetYRangeMin(5000);
+  chart.Reset(smLocal, 0, 1);
+  chart.SetYScaleMode(smGlobal);
+  chart.SetXExcludeRanging(1.5);
+  const double t0 = Now();
+  for (std::int64_t r = 0; r < rows; ++r) {
+    const float v = static_cast<float>(r) * 0.001f;
+    float vals[kGraphs];
+    for (float& x : vals) x = v;
+    if (v + 1 > chart.YRangeMax()) {
+      chart.SetYRangeMax(v + 1);
+      chart.SetYMax(v + 1);
+    }
+    if (v - 1 < chart.YRangeMin()) {
+      chart.SetYRangeMin(v - 1);
+      chart.SetYMin(v - 1);
+    }
+    chart.SetXScaleMode(r + 1 == rows ? smLocal : smGlobal);
+    chart.AddValues(std::span<const float>(vals, kGraphs), static_cast<double>(r) * 0.001);
+  }
+  (void)chart.BackBuffer();
+  const double t = Now() - t0;
+  std::printf("B6 load of %lld rising rows: %.3f s (%.2f us/row, %llu drawings)\n", static_cast<long long>(rows), t,
+              t / rows * 1e6, static_cast<unsigned long long>(chart.RenderCount()));
+}
+
+void PaintAt(std::int64_t fullSlots) {
+  TDiagram chart;
+  chart.resize(1200, 600);
+  const std::int64_t n = g_smoke ? std::min<std::int64_t>(fullSlots, 100'000) : fullSlots;
+  SetUpChart(chart, n, dmmStop);
+  Fill(chart, n, false);
+  chart.XZoomFull();
+  (void)chart.BackBuffer();
+  const int reps = g_smoke ? 3 : 30;
+  const double t0 = Now();
+  for (int k = 0; k < reps; ++k) chart.Paint();
+  const double t = (Now() - t0) / reps;
+  std::printf("Paint full zoom, %lld slots x %d graphs, 1200x600: %.2f ms\n", static_cast<long long>(n), kGraphs,
+              t * 1e3);
+}
+
+// Runs one scenario in a child process and prints its peak resident memory.
+void Run(const char* name, const std::function<void()>& body) {
+  std::fflush(stdout);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    int argc = 1;
+    char arg0[] = "bench_diagram";
+    char* argv[] = {arg0, nullptr};
+    QApplication app(argc, argv);
+    body();
+    std::fflush(stdout);
+    _exit(0);
+  }
+  int status = 0;
+  struct rusage ru{};
+  if (pid < 0 || wait4(pid, &status, 0, &ru) < 0) {
+    std::printf("%s: could not run\n", name);
+    return;
+  }
+  std::printf("  %s peak RSS %.1f MB%s\n", name, ru.ru_maxrss / 1024.0,
+              WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "" : " (failed)");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  const char* smoke = std::getenv("TS_BENCH_SMOKE");
+  g_smoke = smoke && *smoke && std::string(smoke) != "0";
+  const std::string only = argc > 1 ? argv[1] : "";
+  struct Scenario {
+    const char* name;
+    std::function<void()> body;
+  };
+  const std::vector<Scenario> scenarios = {
+      {"B1", B1},
+      {"B2-1M", [] { B2(1'000'000); }},
+      {"B2-10M", [] { B2(10'000'000); }},
+      {"B3", B3},
+      {"B4", B4},
+      {"B5", B5},
+      {"B6", B6},
+      {"Paint-10k", [] { PaintAt(10'000); }},
+      {"Paint-100k", [] { PaintAt(100'000); }},
+      {"Paint-1M", [] { PaintAt(1'000'000); }},
+      {"Paint-10M", [] { PaintAt(10'000'000); }},
+  };
+  for (const Scenario& s : scenarios)
+    if (only.empty() || only == s.name) Run(s.name, s.body);
+  return 0;
+}

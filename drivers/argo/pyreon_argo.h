@@ -1,0 +1,346 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <span>
+
+#include "drivers/argo/argo_burst_parser.h"
+#include "drivers/argo/argo_types.h"
+
+class QTimer;
+class TComPort;
+class TRingBuffer;
+
+// Driver of the single-colour sensor family (and its ratio model): one
+// serial port, one device (or one device on an RS485 bus), a strict
+// request/reply protocol, a burst stream of frames, the read-all and
+// write-all of the whole configuration and its configuration files.
+//
+// Everything runs on the owner's (GUI) thread. Exchanges are synchronous
+// but every wait is bounded; the port's I/O thread keeps receiving while an
+// exchange sleeps.
+class TpyreonArgo : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit TpyreonArgo(QObject* owner = nullptr);
+  ~TpyreonArgo() override;
+
+  // --- Properties ------------------------------------------------------------
+  TArgoBaudrate Baudrate() const { return baudrate_; }
+  // Ordinals 0..4 set the port's speed; any value is stored.
+  void SetBaudrate(TArgoBaudrate value);
+  bool LogFile() const { return logFile_; }
+  void SetLogFile(bool value) { logFile_ = value; }
+  int ComPort() const { return comPort_; }
+  void SetComPort(int value) { comPort_ = value; }
+  // 1..79 puts 0xB0 + address in front of every request.
+  std::int8_t RS485_Addr() const { return rs485Addr_; }
+  void SetRS485_Addr(std::int8_t value) { rs485Addr_ = value; }
+
+  // --- Events (called only when assigned) ----------------------------------
+  TargoSenderEvent OnConnect;
+  TargoSenderEvent OnDisconnect;
+  TargoSenderEvent OnComOpen;
+  TargoSenderEvent OnComClose;
+  TargoErrorEvent OnError;
+  TargoReadEvent OnLoadConfigData;
+  TargoReadEvent OnLoadCaliData;
+  TargoReadEvent OnLoadIntVector;
+  TargoReadEvent OnLoadDefaultData;
+  TargoSenderEvent OnAllLoaded;
+  TargoProgressEvent OnProgress;
+  TargoNewTempEvent OnNewTemp;
+  TargoNewADCEvent OnNewADC;
+  TargoSenderEvent OnBusrtStart;
+  // The error messages of LoadConfigFile ("File not found !", "File version
+  // mismatch !"); the owner shows them.
+  TargoMessageEvent OnMessage;
+
+  // --- Port and state ----------------------------------------------------------
+  bool OpenPort();
+  void ClosePort();
+  // Tears the port down and builds a new one (closed).
+  void ResetComPort();
+  bool PortOpen() const;
+  bool Connected() const { return connected_; }
+  bool Busy() const { return busy_; }
+  int Retries() const { return retries_; }
+  TComPort* Port() const { return port_; }
+
+  // One exchange: frames `request` (checksum, bus prefix), sends it up to
+  // `retries` times and waits for exactly `replyLength` bytes.
+  void SendAndReceive(const QByteArray& request, int timeout, TArgoReply& reply, int retries,
+                      int replyLength);
+
+  // Appends one line to "LogFile COM <n>.log" when LogFile is on.
+  void WriteLog(const QString& text);
+  QString LogFileName() const;
+
+  // Time words scaled by the current model record.
+  float DecodeTimeValue(std::span<const std::uint8_t> bytes, int index) const;
+  std::uint16_t EncodeTimeValue(float seconds) const;
+
+  // --- Cached configuration ----------------------------------------------------
+  const TArgoConfig& Config() const { return config_; }
+  // The current model record (steers the time scaling).
+  const TArgoModelInfo& CurrentModelInfo() const { return config_.ModelInfo; }
+  float AllowedRangeLo() const { return allowedLo_; }
+  float AllowedRangeHi() const { return allowedHi_; }
+  bool IsRatioFirmware() const { return config_.FWrev >= 5001 && config_.FWrev <= 5999; }
+  bool HasExtendedAlarms() const { return config_.FWrev >= 5013 && config_.FWrev <= 5099; }
+
+  // --- Parameter commands ---------------------------------------------------------
+  bool GetPanelLock();
+  void SetPanelLock(bool value);
+  TArgoModelInfo GetModelInfo();
+  float ReadObjectTemperature();
+  float ReadActualTemperature();
+  float ReadInternalTemperature();
+  float ReadBoxTemperature();
+  float GetEmissivity();
+  void SetEmissivity(float value);
+  float GetTransmission();
+  void SetTransmission(float value);
+  float GetAverageTime();
+  void SetAverageTime(float seconds);
+  float GetValleyHoldTime();
+  void SetValleyHoldTime(float seconds);
+  float GetPeakHoldTime();
+  void SetPeakHoldTime(float seconds);
+  // True when the device shows degrees Fahrenheit.
+  bool GetTemperatureUnit();
+  // 1 selects Fahrenheit, anything else Celsius.
+  void SetTemperatureUnit(int value);
+  float GetAlarm1();
+  void SetAlarm1(float t);
+  float GetAlarm2();
+  void SetAlarm2(float t);
+  float GetAlarm3();
+  void SetAlarm3(float t);
+  float GetAlarm4();
+  void SetAlarm4(float t);
+  float GetRatioAlarmHysteresis();
+  void SetRatioAlarmHysteresis(float value);
+  std::uint8_t GetRatioAlarmMode();
+  void SetRatioAlarmMode(std::uint8_t value);
+  std::int32_t GetSerialNumber();
+  std::uint16_t GetFirmwareRevision();
+  std::uint8_t GetRS485Address();
+  void SetRS485Address(std::uint8_t value);
+  void ResetLoopOutput();
+  int GetScaledOutputMin();
+  void SetScaledOutputMin(int value);
+  int GetScaledOutputMax();
+  void SetScaledOutputMax(int value);
+  std::uint8_t GetAmbientSource();
+  void SetAmbientSource(int index);
+  float GetAmbientValue();
+  void SetAmbientValue(float t);
+  std::uint8_t GetEmissivitySource();
+  void SetEmissivitySource(int index);
+  std::uint8_t GetIRFailsafe();
+  void SetIRFailsafe(int index);
+  std::uint8_t GetAmbientFailsafe();
+  void SetAmbientFailsafe(int index);
+  float GetOutputTempMin();
+  void SetOutputTempMin(float t);
+  float GetOutputTempMax();
+  void SetOutputTempMax(float t);
+  std::uint8_t GetIRDacPercent();
+  void SetIRDacPercent(int percent);
+  std::uint8_t GetAmbientDacPercent();
+  void SetAmbientDacPercent(int percent);
+  bool GetAverageMode();
+  void SetAverageMode(bool on);
+  std::uint8_t GetAdvancedHoldMode();
+  void SetAdvancedHoldMode(int mode);
+  float GetAdvancedHoldThreshold();
+  void SetAdvancedHoldThreshold(float t);
+  void StartEmissivityCalculation(float t1, float t2);
+  float GetAdvancedHoldHysteresis();
+  void SetAdvancedHoldHysteresis(float value);
+  TArgoMaterialTable GetMaterialTable();
+  void SetMaterialTable(const TArgoMaterialTable& table);
+  TArgoHeadCodeShort GetHeadCodeShort();
+  void SetHeadCodeShort(const TArgoHeadCodeShort& groups);
+  TArgoHeadCodeLarge GetHeadCodeLarge();
+  void SetHeadCodeLarge(const TArgoHeadCodeLarge& groups);
+  bool GetSpotIllumination();
+  void SetSpotIllumination(bool on);
+  float GetTweakOffset();
+  void SetTweakOffset(float t);
+  float GetTweakGain();
+  void SetTweakGain(float g);
+  TArgoAlarmMode GetAlarmMode(int n);
+  void SetAlarmMode(int n, const TArgoAlarmMode& mode);
+  float GetF3Temp1();
+  void SetF3Temp1(float t);
+  float GetF3Temp2();
+  void SetF3Temp2(float t);
+  float GetAlarmHysteresis();
+  void SetAlarmHysteresis(float value);
+
+  // Ratio model (firmware 5001..5999).
+  float GetDeflection1();
+  void SetDeflection1(float value);
+  float GetDeflection2();
+  void SetDeflection2(float value);
+  int GetAddTop();
+  void SetAddTop(int value);
+  float GetMulTop();
+  void SetMulTop(float value);
+  int GetAddQuot();
+  void SetAddQuot(int value);
+  float GetMulQuot();
+  void SetMulQuot(float value);
+  // Fibre diameter and length; false when nothing was read.
+  bool GetLWLParameter(int& diameter, int& length);
+  void SetLWLParameter(int diameter, int length);
+  bool GetMBRange(float& start, float& end);
+  void SetMBRange(float start, float end);
+  float GetSlope();
+  void SetSlope(float value);
+  float GetSlope2();
+  void SetSlope2(float value);
+  float GetEpsilon();
+  void SetEpsilon(float value);
+  float GetEpsilon2();
+  void SetEpsilon2(float value);
+  float GetDetTop();
+  void SetDetTop(float value);
+  float GetLimTau();
+  void SetLimTau(float value);
+  std::int64_t GetItemNumber();
+  void SetItemNumber(std::uint32_t value);
+  std::int64_t GetRatioSerialNumber();
+  void SetRatioSerialNumber(std::uint32_t value);
+  float ReadSingleTemperature();
+  float ReadQuotientTemperature();
+  float ReadTau();
+  std::uint8_t SendRatioCommand(int index, std::uint8_t code);
+  std::uint8_t GetDALFunction(int output);
+  void SetDALFunction(int output, std::uint8_t value);
+  std::uint8_t GetAlarmSource(int output);
+  void SetAlarmSource(int output, std::uint8_t value);
+  std::uint8_t GetAlarmNormallyOpen(int output);
+  void SetAlarmNormallyOpen(int output, std::uint8_t value);
+  void GetAlarmValues(int output, TArgoAlarmValues& values);
+  void SetAlarmValues(int output, const TArgoAlarmValues& values);
+  std::uint8_t GetProcessSource();
+  void SetProcessSource(std::uint8_t value);
+  float GetSmartThreshold();
+  void SetSmartThreshold(float value);
+  TArgoVisualAlarms GetVisualAlarmSettings();
+  void SetVisualAlarmSettings(const TArgoVisualAlarms& alarms);
+  std::uint8_t GetVisualAlarmSource();
+  void SetVisualAlarmSource(std::uint8_t value);
+  std::uint8_t GetDisplayMainSource();
+  void SetDisplayMainSource(std::uint8_t value);
+  void SetStandardDisplay();
+
+  // --- Burst mode --------------------------------------------------------------------
+  // The eight slot codes of the device's selection (zeros when nothing came).
+  void GetBurstChannels(std::array<std::uint8_t, 8>& slots);
+  void SetBurstChannels(const std::array<std::uint8_t, 8>& slots);
+  bool SetBurstMode(bool on);
+  bool BurstActive() const { return burstActive_; }
+  // Takes the oldest record (time relative to the first frame); false and
+  // `entry` untouched when none is queued or the parser is running.
+  bool GetNextBurstEntry(TArgoBurstRecord& entry);
+  int BurstBufferCount() const { return static_cast<int>(burstBuffer_.size()); }
+  int BurstFrameLength() const { return parser_.FrameLength(); }
+  int BurstTimerInterval() const;
+  // Bytes the receive ring dropped because the parser fell behind.
+  std::uint64_t BurstBytesLost() const;
+
+  // --- Whole configuration -------------------------------------------------------------
+  bool ReadAllParameters(bool notify);
+  void WriteAllParameters(const TArgoConfig& newConfig);
+
+  // --- Configuration files ----------------------------------------------------------------
+  int SaveConfigFile(const TArgoConfig& config, const QString& fileName);
+  int LoadConfigFile(const QString& fileName, TArgoConfig& config);
+  // Parses with the program's decimal separator after exchanging the first
+  // foreign separator ('.' <-> ','); `fallback` when that fails.
+  static float StrToFloatAnySep(const QString& text, double fallback);
+
+ private:
+  class ParserSink;
+
+  void CreateComPort();
+  void FreeComPort();
+  void ComPortAfterOpen();
+  void ComPortAfterClose();
+  void ComPortRxChar(int count);
+  void ReconnectTimerTimer();
+  void WatchdogTimerTimer();
+  void BurstFrameTimerTimer();
+  void FireError(int code);
+  // The device stopped answering: clears the state and tells the owner.
+  void LoseConnection();
+  void EndBurstAutomatically();
+
+  // Exchange helpers; nullopt when no reply came.
+  bool Exchange(const QByteArray& request, int timeout, int replyLength, TArgoReply& reply);
+  std::optional<std::uint16_t> ReadWord(const QByteArray& request, int timeout);
+  std::optional<std::uint8_t> ReadByte(const QByteArray& request, int timeout);
+  std::optional<std::uint16_t> WriteWord(std::uint8_t code, std::uint16_t word, int timeout);
+  std::optional<std::uint8_t> WriteByte(std::uint8_t code, std::uint8_t value, int timeout);
+  float ReadTemperature(std::uint8_t code, std::uint8_t tempTyp, int timeout);
+  bool CheckRange(bool ok);
+  float GetTimeParam(std::uint8_t code, float& cache);
+  void SetTimeParam(std::uint8_t code, float seconds, int timeout, float& cache);
+  float GetTempParam(std::uint8_t code, float& cache, int timeout = 20);
+  void SetTempParam(std::uint8_t code, float t, float lo, float hi, int timeout, float& cache);
+  float GetRatioWordParam(const QByteArray& request, float (*decode)(std::uint16_t), float& cache,
+                          int timeout);
+  bool ReadHeadCodeGroups(int groups, std::array<std::uint32_t, 5>& values);
+  bool WriteHeadCodeGroups(const QString* texts, int groups, std::array<std::uint32_t, 5>& values);
+  void StoreHeadCodeShort(const std::array<std::uint32_t, 5>& values, bool valid);
+  void StoreHeadCodeLarge(const std::array<std::uint32_t, 5>& values, bool valid);
+  void AlarmValuesSequence(int output, TArgoAlarmValues& values, bool write);
+  void Progress(int step, int total, const QString& caption);
+  void SleepMs(int ms);
+  // Purges both directions of the port (exceptions swallowed).
+  void ClearPortBuffers(bool input, bool output);
+  int PortInputCount();
+
+  TComPort* port_ = nullptr;
+  TRingBuffer* ring_ = nullptr;
+  QTimer* reconnectTimer_ = nullptr;
+  QTimer* burstTimer_ = nullptr;
+  QTimer* watchdogTimer_ = nullptr;
+
+  TArgoBaudrate baudrate_ = argo9600;
+  bool logFile_ = false;
+  int comPort_ = 1;
+  std::int8_t rs485Addr_ = 0;
+
+  bool busy_ = false;
+  bool connected_ = false;
+  bool portClosed_ = true;
+  int retries_ = 3;
+  int timeoutFactor_ = 1;
+
+  TArgoConfig config_;
+  float allowedLo_ = 0.0f;
+  float allowedHi_ = 0.0f;
+  std::array<std::uint8_t, 8> burstSlots_{};
+
+  // Burst state.
+  ArgoBurstParser parser_;
+  std::deque<TArgoBurstRecord> burstBuffer_;
+  bool burstActive_ = false;
+  bool parserBusy_ = false;
+  bool firstFrame_ = true;
+  bool firstByte_ = true;
+  std::int64_t lastCount_ = 0;
+  float firstFrameTime_ = 0.0f;
+  qint64 firstFrameClock_ = 0;
+  std::uint8_t rxScratch_[4096] = {};
+};

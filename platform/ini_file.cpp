@@ -1,0 +1,389 @@
+#include "platform/ini_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "platform/number_text.h"
+
+namespace {
+
+// Windows-1252 0x80..0x9F; the five unassigned bytes map to the C1 control
+// characters of the same value so that every byte survives a round trip.
+constexpr char16_t kHighTable[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+// Files larger than this are not taken as ini files: reads give defaults and
+// writes are refused.
+constexpr qint64 kMaxFileSize = 64LL * 1024 * 1024;
+
+bool IsBlank(const QByteArray& raw) { return raw.trimmed().isEmpty(); }
+
+// A section or key name the file format can hold.
+bool ValidName(const QString& name, bool isKey) {
+  if (name.trimmed().isEmpty()) return false;
+  for (QChar c : name) {
+    if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar(0)) return false;
+    if (!isKey && c == QLatin1Char(']')) return false;
+    if (isKey && c == QLatin1Char('=')) return false;
+  }
+  const QString t = name.trimmed();
+  if (isKey && (t.startsWith(QLatin1Char('[')) || t.startsWith(QLatin1Char(';')))) return false;
+  return true;
+}
+
+// Line breaks inside a value would split the line; they become blanks.
+QString OneLine(const QString& value) {
+  QString v = value;
+  for (QChar& c : v) {
+    if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar(0)) c = QLatin1Char(' ');
+  }
+  return v;
+}
+
+bool WriteAll(int fd, const QByteArray& data) {
+  const char* p = data.constData();
+  qint64 left = data.size();
+  while (left > 0) {
+    const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    left -= n;
+  }
+  return true;
+}
+
+}  // namespace
+
+IniFile::IniFile(QString path) : path_(std::move(path)) {}
+
+QString IniFile::FromWindows1252(const QByteArray& bytes) {
+  QString out;
+  out.reserve(bytes.size());
+  for (char ch : bytes) {
+    const auto b = static_cast<unsigned char>(ch);
+    out += QChar(b >= 0x80 && b <= 0x9F ? kHighTable[b - 0x80] : static_cast<char16_t>(b));
+  }
+  return out;
+}
+
+QByteArray IniFile::ToWindows1252(const QString& text) {
+  QByteArray out;
+  out.reserve(text.size());
+  for (QChar qc : text) {
+    const char16_t c = qc.unicode();
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+      out += static_cast<char>(c);
+      continue;
+    }
+    char mapped = '?';
+    for (int i = 0; i < 32; ++i) {
+      if (kHighTable[i] == c) {
+        mapped = static_cast<char>(0x80 + i);
+        break;
+      }
+    }
+    out += mapped;
+  }
+  return out;
+}
+
+IniFile::Line IniFile::ParseLine(const QByteArray& raw) {
+  Line line;
+  line.raw = raw;
+  const QString text = FromWindows1252(raw).trimmed();
+  if (text.isEmpty() || text.startsWith(QLatin1Char(';'))) return line;
+  if (text.startsWith(QLatin1Char('['))) {
+    const qsizetype close = text.indexOf(QLatin1Char(']'));
+    line.kind = Kind::Section;
+    line.name = (close < 0 ? text.mid(1) : text.mid(1, close - 1)).trimmed();
+    return line;
+  }
+  const qsizetype eq = text.indexOf(QLatin1Char('='));
+  if (eq <= 0) return line;
+  line.name = text.left(eq).trimmed();
+  if (line.name.isEmpty()) return line;
+  QString value = text.mid(eq + 1).trimmed();
+  if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"'))) {
+    value = value.mid(1, value.size() - 2);
+  }
+  line.kind = Kind::Key;
+  line.value = value;
+  return line;
+}
+
+IniFile::Stamp IniFile::StampOf(const QString& path) {
+  Stamp s;
+  struct stat st;
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0) return s;
+  s.exists = true;
+  s.size = st.st_size;
+  s.modifiedNs = static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+  s.inode = st.st_ino;
+  s.device = st.st_dev;
+  return s;
+}
+
+void IniFile::Refresh() const {
+  const Stamp now = StampOf(path_);
+  if (cacheValid_ && now == stamp_) return;
+  lines_.clear();
+  unreadable_ = false;
+  stamp_ = now;
+  cacheValid_ = true;
+  if (!now.exists) return;
+  QFile file(path_);
+  if (now.size > kMaxFileSize || !file.open(QIODevice::ReadOnly)) {
+    unreadable_ = true;
+    cacheValid_ = false;  // try again next time
+    return;
+  }
+  const QByteArray data = file.readAll();
+  if (data.size() > kMaxFileSize || file.error() != QFileDevice::NoError) {
+    unreadable_ = true;
+    cacheValid_ = false;
+    return;
+  }
+  qsizetype start = 0;
+  while (start < data.size()) {
+    qsizetype end = data.indexOf('\n', start);
+    const bool last = end < 0;
+    if (last) end = data.size();
+    qsizetype stop = end;
+    if (stop > start && data[stop - 1] == '\r') --stop;
+    lines_.push_back(ParseLine(data.mid(start, stop - start)));
+    start = end + 1;
+  }
+}
+
+int IniFile::FindSection(const QString& section, int* end) const {
+  const QString wanted = section.trimmed();
+  const int n = static_cast<int>(lines_.size());
+  for (int i = 0; i < n; ++i) {
+    const Line& l = lines_[static_cast<size_t>(i)];
+    if (l.kind != Kind::Section || l.name.compare(wanted, Qt::CaseInsensitive) != 0) continue;
+    int j = i + 1;
+    while (j < n && lines_[static_cast<size_t>(j)].kind != Kind::Section) ++j;
+    if (end) *end = j;
+    return i;
+  }
+  return -1;
+}
+
+int IniFile::FindKey(int sectionIndex, int sectionEnd, const QString& key) const {
+  const QString wanted = key.trimmed();
+  for (int i = sectionIndex + 1; i < sectionEnd; ++i) {
+    const Line& l = lines_[static_cast<size_t>(i)];
+    if (l.kind == Kind::Key && l.name.compare(wanted, Qt::CaseInsensitive) == 0) return i;
+  }
+  return -1;
+}
+
+const IniFile::Line* IniFile::FindValue(const QString& section, const QString& key) const {
+  Refresh();
+  int end = 0;
+  const int s = FindSection(section, &end);
+  if (s < 0) return nullptr;
+  const int k = FindKey(s, end, key);
+  return k < 0 ? nullptr : &lines_[static_cast<size_t>(k)];
+}
+
+QString IniFile::ReadString(const QString& section, const QString& key, const QString& fallback) const {
+  const Line* l = FindValue(section, key);
+  return l ? l->value : fallback;
+}
+
+int IniFile::ReadInteger(const QString& section, const QString& key, int fallback) const {
+  const Line* l = FindValue(section, key);
+  if (!l) return fallback;
+  int v;
+  return NumberText::TryStrToInt(l->value, v) ? v : fallback;
+}
+
+bool IniFile::ReadBool(const QString& section, const QString& key, bool fallback) const {
+  return ReadInteger(section, key, fallback ? 1 : 0) != 0;
+}
+
+double IniFile::ReadFloat(const QString& section, const QString& key, double fallback) const {
+  const Line* l = FindValue(section, key);
+  if (!l) return fallback;
+  double v;
+  return NumberText::TryStrToFloat(l->value, v) ? v : fallback;
+}
+
+bool IniFile::WriteString(const QString& section, const QString& key, const QString& value) {
+  if (!ValidName(section, false) || !ValidName(key, true)) return false;
+  Refresh();
+  if (unreadable_) return false;
+  const QString v = OneLine(value);
+  std::vector<Line> lines = lines_;
+  int end = 0;
+  const int s = FindSection(section, &end);
+  if (s < 0) {
+    lines.push_back(ParseLine(ToWindows1252(QLatin1Char('[') + section.trimmed() + QLatin1Char(']'))));
+    lines.push_back(ParseLine(ToWindows1252(key.trimmed() + QLatin1Char('=') + v)));
+    return Store(std::move(lines));
+  }
+  const int k = FindKey(s, end, key);
+  if (k >= 0) {
+    Line& l = lines[static_cast<size_t>(k)];
+    const Line replaced = ParseLine(ToWindows1252(l.name + QLatin1Char('=') + v));
+    if (replaced.raw == l.raw) return true;  // already on disk as it is
+    l = replaced;
+    return Store(std::move(lines));
+  }
+  int insertAt = end;
+  while (insertAt > s + 1 && IsBlank(lines[static_cast<size_t>(insertAt - 1)].raw)) --insertAt;
+  lines.insert(lines.begin() + insertAt, ParseLine(ToWindows1252(key.trimmed() + QLatin1Char('=') + v)));
+  return Store(std::move(lines));
+}
+
+bool IniFile::WriteInteger(const QString& section, const QString& key, int value) {
+  return WriteString(section, key, QString::number(value));
+}
+
+bool IniFile::WriteBool(const QString& section, const QString& key, bool value) {
+  return WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+bool IniFile::WriteFloat(const QString& section, const QString& key, double value) {
+  return WriteString(section, key,
+                     NumberText::FloatToStrF(value, NumberText::FloatFormat::General, 15, 0,
+                                             NumberText::SystemDecimalSeparator()));
+}
+
+QStringList IniFile::ReadSections() const {
+  Refresh();
+  QStringList out;
+  for (const Line& l : lines_) {
+    if (l.kind == Kind::Section && !out.contains(l.name, Qt::CaseInsensitive)) out << l.name;
+  }
+  return out;
+}
+
+QStringList IniFile::ReadSection(const QString& section) const {
+  Refresh();
+  QStringList out;
+  int end = 0;
+  const int s = FindSection(section, &end);
+  if (s < 0) return out;
+  for (int i = s + 1; i < end; ++i) {
+    const Line& l = lines_[static_cast<size_t>(i)];
+    if (l.kind == Kind::Key && !out.contains(l.name, Qt::CaseInsensitive)) out << l.name;
+  }
+  return out;
+}
+
+QStringList IniFile::ReadSectionValues(const QString& section) const {
+  Refresh();
+  QStringList out;
+  QStringList seen;
+  int end = 0;
+  const int s = FindSection(section, &end);
+  if (s < 0) return out;
+  for (int i = s + 1; i < end; ++i) {
+    const Line& l = lines_[static_cast<size_t>(i)];
+    if (l.kind != Kind::Key || seen.contains(l.name, Qt::CaseInsensitive)) continue;
+    seen << l.name;
+    out << l.name + QLatin1Char('=') + l.value;
+  }
+  return out;
+}
+
+bool IniFile::SectionExists(const QString& section) const {
+  Refresh();
+  return FindSection(section, nullptr) >= 0;
+}
+
+bool IniFile::ValueExists(const QString& section, const QString& key) const {
+  return FindValue(section, key) != nullptr;
+}
+
+bool IniFile::EraseSection(const QString& section) {
+  Refresh();
+  if (unreadable_) return false;
+  int end = 0;
+  const int s = FindSection(section, &end);
+  if (s < 0) return true;
+  std::vector<Line> lines = lines_;
+  lines.erase(lines.begin() + s, lines.begin() + end);
+  return Store(std::move(lines));
+}
+
+bool IniFile::DeleteKey(const QString& section, const QString& key) {
+  Refresh();
+  if (unreadable_) return false;
+  int end = 0;
+  const int s = FindSection(section, &end);
+  if (s < 0) return true;
+  const int k = FindKey(s, end, key);
+  if (k < 0) return true;
+  std::vector<Line> lines = lines_;
+  lines.erase(lines.begin() + k);
+  return Store(std::move(lines));
+}
+
+bool IniFile::Store(std::vector<Line> lines) {
+  // Write beside the real file (a symbolic link stays a link).
+  QString target = path_;
+  {
+    const QByteArray encoded = QFile::encodeName(path_);
+    struct stat st;
+    if (::lstat(encoded.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+      char resolved[PATH_MAX];
+      if (::realpath(encoded.constData(), resolved)) target = QFile::decodeName(resolved);
+    }
+  }
+  QByteArray data;
+  for (const Line& l : lines) {
+    data += l.raw;
+    data += "\r\n";
+  }
+  const QByteArray targetName = QFile::encodeName(target);
+  // The temporary file is created with 0666 so the umask applies to a new
+  // file; an existing file's permissions are carried over.
+  static std::atomic<unsigned> counter{0};
+  QByteArray tmpl;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    tmpl = targetName + ".tmp" + QByteArray::number(::getpid()) + '.' + QByteArray::number(++counter);
+    fd = ::open(tmpl.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
+  if (fd < 0) return false;
+  struct stat old;
+  bool ok = true;
+  if (::stat(targetName.constData(), &old) == 0) ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+  ok = ok && WriteAll(fd, data) && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  if (ok) ok = ::rename(tmpl.constData(), targetName.constData()) == 0;
+  if (!ok) {
+    ::unlink(tmpl.constData());
+    return false;
+  }
+  // Make the rename itself durable.
+  const QByteArray dir = QFile::encodeName(QFileInfo(target).absolutePath());
+  const int dfd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd >= 0) {
+    ::fsync(dfd);
+    ::close(dfd);
+  }
+  lines_ = std::move(lines);
+  stamp_ = StampOf(path_);
+  cacheValid_ = stamp_.exists;
+  unreadable_ = false;
+  return true;
+}

@@ -1,0 +1,463 @@
+#include "platform/tty_device.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+#include "platform/serial_termios.h"
+
+namespace {
+
+constexpr std::uint32_t kMax = SerialTimeouts::kMaxDword;
+
+void Signal(int eventFd) {
+  if (eventFd < 0) return;
+  const std::uint64_t one = 1;
+  [[maybe_unused]] ssize_t n = ::write(eventFd, &one, sizeof one);
+}
+
+void Drain(int eventFd) {
+  if (eventFd < 0) return;
+  std::uint64_t value;
+  [[maybe_unused]] ssize_t n = ::read(eventFd, &value, sizeof value);
+}
+
+tcflag_t DataBitsFlag(int bits) {
+  switch (bits) {
+    case 5:
+      return CS5;
+    case 6:
+      return CS6;
+    case 7:
+      return CS7;
+    default:
+      return CS8;
+  }
+}
+
+}  // namespace
+
+std::atomic<bool> TtyDevice::loggedParity_{false};
+std::atomic<bool> TtyDevice::loggedModem_{false};
+
+TtyDevice::TtyDevice() = default;
+
+TtyDevice::~TtyDevice() { Close(); }
+
+bool TtyDevice::IsOpen() const { return fd_ >= 0; }
+
+int TtyDevice::Open(const QString& path) {
+  if (fd_ >= 0) return SerialStatus::AccessDenied;
+  const QByteArray name = path.toLocal8Bit();
+  const int fd = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return SerialStatus::FromErrno(errno);
+  // flock refuses a second open even within this process and for root;
+  // TIOCEXCL keeps other programs from opening the device at all.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int err = errno;
+    ::close(fd);
+    return SerialStatus::FromErrno(err);
+  }
+  SerialKernelTermios t;
+  if (const int err = SerialTermios::Get(fd, t); err != 0) {
+    ::close(fd);
+    return SerialStatus::FromErrno(err);
+  }
+  ::ioctl(fd, TIOCEXCL);
+  // Raw at once, so nothing that arrives before Configure is translated.
+  t.iflag = 0;
+  t.oflag = 0;
+  t.lflag = 0;
+  t.cflag = (t.cflag & ~(CSIZE | PARENB)) | CS8 | CLOCAL | CREAD | HUPCL;
+  t.cc[VMIN] = 1;
+  t.cc[VTIME] = 0;
+  if (t.baudRate <= 0) t.baudRate = 9600;
+  SerialTermios::Set(fd, t);
+
+  wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  txAbortFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wakeFd_ < 0 || txAbortFd_ < 0) {
+    const int err = errno;
+    if (wakeFd_ >= 0) ::close(wakeFd_);
+    if (txAbortFd_ >= 0) ::close(txAbortFd_);
+    wakeFd_ = txAbortFd_ = -1;
+    ::close(fd);
+    return SerialStatus::FromErrno(err);
+  }
+  path_ = path;
+  fd_ = fd;
+  configured_ = false;
+  stop_ = false;
+  hungUp_ = false;
+  txPending_ = false;
+  threadClockValid_ = false;
+  queue_.Reset();
+  thread_ = std::thread([this] { Run(); });
+  return SerialStatus::Ok;
+}
+
+int TtyDevice::Close() {
+  if (fd_ < 0 && !thread_.joinable()) return SerialStatus::Ok;
+  int first = SerialStatus::Ok;
+  auto note = [&first](int status) {
+    if (first == SerialStatus::Ok) first = status;
+  };
+  stop_ = true;
+  Wake();
+  if (thread_.joinable()) thread_.join();
+  threadClockValid_ = false;
+  // Wake blocked transfers and let a woken writer leave the fd alone.
+  queue_.Shutdown();
+  ++txAbortCount_;
+  Signal(txAbortFd_);
+  {
+    std::unique_lock lock(writersMutex_);
+    writersDone_.wait_for(lock, std::chrono::seconds(2), [this] { return activeWriters_ == 0; });
+  }
+  if (fd_ >= 0) {
+    // Discarding pending output keeps close() from waiting for it to drain.
+    if (!hungUp_ && ::tcflush(fd_, TCIOFLUSH) != 0) note(SerialStatus::FromErrno(errno));
+    ::flock(fd_, LOCK_UN);
+    if (::close(fd_) != 0) note(SerialStatus::FromErrno(errno));
+    fd_ = -1;
+  }
+  if (wakeFd_ >= 0) ::close(wakeFd_);
+  if (txAbortFd_ >= 0) ::close(txAbortFd_);
+  wakeFd_ = txAbortFd_ = -1;
+  return first;
+}
+
+void TtyDevice::Wake() { Signal(wakeFd_); }
+
+void TtyDevice::Raise(std::uint32_t events) {
+  const std::uint32_t bits = (events & eventMask_.load()) | (events & SerialEvent::HangUp);
+  if (bits == 0) return;
+  std::lock_guard lock(callbackMutex_);
+  if (callback_) callback_(bits);
+}
+
+void TtyDevice::Run() {
+  clockid_t cid;
+  if (pthread_getcpuclockid(pthread_self(), &cid) == 0) {
+    threadClock_ = cid;
+    threadClockValid_ = true;
+  }
+  std::uint8_t buf[4096];
+  bool watchLine = true;
+  auto hangUp = [&] {
+    watchLine = false;
+    hungUp_ = true;
+    queue_.SetHungUp();
+    ++txAbortCount_;
+    Signal(txAbortFd_);
+    Raise(SerialEvent::HangUp);
+  };
+  for (;;) {
+    int timeoutMs = -1;
+    if (watchLine && txPending_) {
+      // Output is draining: look again after about the time it needs.
+      int queued = 0;
+      if (::ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) {
+        txPending_ = false;
+        Raise(SerialEvent::TxEmpty);
+      } else {
+        const int baud = std::max(baudRate_.load(), 1);
+        timeoutMs = std::clamp(static_cast<int>(std::int64_t{queued} * 10000 / baud) + 1, 1, 100);
+      }
+    }
+    pollfd fds[2] = {{watchLine ? fd_ : -1, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+    const int n = ::poll(fds, 2, timeoutMs);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (watchLine) {
+        hangUp();
+        continue;
+      }
+      return;  // cannot even wait for the stop signal
+    }
+    if (fds[1].revents & POLLIN) {
+      Drain(wakeFd_);
+      if (stop_) return;
+    }
+    if (!watchLine || fds[0].revents == 0) continue;
+    if (fds[0].revents & POLLIN) {
+      std::uint32_t events = 0;
+      bool gone = false;
+      {
+        std::lock_guard lock(rxMutex_);
+        const std::uint64_t generation = queue_.Generation();
+        const ssize_t r = ::read(fd_, buf, sizeof buf);
+        if (r > 0) {
+          events = queue_.Append(std::span<const std::uint8_t>(buf, static_cast<std::size_t>(r)), generation);
+        } else if (r == 0 || (errno != EAGAIN && errno != EINTR)) {
+          gone = true;
+        }
+      }
+      if (events != 0) Raise(events);
+      if (gone) hangUp();
+    } else if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+      hangUp();
+    }
+  }
+}
+
+double TtyDevice::IoThreadCpuSeconds() const {
+  if (!threadClockValid_) return -1;
+  timespec ts{};
+  if (::clock_gettime(threadClock_.load(), &ts) != 0) return -1;
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+void TtyDevice::LogOnce(std::atomic<bool>& flag, const char* what, int err) {
+  if (flag.exchange(true)) return;
+  std::fprintf(stderr, "%s: %s not supported (%s); continuing without it\n", path_.toLocal8Bit().constData(),
+               what, std::strerror(err));
+}
+
+int TtyDevice::SetModemLine(int bit, bool on, const char* name) {
+  if (fd_ < 0) return SerialStatus::NotReady;
+  if (hungUp_) return SerialStatus::BadCommand;
+  int bits = bit;
+  if (::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bits) == 0) return SerialStatus::Ok;
+  const int err = errno;
+  // Pseudo-terminals and some adapters have no modem lines.
+  if (err == ENOTTY || err == EINVAL) {
+    LogOnce(loggedModem_, name, err);
+    return SerialStatus::Ok;
+  }
+  return SerialStatus::FromErrno(err);
+}
+
+int TtyDevice::Configure(const SerialLineSettings& s) {
+  if (fd_ < 0) return SerialStatus::NotReady;
+  if (s.baudRate <= 0 || s.dataBits < 5 || s.dataBits > 8 ||
+      s.stopBits == SerialLineSettings::StopBits::OneAndHalf) {
+    return SerialStatus::InvalidParameter;
+  }
+  if (hungUp_) return SerialStatus::BadCommand;
+  SerialKernelTermios t;
+  if (const int err = SerialTermios::Get(fd_, t); err != 0) return SerialStatus::FromErrno(err);
+  t.iflag = 0;
+  t.oflag = 0;
+  t.lflag = 0;
+  t.cflag = DataBitsFlag(s.dataBits) | CLOCAL | CREAD | HUPCL;
+  if (s.stopBits == SerialLineSettings::StopBits::Two) t.cflag |= CSTOPB;
+  switch (s.parity) {
+    case SerialLineSettings::Parity::None:
+      break;
+    case SerialLineSettings::Parity::Odd:
+      t.cflag |= PARENB | PARODD;
+      break;
+    case SerialLineSettings::Parity::Even:
+      t.cflag |= PARENB;
+      break;
+    case SerialLineSettings::Parity::Mark:
+      t.cflag |= PARENB | PARODD | CMSPAR;
+      break;
+    case SerialLineSettings::Parity::Space:
+      t.cflag |= PARENB | CMSPAR;
+      break;
+  }
+  if (s.parityCheck && s.parity != SerialLineSettings::Parity::None) t.iflag |= INPCK;
+  if (s.outCtsFlow || s.rtsControl == SerialLineSettings::RtsControl::Handshake) t.cflag |= CRTSCTS;
+  if (s.xonXoffOut) t.iflag |= IXON;
+  if (s.xonXoffIn) t.iflag |= IXOFF;
+  t.cc[VSTART] = static_cast<std::uint8_t>(s.xonChar);
+  t.cc[VSTOP] = static_cast<std::uint8_t>(s.xoffChar);
+  t.cc[VMIN] = 1;
+  t.cc[VTIME] = 0;
+  t.baudRate = s.baudRate;
+  // The kernel's own call: the C library's tcsetattr reports a failure when
+  // a pseudo-terminal drops the parity bits, which is tolerated here.
+  if (const int err = SerialTermios::Set(fd_, t); err != 0) return SerialStatus::FromErrno(err);
+  SerialKernelTermios applied;
+  if (SerialTermios::Get(fd_, applied) == 0 && (applied.cflag & PARENB) != (t.cflag & PARENB)) {
+    LogOnce(loggedParity_, "parity", EINVAL);
+  }
+
+  queue_.SetEventChar(static_cast<std::uint8_t>(s.eventChar));
+  queue_.SetDiscardNull(s.discardNull);
+
+  // The modem lines follow their control modes at the first configuration
+  // after open (the kernel raised both on open) and when a mode changes, so
+  // a SetDtr survives later changes of speed or parity.
+  int first = SerialStatus::Ok;
+  if (!configured_ || s.dtrControl != settings_.dtrControl) {
+    first = SetModemLine(TIOCM_DTR, s.dtrControl != SerialLineSettings::DtrControl::Disable, "DTR");
+  }
+  if (!configured_ || s.rtsControl != settings_.rtsControl) {
+    const bool high = s.rtsControl == SerialLineSettings::RtsControl::Enable ||
+                      s.rtsControl == SerialLineSettings::RtsControl::Handshake;
+    const int rc = SetModemLine(TIOCM_RTS, high, "RTS");
+    if (first == SerialStatus::Ok) first = rc;
+  }
+  settings_ = s;
+  baudRate_ = s.baudRate;
+  configured_ = true;
+  return first;
+}
+
+int TtyDevice::SetTimeouts(const SerialTimeouts& timeouts) {
+  timeouts_ = timeouts;
+  return SerialStatus::Ok;
+}
+
+int TtyDevice::SetQueueSizes(int inputSize, int outputSize) {
+  if (inputSize <= 0 || outputSize < 0) return SerialStatus::InvalidParameter;
+  queue_.SetCapacity(static_cast<std::size_t>(inputSize));
+  return SerialStatus::Ok;
+}
+
+int TtyDevice::Read(std::span<std::uint8_t> buffer, int& transferred) {
+  transferred = 0;
+  if (fd_ < 0) return SerialStatus::NotReady;
+  return queue_.Read(buffer, timeouts_, transferred);
+}
+
+int TtyDevice::Write(std::span<const std::uint8_t> data, int& transferred) {
+  transferred = 0;
+  if (fd_ < 0) return SerialStatus::NotReady;
+  if (hungUp_) return SerialStatus::BadCommand;
+  if (data.empty()) return SerialStatus::Ok;
+  {
+    std::lock_guard lock(writersMutex_);
+    ++activeWriters_;
+  }
+  const int fd = fd_;
+  const std::uint32_t multiplier = timeouts_.writeTotalMultiplier;
+  const std::uint32_t constant = timeouts_.writeTotalConstant;
+  std::optional<std::chrono::steady_clock::time_point> deadline;
+  if (multiplier != kMax && constant != kMax) {
+    const std::uint64_t ms = std::uint64_t{multiplier} * data.size() + constant;
+    if (ms != 0) deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  }
+  Drain(txAbortFd_);
+  const std::uint64_t abortAtStart = txAbortCount_.load();
+  int status = SerialStatus::Ok;
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t r = ::write(fd, data.data() + done, data.size() - done);
+    if (r > 0) {
+      done += static_cast<std::size_t>(r);
+      continue;
+    }
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0 && errno != EAGAIN) {
+      status = SerialStatus::FromErrno(errno);
+      break;
+    }
+    int waitMs = -1;
+    if (deadline) {
+      const auto left =
+          std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now()).count();
+      if (left <= 0) break;  // time-out: no failure, the count tells
+      waitMs = static_cast<int>(std::min<std::int64_t>(left, 1 << 30));
+    }
+    pollfd fds[2] = {{fd, POLLOUT, 0}, {txAbortFd_, POLLIN, 0}};
+    const int n = ::poll(fds, 2, waitMs);
+    if (n < 0 && errno != EINTR) {
+      status = SerialStatus::FromErrno(errno);
+      break;
+    }
+    if (fds[1].revents & POLLIN) {
+      if (txAbortCount_.load() != abortAtStart) break;
+      Drain(txAbortFd_);
+    }
+    if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+      status = SerialStatus::BadCommand;
+      break;
+    }
+  }
+  if (hungUp_ && done == 0) status = SerialStatus::BadCommand;
+  transferred = static_cast<int>(done);
+  {
+    std::lock_guard lock(writersMutex_);
+    --activeWriters_;
+  }
+  writersDone_.notify_all();
+  if (done > 0 && (eventMask_.load() & SerialEvent::TxEmpty)) {
+    txPending_ = true;
+    Wake();
+  }
+  return status;
+}
+
+int TtyDevice::InputCount(int& count) {
+  count = 0;
+  if (fd_ < 0) return SerialStatus::NotReady;
+  count = static_cast<int>(queue_.Size());
+  return SerialStatus::Ok;
+}
+
+int TtyDevice::OutputCount(int& count) {
+  count = 0;
+  if (fd_ < 0) return SerialStatus::NotReady;
+  if (hungUp_) return SerialStatus::Ok;
+  int queued = 0;
+  if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) return SerialStatus::FromErrno(errno);
+  count = queued;
+  return SerialStatus::Ok;
+}
+
+int TtyDevice::CommErrors(std::uint32_t& errors) {
+  errors = 0;
+  if (fd_ < 0) return SerialStatus::NotReady;
+  errors = queue_.TakeErrors();
+  return SerialStatus::Ok;
+}
+
+int TtyDevice::ModemStatus(std::uint32_t& status) {
+  status = 0;
+  if (fd_ < 0) return SerialStatus::NotReady;
+  int bits = 0;
+  // Lines without modem signals (pseudo-terminals) report none.
+  if (::ioctl(fd_, TIOCMGET, &bits) != 0) return SerialStatus::Ok;
+  if (bits & TIOCM_CTS) status |= SerialModem::Cts;
+  if (bits & TIOCM_DSR) status |= SerialModem::Dsr;
+  if (bits & TIOCM_RI) status |= SerialModem::Ring;
+  if (bits & TIOCM_CD) status |= SerialModem::Rlsd;
+  return SerialStatus::Ok;
+}
+
+int TtyDevice::Purge(std::uint32_t flags) {
+  if (fd_ < 0) return SerialStatus::NotReady;
+  int first = SerialStatus::Ok;
+  if (flags & SerialPurge::TxAbort) {
+    ++txAbortCount_;
+    Signal(txAbortFd_);
+  }
+  if (flags & SerialPurge::RxAbort) queue_.Abort();
+  if (flags & SerialPurge::TxClear) {
+    if (!hungUp_ && ::tcflush(fd_, TCOFLUSH) != 0) first = SerialStatus::FromErrno(errno);
+  }
+  if (flags & SerialPurge::RxClear) {
+    std::lock_guard lock(rxMutex_);
+    if (!hungUp_ && ::tcflush(fd_, TCIFLUSH) != 0 && first == SerialStatus::Ok)
+      first = SerialStatus::FromErrno(errno);
+    queue_.Clear();
+  }
+  return first;
+}
+
+int TtyDevice::SetDtr(bool on) { return SetModemLine(TIOCM_DTR, on, "DTR"); }
+
+int TtyDevice::SetRts(bool on) { return SetModemLine(TIOCM_RTS, on, "RTS"); }
+
+void TtyDevice::SetEventMask(std::uint32_t mask) { eventMask_ = mask; }
+
+void TtyDevice::SetEventCallback(EventCallback callback) {
+  std::lock_guard lock(callbackMutex_);
+  callback_ = std::move(callback);
+}

@@ -1,0 +1,259 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <csignal>
+#include <ostream>
+
+#include "platform/ini_file.h"
+#include "platform/number_text.h"
+
+// Readable QString values in test failure messages.
+[[maybe_unused]] static void PrintTo(const QString& s, std::ostream* os) {
+  *os << '"' << s.toStdString() << '"';
+}
+
+namespace {
+
+class IniFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+
+  QString PathOf(const QString& name) const { return dir_.filePath(name); }
+
+  QString WriteRaw(const QByteArray& bytes, const QString& name = QStringLiteral("test.ini")) {
+    const QString path = PathOf(name);
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+    return path;
+  }
+
+  static QByteArray ReadRaw(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }
+
+  QStringList DirEntries() const { return QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden); }
+
+  QTemporaryDir dir_;
+};
+
+TEST_F(IniFileTest, LookupsIgnoreCaseAndFirstMatchWins) {
+  const QString path = WriteRaw(
+      "; settings\n"
+      "top=ignored\n"
+      "[Config]\r\n"
+      "  Emissivity = 0,950 \r\n"
+      "Name=\"  quoted  \"\n"
+      "no equals sign here\n"
+      "Count=1\n"
+      "count=2\n"
+      "[config]\n"
+      "Count=3\n"
+      "Extra=4\n");
+  const IniFile ini(path);
+  EXPECT_EQ(ini.ReadInteger(QStringLiteral("CONFIG"), QStringLiteral("COUNT"), 0), 1);
+  EXPECT_EQ(ini.ReadString(QStringLiteral("config"), QStringLiteral("name"), QString()),
+            QStringLiteral("  quoted  "));
+  EXPECT_EQ(ini.ReadString(QStringLiteral("Config"), QStringLiteral("Extra"), QStringLiteral("d")),
+            QStringLiteral("d"));  // only the first section of that name is seen
+  EXPECT_EQ(ini.ReadString(QStringLiteral("Config"), QStringLiteral("top"), QStringLiteral("d")),
+            QStringLiteral("d"));
+  EXPECT_EQ(ini.ReadSections(), QStringList{QStringLiteral("Config")});
+  EXPECT_EQ(ini.ReadSection(QStringLiteral("config")),
+            (QStringList{QStringLiteral("Emissivity"), QStringLiteral("Name"), QStringLiteral("Count")}));
+  EXPECT_EQ(ini.ReadSectionValues(QStringLiteral("Config")).value(0), QStringLiteral("Emissivity=0,950"));
+  EXPECT_TRUE(ini.ValueExists(QStringLiteral("CONFIG"), QStringLiteral("emissivity")));
+  EXPECT_FALSE(ini.ValueExists(QStringLiteral("CONFIG"), QStringLiteral("no equals sign here")));
+  EXPECT_TRUE(ini.SectionExists(QStringLiteral("CoNfIg")));
+}
+
+TEST_F(IniFileTest, CommaDecimalReadsBackUnderEitherSeparator) {
+  const QString path = WriteRaw("[Config]\nEmissivity=0,950\nGain=1.25\n");
+  const IniFile ini(path);
+  const QChar saved = NumberText::DecimalSeparator();
+  for (QChar sep : {QLatin1Char(','), QLatin1Char('.')}) {
+    NumberText::SetDecimalSeparator(sep);
+    EXPECT_DOUBLE_EQ(ini.ReadFloat(QStringLiteral("config"), QStringLiteral("emissivity"), 1.0), 0.95);
+    EXPECT_DOUBLE_EQ(ini.ReadFloat(QStringLiteral("config"), QStringLiteral("gain"), 1.0), 1.25);
+  }
+  NumberText::SetDecimalSeparator(saved);
+}
+
+TEST_F(IniFileTest, MissingOrUnparsableValuesGiveTheDefault) {
+  const QString path = WriteRaw(
+      "[S]\nEmpty=\nWord=abc\nHex=0x10\nTwo=2\nTrue=true\nZero=0\nSpaced=  7  \nFloat=1.5\nBoth=1.234,5\n"
+      "Neg=-3\n");
+  const IniFile ini(path);
+  const QString s = QStringLiteral("S");
+  struct IntCase {
+    const char* key;
+    int expected;
+  } ints[] = {{"Empty", 99}, {"Word", 99},    {"Hex", 16}, {"Two", 2},  {"Float", 99},
+              {"Spaced", 7}, {"Missing", 99}, {"Neg", -3}, {"True", 99}};
+  for (const IntCase& c : ints) EXPECT_EQ(ini.ReadInteger(s, QLatin1String(c.key), 99), c.expected) << c.key;
+  struct BoolCase {
+    const char* key;
+    bool fallback;
+    bool expected;
+  } bools[] = {{"Two", false, true}, {"Zero", true, false}, {"True", false, false},
+               {"True", true, true}, {"Empty", true, true}, {"Missing", false, false}};
+  for (const BoolCase& c : bools)
+    EXPECT_EQ(ini.ReadBool(s, QLatin1String(c.key), c.fallback), c.expected) << c.key;
+  struct FloatCase {
+    const char* key;
+    double expected;
+  } floats[] = {{"Word", 100.0}, {"Float", 1.5}, {"Both", 100.0}, {"Empty", 100.0}, {"Two", 2.0}};
+  for (const FloatCase& c : floats)
+    EXPECT_DOUBLE_EQ(ini.ReadFloat(s, QLatin1String(c.key), 100.0), c.expected) << c.key;
+  EXPECT_EQ(ini.ReadString(QStringLiteral("Nowhere"), QStringLiteral("Word"), QStringLiteral("def")),
+            QStringLiteral("def"));
+  EXPECT_EQ(ini.ReadString(s, QStringLiteral("Empty"), QStringLiteral("def")), QString());
+  // A file that does not exist reads as empty.
+  const IniFile none(PathOf(QStringLiteral("missing.ini")));
+  EXPECT_EQ(none.ReadInteger(s, QStringLiteral("Two"), 5), 5);
+  EXPECT_TRUE(none.ReadSections().isEmpty());
+}
+
+TEST_F(IniFileTest, WritesGoToTheFileAtOnceAndKeepEverythingElse) {
+  const QString path = WriteRaw(
+      "; comment\n"
+      "[A]\n"
+      "x=1\n"
+      "junk line\n"
+      "\n"
+      "\n"
+      "[B]\n"
+      "y=2\n");
+  IniFile ini(path);
+  EXPECT_TRUE(ini.WriteInteger(QStringLiteral("a"), QStringLiteral("X"), 5));  // replaced in place
+  EXPECT_TRUE(
+      ini.WriteString(QStringLiteral("A"), QStringLiteral("new"), QStringLiteral("v")));  // before blanks
+  EXPECT_TRUE(ini.WriteBool(QStringLiteral("C"), QStringLiteral("flag"), true));  // new section at the end
+  EXPECT_TRUE(ini.WriteFloat(QStringLiteral("C"), QStringLiteral("f"), static_cast<double>(0.001f)));
+  EXPECT_TRUE(ini.WriteFloat(QStringLiteral("C"), QStringLiteral("g"), -50.0));
+  EXPECT_TRUE(ini.WriteString(QStringLiteral("B"), QStringLiteral("multi"), QStringLiteral("a\nb")));
+  EXPECT_EQ(ReadRaw(path), QByteArray("; comment\r\n"
+                                      "[A]\r\n"
+                                      "x=5\r\n"
+                                      "junk line\r\n"
+                                      "new=v\r\n"
+                                      "\r\n"
+                                      "\r\n"
+                                      "[B]\r\n"
+                                      "y=2\r\n"
+                                      "multi=a b\r\n"
+                                      "[C]\r\n"
+                                      "flag=1\r\n"
+                                      "f=0.00100000004749745\r\n"
+                                      "g=-50\r\n"));
+  // Another reader of the same file sees the values.
+  const IniFile other(path);
+  EXPECT_EQ(other.ReadInteger(QStringLiteral("A"), QStringLiteral("x"), 0), 5);
+  EXPECT_FLOAT_EQ(static_cast<float>(other.ReadFloat(QStringLiteral("c"), QStringLiteral("F"), 0)), 0.001f);
+  EXPECT_TRUE(ini.DeleteKey(QStringLiteral("a"), QStringLiteral("NEW")));
+  EXPECT_TRUE(ini.EraseSection(QStringLiteral("b")));
+  EXPECT_EQ(ReadRaw(path), QByteArray("; comment\r\n[A]\r\nx=5\r\njunk line\r\n\r\n\r\n[C]\r\nflag=1\r\n"
+                                      "f=0.00100000004749745\r\ng=-50\r\n"));
+}
+
+TEST_F(IniFileTest, SeesChangesMadeByOthers) {
+  const QString path = WriteRaw("[S]\nk=1\n");
+  const IniFile reader(path);
+  EXPECT_EQ(reader.ReadInteger(QStringLiteral("S"), QStringLiteral("k"), 0), 1);
+  IniFile writer(path);
+  ASSERT_TRUE(writer.WriteInteger(QStringLiteral("S"), QStringLiteral("k"), 2));
+  EXPECT_EQ(reader.ReadInteger(QStringLiteral("S"), QStringLiteral("k"), 0), 2);
+  // Same size, written in place by someone else.
+  WriteRaw("[S]\r\nk=3\r\n");
+  EXPECT_EQ(reader.ReadInteger(QStringLiteral("S"), QStringLiteral("k"), 0), 3);
+  QFile::remove(path);
+  EXPECT_EQ(reader.ReadInteger(QStringLiteral("S"), QStringLiteral("k"), 0), 0);
+}
+
+TEST_F(IniFileTest, ReplacesTheFileAtomically) {
+  const QString path = WriteRaw("[S]\nk=1\n");
+  struct stat before {};
+  ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &before), 0);
+  IniFile ini(path);
+  ASSERT_TRUE(ini.WriteString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("2")));
+  struct stat after {};
+  ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &after), 0);
+  EXPECT_NE(before.st_ino, after.st_ino);  // a new file took the old one's name
+  EXPECT_EQ(DirEntries(), QStringList{QStringLiteral("test.ini")});
+
+  // A write that fails half-way (file size limit, as on a full disk) leaves
+  // the old file as it was and no temporary file behind.
+  const QByteArray old = ReadRaw(path);
+  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = 64;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool written =
+      ini.WriteString(QStringLiteral("S"), QStringLiteral("long"), QString(200, QLatin1Char('x')));
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previousHandler);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(ReadRaw(path), old);
+  EXPECT_EQ(DirEntries(), QStringList{QStringLiteral("test.ini")});
+  EXPECT_EQ(ini.ReadString(QStringLiteral("S"), QStringLiteral("long"), QStringLiteral("none")),
+            QStringLiteral("none"));
+}
+
+TEST_F(IniFileTest, RefusesWritesItCannotDoSafely) {
+  IniFile ini(PathOf(QStringLiteral("no/such/folder/x.ini")));
+  EXPECT_FALSE(ini.WriteInteger(QStringLiteral("S"), QStringLiteral("k"), 1));
+  // A path that exists but cannot be read as a file is never replaced.
+  ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("adir")));
+  IniFile dirIni(PathOf(QStringLiteral("adir")));
+  EXPECT_FALSE(dirIni.WriteInteger(QStringLiteral("S"), QStringLiteral("k"), 1));
+  EXPECT_TRUE(QFileInfo(PathOf(QStringLiteral("adir"))).isDir());
+  // Names the file format cannot hold.
+  IniFile good(PathOf(QStringLiteral("good.ini")));
+  const char* badKeys[] = {"", "  ", "a=b", "a\nb", "[x", ";x"};
+  for (const char* k : badKeys)
+    EXPECT_FALSE(good.WriteString(QStringLiteral("S"), QLatin1String(k), QStringLiteral("v"))) << k;
+  EXPECT_FALSE(good.WriteString(QStringLiteral("a]b"), QStringLiteral("k"), QStringLiteral("v")));
+  EXPECT_FALSE(QFile::exists(PathOf(QStringLiteral("good.ini"))));
+}
+
+TEST_F(IniFileTest, KeepsWindows1252Bytes) {
+  const QString path = WriteRaw(
+      "[Units]\nC=\xB0"
+      "C\nEuro=\x80\n");
+  IniFile ini(path);
+  EXPECT_EQ(ini.ReadString(QStringLiteral("units"), QStringLiteral("c"), QString()),
+            QStringLiteral("\u00B0C"));
+  EXPECT_EQ(ini.ReadString(QStringLiteral("units"), QStringLiteral("euro"), QString()),
+            QStringLiteral("\u20AC"));
+  ASSERT_TRUE(
+      ini.WriteString(QStringLiteral("Units"), QStringLiteral("F"), QStringLiteral("\u00B0F \u2126")));
+  EXPECT_EQ(ReadRaw(path), QByteArray("[Units]\r\nC=\xB0"
+                                      "C\r\nEuro=\x80\r\nF=\xB0"
+                                      "F ?\r\n"));
+
+  // Every byte survives the way through text and back.
+  QByteArray all;
+  for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
+  EXPECT_EQ(IniFile::ToWindows1252(IniFile::FromWindows1252(all)), all);
+  EXPECT_EQ(IniFile::FromWindows1252(QByteArray("\x8A\x9F")), QStringLiteral("\u0160\u0178"));
+}
+
+TEST_F(IniFileTest, WritingThroughALinkKeepsTheLink) {
+  const QString target = WriteRaw("[S]\nk=1\n", QStringLiteral("real.ini"));
+  const QString link = PathOf(QStringLiteral("link.ini"));
+  ASSERT_TRUE(QFile::link(target, link));
+  IniFile ini(link);
+  ASSERT_TRUE(ini.WriteInteger(QStringLiteral("S"), QStringLiteral("k"), 2));
+  EXPECT_TRUE(QFileInfo(link).isSymLink());
+  EXPECT_EQ(ReadRaw(target), QByteArray("[S]\r\nk=2\r\n"));
+}
+
+}  // namespace

@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "ui/diagram_model.h"
+#include "ui/diagram_painter.h"
+
+namespace {
+
+TEST(DiagramPainter, YGridStepSeries) {
+  struct Case {
+    double raw;
+    int yDecimal;
+    double step;
+  };
+  const Case cases[] = {{0.3, 1, 0.5},   {0.1, 1, 0.2},   {0.2, 1, 0.2}, {7, 0, 10},    {201, 1, 500},
+                        {1e6, 1, 500},   {0.08, 2, 0.2},  {0.01, 2, 0.05}, {0.05, 2, 0.05}, {0.3, 3, 0.5},
+                        {150, 2, 200},   {1e9, 2, 500}};
+  for (const Case& k : cases) EXPECT_EQ(TDiagramPainter::YGridStep(k.raw, k.yDecimal), k.step) << k.raw;
+}
+
+TEST(DiagramPainter, XGridStepSeries) {
+  const std::pair<double, double> cases[] = {{0.0001, 0.001}, {0.003, 0.005}, {0.7, 1},     {6.67, 10},
+                                             {20000, 20000},  {20001, 50000}, {1e9, 50000}, {100, 100}};
+  for (auto [raw, step] : cases) EXPECT_EQ(TDiagramPainter::XGridStep(raw), step) << raw;
+}
+
+TEST(DiagramPainter, SixtySecondsOverSixHundredPixelsGiveSixLabels) {
+  const int P = 600, labelWidth = 40;
+  const auto n = static_cast<int>(std::trunc(static_cast<double>(P) / (labelWidth + 4) / 1.5));
+  EXPECT_EQ(n, 9);
+  const double step = TDiagramPainter::XGridStep(60.0 / n);
+  EXPECT_EQ(step, 10);
+  EXPECT_EQ(std::nearbyint(60.0 / step), 6);
+}
+
+TEST(DiagramPainter, LastXLabelIsRightAlignedUnlessItCrowdsItsNeighbour) {
+  struct Case {
+    std::vector<int> xs, widths, lefts;
+  };
+  const Case cases[] = {
+      {{100}, {40}, {60}},                        // alone: right-aligned
+      {{100, 200, 300}, {40, 40, 40}, {80, 180, 260}},  // room: right-aligned
+      {{100, 150}, {40, 40}, {80, 130}},          // 110 < 120 + 5: centred
+      {{100, 165}, {40, 40}, {80, 125}},          // 125 = 120 + 5: right-aligned
+      {{100, 164}, {40, 40}, {80, 144}},          // 124 < 125: centred
+  };
+  for (const Case& k : cases) EXPECT_EQ(TDiagramPainter::XLabelLefts(k.xs, k.widths), k.lefts);
+}
+
+TEST(DiagramPainter, MessageShrinksToFitButNotBelowEight) {
+  EXPECT_EQ(TDiagramPainter::MessageFontSize([](int s) { return s; }, 1000), 128);
+  EXPECT_EQ(TDiagramPainter::MessageFontSize([](int s) { return s; }, 100), 80);
+  EXPECT_EQ(TDiagramPainter::MessageFontSize([](int s) { return 10 * s; }, 100), 8);
+  EXPECT_EQ(TDiagramPainter::MessageFontSize([](int) { return 100000; }, 100), 8);
+}
+
+// A curve source over a plain vector, with extremes found by scanning.
+struct VectorSource {
+  std::vector<float> v;
+  TDiagramPainter::TCurveSource Source() const {
+    TDiagramPainter::TCurveSource s;
+    s.Value = [this](std::int64_t i) { return v[static_cast<std::size_t>(i)]; };
+    s.Extremes = [this](std::int64_t a, std::int64_t b) {
+      TDiagramStore::TExtremes r;
+      for (std::int64_t i = a; i < b; ++i) {
+        const float x = v[static_cast<std::size_t>(i)];
+        if (!std::isfinite(x)) continue;
+        if (!r.Found || x < r.Min) r.Min = x, r.MinSlot = i;
+        if (!r.Found || x > r.Max) r.Max = x, r.MaxSlot = i;
+        r.Found = true;
+      }
+      return r;
+    };
+    return s;
+  }
+};
+
+TDiagramPainter::TCurveGeometry Geometry(int P, std::int64_t width, std::int64_t limit) {
+  TDiagramPainter::TCurveGeometry g;
+  g.L = 30;
+  g.B0 = 300;
+  g.P = P;
+  g.xs = static_cast<double>(P) / static_cast<double>(width);
+  g.ys = -300.0 / 100.0;
+  g.yLo = 0;
+  g.Start = 0;
+  g.Width = width;
+  g.Limit = limit;
+  return g;
+}
+
+TEST(DiagramPainter, ReductionKeepsAtMostThreePointsPerColumn) {
+  std::mt19937 rng(1);
+  std::uniform_real_distribution<float> d(0, 100);
+  VectorSource src;
+  for (int i = 0; i < 1001; ++i) src.v.push_back(d(rng));
+  const auto pts = TDiagramPainter::CurvePoints(src.Source(), Geometry(100, 1000, 1001));
+  EXPECT_LE(pts.size(), 301u);
+  EXPECT_GT(pts.size(), 200u);
+}
+
+TEST(DiagramPainter, FewSlotsPerColumnDrawOnePointPerSlot) {
+  VectorSource src;
+  for (int i = 0; i < 50; ++i) src.v.push_back(static_cast<float>(i));
+  const auto pts = TDiagramPainter::CurvePoints(src.Source(), Geometry(100, 40, 30));
+  ASSERT_EQ(pts.size(), 30u);  // slots from the limit on are not drawn
+  EXPECT_EQ(pts[10], QPoint(30 + 25, 300 - 30));
+}
+
+TEST(DiagramPainter, ColumnRulesPlaceExtremesInOrder) {
+  // 4 slots per column; values chosen per column to hit each rule.
+  VectorSource src;
+  src.v = {10, 10, 10, 10,   // flat
+           50, 20, 20, 20,   // the first slot is the highest
+           20, 20, 80, 5,    // both inside: 80 before 5
+           30, 30, 30, 30, 30};
+  const auto pts = TDiagramPainter::CurvePoints(src.Source(), Geometry(4, 16, 17));
+  auto y = [](double v) { return 300 + static_cast<int>(std::nearbyint(-3.0 * v)); };
+  const std::vector<QPoint> want = {
+      {30, y(10)},                                     // first point
+      {31, y(50)},                                     // flat column: next column's first slot
+      {31, y(20)}, {32, y(20)},                        // i0 is the max: the other one, then i1
+      {32, y(5)},  {33, y(80)}, {33, y(30)},           // later, earlier, i1
+      {34, y(30)}};
+  EXPECT_EQ(pts, want);
+}
+
+TEST(DiagramPainter, SummaryReductionEqualsTheScanAndKeepsAOneSlotSpike) {
+  TDiagramModel m;
+  m.SetResolution(0.001);
+  m.SetMaxData(2'000'000);
+  m.SetYRangeMin(-1000);
+  m.SetYRangeMax(1000);
+  m.Reset(smManual, 0, 1000);
+  std::mt19937 rng(9);
+  std::uniform_real_distribution<float> d(0, 50);
+  VectorSource src;
+  for (int i = 0; i < 1'000'001; ++i) {
+    float v = d(rng);
+    if (i == 765'432) v = 900;  // one slot
+    src.v.push_back(v);
+    m.AddValues(std::span<const float>(&v, 1), i * 0.001);
+  }
+  const auto geo = Geometry(600, 1'000'000, m.ShownLast());
+  const auto fast = TDiagramPainter::CurvePoints(TDiagramPainter::ModelSource(m, 0), geo);
+  const auto slow = TDiagramPainter::CurvePoints(src.Source(), geo);
+  EXPECT_EQ(fast, slow);
+  const int spikeRow = 300 + static_cast<int>(std::nearbyint(-3.0 * 900));
+  bool seen = false;
+  for (const QPoint& p : fast) seen = seen || p.y() == spikeRow;
+  EXPECT_TRUE(seen);
+}
+
+TEST(DiagramPainter, NonFiniteValuesAreLeftOut) {
+  VectorSource src;
+  src.v = {1, NAN, 3, INFINITY, 5, 6};
+  const auto pts = TDiagramPainter::CurvePoints(src.Source(), Geometry(100, 5, 6));
+  EXPECT_EQ(pts.size(), 4u);
+}
+
+}  // namespace

@@ -1,0 +1,238 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <vector>
+
+#include "tools/devsim/argo_profiles.h"
+#include "tools/devsim/device_model.h"
+
+// Misbehaviour the device can be told to show. All off by default.
+struct ArgoFaults {
+  // Sends nothing at all: no replies, no stream (requests are still logged).
+  bool silent = false;
+  // The next N complete requests get no reply (counts down; 0 = off).
+  int ignoreRequests = 0;
+  // Each reply loses this many bytes from its end.
+  int shortReplyBytes = 0;
+  // Each reply gets this many random bytes appended.
+  int extraReplyBytes = 0;
+  // Each reply goes out this many milliseconds after its request ended.
+  int lateReplyMs = 0;
+  // Random bytes sent ahead of each reply / in the middle of each reply.
+  int noiseBeforeReply = 0;
+  int noiseInsideReply = 0;
+  // How many replies the reply faults above (short, extra, late, noise)
+  // apply to; -1 = every reply. Counts down.
+  int replyFaultLimit = -1;
+  // While streaming, after every N-th frame this many random bytes (never
+  // the sync byte) follow; the frame ahead of them is marked spoiled.
+  int streamNoiseEveryFrames = 0;
+  int streamNoiseBytes = 3;
+  // The stop command is answered but the stream goes on.
+  bool ignoreBurstStop = false;
+  // The device vanishes once this many bytes were streamed since the
+  // stream started (the last frame is cut short); 0 = off.
+  std::int64_t vanishAfterStreamBytes = 0;
+  // The device vanishes on the N-th request addressed to it (with a good
+  // checksum) from now on (1 = the next one), before answering it; 0 = off.
+  int vanishAfterRequests = 0;
+  // Seed of the random bytes, so a failing run can be repeated.
+  std::uint32_t noiseSeed = 1;
+};
+
+// What became of a request.
+enum class ArgoRequestOutcome {
+  Answered,        // the reply was queued (faults may have changed it)
+  BadChecksum,     // checksum byte wrong: ignored
+  OtherAddress,    // addressed to another bus address, or unprefixed on a bus
+  UnknownCommand,  // not a command of this firmware: ignored, and the device
+                   // waits for a pause in the input before it listens again
+  BadArgument,     // index or group out of range: ignored
+  Incomplete,      // the rest of the request never came
+  NotAnswered,     // a fault kept the device quiet
+  Vanished,        // the device vanished on it
+};
+
+struct ArgoRequestRecord {
+  std::vector<std::uint8_t> bytes;  // as received: prefix and checksum included
+  int address = -1;                 // bus address of the prefix; -1 without one
+  std::uint8_t command = 0;
+  QString name;  // operation, e.g. "GetEmissivity", "SetBurstMode"
+  ArgoRequestOutcome outcome = ArgoRequestOutcome::Answered;
+  std::vector<std::uint8_t> reply;  // the reply as the device meant it, before faults
+  DeviceModel::Clock::time_point time{};
+};
+
+struct ArgoSentFrame {
+  std::uint64_t index = 0;                // counts every frame the device sent
+  int channels = 0;                       // values carried
+  std::array<std::uint16_t, 8> values{};  // slot order; unused slots 0
+  bool tripleSync = false;
+  bool spoiled = false;    // stream noise follows it: the host cannot take it
+  bool truncated = false;  // cut short by a vanish
+  DeviceModel::Clock::time_point time{};
+};
+
+// Run-time options of the device.
+struct ArgoOptions {
+  int baudRate = 115200;
+  // On an RS485 bus the device answers only requests prefixed with its own
+  // address; off the bus it answers unprefixed requests and those prefixed
+  // with its address.
+  bool onBus = false;
+  // A new frame is sampled every this many microseconds while the line
+  // keeps up; at a slower line the stream runs at the line rate.
+  int framePeriodUs = 1000;
+  // A third sync byte ahead of every frame.
+  bool tripleSync = false;
+  // Streams from power-up, as if the start command had come.
+  bool burstAtStart = false;
+  // Each burst value rises by one per frame (modulo 100) above the live
+  // value, so consecutive frames differ.
+  bool rampBurstValues = true;
+  // A request whose bytes stop coming is dropped after this pause.
+  int requestTimeoutMs = 100;
+  // After an unknown command the device ignores input until it pauses this
+  // long.
+  int resyncPauseMs = 20;
+};
+
+// Emulation of the single-colour pyrometer family and its ratio model on a
+// serial line: the command table with its firmware differences, RS485
+// addressing, burst streaming and faults on command. Written from the wire
+// protocol alone.
+//
+// The model is driven by its server's thread; every public method is
+// thread-safe, so a test may read the logs and change state or faults while
+// the device is being served.
+class ArgoModel : public DeviceModel {
+ public:
+  explicit ArgoModel(const ArgoProfile& profile = ArgoProfiles::Default(), const ArgoOptions& options = {});
+  ~ArgoModel() override;
+
+  // Options: --profile NAME, --firmware N, --serial N, --address N (on a
+  // bus), --baud N, --frame-period-us N, --triple-sync, --burst-on-start,
+  // --no-ramp, and the faults --silent, --late MS, --short N, --extra N,
+  // --noise N, --ignore-stop, --vanish-after-bytes N,
+  // --vanish-after-requests N. Returns null and sets `error` when an option
+  // is unknown or its value invalid.
+  static std::unique_ptr<ArgoModel> Create(const QStringList& options, QString* error);
+  static QString OptionsHelp();
+
+  // DeviceModel.
+  QString Name() const override;
+  int BaudRate() const override;
+  void OnReceived(std::span<const std::uint8_t> bytes, DeviceLink& link) override;
+  void Tick(Clock::time_point now, DeviceLink& link) override;
+  bool WantsTicks() const override;
+
+  QString ProfileName() const;
+  ArgoOptions Options() const;
+  void SetBaudRate(int baud);
+  void SetFramePeriodUs(int us);
+  void SetTripleSync(bool on);
+  // Replaces the clock that stamps received bytes (tests drive time by
+  // hand together with Tick).
+  void SetClockForTesting(std::function<Clock::time_point()> clock);
+
+  ArgoDeviceState State() const;
+  void SetState(const ArgoDeviceState& state);
+  ArgoFaults Faults() const;
+  void SetFaults(const ArgoFaults& faults);
+
+  bool Streaming() const;
+  bool HasVanished() const;
+
+  // Requests received, oldest first.
+  std::vector<ArgoRequestRecord> Requests() const;
+  std::size_t RequestCount() const;
+  void ClearRequests();
+  // Idle bytes (0x00) received where a request could start.
+  std::uint64_t IdleBytes() const;
+
+  // Frames streamed, oldest first (at most kMaxKeptFrames are kept; the
+  // counters go on).
+  static constexpr std::size_t kMaxKeptFrames = 1'000'000;
+  std::vector<ArgoSentFrame> SentFrames() const;
+  std::uint64_t FramesSent() const;
+  std::uint64_t StreamBytesSent() const;
+  void ClearSentFrames();
+
+ public:
+  struct Command;
+
+ private:
+  enum class Action { None, BurstStart, BurstStop, StoreFactory };
+  struct PendingReply {
+    Clock::time_point due;
+    std::vector<std::uint8_t> bytes;
+  };
+  enum class ParseState { Idle, Arguments, Discarding };
+
+  Clock::time_point Now() const;
+  void ExpireInput(Clock::time_point now);
+  void ParseByte(std::uint8_t byte, Clock::time_point now, DeviceLink& link);
+  void FinishRequest(Clock::time_point now, DeviceLink& link);
+  void AbandonRequest(ArgoRequestOutcome outcome, Clock::time_point now);
+  const Command* FindCommand(std::uint8_t code) const;
+  bool Available(const Command& command) const;
+  // Carries out a complete request on `s`; returns false when its arguments
+  // are out of range (no reply). Sets `name` to the operation and `action`
+  // to what the device must do beyond its state.
+  bool Execute(const Command& command, std::span<const std::uint8_t> args, ArgoDeviceState& s,
+               std::vector<std::uint8_t>& reply, QString& name, Action& action);
+  void QueueReply(std::vector<std::uint8_t> reply, Clock::time_point now, DeviceLink& link);
+  void Emit(std::span<const std::uint8_t> bytes, DeviceLink& link);
+  void StartStream(Clock::time_point now);
+  void StreamFrames(Clock::time_point now, DeviceLink& link);
+  std::uint16_t ChannelValue(std::uint8_t code, std::uint64_t index) const;
+  void DoVanish(DeviceLink& link);
+  std::vector<std::uint8_t> Noise(int count, bool avoidSync);
+
+  mutable std::mutex mutex_;
+  QString profileName_;
+  ArgoOptions options_;
+  ArgoDeviceState state_;
+  ArgoDeviceState factory_;  // what the restore-factory command brings back
+  ArgoDeviceState initial_;  // the power-up state
+  std::function<Clock::time_point()> clock_;
+  ArgoFaults faults_;
+  std::mt19937 random_;
+
+  // Request parser.
+  ParseState parse_ = ParseState::Idle;
+  int pendingAddress_ = -1;  // address of a prefix seen, waiting for its command
+  std::vector<std::uint8_t> request_;
+  const Command* command_ = nullptr;
+  std::size_t requestLength_ = 0;
+  int requestAddress_ = -1;
+  Clock::time_point lastInput_{};
+
+  std::deque<PendingReply> delayed_;
+  bool vanished_ = false;
+
+  // Stream.
+  bool streaming_ = false;
+  std::vector<std::uint8_t> streamSlots_;
+  Clock::time_point nextFrame_{};
+  bool streamNeedsStart_ = false;
+  std::int64_t streamBytesThisRun_ = 0;
+  std::uint64_t framesSent_ = 0;
+  std::uint64_t streamBytesSent_ = 0;
+
+  std::vector<ArgoRequestRecord> requests_;
+  std::uint64_t idleBytes_ = 0;
+  std::vector<ArgoSentFrame> frames_;
+};
+
+// Puts "argo" (ArgoModel::Create) into the ModelRegistry; safe to call more
+// than once. The emulator program gets it without calling.
+bool RegisterArgoModel();
