@@ -5,6 +5,10 @@
 //
 // TS_BENCH_SMOKE=1 shrinks every volume so the whole run takes seconds.
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <chrono>
 #include <cmath>
@@ -12,9 +16,6 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include "ui/diagram.h"
@@ -159,8 +160,9 @@ void B5() {
     c.ToggleHold();  // continue
   }
   const double t = Now() - t0;
-  std::printf("B5 hold/continue on a full overwrite buffer of %lld slots: %.2f us per pair (store %.1f -> %.1f MB)\n",
-              static_cast<long long>(maxData), t / toggles * 1e6, before / 1048576.0, c.StoreBytes() / 1048576.0);
+  std::printf(
+      "B5 hold/continue on a full overwrite buffer of %lld slots: %.2f us per pair (store %.1f -> %.1f MB)\n",
+      static_cast<long long>(maxData), t / toggles * 1e6, before / 1048576.0, c.StoreBytes() / 1048576.0);
 }
 
 void B6() {
@@ -193,8 +195,9 @@ void B6() {
   }
   (void)chart.BackBuffer();
   const double t = Now() - t0;
-  std::printf("B6 load of %lld rising rows: %.3f s (%.2f us/row, %llu drawings)\n", static_cast<long long>(rows), t,
-              t / rows * 1e6, static_cast<unsigned long long>(chart.RenderCount()));
+  std::printf("B6 load of %lld rising rows: %.3f s (%.2f us/row, %llu drawings)\n",
+              static_cast<long long>(rows), t, t / rows * 1e6,
+              static_cast<unsigned long long>(chart.RenderCount()));
 }
 
 void PaintAt(std::int64_t fullSlots) {
@@ -209,8 +212,8 @@ void PaintAt(std::int64_t fullSlots) {
   const double t0 = Now();
   for (int k = 0; k < reps; ++k) chart.Paint();
   const double t = (Now() - t0) / reps;
-  std::printf("Paint full zoom, %lld slots x %d graphs, 1200x600: %.2f ms\n", static_cast<long long>(n), kGraphs,
-              t * 1e3);
+  std::printf("Paint full zoom, %lld slots x %d graphs, 1200x600: %.2f ms\n", static_cast<long long>(n),
+              kGraphs, t * 1e3);
 }
 
 // Runs one scenario in a child process and prints its peak resident memory.
@@ -227,7 +230,7 @@ void Run(const char* name, const std::function<void()>& body) {
     _exit(0);
   }
   int status = 0;
-  struct rusage ru{};
+  struct rusage ru {};
   if (pid < 0 || wait4(pid, &status, 0, &ru) < 0) {
     std::printf("%s: could not run\n", name);
     return;

@@ -185,7 +185,8 @@ bool TDiagramModel::CompleteSlot(std::span<const float> values) {
     }
     float fill[kMaxGraphs];
     for (std::int64_t i = std::max<std::int64_t>(anchorSlot_ + 1, 0); i < curSlot_; ++i) {
-      for (int g = 0; g < graphs; ++g) fill[g] = static_cast<float>(static_cast<double>(i) * slope[g] + base[g]);
+      for (int g = 0; g < graphs; ++g)
+        fill[g] = static_cast<float>(static_cast<double>(i) * slope[g] + base[g]);
       live_.Write(slotOffset_ + i, std::span<const float>(fill, graphs));
     }
   }
@@ -235,7 +236,9 @@ std::int64_t TDiagramModel::GetUsedMemory() const {
   return static_cast<std::int64_t>(GraphCount()) * allocSlots_ * 4;
 }
 
-std::int64_t TDiagramModel::GetMaxMemory() const { return static_cast<std::int64_t>(GraphCount()) * maxData_ * 4; }
+std::int64_t TDiagramModel::GetMaxMemory() const {
+  return static_cast<std::int64_t>(GraphCount()) * maxData_ * 4;
+}
 
 // ---- hold -------------------------------------------------------------------
 
@@ -281,7 +284,9 @@ const TDiagramStore& TDiagramModel::ShownStore() const {
   return snapshotShown_ && snapshot_.Owned ? *snapshot_.Owned : live_;
 }
 
-std::int64_t TDiagramModel::ShownSlotOffset() const { return snapshotShown_ ? snapshot_.Offset : slotOffset_; }
+std::int64_t TDiagramModel::ShownSlotOffset() const {
+  return snapshotShown_ ? snapshot_.Offset : slotOffset_;
+}
 
 std::int64_t TDiagramModel::ShownLast() const {
   return snapshotShown_ ? std::min(usedData_, snapshot_.Last) : usedData_;
@@ -598,7 +603,8 @@ void TDiagramModel::UpdateScrollBars() {
     yBar_.SmallChange = std::max<std::int64_t>(1, RoundSat(k * ySpan_ / len * 10));
   }
   if (xBar_.SetRange(xRangeMin_, xRangeMax_)) {
-    const double kx = static_cast<double>(xBar_.Max - xBar_.Min) / static_cast<double>(xRangeMax_ - xRangeMin_);
+    const double kx =
+        static_cast<double>(xBar_.Max - xBar_.Min) / static_cast<double>(xRangeMax_ - xRangeMin_);
     if (std::isfinite(kx)) {
       const std::int64_t page = RoundSat(static_cast<double>(winWidth_) * kx);
       xBar_.SetPageSize(page);

@@ -24,7 +24,9 @@ std::int64_t RoundHalfEven(double v) {
   return static_cast<std::int64_t>(std::nearbyint(v));
 }
 
-int RoundPixel(double v) { return static_cast<int>(std::nearbyint(std::clamp(v, -kCoordClamp, kCoordClamp))); }
+int RoundPixel(double v) {
+  return static_cast<int>(std::nearbyint(std::clamp(v, -kCoordClamp, kCoordClamp)));
+}
 
 QString Fixed(double v, int precision, int digits) {
   return NumberText::FloatToStrF(v, NumberText::FloatFormat::Fixed, precision, digits);
@@ -50,8 +52,9 @@ double TDiagramPainter::YGridStep(double raw, int yDecimal) {
 }
 
 double TDiagramPainter::XGridStep(double raw) {
-  static const double kSeries[] = {0.001, 0.002, 0.005, 0.01, 0.02, 0.05, 0.1, 0.2, 0.5, 1, 2, 5,
-                                   10,    20,    50,    100,  200,  500,  1000, 2000, 5000, 10000, 20000, 50000};
+  static const double kSeries[] = {0.001, 0.002, 0.005, 0.01, 0.02, 0.05,  0.1,   0.2,
+                                   0.5,   1,     2,     5,    10,   20,    50,    100,
+                                   200,   500,   1000,  2000, 5000, 10000, 20000, 50000};
   for (double s : kSeries)
     if (s >= raw) return s;
   return 50000;
@@ -139,12 +142,15 @@ std::vector<QPoint> TDiagramPainter::CurvePoints(const TCurveSource& src, const 
 TDiagramPainter::TCurveSource TDiagramPainter::ModelSource(const TDiagramModel& model, int graph) {
   TCurveSource s;
   s.Value = [&model, graph](std::int64_t slot) { return model.ShownValue(graph, slot); };
-  s.Extremes = [&model, graph](std::int64_t from, std::int64_t to) { return model.ShownExtremes(graph, from, to); };
+  s.Extremes = [&model, graph](std::int64_t from, std::int64_t to) {
+    return model.ShownExtremes(graph, from, to);
+  };
   if (model.OnProcessDiagramPaint) s.Transform = model.OnProcessDiagramPaint;
   return s;
 }
 
-void TDiagramPainter::Paint(const TDiagramModel& model, QImage& buffer, int W, int H, const QColor& background) {
+void TDiagramPainter::Paint(const TDiagramModel& model, QImage& buffer, int W, int H,
+                            const QColor& background) {
   constexpr int B = kButtonSize;
   buffer.fill(background);
   QPainter p(&buffer);
@@ -205,15 +211,16 @@ void TDiagramPainter::Paint(const TDiagramModel& model, QImage& buffer, int W, i
         p.setPen(grid);
         p.drawLine(L, y, R, y);
         p.setPen(black);
-        DrawTextAt(p, fm, 2, y - th / 2, Fixed(yLo + static_cast<double>(i) * step, model.YPresicion(), model.YDecimal()));
+        DrawTextAt(p, fm, 2, y - th / 2,
+                   Fixed(yLo + static_cast<double>(i) * step, model.YPresicion(), model.YDecimal()));
       }
     }
 
     // X grid
     {
       const double span = static_cast<double>(width) * res;
-      const std::int64_t n =
-          static_cast<std::int64_t>(std::trunc(static_cast<double>(P) / (fm.horizontalAdvance(sXMax) + 4) / 1.5));
+      const std::int64_t n = static_cast<std::int64_t>(
+          std::trunc(static_cast<double>(P) / (fm.horizontalAdvance(sXMax) + 4) / 1.5));
       const double raw = n == 0 ? 100.0 : span / static_cast<double>(n);
       const double step = XGridStep(raw);
       const std::int64_t count = std::min(RoundHalfEven(span / step), kMaxGridLines);

@@ -37,15 +37,15 @@ class TDiagramPainter {
 
   // Where the curve of one graph goes.
   struct TCurveGeometry {
-    int L = 0;                 // left edge of the plot
-    int B0 = 0;                // bottom edge of the plot
-    int P = 0;                 // plot width in pixels
-    double xs = 1.0;           // pixels per slot
-    double ys = 1.0;           // pixels per value unit (negative: values grow upward)
-    double yLo = 0.0;          // value at B0, as drawn
-    std::int64_t Start = 0;    // first slot of the window
-    std::int64_t Width = 0;    // window width in slots
-    std::int64_t Limit = 0;    // slots from Limit on are not drawn
+    int L = 0;               // left edge of the plot
+    int B0 = 0;              // bottom edge of the plot
+    int P = 0;               // plot width in pixels
+    double xs = 1.0;         // pixels per slot
+    double ys = 1.0;         // pixels per value unit (negative: values grow upward)
+    double yLo = 0.0;        // value at B0, as drawn
+    std::int64_t Start = 0;  // first slot of the window
+    std::int64_t Width = 0;  // window width in slots
+    std::int64_t Limit = 0;  // slots from Limit on are not drawn
   };
   // What a curve reads: stored values, and the extremes of a slot range.
   struct TCurveSource {

@@ -92,7 +92,8 @@ bool TDiagramStore::Grow(std::int64_t needed) {
     std::vector<float> raw(static_cast<std::size_t>(graphs_) * static_cast<std::size_t>(cap));
     std::vector<TCell> cells[kLevels];
     for (int level = 1; level <= kLevels; ++level)
-      cells[level - 1].resize(static_cast<std::size_t>(graphs_) * static_cast<std::size_t>(cap >> (kFanBits * level)));
+      cells[level - 1].resize(static_cast<std::size_t>(graphs_) *
+                              static_cast<std::size_t>(cap >> (kFanBits * level)));
     if (last_ >= floor_) {
       for (int g = 0; g < graphs_; ++g) {
         float* dst = raw.data() + static_cast<std::size_t>(g) * static_cast<std::size_t>(cap);
@@ -101,7 +102,8 @@ bool TDiagramStore::Grow(std::int64_t needed) {
           const int shift = kFanBits * level;
           const std::int64_t n = cap >> shift;
           TCell* cdst = cells[level - 1].data() + static_cast<std::size_t>(g) * static_cast<std::size_t>(n);
-          for (std::int64_t c = floor_ >> shift; c <= (last_ >> shift); ++c) cdst[c % n] = CellAt(g, level, c);
+          for (std::int64_t c = floor_ >> shift; c <= (last_ >> shift); ++c)
+            cdst[c % n] = CellAt(g, level, c);
         }
       }
     }
@@ -148,8 +150,9 @@ void TDiagramStore::WriteOne(std::int64_t slot, std::span<const float> values) {
     raw_[static_cast<std::size_t>(g) * static_cast<std::size_t>(capacity_) + rawPos] = v;
     const bool finite = std::isfinite(v);
     for (int level = 1; level <= kLevels; ++level) {
-      TCell& c = cells_[level - 1][static_cast<std::size_t>(g) * static_cast<std::size_t>(CellsPerGraph(level)) +
-                                   cellPos[level]];
+      TCell& c =
+          cells_[level - 1][static_cast<std::size_t>(g) * static_cast<std::size_t>(CellsPerGraph(level)) +
+                            cellPos[level]];
       if (combine[level]) {
         if (finite) {
           if (v < c.Min) c.Min = v;

@@ -109,7 +109,9 @@ class TDiagramStore {
   const TCell& CellAt(int graph, int level, std::int64_t cell) const {
     return cells_[level - 1][CellIndex(graph, level, cell)];
   }
-  TCell& CellAt(int graph, int level, std::int64_t cell) { return cells_[level - 1][CellIndex(graph, level, cell)]; }
+  TCell& CellAt(int graph, int level, std::int64_t cell) {
+    return cells_[level - 1][CellIndex(graph, level, cell)];
+  }
 
   bool Grow(std::int64_t needed);
   void WriteOne(std::int64_t slot, std::span<const float> values);
@@ -123,8 +125,8 @@ class TDiagramStore {
   std::int64_t capacity_ = 0;
   std::int64_t base_[kLevels + 1] = {};  // per level: a multiple of its ring length, <= the floor
   std::int64_t limit_ = std::int64_t{1} << 40;
-  std::vector<float> raw_;                 // graphs_ x capacity_
-  std::vector<TCell> cells_[kLevels];      // graphs_ x (capacity_ >> 5k)
+  std::vector<float> raw_;             // graphs_ x capacity_
+  std::vector<TCell> cells_[kLevels];  // graphs_ x (capacity_ >> 5k)
 };
 
 // ---------------------------------------------------------------------------
@@ -167,8 +169,8 @@ bool TDiagramStore::BandMin(int graph, std::int64_t from, std::int64_t to, Below
       const TFrame f = stack.back();
       stack.pop_back();
       const TCell& c = CellAt(graph, f.level, f.cell);
-      if (!(c.Min <= c.Max)) continue;            // no finite value
-      if (found && !(c.Min < best)) continue;     // cannot improve
+      if (!(c.Min <= c.Max)) continue;             // no finite value
+      if (found && !(c.Min < best)) continue;      // cannot improve
       if (below(c.Max) || above(c.Min)) continue;  // wholly outside the band
       if (!below(c.Min)) {                         // the cell's minimum is accepted
         consider(c.Min);

@@ -804,16 +804,16 @@ constexpr RatioM kEpsilon{0x5A, 0xFF, 0xFE, 0.05f, 1.0f, 100, 100};
 constexpr RatioM kEpsilon2{0x5B, 0x00, 0x00, 0.75f, 1.25f, 100, 100};
 }  // namespace
 
-#define ARGO_RATIO_M(Name, Spec, Field)                                                                   \
+#define ARGO_RATIO_M(Name, Reg, Field)                                                                   \
   float TpyreonArgo::Get##Name() {                                                                        \
-    return GetRatioWordParam(Req({Spec.code, Spec.markerHi, Spec.markerLo}), &ArgoCodec::DecodeM, Field,  \
-                             Spec.getTimeout);                                                            \
+    return GetRatioWordParam(Req({Reg.code, Reg.markerHi, Reg.markerLo}), &ArgoCodec::DecodeM, Field,  \
+                             Reg.getTimeout);                                                            \
   }                                                                                                       \
   void TpyreonArgo::Set##Name(float value) {                                                              \
     if (!PortOpen() || !IsRatioFirmware()) return;                                                        \
     std::uint16_t w = 0;                                                                                  \
-    if (!CheckRange(ArgoCodec::InRange(value, Spec.lo, Spec.hi) && ArgoCodec::EncodeM(value, w))) return; \
-    if (const auto e = WriteWord(Spec.code, w, Spec.setTimeout)) Field = ArgoCodec::DecodeM(*e);          \
+    if (!CheckRange(ArgoCodec::InRange(value, Reg.lo, Reg.hi) && ArgoCodec::EncodeM(value, w))) return; \
+    if (const auto e = WriteWord(Reg.code, w, Reg.setTimeout)) Field = ArgoCodec::DecodeM(*e);          \
   }
 
 ARGO_RATIO_M(Slope, kSlope, config_.Slope)

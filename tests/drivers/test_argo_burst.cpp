@@ -69,7 +69,9 @@ TEST_F(ArgoBurstTest, RecordsEqualTheFramesSent) {
   EXPECT_LE(i0, 5u);
   for (std::size_t j = 0; j < taken_.size(); ++j) {
     ASSERT_EQ(taken_[j].Values, sent[i0 + j].values) << "record " << j;
-    if (j > 0) EXPECT_GE(taken_[j].Time, taken_[j - 1].Time);
+    if (j > 0) {
+      EXPECT_GE(taken_[j].Time, taken_[j - 1].Time);
+    }
   }
   EXPECT_FLOAT_EQ(taken_.front().Time, 0.0f);
   EXPECT_GT(taken_.size(), 500u);

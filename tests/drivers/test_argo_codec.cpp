@@ -104,8 +104,9 @@ TEST(ArgoCodec, HeadCodes) {
 TEST(ArgoCodec, AlarmModesAndBurstSlots) {
   for (int p = 0; p < 256; ++p) {
     const TArgoAlarmMode m = ArgoCodec::UnpackAlarmMode(static_cast<std::uint8_t>(p));
-    if (m.Source != 3 || (p & 0xE0) == 0)
+    if (m.Source != 3 || (p & 0xE0) == 0) {
       EXPECT_EQ(ArgoCodec::UnpackAlarmMode(ArgoCodec::PackAlarmMode(m)), m);
+    }
   }
   EXPECT_EQ(ArgoCodec::PackAlarmMode({2, 1, 0, 5}), 0x85);
   const std::array<std::uint8_t, 8> slots{1, 2, 0, 5, 0, 0, 0, 0};

@@ -25,7 +25,9 @@ struct Chart : TDiagramModel {
     Reset(smLocal, 0, 10 * resolution);
   }
   void Add(float v, double t) { AddValues(std::span<const float>(&v, 1), t); }
-  void AddAll(std::initializer_list<float> v, double t) { AddValues(std::span<const float>(v.begin(), v.size()), t); }
+  void AddAll(std::initializer_list<float> v, double t) {
+    AddValues(std::span<const float>(v.begin(), v.size()), t);
+  }
 };
 
 TGraphProperties Shown(bool ranged = true) {
@@ -100,8 +102,13 @@ TEST(DiagramModel, GraphCountIsClippedToOneToTwelve) {
 }
 
 TEST(DiagramModel, BadTimesAreRefusedAndChangeNothing) {
-  const double cases[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
-                          -std::numeric_limits<double>::infinity(), -0.01, -1e300, 1e300, 1e15};
+  const double cases[] = {std::numeric_limits<double>::quiet_NaN(),
+                          std::numeric_limits<double>::infinity(),
+                          -std::numeric_limits<double>::infinity(),
+                          -0.01,
+                          -1e300,
+                          1e300,
+                          1e15};
   for (double t : cases) {
     Chart c;
     c.Add(1.0f, 0.0);
@@ -297,7 +304,8 @@ TEST(DiagramModel, GlobalAutoRangeEqualsAPlainLoopOverTheWindow) {
     c.AddAll({v, 5000.0f, v * 0.5f}, i * 0.001);
   }
   c.SetYScaleMode(smGlobal);
-  const std::pair<std::int64_t, std::int64_t> windows[] = {{0, 299998}, {1000, 1010}, {77777, 250001}, {5, 5}};
+  const std::pair<std::int64_t, std::int64_t> windows[] = {
+      {0, 299998}, {1000, 1010}, {77777, 250001}, {5, 5}};
   for (int yDecimal : {1, 2}) {
     c.SetYDecimal(yDecimal);
     for (auto [a, b] : windows) {

@@ -15,9 +15,9 @@ TEST(DiagramPainter, YGridStepSeries) {
     int yDecimal;
     double step;
   };
-  const Case cases[] = {{0.3, 1, 0.5},   {0.1, 1, 0.2},   {0.2, 1, 0.2}, {7, 0, 10},    {201, 1, 500},
-                        {1e6, 1, 500},   {0.08, 2, 0.2},  {0.01, 2, 0.05}, {0.05, 2, 0.05}, {0.3, 3, 0.5},
-                        {150, 2, 200},   {1e9, 2, 500}};
+  const Case cases[] = {{0.3, 1, 0.5},   {0.1, 1, 0.2}, {0.2, 1, 0.2},  {7, 0, 10},
+                        {201, 1, 500},   {1e6, 1, 500}, {0.08, 2, 0.2}, {0.01, 2, 0.05},
+                        {0.05, 2, 0.05}, {0.3, 3, 0.5}, {150, 2, 200},  {1e9, 2, 500}};
   for (const Case& k : cases) EXPECT_EQ(TDiagramPainter::YGridStep(k.raw, k.yDecimal), k.step) << k.raw;
 }
 
@@ -41,11 +41,11 @@ TEST(DiagramPainter, LastXLabelIsRightAlignedUnlessItCrowdsItsNeighbour) {
     std::vector<int> xs, widths, lefts;
   };
   const Case cases[] = {
-      {{100}, {40}, {60}},                        // alone: right-aligned
+      {{100}, {40}, {60}},                              // alone: right-aligned
       {{100, 200, 300}, {40, 40, 40}, {80, 180, 260}},  // room: right-aligned
-      {{100, 150}, {40, 40}, {80, 130}},          // 110 < 120 + 5: centred
-      {{100, 165}, {40, 40}, {80, 125}},          // 125 = 120 + 5: right-aligned
-      {{100, 164}, {40, 40}, {80, 144}},          // 124 < 125: centred
+      {{100, 150}, {40, 40}, {80, 130}},                // 110 < 120 + 5: centred
+      {{100, 165}, {40, 40}, {80, 125}},                // 125 = 120 + 5: right-aligned
+      {{100, 164}, {40, 40}, {80, 144}},                // 124 < 125: centred
   };
   for (const Case& k : cases) EXPECT_EQ(TDiagramPainter::XLabelLefts(k.xs, k.widths), k.lefts);
 }
@@ -113,18 +113,17 @@ TEST(DiagramPainter, FewSlotsPerColumnDrawOnePointPerSlot) {
 TEST(DiagramPainter, ColumnRulesPlaceExtremesInOrder) {
   // 4 slots per column; values chosen per column to hit each rule.
   VectorSource src;
-  src.v = {10, 10, 10, 10,   // flat
-           50, 20, 20, 20,   // the first slot is the highest
-           20, 20, 80, 5,    // both inside: 80 before 5
+  src.v = {10, 10, 10, 10,  // flat
+           50, 20, 20, 20,  // the first slot is the highest
+           20, 20, 80, 5,   // both inside: 80 before 5
            30, 30, 30, 30, 30};
   const auto pts = TDiagramPainter::CurvePoints(src.Source(), Geometry(4, 16, 17));
   auto y = [](double v) { return 300 + static_cast<int>(std::nearbyint(-3.0 * v)); };
-  const std::vector<QPoint> want = {
-      {30, y(10)},                                     // first point
-      {31, y(50)},                                     // flat column: next column's first slot
-      {31, y(20)}, {32, y(20)},                        // i0 is the max: the other one, then i1
-      {32, y(5)},  {33, y(80)}, {33, y(30)},           // later, earlier, i1
-      {34, y(30)}};
+  const std::vector<QPoint> want = {{30, y(10)},               // first point
+                                    {31, y(50)},               // flat column: next column's first slot
+                                    {31, y(20)}, {32, y(20)},  // i0 is the max: the other one, then i1
+                                    {32, y(5)},  {33, y(80)}, {33, y(30)},  // later, earlier, i1
+                                    {34, y(30)}};
   EXPECT_EQ(pts, want);
 }
 

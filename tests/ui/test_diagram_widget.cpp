@@ -1,3 +1,5 @@
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -5,7 +7,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QToolButton>
-#include <gtest/gtest.h>
 
 #include "ui/diagram.h"
 
@@ -50,12 +51,12 @@ TEST_F(ChartFixture, ControlsArePlacedByTheLayoutTable) {
     QRect rect;
   };
   const Case cases[] = {
-      {"PaintBox", {0, 0, W - B - 1, H - B - 1}},   {"XScrollBar", {0, H - B, W - 4 * B, B}},
-      {"XZoomIn", {W - 4 * B, H - B, B, B}},        {"XZoomOut", {W - 3 * B, H - B, B, B}},
-      {"XZoomFull", {W - 2 * B, H - B, B, B}},      {"YScaleGlobal", {W - B, 0, B, B}},
-      {"YScaleLocal", {W - B, B, B, B}},            {"YScrollBar", {W - B, 2 * B, B, H - 6 * B}},
-      {"YZoomIn", {W - B, H - 4 * B, B, B}},        {"YZoomOut", {W - B, H - 3 * B, B, B}},
-      {"YZoomFull", {W - B, H - 2 * B, B, B}},      {"HoldContinue", {W - B, H - B, B, B}},
+      {"PaintBox", {0, 0, W - B - 1, H - B - 1}}, {"XScrollBar", {0, H - B, W - 4 * B, B}},
+      {"XZoomIn", {W - 4 * B, H - B, B, B}},      {"XZoomOut", {W - 3 * B, H - B, B, B}},
+      {"XZoomFull", {W - 2 * B, H - B, B, B}},    {"YScaleGlobal", {W - B, 0, B, B}},
+      {"YScaleLocal", {W - B, B, B, B}},          {"YScrollBar", {W - B, 2 * B, B, H - 6 * B}},
+      {"YZoomIn", {W - B, H - 4 * B, B, B}},      {"YZoomOut", {W - B, H - 3 * B, B, B}},
+      {"YZoomFull", {W - B, H - 2 * B, B, B}},    {"HoldContinue", {W - B, H - B, B, B}},
   };
   (void)chart.BackBuffer();
   for (const Case& k : cases) {
@@ -197,8 +198,8 @@ TEST_F(ChartFixture, PlotAreaMouseReachesTheChartsEvents) {
     ++downs;
   };
   QWidget* box = Child<QWidget>("PaintBox");
-  QMouseEvent press(QEvent::MouseButtonPress, QPointF(20, 30), box->mapToGlobal(QPointF(20, 30)), Qt::LeftButton,
-                    Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(20, 30), box->mapToGlobal(QPointF(20, 30)),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(box, &press);
   EXPECT_EQ(downs, 1);
 }
