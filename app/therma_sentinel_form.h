@@ -22,7 +22,6 @@ class QMenu;
 class QProgressBar;
 class QSplitter;
 class QTimer;
-class QToolBar;
 class QToolButton;
 class QListWidget;
 class QTextEdit;
@@ -192,7 +191,7 @@ class TThermaSentinelForm : public QMainWindow {
           *mExit2 = nullptr;
 
   QFrame* pnlControl = nullptr;
-  QToolBar* ToolBar = nullptr;
+  QFrame* ToolBar = nullptr;
   QToolButton *btnOpen = nullptr, *btnSave = nullptr, *btnScan = nullptr, *btnDisconnect = nullptr,
               *btnStart = nullptr, *btnStop = nullptr, *btnPause = nullptr, *btnDeviceInfo = nullptr,
               *btnDeviceSetup = nullptr, *btnEmissivity = nullptr, *btnLASER = nullptr;

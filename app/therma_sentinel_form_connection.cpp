@@ -297,9 +297,11 @@ void TThermaSentinelForm::UpdateState() {
   // The setup dialogs, loop maintenance and the emissivity dialog come later.
   mDeviceSetup->setEnabled(false);
   btnDeviceSetup->setEnabled(false);
-  mEmissivity->setEnabled(false && emiss);
-  btnEmissivity->setEnabled(false && emiss);
-  mLoopMaintenance->setEnabled(false && loop);
+  (void)emiss;
+  (void)loop;
+  mEmissivity->setEnabled(false);
+  btnEmissivity->setEnabled(false);
+  mLoopMaintenance->setEnabled(false);
   mViewSettings->setEnabled(false);
   mOptions->setEnabled(false);
   mLASER->setEnabled(laser);

@@ -357,18 +357,26 @@ void TThermaSentinelForm::CreateMenus() {
 }
 
 void TThermaSentinelForm::CreateToolBar() {
-  ToolBar = new QToolBar(pnlControl);
+  ToolBar = new QFrame(pnlControl);
   ToolBar->setObjectName(QStringLiteral("ToolBar"));
-  ToolBar->setIconSize(QSize(16, 16));
-  ToolBar->setMovable(false);
-  auto add = [this](const char* name, const QString& text, QAction* twin, QStyle::StandardPixmap icon) {
+  auto* row = new QHBoxLayout(ToolBar);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(0);
+  auto separator = [this, row] {
+    auto* line = new QFrame(ToolBar);
+    line->setFrameShape(QFrame::VLine);
+    line->setFrameShadow(QFrame::Sunken);
+    row->addWidget(line);
+  };
+  auto add = [this, row](const char* name, const QString& text, QAction* twin, QStyle::StandardPixmap icon) {
     auto* b = new QToolButton(ToolBar);
     b->setObjectName(QString::fromLatin1(name));
     b->setText(text);
     b->setIcon(style()->standardIcon(icon));
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     b->setAutoRaise(true);
-    ToolBar->addWidget(b);
+    b->setIconSize(QSize(16, 16));
+    row->addWidget(b);
     if (twin != nullptr) connect(b, &QToolButton::clicked, this, [this, b, twin] {
         if (twin == mScan) mScanClick(b);
         else if (twin == mDisconnect) mDisconnectClick(b);
@@ -384,15 +392,15 @@ void TThermaSentinelForm::CreateToolBar() {
   };
   btnOpen = add("btnOpen", QStringLiteral("Open"), mOpen, QStyle::SP_DialogOpenButton);
   btnSave = add("btnSave", QStringLiteral("Save"), mSave, QStyle::SP_DialogSaveButton);
-  ToolBar->addSeparator();
+  separator();
   btnScan = add("btnScan", QStringLiteral("Scan"), mScan, QStyle::SP_BrowserReload);
   btnDisconnect = add("btnDisconnect", QStringLiteral("Disconnect"), mDisconnect, QStyle::SP_DialogCloseButton);
-  ToolBar->addSeparator();
+  separator();
   btnStart = add("btnStart", QStringLiteral("Start"), mStart, QStyle::SP_MediaPlay);
   btnStop = add("btnStop", QStringLiteral("Stop"), mStop, QStyle::SP_MediaStop);
   btnPause = add("btnPause", QStringLiteral("Pause"), mPause, QStyle::SP_MediaPause);
   btnPause->setCheckable(true);
-  ToolBar->addSeparator();
+  separator();
   btnDeviceInfo = add("btnDeviceInfo", QStringLiteral("Info"), mDeviceInfo, QStyle::SP_MessageBoxInformation);
   btnDeviceSetup = add("btnDeviceSetup", QStringLiteral("Setup"), nullptr, QStyle::SP_FileDialogDetailedView);
   btnEmissivity = add("btnEmissivity", QStringLiteral("Emissivity"), nullptr, QStyle::SP_ArrowRight);
