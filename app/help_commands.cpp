@@ -11,7 +11,8 @@
 QString HelpCommands::HelpFilePath(const QString& helpFileName) {
   // The name comes from a language file: it may only name a file beside the
   // program.
-  const QString name = QFileInfo(QString(helpFileName).replace(QLatin1Char('\\'), QLatin1Char('/'))).fileName();
+  const QString name =
+      QFileInfo(QString(helpFileName).replace(QLatin1Char('\\'), QLatin1Char('/'))).fileName();
   if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) return {};
   return QDir(Folders::ProgramFolder()).filePath(name);
 }

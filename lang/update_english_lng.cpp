@@ -15,6 +15,9 @@
 #include <memory>
 #include <vector>
 
+#include "app/device_info_dlg.h"
+#include "app/param_show.h"
+#include "app/set_default_settings_dlg.h"
 #include "platform/folders.h"
 #include "platform/ini_file.h"
 #include "ui/form_registry.h"
@@ -32,6 +35,9 @@ std::vector<std::unique_ptr<QWidget>> CreateForms() {
   main->setWindowTitle(QStringLiteral("ThermaSentinel"));
   FormRegistry::Add(main.get());
   forms.push_back(std::move(main));
+  forms.push_back(std::make_unique<TfParamShow>());
+  forms.push_back(std::make_unique<TDeviceInfoDlg>());
+  forms.push_back(std::make_unique<TSetDefaultSettingsDlg>());
   return forms;
 }
 
