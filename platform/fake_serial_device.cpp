@@ -51,7 +51,7 @@ int FakeSerialDevice::Open(const QString& path) {
   if (open_) return SerialStatus::AccessDenied;
   if (!boundAtCreation_) line_ = Find(path);
   if (!line_) return SerialStatus::NotFound;
-  queue_.Reset();
+  ResetForOpen();
   const int rc = line_->Attach(this);
   if (rc != SerialStatus::Ok) return rc;
   {
@@ -59,8 +59,6 @@ int FakeSerialDevice::Open(const QString& path) {
     stop_ = false;
     txEmptyPending_ = false;
   }
-  hungUp_ = false;
-  configured_ = false;
   open_ = true;
   thread_ = std::thread([this] { Run(); });
   return SerialStatus::Ok;
@@ -125,29 +123,16 @@ void FakeSerialDevice::Run() {
   }
 }
 
-void FakeSerialDevice::Raise(std::uint32_t events) {
-  const std::uint32_t bits = (events & eventMask_.load()) | (events & SerialEvent::HangUp);
-  if (bits == 0) return;
-  std::lock_guard lock(callbackMutex_);
-  if (callback_) callback_(bits);
-}
-
 int FakeSerialDevice::Configure(const SerialLineSettings& settings) {
   if (!open_) return SerialStatus::NotReady;
-  if (settings.baudRate <= 0 || settings.dataBits < 5 || settings.dataBits > 8 ||
-      settings.stopBits == SerialLineSettings::StopBits::OneAndHalf) {
-    return SerialStatus::InvalidParameter;
-  }
+  if (!SettingsSupported(settings)) return SerialStatus::InvalidParameter;
   // The control modes drive the lines at the first configuration after
   // open and whenever a mode changes, so SetDtr survives other changes.
   const int dtr =
       (!configured_ || settings.dtrControl != settings_.dtrControl) ? DtrLevel(settings.dtrControl) : -1;
   const int rts =
       (!configured_ || settings.rtsControl != settings_.rtsControl) ? RtsLevel(settings.rtsControl) : -1;
-  settings_ = settings;
-  configured_ = true;
-  queue_.SetEventChar(static_cast<std::uint8_t>(settings.eventChar));
-  queue_.SetDiscardNull(settings.discardNull);
+  AdoptSettings(settings);
   line_->DriveLines(dtr, rts);
   FakeSerialLine::Call call;
   call.kind = FakeSerialLine::Call::Kind::Configure;
@@ -157,7 +142,7 @@ int FakeSerialDevice::Configure(const SerialLineSettings& settings) {
 }
 
 int FakeSerialDevice::SetTimeouts(const SerialTimeouts& timeouts) {
-  timeouts_ = timeouts;
+  QueuedSerialDevice::SetTimeouts(timeouts);
   if (!open_) return SerialStatus::Ok;
   FakeSerialLine::Call call;
   call.kind = FakeSerialLine::Call::Kind::SetTimeouts;
@@ -167,21 +152,14 @@ int FakeSerialDevice::SetTimeouts(const SerialTimeouts& timeouts) {
 }
 
 int FakeSerialDevice::SetQueueSizes(int inputSize, int outputSize) {
-  if (inputSize <= 0 || outputSize < 0) return SerialStatus::InvalidParameter;
-  queue_.SetCapacity(static_cast<std::size_t>(inputSize));
-  if (!open_) return SerialStatus::Ok;
+  const int status = QueuedSerialDevice::SetQueueSizes(inputSize, outputSize);
+  if (status != SerialStatus::Ok || !open_) return status;
   FakeSerialLine::Call call;
   call.kind = FakeSerialLine::Call::Kind::SetQueueSizes;
   call.inputSize = inputSize;
   call.outputSize = outputSize;
   line_->Record(std::move(call));
   return SerialStatus::Ok;
-}
-
-int FakeSerialDevice::Read(std::span<std::uint8_t> buffer, int& transferred) {
-  transferred = 0;
-  if (!open_) return SerialStatus::NotReady;
-  return queue_.Read(buffer, timeouts_, transferred);
 }
 
 int FakeSerialDevice::Write(std::span<const std::uint8_t> data, int& transferred) {
@@ -195,7 +173,7 @@ int FakeSerialDevice::Write(std::span<const std::uint8_t> data, int& transferred
   line_->Record(std::move(call));
   transferred = static_cast<int>(data.size());
   line_->RespondTo(data);
-  if (eventMask_.load() & SerialEvent::TxEmpty) {
+  if (EventMask() & SerialEvent::TxEmpty) {
     // Reported from the I/O thread, like the real lines.
     {
       std::lock_guard lock(line_->mutex_);
@@ -203,13 +181,6 @@ int FakeSerialDevice::Write(std::span<const std::uint8_t> data, int& transferred
     }
     line_->changed_.notify_all();
   }
-  return SerialStatus::Ok;
-}
-
-int FakeSerialDevice::InputCount(int& count) {
-  count = 0;
-  if (!open_) return SerialStatus::NotReady;
-  count = static_cast<int>(queue_.Size());
   return SerialStatus::Ok;
 }
 
@@ -259,11 +230,4 @@ int FakeSerialDevice::SetRts(bool on) {
   call.on = on;
   line_->Record(std::move(call));
   return SerialStatus::Ok;
-}
-
-void FakeSerialDevice::SetEventMask(std::uint32_t mask) { eventMask_ = mask; }
-
-void FakeSerialDevice::SetEventCallback(EventCallback callback) {
-  std::lock_guard lock(callbackMutex_);
-  callback_ = std::move(callback);
 }

@@ -8,8 +8,7 @@
 #include <thread>
 
 #include "platform/fake_serial_line.h"
-#include "platform/serial_device.h"
-#include "platform/serial_input_queue.h"
+#include "platform/queued_serial_device.h"
 
 // An in-process serial device for tests, bound to a FakeSerialLine.
 //
@@ -17,7 +16,7 @@
 // injected input into the same input queue and read time-out engine the
 // real backends use, raises the masked events, and reports a hang-up once.
 // Writes complete at once and are handed to the line.
-class FakeSerialDevice : public SerialDevice {
+class FakeSerialDevice : public QueuedSerialDevice {
  public:
   // Makes `line` reachable under `name` through SerialDevice::CreateFor.
   static void Register(const QString& name, std::shared_ptr<FakeSerialLine> line);
@@ -29,9 +28,6 @@ class FakeSerialDevice : public SerialDevice {
   explicit FakeSerialDevice(std::shared_ptr<FakeSerialLine> line = nullptr);
   ~FakeSerialDevice() override;
 
-  FakeSerialDevice(const FakeSerialDevice&) = delete;
-  FakeSerialDevice& operator=(const FakeSerialDevice&) = delete;
-
   int Open(const QString& path) override;
   int Close() override;
   bool IsOpen() const override;
@@ -40,10 +36,8 @@ class FakeSerialDevice : public SerialDevice {
   int SetTimeouts(const SerialTimeouts& timeouts) override;
   int SetQueueSizes(int inputSize, int outputSize) override;
 
-  int Read(std::span<std::uint8_t> buffer, int& transferred) override;
   int Write(std::span<const std::uint8_t> data, int& transferred) override;
 
-  int InputCount(int& count) override;
   int OutputCount(int& count) override;
   int CommErrors(std::uint32_t& errors) override;
   int ModemStatus(std::uint32_t& status) override;
@@ -51,29 +45,17 @@ class FakeSerialDevice : public SerialDevice {
   int SetDtr(bool on) override;
   int SetRts(bool on) override;
 
-  void SetEventMask(std::uint32_t mask) override;
-  void SetEventCallback(EventCallback callback) override;
-
   std::shared_ptr<FakeSerialLine> Line() const { return line_; }
 
  private:
   friend class FakeSerialLine;
 
   void Run();
-  void Raise(std::uint32_t events);
 
   std::shared_ptr<FakeSerialLine> line_;
   bool boundAtCreation_ = false;
   std::atomic<bool> open_{false};
-  std::atomic<bool> hungUp_{false};
   bool stop_ = false;            // guarded by the line's mutex
   bool txEmptyPending_ = false;  // guarded by the line's mutex
   std::thread thread_;
-  SerialInputQueue queue_;
-  SerialTimeouts timeouts_{};
-  SerialLineSettings settings_{};
-  bool configured_ = false;
-  std::atomic<std::uint32_t> eventMask_{0};
-  std::mutex callbackMutex_;
-  EventCallback callback_;
 };

@@ -4,20 +4,17 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <optional>
 
 #include "platform/telnet_protocol.h"
 
 namespace {
 
-constexpr std::uint32_t kMax = SerialTimeouts::kMaxDword;
 constexpr int kConnectTimeoutMs = 3000;
 // How long Open waits for the server to take up the COM port option.
 constexpr auto kNegotiationWait = std::chrono::milliseconds(500);
@@ -25,18 +22,6 @@ constexpr auto kNegotiationWait = std::chrono::milliseconds(500);
 constexpr auto kFirstNotificationWait = std::chrono::milliseconds(150);
 // Escaped bytes held for the server beyond what the socket took.
 constexpr std::size_t kWireLimit = 64 * 1024;
-
-void Signal(int eventFd) {
-  if (eventFd < 0) return;
-  const std::uint64_t one = 1;
-  [[maybe_unused]] ssize_t n = ::write(eventFd, &one, sizeof one);
-}
-
-void Drain(int eventFd) {
-  if (eventFd < 0) return;
-  std::uint64_t value;
-  [[maybe_unused]] ssize_t n = ::read(eventFd, &value, sizeof value);
-}
 
 bool WeOffer(std::uint8_t option) {
   return option == Telnet::OptBinary || option == Telnet::OptSuppressGoAhead || option == Telnet::OptComPort;
@@ -144,8 +129,6 @@ bool Rfc2217Device::ParsePath(const QString& path, QString& host, int& port) {
   return ok && !host.isEmpty() && port > 0 && port <= 65535;
 }
 
-bool Rfc2217Device::IsOpen() const { return fd_ >= 0; }
-
 int Rfc2217Device::Open(const QString& path) {
   if (fd_ >= 0) return SerialStatus::AccessDenied;
   QString host;
@@ -154,17 +137,6 @@ int Rfc2217Device::Open(const QString& path) {
   int err = 0;
   const int fd = Connect(host, port, err);
   if (fd < 0) return ConnectStatus(err);
-  wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  txAbortFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (wakeFd_ < 0 || txAbortFd_ < 0) {
-    err = errno;
-    if (wakeFd_ >= 0) ::close(wakeFd_);
-    if (txAbortFd_ >= 0) ::close(txAbortFd_);
-    wakeFd_ = txAbortFd_ = -1;
-    ::close(fd);
-    return SerialStatus::FromErrno(err);
-  }
-  fd_ = fd;
   {
     std::lock_guard lock(optionMutex_);
     std::fill(std::begin(us_), std::end(us_), OptionState::No);
@@ -181,16 +153,11 @@ int Rfc2217Device::Open(const QString& path) {
     wireBroken_ = false;
   }
   parser_.Reset();
-  queue_.Reset();
   comPortAccepted_ = false;
   confirmedBaud_ = 0;
   acknowledgements_ = 0;
   modemStatus_ = 0;
-  configured_ = false;
-  stop_ = false;
-  hungUp_ = false;
-  txPending_ = false;
-  thread_ = std::thread([this] { Run(); });
+  if (const int status = StartLine(fd); status != SerialStatus::Ok) return status;
 
   std::vector<std::uint8_t> hello;
   Telnet::AppendNegotiation(hello, Telnet::WILL, Telnet::OptComPort);
@@ -221,54 +188,23 @@ int Rfc2217Device::Open(const QString& path) {
   return SerialStatus::Ok;
 }
 
-int Rfc2217Device::Close() {
-  if (fd_ < 0 && !thread_.joinable()) return SerialStatus::Ok;
-  int first = SerialStatus::Ok;
-  stop_ = true;
-  Wake();
-  if (thread_.joinable()) thread_.join();
-  queue_.Shutdown();
-  ++txAbortCount_;
-  Signal(txAbortFd_);
+int Rfc2217Device::ReleaseLine() {
   {
-    std::unique_lock lock(writersMutex_);
-    writersDone_.wait_for(lock, std::chrono::seconds(2), [this] { return activeWriters_ == 0; });
+    std::lock_guard lock(wireMutex_);
+    if (!hungUp_) FlushLocked();  // best effort, never waits
+    wire_.clear();
   }
-  if (fd_ >= 0) {
-    {
-      std::lock_guard lock(wireMutex_);
-      if (!hungUp_) FlushLocked();  // best effort, never waits
-      wire_.clear();
-    }
-    ::shutdown(fd_, SHUT_RDWR);
-    if (::close(fd_) != 0 && first == SerialStatus::Ok) first = SerialStatus::FromErrno(errno);
-    fd_ = -1;
-  }
-  if (wakeFd_ >= 0) ::close(wakeFd_);
-  if (txAbortFd_ >= 0) ::close(txAbortFd_);
-  wakeFd_ = txAbortFd_ = -1;
-  return first;
-}
-
-void Rfc2217Device::Wake() { Signal(wakeFd_); }
-
-void Rfc2217Device::Raise(std::uint32_t events) {
-  const std::uint32_t bits = (events & eventMask_.load()) | (events & SerialEvent::HangUp);
-  if (bits == 0) return;
-  std::lock_guard lock(callbackMutex_);
-  if (callback_) callback_(bits);
+  ::shutdown(fd_, SHUT_RDWR);
+  return ::close(fd_) != 0 ? SerialStatus::FromErrno(errno) : SerialStatus::Ok;
 }
 
 void Rfc2217Device::HangUp() {
-  hungUp_ = true;
-  queue_.SetHungUp();
+  MarkHungUp();
   {
     std::lock_guard lock(wireMutex_);
     wireBroken_ = true;
     wire_.clear();
   }
-  ++txAbortCount_;
-  Signal(txAbortFd_);
   {
     std::lock_guard lock(optionMutex_);
     connectionLost_ = true;
@@ -288,25 +224,19 @@ void Rfc2217Device::Run() {
       std::lock_guard lock(wireMutex_);
       wantOut = !wire_.empty();
     }
-    pollfd fds[2] = {{watch ? fd_ : -1, static_cast<short>(POLLIN | (wantOut ? POLLOUT : 0)), 0},
-                     {wakeFd_, POLLIN, 0}};
-    const int n = ::poll(fds, 2, -1);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      if (watch) {
-        watch = false;
-        HangUp();
-        continue;
-      }
-      return;
-    }
-    if (fds[1].revents & POLLIN) {
-      Drain(wakeFd_);
-      if (stop_) return;
+    short revents = 0;
+    const LineWait wait =
+        WaitForLine(watch, static_cast<short>(POLLIN | (wantOut ? POLLOUT : 0)), -1, revents);
+    if (wait == LineWait::Stop) return;
+    if (wait == LineWait::Failed) {
+      if (!watch) return;
+      watch = false;
+      HangUp();
+      continue;
     }
     if (!watch) continue;
     std::uint32_t events = 0;
-    if (fds[0].revents & POLLOUT) {
+    if (revents & POLLOUT) {
       std::lock_guard lock(wireMutex_);
       FlushLocked();
     }
@@ -315,7 +245,7 @@ void Rfc2217Device::Run() {
       if (wire_.empty() && !wireBroken_ && txPending_.exchange(false)) events |= SerialEvent::TxEmpty;
     }
     bool gone = false;
-    if (fds[0].revents & POLLIN) {
+    if (revents & POLLIN) {
       data.clear();
       commands.clear();
       std::lock_guard lock(rxMutex_);
@@ -331,7 +261,7 @@ void Rfc2217Device::Run() {
       } else if (r == 0 || (errno != EAGAIN && errno != EINTR)) {
         gone = true;
       }
-    } else if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+    } else if (revents & (POLLHUP | POLLERR | POLLNVAL)) {
       gone = true;
     }
     if (events != 0) Raise(events);
@@ -505,10 +435,7 @@ void Rfc2217Device::SendComPort(std::uint8_t command, std::span<const std::uint8
 
 int Rfc2217Device::Configure(const SerialLineSettings& s) {
   if (fd_ < 0) return SerialStatus::NotReady;
-  if (s.baudRate <= 0 || s.dataBits < 5 || s.dataBits > 8 ||
-      s.stopBits == SerialLineSettings::StopBits::OneAndHalf) {
-    return SerialStatus::InvalidParameter;
-  }
+  if (!SettingsSupported(s)) return SerialStatus::InvalidParameter;
   if (hungUp_) return SerialStatus::BadCommand;
   const bool all = !configured_;
   const SerialLineSettings& old = settings_;
@@ -553,106 +480,25 @@ int Rfc2217Device::Configure(const SerialLineSettings& s) {
         s.rtsControl == SerialLineSettings::RtsControl::Enable ? Telnet::ControlRtsOn : Telnet::ControlRtsOff;
     SendComPort(Telnet::CpSetControl, std::span<const std::uint8_t>(&value, 1));
   }
-  queue_.SetEventChar(static_cast<std::uint8_t>(s.eventChar));
-  queue_.SetDiscardNull(s.discardNull);
-  settings_ = s;
-  configured_ = true;
+  AdoptSettings(s);
   return SerialStatus::Ok;
 }
 
-int Rfc2217Device::SetTimeouts(const SerialTimeouts& timeouts) {
-  timeouts_ = timeouts;
+int Rfc2217Device::WriteAvailable(std::span<const std::uint8_t> data, std::size_t& done) {
+  std::lock_guard lock(wireMutex_);
+  if (wireBroken_) return SerialStatus::BadCommand;
+  while (done < data.size() && wire_.size() < kWireLimit) {
+    const std::uint8_t b = data[done++];
+    wire_.push_back(b);
+    if (b == Telnet::IAC) wire_.push_back(Telnet::IAC);
+  }
+  FlushLocked();
   return SerialStatus::Ok;
 }
 
-int Rfc2217Device::SetQueueSizes(int inputSize, int outputSize) {
-  if (inputSize <= 0 || outputSize < 0) return SerialStatus::InvalidParameter;
-  queue_.SetCapacity(static_cast<std::size_t>(inputSize));
-  return SerialStatus::Ok;
-}
-
-int Rfc2217Device::Read(std::span<std::uint8_t> buffer, int& transferred) {
-  transferred = 0;
-  if (fd_ < 0) return SerialStatus::NotReady;
-  return queue_.Read(buffer, timeouts_, transferred);
-}
-
-int Rfc2217Device::Write(std::span<const std::uint8_t> data, int& transferred) {
-  transferred = 0;
-  if (fd_ < 0) return SerialStatus::NotReady;
-  if (hungUp_) return SerialStatus::BadCommand;
-  if (data.empty()) return SerialStatus::Ok;
-  {
-    std::lock_guard lock(writersMutex_);
-    ++activeWriters_;
-  }
-  std::optional<std::chrono::steady_clock::time_point> deadline;
-  const std::uint32_t multiplier = timeouts_.writeTotalMultiplier;
-  const std::uint32_t constant = timeouts_.writeTotalConstant;
-  if (multiplier != kMax && constant != kMax) {
-    const std::uint64_t ms = std::uint64_t{multiplier} * data.size() + constant;
-    if (ms != 0) deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  }
-  Drain(txAbortFd_);
-  const std::uint64_t abortAtStart = txAbortCount_.load();
-  int status = SerialStatus::Ok;
-  std::size_t done = 0;
-  bool pending = false;
-  for (;;) {
-    {
-      std::lock_guard lock(wireMutex_);
-      if (wireBroken_) {
-        status = SerialStatus::BadCommand;
-        break;
-      }
-      while (done < data.size() && wire_.size() < kWireLimit) {
-        const std::uint8_t b = data[done++];
-        wire_.push_back(b);
-        if (b == Telnet::IAC) wire_.push_back(Telnet::IAC);
-      }
-      FlushLocked();
-      pending = !wire_.empty();
-    }
-    if (done == data.size()) break;
-    int waitMs = -1;
-    if (deadline) {
-      const auto left =
-          std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now()).count();
-      if (left <= 0) break;  // time-out: no failure, the count tells
-      waitMs = static_cast<int>(std::min<std::int64_t>(left, 1 << 30));
-    }
-    pollfd fds[2] = {{fd_, POLLOUT, 0}, {txAbortFd_, POLLIN, 0}};
-    const int n = ::poll(fds, 2, waitMs);
-    if (n < 0 && errno != EINTR) {
-      status = SerialStatus::FromErrno(errno);
-      break;
-    }
-    if (fds[1].revents & POLLIN) {
-      if (txAbortCount_.load() != abortAtStart) break;
-      Drain(txAbortFd_);
-    }
-    if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
-      status = SerialStatus::BadCommand;
-      break;
-    }
-  }
-  if (hungUp_ && done == 0) status = SerialStatus::BadCommand;
-  transferred = static_cast<int>(done);
-  {
-    std::lock_guard lock(writersMutex_);
-    --activeWriters_;
-  }
-  writersDone_.notify_all();
-  if (done > 0 && (eventMask_.load() & SerialEvent::TxEmpty)) txPending_ = true;
-  if (pending || txPending_) Wake();
-  return status;
-}
-
-int Rfc2217Device::InputCount(int& count) {
-  count = 0;
-  if (fd_ < 0) return SerialStatus::NotReady;
-  count = static_cast<int>(queue_.Size());
-  return SerialStatus::Ok;
+bool Rfc2217Device::OutputWaiting() {
+  std::lock_guard lock(wireMutex_);
+  return !wire_.empty();
 }
 
 int Rfc2217Device::OutputCount(int& count) {
@@ -660,13 +506,6 @@ int Rfc2217Device::OutputCount(int& count) {
   if (fd_ < 0) return SerialStatus::NotReady;
   std::lock_guard lock(wireMutex_);
   count = static_cast<int>(wire_.size());
-  return SerialStatus::Ok;
-}
-
-int Rfc2217Device::CommErrors(std::uint32_t& errors) {
-  errors = 0;
-  if (fd_ < 0) return SerialStatus::NotReady;
-  errors = queue_.TakeErrors();
   return SerialStatus::Ok;
 }
 
@@ -680,11 +519,7 @@ int Rfc2217Device::ModemStatus(std::uint32_t& status) {
 
 int Rfc2217Device::Purge(std::uint32_t flags) {
   if (fd_ < 0) return SerialStatus::NotReady;
-  if (flags & SerialPurge::TxAbort) {
-    ++txAbortCount_;
-    Signal(txAbortFd_);
-  }
-  if (flags & SerialPurge::RxAbort) queue_.Abort();
+  AbortTransfers(flags);
   if (flags & SerialPurge::RxClear) {
     std::lock_guard lock(rxMutex_);
     queue_.Clear();
@@ -713,11 +548,4 @@ int Rfc2217Device::SetRts(bool on) {
   const std::uint8_t value = on ? Telnet::ControlRtsOn : Telnet::ControlRtsOff;
   SendComPort(Telnet::CpSetControl, std::span<const std::uint8_t>(&value, 1));
   return SerialStatus::Ok;
-}
-
-void Rfc2217Device::SetEventMask(std::uint32_t mask) { eventMask_ = mask; }
-
-void Rfc2217Device::SetEventCallback(EventCallback callback) {
-  std::lock_guard lock(callbackMutex_);
-  callback_ = std::move(callback);
 }

@@ -5,11 +5,9 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
-#include <thread>
 #include <vector>
 
-#include "platform/serial_device.h"
-#include "platform/serial_input_queue.h"
+#include "platform/fd_serial_device.h"
 #include "platform/telnet_stream_parser.h"
 
 // A serial line on a network serial server, spoken to as a client of the
@@ -22,37 +20,21 @@
 // signals). Like the tty backend, one I/O thread per open device reads the
 // connection into the shared input queue and time-out engine; a connection
 // closed by the server is a hang-up.
-class Rfc2217Device : public SerialDevice {
+class Rfc2217Device : public FdSerialDevice {
  public:
   static constexpr const char* kScheme = "rfc2217://";
 
   Rfc2217Device();
   ~Rfc2217Device() override;
 
-  Rfc2217Device(const Rfc2217Device&) = delete;
-  Rfc2217Device& operator=(const Rfc2217Device&) = delete;
-
   int Open(const QString& path) override;
-  int Close() override;
-  bool IsOpen() const override;
 
   int Configure(const SerialLineSettings& settings) override;
-  int SetTimeouts(const SerialTimeouts& timeouts) override;
-  int SetQueueSizes(int inputSize, int outputSize) override;
-
-  int Read(std::span<std::uint8_t> buffer, int& transferred) override;
-  int Write(std::span<const std::uint8_t> data, int& transferred) override;
-
-  int InputCount(int& count) override;
   int OutputCount(int& count) override;
-  int CommErrors(std::uint32_t& errors) override;
   int ModemStatus(std::uint32_t& status) override;
   int Purge(std::uint32_t flags) override;
   int SetDtr(bool on) override;
   int SetRts(bool on) override;
-
-  void SetEventMask(std::uint32_t mask) override;
-  void SetEventCallback(EventCallback callback) override;
 
   // Splits "rfc2217://host:port" (host may be "[v6 address]"); false when
   // the path is not of that form.
@@ -66,9 +48,10 @@ class Rfc2217Device : public SerialDevice {
   std::uint64_t Acknowledgements() const { return acknowledgements_; }
 
  private:
-  void Run();
-  void Raise(std::uint32_t events);
-  void Wake();
+  void Run() override;
+  int WriteAvailable(std::span<const std::uint8_t> data, std::size_t& done) override;
+  bool OutputWaiting() override;
+  int ReleaseLine() override;
   void HandleCommand(const TelnetStreamParser::Command& command, std::uint32_t& events);
   void HandleComPort(const std::vector<std::uint8_t>& payload, std::uint32_t& events);
   // Queues telnet bytes for the server and sends what the socket takes now.
@@ -79,22 +62,9 @@ class Rfc2217Device : public SerialDevice {
   void Negotiate(const TelnetStreamParser::Command& command);
   void HangUp();
 
-  int fd_ = -1;
-  int wakeFd_ = -1;
-  int txAbortFd_ = -1;
-  std::atomic<std::uint64_t> txAbortCount_{0};
-  std::atomic<bool> stop_{false};
-  std::atomic<bool> hungUp_{false};
-  std::atomic<bool> txPending_{false};
-  std::thread thread_;
-
   std::mutex wireMutex_;
   std::vector<std::uint8_t> wire_;  // escaped bytes not yet taken by the socket
   bool wireBroken_ = false;
-
-  std::mutex writersMutex_;
-  std::condition_variable writersDone_;
-  int activeWriters_ = 0;
 
   // Option negotiation state per option (No, WantYes, Yes), touched by
   // the I/O thread after Open.
@@ -110,14 +80,6 @@ class Rfc2217Device : public SerialDevice {
   std::atomic<int> confirmedBaud_{0};
   std::atomic<std::uint64_t> acknowledgements_{0};
 
-  std::mutex rxMutex_;  // the I/O thread's receive-and-append against a purge
   TelnetStreamParser parser_;
-  SerialInputQueue queue_;
-  SerialTimeouts timeouts_{};
-  SerialLineSettings settings_{};
-  bool configured_ = false;
   std::atomic<std::uint32_t> modemStatus_{0};
-  std::atomic<std::uint32_t> eventMask_{0};
-  std::mutex callbackMutex_;
-  EventCallback callback_;
 };

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
-#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -11,28 +10,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 
 #include "platform/serial_termios.h"
 
 namespace {
-
-constexpr std::uint32_t kMax = SerialTimeouts::kMaxDword;
-
-void Signal(int eventFd) {
-  if (eventFd < 0) return;
-  const std::uint64_t one = 1;
-  [[maybe_unused]] ssize_t n = ::write(eventFd, &one, sizeof one);
-}
-
-void Drain(int eventFd) {
-  if (eventFd < 0) return;
-  std::uint64_t value;
-  [[maybe_unused]] ssize_t n = ::read(eventFd, &value, sizeof value);
-}
 
 tcflag_t DataBitsFlag(int bits) {
   switch (bits) {
@@ -55,8 +38,6 @@ std::atomic<bool> TtyDevice::loggedModem_{false};
 TtyDevice::TtyDevice() = default;
 
 TtyDevice::~TtyDevice() { Close(); }
-
-bool TtyDevice::IsOpen() const { return fd_ >= 0; }
 
 int TtyDevice::Open(const QString& path) {
   if (fd_ >= 0) return SerialStatus::AccessDenied;
@@ -86,66 +67,24 @@ int TtyDevice::Open(const QString& path) {
   if (t.baudRate <= 0) t.baudRate = 9600;
   SerialTermios::Set(fd, t);
 
-  wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  txAbortFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (wakeFd_ < 0 || txAbortFd_ < 0) {
-    const int err = errno;
-    if (wakeFd_ >= 0) ::close(wakeFd_);
-    if (txAbortFd_ >= 0) ::close(txAbortFd_);
-    wakeFd_ = txAbortFd_ = -1;
-    ::close(fd);
-    return SerialStatus::FromErrno(err);
-  }
   path_ = path;
-  fd_ = fd;
-  configured_ = false;
-  stop_ = false;
-  hungUp_ = false;
-  txPending_ = false;
   threadClockValid_ = false;
-  queue_.Reset();
-  thread_ = std::thread([this] { Run(); });
-  return SerialStatus::Ok;
+  return StartLine(fd);
 }
 
 int TtyDevice::Close() {
-  if (fd_ < 0 && !thread_.joinable()) return SerialStatus::Ok;
-  int first = SerialStatus::Ok;
-  auto note = [&first](int status) {
-    if (first == SerialStatus::Ok) first = status;
-  };
-  stop_ = true;
-  Wake();
-  if (thread_.joinable()) thread_.join();
+  const int status = FdSerialDevice::Close();
   threadClockValid_ = false;
-  // Wake blocked transfers and let a woken writer leave the fd alone.
-  queue_.Shutdown();
-  ++txAbortCount_;
-  Signal(txAbortFd_);
-  {
-    std::unique_lock lock(writersMutex_);
-    writersDone_.wait_for(lock, std::chrono::seconds(2), [this] { return activeWriters_ == 0; });
-  }
-  if (fd_ >= 0) {
-    // Discarding pending output keeps close() from waiting for it to drain.
-    if (!hungUp_ && ::tcflush(fd_, TCIOFLUSH) != 0) note(SerialStatus::FromErrno(errno));
-    ::flock(fd_, LOCK_UN);
-    if (::close(fd_) != 0) note(SerialStatus::FromErrno(errno));
-    fd_ = -1;
-  }
-  if (wakeFd_ >= 0) ::close(wakeFd_);
-  if (txAbortFd_ >= 0) ::close(txAbortFd_);
-  wakeFd_ = txAbortFd_ = -1;
-  return first;
+  return status;
 }
 
-void TtyDevice::Wake() { Signal(wakeFd_); }
-
-void TtyDevice::Raise(std::uint32_t events) {
-  const std::uint32_t bits = (events & eventMask_.load()) | (events & SerialEvent::HangUp);
-  if (bits == 0) return;
-  std::lock_guard lock(callbackMutex_);
-  if (callback_) callback_(bits);
+int TtyDevice::ReleaseLine() {
+  int first = SerialStatus::Ok;
+  // Discarding pending output keeps close() from waiting for it to drain.
+  if (!hungUp_ && ::tcflush(fd_, TCIOFLUSH) != 0) first = SerialStatus::FromErrno(errno);
+  ::flock(fd_, LOCK_UN);
+  if (::close(fd_) != 0 && first == SerialStatus::Ok) first = SerialStatus::FromErrno(errno);
+  return first;
 }
 
 void TtyDevice::Run() {
@@ -158,10 +97,7 @@ void TtyDevice::Run() {
   bool watchLine = true;
   auto hangUp = [&] {
     watchLine = false;
-    hungUp_ = true;
-    queue_.SetHungUp();
-    ++txAbortCount_;
-    Signal(txAbortFd_);
+    MarkHungUp();
     Raise(SerialEvent::HangUp);
   };
   for (;;) {
@@ -177,22 +113,16 @@ void TtyDevice::Run() {
         timeoutMs = std::clamp(static_cast<int>(std::int64_t{queued} * 10000 / baud) + 1, 1, 100);
       }
     }
-    pollfd fds[2] = {{watchLine ? fd_ : -1, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-    const int n = ::poll(fds, 2, timeoutMs);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      if (watchLine) {
-        hangUp();
-        continue;
-      }
-      return;  // cannot even wait for the stop signal
+    short revents = 0;
+    const LineWait wait = WaitForLine(watchLine, POLLIN, timeoutMs, revents);
+    if (wait == LineWait::Stop) return;
+    if (wait == LineWait::Failed) {
+      if (!watchLine) return;  // cannot even wait for the stop signal
+      hangUp();
+      continue;
     }
-    if (fds[1].revents & POLLIN) {
-      Drain(wakeFd_);
-      if (stop_) return;
-    }
-    if (!watchLine || fds[0].revents == 0) continue;
-    if (fds[0].revents & POLLIN) {
+    if (!watchLine || revents == 0) continue;
+    if (revents & POLLIN) {
       std::uint32_t events = 0;
       bool gone = false;
       {
@@ -207,7 +137,7 @@ void TtyDevice::Run() {
       }
       if (events != 0) Raise(events);
       if (gone) hangUp();
-    } else if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+    } else if (revents & (POLLHUP | POLLERR | POLLNVAL)) {
       hangUp();
     }
   }
@@ -242,10 +172,7 @@ int TtyDevice::SetModemLine(int bit, bool on, const char* name) {
 
 int TtyDevice::Configure(const SerialLineSettings& s) {
   if (fd_ < 0) return SerialStatus::NotReady;
-  if (s.baudRate <= 0 || s.dataBits < 5 || s.dataBits > 8 ||
-      s.stopBits == SerialLineSettings::StopBits::OneAndHalf) {
-    return SerialStatus::InvalidParameter;
-  }
+  if (!SettingsSupported(s)) return SerialStatus::InvalidParameter;
   if (hungUp_) return SerialStatus::BadCommand;
   SerialKernelTermios t;
   if (const int err = SerialTermios::Get(fd_, t); err != 0) return SerialStatus::FromErrno(err);
@@ -287,9 +214,6 @@ int TtyDevice::Configure(const SerialLineSettings& s) {
     LogOnce(loggedParity_, "parity", EINVAL);
   }
 
-  queue_.SetEventChar(static_cast<std::uint8_t>(s.eventChar));
-  queue_.SetDiscardNull(s.discardNull);
-
   // The modem lines follow their control modes at the first configuration
   // after open (the kernel raised both on open) and when a mode changes, so
   // a SetDtr survives later changes of speed or parity.
@@ -303,101 +227,22 @@ int TtyDevice::Configure(const SerialLineSettings& s) {
     const int rc = SetModemLine(TIOCM_RTS, high, "RTS");
     if (first == SerialStatus::Ok) first = rc;
   }
-  settings_ = s;
+  AdoptSettings(s);
   baudRate_ = s.baudRate;
-  configured_ = true;
   return first;
 }
 
-int TtyDevice::SetTimeouts(const SerialTimeouts& timeouts) {
-  timeouts_ = timeouts;
-  return SerialStatus::Ok;
-}
-
-int TtyDevice::SetQueueSizes(int inputSize, int outputSize) {
-  if (inputSize <= 0 || outputSize < 0) return SerialStatus::InvalidParameter;
-  queue_.SetCapacity(static_cast<std::size_t>(inputSize));
-  return SerialStatus::Ok;
-}
-
-int TtyDevice::Read(std::span<std::uint8_t> buffer, int& transferred) {
-  transferred = 0;
-  if (fd_ < 0) return SerialStatus::NotReady;
-  return queue_.Read(buffer, timeouts_, transferred);
-}
-
-int TtyDevice::Write(std::span<const std::uint8_t> data, int& transferred) {
-  transferred = 0;
-  if (fd_ < 0) return SerialStatus::NotReady;
-  if (hungUp_) return SerialStatus::BadCommand;
-  if (data.empty()) return SerialStatus::Ok;
-  {
-    std::lock_guard lock(writersMutex_);
-    ++activeWriters_;
-  }
-  const int fd = fd_;
-  const std::uint32_t multiplier = timeouts_.writeTotalMultiplier;
-  const std::uint32_t constant = timeouts_.writeTotalConstant;
-  std::optional<std::chrono::steady_clock::time_point> deadline;
-  if (multiplier != kMax && constant != kMax) {
-    const std::uint64_t ms = std::uint64_t{multiplier} * data.size() + constant;
-    if (ms != 0) deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  }
-  Drain(txAbortFd_);
-  const std::uint64_t abortAtStart = txAbortCount_.load();
-  int status = SerialStatus::Ok;
-  std::size_t done = 0;
+int TtyDevice::WriteAvailable(std::span<const std::uint8_t> data, std::size_t& done) {
   while (done < data.size()) {
-    const ssize_t r = ::write(fd, data.data() + done, data.size() - done);
+    const ssize_t r = ::write(fd_, data.data() + done, data.size() - done);
     if (r > 0) {
       done += static_cast<std::size_t>(r);
       continue;
     }
     if (r < 0 && errno == EINTR) continue;
-    if (r < 0 && errno != EAGAIN) {
-      status = SerialStatus::FromErrno(errno);
-      break;
-    }
-    int waitMs = -1;
-    if (deadline) {
-      const auto left =
-          std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now()).count();
-      if (left <= 0) break;  // time-out: no failure, the count tells
-      waitMs = static_cast<int>(std::min<std::int64_t>(left, 1 << 30));
-    }
-    pollfd fds[2] = {{fd, POLLOUT, 0}, {txAbortFd_, POLLIN, 0}};
-    const int n = ::poll(fds, 2, waitMs);
-    if (n < 0 && errno != EINTR) {
-      status = SerialStatus::FromErrno(errno);
-      break;
-    }
-    if (fds[1].revents & POLLIN) {
-      if (txAbortCount_.load() != abortAtStart) break;
-      Drain(txAbortFd_);
-    }
-    if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
-      status = SerialStatus::BadCommand;
-      break;
-    }
+    if (r < 0 && errno != EAGAIN) return SerialStatus::FromErrno(errno);
+    break;  // the line takes no more for now
   }
-  if (hungUp_ && done == 0) status = SerialStatus::BadCommand;
-  transferred = static_cast<int>(done);
-  {
-    std::lock_guard lock(writersMutex_);
-    --activeWriters_;
-  }
-  writersDone_.notify_all();
-  if (done > 0 && (eventMask_.load() & SerialEvent::TxEmpty)) {
-    txPending_ = true;
-    Wake();
-  }
-  return status;
-}
-
-int TtyDevice::InputCount(int& count) {
-  count = 0;
-  if (fd_ < 0) return SerialStatus::NotReady;
-  count = static_cast<int>(queue_.Size());
   return SerialStatus::Ok;
 }
 
@@ -408,13 +253,6 @@ int TtyDevice::OutputCount(int& count) {
   int queued = 0;
   if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) return SerialStatus::FromErrno(errno);
   count = queued;
-  return SerialStatus::Ok;
-}
-
-int TtyDevice::CommErrors(std::uint32_t& errors) {
-  errors = 0;
-  if (fd_ < 0) return SerialStatus::NotReady;
-  errors = queue_.TakeErrors();
   return SerialStatus::Ok;
 }
 
@@ -434,11 +272,7 @@ int TtyDevice::ModemStatus(std::uint32_t& status) {
 int TtyDevice::Purge(std::uint32_t flags) {
   if (fd_ < 0) return SerialStatus::NotReady;
   int first = SerialStatus::Ok;
-  if (flags & SerialPurge::TxAbort) {
-    ++txAbortCount_;
-    Signal(txAbortFd_);
-  }
-  if (flags & SerialPurge::RxAbort) queue_.Abort();
+  AbortTransfers(flags);
   if (flags & SerialPurge::TxClear) {
     if (!hungUp_ && ::tcflush(fd_, TCOFLUSH) != 0) first = SerialStatus::FromErrno(errno);
   }
@@ -454,10 +288,3 @@ int TtyDevice::Purge(std::uint32_t flags) {
 int TtyDevice::SetDtr(bool on) { return SetModemLine(TIOCM_DTR, on, "DTR"); }
 
 int TtyDevice::SetRts(bool on) { return SetModemLine(TIOCM_RTS, on, "RTS"); }
-
-void TtyDevice::SetEventMask(std::uint32_t mask) { eventMask_ = mask; }
-
-void TtyDevice::SetEventCallback(EventCallback callback) {
-  std::lock_guard lock(callbackMutex_);
-  callback_ = std::move(callback);
-}

@@ -26,7 +26,7 @@ ctest --test-dir "$build" --output-on-failure -j 2 --timeout 300 -L device
 if [ "${CI:-}" = "true" ] || [ "${TS_FULL:-}" = "1" ]; then
   # 2. Benchmarks: each runs once, briefly.
   for b in "$build"/bench/bench_*; do
-    [ -x "$b" ] || continue
+    [ -f "$b" ] && [ -x "$b" ] || continue
     echo "== $(basename "$b") (smoke run)"
     TS_BENCH_SMOKE=1 "$b" --benchmark_min_time=0.01 >/dev/null
   done
@@ -41,7 +41,7 @@ if [ "${CI:-}" = "true" ] || [ "${TS_FULL:-}" = "1" ]; then
   ctest --test-dir "$sbuild" --output-on-failure -j 2 --timeout 600 -L device -LE e2e
   unset ASAN_OPTIONS UBSAN_OPTIONS
   for f in "$sbuild"/fuzz/fuzz_*; do
-    [ -x "$f" ] || continue
+    [ -f "$f" ] && [ -x "$f" ] || continue
     name="$(basename "$f")"
     corpus="$here/fuzz/corpus/${name#fuzz_}"
     work="$(mktemp -d)"

@@ -4,7 +4,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -22,20 +21,9 @@ namespace {
 
 using Clock = DeviceModel::Clock;
 
-constexpr auto kTickInterval = std::chrono::milliseconds(1);
-
 void CloseFd(int& fd) {
   if (fd >= 0) ::close(fd);
   fd = -1;
-}
-
-timespec ToTimespec(Clock::duration d) {
-  if (d < Clock::duration::zero()) d = Clock::duration::zero();
-  const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(d).count();
-  timespec ts;
-  ts.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
-  ts.tv_nsec = static_cast<long>(ns % 1'000'000'000);
-  return ts;
 }
 
 }  // namespace
@@ -124,85 +112,31 @@ class Rfc2217Server::Connection final : public Rfc2217Session::Port {
   bool suspended_ = false;
 };
 
-Rfc2217Server::Rfc2217Server(std::shared_ptr<DeviceModel> model)
-    : model_(std::move(model)), line_(std::make_unique<ModelLine>(model_)) {
-  wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  line_->SetWakeHandler([this] { WakeThread(); });
-}
+Rfc2217Server::Rfc2217Server(std::shared_ptr<DeviceModel> model) : ModelServer(std::move(model)) {}
 
-Rfc2217Server::~Rfc2217Server() {
-  Stop();
-  line_->SetWakeHandler(nullptr);
-  CloseFd(wakeFd_);
-}
-
-void Rfc2217Server::WakeThread() {
-  if (wakeFd_ < 0) return;
-  const std::uint64_t one = 1;
-  [[maybe_unused]] const ssize_t n = ::write(wakeFd_, &one, sizeof one);
-}
+Rfc2217Server::~Rfc2217Server() { Stop(); }
 
 bool Rfc2217Server::Start(std::uint16_t port, QString* error) {
-  std::lock_guard control(control_);
-  if (running_) return true;
-  if (thread_.joinable()) thread_.join();
-  CloseSockets();
-  auto fail = [&](const char* what) {
-    const int err = errno;
-    if (error)
-      *error =
-          QStringLiteral("%1: %2").arg(QString::fromUtf8(what), QString::fromLocal8Bit(std::strerror(err)));
-    CloseSockets();
-    return false;
-  };
-  if (wakeFd_ < 0) return fail("eventfd");
+  return StartServing(error, [this, port] { return Listen(port); });
+}
+
+const char* Rfc2217Server::Listen(std::uint16_t port) {
   listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (listenFd_ < 0) return fail("socket");
+  if (listenFd_ < 0) return "socket";
   const int one = 1;
   ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::bind(listenFd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-    return fail("bind");
-  if (::listen(listenFd_, 4) != 0) return fail("listen");
+  if (::bind(listenFd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return "bind";
+  if (::listen(listenFd_, 4) != 0) return "listen";
   socklen_t length = sizeof address;
-  if (::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-    return fail("getsockname");
+  if (::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) return "getsockname";
   port_ = ntohs(address.sin_port);
-
-  line_->Reset();
-  stop_ = false;
-  vanished_ = false;
-  running_ = true;
-  thread_ = std::thread([this] { Run(); });
-  return true;
+  return nullptr;
 }
 
-void Rfc2217Server::StopThread() {
-  stop_ = true;
-  WakeThread();
-  if (thread_.joinable()) thread_.join();
-  running_ = false;
-}
-
-void Rfc2217Server::Stop() {
-  std::lock_guard control(control_);
-  StopThread();
-  CloseSockets();
-}
-
-void Rfc2217Server::Vanish() {
-  std::lock_guard control(control_);
-  line_->Vanish();
-  StopThread();
-  CloseSockets();
-  vanished_ = true;
-}
-
-bool Rfc2217Server::IsRunning() const { return running_; }
-bool Rfc2217Server::Vanished() const { return vanished_ || line_->Vanished(); }
 bool Rfc2217Server::HasClient() const { return hasClient_; }
 
 std::uint16_t Rfc2217Server::Port() const {
@@ -212,39 +146,33 @@ std::uint16_t Rfc2217Server::Port() const {
 
 QString Rfc2217Server::Url() const { return QStringLiteral("rfc2217://127.0.0.1:%1").arg(Port()); }
 
-void Rfc2217Server::Access(const std::function<void(DeviceModel&, DeviceLink&)>& fn) { line_->Access(fn); }
+void Rfc2217Server::CloseTransport() { CloseFd(listenFd_); }
 
-void Rfc2217Server::CloseSockets() { CloseFd(listenFd_); }
-
-void Rfc2217Server::Run() {
+void Rfc2217Server::Serve() {
   std::unique_ptr<Connection> connection;
   std::vector<std::uint8_t> lost;  // output while no client listens
-  Clock::time_point nextTick = Clock::now();
 
   auto drop = [&] {
     connection.reset();
     hasClient_ = false;
   };
 
-  while (!stop_ && !line_->Vanished()) {
+  while (KeepServing()) {
     const Clock::time_point now = Clock::now();
     if (connection) {
       connection->TakeDue(now);
       if (!connection->Flush()) drop();
     } else {
       lost.clear();
-      line_->TakeDue(now, lost);
+      modelLine_->TakeDue(now, lost);
     }
-    if (line_->WantsTicks() && now >= nextTick) {
-      line_->Tick(now);
-      nextTick = now + kTickInterval;
-    }
+    TickIfDue(now);
 
     std::optional<Clock::time_point> deadline;
-    if (!connection || (!connection->Blocked() && !connection->Suspended())) deadline = line_->NextDue();
-    if (line_->WantsTicks()) deadline = deadline ? std::min(*deadline, nextTick) : nextTick;
+    if (!connection || (!connection->Blocked() && !connection->Suspended())) deadline = modelLine_->NextDue();
+    if (const auto tick = NextTick()) deadline = deadline ? std::min(*deadline, *tick) : *tick;
 
-    pollfd fds[3] = {{wakeFd_, POLLIN, 0}, {listenFd_, POLLIN, 0}, {-1, 0, 0}};
+    pollfd fds[3] = {{WakeFd(), POLLIN, 0}, {listenFd_, POLLIN, 0}, {-1, 0, 0}};
     if (connection) {
       fds[2].fd = connection->Fd();
       fds[2].events = static_cast<short>(POLLIN | (connection->Blocked() ? POLLOUT : 0));
@@ -257,17 +185,14 @@ void Rfc2217Server::Run() {
       std::fprintf(stderr, "devsim: poll failed: %s\n", std::strerror(errno));
       break;
     }
-    if (fds[0].revents & POLLIN) {
-      std::uint64_t count = 0;
-      [[maybe_unused]] const ssize_t n = ::read(wakeFd_, &count, sizeof count);
-    }
+    if (fds[0].revents & POLLIN) DrainWake();
     if (fds[1].revents & POLLIN) {
       const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
       if (fd >= 0) {
         if (connection) {
           ::close(fd);  // one client at a time
         } else {
-          connection = std::make_unique<Connection>(fd, *line_);
+          connection = std::make_unique<Connection>(fd, *modelLine_);
           hasClient_ = true;
         }
       }
@@ -280,11 +205,6 @@ void Rfc2217Server::Run() {
     }
   }
   // Answers to the last commands still go out before the connection closes.
-  if (connection && !line_->Vanished()) connection->Flush();
+  if (connection && !modelLine_->Vanished()) connection->Flush();
   drop();
-  if (line_->Vanished()) {
-    CloseFd(listenFd_);
-    vanished_ = true;
-  }
-  running_ = false;
 }

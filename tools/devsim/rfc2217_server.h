@@ -3,14 +3,9 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
 
-#include "tools/devsim/device_model.h"
-
-class ModelLine;
+#include "tools/devsim/model_server.h"
 
 // Serves a device model as an RFC 2217 access server on 127.0.0.1, one
 // client at a time (a second client is accepted and closed at once).
@@ -21,21 +16,16 @@ class ModelLine;
 // the client disconnects, DTR and RTS fall and parity returns to none, as
 // when a port is closed; the server then waits for the next client.
 //
-// Start, Stop, Vanish and Access may be called from any thread; the model is
-// only ever called under the server's lock.
-class Rfc2217Server {
+// Stop closes the connection and the listening socket; Vanish drops the
+// connection and accepts no new one.
+class Rfc2217Server : public ModelServer {
  public:
   explicit Rfc2217Server(std::shared_ptr<DeviceModel> model);
-  ~Rfc2217Server();
-  Rfc2217Server(const Rfc2217Server&) = delete;
-  Rfc2217Server& operator=(const Rfc2217Server&) = delete;
+  ~Rfc2217Server() override;
 
   // Listens on 127.0.0.1:`port` (0 picks a free port) and starts serving.
   // Returns false (with a reason in `error`) when the port cannot be bound.
   bool Start(std::uint16_t port = 0, QString* error = nullptr);
-  // Stops serving: the connection and the listening socket are closed.
-  void Stop();
-  bool IsRunning() const;
 
   // The port listened on (valid after Start).
   std::uint16_t Port() const;
@@ -44,32 +34,13 @@ class Rfc2217Server {
   // Whether a client is connected now.
   bool HasClient() const;
 
-  // The device disappears: the connection drops and no new one is
-  // accepted. Must not be called from inside the model (the model calls
-  // DeviceLink::Vanish instead).
-  void Vanish();
-  bool Vanished() const;
-
-  std::shared_ptr<DeviceModel> Model() const { return model_; }
-  // Runs `fn` with the model and its link under the server's lock.
-  void Access(const std::function<void(DeviceModel&, DeviceLink&)>& fn);
-
  private:
   class Connection;
-  void Run();
-  void StopThread();
-  void CloseSockets();
-  void WakeThread();
+  const char* Listen(std::uint16_t port);
+  void Serve() override;
+  void CloseTransport() override;
 
-  std::shared_ptr<DeviceModel> model_;
-  std::unique_ptr<ModelLine> line_;
-  mutable std::mutex control_;
-  std::thread thread_;
-  std::atomic<bool> stop_{false};
-  std::atomic<bool> running_{false};
-  std::atomic<bool> vanished_{false};
   std::atomic<bool> hasClient_{false};
   int listenFd_ = -1;
-  int wakeFd_ = -1;
   std::uint16_t port_ = 0;
 };
