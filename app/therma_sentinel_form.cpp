@@ -1,0 +1,641 @@
+#include "app/therma_sentinel_form.h"
+
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <QShowEvent>
+#include <QSplitter>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <stdexcept>
+
+#include "app/about_dlg.h"
+#include "app/device_info_dlg.h"
+#include "app/float_ring_buffer.h"
+#include "app/form1.h"
+#include "app/idle_hook.h"
+#include "app/param_show.h"
+#include "app/set_default_settings_dlg.h"
+#include "drivers/argo/pyreon_argo.h"
+#include "drivers/sentinel_utils.h"
+#include "platform/folders.h"
+#include "platform/ini_file.h"
+#include "platform/number_text.h"
+#include "ui/diagram.h"
+#include "ui/form_registry.h"
+#include "ui/lng_ini_supp.h"
+#include "ui/panel_status_bar.h"
+
+TThermaSentinelForm* ThermaSentinelForm = nullptr;
+
+namespace {
+
+// Runs `block`, dropping any exception (the close path must always finish).
+template <typename F>
+void Guarded(const char* what, F&& block) {
+  try {
+    block();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "ThermaSentinel: %s: %s\n", what, e.what());
+  } catch (...) {
+    std::fprintf(stderr, "ThermaSentinel: %s: unknown exception\n", what);
+  }
+}
+
+}  // namespace
+
+TThermaSentinelForm::TThermaSentinelForm(const QStringList& arguments, const QString& versionText,
+                                         QWidget* parent)
+    : QMainWindow(parent), arguments_(arguments), versionText_(versionText) {
+  setObjectName(QStringLiteral("ThermaSentinelForm"));
+  ThermaSentinelForm = this;
+  reportFile_ = qEnvironmentVariable("THERMASENTINEL_TEST_REPORT");
+  recordsFile_ = qEnvironmentVariable("THERMASENTINEL_TEST_RECORDS");
+  FormCreate();
+  if (!stopFlag_) CreateDialogs();
+}
+
+TThermaSentinelForm::~TThermaSentinelForm() {
+  if (idleHandlerId_ != 0) IdleHook::Instance().Detach(idleHandlerId_);
+  FormRegistry::Remove(this);
+  if (ThermaSentinelForm == this) ThermaSentinelForm = nullptr;
+}
+
+QString TThermaSentinelForm::GetVersionText(const QString& version) {
+  // Four parts: major.minor.release.build; missing parts count as 0.
+  QStringList parts = version.split(QLatin1Char('.'));
+  QStringList out;
+  for (int i = 0; i < 4; ++i) {
+    bool ok = false;
+    const uint v = i < parts.size() ? parts[i].trimmed().toUInt(&ok) : 0;
+    out << QString::number(ok ? (v & 0xFFFFu) : 0u);
+  }
+  return out.join(QLatin1Char('.'));
+}
+
+QString TThermaSentinelForm::GetVersionFlagsText(bool hasVersionInfo, std::uint32_t flags) {
+  if (!hasVersionInfo) return QStringLiteral("NoVersionInfo");
+  QString s;
+  if (flags & 0x01) s += QStringLiteral(" DEBUG");
+  if (flags & 0x02) s += QStringLiteral(" BETA");
+  if (flags & 0x08) s += QStringLiteral(" PRIVATE");
+  if (flags & 0x20) s += QStringLiteral(" SPECIAL");
+  return s;
+}
+
+float TThermaSentinelForm::ParseFloat(const QString& S) const {
+  QString text = S;
+  if (decimalSeparatorInUse_ == QLatin1Char(',')) {
+    const int i = text.indexOf(QLatin1Char('.'));
+    if (i >= 0) text[i] = QLatin1Char(',');
+  } else if (decimalSeparatorInUse_ == QLatin1Char('.')) {
+    const int i = text.indexOf(QLatin1Char(','));
+    if (i >= 0) text[i] = QLatin1Char('.');
+  }
+  double v = 0.0;
+  if (!NumberText::TryStrToFloat(text, v)) throw std::invalid_argument("not a number");
+  return static_cast<float>(v);
+}
+
+bool TThermaSentinelForm::CanUseFastBurst() const {
+  if (deviceTypeCode_ != 1 || pyreonArgo_ == nullptr) return false;
+  if (!pyreonArgo_->CurrentModelInfo().Time_in_ms) return false;
+  if (pyreonArgo_->Baudrate() != argo115200) return false;
+  const int mode = config_->ReadCommunicationMode();
+  if (mode == 1) return true;
+  return mode == 0 && Diagram_->Resolution() < 0.2 && config_->ReadRS845Addr() == 0;
+}
+
+// ---------------------------------------------------------------------------
+// FormCreate
+
+void TThermaSentinelForm::FormCreate() {
+  firstShowDone_ = false;
+  started_ = false;
+  stopFlag_ = false;
+  instanceName_.clear();
+
+  commandLine_ = CommandLine::FromArguments(arguments_);
+  parameters_ = commandLine_.Parameters();
+  stopFlag_ = commandLine_.StopFlag();
+  instanceName_ = commandLine_.InstanceName();
+
+  if (stopFlag_) {
+    fParamShow = new TfParamShow(this);
+    fParamShow->ShowModal();
+    return;
+  }
+
+  CreateControls();
+  FormRegistry::Add(this);
+
+  // Branding.
+  {
+    IniFile corporate(Folders::ProgramFolder() + QStringLiteral("/Corporate.ini"));
+    const QString section = QStringLiteral("Corporate");
+    productString_ = corporate.ReadString(section, QStringLiteral("ProductString"), QString());
+    companyString_ = corporate.ReadString(section, QStringLiteral("CompanyString"), QString());
+    applicationTitle_ = corporate.ReadString(section, QStringLiteral("ApplicationString"), QString());
+    QGuiApplication::setApplicationDisplayName(applicationTitle_);
+    copyRight_ = corporate.ReadString(section, QStringLiteral("CopyRight"), QString());
+    mURL->setText(corporate.ReadString(section, QStringLiteral("URL"), QString()));
+  }
+
+  QString caption = applicationTitle_ + QLatin1Char(' ') + GetVersionText(versionText_);
+  if (!instanceName_.isEmpty()) caption = instanceName_ + QStringLiteral(" - ") + caption;
+  caption += GetVersionFlagsText(!versionText_.isEmpty(), 0);
+  caption_ = caption;
+  setWindowTitle(caption);
+
+  // Settings.
+  const QString path = TConfig::GetSettingsFileName(QCoreApplication::applicationFilePath(), instanceName_);
+  configExisted_ = QFile::exists(path);
+  config_ = std::make_unique<TConfig>(path);
+  QRect screen(0, 0, 1024, 768);
+  QRect virtualScreen = screen;
+  if (QScreen* s = QGuiApplication::primaryScreen()) {
+    screen = s->geometry();
+    virtualScreen = s->virtualGeometry();
+  }
+  config_->SetDefaultWindowRect({100, 100, screen.width() - 100, screen.height() - 100});
+  config_->SetDefaultTitle(applicationTitle_ + QLatin1Char(' ') + GetVersionText(versionText_));
+  config_->WriteArgoBurstStartDelay(config_->ReadArgoBurstStartDelay());
+  config_->WriteBrioBurstStartDelay(config_->ReadBrioBurstStartDelay());
+  if (!configExisted_) config_->NormaliseSettings();
+
+  TRect r = config_->ReadWindowRect();
+  const QRect wanted(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+  // Off the right or bottom edge, or (after a screen was removed) not on any
+  // screen at all: the default rectangle.
+  if (virtualScreen.right() + 1 < r.Left + 20 || virtualScreen.bottom() + 1 < r.Top + 10 ||
+      !virtualScreen.intersects(wanted) || wanted.width() < 100 || wanted.height() < 100) {
+    r = config_->DefaultWindowRect();
+  }
+  setGeometry(r.Left, r.Top, std::max(100, r.Right - r.Left), std::max(100, r.Bottom - r.Top));
+
+  options_ = config_->ReadOptions();
+  mFullScreen->setChecked(options_.Has(TOption::Maximized));
+
+  // Chart.
+  Diagram_->SetMaxData(config_->ReadMaxData());
+  Diagram_->SetGraphCount(11);
+  values_.fill(0.0f);
+  smoothCycles_ = config_->ReadSmoothCycles();
+  ring_ = std::make_unique<TFloatRingBuffer>(static_cast<std::uint16_t>(std::clamp(smoothCycles_, 1, 1000)));
+  recordCount_ = 0;
+  sampleCount_ = 0;
+
+  state_ = csClosed;
+  deferredStart_ = true;
+  deferredScan_ = true;
+  stopRequested_ = false;
+  rewritePending_ = false;
+  fahrenheit_ = config_->ReadTemperatureUnit();
+  SentinelUtils::UnitCelsiusText = QStringLiteral("°C");
+  SentinelUtils::UnitFahrenheitText = QStringLiteral("°F");
+
+  // Language.
+  LIS_->SetRevision(QStringLiteral("version.dll"));
+  LIS_->SetFileName(config_->ReadLanguageFile());
+  LIS_->LoadLanguage();
+  setWindowTitle(caption_);
+
+  Form1 = new TForm1(this);
+  Form1->Message = LIS_->ReadText(QStringLiteral("PleaseWait"), QStringLiteral("Please wait ..."),
+                                  QStringLiteral("Other"));
+  Form1->show();
+  Form1->repaint();
+
+  layoutApplied_ = false;
+}
+
+void TThermaSentinelForm::CreateDialogs() {
+  // The program's dialogs, created once in this order. The setup dialogs of
+  // both device families, the scan, interface, view settings, measurement
+  // settings, emissivity and options dialogs are created here as well once
+  // they exist (later: ScanDeviceDlg, ViewSettingsDlg, InterfaceDlg,
+  // MeasurementSettingsDlg, ChangeEmissDlg, OptionsDlg, BrioDeviceSetupDLg,
+  // VererodurDeviceSetupDlg, MatTableDlg, AdjustSlopeDlg, AdjustSlopeDlgBriov2,
+  // ArgoHeadParamDlg, LoopMaintenanceDlg, LoopMaintenanceDlgDazo4_20,
+  // Dazo4_20DeviceSetupDLg, Briov2DeviceSetupDLg, LoopMaintenanceDlgBrio,
+  // LoopMaintenanceDlgBriov2, ArgoDeviceSetupDlg, fWindowDigital,
+  // Kora_DeviceSetupDLg, AdjustSlopeDlgKora).
+  fParamShow = new TfParamShow(this);
+  DeviceInfoDlg = new TDeviceInfoDlg(this);
+  SetDefaultSettingsDlg = new TSetDefaultSettingsDlg(this);
+}
+
+// ---------------------------------------------------------------------------
+// FormShow
+
+void TThermaSentinelForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!firstShowDone_ && !stopFlag_) {
+    firstShowDone_ = true;
+    FormShow();
+  }
+}
+
+void TThermaSentinelForm::FormShow() {
+  const bool invisibleByList = config_->ReadInvisible() && !config_->ReadDisplayList().isEmpty();
+  if (invisibleByList || commandLine_.Invisible()) HideFromTaskbar();
+
+  lbGlowReadout->clear();
+  // later: RestoreDisplays with the saved display list (external display link).
+
+  if (!layoutApplied_) {
+    layoutApplied_ = true;
+    ApplyPriority(config_->ReadPriority());
+    pnlControl->setFixedHeight(std::clamp(config_->ReadMenuPanel(), 30, 400));
+    const int column = std::clamp(config_->ReadGlowReadout2(), 70, 2000);
+    Splitter2->setSizes({std::max(200, width() - column), column});
+    ReadViewSettings();
+    mTInt->setVisible(true);
+    mTAct->setVisible(true);
+
+    mStatusBar->setChecked(options_.Has(TOption::StatusBar));
+    mToolBar->setChecked(options_.Has(TOption::ToolBar));
+    mToolBarCap->setChecked(options_.Has(TOption::ToolBarCap));
+    mTempbartop->setChecked(options_.Has(TOption::DigitalTop));
+    // The two bars exclude each other; the top bar wins a stored conflict.
+    mTempbarright->setChecked(options_.Has(TOption::DigitalRight) && !options_.Has(TOption::DigitalTop));
+    mAlwaysOnTop->setChecked(options_.Has(TOption::AlwaysOnTop));
+    mTitleBar->setChecked(options_.Has(TOption::TitleBar));
+    mMenuBar->setChecked(options_.Has(TOption::MenuBar));
+    mShowDiagram->setChecked(options_.Has(TOption::ShowDiagram));
+    const std::array<QAction*, 11> items{mTObj, mTInt, mTBox, mTAct, mTQuot, mTSingle,
+                                         mTau,  mEps,  mmVin, mVcc,  mTamb};
+    for (int c = 0; c < 11; ++c) items[c]->setChecked(graph_[c].ShowDigital);
+    for (auto [a, b] : {std::pair{mStatusBar, mStatusbar2},
+                        {mToolBar, mToolbar2},
+                        {mToolBarCap, mToolBarCap2},
+                        {mTempbartop, mTempBarTop2},
+                        {mTempbarright, mTempbarright2},
+                        {mAlwaysOnTop, mAlwaysontop2},
+                        {mTitleBar, mTitleBar2},
+                        {mMenuBar, mMenuBar2},
+                        {mShowDiagram, mShowDiagram2}}) {
+      b->setChecked(a->isChecked());
+    }
+
+    // Panel start texts.
+    for (int c = 0; c < 11; ++c) {
+      QString text;
+      switch (c) {
+        case ChannelValues::Tau:
+          text = NumberText::FormatFixed(0.0, 1) + QStringLiteral("%");
+          break;
+        case ChannelValues::Epsilon:
+          text = NumberText::FormatFixed(0.0, 3);
+          break;
+        case ChannelValues::MVin:
+        case ChannelValues::Vcc:
+          text = NumberText::FormatFixed(0.0, 1) + QStringLiteral(" V");
+          break;
+        default:
+          text = TemperatureText(0.0f);
+      }
+      ShowPanelText(c, text);
+    }
+    CopyPanelsToSecondSet();
+    ArrangePanels();
+  }
+
+  systemDecimalSeparator_ = NumberText::SystemDecimalSeparator();
+  if (options_.Has(TOption::DecimalSeparator)) NumberText::SetDecimalSeparator(options_.DecimalUserDefined);
+  decimalSeparatorInUse_ = NumberText::DecimalSeparator();
+
+  deviceTypeCode_ = config_->ReadDeviceType();
+  SentinelUtils::DeviceTypeName(deviceTypeCode_, deviceTypeLabel_);
+  SetStatusText(2, QString());
+
+  if (options_.Has(TOption::ApplicationTitle_Mode)) caption_ = options_.ApplicationTitle_Title;
+
+  LIS_->LoadLanguage();
+  LISLanguageChange();
+  // later: hand LIS to ScanDeviceDlg, the setup dialogs, InterfaceDlg,
+  // MeasurementSettingsDlg, ChangeEmissDlg and OptionsDlg.
+
+  // The scan dialog's time-out (later: ScanDeviceDlg->TimeoutSeconds).
+  config_->WriteArgoScanTimeOut(config_->ReadArgoScanTimeOut());
+
+  const QString icon = Folders::ProgramFolder() + QStringLiteral("/Corporate.ico");
+  if (QFile::exists(icon)) {
+    QIcon ico(icon);
+    if (!ico.isNull()) {
+      QApplication::setWindowIcon(ico);
+      setWindowIcon(ico);
+    }
+  }
+
+  if (commandLine_.ServiceSwitch()) mADC->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F7));
+
+  startupInterval_ = commandLine_.StartupTimerInterval();
+  StartupTimer = new QTimer(this);
+  StartupTimer->setSingleShot(true);
+  StartupTimer->setInterval(startupInterval_);
+  connect(StartupTimer, &QTimer::timeout, this, [this] { StartupTimerTimer(); });
+  StartupTimer->start();
+
+  Diagram_->SetYRangeMin(-50.0);
+  Diagram_->SetYRangeMax(3000.0);
+
+  if (idleHandlerId_ == 0) idleHandlerId_ = IdleHook::Instance().Attach([this] { Idle(); });
+
+  if (!options_.Has(TOption::Maximized))
+    setWindowState(windowState() & ~Qt::WindowMaximized);
+  else
+    setWindowState(windowState() | Qt::WindowMaximized);
+  if (Form1 != nullptr) Form1->hide();
+}
+
+void TThermaSentinelForm::ReadViewSettings() {
+  smoothCycles_ = config_->ReadSmoothCycles();
+  smartSmoothing_ = config_->ReadSmartSmoothing();
+  scale_ = config_->ReadScale();
+  graph_[0] = config_->ReadTObjGraph();
+  graph_[1] = config_->ReadTIntGraph();
+  graph_[2] = config_->ReadTBoxGraph();
+  graph_[3] = config_->ReadTActGraph();
+  graph_[4] = config_->ReadTQuotGraph();
+  graph_[5] = config_->ReadTSingleGraph();
+  graph_[6] = config_->ReadTauGraph();
+  graph_[7] = config_->ReadEpsGraph();
+  graph_[8] = config_->ReadmVinGraph();
+  graph_[9] = config_->ReadVccGraph();
+  graph_[10] = config_->ReadAmbientGraph();
+  argo1ms_ = config_->ReadArgo1ms();
+  initialTime_ = config_->ReadInitialTime();
+  if (!(initialTime_ > 0.0f)) initialTime_ = 10.0f;
+  options_ = config_->ReadOptions();
+}
+
+void TThermaSentinelForm::ApplyPriority(int priority) {
+  int nice = 0;
+  switch (priority) {
+    case 0:
+      nice = 19;
+      break;
+    case 1:
+      nice = 0;
+      break;
+    case 2:
+      nice = -10;
+      break;
+    case 3:
+      nice = -20;
+      break;
+    default:
+      return;
+  }
+  // Raising the priority needs privileges; a refusal leaves it as it is.
+  (void)::setpriority(PRIO_PROCESS, 0, nice);
+}
+
+void TThermaSentinelForm::HideFromTaskbar() {
+  // No taskbar button: a tool window has none on the usual desktops.
+  setWindowFlag(Qt::Tool, true);
+}
+
+void TThermaSentinelForm::StartupTimerTimer() {
+  QMetaObject::invokeMethod(
+      this, [this] { MsgStartup(); }, Qt::QueuedConnection);
+}
+
+// ---------------------------------------------------------------------------
+// Self-posted messages
+
+void TThermaSentinelForm::MsgStartup() {
+  // Queued calls that arrive after the window closed find no driver.
+  if (pyreonArgo_ == nullptr) return;
+  const bool invisibleByList = config_->ReadInvisible() && !config_->ReadDisplayList().isEmpty();
+  if (commandLine_.Invisible() || invisibleByList) hide();
+
+  started_ = true;
+  mAlwaysOnTopClick(nullptr);
+  if (StartupTimer != nullptr) {
+    StartupTimer->deleteLater();
+    StartupTimer = nullptr;
+  }
+
+  SetProgress(0);
+  UpdateState();
+  ApplyChartSettings();
+  state_ = csClosed;
+  pnlControlResize();
+
+  if (options_.Has(TOption::AutoScan)) AutoConnect();
+
+  UpdateState();
+  if (commandLine_.Invisible() || invisibleByList) HideFromTaskbar();
+}
+
+void TThermaSentinelForm::MsgStopRequest() {
+  if (pyreonArgo_ == nullptr) return;
+  mStopClick(nullptr);
+}
+
+void TThermaSentinelForm::MsgDisconnectRequest() {
+  if (pyreonArgo_ == nullptr) return;
+  mDisconnectClick(nullptr);
+}
+
+void TThermaSentinelForm::MsgScanRequest() {
+  if (pyreonArgo_ == nullptr) return;
+  if (deferredScan_) mScanClick(nullptr);
+  deferredScan_ = false;
+}
+
+void TThermaSentinelForm::MsgStartRequest() {
+  if (pyreonArgo_ == nullptr) return;
+  if (deferredStart_) mStartClick(nullptr);
+  deferredStart_ = false;
+}
+
+// ---------------------------------------------------------------------------
+// Shutdown
+
+void TThermaSentinelForm::closeEvent(QCloseEvent* event) {
+  if (stopFlag_) {
+    event->accept();
+    return;
+  }
+  if (!FormCloseQuery()) {
+    event->ignore();
+    return;
+  }
+  FormClose();
+  event->accept();
+}
+
+bool TThermaSentinelForm::FormCloseQuery() {
+  bool canClose = true;
+  Guarded("close query", [&] {
+    canClose = AskSaveUnsavedData();
+    // later: post MsgDisplayClose to every display of lbGlowReadout, also
+    // when the question was cancelled (external display link).
+    if (canClose && deviceTypeCode_ >= 3 && deviceTypeCode_ <= 11) {
+      // later: stop a running Brio-family measurement and wait (bounded) for
+      // StopDone, or disconnect a connected Brio device and wait 500 ms.
+    }
+  });
+  return canClose;
+}
+
+void TThermaSentinelForm::FormClose() {
+  if (config_ == nullptr) return;
+  if (idleHandlerId_ != 0) {
+    IdleHook::Instance().Detach(idleHandlerId_);
+    idleHandlerId_ = 0;
+  }
+  Guarded("saving the window settings", [&] {
+    const QRect g = normalGeometry().isValid() ? normalGeometry() : geometry();
+    config_->WriteWindowRect({g.left(), g.top(), g.left() + g.width(), g.top() + g.height()});
+    config_->WriteMenuPanel(pnlControl->height());
+    config_->WriteGlowReadout2(pnlGlowReadout2->width());
+    config_->WriteSmoothCycles(smoothCycles_);
+    config_->WriteSmartSmoothing(smartSmoothing_);
+    config_->WriteTObjGraph(graph_[0]);
+    config_->WriteTIntGraph(graph_[1]);
+    config_->WriteTBoxGraph(graph_[2]);
+    config_->WriteTActGraph(graph_[3]);
+    config_->WriteTQuotGraph(graph_[4]);
+    config_->WriteTSingleGraph(graph_[5]);
+    config_->WriteTauGraph(graph_[6]);
+    config_->WriteEpsGraph(graph_[7]);
+    config_->WritemVinGraph(graph_[8]);
+    config_->WriteVccGraph(graph_[9]);
+    config_->WriteAmbientGraph(graph_[10]);
+    config_->WriteArgo1ms(argo1ms_);
+    const double span = Diagram_->XMax() - Diagram_->XMin();
+    config_->WriteInitialTime(xWindowFromChart_ && span > 0.0 ? static_cast<float>(span) : initialTime_);
+    config_->WriteScale(scale_);
+    config_->WriteMinScale(static_cast<float>(Diagram_->YMin()));
+    config_->WriteMaxScale(static_cast<float>(Diagram_->YMax()));
+    config_->WriteYRangeMin(static_cast<float>(Diagram_->YRangeMin()));
+    config_->WriteYRangeMax(static_cast<float>(Diagram_->YRangeMax()));
+    TOptions o = config_->ReadOptions();
+    o.Set(TOption::StatusBar, mStatusBar->isChecked());
+    o.Set(TOption::ToolBar, mToolBar->isChecked());
+    o.Set(TOption::ToolBarCap, mToolBarCap->isChecked());
+    o.Set(TOption::DigitalTop, mTempbartop->isChecked());
+    o.Set(TOption::DigitalRight, mTempbarright->isChecked());
+    o.Set(TOption::AlwaysOnTop, mAlwaysOnTop->isChecked());
+    o.Set(TOption::TitleBar, mTitleBar->isChecked());
+    o.Set(TOption::MenuBar, mMenuBar->isChecked());
+    o.Set(TOption::ShowDiagram, mShowDiagram->isChecked());
+    o.Set(TOption::Maximized, mFullScreen->isChecked() || isMaximized());
+    config_->WriteOptions(o);
+  });
+  Guarded("saving the device settings", [&] {
+    if (deviceTypeCode_ == 1 || deviceTypeCode_ == 2) {
+      // Only what a device told during this run replaces the stored values.
+      if (deviceReadThisRun_) {
+        config_->WriteArgoSerial(deviceSerial_);
+        config_->WriteRS845Addr(deviceRs485_);
+      }
+      if (state_ > csConnected) mStopClick(this);
+    }
+    // later: codes 3-11 store the Brio serial read in this run.
+    PollTimer->stop();
+    BurstTimer->stop();
+    ConnectTimeOutTimer->stop();
+    ReadConfigTimeOutTimer->stop();
+  });
+  Guarded("saving the program settings", [&] {
+    config_->WriteDeviceType(deviceTypeCode_);
+    config_->WriteTemperatureUnit(fahrenheit_);
+    config_->WriteLanguageFile(QFileInfo(LIS_->FileName()).fileName());
+    QStringList displays;
+    for (int i = 0; i < lbGlowReadout->count(); ++i) displays << lbGlowReadout->item(i)->text();
+    config_->WriteDisplayList(displays);
+    config_->WriteInvisible(!isVisible());
+    WriteTestReport();
+    LIS_->UnloadLanguage();
+    if (pyreonArgo_ != nullptr) {
+      pyreonArgo_->OnConnect = nullptr;
+      pyreonArgo_->OnDisconnect = nullptr;
+      pyreonArgo_->OnError = nullptr;
+      pyreonArgo_->OnLoadConfigData = nullptr;
+      pyreonArgo_->OnProgress = nullptr;
+      pyreonArgo_->OnNewTemp = nullptr;
+      pyreonArgo_->ClosePort();
+      delete pyreonArgo_;
+      pyreonArgo_ = nullptr;
+    }
+  });
+}
+
+// ---------------------------------------------------------------------------
+// Small commands
+
+void TThermaSentinelForm::mDeviceInfoClick(QObject*) {
+  if (DeviceInfoDlg == nullptr || pyreonArgo_ == nullptr) return;
+  const TArgoConfig& c = pyreonArgo_->Config();
+  DeviceInfoDlg->Fahrenheit = fahrenheit_;
+  DeviceInfoDlg->DeviceTypeText = deviceTypeLabel_ + QLatin1Char(' ') + c.ModelInfo.ModelStr;
+  DeviceInfoDlg->SerialText = QString::number(c.SerialNumber);
+  DeviceInfoDlg->FirmwareText = QString::number(c.FWrev);
+  DeviceInfoDlg->RangeLow = deviceTmin_;
+  DeviceInfoDlg->RangeHigh = deviceTmax_;
+  DeviceInfoDlg->ShowModal();
+}
+
+void TThermaSentinelForm::mSetDefaultSettingsClick(QObject*) {
+  if (SetDefaultSettingsDlg == nullptr) return;
+  if (SetDefaultSettingsDlg->ShowModal() != 1) return;
+  config_->ResetSettings();
+  close();
+  TSetDefaultSettingsDlg::Restart();
+}
+
+// ---------------------------------------------------------------------------
+// Test aid
+
+void TThermaSentinelForm::WriteTestReport() {
+  if (reportFile_.isEmpty()) return;
+  QFile file(reportFile_ + QStringLiteral(".tmp"));
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+  QString text;
+  text += QStringLiteral("State=%1\n").arg(state_);
+  text += QStringLiteral("Mode=%1\n").arg(measureMode_);
+  text += QStringLiteral("DeviceType=%1\n").arg(deviceTypeCode_);
+  text += QStringLiteral("Records=%1\n").arg(recordCount_);
+  text += QStringLiteral("Samples=%1\n").arg(sampleCount_);
+  text += QStringLiteral("Queued=%1\n").arg(pyreonArgo_ != nullptr ? pyreonArgo_->BurstBufferCount() : 0);
+  text += QStringLiteral("BytesLost=%1\n")
+              .arg(pyreonArgo_ != nullptr ? static_cast<qulonglong>(pyreonArgo_->BurstBytesLost()) : 0ull);
+  text += QStringLiteral("UsedData=%1\n").arg(Diagram_->UsedData());
+  text += QStringLiteral("lblTObj=%1\n").arg(Panels1[0].Label->text());
+  text += QStringLiteral("lblTObj2=%1\n").arg(Panels2[0].Label->text());
+  text += QStringLiteral("StatusPanel0=%1\n").arg(StatusBar_->PanelText(0));
+  text += QStringLiteral("StatusPanel1=%1\n").arg(StatusBar_->PanelText(1));
+  text += QStringLiteral("Fahrenheit=%1\n").arg(fahrenheit_ ? 1 : 0);
+  text += QStringLiteral("Unsaved=%1\n").arg(unsavedData_ ? 1 : 0);
+  file.write(text.toUtf8());
+  file.close();
+  QFile::remove(reportFile_);
+  QFile::rename(reportFile_ + QStringLiteral(".tmp"), reportFile_);
+}
+
+void TThermaSentinelForm::mAboutClick(QObject*) {
+  TAboutDlg dlg(this);
+  dlg.ProgTitle = productString_.isEmpty() ? applicationTitle_ : productString_;
+  dlg.NoticeText = copyRight_;
+  dlg.ShowModal();
+}

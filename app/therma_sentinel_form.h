@@ -1,0 +1,381 @@
+#pragma once
+
+#include <QDateTime>
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "app/channel_values.h"
+#include "app/command_line.h"
+#include "app/config.h"
+#include "ui/graph_properties.h"
+
+class QAction;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QSplitter;
+class QTimer;
+class QToolButton;
+class QListWidget;
+class QTextEdit;
+class PanelStatusBar;
+class TDiagram;
+class TFloatRingBuffer;
+class TForm1;
+class TLngINISupp;
+class TpyreonArgo;
+class TfParamShow;
+class TDeviceInfoDlg;
+class TSetDefaultSettingsDlg;
+struct TArgoBurstRecord;
+
+// The connection state of the main window.
+enum TConnectionState : std::uint8_t {
+  csDenied = 0,
+  csClosed = 1,
+  csWaiting = 2,
+  csOpened = 3,
+  csUnknownDevice = 4,
+  csConnected = 5,
+  csBusy = 6,
+  csMeasuring = 7,
+  csRecording = 8,
+};
+
+// One value panel: a group box with its label, on the top bar or in the
+// right column.
+struct TValuePanel {
+  QGroupBox* Box = nullptr;
+  QLabel* Label = nullptr;
+};
+
+// The main window of ThermaSentinel: start-up and shutdown, the device
+// connection and its state, the live measurement loop, the value panels,
+// the chart and its commands, the measurement data file.
+//
+// The single-colour family is served here. The first- and second-generation
+// Brio families, the setup dialogs, the scan dialog and the external displays
+// attach at the marked places ("later:" comments); until they exist their
+// commands are disabled or do nothing.
+class TThermaSentinelForm : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // `arguments` as QCoreApplication::arguments() gives them (program first).
+  // The constructor runs FormCreate; with StopFlag set it has shown the
+  // command-line help and the caller ends the program.
+  explicit TThermaSentinelForm(const QStringList& arguments, const QString& versionText = QString(),
+                               QWidget* parent = nullptr);
+  ~TThermaSentinelForm() override;
+
+  // ---- start-up and shutdown fields ----
+  bool StopFlag() const { return stopFlag_; }
+  const QString& InstanceName() const { return instanceName_; }
+  const QString& ProductString() const { return productString_; }
+  const QString& CompanyString() const { return companyString_; }
+  const QString& CopyRight() const { return copyRight_; }
+  TConfig* Config() const { return config_.get(); }
+  bool Started() const { return started_; }
+  std::uint8_t State() const { return state_; }
+  std::uint8_t MeasureMode() const { return measureMode_; }
+  std::uint8_t DeviceTypeCode() const { return deviceTypeCode_; }
+  const QString& DeviceTypeLabel() const { return deviceTypeLabel_; }
+  bool Fahrenheit() const { return fahrenheit_; }
+  const TOptions& Options() const { return options_; }
+  bool UnsavedData() const { return unsavedData_; }
+  void SetUnsavedData(bool value) { unsavedData_ = value; }
+  int ErrorCount() const { return errorCount_; }
+  int RecordCount() const { return recordCount_; }
+  // Chart samples added since the start of the current measurement.
+  std::int64_t SampleCount() const { return sampleCount_; }
+  const TChannelValues& CurrentValues() const { return values_; }
+  const std::array<TGraphProperties, 11>& Graph() const { return graph_; }
+  int StartupTimerInterval() const { return startupInterval_; }
+  float InitialTime() const { return initialTime_; }
+
+  TpyreonArgo* pyreonArgo() const { return pyreonArgo_; }
+  TDiagram* Diagram() const { return Diagram_; }
+  TLngINISupp* LIS() const { return LIS_; }
+  PanelStatusBar* StatusBar() const { return StatusBar_; }
+
+  // Versions of the program.
+  static QString GetVersionText(const QString& version);
+  static QString GetVersionFlagsText(bool hasVersionInfo, std::uint32_t flags);
+  float ParseFloat(const QString& S) const;
+  bool CanUseFastBurst() const;
+
+  // ---- commands (menu items and tool buttons) ----
+  void mScanClick(QObject* Sender);
+  void mDisconnectClick(QObject* Sender);
+  void mLASERClick(QObject* Sender);
+  void mStartClick(QObject* Sender);
+  void mStopClick(QObject* Sender);
+  void btnPauseClick(QObject* Sender);
+  // Returns true when the data were written.
+  bool mSaveClick(QObject* Sender);
+  void mOpenClick(QObject* Sender);
+  void mDeviceInfoClick(QObject* Sender);
+  void mAboutClick(QObject* Sender);
+  void mSetDefaultSettingsClick(QObject* Sender);
+
+  // ---- state ----
+  void UpdateState();
+  void ApplyChartSettings();
+  void PrepareChart();
+  void ArrangePanels();
+  void pnlControlResize();
+  void pnlGlowReadout2Resize();
+  void LISLanguageChange();
+
+  // ---- measurement data file ----
+  bool WriteDataFile(const QString& fileName);
+  bool ReadDataFile(const QString& fileName);
+  bool AskSaveUnsavedData();
+
+  // ---- the live loop (public for tests) ----
+  void Idle();
+  void NewBurstEvent();
+  bool NewBurstData(double& Time, double& Cycle);
+  void NewPollEvent();
+  void UpdateDiagram(double Cycle, double Time);
+  void PollTimerTimer();
+  void pyreonNewTemp(QObject* Sender, std::uint8_t TempTyp, float Temp);
+  void DiagramBufferFull(QObject* Sender);
+
+  // Self-posted messages.
+  void MsgStartup();
+  void MsgStopRequest();
+  void MsgDisconnectRequest();
+  void MsgScanRequest();
+  void MsgStartRequest();
+
+  // Test aids, both off unless their environment variable names a file:
+  // THERMASENTINEL_TEST_REPORT gets "key=value" lines on the window's state
+  // (State, Mode, DeviceType, Records, Samples, Queued, BytesLost, UsedData,
+  // panel and status texts), rewritten at state changes, every half second
+  // while samples come and at close; THERMASENTINEL_TEST_RECORDS gets one
+  // line per burst record taken (eight raw values and the time, tab
+  // separated), emptied at every start.
+  void WriteTestReport();
+
+  // Hooks replacing modal questions in tests: when set, they are asked
+  // instead of showing the box / file dialog.
+  std::function<int()> OnAskSaveQuestion;                  // returns a TModalResult
+  std::function<QString(bool save)> OnChooseDataFileName;  // empty: cancelled
+  std::function<void(const QString& text, const QString& caption)> OnShowMessage;
+
+  // Controls (object names are the control names).
+  QMenuBar* MainMenu = nullptr;
+  QAction *mFile = nullptr, *mOpen = nullptr, *mSave = nullptr, *mExit = nullptr;
+  QAction *mMeasurement = nullptr, *mScan = nullptr, *mDisconnect = nullptr, *mStart = nullptr,
+          *mStop = nullptr, *mPause = nullptr, *mEmissivity = nullptr, *mLASER = nullptr,
+          *mLaserSeparator = nullptr;
+  QAction *mSetup = nullptr, *mInterface = nullptr, *mMeasurementSettings = nullptr, *mDeviceSetup = nullptr,
+          *mLoopMaintenance = nullptr, *mDeviceInfo = nullptr, *mViewSettings = nullptr, *mOptions = nullptr,
+          *mSetDefaultSettings = nullptr;
+  QAction *mView = nullptr, *mTitleBar = nullptr, *mMenuBar = nullptr, *mToolBar = nullptr,
+          *mToolBarCap = nullptr, *mStatusBar = nullptr, *mTempbartop = nullptr, *mTempbarright = nullptr,
+          *mShowDiagram = nullptr, *mAlwaysOnTop = nullptr, *mFullScreen = nullptr, *mShowAllBars = nullptr,
+          *mHideAllBars = nullptr;
+  QAction *mTObj = nullptr, *mTInt = nullptr, *mTBox = nullptr, *mTAct = nullptr, *mTQuot = nullptr,
+          *mTSingle = nullptr, *mTau = nullptr, *mEps = nullptr, *mmVin = nullptr, *mVcc = nullptr,
+          *mTamb = nullptr;
+  QAction *mChart = nullptr, *mTimeZoomIn = nullptr, *mTimeZoomOut = nullptr, *mTimeZoomFull = nullptr,
+          *mTempZoomIn = nullptr, *mTempZoomOut = nullptr, *mTempZoomFull = nullptr,
+          *mManualScaling = nullptr, *mGlobalScaling = nullptr, *mLocalScaling = nullptr,
+          *mCopyToClipboard = nullptr;
+  QAction *mHelp = nullptr, *mHelpFile = nullptr, *mURL = nullptr, *mAbout = nullptr, *mADC = nullptr;
+  QMenu* pmDiagram = nullptr;
+  QAction *mView2 = nullptr, *mTitleBar2 = nullptr, *mMenuBar2 = nullptr, *mToolbar2 = nullptr,
+          *mToolBarCap2 = nullptr, *mStatusbar2 = nullptr, *mTempBarTop2 = nullptr, *mTempbarright2 = nullptr,
+          *mShowDiagram2 = nullptr, *mAlwaysontop2 = nullptr, *mShowAllBars2 = nullptr,
+          *mHideAllBars2 = nullptr, *mExit2 = nullptr;
+
+  QFrame* pnlControl = nullptr;
+  QFrame* ToolBar = nullptr;
+  QToolButton *btnOpen = nullptr, *btnSave = nullptr, *btnScan = nullptr, *btnDisconnect = nullptr,
+              *btnStart = nullptr, *btnStop = nullptr, *btnPause = nullptr, *btnDeviceInfo = nullptr,
+              *btnDeviceSetup = nullptr, *btnEmissivity = nullptr, *btnLASER = nullptr;
+  QFrame* pnlDigital = nullptr;
+  QSplitter* Splitter2 = nullptr;
+  QFrame* pnlGlowReadout2 = nullptr;
+  QListWidget* lbGlowReadout = nullptr;
+  QTextEdit* Memo1 = nullptr;
+  QProgressBar* ProgressBar = nullptr;
+  // Value panels by channel (0..10): first set (top bar), second set (right column).
+  std::array<TValuePanel, 11> Panels1{};
+  std::array<TValuePanel, 11> Panels2{};
+
+  QTimer* StartupTimer = nullptr;
+  QTimer* ConnectTimeOutTimer = nullptr;
+  QTimer* ReadConfigTimeOutTimer = nullptr;
+  QTimer* PollTimer = nullptr;
+  QTimer* BurstTimer = nullptr;
+  QTimer* tiMaximized = nullptr;
+
+  // Dialogs created at start-up.
+  TfParamShow* fParamShow = nullptr;
+  TDeviceInfoDlg* DeviceInfoDlg = nullptr;
+  TSetDefaultSettingsDlg* SetDefaultSettingsDlg = nullptr;
+  TForm1* Form1 = nullptr;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  // A press on the value panels or the panel bars moves the window.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // start-up / shutdown
+  void FormCreate();
+  void FormShow();
+  bool FormCloseQuery();
+  void FormClose();
+  void CreateControls();
+  void CreateMenus();
+  void CreateToolBar();
+  void CreatePanels();
+  void CreateStatusBar();
+  void CreateDriver();
+  void CreateDialogs();
+  void StartupTimerTimer();
+  void ApplyPriority(int priority);
+  void HideFromTaskbar();
+
+  // connection
+  void ConnectFamily(int port);
+  void AutoConnect();
+  void RunScanDialog();
+  void ConnectTimeOutTimerTimer();
+  void ReadConfigTimeOutTimerTimer();
+  void pyreonArgoConnect(QObject* Sender);
+  void pyreonArgoDisconnect(QObject* Sender);
+  void pyreonArgoError(QObject* Sender, int Errorcode);
+  void pyreonArgoLoadConfigData(QObject* Sender, bool success);
+  void pyreonArgoProgress(QObject* Sender, int Percent, const QString& caption);
+  void PortRemoved();
+  void SetProgress(int percent);
+  QString KeepPluggedText() const;
+  void SetChartMessageForLaser(bool laserOn);
+
+  // measurement
+  void BurstTimerTimer();
+  void SetBurstIdle(bool on);
+  void ShowPanelText(int channel, const QString& text);
+  void CopyPanelsToSecondSet();
+  QString TemperatureText(float celsius) const;
+  void AddSample(double time);
+
+  // panels and layout
+  void mViewPairClick(QAction* item, QAction* twin);
+  void mPanelToggleClick(int channel, QAction* item);
+  void mTempbarClick(bool top, QAction* sender);
+  void mShowAllBarsClick();
+  void mHideAllBarsClick();
+  void mAlwaysOnTopClick(QObject* Sender);
+  void mFullScreenClick(QObject* Sender);
+  void ApplyViewOptions();
+  void FitTopPanel(TValuePanel& panel);
+  void StartWindowMove(bool always);
+  void StatusBarResize();
+  void SetStatusText(int panel, const QString& text);
+  QAction* AddCheckItem(QMenu* menu, const char* name, const QString& text, bool checked = false);
+  QAction* AddItem(QMenu* menu, const char* name, const QString& text);
+
+  // settings of the view
+  void ReadViewSettings();
+
+  // ---- fields ----
+  QStringList arguments_;
+  QStringList parameters_;
+  CommandLine commandLine_;
+  QString versionText_;
+  bool stopFlag_ = false;
+  QString instanceName_;
+  QString productString_, companyString_, copyRight_, applicationTitle_;
+  // The window caption (branding, version, instance name); the language
+  // file's caption of the form does not replace it.
+  QString caption_;
+  std::unique_ptr<TConfig> config_;
+  bool configExisted_ = false;
+  bool firstShowDone_ = false;
+  bool layoutApplied_ = false;
+  bool started_ = false;
+  bool deferredStart_ = true;
+  bool deferredScan_ = true;
+  bool stopRequested_ = false;
+  bool stopDone_ = false;
+  bool rewritePending_ = false;
+  int startupInterval_ = 1;
+  QChar systemDecimalSeparator_ = QLatin1Char('.');
+  QChar decimalSeparatorInUse_ = QLatin1Char('.');
+  std::uint8_t deviceTypeCode_ = 0;
+  QString deviceTypeLabel_;
+  std::uint8_t state_ = csClosed;
+  std::uint8_t measureMode_ = 0;
+  bool fahrenheit_ = false;
+  TOptions options_;
+  std::array<TGraphProperties, 11> graph_{};
+  int smoothCycles_ = 1;
+  bool smartSmoothing_ = false;
+  int scale_ = 1;
+  bool argo1ms_ = false;
+  float initialTime_ = 10.0f;
+  int errorCount_ = 0;
+  // Counts the disconnects that closed the port (a handler that runs a long
+  // device sequence sees whether it was disconnected meanwhile).
+  int closeCount_ = 0;
+  float deviceTmin_ = -50.0f;
+  float deviceTmax_ = 3000.0f;
+  // The device keys are stored at close only when a device was read in
+  // this run.
+  bool deviceReadThisRun_ = false;
+  std::int32_t deviceSerial_ = -1;
+  std::uint8_t deviceRs485_ = 0;
+
+  // measurement
+  bool useInitialTime_ = false;
+  bool windowStartPending_ = false;
+  bool unsavedData_ = false;
+  int recordCount_ = 0;
+  std::int64_t sampleCount_ = 0;
+  double startDelay_ = 0.0;
+  std::int64_t startDelayEndMs_ = 0;  // monotonic ms
+  double timeZero_ = 0.0;
+  double lastSampleTime_ = 0.0;
+  QDateTime measureStartTime_;
+  std::int64_t measureStartMs_ = 0;  // monotonic ms, poll-mode time base
+  bool xWindowFromChart_ = false;
+  bool pollBusy_ = false;
+  bool bufferFullHandled_ = false;
+  bool inBurstBatch_ = false;
+  int idleHandlerId_ = 0;
+  TChannelValues values_{};
+  std::unique_ptr<TFloatRingBuffer> ring_;
+  std::int64_t lastReportMs_ = 0;
+  QString recordsFile_;
+  QString reportFile_;
+
+  // components
+  TpyreonArgo* pyreonArgo_ = nullptr;
+  TDiagram* Diagram_ = nullptr;
+  TLngINISupp* LIS_ = nullptr;
+  PanelStatusBar* StatusBar_ = nullptr;
+  QMenu* menuFile_ = nullptr;
+  QMenu* menuMeasurement_ = nullptr;
+  QMenu* menuSetup_ = nullptr;
+  QMenu* menuView_ = nullptr;
+  QMenu* menuHelp_ = nullptr;
+  QMenu* menuView2_ = nullptr;
+};
+
+// The program's main window (created by main).
+extern TThermaSentinelForm* ThermaSentinelForm;

@@ -1,0 +1,234 @@
+// The measurement data file commands of the main window and the question
+// about unsaved data.
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QToolButton>
+#include <algorithm>
+#include <cstdio>
+
+#include "app/measurement_data.h"
+#include "app/measurement_data_file.h"
+#include "app/measurement_diagram_source.h"
+#include "app/modal_result.h"
+#include "app/pyreon_msg_dlg.h"
+#include "app/therma_sentinel_form.h"
+#include "drivers/sentinel_utils.h"
+#include "platform/number_text.h"
+#include "ui/diagram.h"
+#include "ui/lng_ini_supp.h"
+#include "ui/panel_status_bar.h"
+
+namespace {
+
+// Hourglass cursor for the lifetime of the object, also on early returns.
+class WaitCursor {
+ public:
+  WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
+bool TThermaSentinelForm::AskSaveUnsavedData() {
+  if (!unsavedData_ || !config_->ReadOptions().Has(TOption::AskForSaving)) return true;
+  int result = mrCancel;
+  bool dontAsk = false;
+  if (OnAskSaveQuestion) {
+    result = OnAskSaveQuestion();
+  } else {
+    TPyreonMsgDlg dlg(this, 3, 3, LIS_);
+    dlg.setWindowTitle(LIS_->OtherTextOrKey(QStringLiteral("Warnung")));
+    dlg.SetText(LIS_->MessageText(QStringLiteral("UnsavedData"),
+                                  QStringLiteral("There is unsaved Data.  Save now?")));
+    dlg.SetCheckBox1Text(LIS_->MessageText(QStringLiteral("DontAskAgain"),
+                                           QStringLiteral("Do not ask me this question again.")));
+    dlg.SetCheckBox1State(false);
+    result = dlg.ShowModal();
+    dontAsk = dlg.CheckBox1State();
+  }
+  bool goOn = false;
+  if (result == mrYes) {
+    // Going on is right only when the data are really saved: a cancelled
+    // or failed save keeps the caller from discarding them.
+    goOn = mSaveClick(nullptr);
+  } else if (result == mrNo) {
+    unsavedData_ = false;
+    goOn = true;
+  }
+  TOptions o = config_->ReadOptions();
+  o.Set(TOption::AskForSaving, !dontAsk);
+  config_->WriteOptions(o);
+  options_.Set(TOption::AskForSaving, !dontAsk);
+  return goOn;
+}
+
+bool TThermaSentinelForm::mSaveClick(QObject*) {
+  QString fileName;
+  const QString filter = LIS_->OtherTextOrKey(QStringLiteral("All")) + QStringLiteral(" (*.*);;") +
+                         LIS_->MessageText(QStringLiteral("AllData"), QStringLiteral("All data")) +
+                         QStringLiteral(" (*.dat)");
+  if (OnChooseDataFileName) {
+    fileName = OnChooseDataFileName(true);
+  } else {
+    QFileDialog dlg(this);
+    dlg.setObjectName(QStringLiteral("SaveDialog"));
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setNameFilter(filter);
+    dlg.selectNameFilter(filter.section(QStringLiteral(";;"), 0, 0));
+    dlg.selectFile(QStringLiteral("*.dat"));
+    dlg.setOption(QFileDialog::DontConfirmOverwrite, false);
+    if (dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty())
+      fileName = dlg.selectedFiles().first();
+  }
+  if (fileName.isEmpty()) return false;
+  if (!WriteDataFile(fileName)) return false;
+  SetStatusText(4, QFileInfo(fileName).fileName());
+  unsavedData_ = false;
+  UpdateState();
+  return true;
+}
+
+bool TThermaSentinelForm::WriteDataFile(const QString& fileName) {
+  WaitCursor cursor;
+  MeasurementDataFile file;
+  file.SetDecimalSeparator(NumberText::DecimalSeparator());
+  file.OnProgress = [this](int percent) {
+    SetStatusText(4, QStringLiteral("Saving File: ") + QString::number(percent) + QStringLiteral("%"));
+    StatusBar_->repaint();
+  };
+  const MeasurementFileHeader header =
+      MeasurementDiagramSource::HeaderFor(*Diagram_, measureStartTime_, fahrenheit_);
+  MeasurementFileResult result;
+  if (state_ > csConnected) {
+    // A running measurement goes on adding samples: save what is there now.
+    MeasurementData snapshot;
+    snapshot.Assign(MeasurementDiagramSource(*Diagram_));
+    result = file.Write(fileName, header, snapshot);
+  } else {
+    result = file.Write(fileName, header, MeasurementDiagramSource(*Diagram_));
+  }
+  if (!result.Ok()) {
+    SetStatusText(4, result.Message);
+    if (OnShowMessage)
+      OnShowMessage(result.Message, LIS_->OtherTextOrKey(QStringLiteral("Information")));
+    else
+      QMessageBox::warning(this, LIS_->OtherTextOrKey(QStringLiteral("Information")), result.Message);
+    return false;
+  }
+  SetStatusText(4, QStringLiteral("File saved"));
+  return true;
+}
+
+void TThermaSentinelForm::mOpenClick(QObject*) {
+  if (!AskSaveUnsavedData()) return;
+  if (state_ > csConnected) mStopClick(nullptr);
+  QString fileName;
+  if (OnChooseDataFileName) {
+    fileName = OnChooseDataFileName(false);
+  } else {
+    const QString filter = LIS_->OtherTextOrKey(QStringLiteral("All")) + QStringLiteral(" (*.*);;") +
+                           LIS_->MessageText(QStringLiteral("AllData"), QStringLiteral("All data")) +
+                           QStringLiteral(" (*.dat)");
+    QFileDialog dlg(this);
+    dlg.setObjectName(QStringLiteral("OpenDialog"));
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setFileMode(QFileDialog::ExistingFile);
+    dlg.setNameFilter(filter);
+    dlg.selectNameFilter(filter.section(QStringLiteral(";;"), 1, 1));
+    if (dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty())
+      fileName = dlg.selectedFiles().first();
+  }
+  if (fileName.isEmpty()) return;
+  if (ReadDataFile(fileName)) {
+    SetStatusText(4, QFileInfo(fileName).fileName());
+    unsavedData_ = false;
+    btnSave->setEnabled(true);
+    mSave->setEnabled(true);
+  }
+}
+
+bool TThermaSentinelForm::ReadDataFile(const QString& fileName) {
+  SetStatusText(4, QStringLiteral("Read datafile : ") + fileName + QStringLiteral(" , please wait ..."));
+  StatusBar_->repaint();
+  WaitCursor cursor;
+  MeasurementDataFile file;
+  file.OnProgress = [this, fileName](int percent) {
+    SetStatusText(4, QStringLiteral("Reading File: ") + fileName + QStringLiteral(" -> ") +
+                         QString::number(percent) + QStringLiteral("%"));
+    StatusBar_->repaint();
+  };
+  MeasurementData data;
+  const MeasurementFileResult result = file.Read(fileName, data);
+  if (!result.Ok()) {
+    // Nothing of a faulty file is loaded; the chart keeps what it showed.
+    SetStatusText(4, result.Message);
+    if (result.Error != MeasurementFileError::UnknownFormat) {
+      if (OnShowMessage)
+        OnShowMessage(result.Message, LIS_->OtherTextOrKey(QStringLiteral("Information")));
+      else
+        QMessageBox::warning(this, LIS_->OtherTextOrKey(QStringLiteral("Information")), result.Message);
+    }
+    UpdateState();
+    return false;
+  }
+
+  TDiagram& d = *Diagram_;
+  measureStartTime_ = data.Header.StartDateTime();
+  d.SetResolution(data.Header.Resolution);
+  d.SetYDecimal(data.Header.YDecimal);
+  d.Reset(smLocal, 0.0, 1.0);
+  d.SetYScaleMode(smGlobal);
+  d.SetXExcludeRanging(1.5);
+  for (int c = 0; c < 11; ++c) d.SetGraph(c, graph_[c]);
+  d.SetYRangeMin(-100.0);
+  d.SetYRangeMax(5000.0);
+  const std::int64_t n = data.SampleCount();
+  for (std::int64_t i = 0; i < n; ++i) {
+    TChannelValues v;
+    data.SampleValues(i, v);
+    d.SetXScaleMode(i + 1 == n ? smLocal : smGlobal);
+    d.AddValues(std::span<const float>(v.data(), v.size()), data.SampleTime(i));
+    if (d.BufferFull()) break;
+  }
+  if (data.HasValueRange()) {
+    d.SetYRangeMin(data.YRangeMin);
+    d.SetYRangeMax(data.YRangeMax);
+  }
+  d.SetYMin(d.YRangeMin());
+  d.SetYMax(d.YRangeMax());
+  d.SetXConstDiff(false);
+  d.SetXMin(0.0);
+  d.SetXMax(std::max(data.Duration(), d.Resolution()));
+  d.SetXConstDiff(true);
+  fahrenheit_ = data.Header.Fahrenheit;
+  // later: the display texts go to the external displays.
+
+  if (n > 0) {
+    const TChannelValues first = data.Values(0);
+    values_ = first;
+    const bool two = d.YDecimal() == 2;
+    for (int c = 0; c < 11; ++c) {
+      QString text;
+      if (c == ChannelValues::Tau) {
+        text = NumberText::FormatFixed(first[c], 1) + QStringLiteral("%");
+      } else if (c == ChannelValues::Epsilon) {
+        text = NumberText::FormatFixed(first[c], 3);
+      } else if (c == ChannelValues::MVin || c == ChannelValues::Vcc) {
+        text = NumberText::FormatFixed(first[c], 1) + QStringLiteral(" V");
+      } else {
+        SentinelUtils::FormatTemperature(fahrenheit_, two, text, first[c]);
+      }
+      ShowPanelText(c, text);
+    }
+    CopyPanelsToSecondSet();
+  }
+  UpdateState();
+  return true;
+}

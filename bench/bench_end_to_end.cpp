@@ -1,0 +1,206 @@
+// End-to-end run of ThermaSentinel against the emulated single-colour
+// pyrometer on a pseudo-terminal at 115200 Bd with the fastest burst (one
+// frame per millisecond, object and actual temperature).
+//
+// Prints: cold-start time to the main window's deferred start, frames the
+// emulator sent versus records the program took and samples it added to the
+// chart (gaps and repeats in the received sequence, frames not taken at the
+// end), and the program's CPU share and resident memory at the start and at
+// the end of the measurement.
+//
+//   bench_end_to_end [seconds]     default 600; TS_BENCH_SECONDS also sets it;
+//                                  TS_BENCH_SMOKE=1 runs 5 s.
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+
+#include "tools/devsim/argo_model.h"
+#include "tools/devsim/devsim_options.h"
+#include "tools/devsim/pty_server.h"
+
+namespace {
+
+QMap<QString, QString> ReadReport(const QString& path) {
+  QMap<QString, QString> out;
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return out;
+  for (const QByteArray& raw : f.readAll().split('\n')) {
+    const QString line = QString::fromUtf8(raw);
+    const int eq = line.indexOf(QLatin1Char('='));
+    if (eq > 0) out.insert(line.left(eq), line.mid(eq + 1));
+  }
+  return out;
+}
+
+struct ProcessSample {
+  double cpuSeconds = 0.0;
+  long rssKb = 0;
+};
+
+ProcessSample SampleProcess(qint64 pid) {
+  ProcessSample s;
+  QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+  if (stat.open(QIODevice::ReadOnly)) {
+    const QByteArray text = stat.readAll();
+    const int close = text.lastIndexOf(')');
+    const QList<QByteArray> f = text.mid(close + 2).split(' ');
+    // Fields after the command: state is [0], utime [11], stime [12].
+    if (f.size() > 12)
+      s.cpuSeconds = (f[11].toDouble() + f[12].toDouble()) / static_cast<double>(sysconf(_SC_CLK_TCK));
+  }
+  QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+  if (status.open(QIODevice::ReadOnly)) {
+    for (const QByteArray& line : status.readAll().split('\n')) {
+      if (line.startsWith("VmRSS:")) s.rssKb = line.mid(6).trimmed().split(' ').first().toLong();
+    }
+  }
+  return s;
+}
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > timeoutMs) return false;
+    QThread::msleep(5);
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  int seconds = 600;
+  if (qEnvironmentVariableIsSet("TS_BENCH_SECONDS"))
+    seconds = qEnvironmentVariableIntValue("TS_BENCH_SECONDS");
+  if (argc > 1) seconds = QString::fromLocal8Bit(argv[1]).toInt();
+  if (qEnvironmentVariable("TS_BENCH_SMOKE") == QStringLiteral("1")) seconds = 5;
+  if (seconds <= 0) seconds = 5;
+
+  QTemporaryDir dir;
+  if (!dir.isValid()) return 1;
+  const QString ports = dir.filePath(QStringLiteral("ports.ini"));
+  const QString report = dir.filePath(QStringLiteral("report.txt"));
+  const QString records = dir.filePath(QStringLiteral("records.txt"));
+
+  ArgoOptions options;
+  options.baudRate = 115200;
+  options.framePeriodUs = 1000;
+  auto model = std::make_shared<ArgoModel>(ArgoProfiles::Default(), options);
+  PtyServer server(model);
+  QString error;
+  if (!server.Start(&error) || !SetPortsEntry(ports, 3, server.SlavePath(), error)) {
+    std::fprintf(stderr, "bench_end_to_end: %s\n", qPrintable(error));
+    return 1;
+  }
+
+  QDir().mkpath(dir.filePath(QStringLiteral("cfg/ThermaSentinel")));
+  {
+    QFile settings(dir.filePath(QStringLiteral("cfg/ThermaSentinel/ThermaSentinel.ini")));
+    if (!settings.open(QIODevice::WriteOnly)) return 1;
+    settings.write(
+        "[COM]\r\nCOM=3\r\nBaudrate=5\r\nDeviceType=1\r\n"
+        "[Options]\r\nAutoScan=1\r\nAutoStart=1\r\nAskForSaving=0\r\n"
+        "[Settings]\r\nArgo1ms=1\r\nCommunicationMode=1\r\nResolution=0.001\r\nArgoBurstStartDelay=0\r\n");
+  }
+
+  QProcess program;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  if (!env.contains(QStringLiteral("QT_QPA_PLATFORM")))
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("cfg")));
+  env.insert(QStringLiteral("THERMASENTINEL_PORTS"), ports);
+  env.insert(QStringLiteral("THERMASENTINEL_TEST_REPORT"), report);
+  env.insert(QStringLiteral("THERMASENTINEL_TEST_RECORDS"), records);
+  program.setProcessEnvironment(env);
+  program.setStandardOutputFile(QProcess::nullDevice());
+  program.setStandardErrorFile(QProcess::nullDevice());
+  const QString exe = QCoreApplication::applicationDirPath() + QStringLiteral("/../app/ThermaSentinel");
+
+  QElapsedTimer clock;
+  clock.start();
+  program.start(exe, {});
+  if (!program.waitForStarted(10000)) {
+    std::fprintf(stderr, "bench_end_to_end: cannot start %s\n", qPrintable(exe));
+    return 1;
+  }
+  const qint64 pid = program.processId();
+  if (!WaitFor([&] { return ReadReport(report).contains(QStringLiteral("StatusPanel0")); }, 30000)) {
+    std::fprintf(stderr, "bench_end_to_end: the main window never started\n");
+    return 1;
+  }
+  const double coldStartMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+  if (!WaitFor([&] { return ReadReport(report).value(QStringLiteral("State")) == QStringLiteral("7"); },
+               30000)) {
+    std::fprintf(stderr, "bench_end_to_end: no measurement started\n");
+    return 1;
+  }
+  const std::uint64_t sentAtStart = model->FramesSent();
+  const ProcessSample first = SampleProcess(pid);
+  QElapsedTimer run;
+  run.start();
+  std::printf("measuring for %d s ...\n", seconds);
+  std::fflush(stdout);
+  while (run.elapsed() < seconds * 1000LL && program.state() == QProcess::Running) QThread::msleep(200);
+  const ProcessSample last = SampleProcess(pid);
+  const double wall = static_cast<double>(run.nsecsElapsed()) / 1e9;
+
+  const std::uint64_t sentAtStop = model->FramesSent();
+  ::kill(static_cast<pid_t>(pid), SIGTERM);
+  program.waitForFinished(30000);
+  server.Stop();
+
+  const auto r = ReadReport(report);
+  const std::uint64_t sent = model->FramesSent();
+  const long long taken = r.value(QStringLiteral("Records")).toLongLong();
+  const long long samples = r.value(QStringLiteral("Samples")).toLongLong();
+  const long long queued = r.value(QStringLiteral("Queued")).toLongLong();
+
+  long long gaps = 0, repeats = 0, rows = 0;
+  QFile rec(records);
+  if (rec.open(QIODevice::ReadOnly)) {
+    int previous = -1;
+    while (!rec.atEnd()) {
+      const QByteArray line = rec.readLine();
+      const int tab = line.indexOf('\t');
+      if (tab <= 0) continue;
+      const int v = line.left(tab).toInt();
+      ++rows;
+      if (previous >= 0) {
+        const int step = (v - previous + 100) % 100;
+        if (step == 0)
+          ++repeats;
+        else if (step != 1)
+          gaps += step - 1;
+      }
+      previous = v;
+    }
+  }
+
+  std::printf("cold start to the main window: %.0f ms\n", coldStartMs);
+  std::printf("measured: %.1f s\n", wall);
+  std::printf("frames sent by the emulator:   %llu\n", static_cast<unsigned long long>(sent));
+  std::printf("records taken by the program:  %lld (queued at exit %lld)\n", taken, queued);
+  std::printf("samples added to the chart:    %lld\n", samples);
+  std::printf("frames lost inside the stream: %lld, repeated: %lld (of %lld records)\n", gaps, repeats, rows);
+  std::printf("frames sent before the program reported measuring: %llu, after it was asked to end: %llu\n",
+              static_cast<unsigned long long>(sentAtStart),
+              static_cast<unsigned long long>(sent - sentAtStop));
+  std::printf("frames not taken at the end:   %lld\n", static_cast<long long>(sent) - taken - queued);
+  std::printf("CPU share while measuring:     %.1f %% of one core\n",
+              wall > 0 ? 100.0 * (last.cpuSeconds - first.cpuSeconds) / wall : 0.0);
+  std::printf("resident memory: start %ld KB, end %ld KB\n", first.rssKb, last.rssKb);
+  return 0;
+}

@@ -1,0 +1,297 @@
+// The main window on its own (no device): start-up state and commands, the
+// unsaved-data question, the data file through the window, the chart-full
+// stop, the value bars.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <cmath>
+#include <memory>
+
+#include "app/modal_result.h"
+#include "app/therma_sentinel_form.h"
+#include "drivers/argo/pyreon_argo.h"
+#include "platform/folders.h"
+#include "platform/number_text.h"
+#include "ui/diagram.h"
+#include "ui/lng_ini_supp.h"
+#include "ui/panel_status_bar.h"
+
+namespace {
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > timeoutMs) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
+}
+
+// A per-test home: settings, ports and a program folder holding the
+// language file.
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    QDir().mkpath(dir_.filePath(QStringLiteral("prog")));
+    QFile::copy(QStringLiteral(TS_SOURCE_DIR "/lang/English.lng"),
+                dir_.filePath(QStringLiteral("prog/English.lng")));
+    Folders::SetProgramFolderForTesting(dir_.filePath(QStringLiteral("prog")));
+    qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("cfg")).toLocal8Bit());
+    qputenv("THERMASENTINEL_PORTS", dir_.filePath(QStringLiteral("ports.ini")).toLocal8Bit());
+    QFile ports(dir_.filePath(QStringLiteral("ports.ini")));
+    ASSERT_TRUE(ports.open(QIODevice::WriteOnly));
+    ports.write("[Ports]\r\n");
+    TLngINISupp::ResetSharedStateForTesting();
+  }
+  void TearDown() override {
+    form_.reset();
+    NumberText::SetDecimalSeparator(QChar());
+    Folders::SetProgramFolderForTesting(QString());
+    qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("THERMASENTINEL_PORTS");
+  }
+
+  void WriteSettings(const QString& text) {
+    // The settings file is named after the running program.
+    const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    QDir().mkpath(dir_.filePath(QStringLiteral("cfg/") + name));
+    QFile f(dir_.filePath(QStringLiteral("cfg/") + name + QLatin1Char('/') + name + QStringLiteral(".ini")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(QString(text).replace(QStringLiteral("\n"), QStringLiteral("\r\n")).toLatin1());
+  }
+
+  // Creates and shows the window and waits for its deferred start.
+  TThermaSentinelForm& Start(const QStringList& args = {}) {
+    QStringList all{QStringLiteral("ThermaSentinel")};
+    all << args;
+    form_ = std::make_unique<TThermaSentinelForm>(all, QStringLiteral("1.2.3.4"));
+    form_->OnShowMessage = [this](const QString&, const QString&) { ++messages_; };
+    form_->show();
+    EXPECT_TRUE(WaitFor([&] { return form_->Started(); }, 8000));
+    return *form_;
+  }
+
+  QTemporaryDir dir_;
+  std::unique_ptr<TThermaSentinelForm> form_;
+  int messages_ = 0;
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, StartsClosedWithTheCommandsOfThatState) {
+  WriteSettings(QStringLiteral("[Options]\nAutoScan=1\n[COM]\nCOM=3\n"));
+  TThermaSentinelForm& f = Start();
+  EXPECT_EQ(f.State(), csClosed);
+  EXPECT_EQ(f.StatusBar()->PanelText(0), QStringLiteral("COM3: Closed"));
+  EXPECT_EQ(f.StatusBar()->PanelText(1), QString());
+  EXPECT_TRUE(f.mScan->isEnabled());
+  EXPECT_TRUE(f.btnScan->isEnabled());
+  EXPECT_TRUE(f.mOpen->isEnabled());
+  EXPECT_FALSE(f.mStart->isEnabled());
+  EXPECT_FALSE(f.mStop->isEnabled());
+  EXPECT_FALSE(f.mDisconnect->isEnabled());
+  EXPECT_FALSE(f.mSave->isEnabled());
+  EXPECT_FALSE(f.mDeviceInfo->isEnabled());
+  EXPECT_FALSE(f.mLASER->isVisible());
+  EXPECT_TRUE(f.windowTitle().contains(QStringLiteral("1.2.3.4")));
+  // The scan command on a port that does not exist returns to Closed at once.
+  f.mScanClick(f.mScan);
+  EXPECT_EQ(f.State(), csClosed);
+  EXPECT_TRUE(f.mScan->isEnabled());
+}
+
+TEST_F(MainWindowTest, StartupTimerFollowsTheDelaySwitch) {
+  struct Case {
+    QStringList args;
+    int interval;
+  };
+  const Case cases[] = {
+      {{}, 1},
+      {{QStringLiteral("/delay")}, 1001},
+      {{QStringLiteral("/DELAY=3")}, 3001},
+      {{QStringLiteral("/DELAY=x")}, 1001},
+  };
+  for (const Case& c : cases) {
+    QStringList all{QStringLiteral("ThermaSentinel")};
+    all << c.args;
+    TThermaSentinelForm f(all);
+    f.show();
+    EXPECT_EQ(f.StartupTimerInterval(), c.interval) << c.args.join(' ').toStdString();
+    f.SetUnsavedData(false);
+  }
+}
+
+TEST_F(MainWindowTest, InstanceNameLeadsTheCaption) {
+  TThermaSentinelForm& f = Start({QStringLiteral("/NAME=Kiln")});
+  EXPECT_TRUE(f.windowTitle().startsWith(QStringLiteral("Kiln - "))) << f.windowTitle().toStdString();
+  EXPECT_TRUE(f.Config()->FileName().endsWith(QStringLiteral("-Kiln.ini")));
+}
+
+// "Yes" counts only when the data were really saved.
+TEST_F(MainWindowTest, UnsavedDataQuestion) {
+  struct Case {
+    int answer;
+    bool saveChosen;
+    bool goOn;
+    bool unsavedAfter;
+  };
+  const Case cases[] = {
+      {mrYes, true, true, false},
+      {mrYes, false, false, true},
+      {mrNo, false, true, false},
+      {mrCancel, false, false, true},
+  };
+  TThermaSentinelForm& f = Start();
+  const QString file = dir_.filePath(QStringLiteral("q.dat"));
+  for (const Case& c : cases) {
+    QFile::remove(file);
+    f.SetUnsavedData(true);
+    f.OnAskSaveQuestion = [&] { return c.answer; };
+    f.OnChooseDataFileName = [&](bool) { return c.saveChosen ? file : QString(); };
+    EXPECT_EQ(f.AskSaveUnsavedData(), c.goOn) << c.answer << c.saveChosen;
+    EXPECT_EQ(f.UnsavedData(), c.unsavedAfter) << c.answer << c.saveChosen;
+    EXPECT_EQ(QFile::exists(file), c.answer == mrYes && c.saveChosen);
+  }
+  f.SetUnsavedData(false);
+}
+
+// Samples saved through the window and loaded again come back equal, with
+// either decimal separator and in either unit.
+TEST_F(MainWindowTest, DataFileRoundTrip) {
+  struct Case {
+    QChar separator;
+    bool fahrenheit;
+  };
+  for (const Case& c : {Case{QLatin1Char('.'), false}, Case{QLatin1Char(','), true}}) {
+    WriteSettings(
+        QStringLiteral("[MAIN]\nTemperatureUnit=%1\n[Options]\nAutoScan=0\n").arg(c.fahrenheit ? 1 : 0));
+    TThermaSentinelForm& f = Start();
+    NumberText::SetDecimalSeparator(c.separator);
+    TDiagram& d = *f.Diagram();
+    d.SetResolution(0.1);
+    d.Reset(smLocal, 0.0, 10.0);
+    const int n = 40;
+    auto value = [](int i, int ch) -> float {
+      if (ch == 7) return 0.95f - 0.001f * i;            // epsilon
+      if (ch == 8 || ch == 9) return 1.25f + 0.5f * ch;  // volts
+      return 20.0f + i + ch * 10.5f;
+    };
+    for (int i = 0; i < n; ++i) {
+      std::array<float, 11> v{};
+      for (int ch = 0; ch < 11; ++ch) v[ch] = value(i, ch);
+      d.AddValues(v, i * 0.1);
+    }
+    const QString file = dir_.filePath(QStringLiteral("round.dat"));
+    ASSERT_TRUE(f.WriteDataFile(file));
+    QFile raw(file);
+    ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
+    const QByteArray bytes = raw.readAll();
+    EXPECT_TRUE(bytes.contains(c.fahrenheit ? QByteArray("Unit:\t\xB0"
+                                                         "F\r\n")
+                                            : QByteArray("Unit:\t\xB0"
+                                                         "C\r\n")));
+    EXPECT_TRUE(bytes.contains(QByteArray("000:00:01") + char(c.separator.toLatin1()) + "500\t"));
+
+    d.Reset(smLocal, 0.0, 1.0);
+    ASSERT_TRUE(f.ReadDataFile(file));
+    EXPECT_EQ(f.Fahrenheit(), c.fahrenheit);
+    // The chart completes a slot when the next sample comes: the newest
+    // samples are still open and not saved.
+    for (int i = 0; i < n - 3; ++i) {
+      for (int ch = 0; ch < 11; ++ch) {
+        const double tolerance = ch == 7 ? 0.0006 : (c.fahrenheit ? 0.06 : 0.051);
+        EXPECT_NEAR(d.ValueAt(ch, i * 0.1), value(i, ch), tolerance) << "sample " << i << " channel " << ch;
+      }
+    }
+    form_.reset();
+    NumberText::SetDecimalSeparator(QChar());
+    TLngINISupp::ResetSharedStateForTesting();
+  }
+}
+
+// A full chart stops the measurement and tells the user once, however many
+// samples it refuses.
+TEST_F(MainWindowTest, BufferFullIsReportedOnce) {
+  TThermaSentinelForm& f = Start();
+  for (int i = 0; i < 5; ++i) f.Diagram()->OnBufferFull(f.Diagram());
+  WaitFor([&] { return messages_ > 0; }, 1000);
+  QApplication::processEvents();
+  EXPECT_EQ(messages_, 1);
+}
+
+// The value bars on top and on the right exclude each other; a channel
+// toggle hides both of its panels.
+TEST_F(MainWindowTest, ValueBarsAndPanelToggles) {
+  WriteSettings(
+      QStringLiteral("[Options]\nAutoScan=0\nDigitalTop=0\nDigitalRight=1\n"
+                     "[Settings]\nTObj_ShowDigital=1\nEps_ShowDigital=1\n"));
+  TThermaSentinelForm& f = Start();
+  auto* gbEps = f.findChild<QGroupBox*>(QStringLiteral("gbEps"));
+  auto* gbeps2 = f.findChild<QGroupBox*>(QStringLiteral("gbeps2"));
+  ASSERT_NE(gbEps, nullptr);
+  ASSERT_NE(gbeps2, nullptr);
+  EXPECT_TRUE(f.mTempbarright->isChecked());
+  EXPECT_FALSE(f.pnlGlowReadout2->isHidden());
+  EXPECT_FALSE(gbeps2->isHidden());
+
+  f.mTempbartop->trigger();
+  EXPECT_TRUE(f.mTempbartop->isChecked());
+  EXPECT_TRUE(f.mTempBarTop2->isChecked());
+  EXPECT_FALSE(f.mTempbarright->isChecked());
+  EXPECT_FALSE(f.mTempbarright2->isChecked());
+  EXPECT_TRUE(f.pnlGlowReadout2->isHidden());
+  EXPECT_FALSE(f.pnlDigital->isHidden());
+  EXPECT_FALSE(gbEps->isHidden());
+
+  f.mEps->trigger();
+  EXPECT_TRUE(gbEps->isHidden());
+  EXPECT_TRUE(gbeps2->isHidden());
+
+  f.mTempbartop->trigger();  // both bars may be off
+  EXPECT_TRUE(f.pnlDigital->isHidden());
+  EXPECT_TRUE(f.pnlGlowReadout2->isHidden());
+}
+
+TEST_F(MainWindowTest, ChartSettingsWidenAnEmptyYWindow) {
+  WriteSettings(QStringLiteral(
+      "[Options]\nAutoScan=0\n[Settings]\nMinScale=3000\nMaxScale=3000\nYRangeMin=-50\nYRangeMax=3000\n"));
+  TThermaSentinelForm& f = Start();
+  EXPECT_DOUBLE_EQ(f.Diagram()->YMin(), 2999.0);
+  EXPECT_DOUBLE_EQ(f.Diagram()->YMax(), 3000.0);
+}
+
+// The stored baud rate outside 1..5: the automatic connection to an RS485
+// address takes 115200 Bd, the scan command 9600 Bd.
+TEST_F(MainWindowTest, StoredBaudRateOutsideItsRange) {
+  struct Case {
+    int stored;
+    int address;
+    TArgoBaudrate expected;
+  };
+  const Case cases[] = {
+      {0, 5, argo115200}, {6, 5, argo115200}, {0, 0, argo9600}, {6, 0, argo9600}, {3, 0, argo38400},
+  };
+  for (const Case& c : cases) {
+    WriteSettings(
+        QStringLiteral("[Options]\nAutoScan=1\n[COM]\nCOM=2\nDeviceType=1\nBaudrate=%1\nRS845Addr=%2\n")
+            .arg(c.stored)
+            .arg(c.address));
+    TThermaSentinelForm& f = Start();
+    EXPECT_EQ(f.pyreonArgo()->Baudrate(), c.expected) << c.stored << " " << c.address;
+    EXPECT_EQ(f.State(), csClosed);
+    form_.reset();
+    TLngINISupp::ResetSharedStateForTesting();
+  }
+}

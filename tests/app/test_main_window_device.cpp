@@ -1,0 +1,173 @@
+// The main window with the emulated single-colour device (the emulator
+// program on a pseudo-terminal): connection, start, stop, vanish.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <memory>
+
+#include "app/therma_sentinel_form.h"
+#include "drivers/argo/pyreon_argo.h"
+#include "platform/folders.h"
+#include "ui/diagram.h"
+#include "ui/lng_ini_supp.h"
+#include "ui/panel_status_bar.h"
+
+namespace {
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > timeoutMs) return false;
+    // A real event loop: the window takes burst records when the loop
+    // goes idle, which a bare processEvents never does.
+    QEventLoop loop;
+    QTimer::singleShot(20, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
+  return true;
+}
+
+class MainWindowDeviceTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Prepare({}, QString()); }
+
+  // Starts the emulator with `deviceOptions` and stores the device with
+  // `extraCom` added to the [COM] section.
+  void Prepare(const QStringList& deviceOptions, const QString& extraCom) {
+    const QString devsim = QStringLiteral(TS_BINARY_DIR "/tools/devsim/thermasentinel-devsim");
+    if (!QFileInfo::exists(devsim)) GTEST_SKIP() << "the emulator program is not built";
+    ASSERT_TRUE(dir_.isValid());
+    QDir().mkpath(dir_.filePath(QStringLiteral("prog")));
+    QFile::copy(QStringLiteral(TS_SOURCE_DIR "/lang/English.lng"),
+                dir_.filePath(QStringLiteral("prog/English.lng")));
+    Folders::SetProgramFolderForTesting(dir_.filePath(QStringLiteral("prog")));
+    qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("cfg")).toLocal8Bit());
+    qputenv("THERMASENTINEL_PORTS", dir_.filePath(QStringLiteral("ports.ini")).toLocal8Bit());
+    TLngINISupp::ResetSharedStateForTesting();
+
+    QStringList args{QStringLiteral("--model"), QStringLiteral("argo")};
+    args << deviceOptions;
+    args << QStringLiteral("--pty") << QStringLiteral("--ports-file")
+         << dir_.filePath(QStringLiteral("ports.ini")) << QStringLiteral("--com") << QStringLiteral("4");
+    devsim_.start(devsim, args);
+    ASSERT_TRUE(devsim_.waitForStarted(10000));
+    ASSERT_TRUE(WaitFor([&] { return QFile(dir_.filePath(QStringLiteral("ports.ini"))).size() > 0; }, 10000));
+
+    const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    QDir().mkpath(dir_.filePath(QStringLiteral("cfg/") + name));
+    QFile f(dir_.filePath(QStringLiteral("cfg/") + name + QLatin1Char('/') + name + QStringLiteral(".ini")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[COM]\r\nCOM=4\r\nBaudrate=5\r\nDeviceType=1\r\n" + extraCom.toLatin1() +
+            "[Options]\r\nAutoScan=1\r\nAutoStart=0\r\nAskForSaving=0\r\n[Settings]\r\nArgoBurstStartDelay="
+            "0\r\n");
+  }
+  void TearDown() override {
+    form_.reset();
+    if (devsim_.state() != QProcess::NotRunning) {
+      devsim_.terminate();
+      devsim_.waitForFinished(5000);
+    }
+    Folders::SetProgramFolderForTesting(QString());
+    qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("THERMASENTINEL_PORTS");
+  }
+
+  TThermaSentinelForm& StartConnected() {
+    form_ = std::make_unique<TThermaSentinelForm>(QStringList{QStringLiteral("ThermaSentinel")});
+    form_->show();
+    EXPECT_TRUE(WaitFor([&] { return form_->State() == csConnected; }, 15000)) << int(form_->State());
+    return *form_;
+  }
+
+  QTemporaryDir dir_;
+  QProcess devsim_;
+  std::unique_ptr<TThermaSentinelForm> form_;
+};
+
+}  // namespace
+
+// The stored device is connected; a burst measurement runs and stops again
+// with the device still connected, polled at 500 ms.
+TEST_F(MainWindowDeviceTest, StartAndStopKeepTheConnection) {
+  TThermaSentinelForm& f = StartConnected();
+  EXPECT_EQ(f.DeviceTypeCode(), 1);
+  EXPECT_TRUE(f.mStart->isEnabled());
+  EXPECT_TRUE(f.mDisconnect->isEnabled());
+  EXPECT_EQ(f.StatusBar()->PanelText(1), QStringLiteral("Argo: Connected"));
+  EXPECT_TRUE(f.StatusBar()->PanelText(5).startsWith(QStringLiteral("Keep Argo #")));
+
+  f.mStartClick(f.mStart);
+  EXPECT_EQ(f.State(), csMeasuring);
+  EXPECT_EQ(f.MeasureMode(), 1);
+  EXPECT_FALSE(f.mOpen->isEnabled());
+  ASSERT_TRUE(WaitFor([&] { return f.SampleCount() > 500; }, 15000));
+  EXPECT_TRUE(f.UnsavedData());
+  EXPECT_TRUE(f.mSave->isEnabled());
+
+  f.mStopClick(f.mStop);
+  EXPECT_EQ(f.State(), csConnected);
+  EXPECT_TRUE(f.pyreonArgo()->PortOpen());
+  EXPECT_FALSE(f.pyreonArgo()->BurstActive());
+  // Polling goes on: the panel follows the device.
+  const int samples = static_cast<int>(f.SampleCount());
+  QThread::msleep(100);
+  WaitFor([&] { return false; }, 1200);
+  EXPECT_EQ(f.State(), csConnected);
+  EXPECT_EQ(f.SampleCount(), samples);
+
+  f.mDisconnectClick(f.mDisconnect);
+  EXPECT_EQ(f.State(), csClosed);
+  EXPECT_FALSE(f.pyreonArgo()->PortOpen());
+  EXPECT_TRUE(f.mScan->isEnabled());
+  // The scan command connects the stored device again.
+  f.mScanClick(f.mScan);
+  EXPECT_TRUE(WaitFor([&] { return f.State() == csConnected; }, 15000));
+}
+
+// The emulator process ends while a burst runs: the window closes the
+// connection within the driver's watchdog time.
+TEST_F(MainWindowDeviceTest, DeviceGoneDuringBurstGivesClosed) {
+  TThermaSentinelForm& f = StartConnected();
+  f.mStartClick(f.mStart);
+  ASSERT_TRUE(WaitFor([&] { return f.SampleCount() > 100; }, 15000));
+  devsim_.kill();
+  devsim_.waitForFinished(5000);
+  EXPECT_TRUE(WaitFor([&] { return f.State() == csClosed; }, 10000)) << int(f.State());
+  EXPECT_FALSE(f.pyreonArgo()->PortOpen());
+  EXPECT_TRUE(f.mScan->isEnabled());
+}
+
+// A device on RS485 address 5 is connected directly at start and always
+// measured by polling; stopping sends no burst-off.
+class MainWindowBusDeviceTest : public MainWindowDeviceTest {
+ protected:
+  void SetUp() override {
+    Prepare({QStringLiteral("--address"), QStringLiteral("5")}, QStringLiteral("RS845Addr=5\r\n"));
+  }
+};
+
+TEST_F(MainWindowBusDeviceTest, Rs485DeviceIsPolled) {
+  TThermaSentinelForm& f = StartConnected();
+  EXPECT_EQ(f.pyreonArgo()->RS485_Addr(), 5);
+  f.mStartClick(f.mStart);
+  EXPECT_EQ(f.State(), csMeasuring);
+  EXPECT_EQ(f.MeasureMode(), 2);
+  ASSERT_TRUE(WaitFor([&] { return f.SampleCount() >= 3; }, 10000));
+  EXPECT_FALSE(f.pyreonArgo()->BurstActive());
+  f.mStopClick(f.mStop);
+  EXPECT_EQ(f.State(), csConnected);
+  EXPECT_TRUE(f.pyreonArgo()->PortOpen());
+}
