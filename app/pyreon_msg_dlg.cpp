@@ -146,13 +146,13 @@ void TPyreonMsgDlg::ArrangeLayout() {
   const int shown = TPyreonMsgDlgRules::ShownButtons(buttons_, buttonCount_);
   QPushButton* all[3] = {Btn1, Btn2, Btn3};
   for (std::size_t i = 0; i < 3; ++i) {
-    const TMsgDlgButton& spec = set.Buttons[i];
+    const TMsgDlgButton& design = set.Buttons[i];
     const bool visible = static_cast<int>(i) < shown;
     if (visible) {
-      const QString key = QString::fromLatin1(spec.Key);
-      const QString fallback = QString::fromLatin1(spec.Default);
+      const QString key = QString::fromLatin1(design.Key);
+      const QString fallback = QString::fromLatin1(design.Default);
       all[i]->setText(lng_ ? lng_->OtherText(key, fallback) : fallback);
-      results_[i] = spec.Result;
+      results_[i] = design.Result;
     } else {
       results_[i] = mrNone;
     }
