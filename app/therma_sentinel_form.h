@@ -12,6 +12,7 @@
 #include "app/channel_values.h"
 #include "app/command_line.h"
 #include "app/config.h"
+#include "app/display_value_encoding.h"
 #include "ui/graph_properties.h"
 
 class QAction;
@@ -96,6 +97,10 @@ class TThermaSentinelForm : public QMainWindow {
   // Chart samples added since the start of the current measurement.
   std::int64_t SampleCount() const { return sampleCount_; }
   const TChannelValues& CurrentValues() const { return values_; }
+  // The value the external displays of DisplayKind 1..11 are given.
+  TDisplayValueMessage DisplayValue(int kind) const {
+    return kind >= 1 && kind <= 11 ? displayValues_[static_cast<std::size_t>(kind)] : TDisplayValueMessage{};
+  }
   const std::array<TGraphProperties, 11>& Graph() const { return graph_; }
   int StartupTimerInterval() const { return startupInterval_; }
   float InitialTime() const { return initialTime_; }
@@ -273,6 +278,10 @@ class TThermaSentinelForm : public QMainWindow {
   void CopyPanelsToSecondSet();
   QString TemperatureText(float celsius) const;
   void AddSample(double time);
+  // The ratio model shows its object value as a percentage (display mode 2).
+  bool RatioPercentMode() const;
+  // Encodes a value for the external displays of one DisplayKind.
+  void FeedDisplays(int kind, float value, bool highResolution);
 
   // panels and layout
   void mViewPairClick(QAction* item, QAction* twin);
@@ -359,6 +368,9 @@ class TThermaSentinelForm : public QMainWindow {
   bool inBurstBatch_ = false;
   int idleHandlerId_ = 0;
   TChannelValues values_{};
+  // The newest encoded value per DisplayKind 1..11 (index 0 unused), as it
+  // goes to the external displays of that kind.
+  std::array<TDisplayValueMessage, 12> displayValues_{};
   std::unique_ptr<TFloatRingBuffer> ring_;
   std::int64_t lastReportMs_ = 0;
   QString recordsFile_;

@@ -12,7 +12,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/channel_conversion.h"
 #include "app/device_info_dlg.h"
+#include "app/display_value_encoding.h"
 #include "app/therma_sentinel_form.h"
 #include "drivers/argo/pyreon_argo.h"
 #include "drivers/sentinel_utils.h"
@@ -27,8 +29,6 @@ namespace {
 std::int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::Now().time_since_epoch()).count();
 }
-
-float RawToCelsius(std::uint16_t raw) { return (static_cast<float>(raw) - 1000.0f) / 10.0f; }
 
 QString PercentText(float v) { return NumberText::FormatFixed(v, 1) + QStringLiteral("%"); }
 
@@ -178,8 +178,10 @@ bool TThermaSentinelForm::NewBurstData(double& Time, double& Cycle) {
   }
   const bool fast = argo1ms_ && CanUseFastBurst();
   const bool ratio = deviceTypeCode_ == 2;
-  // later: the ratio display mode of the driver (percent display of TObj).
-  const bool ratioPercent = false;
+  const bool ratioPercent = RatioPercentMode();
+  using ChannelConversion::TArgoBurstLayout;
+  const TArgoBurstLayout layout =
+      fast ? TArgoBurstLayout::Fast : (ratio ? TArgoBurstLayout::Ratio : TArgoBurstLayout::Standard);
   for (int i = 0; i < n; ++i) {
     TArgoBurstRecord rec;
     if (!pyreonArgo_->GetNextBurstEntry(rec)) break;  // nothing left: never a made-up record
@@ -190,24 +192,7 @@ bool TThermaSentinelForm::NewBurstData(double& Time, double& Cycle) {
       line += QString::number(rec.Time, 'f', 6) + QLatin1Char('\n');
       records->write(line.toLatin1());
     }
-    values_.fill(0.0f);
-    if (fast) {
-      values_[ChannelValues::TObj] = RawToCelsius(rec.Values[0]);
-      values_[ChannelValues::TAct] = RawToCelsius(rec.Values[1]);
-    } else if (ratio) {
-      values_[ChannelValues::TObj] =
-          ratioPercent ? rec.Values[0] / 10.0f - 100.0f : RawToCelsius(rec.Values[0]);
-      values_[ChannelValues::T2C] = RawToCelsius(rec.Values[1]);
-      values_[ChannelValues::T1C] = RawToCelsius(rec.Values[4]);
-      values_[ChannelValues::Tau] = rec.Values[3] / 10.0f - 100.0f;
-      values_[ChannelValues::TBox] = RawToCelsius(rec.Values[2]);
-      values_[ChannelValues::TAct] = RawToCelsius(rec.Values[3]);
-    } else {
-      values_[ChannelValues::TObj] = RawToCelsius(rec.Values[0]);
-      values_[ChannelValues::TInt] = RawToCelsius(rec.Values[1]);
-      values_[ChannelValues::TBox] = RawToCelsius(rec.Values[2]);
-      values_[ChannelValues::TAct] = RawToCelsius(rec.Values[3]);
-    }
+    values_ = ChannelConversion::ConvertArgoBurstRecord(rec.Values, layout, ratioPercent);
     Time = rec.Time;
     ++recordCount_;
     const std::int64_t now = NowMs();
@@ -244,7 +229,8 @@ bool TThermaSentinelForm::NewBurstData(double& Time, double& Cycle) {
       ShowPanelText(c, TemperatureText(values_[c]));
     ShowPanelText(ChannelValues::Tau, PercentText(values_[ChannelValues::Tau]));
     CopyPanelsToSecondSet();
-    // later: every running external display gets its value.
+    for (int kind = 1; kind <= 11; ++kind)
+      FeedDisplays(kind, values_[static_cast<std::size_t>(ChannelValues::ChannelOfDisplayKind(kind))], false);
   }
   inBurstBatch_ = false;
   return taken > 0;
@@ -328,11 +314,29 @@ void TThermaSentinelForm::pyreonNewTemp(QObject*, std::uint8_t TempTyp, float Te
       return;
   }
   values_[channel] = Temp;
-  ShowPanelText(channel, TempTyp == 7 ? PercentText(Temp) : TemperatureText(Temp));
+  const bool percent = TempTyp == 7 || (TempTyp == 1 && RatioPercentMode());
+  ShowPanelText(channel, percent ? PercentText(Temp) : TemperatureText(Temp));
   // later: TempTyp 1 goes to the change-emissivity dialog when it is shown.
   if ((TempTyp == 2 || TempTyp == 7) && state_ == csMeasuring && measureMode_ == 2) NewPollEvent();
   CopyPanelsToSecondSet();
-  // later: MsgDisplayValue to every display of this kind.
+  FeedDisplays(ChannelValues::DisplayKindOfChannel(channel), Temp, false);
+}
+
+bool TThermaSentinelForm::RatioPercentMode() const {
+  return pyreonArgo_ != nullptr &&
+         ChannelConversion::ObjectIsPercent(deviceTypeCode_, pyreonArgo_->Config().DisplayMainSource);
+}
+
+void TThermaSentinelForm::FeedDisplays(int kind, float value, bool highResolution) {
+  if (kind < 1 || kind > 11) return;
+  TDisplayValueContext context;
+  context.Fahrenheit = fahrenheit_;
+  context.HighResolution = highResolution;
+  context.ObjectPercent = RatioPercentMode();
+  const TDisplayValueMessage message = DisplayValueEncoding::Encode(kind, value, context);
+  displayValues_[static_cast<std::size_t>(kind)] = message;
+  // later: MsgDisplayValue with message.WParam to every display of this kind
+  // when message.HasValue; a channel without a value sends no number.
 }
 
 void TThermaSentinelForm::NewPollEvent() {

@@ -753,7 +753,8 @@ void TThermaSentinelForm::PrepareChart() {
   double hi = deviceTmax_;
   if (graph_[ChannelValues::TInt].ShowDiagram || graph_[ChannelValues::TBox].ShowDiagram)
     lo = std::min(lo, -50.0);
-  if (deviceTypeCode_ == 2 && graph_[ChannelValues::Tau].ShowDiagram) {
+  if (deviceTypeCode_ == 2 && (graph_[ChannelValues::Tau].ShowDiagram ||
+                               (graph_[ChannelValues::TObj].ShowDiagram && RatioPercentMode()))) {
     lo = std::min(lo, -50.0);
     hi = std::max(hi, 100.0);
   }

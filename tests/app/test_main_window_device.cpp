@@ -171,3 +171,42 @@ TEST_F(MainWindowBusDeviceTest, Rs485DeviceIsPolled) {
   EXPECT_EQ(f.State(), csConnected);
   EXPECT_TRUE(f.pyreonArgo()->PortOpen());
 }
+
+// The ratio model set to display mode 2 gives its object value as a
+// percentage: the panel shows "%" and the external displays get the
+// percent flag instead of a temperature, while polled and in a burst.
+class MainWindowRatioDeviceTest : public MainWindowDeviceTest {
+ protected:
+  void SetUp() override { Prepare({QStringLiteral("--profile"), QStringLiteral("ratio")}, QString()); }
+};
+
+TEST_F(MainWindowRatioDeviceTest, DisplayMode2ShowsTheObjectAsPercentage) {
+  TThermaSentinelForm& f = StartConnected();
+  ASSERT_EQ(f.DeviceTypeCode(), 2);
+  QLabel* object = f.Panels1[0].Label;
+  ASSERT_NE(object, nullptr);
+  // Display mode 0: a temperature.
+  ASSERT_TRUE(WaitFor([&] { return f.DisplayValue(1).HasValue; }, 5000));
+  EXPECT_FALSE(object->text().endsWith(QLatin1Char('%'))) << object->text().toStdString();
+  EXPECT_EQ(f.DisplayValue(1).Flags() & DisplayValueFlags::Percent, 0);
+
+  f.pyreonArgo()->SetDisplayMainSource(2);
+  ASSERT_EQ(f.pyreonArgo()->Config().DisplayMainSource, 2);
+  EXPECT_TRUE(WaitFor([&] { return object->text().endsWith(QLatin1Char('%')); }, 5000))
+      << object->text().toStdString();
+  EXPECT_EQ(f.DisplayValue(1).Flags(), DisplayValueFlags::Percent);
+
+  f.mStartClick(f.mStart);
+  ASSERT_EQ(f.MeasureMode(), 1);
+  object->setText(QString());
+  ASSERT_TRUE(WaitFor([&] { return f.SampleCount() > 50; }, 15000));
+  EXPECT_TRUE(object->text().endsWith(QLatin1Char('%'))) << object->text().toStdString();
+  EXPECT_EQ(f.DisplayValue(1).Flags(), DisplayValueFlags::Percent);
+  EXPECT_EQ(f.DisplayValue(7).Flags(), DisplayValueFlags::Percent);
+  // Only the object graph is drawn (the default); as a percentage it
+  // widens the chart's band to at least -50..100.
+  EXPECT_LE(f.Diagram()->YRangeMin(), -50.0);
+  EXPECT_GE(f.Diagram()->YRangeMax(), 100.0);
+  f.mStopClick(f.mStop);
+  EXPECT_EQ(f.State(), csConnected);
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "app/channel_values.h"
+
+// Conversions of the drivers' raw channel words into the main window's
+// current values, free of any widget so they can be checked on their own.
+namespace ChannelConversion {
+
+// The ratio model's display main source 2 (attenuation): the device then
+// gives its object value as a percentage instead of a temperature.
+inline constexpr std::uint8_t kRatioPercentDisplayMode = 2;
+
+// True when the object value of a device of this family is a percentage:
+// only the ratio model (family 2) with display mode 2.
+constexpr bool ObjectIsPercent(int family, std::uint8_t ratioDisplayMode) {
+  return family == 2 && ratioDisplayMode == kRatioPercentDisplayMode;
+}
+
+// A standard-resolution temperature word: (raw - 1000) / 10 degrees Celsius.
+float RawToCelsius(std::uint16_t raw);
+// A percentage word: raw / 10 - 100.
+float RawToPercent(std::uint16_t raw);
+
+// Which channels the eight burst slots of the single-colour family carry.
+enum class TArgoBurstLayout {
+  Standard,  // family 1: TObj, TInt, TBox, TAct
+  Ratio,     // family 2: TObj, T2C, TBox, Tau/TAct, T1C
+  Fast,      // 1 ms bursts: TObj, TAct
+};
+
+// The current values of one burst record of the single-colour family; the
+// channels the layout does not carry are 0. `objectPercent` reads the ratio
+// model's object slot as a percentage.
+TChannelValues ConvertArgoBurstRecord(const std::array<std::uint16_t, 8>& slots, TArgoBurstLayout layout,
+                                      bool objectPercent);
+
+}  // namespace ChannelConversion
