@@ -281,17 +281,7 @@ void TThermaSentinelForm::FormShow() {
     const std::array<QAction*, 11> items{mTObj, mTInt, mTBox, mTAct, mTQuot, mTSingle,
                                          mTau,  mEps,  mmVin, mVcc,  mTamb};
     for (int c = 0; c < 11; ++c) items[c]->setChecked(graph_[c].ShowDigital);
-    for (auto [a, b] : {std::pair{mStatusBar, mStatusbar2},
-                        {mToolBar, mToolbar2},
-                        {mToolBarCap, mToolBarCap2},
-                        {mTempbartop, mTempBarTop2},
-                        {mTempbarright, mTempbarright2},
-                        {mAlwaysOnTop, mAlwaysontop2},
-                        {mTitleBar, mTitleBar2},
-                        {mMenuBar, mMenuBar2},
-                        {mShowDiagram, mShowDiagram2}}) {
-      b->setChecked(a->isChecked());
-    }
+    CopyChecksToTwins();
 
     // Panel start texts.
     for (int c = 0; c < 11; ++c) {

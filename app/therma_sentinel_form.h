@@ -284,6 +284,8 @@ class TThermaSentinelForm : public QMainWindow {
   void FeedDisplays(int kind, float value, bool highResolution);
 
   // panels and layout
+  // Gives every popup-menu twin the check mark of its main-menu item.
+  void CopyChecksToTwins();
   void mViewPairClick(QAction* item, QAction* twin);
   void mPanelToggleClick(int channel, QAction* item);
   void mTempbarClick(bool top, QAction* sender);

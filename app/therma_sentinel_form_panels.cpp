@@ -619,20 +619,25 @@ void TThermaSentinelForm::mTempbarClick(bool top, QAction* sender) {
   UpdateState();
 }
 
+void TThermaSentinelForm::CopyChecksToTwins() {
+  for (auto [item, twin] : {std::pair{mStatusBar, mStatusbar2},
+                            {mToolBar, mToolbar2},
+                            {mToolBarCap, mToolBarCap2},
+                            {mTempbartop, mTempBarTop2},
+                            {mTempbarright, mTempbarright2},
+                            {mAlwaysOnTop, mAlwaysontop2},
+                            {mTitleBar, mTitleBar2},
+                            {mMenuBar, mMenuBar2},
+                            {mShowDiagram, mShowDiagram2}}) {
+    twin->setChecked(item->isChecked());
+  }
+}
+
 void TThermaSentinelForm::mShowAllBarsClick() {
   for (QAction* a : {mTitleBar, mMenuBar, mStatusBar, mToolBar, mToolBarCap, mTempbartop, mShowDiagram})
     a->setChecked(true);
   mTempbarright->setChecked(false);
-  for (auto [a, b] : {std::pair{mTitleBar, mTitleBar2},
-                      {mMenuBar, mMenuBar2},
-                      {mStatusBar, mStatusbar2},
-                      {mToolBar, mToolbar2},
-                      {mToolBarCap, mToolBarCap2},
-                      {mTempbartop, mTempBarTop2},
-                      {mTempbarright, mTempbarright2},
-                      {mShowDiagram, mShowDiagram2}}) {
-    b->setChecked(a->isChecked());
-  }
+  CopyChecksToTwins();
   ArrangePanels();
   UpdateState();
   mAlwaysOnTopClick(nullptr);
@@ -641,15 +646,7 @@ void TThermaSentinelForm::mShowAllBarsClick() {
 void TThermaSentinelForm::mHideAllBarsClick() {
   for (QAction* a : {mTitleBar, mMenuBar, mStatusBar, mToolBar, mToolBarCap, mTempbartop, mTempbarright})
     a->setChecked(false);
-  for (auto [a, b] : {std::pair{mTitleBar, mTitleBar2},
-                      {mMenuBar, mMenuBar2},
-                      {mStatusBar, mStatusbar2},
-                      {mToolBar, mToolbar2},
-                      {mToolBarCap, mToolBarCap2},
-                      {mTempbartop, mTempBarTop2},
-                      {mTempbarright, mTempbarright2}}) {
-    b->setChecked(a->isChecked());
-  }
+  CopyChecksToTwins();
   ArrangePanels();
   UpdateState();
   mAlwaysOnTopClick(nullptr);
