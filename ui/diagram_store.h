@@ -83,6 +83,9 @@ class TDiagramStore {
   std::size_t MemoryBytes() const;
 
  private:
+  template <bool kHighest, class Below, class Above>
+  bool BandExtreme(int graph, std::int64_t from, std::int64_t to, Below below, Above above, float& out) const;
+
   struct TCell {
     float Min;
     float Max;
@@ -134,13 +137,26 @@ class TDiagramStore {
 template <class Below, class Above>
 bool TDiagramStore::BandMin(int graph, std::int64_t from, std::int64_t to, Below below, Above above,
                             float& out) const {
+  return BandExtreme<false>(graph, from, to, below, above, out);
+}
+
+template <class Below, class Above>
+bool TDiagramStore::BandMax(int graph, std::int64_t from, std::int64_t to, Below below, Above above,
+                            float& out) const {
+  return BandExtreme<true>(graph, from, to, below, above, out);
+}
+
+template <bool kHighest, class Below, class Above>
+bool TDiagramStore::BandExtreme(int graph, std::int64_t from, std::int64_t to, Below below, Above above,
+                                float& out) const {
   if (graph < 0 || graph >= graphs_) return false;
   if (from < floor_) from = floor_;
   if (to > last_ + 1) to = last_ + 1;
   bool found = false;
   float best = 0.0f;
+  auto beats = [](float v, float than) { return kHighest ? v > than : v < than; };
   auto consider = [&](float v) {
-    if (std::isfinite(v) && !below(v) && !above(v) && (!found || v < best)) {
+    if (std::isfinite(v) && !below(v) && !above(v) && (!found || beats(v, best))) {
       best = v;
       found = true;
     }
@@ -169,79 +185,19 @@ bool TDiagramStore::BandMin(int graph, std::int64_t from, std::int64_t to, Below
       const TFrame f = stack.back();
       stack.pop_back();
       const TCell& c = CellAt(graph, f.level, f.cell);
-      if (!(c.Min <= c.Max)) continue;             // no finite value
-      if (found && !(c.Min < best)) continue;      // cannot improve
-      if (below(c.Max) || above(c.Min)) continue;  // wholly outside the band
-      if (!below(c.Min)) {                         // the cell's minimum is accepted
-        consider(c.Min);
+      if (!(c.Min <= c.Max)) continue;  // no finite value
+      const float extreme = kHighest ? c.Max : c.Min;
+      if (found && !beats(extreme, best)) continue;  // cannot improve
+      if (below(c.Max) || above(c.Min)) continue;    // wholly outside the band
+      if (kHighest ? !above(c.Max) : !below(c.Min)) {  // the cell's extreme is accepted
+        consider(extreme);
         continue;
       }
+      const std::int64_t first = f.cell << kFanBits;
       if (f.level == 1) {
-        const std::int64_t first = f.cell << kFanBits;
         for (std::int64_t s = first; s < first + (std::int64_t{1} << kFanBits); ++s)
           consider(raw_[RawIndex(graph, s)]);
       } else {
-        const std::int64_t first = f.cell << kFanBits;
-        for (std::int64_t k = (std::int64_t{1} << kFanBits) - 1; k >= 0; --k)
-          stack.push_back({f.level - 1, first + k});
-      }
-    }
-    i += size;
-  }
-  if (found) out = best;
-  return found;
-}
-
-template <class Below, class Above>
-bool TDiagramStore::BandMax(int graph, std::int64_t from, std::int64_t to, Below below, Above above,
-                            float& out) const {
-  if (graph < 0 || graph >= graphs_) return false;
-  if (from < floor_) from = floor_;
-  if (to > last_ + 1) to = last_ + 1;
-  bool found = false;
-  float best = 0.0f;
-  auto consider = [&](float v) {
-    if (std::isfinite(v) && !below(v) && !above(v) && (!found || v > best)) {
-      best = v;
-      found = true;
-    }
-  };
-  struct TFrame {
-    int level;
-    std::int64_t cell;
-  };
-  std::int64_t i = from;
-  std::vector<TFrame> stack;
-  while (i < to) {
-    int level = kLevels;
-    for (; level >= 1; --level) {
-      const std::int64_t size = std::int64_t{1} << (kFanBits * level);
-      if ((i & (size - 1)) == 0 && i + size <= to) break;
-    }
-    if (level == 0) {
-      consider(raw_[RawIndex(graph, i)]);
-      ++i;
-      continue;
-    }
-    const std::int64_t size = std::int64_t{1} << (kFanBits * level);
-    stack.push_back({level, i >> (kFanBits * level)});
-    while (!stack.empty()) {
-      const TFrame f = stack.back();
-      stack.pop_back();
-      const TCell& c = CellAt(graph, f.level, f.cell);
-      if (!(c.Min <= c.Max)) continue;
-      if (found && !(c.Max > best)) continue;
-      if (below(c.Max) || above(c.Min)) continue;
-      if (!above(c.Max)) {
-        consider(c.Max);
-        continue;
-      }
-      if (f.level == 1) {
-        const std::int64_t first = f.cell << kFanBits;
-        for (std::int64_t s = first; s < first + (std::int64_t{1} << kFanBits); ++s)
-          consider(raw_[RawIndex(graph, s)]);
-      } else {
-        const std::int64_t first = f.cell << kFanBits;
         for (std::int64_t k = (std::int64_t{1} << kFanBits) - 1; k >= 0; --k)
           stack.push_back({f.level - 1, first + k});
       }
