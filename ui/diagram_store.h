@@ -187,8 +187,8 @@ bool TDiagramStore::BandExtreme(int graph, std::int64_t from, std::int64_t to, B
       const TCell& c = CellAt(graph, f.level, f.cell);
       if (!(c.Min <= c.Max)) continue;  // no finite value
       const float extreme = kHighest ? c.Max : c.Min;
-      if (found && !beats(extreme, best)) continue;  // cannot improve
-      if (below(c.Max) || above(c.Min)) continue;    // wholly outside the band
+      if (found && !beats(extreme, best)) continue;    // cannot improve
+      if (below(c.Max) || above(c.Min)) continue;      // wholly outside the band
       if (kHighest ? !above(c.Max) : !below(c.Min)) {  // the cell's extreme is accepted
         consider(extreme);
         continue;

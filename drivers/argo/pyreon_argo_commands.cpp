@@ -114,6 +114,15 @@ float TpyreonArgo::GetRatioWordParam(const QByteArray& request, float (*decode)(
   return cache;
 }
 
+void TpyreonArgo::SetRatioWordParam(std::uint8_t code, float value, bool inRange,
+                                    bool (*encode)(float, std::uint16_t&), float (*decode)(std::uint16_t),
+                                    float& cache, int timeout) {
+  if (!PortOpen() || !IsRatioFirmware()) return;
+  std::uint16_t w = 0;
+  if (!CheckRange(inRange && encode(value, w))) return;
+  if (const auto e = WriteWord(code, w, timeout)) cache = decode(*e);
+}
+
 // --- Identification and live values ----------------------------------------------------
 
 bool TpyreonArgo::GetPanelLock() {
@@ -670,10 +679,8 @@ float TpyreonArgo::GetDeflection1() {
 }
 
 void TpyreonArgo::SetDeflection1(float value) {
-  if (!PortOpen() || !IsRatioFirmware() || config_.FWrev < 5016) return;
-  std::uint16_t w = 0;
-  if (!CheckRange(ArgoCodec::EncodeC(value, w))) return;
-  if (const auto e = WriteWord(0x4A, w, 100)) config_.Deflection1 = ArgoCodec::DecodeC(*e);
+  if (config_.FWrev < 5016) return;
+  SetRatioWordParam(0x4A, value, true, &ArgoCodec::EncodeC, &ArgoCodec::DecodeC, config_.Deflection1, 100);
 }
 
 float TpyreonArgo::GetDeflection2() {
@@ -682,10 +689,8 @@ float TpyreonArgo::GetDeflection2() {
 }
 
 void TpyreonArgo::SetDeflection2(float value) {
-  if (!PortOpen() || !IsRatioFirmware() || config_.FWrev < 5016) return;
-  std::uint16_t w = 0;
-  if (!CheckRange(ArgoCodec::EncodeC(value, w))) return;
-  if (const auto e = WriteWord(0x4B, w, 100)) config_.Deflection2 = ArgoCodec::DecodeC(*e);
+  if (config_.FWrev < 5016) return;
+  SetRatioWordParam(0x4B, value, true, &ArgoCodec::EncodeC, &ArgoCodec::DecodeC, config_.Deflection2, 100);
 }
 
 int TpyreonArgo::GetAddTop() {
@@ -707,10 +712,7 @@ float TpyreonArgo::GetMulTop() {
 }
 
 void TpyreonArgo::SetMulTop(float value) {
-  if (!PortOpen() || !IsRatioFirmware()) return;
-  std::uint16_t w = 0;
-  if (!CheckRange(ArgoCodec::EncodeQ(value, w))) return;
-  if (const auto e = WriteWord(0x4D, w, 100)) config_.MulTop = ArgoCodec::DecodeQ(*e);
+  SetRatioWordParam(0x4D, value, true, &ArgoCodec::EncodeQ, &ArgoCodec::DecodeQ, config_.MulTop, 100);
 }
 
 int TpyreonArgo::GetAddQuot() {
@@ -732,10 +734,7 @@ float TpyreonArgo::GetMulQuot() {
 }
 
 void TpyreonArgo::SetMulQuot(float value) {
-  if (!PortOpen() || !IsRatioFirmware()) return;
-  std::uint16_t w = 0;
-  if (!CheckRange(ArgoCodec::EncodeQ(value, w))) return;
-  if (const auto e = WriteWord(0x4F, w, 100)) config_.MulQuot = ArgoCodec::DecodeQ(*e);
+  SetRatioWordParam(0x4F, value, true, &ArgoCodec::EncodeQ, &ArgoCodec::DecodeQ, config_.MulQuot, 100);
 }
 
 bool TpyreonArgo::GetLWLParameter(int& diameter, int& length) {
@@ -804,16 +803,14 @@ constexpr RatioM kEpsilon{0x5A, 0xFF, 0xFE, 0.05f, 1.0f, 100, 100};
 constexpr RatioM kEpsilon2{0x5B, 0x00, 0x00, 0.75f, 1.25f, 100, 100};
 }  // namespace
 
-#define ARGO_RATIO_M(Name, Reg, Field)                                                                   \
-  float TpyreonArgo::Get##Name() {                                                                        \
+#define ARGO_RATIO_M(Name, Reg, Field)                                                                 \
+  float TpyreonArgo::Get##Name() {                                                                     \
     return GetRatioWordParam(Req({Reg.code, Reg.markerHi, Reg.markerLo}), &ArgoCodec::DecodeM, Field,  \
-                             Reg.getTimeout);                                                            \
-  }                                                                                                       \
-  void TpyreonArgo::Set##Name(float value) {                                                              \
-    if (!PortOpen() || !IsRatioFirmware()) return;                                                        \
-    std::uint16_t w = 0;                                                                                  \
-    if (!CheckRange(ArgoCodec::InRange(value, Reg.lo, Reg.hi) && ArgoCodec::EncodeM(value, w))) return; \
-    if (const auto e = WriteWord(Reg.code, w, Reg.setTimeout)) Field = ArgoCodec::DecodeM(*e);          \
+                             Reg.getTimeout);                                                          \
+  }                                                                                                    \
+  void TpyreonArgo::Set##Name(float value) {                                                           \
+    SetRatioWordParam(Reg.code, value, ArgoCodec::InRange(value, Reg.lo, Reg.hi), &ArgoCodec::EncodeM, \
+                      &ArgoCodec::DecodeM, Field, Reg.setTimeout);                                     \
   }
 
 ARGO_RATIO_M(Slope, kSlope, config_.Slope)
@@ -828,10 +825,8 @@ float TpyreonArgo::GetDetTop() {
 
 // Written as a temperature word, the same form it is read in.
 void TpyreonArgo::SetDetTop(float value) {
-  if (!PortOpen() || !IsRatioFirmware()) return;
-  std::uint16_t w = 0;
-  if (!CheckRange(ArgoCodec::InRange(value, 100.0f, 3000.0f) && ArgoCodec::EncodeT(value, w))) return;
-  if (const auto e = WriteWord(0x5C, w, 100)) config_.DetTop = ArgoCodec::DecodeT(*e);
+  SetRatioWordParam(0x5C, value, ArgoCodec::InRange(value, 100.0f, 3000.0f), &ArgoCodec::EncodeT,
+                    &ArgoCodec::DecodeT, config_.DetTop, 100);
 }
 
 float TpyreonArgo::GetLimTau() {
@@ -839,10 +834,8 @@ float TpyreonArgo::GetLimTau() {
 }
 
 void TpyreonArgo::SetLimTau(float value) {
-  if (!PortOpen() || !IsRatioFirmware()) return;
-  std::uint16_t w = 0;
-  if (!CheckRange(ArgoCodec::InRange(value, -50.0f, 99.0f) && ArgoCodec::EncodeT(value, w))) return;
-  if (const auto e = WriteWord(0x5D, w, 100)) config_.LimTau = ArgoCodec::DecodeT(*e);
+  SetRatioWordParam(0x5D, value, ArgoCodec::InRange(value, -50.0f, 99.0f), &ArgoCodec::EncodeT,
+                    &ArgoCodec::DecodeT, config_.LimTau, 100);
 }
 
 std::int64_t TpyreonArgo::GetItemNumber() {
@@ -996,10 +989,8 @@ float TpyreonArgo::GetSmartThreshold() {
 }
 
 void TpyreonArgo::SetSmartThreshold(float value) {
-  if (!PortOpen() || !IsRatioFirmware()) return;
-  std::uint16_t w = 0;
-  if (!CheckRange(ArgoCodec::InRange(value, 0.0f, 65535.0f) && ArgoCodec::EncodeH(value, w))) return;
-  if (const auto e = WriteWord(0x6D, w, 100)) config_.SmartThreshold = ArgoCodec::DecodeH(*e);
+  SetRatioWordParam(0x6D, value, ArgoCodec::InRange(value, 0.0f, 65535.0f), &ArgoCodec::EncodeH,
+                    &ArgoCodec::DecodeH, config_.SmartThreshold, 100);
 }
 
 TArgoVisualAlarms TpyreonArgo::GetVisualAlarmSettings() {
