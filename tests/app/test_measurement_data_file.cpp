@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QBuffer>
 #include <QByteArray>
 #include <QDir>
@@ -104,6 +106,10 @@ struct RoundTripCase {
   bool fahrenheit;
   int yDecimal;
 };
+
+std::ostream& operator<<(std::ostream& os, const RoundTripCase& c) {
+  return os << "'" << c.separator << "' " << (c.fahrenheit ? "F" : "C") << " " << c.yDecimal << " decimals";
+}
 
 class MeasurementDataFileRoundTrip : public MeasurementDataFileTest,
                                      public ::testing::WithParamInterface<RoundTripCase> {};

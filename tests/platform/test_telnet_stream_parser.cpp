@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "platform/telnet_protocol.h"
 #include "platform/telnet_stream_parser.h"
 
@@ -37,6 +39,8 @@ struct ParserCase {
   };
   std::vector<Expected> commands;
 };
+
+std::ostream& operator<<(std::ostream& os, const ParserCase& c) { return os << c.name; }
 
 constexpr std::uint8_t IAC = Telnet::IAC;
 constexpr std::uint8_t SB = Telnet::SB;

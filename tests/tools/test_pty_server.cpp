@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include <ostream>
 #include <sys/ioctl.h>
 #include <termios.h>
 
@@ -26,6 +28,10 @@ struct RateCase {
   int hostBaud;
   bool answers;
 };
+
+std::ostream& operator<<(std::ostream& os, const RateCase& c) {
+  return os << "model " << c.modelBaud << " host " << c.hostBaud;
+}
 
 class PtyServerRate : public ::testing::TestWithParam<RateCase> {};
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -54,6 +56,11 @@ struct WriteCase {
   const char* text;
 };
 
+std::ostream& operator<<(std::ostream& os, const WriteCase& c) {
+  return os << c.value << " in [" << c.min << ", " << c.max << "] with " << c.decimal << " decimals and '"
+            << c.separator << "'";
+}
+
 class SpinEditWrite : public ::testing::TestWithParam<WriteCase> {};
 
 TEST_P(SpinEditWrite, ClampsAndFormats) {
@@ -92,6 +99,10 @@ struct ReadCase {
   const char* text;
   double value;
 };
+
+std::ostream& operator<<(std::ostream& os, const ReadCase& c) {
+  return os << '"' << c.text << "\" under '" << c.separator << "'";
+}
 
 class SpinEditRead : public ::testing::TestWithParam<ReadCase> {};
 
