@@ -599,6 +599,8 @@ void TThermaSentinelForm::mSetDefaultSettingsClick(QObject*) {
 
 void TThermaSentinelForm::WriteTestReport() {
   if (reportFile_.isEmpty()) return;
+  // The report shows what the window would show now.
+  ShowLiveTexts();
   QFile file(reportFile_ + QStringLiteral(".tmp"));
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
   QString text;

@@ -16,6 +16,7 @@
 #include "ui/graph_properties.h"
 
 class QAction;
+class QFile;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -150,6 +151,9 @@ class TThermaSentinelForm : public QMainWindow {
   bool NewBurstData(double& Time, double& Cycle);
   void NewPollEvent();
   void UpdateDiagram(double Cycle, double Time);
+  // Shows the newest burst values and the status-bar figures now if they
+  // wait; the live loop refreshes them at a bounded rate.
+  void ShowLiveTexts();
   void PollTimerTimer();
   void pyreonNewTemp(QObject* Sender, std::uint8_t TempTyp, float Temp);
   void DiagramBufferFull(QObject* Sender);
@@ -375,6 +379,22 @@ class TThermaSentinelForm : public QMainWindow {
   std::array<TDisplayValueMessage, 12> displayValues_{};
   std::unique_ptr<TFloatRingBuffer> ring_;
   std::int64_t lastReportMs_ = 0;
+  // Texts of the live loop waiting for the next refresh (at most one per
+  // kLiveTextIntervalMs, whatever the record rate).
+  static constexpr int kLiveTextIntervalMs = 50;
+  void RequestLiveTexts();
+  QTimer* liveTextTimer_ = nullptr;
+  std::int64_t lastLiveTextMs_ = -1000000;
+  // The record layout asked of the device at the start of a burst
+  // measurement (the settings are not read again for every batch).
+  bool burstFastLayout_ = false;
+  bool burstPanelsPending_ = false;
+  bool burstPanelsPercent_ = false;
+  TChannelValues burstPanelValues_{};
+  bool statusTextsPending_ = false;
+  double pendingCycle_ = 0.0;
+  double pendingTime_ = 0.0;
+  std::unique_ptr<QFile> recordsOut_;
   QString recordsFile_;
   QString reportFile_;
 

@@ -85,7 +85,8 @@ void TThermaSentinelForm::mStartClick(QObject*) {
     Diagram_->SetYDecimal(1);
     std::array<std::uint8_t, 8> slots{1, 2, 3, 4, 0, 0, 0, 0};
     if (deviceTypeCode_ == 2) slots = {1, 7, 3, 9, 8, 0, 0, 0};
-    if (argo1ms_ && CanUseFastBurst()) slots = {1, 4, 0, 0, 0, 0, 0, 0};
+    burstFastLayout_ = argo1ms_ && CanUseFastBurst();
+    if (burstFastLayout_) slots = {1, 4, 0, 0, 0, 0, 0, 0};
     pyreonArgo_->SetBurstChannels(slots);
     pyreonArgo_->SetBurstMode(true);
     state_ = csMeasuring;
@@ -113,6 +114,9 @@ void TThermaSentinelForm::mStartClick(QObject*) {
   lastSampleTime_ = 0.0;
   timeZero_ = 0.0;
   bufferFullHandled_ = false;
+  burstPanelsPending_ = false;
+  statusTextsPending_ = false;
+  recordsOut_.reset();
   if (!recordsFile_.isEmpty()) {
     QFile f(recordsFile_);
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.close();
@@ -121,6 +125,7 @@ void TThermaSentinelForm::mStartClick(QObject*) {
 }
 
 void TThermaSentinelForm::mStopClick(QObject*) {
+  ShowLiveTexts();
   useInitialTime_ = false;
   BurstTimer->stop();
   if (unsavedData_ && options_.Has(TOption::ForceSaving) && state_ > csConnected) mSaveClick(nullptr);
@@ -158,25 +163,30 @@ void TThermaSentinelForm::Idle() {
 }
 
 void TThermaSentinelForm::NewBurstEvent() {
-  BurstTimer->stop();
   double time = 0.0;
   double cycle = 0.0;
   if (NewBurstData(time, cycle)) UpdateDiagram(cycle, time);
-  // Wake the loop again while records keep coming.
-  if (state_ == csMeasuring && measureMode_ == 1) BurstTimer->start();
+  // Keep waking the loop while records keep coming; a running timer is left
+  // running (restarting it on every idle pass only costs time).
+  if (state_ == csMeasuring && measureMode_ == 1) {
+    if (!BurstTimer->isActive()) BurstTimer->start();
+  } else {
+    BurstTimer->stop();
+  }
 }
 
 bool TThermaSentinelForm::NewBurstData(double& Time, double& Cycle) {
   if (deviceTypeCode_ >= 3) return false;  // later: Brio records
-  inBurstBatch_ = true;
   const int n = pyreonArgo_->BurstBufferCount();
+  if (n <= 0) return false;  // most idle passes find nothing new
+  inBurstBatch_ = true;
   int taken = 0;
-  std::unique_ptr<QFile> records;
-  if (!recordsFile_.isEmpty() && n > 0) {
-    records = std::make_unique<QFile>(recordsFile_);
-    if (!records->open(QIODevice::WriteOnly | QIODevice::Append)) records.reset();
+  if (!recordsFile_.isEmpty() && !recordsOut_) {
+    recordsOut_ = std::make_unique<QFile>(recordsFile_);
+    if (!recordsOut_->open(QIODevice::WriteOnly | QIODevice::Append)) recordsOut_.reset();
   }
-  const bool fast = argo1ms_ && CanUseFastBurst();
+  QFile* records = recordsOut_.get();
+  const bool fast = burstFastLayout_;
   const bool ratio = deviceTypeCode_ == 2;
   const bool ratioPercent = RatioPercentMode();
   using ChannelConversion::TArgoBurstLayout;
@@ -212,23 +222,16 @@ bool TThermaSentinelForm::NewBurstData(double& Time, double& Cycle) {
     }
     if (state_ != csMeasuring && state_ != csRecording) break;
   }
+  if (records != nullptr) records->flush();
   Diagram_->DropOverflow();
   if (taken > 0) {
     Cycle = (Time - lastSampleTime_) / taken;
     lastSampleTime_ = Time;
-    // Panel texts of the newest record.
-    if (fast) {
-      ShowPanelText(ChannelValues::TObj, TemperatureText(values_[ChannelValues::TObj]));
-    } else {
-      ShowPanelText(ChannelValues::TObj, ratio && ratioPercent
-                                             ? PercentText(values_[ChannelValues::TObj])
-                                             : TemperatureText(values_[ChannelValues::TObj]));
-    }
-    for (int c : {ChannelValues::TInt, ChannelValues::TBox, ChannelValues::TAct, ChannelValues::T2C,
-                  ChannelValues::T1C})
-      ShowPanelText(c, TemperatureText(values_[c]));
-    ShowPanelText(ChannelValues::Tau, PercentText(values_[ChannelValues::Tau]));
-    CopyPanelsToSecondSet();
+    // Panel texts of the newest record, shown at the next refresh.
+    burstPanelValues_ = values_;
+    burstPanelsPercent_ = !fast && ratio && ratioPercent;
+    burstPanelsPending_ = true;
+    RequestLiveTexts();
     for (int kind = 1; kind <= 11; ++kind)
       FeedDisplays(kind, values_[static_cast<std::size_t>(ChannelValues::ChannelOfDisplayKind(kind))], false);
   }
@@ -353,46 +356,82 @@ void TThermaSentinelForm::NewPollEvent() {
 
 void TThermaSentinelForm::UpdateDiagram(double Cycle, double Time) {
   if (!Diagram_->NewSamples) return;
-  const QString cycleText = SentinelUtils::CycleText;
-  SetStatusText(
-      2, NumberText::Format(Cycle >= 0.01 ? QStringLiteral("%s: %5.0fms") : QStringLiteral("%s: %5.1fms"),
-                            {cycleText, Cycle * 1000.0}));
-  TDiagram& d = *Diagram_;
-  if (d.XScaleMode() == smLocal) {
-    if (windowStartPending_) {
-      d.SetXConstDiff(false);
-      const double w = useInitialTime_ ? initialTime_ : d.XMax() - d.XMin();
-      if (Time <= w) {
-        d.SetXMin(0.0);
-        d.SetXMax(std::max(Time, d.Resolution()));
-      } else {
-        d.SetXMin(Time - initialTime_ - d.Resolution());
-        d.SetXMax(Time - d.Resolution());
-        windowStartPending_ = false;
-      }
-      d.SetXConstDiff(true);
-    } else {
-      d.SetXMax(Time);
-    }
-  }
-  d.NewSamples = false;
-
-  auto memText = [](std::int64_t bytes, bool withSlash) {
-    const double kb = bytes / 1024.0;
-    QString s =
-        kb < 1024.0
-            ? NumberText::Format(QStringLiteral("%d%s"),
-                                 {static_cast<std::int64_t>(kb), SentinelUtils::UnitKByteText})
-            : NumberText::Format(QStringLiteral("%3.1f%s"), {kb / 1024.0, SentinelUtils::UnitMByteText});
-    return withSlash ? QLatin1Char(' ') + s + QLatin1Char('/') : s;
-  };
-  SetStatusText(6, memText(d.GetUsedMemory(), true) + memText(d.GetMaxMemory(), false));
-  StatusBarResize();
+  // The chart window, the cycle time and the memory figures follow at the
+  // next refresh: moving the window repaints the chart.
+  pendingCycle_ = Cycle;
+  statusTextsPending_ = true;
+  pendingTime_ = Time;
+  Diagram_->NewSamples = false;
+  RequestLiveTexts();
 
   const std::int64_t now = NowMs();
   if (!reportFile_.isEmpty() && now - lastReportMs_ >= 500) {
     lastReportMs_ = now;
     WriteTestReport();
+  }
+}
+
+void TThermaSentinelForm::RequestLiveTexts() {
+  const std::int64_t since = NowMs() - lastLiveTextMs_;
+  if (since >= kLiveTextIntervalMs || since < 0) {
+    ShowLiveTexts();
+  } else if (liveTextTimer_ != nullptr && !liveTextTimer_->isActive()) {
+    liveTextTimer_->start(static_cast<int>(kLiveTextIntervalMs - since));
+  }
+}
+
+void TThermaSentinelForm::ShowLiveTexts() {
+  if (!burstPanelsPending_ && !statusTextsPending_) return;
+  lastLiveTextMs_ = NowMs();
+  if (liveTextTimer_ != nullptr) liveTextTimer_->stop();
+  if (burstPanelsPending_) {
+    burstPanelsPending_ = false;
+    const TChannelValues& v = burstPanelValues_;
+    ShowPanelText(ChannelValues::TObj, burstPanelsPercent_ ? PercentText(v[ChannelValues::TObj])
+                                                           : TemperatureText(v[ChannelValues::TObj]));
+    for (int c : {ChannelValues::TInt, ChannelValues::TBox, ChannelValues::TAct, ChannelValues::T2C,
+                  ChannelValues::T1C})
+      ShowPanelText(c, TemperatureText(v[c]));
+    ShowPanelText(ChannelValues::Tau, PercentText(v[ChannelValues::Tau]));
+    CopyPanelsToSecondSet();
+  }
+  if (statusTextsPending_) {
+    statusTextsPending_ = false;
+    TDiagram& d = *Diagram_;
+    const double time = pendingTime_;
+    if (d.XScaleMode() == smLocal) {
+      if (windowStartPending_) {
+        d.SetXConstDiff(false);
+        const double w = useInitialTime_ ? initialTime_ : d.XMax() - d.XMin();
+        if (time <= w) {
+          d.SetXMin(0.0);
+          d.SetXMax(std::max(time, d.Resolution()));
+        } else {
+          d.SetXMin(time - initialTime_ - d.Resolution());
+          d.SetXMax(time - d.Resolution());
+          windowStartPending_ = false;
+        }
+        d.SetXConstDiff(true);
+      } else {
+        d.SetXMax(time);
+      }
+    }
+    const double cycle = pendingCycle_;
+    const QString cycleText = SentinelUtils::CycleText;
+    SetStatusText(
+        2, NumberText::Format(cycle >= 0.01 ? QStringLiteral("%s: %5.0fms") : QStringLiteral("%s: %5.1fms"),
+                              {cycleText, cycle * 1000.0}));
+    auto memText = [](std::int64_t bytes, bool withSlash) {
+      const double kb = bytes / 1024.0;
+      QString s =
+          kb < 1024.0
+              ? NumberText::Format(QStringLiteral("%d%s"),
+                                   {static_cast<std::int64_t>(kb), SentinelUtils::UnitKByteText})
+              : NumberText::Format(QStringLiteral("%3.1f%s"), {kb / 1024.0, SentinelUtils::UnitMByteText});
+      return withSlash ? QLatin1Char(' ') + s + QLatin1Char('/') : s;
+    };
+    SetStatusText(6, memText(d.GetUsedMemory(), true) + memText(d.GetMaxMemory(), false));
+    StatusBarResize();
   }
 }
 

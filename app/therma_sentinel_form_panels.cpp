@@ -214,6 +214,9 @@ void TThermaSentinelForm::CreateControls() {
   connect(PollTimer, &QTimer::timeout, this, [this] { PollTimerTimer(); });
   BurstTimer = makeTimer("BurstTimer", 128);
   connect(BurstTimer, &QTimer::timeout, this, [this] { BurstTimerTimer(); });
+  liveTextTimer_ = makeTimer("liveTextTimer", kLiveTextIntervalMs);
+  liveTextTimer_->setSingleShot(true);
+  connect(liveTextTimer_, &QTimer::timeout, this, [this] { ShowLiveTexts(); });
   tiMaximized = makeTimer("tiMaximized", 1000);
   tiMaximized->setSingleShot(true);
   connect(tiMaximized, &QTimer::timeout, this, [this] { mFullScreen->setChecked(isMaximized()); });

@@ -1,6 +1,7 @@
 #include "ui/diagram_store.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -200,37 +201,215 @@ float TDiagramStore::Value(int graph, std::int64_t slot) const {
   return raw_[RawIndex(graph, slot)];
 }
 
-std::int64_t TDiagramStore::FindMinIn(int graph, int level, std::int64_t cell, float value) const {
-  while (level > 0) {
-    const std::int64_t first = cell << kFanBits;
-    std::int64_t next = first;
-    for (std::int64_t c = first; c < first + (std::int64_t{1} << kFanBits); ++c) {
-      const float m = level == 1 ? raw_[RawIndex(graph, c)] : CellAt(graph, level - 1, c).Min;
-      if (m == value) {
-        next = c;
-        break;
-      }
+static inline float FiniteOr(float v, float otherwise) {
+  return std::fabs(v) < std::numeric_limits<float>::infinity() ? v : otherwise;  // NaN fails too
+}
+
+// Folds lo/hi over n entries with eight independent lanes, so the loop is
+// bound by loads rather than by the latency of one long chain of compares.
+template <class Entry, class LowOf, class HighOf>
+static inline void MinMaxOf(const Entry* p, std::int64_t n, LowOf lowOf, HighOf highOf, float& lo,
+                            float& hi) {
+  constexpr int kLanes = 8;
+  if (n < 2 * kLanes) {
+    for (std::int64_t k = 0; k < n; ++k) {
+      const float x = lowOf(p + k), y = highOf(p + k);
+      lo = x < lo ? x : lo;
+      hi = y > hi ? y : hi;
     }
-    cell = next;
-    --level;
+    return;
   }
+  float a[kLanes], b[kLanes];
+  for (int j = 0; j < kLanes; ++j) {
+    a[j] = lo;
+    b[j] = hi;
+  }
+  std::int64_t k = 0;
+  for (; k + kLanes <= n; k += kLanes) {
+    for (int j = 0; j < kLanes; ++j) {
+      const float x = lowOf(p + k + j), y = highOf(p + k + j);
+      a[j] = x < a[j] ? x : a[j];
+      b[j] = y > b[j] ? y : b[j];
+    }
+  }
+  for (; k < n; ++k) {
+    const float x = lowOf(p + k), y = highOf(p + k);
+    a[0] = x < a[0] ? x : a[0];
+    b[0] = y > b[0] ? y : b[0];
+  }
+  for (int j = 0; j < kLanes; ++j) {
+    lo = a[j] < lo ? a[j] : lo;
+    hi = b[j] > hi ? b[j] : hi;
+  }
+}
+
+// Offset of the first of n entries for which key(entry) == value, or -1;
+// eight entries are compared per step before any branch.
+template <class Entry, class Key>
+static inline std::int64_t FirstEqual(const Entry* p, std::int64_t n, float value, Key key) {
+  constexpr int kLanes = 8;
+  std::int64_t k = 0;
+  for (; k + kLanes <= n; k += kLanes) {
+    int hit = 0;
+    for (int j = 0; j < kLanes; ++j) hit |= (key(p + k + j) == value) << j;
+    if (hit) return k + std::countr_zero(static_cast<unsigned>(hit));
+  }
+  for (; k < n; ++k)
+    if (key(p + k) == value) return k;
+  return -1;
+}
+
+// A run of entries of one level lies in the ring as at most two contiguous
+// blocks; `visit(offset in run, pointer, count)` sees them in order.
+template <class Entry, class Visit>
+static void ForBlocks(const Entry* base, std::int64_t ringLength, std::int64_t pos, std::int64_t count,
+                      Visit visit) {
+  const std::int64_t first = std::min(count, ringLength - pos);
+  visit(std::int64_t{0}, base + pos, first);
+  if (first < count) visit(first, base, count - first);
+}
+
+void TDiagramStore::ScanRun(int graph, int level, std::int64_t from, std::int64_t to, TScan& scan) const {
+  float lo = kInf, hi = -kInf;
+  if (level == 0) {
+    ForBlocks(raw_.data() + static_cast<std::size_t>(graph) * static_cast<std::size_t>(capacity_), capacity_,
+              static_cast<std::int64_t>(RawPos(from)), to - from,
+              [&](std::int64_t, const float* p, std::int64_t n) {
+                MinMaxOf(
+                    p, n, [](const float* e) { return FiniteOr(*e, kInf); },
+                    [](const float* e) { return FiniteOr(*e, -kInf); }, lo, hi);
+              });
+  } else {
+    const std::int64_t n = CellsPerGraph(level);
+    ForBlocks(cells_[level - 1].data() + static_cast<std::size_t>(graph) * static_cast<std::size_t>(n), n,
+              static_cast<std::int64_t>(CellIndex(0, level, from)), to - from,
+              [&](std::int64_t, const TCell* p, std::int64_t count) {
+                // a cell without finite values holds {+inf, -inf}
+                MinMaxOf(
+                    p, count, [](const TCell* e) { return e->Min; }, [](const TCell* e) { return e->Max; },
+                    lo, hi);
+              });
+  }
+  if (lo < scan.Min) {
+    scan.Min = lo;
+    scan.MinLevel = level;
+    scan.MinFrom = from;
+    scan.MinTo = to;
+  }
+  if (hi > scan.Max) {
+    scan.Max = hi;
+    scan.MaxLevel = level;
+    scan.MaxFrom = from;
+    scan.MaxTo = to;
+  }
+}
+
+void TDiagramStore::ScanRange(int graph, int level, std::int64_t from, std::int64_t to, TScan& scan) const {
+  if (from >= to) return;
+  if (level == 0) {
+    ScanRun(graph, 0, from, to, scan);
+    return;
+  }
+  const int shift = kFanBits * level;
+  const std::int64_t a = (from + (std::int64_t{1} << shift) - 1) >> shift;  // first whole cell
+  const std::int64_t b = to >> shift;                                       // past the last whole cell
+  if (a >= b) {
+    ScanRange(graph, level - 1, from, to, scan);
+    return;
+  }
+  ScanRange(graph, level - 1, from, a << shift, scan);
+  ScanRun(graph, level, a, b, scan);
+  ScanRange(graph, level - 1, b << shift, to, scan);
+}
+
+void TDiagramStore::Prefetch(int graph, std::int64_t slot) const {
+  constexpr std::int64_t kBlock = std::int64_t{1} << kFanBits;
+  constexpr std::int64_t kLine = 64;
+  // The aligned block of 32 entries around the slot's entry at every level
+  // below the top: that is what a column edge scans.
+  {
+    const std::int64_t first = slot & ~(kBlock - 1);
+    if (first >= floor_) {
+      const char* p = reinterpret_cast<const char*>(&raw_[RawIndex(graph, first)]);
+      for (std::int64_t b = 0; b < kBlock * std::int64_t{sizeof(float)}; b += kLine)
+        __builtin_prefetch(p + b);
+    }
+  }
+  for (int level = 1; level < kLevels; ++level) {
+    const std::int64_t first = (slot >> (kFanBits * level)) & ~(kBlock - 1);
+    if ((first << (kFanBits * level)) < floor_) continue;
+    const char* p = reinterpret_cast<const char*>(&CellAt(graph, level, first));
+    for (std::int64_t b = 0; b < kBlock * std::int64_t{sizeof(TCell)}; b += kLine) __builtin_prefetch(p + b);
+  }
+}
+
+void TDiagramStore::PrefetchChildren(int graph, int level, std::int64_t cell) const {
+  constexpr std::int64_t kLine = 64;
+  const std::int64_t first = cell << kFanBits;
+  const char* p = level == 1 ? reinterpret_cast<const char*>(&raw_[RawIndex(graph, first)])
+                             : reinterpret_cast<const char*>(&CellAt(graph, level - 1, first));
+  const std::int64_t bytes =
+      (std::int64_t{1} << kFanBits) * static_cast<std::int64_t>(level == 1 ? sizeof(float) : sizeof(TCell));
+  for (std::int64_t b = 0; b < bytes; b += kLine) __builtin_prefetch(p + b);
+}
+
+std::int64_t TDiagramStore::FirstMinIn(int graph, int level, std::int64_t from, std::int64_t to,
+                                       float value) const {
+  std::int64_t at = -1;
+  if (level == 0) {
+    ForBlocks(raw_.data() + static_cast<std::size_t>(graph) * static_cast<std::size_t>(capacity_), capacity_,
+              static_cast<std::int64_t>(RawPos(from)), to - from,
+              [&](std::int64_t off, const float* p, std::int64_t n) {
+                if (at >= 0) return;
+                const std::int64_t k = FirstEqual(p, n, value, [](const float* e) { return *e; });
+                if (k >= 0) at = off + k;
+              });
+  } else {
+    const std::int64_t n = CellsPerGraph(level);
+    ForBlocks(cells_[level - 1].data() + static_cast<std::size_t>(graph) * static_cast<std::size_t>(n), n,
+              static_cast<std::int64_t>(CellIndex(0, level, from)), to - from,
+              [&](std::int64_t off, const TCell* p, std::int64_t count) {
+                if (at >= 0) return;
+                const std::int64_t k = FirstEqual(p, count, value, [](const TCell* e) { return e->Min; });
+                if (k >= 0) at = off + k;
+              });
+  }
+  return from + std::max<std::int64_t>(at, 0);
+}
+
+std::int64_t TDiagramStore::FirstMaxIn(int graph, int level, std::int64_t from, std::int64_t to,
+                                       float value) const {
+  std::int64_t at = -1;
+  if (level == 0) {
+    ForBlocks(raw_.data() + static_cast<std::size_t>(graph) * static_cast<std::size_t>(capacity_), capacity_,
+              static_cast<std::int64_t>(RawPos(from)), to - from,
+              [&](std::int64_t off, const float* p, std::int64_t n) {
+                if (at >= 0) return;
+                const std::int64_t k = FirstEqual(p, n, value, [](const float* e) { return *e; });
+                if (k >= 0) at = off + k;
+              });
+  } else {
+    const std::int64_t n = CellsPerGraph(level);
+    ForBlocks(cells_[level - 1].data() + static_cast<std::size_t>(graph) * static_cast<std::size_t>(n), n,
+              static_cast<std::int64_t>(CellIndex(0, level, from)), to - from,
+              [&](std::int64_t off, const TCell* p, std::int64_t count) {
+                if (at >= 0) return;
+                const std::int64_t k = FirstEqual(p, count, value, [](const TCell* e) { return e->Max; });
+                if (k >= 0) at = off + k;
+              });
+  }
+  return from + std::max<std::int64_t>(at, 0);
+}
+
+std::int64_t TDiagramStore::FindMinIn(int graph, int level, std::int64_t cell, float value) const {
+  for (; level > 0; --level)
+    cell = FirstMinIn(graph, level - 1, cell << kFanBits, (cell + 1) << kFanBits, value);
   return cell;
 }
 
 std::int64_t TDiagramStore::FindMaxIn(int graph, int level, std::int64_t cell, float value) const {
-  while (level > 0) {
-    const std::int64_t first = cell << kFanBits;
-    std::int64_t next = first;
-    for (std::int64_t c = first; c < first + (std::int64_t{1} << kFanBits); ++c) {
-      const float m = level == 1 ? raw_[RawIndex(graph, c)] : CellAt(graph, level - 1, c).Max;
-      if (m == value) {
-        next = c;
-        break;
-      }
-    }
-    cell = next;
-    --level;
-  }
+  for (; level > 0; --level)
+    cell = FirstMaxIn(graph, level - 1, cell << kFanBits, (cell + 1) << kFanBits, value);
   return cell;
 }
 
@@ -239,46 +418,52 @@ TDiagramStore::TExtremes TDiagramStore::Extremes(int graph, std::int64_t from, s
   if (graph < 0 || graph >= graphs_) return r;
   from = std::max(from, floor_);
   to = std::min(to, last_ + 1);
-  int minLevel = 0, maxLevel = 0;
-  std::int64_t minAt = 0, maxAt = 0;
-  std::int64_t i = from;
-  while (i < to) {
-    int level = kLevels;
-    for (; level >= 1; --level) {
-      const std::int64_t size = std::int64_t{1} << (kFanBits * level);
-      if ((i & (size - 1)) == 0 && i + size <= to) break;
-    }
-    float lo, hi;
-    std::int64_t at;
-    if (level == 0) {
-      lo = hi = raw_[RawIndex(graph, i)];
-      at = i;
-      ++i;
-      if (!std::isfinite(lo)) continue;
-    } else {
-      at = i >> (kFanBits * level);
-      const TCell& c = CellAt(graph, level, at);
-      i += std::int64_t{1} << (kFanBits * level);
-      if (!(c.Min <= c.Max)) continue;
-      lo = c.Min;
-      hi = c.Max;
-    }
-    if (!r.Found || lo < r.Min) {
-      r.Min = lo;
-      minLevel = level;
-      minAt = at;
-    }
-    if (!r.Found || hi > r.Max) {
-      r.Max = hi;
-      maxLevel = level;
-      maxAt = at;
-    }
-    r.Found = true;
+  if (from >= to) return r;
+  if (to - from < (std::int64_t{1} << kFanBits)) {  // no whole cell: one pass over the slots
+    ForBlocks(raw_.data() + static_cast<std::size_t>(graph) * static_cast<std::size_t>(capacity_), capacity_,
+              static_cast<std::int64_t>(RawPos(from)), to - from,
+              [&](std::int64_t off, const float* p, std::int64_t n) {
+                for (std::int64_t k = 0; k < n; ++k) {
+                  const float v = p[k];
+                  if (!(std::fabs(v) < kInf)) continue;
+                  if (!r.Found || v < r.Min) r.Min = v, r.MinSlot = from + off + k;
+                  if (!r.Found || v > r.Max) r.Max = v, r.MaxSlot = from + off + k;
+                  r.Found = true;
+                }
+              });
+    return r;
   }
-  if (r.Found) {
-    r.MinSlot = minLevel == 0 ? minAt : FindMinIn(graph, minLevel, minAt, r.Min);
-    r.MaxSlot = maxLevel == 0 ? maxAt : FindMaxIn(graph, maxLevel, maxAt, r.Max);
+  TScan scan{kInf, -kInf};
+  ScanRange(graph, kLevels, from, to, scan);
+  // A paint asks for one column after the other; the next one most likely
+  // ends one range length further, and its edge entries are far apart in
+  // memory, so they are requested now, while this one is finished.
+  const std::int64_t ahead = to + (to - from);
+  if (to - from > (std::int64_t{1} << kFanBits) && ahead <= last_) Prefetch(graph, ahead);
+  if (!(scan.Min <= scan.Max)) return r;
+  r.Found = true;
+  r.Min = scan.Min;
+  r.Max = scan.Max;
+  const std::int64_t minAt = FirstMinIn(graph, scan.MinLevel, scan.MinFrom, scan.MinTo, scan.Min);
+  const std::int64_t maxAt = FirstMaxIn(graph, scan.MaxLevel, scan.MaxFrom, scan.MaxTo, scan.Max);
+  // Both descents go down together, each step's children requested for both
+  // before either is read.
+  int minLevel = scan.MinLevel, maxLevel = scan.MaxLevel;
+  std::int64_t minCell = minAt, maxCell = maxAt;
+  while (minLevel > 0 || maxLevel > 0) {
+    if (minLevel > 0) PrefetchChildren(graph, minLevel, minCell);
+    if (maxLevel > 0) PrefetchChildren(graph, maxLevel, maxCell);
+    if (minLevel > 0) {
+      minCell = FirstMinIn(graph, minLevel - 1, minCell << kFanBits, (minCell + 1) << kFanBits, scan.Min);
+      --minLevel;
+    }
+    if (maxLevel > 0) {
+      maxCell = FirstMaxIn(graph, maxLevel - 1, maxCell << kFanBits, (maxCell + 1) << kFanBits, scan.Max);
+      --maxLevel;
+    }
   }
+  r.MinSlot = minCell;
+  r.MaxSlot = maxCell;
   return r;
 }
 

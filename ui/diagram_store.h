@@ -122,6 +122,28 @@ class TDiagramStore {
   std::int64_t FindMinIn(int graph, int level, std::int64_t cell, float value) const;
   std::int64_t FindMaxIn(int graph, int level, std::int64_t cell, float value) const;
 
+  // Running result of a range scan: the extremes so far and, for each, the
+  // leftmost run of cells (or slots, at level 0) it was first seen in.
+  struct TScan {
+    float Min;
+    float Max;
+    int MinLevel = 0;
+    int MaxLevel = 0;
+    std::int64_t MinFrom = 0, MinTo = 0;
+    std::int64_t MaxFrom = 0, MaxTo = 0;
+  };
+  // Covers [from, to) with the runs of whole cells of `level` it contains and
+  // finer runs at both edges, scanned left to right as contiguous blocks.
+  void ScanRange(int graph, int level, std::int64_t from, std::int64_t to, TScan& scan) const;
+  void ScanRun(int graph, int level, std::int64_t from, std::int64_t to, TScan& scan) const;
+  // Asks the cache for the entries a query ending near `slot` reads at its edge.
+  void Prefetch(int graph, std::int64_t slot) const;
+  // Asks the cache for the children of one cell.
+  void PrefetchChildren(int graph, int level, std::int64_t cell) const;
+  // First entry of a run of cells (or slots) whose minimum (maximum) equals `value`.
+  std::int64_t FirstMinIn(int graph, int level, std::int64_t from, std::int64_t to, float value) const;
+  std::int64_t FirstMaxIn(int graph, int level, std::int64_t from, std::int64_t to, float value) const;
+
   int graphs_ = 1;
   std::int64_t floor_ = 0;
   std::int64_t last_ = -1;
@@ -167,7 +189,9 @@ bool TDiagramStore::BandExtreme(int graph, std::int64_t from, std::int64_t to, B
     std::int64_t cell;
   };
   std::int64_t i = from;
-  std::vector<TFrame> stack;
+  // Each level pushes at most one cell's children above the one it pops.
+  TFrame stack[kLevels << kFanBits];
+  int depth = 0;
   while (i < to) {
     int level = kLevels;
     for (; level >= 1; --level) {
@@ -180,10 +204,9 @@ bool TDiagramStore::BandExtreme(int graph, std::int64_t from, std::int64_t to, B
       continue;
     }
     const std::int64_t size = std::int64_t{1} << (kFanBits * level);
-    stack.push_back({level, i >> (kFanBits * level)});
-    while (!stack.empty()) {
-      const TFrame f = stack.back();
-      stack.pop_back();
+    stack[depth++] = {level, i >> (kFanBits * level)};
+    while (depth > 0) {
+      const TFrame f = stack[--depth];
       const TCell& c = CellAt(graph, f.level, f.cell);
       if (!(c.Min <= c.Max)) continue;  // no finite value
       const float extreme = kHighest ? c.Max : c.Min;
@@ -199,7 +222,7 @@ bool TDiagramStore::BandExtreme(int graph, std::int64_t from, std::int64_t to, B
           consider(raw_[RawIndex(graph, s)]);
       } else {
         for (std::int64_t k = (std::int64_t{1} << kFanBits) - 1; k >= 0; --k)
-          stack.push_back({f.level - 1, first + k});
+          stack[depth++] = {f.level - 1, first + k};
       }
     }
     i += size;

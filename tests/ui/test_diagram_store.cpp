@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "ui/diagram_store.h"
@@ -57,6 +58,25 @@ TEST(DiagramStore, ExtremesMatchAFullScanOverRandomRanges) {
     std::int64_t a = pos(rng), b = pos(rng);
     if (a > b) std::swap(a, b);
     for (int g = 0; g < 2; ++g) ExpectSame(s.Extremes(g, a, b), Scan(s, g, a, b));
+  }
+}
+
+// Columns side by side over the whole store, as a paint reads them: every
+// column keeps its one-slot spikes and ignores infinities, up to the last slot.
+TEST(DiagramStore, AdjacentColumnsKeepOneSlotSpikesAndSkipInfinities) {
+  constexpr float kInf = std::numeric_limits<float>::infinity();
+  TDiagramStore s(1);
+  const std::int64_t n = 70000;
+  for (std::int64_t i = 0; i < n; ++i) {
+    float v = 1.0f + static_cast<float>(i % 7) * 0.01f;
+    if (i % 4099 == 17) v = 50.0f + static_cast<float>(i % 13);
+    if (i % 3001 == 5) v = -50.0f;
+    if (i % 2003 == 3) v = (i & 1) ? kInf : -kInf;
+    ASSERT_TRUE(s.Write(i, std::span<const float>(&v, 1)));
+  }
+  for (const std::int64_t width : {3, 31, 33, 1000, 1025, 8333, 40000}) {
+    for (std::int64_t a = 0; a < n; a += width)
+      ExpectSame(s.Extremes(0, a, a + width), Scan(s, 0, a, a + width));
   }
 }
 
