@@ -355,30 +355,16 @@ void TDiagramStore::PrefetchChildren(int graph, int level, std::int64_t cell) co
 
 std::int64_t TDiagramStore::FirstMinIn(int graph, int level, std::int64_t from, std::int64_t to,
                                        float value) const {
-  std::int64_t at = -1;
-  if (level == 0) {
-    ForBlocks(raw_.data() + static_cast<std::size_t>(graph) * static_cast<std::size_t>(capacity_), capacity_,
-              static_cast<std::int64_t>(RawPos(from)), to - from,
-              [&](std::int64_t off, const float* p, std::int64_t n) {
-                if (at >= 0) return;
-                const std::int64_t k = FirstEqual(p, n, value, [](const float* e) { return *e; });
-                if (k >= 0) at = off + k;
-              });
-  } else {
-    const std::int64_t n = CellsPerGraph(level);
-    ForBlocks(cells_[level - 1].data() + static_cast<std::size_t>(graph) * static_cast<std::size_t>(n), n,
-              static_cast<std::int64_t>(CellIndex(0, level, from)), to - from,
-              [&](std::int64_t off, const TCell* p, std::int64_t count) {
-                if (at >= 0) return;
-                const std::int64_t k = FirstEqual(p, count, value, [](const TCell* e) { return e->Min; });
-                if (k >= 0) at = off + k;
-              });
-  }
-  return from + std::max<std::int64_t>(at, 0);
+  return FirstEqualIn(graph, level, from, to, value, &TCell::Min);
 }
 
 std::int64_t TDiagramStore::FirstMaxIn(int graph, int level, std::int64_t from, std::int64_t to,
                                        float value) const {
+  return FirstEqualIn(graph, level, from, to, value, &TCell::Max);
+}
+
+std::int64_t TDiagramStore::FirstEqualIn(int graph, int level, std::int64_t from, std::int64_t to,
+                                         float value, float TCell::*field) const {
   std::int64_t at = -1;
   if (level == 0) {
     ForBlocks(raw_.data() + static_cast<std::size_t>(graph) * static_cast<std::size_t>(capacity_), capacity_,
@@ -394,7 +380,8 @@ std::int64_t TDiagramStore::FirstMaxIn(int graph, int level, std::int64_t from, 
               static_cast<std::int64_t>(CellIndex(0, level, from)), to - from,
               [&](std::int64_t off, const TCell* p, std::int64_t count) {
                 if (at >= 0) return;
-                const std::int64_t k = FirstEqual(p, count, value, [](const TCell* e) { return e->Max; });
+                const std::int64_t k =
+                    FirstEqual(p, count, value, [field](const TCell* e) { return e->*field; });
                 if (k >= 0) at = off + k;
               });
   }

@@ -143,6 +143,9 @@ class TDiagramStore {
   // First entry of a run of cells (or slots) whose minimum (maximum) equals `value`.
   std::int64_t FirstMinIn(int graph, int level, std::int64_t from, std::int64_t to, float value) const;
   std::int64_t FirstMaxIn(int graph, int level, std::int64_t from, std::int64_t to, float value) const;
+  // First slot (level 0) or cell whose value (the cell's `field`) equals `value`.
+  std::int64_t FirstEqualIn(int graph, int level, std::int64_t from, std::int64_t to, float value,
+                            float TCell::*field) const;
 
   int graphs_ = 1;
   std::int64_t floor_ = 0;

@@ -299,6 +299,8 @@ class TpyreonArgo : public QObject {
   void SetTempParam(std::uint8_t code, float t, float lo, float hi, int timeout, float& cache);
   float GetRatioWordParam(const QByteArray& request, float (*decode)(std::uint16_t), float& cache,
                           int timeout);
+  int GetSignedRatioWord(std::uint8_t code, std::int16_t& cache);
+  void SetSignedRatioWord(std::uint8_t code, int value, std::int16_t& cache);
   void SetRatioWordParam(std::uint8_t code, float value, bool inRange, bool (*encode)(float, std::uint16_t&),
                          float (*decode)(std::uint16_t), float& cache, int timeout);
   bool ReadHeadCodeGroups(int groups, std::array<std::uint32_t, 5>& values);

@@ -114,6 +114,21 @@ float TpyreonArgo::GetRatioWordParam(const QByteArray& request, float (*decode)(
   return cache;
 }
 
+// A signed 16-bit ratio register; reading sends the marker 0x8080.
+int TpyreonArgo::GetSignedRatioWord(std::uint8_t code, std::int16_t& cache) {
+  if (!PortOpen() || !IsRatioFirmware()) return -1;
+  const auto w = ReadWord(Req({code, 0x80, 0x80}), 100);
+  if (!w) return -1;
+  return cache = static_cast<std::int16_t>(*w);
+}
+
+void TpyreonArgo::SetSignedRatioWord(std::uint8_t code, int value, std::int16_t& cache) {
+  if (!PortOpen() || !IsRatioFirmware()) return;
+  if (!CheckRange(value >= -32768 && value <= 32767)) return;
+  if (const auto e = WriteWord(code, static_cast<std::uint16_t>(value), 100))
+    cache = static_cast<std::int16_t>(*e);
+}
+
 void TpyreonArgo::SetRatioWordParam(std::uint8_t code, float value, bool inRange,
                                     bool (*encode)(float, std::uint16_t&), float (*decode)(std::uint16_t),
                                     float& cache, int timeout) {
@@ -693,19 +708,9 @@ void TpyreonArgo::SetDeflection2(float value) {
   SetRatioWordParam(0x4B, value, true, &ArgoCodec::EncodeC, &ArgoCodec::DecodeC, config_.Deflection2, 100);
 }
 
-int TpyreonArgo::GetAddTop() {
-  if (!PortOpen() || !IsRatioFirmware()) return -1;
-  const auto w = ReadWord(Req({0x4C, 0x80, 0x80}), 100);
-  if (!w) return -1;
-  return config_.AddTop = static_cast<std::int16_t>(*w);
-}
+int TpyreonArgo::GetAddTop() { return GetSignedRatioWord(0x4C, config_.AddTop); }
 
-void TpyreonArgo::SetAddTop(int value) {
-  if (!PortOpen() || !IsRatioFirmware()) return;
-  if (!CheckRange(value >= -32768 && value <= 32767)) return;
-  if (const auto e = WriteWord(0x4C, static_cast<std::uint16_t>(value), 100))
-    config_.AddTop = static_cast<std::int16_t>(*e);
-}
+void TpyreonArgo::SetAddTop(int value) { SetSignedRatioWord(0x4C, value, config_.AddTop); }
 
 float TpyreonArgo::GetMulTop() {
   return GetRatioWordParam(Req({0x4D, 0x00, 0x00}), &ArgoCodec::DecodeQ, config_.MulTop, 100);
@@ -715,19 +720,9 @@ void TpyreonArgo::SetMulTop(float value) {
   SetRatioWordParam(0x4D, value, true, &ArgoCodec::EncodeQ, &ArgoCodec::DecodeQ, config_.MulTop, 100);
 }
 
-int TpyreonArgo::GetAddQuot() {
-  if (!PortOpen() || !IsRatioFirmware()) return -1;
-  const auto w = ReadWord(Req({0x4E, 0x80, 0x80}), 100);
-  if (!w) return -1;
-  return config_.AddQuot = static_cast<std::int16_t>(*w);
-}
+int TpyreonArgo::GetAddQuot() { return GetSignedRatioWord(0x4E, config_.AddQuot); }
 
-void TpyreonArgo::SetAddQuot(int value) {
-  if (!PortOpen() || !IsRatioFirmware()) return;
-  if (!CheckRange(value >= -32768 && value <= 32767)) return;
-  if (const auto e = WriteWord(0x4E, static_cast<std::uint16_t>(value), 100))
-    config_.AddQuot = static_cast<std::int16_t>(*e);
-}
+void TpyreonArgo::SetAddQuot(int value) { SetSignedRatioWord(0x4E, value, config_.AddQuot); }
 
 float TpyreonArgo::GetMulQuot() {
   return GetRatioWordParam(Req({0x4F, 0x00, 0x00}), &ArgoCodec::DecodeQ, config_.MulQuot, 100);
