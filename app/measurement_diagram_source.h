@@ -3,8 +3,8 @@
 #include <QDateTime>
 #include <cstdint>
 
-#include "app/measurement_data.h"
-#include "app/measurement_sample_source.h"
+#include "measurement/measurement_data.h"
+#include "measurement/measurement_sample_source.h"
 
 class TDiagramModel;
 

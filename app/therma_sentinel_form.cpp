@@ -26,7 +26,7 @@
 
 #include "app/about_dlg.h"
 #include "app/device_info_dlg.h"
-#include "app/float_ring_buffer.h"
+#include "measurement/float_ring_buffer.h"
 #include "app/form1.h"
 #include "app/idle_hook.h"
 #include "app/param_show.h"

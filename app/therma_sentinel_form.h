@@ -9,10 +9,10 @@
 #include <functional>
 #include <memory>
 
-#include "app/channel_values.h"
+#include "measurement/channel_values.h"
 #include "app/command_line.h"
-#include "app/config.h"
-#include "app/display_value_encoding.h"
+#include "measurement/config.h"
+#include "measurement/display_value_encoding.h"
 #include "ui/graph_properties.h"
 
 class QAction;

@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/measurement_data.h"
-#include "app/measurement_data_file.h"
+#include "measurement/measurement_data.h"
+#include "measurement/measurement_data_file.h"
 #include "app/measurement_diagram_source.h"
 #include "app/modal_result.h"
 #include "app/pyreon_msg_dlg.h"

@@ -12,9 +12,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/channel_conversion.h"
+#include "measurement/channel_conversion.h"
 #include "app/device_info_dlg.h"
-#include "app/display_value_encoding.h"
+#include "measurement/display_value_encoding.h"
 #include "app/therma_sentinel_form.h"
 #include "drivers/argo/pyreon_argo.h"
 #include "drivers/sentinel_utils.h"

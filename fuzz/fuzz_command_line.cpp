@@ -14,7 +14,7 @@
 #include <cstdlib>
 
 #include "app/command_line.h"
-#include "app/config.h"
+#include "measurement/config.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "app/measurement_data.h"
-#include "app/measurement_data_file.h"
+#include "measurement/measurement_data.h"
+#include "measurement/measurement_data_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "app/config.h"
+#include "measurement/config.h"
 
 namespace {
 

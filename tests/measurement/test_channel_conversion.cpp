@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/channel_conversion.h"
+#include "measurement/channel_conversion.h"
 
 namespace {
 

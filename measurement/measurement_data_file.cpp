@@ -1,4 +1,4 @@
-#include "app/measurement_data_file.h"
+#include "measurement/measurement_data_file.h"
 
 #include <QBuffer>
 #include <QFile>

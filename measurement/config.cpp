@@ -1,4 +1,4 @@
-#include "app/config.h"
+#include "measurement/config.h"
 
 #include <QDir>
 #include <QFile>

@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/config.h"
+#include "measurement/config.h"
 #include "platform/folders.h"
 #include "platform/ini_file.h"
 #include "platform/number_text.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/float_ring_buffer.h"
+#include "measurement/float_ring_buffer.h"
 
 namespace {
 

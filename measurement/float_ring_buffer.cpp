@@ -1,4 +1,4 @@
-#include "app/float_ring_buffer.h"
+#include "measurement/float_ring_buffer.h"
 
 #include <algorithm>
 

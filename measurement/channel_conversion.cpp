@@ -1,4 +1,4 @@
-#include "app/channel_conversion.h"
+#include "measurement/channel_conversion.h"
 
 namespace ChannelConversion {
 

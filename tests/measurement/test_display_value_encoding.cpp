@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/display_value_encoding.h"
+#include "measurement/display_value_encoding.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/display_value_encoding.h"
+#include "measurement/display_value_encoding.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "app/measurement_data.h"
+#include "measurement/measurement_data.h"
 
 #include <algorithm>
 #include <cmath>

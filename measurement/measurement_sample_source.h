@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "app/channel_values.h"
+#include "measurement/channel_values.h"
 
 // Where the data-file writer takes its samples from: a plain container
 // (MeasurementData) or the chart (MeasurementDiagramSource).

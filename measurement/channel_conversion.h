@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "app/channel_values.h"
+#include "measurement/channel_values.h"
 
 // Conversions of the drivers' raw channel words into the main window's
 // current values, free of any widget so they can be checked on their own.

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/measurement_data.h"
-#include "app/measurement_sample_source.h"
+#include "measurement/measurement_data.h"
+#include "measurement/measurement_sample_source.h"
 
 class QIODevice;
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/channel_values.h"
-#include "app/measurement_sample_source.h"
+#include "measurement/channel_values.h"
+#include "measurement/measurement_sample_source.h"
 
 // The header of a measurement data file.
 struct MeasurementFileHeader {
