@@ -10,16 +10,14 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("ThermaSentinel"));
   QApplication::setApplicationVersion(QStringLiteral(TS_VERSION_TEXT));
 
-  // SIGTERM / SIGINT close the main window the ordinary way (a modal window
-  // open at the time is closed first), so the settings are written.
+  // SIGTERM / SIGINT never wait on a question or a box: unsaved data are
+  // saved into the data folder, the window closes (writing its settings),
+  // and every event loop ends, also one a box is running.
   TerminationWatcher watcher(&app);
   TThermaSentinelForm* form = nullptr;
   watcher.OnTerminationRequested = [&form] {
-    if (QWidget* modal = QApplication::activeModalWidget()) {
-      modal->close();
-      return;
-    }
-    if (form != nullptr) form->close();
+    if (form != nullptr) form->TerminateBySignal();
+    QCoreApplication::exit(0);
   };
 
   TThermaSentinelForm window(QApplication::arguments(), QStringLiteral(TS_VERSION_TEXT));

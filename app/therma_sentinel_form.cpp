@@ -26,12 +26,11 @@
 
 #include "app/about_dlg.h"
 #include "app/device_info_dlg.h"
-#include "measurement/float_ring_buffer.h"
 #include "app/form1.h"
 #include "app/idle_hook.h"
 #include "app/param_show.h"
 #include "app/set_default_settings_dlg.h"
-#include "drivers/argo/pyreon_argo.h"
+#include "drivers/device_type.h"
 #include "drivers/sentinel_utils.h"
 #include "platform/folders.h"
 #include "platform/ini_file.h"
@@ -113,9 +112,10 @@ float TThermaSentinelForm::ParseFloat(const QString& S) const {
 }
 
 bool TThermaSentinelForm::CanUseFastBurst() const {
-  if (deviceTypeCode_ != 1 || pyreonArgo_ == nullptr) return false;
-  if (!pyreonArgo_->CurrentModelInfo().Time_in_ms) return false;
-  if (pyreonArgo_->Baudrate() != argo115200) return false;
+  if (deviceTypeCode_ != DeviceType::Argo || family_ == nullptr) return false;
+  if (!family_->Snapshot().RecordsInMs) return false;
+  constexpr int kBaudIndex115200 = 4;
+  if (family_->Snapshot().BaudIndex != kBaudIndex115200) return false;
   const int mode = config_->ReadCommunicationMode();
   if (mode == 1) return true;
   return mode == 0 && Diagram_->Resolution() < 0.2 && config_->ReadRS845Addr() == 0;
@@ -196,7 +196,6 @@ void TThermaSentinelForm::FormCreate() {
   Diagram_->SetGraphCount(11);
   values_.fill(0.0f);
   smoothCycles_ = config_->ReadSmoothCycles();
-  ring_ = std::make_unique<TFloatRingBuffer>(static_cast<std::uint16_t>(std::clamp(smoothCycles_, 1, 1000)));
   recordCount_ = 0;
   sampleCount_ = 0;
 
@@ -412,7 +411,7 @@ void TThermaSentinelForm::StartupTimerTimer() {
 
 void TThermaSentinelForm::MsgStartup() {
   // Queued calls that arrive after the window closed find no driver.
-  if (pyreonArgo_ == nullptr) return;
+  if (closed_) return;
   const bool invisibleByList = config_->ReadInvisible() && !config_->ReadDisplayList().isEmpty();
   if (commandLine_.Invisible() || invisibleByList) hide();
 
@@ -436,23 +435,23 @@ void TThermaSentinelForm::MsgStartup() {
 }
 
 void TThermaSentinelForm::MsgStopRequest() {
-  if (pyreonArgo_ == nullptr) return;
+  if (closed_) return;
   mStopClick(nullptr);
 }
 
 void TThermaSentinelForm::MsgDisconnectRequest() {
-  if (pyreonArgo_ == nullptr) return;
+  if (closed_) return;
   mDisconnectClick(nullptr);
 }
 
 void TThermaSentinelForm::MsgScanRequest() {
-  if (pyreonArgo_ == nullptr) return;
+  if (closed_) return;
   if (deferredScan_) mScanClick(nullptr);
   deferredScan_ = false;
 }
 
 void TThermaSentinelForm::MsgStartRequest() {
-  if (pyreonArgo_ == nullptr) return;
+  if (closed_) return;
   if (deferredStart_) mStartClick(nullptr);
   deferredStart_ = false;
 }
@@ -465,7 +464,8 @@ void TThermaSentinelForm::closeEvent(QCloseEvent* event) {
     event->accept();
     return;
   }
-  if (!FormCloseQuery()) {
+  // A termination signal asks nothing: its data were saved already.
+  if (!terminating_ && !FormCloseQuery()) {
     event->ignore();
     return;
   }
@@ -479,16 +479,13 @@ bool TThermaSentinelForm::FormCloseQuery() {
     canClose = AskSaveUnsavedData();
     // later: post MsgDisplayClose to every display of lbGlowReadout, also
     // when the question was cancelled (external display link).
-    if (canClose && deviceTypeCode_ >= 3 && deviceTypeCode_ <= 11) {
-      // later: stop a running Brio-family measurement and wait (bounded) for
-      // StopDone, or disconnect a connected Brio device and wait 500 ms.
-    }
   });
   return canClose;
 }
 
 void TThermaSentinelForm::FormClose() {
-  if (config_ == nullptr) return;
+  if (config_ == nullptr || closed_) return;
+  closed_ = true;
   if (idleHandlerId_ != 0) {
     IdleHook::Instance().Detach(idleHandlerId_);
     idleHandlerId_ = 0;
@@ -533,15 +530,14 @@ void TThermaSentinelForm::FormClose() {
     config_->WriteOptions(o);
   });
   Guarded("saving the device settings", [&] {
-    if (deviceTypeCode_ == 1 || deviceTypeCode_ == 2) {
-      // Only what a device told during this run replaces the stored values.
-      if (deviceReadThisRun_) {
-        config_->WriteArgoSerial(deviceSerial_);
-        config_->WriteRS845Addr(deviceRs485_);
-      }
-      if (state_ > csConnected) mStopClick(this);
+    // Only what a device told during this run replaces the stored values.
+    if (deviceReadThisRun_ && DeviceType::IsSingleColour(deviceTypeCode_)) {
+      config_->WriteArgoSerial(deviceSerial_);
+      config_->WriteRS845Addr(deviceRs485_);
+    } else if (deviceReadThisRun_ && DeviceType::IsBrio(deviceTypeCode_)) {
+      config_->WriteBrioSerial(deviceSerial_);
     }
-    // later: codes 3-11 store the Brio serial read in this run.
+    if (state_ > csConnected) mStopClick(this);
     PollTimer->stop();
     BurstTimer->stop();
     ConnectTimeOutTimer->stop();
@@ -557,16 +553,11 @@ void TThermaSentinelForm::FormClose() {
     config_->WriteInvisible(!isVisible());
     WriteTestReport();
     LIS_->UnloadLanguage();
-    if (pyreonArgo_ != nullptr) {
-      pyreonArgo_->OnConnect = nullptr;
-      pyreonArgo_->OnDisconnect = nullptr;
-      pyreonArgo_->OnError = nullptr;
-      pyreonArgo_->OnLoadConfigData = nullptr;
-      pyreonArgo_->OnProgress = nullptr;
-      pyreonArgo_->OnNewTemp = nullptr;
-      pyreonArgo_->ClosePort();
-      delete pyreonArgo_;
-      pyreonArgo_ = nullptr;
+    if (family_ != nullptr) {
+      // The stop queued above gets a moment to reach the device; then the
+      // device thread ends with a deadline, whatever the device does.
+      family_->Shutdown(terminating_ ? 300 : 1000, 600);
+      family_.reset();
     }
   });
 }
@@ -575,12 +566,12 @@ void TThermaSentinelForm::FormClose() {
 // Small commands
 
 void TThermaSentinelForm::mDeviceInfoClick(QObject*) {
-  if (DeviceInfoDlg == nullptr || pyreonArgo_ == nullptr) return;
-  const TArgoConfig& c = pyreonArgo_->Config();
+  if (DeviceInfoDlg == nullptr || family_ == nullptr) return;
+  const TDeviceSnapshot& c = family_->Snapshot();
   DeviceInfoDlg->Fahrenheit = fahrenheit_;
-  DeviceInfoDlg->DeviceTypeText = deviceTypeLabel_ + QLatin1Char(' ') + c.ModelInfo.ModelStr;
+  DeviceInfoDlg->DeviceTypeText = deviceTypeLabel_ + QLatin1Char(' ') + c.ModelText;
   DeviceInfoDlg->SerialText = QString::number(c.SerialNumber);
-  DeviceInfoDlg->FirmwareText = QString::number(c.FWrev);
+  DeviceInfoDlg->FirmwareText = QString::number(c.Firmware);
   DeviceInfoDlg->RangeLow = deviceTmin_;
   DeviceInfoDlg->RangeHigh = deviceTmax_;
   DeviceInfoDlg->ShowModal();
@@ -609,9 +600,12 @@ void TThermaSentinelForm::WriteTestReport() {
   text += QStringLiteral("DeviceType=%1\n").arg(deviceTypeCode_);
   text += QStringLiteral("Records=%1\n").arg(recordCount_);
   text += QStringLiteral("Samples=%1\n").arg(sampleCount_);
-  text += QStringLiteral("Queued=%1\n").arg(pyreonArgo_ != nullptr ? pyreonArgo_->BurstBufferCount() : 0);
+  text += QStringLiteral("Queued=%1\n")
+              .arg(family_ != nullptr ? static_cast<qulonglong>(family_->Records().Size()) : 0ull);
+  text += QStringLiteral("Dropped=%1\n")
+              .arg(family_ != nullptr ? static_cast<qulonglong>(family_->Records().Dropped()) : 0ull);
   text += QStringLiteral("BytesLost=%1\n")
-              .arg(pyreonArgo_ != nullptr ? static_cast<qulonglong>(pyreonArgo_->BurstBytesLost()) : 0ull);
+              .arg(family_ != nullptr ? static_cast<qulonglong>(family_->BytesLost()) : 0ull);
   text += QStringLiteral("UsedData=%1\n").arg(Diagram_->UsedData());
   text += QStringLiteral("lblTObj=%1\n").arg(Panels1[0].Label->text());
   text += QStringLiteral("lblTObj2=%1\n").arg(Panels2[0].Label->text());

@@ -8,10 +8,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
-#include "measurement/channel_values.h"
 #include "app/command_line.h"
+#include "measurement/channel_values.h"
 #include "measurement/config.h"
+#include "measurement/device_family.h"
 #include "measurement/display_value_encoding.h"
 #include "ui/graph_properties.h"
 
@@ -29,14 +31,11 @@ class QListWidget;
 class QTextEdit;
 class PanelStatusBar;
 class TDiagram;
-class TFloatRingBuffer;
 class TForm1;
 class TLngINISupp;
-class TpyreonArgo;
 class TfParamShow;
 class TDeviceInfoDlg;
 class TSetDefaultSettingsDlg;
-struct TArgoBurstRecord;
 
 // The connection state of the main window.
 enum TConnectionState : std::uint8_t {
@@ -62,10 +61,11 @@ struct TValuePanel {
 // connection and its state, the live measurement loop, the value panels,
 // the chart and its commands, the measurement data file.
 //
-// The single-colour family is served here. The first- and second-generation
-// Brio families, the setup dialogs, the scan dialog and the external displays
-// attach at the marked places ("later:" comments); until they exist their
-// commands are disabled or do nothing.
+// Devices are driven through the family interface (DeviceFamily), each on
+// its own device thread; the single-colour family implements it. The Brio
+// families implement the same interface; the scan dialog and the external
+// displays attach at the marked places ("later:" comments); until they exist
+// their commands are disabled or do nothing.
 class TThermaSentinelForm : public QMainWindow {
   Q_OBJECT
 
@@ -106,7 +106,9 @@ class TThermaSentinelForm : public QMainWindow {
   int StartupTimerInterval() const { return startupInterval_; }
   float InitialTime() const { return initialTime_; }
 
-  TpyreonArgo* pyreonArgo() const { return pyreonArgo_; }
+  // The connected device's family (null before the first connection and
+  // after close).
+  DeviceFamily* Family() const { return family_.get(); }
   TDiagram* Diagram() const { return Diagram_; }
   TLngINISupp* LIS() const { return LIS_; }
   PanelStatusBar* StatusBar() const { return StatusBar_; }
@@ -164,6 +166,11 @@ class TThermaSentinelForm : public QMainWindow {
   void MsgDisconnectRequest();
   void MsgScanRequest();
   void MsgStartRequest();
+
+  // SIGTERM / SIGINT: unsaved measurement data are saved into the data
+  // folder under a timestamped name (no question, no box), then the window
+  // closes whatever box is open. Returns the file written (empty: none).
+  QString TerminateBySignal();
 
   // Test aids, both off unless their environment variable names a file:
   // THERMASENTINEL_TEST_REPORT gets "key=value" lines on the window's state
@@ -260,7 +267,7 @@ class TThermaSentinelForm : public QMainWindow {
   void HideFromTaskbar();
 
   // connection
-  void ConnectFamily(int port);
+  void ConnectFamily(int port, int baudIndex);
   void AutoConnect();
   void RunScanDialog();
   void ConnectTimeOutTimerTimer();
@@ -270,6 +277,12 @@ class TThermaSentinelForm : public QMainWindow {
   void pyreonArgoError(QObject* Sender, int Errorcode);
   void pyreonArgoLoadConfigData(QObject* Sender, bool success);
   void pyreonArgoProgress(QObject* Sender, int Percent, const QString& caption);
+  // The rest of the connect handler, once the configuration was read.
+  void ConfigurationRead(bool complete, int closes);
+  void PollDone(const TPollResult& result);
+  // Makes the family of the current device type code (none for a family
+  // without a driver yet).
+  void CreateFamily();
   void PortRemoved();
   void SetProgress(int percent);
   QString KeepPluggedText() const;
@@ -277,7 +290,8 @@ class TThermaSentinelForm : public QMainWindow {
 
   // measurement
   void BurstTimerTimer();
-  void SetBurstIdle(bool on);
+  // The record queue's drop count in the status bar (panel 3), when it changed.
+  void ShowDroppedRecords();
   void ShowPanelText(int channel, const QString& text);
   void CopyPanelsToSecondSet();
   QString TemperatureText(float celsius) const;
@@ -377,7 +391,6 @@ class TThermaSentinelForm : public QMainWindow {
   // The newest encoded value per DisplayKind 1..11 (index 0 unused), as it
   // goes to the external displays of that kind.
   std::array<TDisplayValueMessage, 12> displayValues_{};
-  std::unique_ptr<TFloatRingBuffer> ring_;
   std::int64_t lastReportMs_ = 0;
   // Texts of the live loop waiting for the next refresh (at most one per
   // kLiveTextIntervalMs, whatever the record rate).
@@ -399,7 +412,14 @@ class TThermaSentinelForm : public QMainWindow {
   QString reportFile_;
 
   // components
-  TpyreonArgo* pyreonArgo_ = nullptr;
+  std::unique_ptr<DeviceFamily> family_;
+  // A configuration read is queued or running.
+  bool configReadPending_ = false;
+  bool terminating_ = false;
+  bool closed_ = false;
+  std::uint64_t droppedShown_ = 0;
+  // Records taken from the family's queue in one refresh.
+  std::vector<TMeasurementRecord> recordBatch_;
   TDiagram* Diagram_ = nullptr;
   TLngINISupp* LIS_ = nullptr;
   PanelStatusBar* StatusBar_ = nullptr;

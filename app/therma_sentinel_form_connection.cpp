@@ -7,10 +7,11 @@
 
 #include "app/device_info_dlg.h"
 #include "app/therma_sentinel_form.h"
-#include "drivers/argo/pyreon_argo.h"
+#include "drivers/argo/argo_types.h"
+#include "drivers/device_type.h"
 #include "drivers/sentinel_utils.h"
+#include "measurement/argo_family.h"
 #include "platform/number_text.h"
-#include "transport/com_port.h"
 #include "ui/diagram.h"
 #include "ui/lng_ini_supp.h"
 #include "ui/panel_status_bar.h"
@@ -25,44 +26,44 @@ TArgoBaudrate BaudIndex(int stored, TArgoBaudrate fallback) {
 
 }  // namespace
 
-void TThermaSentinelForm::CreateDriver() {
-  pyreonArgo_ = new TpyreonArgo(this);
-  pyreonArgo_->setObjectName(QStringLiteral("pyreonArgo"));
-  pyreonArgo_->OnConnect = [this](QObject* s) { pyreonArgoConnect(s); };
-  pyreonArgo_->OnDisconnect = [this](QObject* s) { pyreonArgoDisconnect(s); };
-  pyreonArgo_->OnError = [this](QObject* s, int code) { pyreonArgoError(s, code); };
-  pyreonArgo_->OnLoadConfigData = [this](QObject* s, bool ok) { pyreonArgoLoadConfigData(s, ok); };
-  pyreonArgo_->OnProgress = [this](QObject* s, int p, const QString& c) { pyreonArgoProgress(s, p, c); };
-  pyreonArgo_->OnNewTemp = [this](QObject* s, std::uint8_t t, float v) { pyreonNewTemp(s, t, v); };
-  // later: pyreonBrio (first generation) and pyreonBrio_mA (second
-  // generation) with their events.
+void TThermaSentinelForm::CreateDriver() { CreateFamily(); }
+
+void TThermaSentinelForm::CreateFamily() {
+  if (family_ != nullptr) return;
+  // The Brio families implement DeviceFamily as well once their drivers
+  // exist; until then a Brio type code has no family to connect.
+  if (DeviceType::IsBrio(deviceTypeCode_)) return;
+  family_ = std::make_unique<ArgoFamily>(this);
+  family_->OnConnect = [this] { pyreonArgoConnect(this); };
+  family_->OnDisconnect = [this] { pyreonArgoDisconnect(this); };
+  family_->OnError = [this](int code) { pyreonArgoError(this, code); };
+  family_->OnLoadConfigData = [this](bool ok) { pyreonArgoLoadConfigData(this, ok); };
+  family_->OnProgress = [this](int p, const QString& c) { pyreonArgoProgress(this, p, c); };
+  family_->OnNewTemp = [this](std::uint8_t t, float v) { pyreonNewTemp(this, t, v); };
+  family_->OnPortRemoved = [this] { PortRemoved(); };
 }
 
-void TThermaSentinelForm::ConnectFamily(int port) {
-  if (deviceTypeCode_ >= 3 && deviceTypeCode_ <= 11) {
-    // later: Brio families (OpenPort of the first- or second-generation
-    // driver, with the ten notification records for the second).
+void TThermaSentinelForm::ConnectFamily(int port, int baudIndex) {
+  CreateFamily();
+  if (family_ == nullptr) {
+    mDisconnectClick(this);
     return;
   }
-  pyreonArgo_->SetComPort(port);
-  pyreonArgo_->SetRS485_Addr(static_cast<std::int8_t>(config_->ReadRS845Addr()));
-  const bool opened = pyreonArgo_->OpenPort();
-  if (opened && pyreonArgo_->Port() != nullptr) {
-    // A vanished port (unplugged adapter) is reported once from the port's
-    // side; the reaction runs on the window's thread.
-    pyreonArgo_->Port()->OnRemoved = [this](QObject*) {
-      QMetaObject::invokeMethod(
-          this, [this] { PortRemoved(); }, Qt::QueuedConnection);
-    };
-  }
+  family_->Open(port, baudIndex, config_->ReadRS845Addr(), [this](bool opened) {
+    if (opened) {
+      if (state_ == csWaiting) ConnectTimeOutTimer->start();
+    } else if (state_ == csWaiting) {
+      mDisconnectClick(this);
+    }
+    UpdateState();
+  });
 }
 
 void TThermaSentinelForm::AutoConnect() {
   const std::uint8_t type = config_->ReadDeviceType();
   const int addr = config_->ReadRS845Addr();
-  if ((type == 1 || type == 2) && addr >= 1 && addr <= 79) {
-    pyreonArgo_->SetBaudrate(BaudIndex(config_->ReadBaudrate(), argo115200));
-    ConnectFamily(config_->ReadComPort());
+  if (DeviceType::IsSingleColour(type) && addr >= 1 && addr <= 79) {
+    ConnectFamily(config_->ReadComPort(), static_cast<int>(BaudIndex(config_->ReadBaudrate(), argo115200)));
   } else {
     RunScanDialog();
   }
@@ -77,32 +78,20 @@ void TThermaSentinelForm::RunScanDialog() {
   // Until it exists, a stored single-colour device is reconnected on its
   // stored port, which is what the dialog does when that port holds the
   // wanted device.
-  if (config_->ReadDeviceType() == 1 || config_->ReadDeviceType() == 2) mScanClick(this);
+  if (DeviceType::IsSingleColour(config_->ReadDeviceType())) mScanClick(this);
 }
 
 void TThermaSentinelForm::mScanClick(QObject* Sender) {
-  if (Sender == nullptr && state_ == csMeasuring && measureMode_ == 2) {
+  if (Sender == nullptr && state_ == csMeasuring && measureMode_ == MeasureMode::Poll) {
     state_ = csConnected;
     PollTimer->start();
     return;
   }
   errorCount_ = 0;
-  if (deviceTypeCode_ >= 3 && deviceTypeCode_ <= 11) {
-    // later: reconnect the Brio family of the stored port (first generation:
-    // clear its three image flags; second: its four, and register the ten
-    // notification records), with the connect time-out.
-    UpdateState();
-    return;
-  }
   state_ = csWaiting;
   UpdateState();
-  pyreonArgo_->SetBaudrate(BaudIndex(config_->ReadBaudrate(), argo9600));
-  ConnectFamily(config_->ReadComPort());
-  if (pyreonArgo_->PortOpen()) {
-    if (state_ == csWaiting) ConnectTimeOutTimer->start();
-  } else {
-    mDisconnectClick(this);
-  }
+  // The connect time-out starts once the port is open (ConnectFamily).
+  ConnectFamily(config_->ReadComPort(), static_cast<int>(BaudIndex(config_->ReadBaudrate(), argo9600)));
   UpdateState();
   repaint();
   ArrangePanels();
@@ -110,16 +99,15 @@ void TThermaSentinelForm::mScanClick(QObject* Sender) {
 
 void TThermaSentinelForm::mDisconnectClick(QObject* Sender) {
   xWindowFromChart_ = true;
-  const bool closes = measureMode_ == 1 || Sender == btnDisconnect || Sender == mDisconnect ||
-                      Sender == this || Sender == mDeviceSetup || Sender == btnDeviceSetup;
+  const bool closes = measureMode_ == MeasureMode::Burst || Sender == btnDisconnect ||
+                      Sender == mDisconnect || Sender == this || Sender == mDeviceSetup ||
+                      Sender == btnDeviceSetup;
   if (closes) {
     BurstTimer->stop();
     ConnectTimeOutTimer->stop();
     ReadConfigTimeOutTimer->stop();
-    if (deviceTypeCode_ <= 2) {
-      pyreonArgo_->ClosePort();
-    }
-    // later: ClosePort of the Brio driver for codes 3-11.
+    if (family_ != nullptr) family_->Close();
+    configReadPending_ = false;
     state_ = csClosed;
     ++closeCount_;
   }
@@ -136,30 +124,40 @@ void TThermaSentinelForm::ConnectTimeOutTimerTimer() {
 }
 
 void TThermaSentinelForm::ReadConfigTimeOutTimerTimer() {
-  if (pyreonArgo_->PortOpen()) pyreonArgo_->ReadAllParameters(true);
+  // The read is retried while none is under way (it may take longer than
+  // the timer's interval at a low rate).
+  if (family_ == nullptr || configReadPending_ || !family_->Snapshot().PortOpen) return;
+  configReadPending_ = true;
+  family_->ReadConfiguration([this](bool) { configReadPending_ = false; });
 }
 
 void TThermaSentinelForm::pyreonArgoConnect(QObject*) {
+  if (family_ == nullptr) return;
   ReadConfigTimeOutTimer->start();
   const int closes = closeCount_;
-  pyreonArgo_->ReadAllParameters(true);
-  // The device may have gone during the read; its error has closed the port.
-  if (!pyreonArgo_->PortOpen() || closeCount_ != closes) return;
-  deviceTypeCode_ = pyreonArgo_->IsRatioFirmware() ? 2 : 1;
+  configReadPending_ = true;
+  family_->ReadConfiguration([this, closes](bool complete) {
+    configReadPending_ = false;
+    ConfigurationRead(complete, closes);
+  });
+}
+
+void TThermaSentinelForm::ConfigurationRead(bool complete, int closes) {
+  // A device that stopped answering during the read, or went with its
+  // port, is neither taken as connected nor started: its error was
+  // reported once, and the connect time-out or the disconnect closes it.
+  const TDeviceSnapshot& device = family_->Snapshot();
+  if (!complete || !device.PortOpen || closeCount_ != closes) return;
+  deviceTypeCode_ = device.TypeCode == DeviceType::ArgoRatio ? DeviceType::ArgoRatio : DeviceType::Argo;
   state_ = csConnected;
   ConnectTimeOutTimer->stop();
   SentinelUtils::DeviceTypeName(deviceTypeCode_, deviceTypeLabel_);
   SetProgress(0);
   pnlControlResize();
-  // The laser of the single-colour family is its spot illumination.
-  const bool laser = pyreonArgo_->GetSpotIllumination();
-  btnLASER->setChecked(laser);
-  SetChartMessageForLaser(laser);
-  QThread::msleep(200);
-  if (!pyreonArgo_->PortOpen()) return;
-  const TArgoModelInfo& model = pyreonArgo_->CurrentModelInfo();
-  deviceTmin_ = model.LoRangeTemp;
-  deviceTmax_ = model.HiRangeTemp;
+  btnLASER->setChecked(device.Laser);
+  SetChartMessageForLaser(device.Laser);
+  deviceTmin_ = device.RangeLo;
+  deviceTmax_ = device.RangeHi;
   if (!(deviceTmax_ > deviceTmin_)) {
     deviceTmin_ = -50.0f;
     deviceTmax_ = 3000.0f;
@@ -167,11 +165,11 @@ void TThermaSentinelForm::pyreonArgoConnect(QObject*) {
   Diagram_->SetYRangeMin(deviceTmin_);
   Diagram_->SetYRangeMax(deviceTmax_);
   // later: reset the three change counters of ArgoDeviceSetupDlg.
-  const std::int32_t serial = pyreonArgo_->Config().SerialNumber;
+  const std::int32_t serial = device.SerialNumber;
   if (serial >= 0) {
     deviceReadThisRun_ = true;
     deviceSerial_ = serial;
-    deviceRs485_ = static_cast<std::uint8_t>(pyreonArgo_->RS485_Addr());
+    deviceRs485_ = static_cast<std::uint8_t>(device.Rs485Address);
   }
   if (options_.Has(TOption::AutoStart))
     QMetaObject::invokeMethod(
@@ -181,14 +179,14 @@ void TThermaSentinelForm::pyreonArgoConnect(QObject*) {
 }
 
 QString TThermaSentinelForm::KeepPluggedText() const {
-  if (pyreonArgo_ == nullptr) return QString();
+  if (family_ == nullptr) return QString();
   return NumberText::Format(
       LIS_->MessageText(QStringLiteral("Argo_KeepPlugged"), QStringLiteral("Keep %s #%d plugged in")),
-      {deviceTypeLabel_, static_cast<int>(pyreonArgo_->Config().SerialNumber)});
+      {deviceTypeLabel_, static_cast<int>(family_->Snapshot().SerialNumber)});
 }
 
 void TThermaSentinelForm::SetChartMessageForLaser(bool laserOn) {
-  if (deviceTypeCode_ == 2 && options_.Has(TOption::LASER_Warning_enabled)) {
+  if (deviceTypeCode_ == DeviceType::ArgoRatio && options_.Has(TOption::LASER_Warning_enabled)) {
     Diagram_->SetDiaMessage(laserOn ? LIS_->MessageText(QStringLiteral("MEASUREMENT_STOPPED"),
                                                         QStringLiteral("MEASUREMENT STOPPED !"))
                                     : QString());
@@ -204,11 +202,15 @@ void TThermaSentinelForm::pyreonArgoError(QObject*, int Errorcode) {
   }
 }
 
-void TThermaSentinelForm::pyreonArgoLoadConfigData(QObject*, bool) {
+void TThermaSentinelForm::pyreonArgoLoadConfigData(QObject*, bool success) {
+  // A read that gave up is retried by the read time-out; a device that did
+  // not answer is not polled.
+  if (!success || family_ == nullptr) return;
   ReadConfigTimeOutTimer->stop();
-  deviceTypeCode_ = pyreonArgo_->IsRatioFirmware() ? 2 : 1;
+  deviceTypeCode_ =
+      family_->Snapshot().TypeCode == DeviceType::ArgoRatio ? DeviceType::ArgoRatio : DeviceType::Argo;
   UpdateState();
-  if (deviceTypeCode_ == 2) {
+  if (deviceTypeCode_ == DeviceType::ArgoRatio) {
     for (int c : {ChannelValues::TInt, ChannelValues::TAct}) {
       graph_[c].ShowDigital = false;
       graph_[c].ShowDiagram = false;
@@ -228,24 +230,20 @@ void TThermaSentinelForm::pyreonArgoProgress(QObject*, int Percent, const QStrin
 }
 
 void TThermaSentinelForm::PortRemoved() {
-  if (deviceTypeCode_ <= 2 && pyreonArgo_ != nullptr) {
-    pyreonArgo_->ClosePort();
-    mDisconnectClick(this);
-  }
-  // later: the ports of the Brio drivers.
+  if (family_ == nullptr) return;
+  family_->Close();
+  mDisconnectClick(this);
 }
 
 void TThermaSentinelForm::mLASERClick(QObject*) {
-  if (deviceTypeCode_ == 1 || deviceTypeCode_ == 2) {
-    const bool on = pyreonArgo_->GetSpotIllumination();
-    pyreonArgo_->SetSpotIllumination(!on);
-    const bool now = pyreonArgo_->GetSpotIllumination();
+  if (family_ == nullptr || !family_->HasLaser()) {
+    btnLASER->setChecked(false);
+    return;
+  }
+  family_->ToggleLaser([this](bool now) {
     btnLASER->setChecked(now);
     SetChartMessageForLaser(now);
-  } else {
-    btnLASER->setChecked(false);
-    // later: codes 5-11 with a fitted laser (GetLaserState / SetLaser).
-  }
+  });
 }
 
 void TThermaSentinelForm::UpdateState() {
@@ -267,8 +265,7 @@ void TThermaSentinelForm::UpdateState() {
   else if (s != 6)
     SetStatusText(
         1, deviceTypeLabel_ + QStringLiteral(": ") + LIS_->OtherTextOrKey(QString::fromLatin1(kSecond[s])));
-  if (state_ >= csConnected && state_ != csBusy && pyreonArgo_ != nullptr && pyreonArgo_->Connected() &&
-      deviceTypeCode_ <= 2)
+  if (state_ >= csConnected && state_ != csBusy && family_ != nullptr && family_->Snapshot().Connected)
     SetStatusText(5, KeepPluggedText());
 
   const bool free = !rewritePending_ && !stopRequested_;
@@ -279,10 +276,11 @@ void TThermaSentinelForm::UpdateState() {
   const bool open = state_ <= csConnected && state_ != csWaiting;
   const bool save = unsavedData_;
   const bool info = connectedFree;
-  const bool emiss = connectedFree && deviceTypeCode_ != 2;
-  const bool loop = info && deviceTypeCode_ >= 1 && deviceTypeCode_ <= 11;
-  const bool laser =
-      (deviceTypeCode_ == 1 || deviceTypeCode_ == 2 || deviceTypeCode_ == 7) && state_ == csConnected;
+  const bool emiss = connectedFree && deviceTypeCode_ != DeviceType::ArgoRatio;
+  const bool loop = info && DeviceType::IsKnown(deviceTypeCode_);
+  const bool laserFamily =
+      DeviceType::IsSingleColour(deviceTypeCode_) || deviceTypeCode_ == DeviceType::Fenn2W;
+  const bool laser = laserFamily && state_ == csConnected;
 
   mSetup->setEnabled(true);
   mScan->setEnabled(scan);
@@ -303,24 +301,25 @@ void TThermaSentinelForm::UpdateState() {
   btnSave->setEnabled(save);
   mDeviceInfo->setEnabled(info);
   btnDeviceInfo->setEnabled(info);
-  // The setup dialogs, loop maintenance and the emissivity dialog come later.
-  mDeviceSetup->setEnabled(false);
-  btnDeviceSetup->setEnabled(false);
+  // The family names its setup and loop-maintenance dialogs; the emissivity
+  // dialog comes later.
+  const bool setup = info && family_ != nullptr && family_->HasDeviceSetup();
+  mDeviceSetup->setEnabled(setup);
+  btnDeviceSetup->setEnabled(setup);
   (void)emiss;
-  (void)loop;
   mEmissivity->setEnabled(false);
   btnEmissivity->setEnabled(false);
-  mLoopMaintenance->setEnabled(false);
+  mLoopMaintenance->setEnabled(loop && family_ != nullptr && family_->HasLoopMaintenance());
   mViewSettings->setEnabled(false);
   mOptions->setEnabled(false);
   mLASER->setEnabled(laser);
   btnLASER->setEnabled(laser);
 
-  const bool emissVisible = deviceTypeCode_ != 2;  // later: code 7 with firmware <= 10004 hides it too
+  // A second-generation family hides it for code 7 with firmware 10004 or older.
+  const bool emissVisible = deviceTypeCode_ != DeviceType::ArgoRatio;
   mEmissivity->setVisible(emissVisible);
   btnEmissivity->setVisible(emissVisible);
-  const bool laserVisible = (deviceTypeCode_ == 1 || deviceTypeCode_ == 2 || deviceTypeCode_ == 7) &&
-                            options_.Has(TOption::LASER_Button_enabled);
+  const bool laserVisible = laserFamily && options_.Has(TOption::LASER_Button_enabled);
   mLASER->setVisible(laserVisible);
   btnLASER->setVisible(laserVisible);
   mLaserSeparator->setVisible(laserVisible);

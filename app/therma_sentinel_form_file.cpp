@@ -2,6 +2,7 @@
 // about unsaved data.
 
 #include <QApplication>
+#include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -11,13 +12,14 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "measurement/measurement_data.h"
-#include "measurement/measurement_data_file.h"
 #include "app/measurement_diagram_source.h"
 #include "app/modal_result.h"
 #include "app/pyreon_msg_dlg.h"
 #include "app/therma_sentinel_form.h"
 #include "drivers/sentinel_utils.h"
+#include "measurement/measurement_data.h"
+#include "measurement/measurement_data_file.h"
+#include "platform/folders.h"
 #include "platform/number_text.h"
 #include "ui/diagram.h"
 #include "ui/lng_ini_supp.h"
@@ -67,6 +69,44 @@ bool TThermaSentinelForm::AskSaveUnsavedData() {
   config_->WriteOptions(o);
   options_.Set(TOption::AskForSaving, !dontAsk);
   return goOn;
+}
+
+QString TThermaSentinelForm::TerminateBySignal() {
+  QString saved;
+  if (terminating_) return saved;
+  terminating_ = true;
+  if (unsavedData_ && config_ != nullptr) {
+    // No question and no box: the data go to the data folder under a name
+    // that does not overwrite anything, through the same atomic save.
+    // (A file-name hook that stands in for the save dialog names the file.)
+    QString name = OnChooseDataFileName ? OnChooseDataFileName(true) : QString();
+    if (name.isEmpty())
+      name = Folders::UserDataFolder(QStringLiteral("ThermaSentinel")) + QStringLiteral("/ThermaSentinel-") +
+             QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz")) +
+             QStringLiteral(".dat");
+    MeasurementDataFile file;
+    file.SetDecimalSeparator(NumberText::DecimalSeparator());
+    const MeasurementFileHeader header =
+        MeasurementDiagramSource::HeaderFor(*Diagram_, measureStartTime_, fahrenheit_);
+    MeasurementData snapshot;
+    snapshot.Assign(MeasurementDiagramSource(*Diagram_));
+    const MeasurementFileResult result = file.Write(name, header, snapshot);
+    if (result.Ok()) {
+      unsavedData_ = false;
+      saved = name;
+      std::fprintf(stderr, "ThermaSentinel: ending on a signal; unsaved measurement data saved to %s\n",
+                   qPrintable(name));
+    } else {
+      std::fprintf(stderr, "ThermaSentinel: ending on a signal; saving the measurement data failed: %s\n",
+                   qPrintable(result.Message));
+    }
+  }
+  // Every open box goes; the close then asks nothing.
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w != this && w->isVisible() && w->isModal()) w->close();
+  }
+  close();
+  return saved;
 }
 
 bool TThermaSentinelForm::mSaveClick(QObject*) {

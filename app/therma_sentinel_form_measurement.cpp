@@ -12,12 +12,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "measurement/channel_conversion.h"
 #include "app/device_info_dlg.h"
-#include "measurement/display_value_encoding.h"
 #include "app/therma_sentinel_form.h"
-#include "drivers/argo/pyreon_argo.h"
+#include "drivers/device_type.h"
 #include "drivers/sentinel_utils.h"
+#include "measurement/channel_conversion.h"
+#include "measurement/display_value_encoding.h"
 #include "platform/clock.h"
 #include "platform/number_text.h"
 #include "ui/diagram.h"
@@ -44,14 +44,15 @@ void TThermaSentinelForm::mStartClick(QObject*) {
 
   const int commMode = config_->ReadCommunicationMode();
   const int addr = config_->ReadRS845Addr();
-  const bool bus = (deviceTypeCode_ == 1 || deviceTypeCode_ == 2) && addr >= 1 && addr <= 79;
-  std::uint8_t mode = 2;
+  const bool bus = DeviceType::IsSingleColour(deviceTypeCode_) && addr >= 1 && addr <= 79;
+  const std::uint8_t streamed = bus ? MeasureMode::Poll : MeasureMode::Burst;
+  std::uint8_t mode = MeasureMode::Poll;
   if (commMode == 1)
-    mode = bus ? 2 : 1;
+    mode = streamed;
   else if (commMode == 2)
-    mode = 2;
+    mode = MeasureMode::Poll;
   else
-    mode = Diagram_->Resolution() < 0.2 ? (bus ? 2 : 1) : 2;
+    mode = Diagram_->Resolution() < 0.2 ? streamed : MeasureMode::Poll;
 
   if (state_ == csMeasuring) mStopClick(nullptr);
   recordCount_ = 0;
@@ -60,38 +61,27 @@ void TThermaSentinelForm::mStartClick(QObject*) {
     UpdateState();
     return;
   }
-  if (deviceTypeCode_ >= 3 && deviceTypeCode_ <= 11) {
-    // later: burst and poll measurements of the Brio families.
-    UpdateState();
-    return;
-  }
-  if (!pyreonArgo_->PortOpen()) {
+  // A device that does not answer (or a family without a driver yet) is
+  // not started.
+  if (family_ == nullptr || !family_->Snapshot().PortOpen || !family_->Snapshot().Connected) {
     UpdateState();
     return;
   }
   measureMode_ = mode;
   windowStartPending_ = true;
 
-  if (measureMode_ == 1) {
+  if (measureMode_ == MeasureMode::Burst) {
+    // A poll still queued runs before the burst starts (jobs keep their order).
     PollTimer->stop();
-    // A poll tick that processes events may still be running: wait for it,
-    // but never without an end.
-    QElapsedTimer wait;
-    wait.start();
-    while (pollBusy_ && wait.elapsed() < 3000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-
-    Diagram_->SetYRangeMin(deviceTypeCode_ == 2 ? -60.0 : deviceTmin_);
+    Diagram_->SetYRangeMin(deviceTypeCode_ == DeviceType::ArgoRatio ? -60.0 : deviceTmin_);
     Diagram_->SetYRangeMax(deviceTmax_);
     Diagram_->SetYDecimal(1);
-    std::array<std::uint8_t, 8> slots{1, 2, 3, 4, 0, 0, 0, 0};
-    if (deviceTypeCode_ == 2) slots = {1, 7, 3, 9, 8, 0, 0, 0};
     burstFastLayout_ = argo1ms_ && CanUseFastBurst();
-    if (burstFastLayout_) slots = {1, 4, 0, 0, 0, 0, 0, 0};
-    pyreonArgo_->SetBurstChannels(slots);
-    pyreonArgo_->SetBurstMode(true);
+    family_->StartBurst(burstFastLayout_, {});
+    droppedShown_ = 0;
     state_ = csMeasuring;
     static const int kBurstIntervals[5] = {128, 112, 96, 80, 64};
-    const int baud = std::clamp(static_cast<int>(pyreonArgo_->Baudrate()), 0, 4);
+    const int baud = std::clamp(family_->Snapshot().BaudIndex, 0, 4);
     BurstTimer->setInterval(kBurstIntervals[baud]);
     BurstTimer->start();
     startDelay_ = config_->ReadArgoBurstStartDelay();
@@ -135,15 +125,8 @@ void TThermaSentinelForm::mStopClick(QObject*) {
     UpdateState();
     return;
   }
-  if (deviceTypeCode_ >= 3 && deviceTypeCode_ <= 11) {
-    // later: Brio families disconnect, wait 500 ms and search again.
-    state_ = csConnected;
-    UpdateState();
-    return;
-  }
-  const int addr = pyreonArgo_->RS485_Addr();
-  if (!(addr >= 1 && addr <= 79) && pyreonArgo_->PortOpen()) pyreonArgo_->SetBurstMode(false);
-  if (pyreonArgo_->PortOpen()) {
+  if (family_ != nullptr) family_->StopBurst({});
+  if (family_ != nullptr && family_->Snapshot().PortOpen) {
     PollTimer->setInterval(500);
     PollTimer->start();
     state_ = csConnected;
@@ -156,19 +139,19 @@ void TThermaSentinelForm::mStopClick(QObject*) {
 // ---------------------------------------------------------------------------
 // Burst pull
 
-void TThermaSentinelForm::BurstTimerTimer() { BurstTimer->stop(); }
-
-void TThermaSentinelForm::Idle() {
-  if (state_ == csMeasuring && measureMode_ == 1 && !inBurstBatch_) NewBurstEvent();
+void TThermaSentinelForm::BurstTimerTimer() {
+  if (!inBurstBatch_) NewBurstEvent();
 }
+
+// Records are taken on the burst timer alone, so the window wakes a bounded
+// number of times a second whatever the record rate.
+void TThermaSentinelForm::Idle() {}
 
 void TThermaSentinelForm::NewBurstEvent() {
   double time = 0.0;
   double cycle = 0.0;
   if (NewBurstData(time, cycle)) UpdateDiagram(cycle, time);
-  // Keep waking the loop while records keep coming; a running timer is left
-  // running (restarting it on every idle pass only costs time).
-  if (state_ == csMeasuring && measureMode_ == 1) {
+  if (state_ == csMeasuring && measureMode_ == MeasureMode::Burst) {
     if (!BurstTimer->isActive()) BurstTimer->start();
   } else {
     BurstTimer->stop();
@@ -176,9 +159,11 @@ void TThermaSentinelForm::NewBurstEvent() {
 }
 
 bool TThermaSentinelForm::NewBurstData(double& Time, double& Cycle) {
-  if (deviceTypeCode_ >= 3) return false;  // later: Brio records
-  const int n = pyreonArgo_->BurstBufferCount();
-  if (n <= 0) return false;  // most idle passes find nothing new
+  if (family_ == nullptr) return false;
+  recordBatch_.clear();
+  const int n = static_cast<int>(family_->Records().TakeAll(recordBatch_));
+  ShowDroppedRecords();
+  if (n <= 0) return false;
   inBurstBatch_ = true;
   int taken = 0;
   if (!recordsFile_.isEmpty() && !recordsOut_) {
@@ -187,14 +172,9 @@ bool TThermaSentinelForm::NewBurstData(double& Time, double& Cycle) {
   }
   QFile* records = recordsOut_.get();
   const bool fast = burstFastLayout_;
-  const bool ratio = deviceTypeCode_ == 2;
+  const bool ratio = deviceTypeCode_ == DeviceType::ArgoRatio;
   const bool ratioPercent = RatioPercentMode();
-  using ChannelConversion::TArgoBurstLayout;
-  const TArgoBurstLayout layout =
-      fast ? TArgoBurstLayout::Fast : (ratio ? TArgoBurstLayout::Ratio : TArgoBurstLayout::Standard);
-  for (int i = 0; i < n; ++i) {
-    TArgoBurstRecord rec;
-    if (!pyreonArgo_->GetNextBurstEntry(rec)) break;  // nothing left: never a made-up record
+  for (const TMeasurementRecord& rec : recordBatch_) {
     ++taken;
     if (records) {
       QString line;
@@ -202,7 +182,7 @@ bool TThermaSentinelForm::NewBurstData(double& Time, double& Cycle) {
       line += QString::number(rec.Time, 'f', 6) + QLatin1Char('\n');
       records->write(line.toLatin1());
     }
-    values_ = ChannelConversion::ConvertArgoBurstRecord(rec.Values, layout, ratioPercent);
+    values_ = family_->ConvertRecord(rec);
     Time = rec.Time;
     ++recordCount_;
     const std::int64_t now = NowMs();
@@ -239,6 +219,16 @@ bool TThermaSentinelForm::NewBurstData(double& Time, double& Cycle) {
   return taken > 0;
 }
 
+void TThermaSentinelForm::ShowDroppedRecords() {
+  const std::uint64_t dropped = family_->Records().Dropped();
+  if (dropped == droppedShown_) return;
+  droppedShown_ = dropped;
+  SetStatusText(3, dropped == 0 ? QString()
+                                : NumberText::Format(LIS_->MessageText(QStringLiteral("RecordsDropped"),
+                                                                       QStringLiteral("%d records dropped")),
+                                                     {static_cast<std::int64_t>(dropped)}));
+}
+
 void TThermaSentinelForm::AddSample(double time) {
   Diagram_->AddValues(std::span<const float>(values_.data(), values_.size()), time);
   ++sampleCount_;
@@ -250,31 +240,26 @@ void TThermaSentinelForm::AddSample(double time) {
 void TThermaSentinelForm::PollTimerTimer() {
   PollTimer->stop();
   ShowPanelText(ChannelValues::MVin, QStringLiteral("-----"));
-  if ((state_ == csMeasuring && measureMode_ == 2) || state_ == csConnected) {
+  if (((state_ == csMeasuring && measureMode_ == MeasureMode::Poll) || state_ == csConnected) &&
+      family_ != nullptr) {
+    // One poll at a time; the tick resumes when it reported back.
+    if (pollBusy_) return;
     pollBusy_ = true;
-    if (deviceTypeCode_ <= 2) {
-      pyreonArgo_->ReadObjectTemperature();
-      pyreonArgo_->ReadBoxTemperature();
-      pyreonArgo_->ReadActualTemperature();
-      if (deviceTypeCode_ == 2) {
-        pyreonArgo_->ReadQuotientTemperature();
-        pyreonArgo_->ReadSingleTemperature();
-        pyreonArgo_->ReadTau();
-      } else {
-        pyreonArgo_->ReadInternalTemperature();
-      }
-      if (pyreonArgo_->Connected()) {
-        const bool unit = pyreonArgo_->GetTemperatureUnit();
-        if (pyreonArgo_->Connected() && unit != fahrenheit_) {
-          fahrenheit_ = unit;
-          Diagram_->update();
-          if (DeviceInfoDlg != nullptr && DeviceInfoDlg->isVisible())
-            DeviceInfoDlg->UnitMessage(unit ? 1 : 0);
-        }
-      }
-    }
-    // later: Brio families.
-    pollBusy_ = false;
+    family_->PollValues([this](const TPollResult& result) {
+      pollBusy_ = false;
+      PollDone(result);
+    });
+    return;
+  }
+  PollDone(TPollResult{});
+}
+
+void TThermaSentinelForm::PollDone(const TPollResult& result) {
+  if (result.Answered && result.Fahrenheit != fahrenheit_) {
+    fahrenheit_ = result.Fahrenheit;
+    Diagram_->update();
+    if (DeviceInfoDlg != nullptr && DeviceInfoDlg->isVisible())
+      DeviceInfoDlg->UnitMessage(fahrenheit_ ? 1 : 0);
   }
   CopyPanelsToSecondSet();
   for (int c : {ChannelValues::Epsilon, ChannelValues::Vcc, ChannelValues::TAmb}) {
@@ -285,7 +270,9 @@ void TThermaSentinelForm::PollTimerTimer() {
   }
   // A device that stopped answering is polled again by its driver's
   // reconnect; the tick resumes with the connection.
-  if (pyreonArgo_->PortOpen() && pyreonArgo_->Connected() && state_ >= csConnected) PollTimer->start();
+  if (family_ != nullptr && family_->Snapshot().PortOpen && family_->Snapshot().Connected &&
+      state_ >= csConnected && !(state_ == csMeasuring && measureMode_ == MeasureMode::Burst))
+    PollTimer->start();
 }
 
 void TThermaSentinelForm::pyreonNewTemp(QObject*, std::uint8_t TempTyp, float Temp) {
@@ -320,14 +307,14 @@ void TThermaSentinelForm::pyreonNewTemp(QObject*, std::uint8_t TempTyp, float Te
   const bool percent = TempTyp == 7 || (TempTyp == 1 && RatioPercentMode());
   ShowPanelText(channel, percent ? PercentText(Temp) : TemperatureText(Temp));
   // later: TempTyp 1 goes to the change-emissivity dialog when it is shown.
-  if ((TempTyp == 2 || TempTyp == 7) && state_ == csMeasuring && measureMode_ == 2) NewPollEvent();
+  if ((TempTyp == 2 || TempTyp == 7) && state_ == csMeasuring && measureMode_ == MeasureMode::Poll)
+    NewPollEvent();
   CopyPanelsToSecondSet();
   FeedDisplays(ChannelValues::DisplayKindOfChannel(channel), Temp, false);
 }
 
 bool TThermaSentinelForm::RatioPercentMode() const {
-  return pyreonArgo_ != nullptr &&
-         ChannelConversion::ObjectIsPercent(deviceTypeCode_, pyreonArgo_->Config().DisplayMainSource);
+  return family_ != nullptr && family_->ObjectIsPercent();
 }
 
 void TThermaSentinelForm::FeedDisplays(int kind, float value, bool highResolution) {

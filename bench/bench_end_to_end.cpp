@@ -6,10 +6,14 @@
 // emulator sent versus records the program took and samples it added to the
 // chart (gaps and repeats in the received sequence, frames not taken at the
 // end), and the program's CPU share and resident memory at the start and at
-// the end of the measurement.
+// the end of the measurement, and per thread its CPU share and its wake-ups
+// per second (voluntary context switches).
 //
 //   bench_end_to_end [seconds]     default 600; TS_BENCH_SECONDS also sets it;
 //                                  TS_BENCH_SMOKE=1 runs 5 s.
+//   TS_BENCH_PROGRAM=<path>        the program to measure (default: the one
+//                                  built beside this benchmark), so an older
+//                                  build can be measured in the same run.
 
 #include <unistd.h>
 
@@ -66,6 +70,38 @@ ProcessSample SampleProcess(qint64 pid) {
     }
   }
   return s;
+}
+
+struct ThreadSample {
+  QString name;
+  double cpuSeconds = 0.0;
+  long long voluntary = 0;
+};
+
+// Per thread of `pid`: CPU time and voluntary context switches so far.
+QMap<QString, ThreadSample> SampleThreads(qint64 pid) {
+  QMap<QString, ThreadSample> out;
+  const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+  for (const QString& tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    ThreadSample t;
+    QFile stat(tasks.filePath(tid + QStringLiteral("/stat")));
+    if (!stat.open(QIODevice::ReadOnly)) continue;
+    const QByteArray text = stat.readAll();
+    const int open = text.indexOf('(');
+    const int close = text.lastIndexOf(')');
+    t.name = QString::fromLocal8Bit(text.mid(open + 1, close - open - 1));
+    const QList<QByteArray> f = text.mid(close + 2).split(' ');
+    if (f.size() > 12)
+      t.cpuSeconds = (f[11].toDouble() + f[12].toDouble()) / static_cast<double>(sysconf(_SC_CLK_TCK));
+    QFile status(tasks.filePath(tid + QStringLiteral("/status")));
+    if (status.open(QIODevice::ReadOnly)) {
+      for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("voluntary_ctxt_switches:")) t.voluntary = line.mid(24).trimmed().toLongLong();
+      }
+    }
+    out.insert(tid, t);
+  }
+  return out;
 }
 
 bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
@@ -127,7 +163,8 @@ int main(int argc, char** argv) {
   program.setProcessEnvironment(env);
   program.setStandardOutputFile(QProcess::nullDevice());
   program.setStandardErrorFile(QProcess::nullDevice());
-  const QString exe = QCoreApplication::applicationDirPath() + QStringLiteral("/../app/ThermaSentinel");
+  QString exe = QCoreApplication::applicationDirPath() + QStringLiteral("/../app/ThermaSentinel");
+  if (qEnvironmentVariableIsSet("TS_BENCH_PROGRAM")) exe = qEnvironmentVariable("TS_BENCH_PROGRAM");
 
   QElapsedTimer clock;
   clock.start();
@@ -149,12 +186,14 @@ int main(int argc, char** argv) {
   }
   const std::uint64_t sentAtStart = model->FramesSent();
   const ProcessSample first = SampleProcess(pid);
+  const auto threadsFirst = SampleThreads(pid);
   QElapsedTimer run;
   run.start();
   std::printf("measuring for %d s ...\n", seconds);
   std::fflush(stdout);
   while (run.elapsed() < seconds * 1000LL && program.state() == QProcess::Running) QThread::msleep(200);
   const ProcessSample last = SampleProcess(pid);
+  const auto threadsLast = SampleThreads(pid);
   const double wall = static_cast<double>(run.nsecsElapsed()) / 1e9;
 
   const std::uint64_t sentAtStop = model->FramesSent();
@@ -195,6 +234,8 @@ int main(int argc, char** argv) {
   std::printf("records taken by the program:  %lld (queued at exit %lld)\n", taken, queued);
   std::printf("samples added to the chart:    %lld\n", samples);
   std::printf("frames lost inside the stream: %lld, repeated: %lld (of %lld records)\n", gaps, repeats, rows);
+  std::printf("records dropped by the record queue: %s\n",
+              qPrintable(r.value(QStringLiteral("Dropped"), QStringLiteral("(not reported)"))));
   std::printf("frames sent before the program reported measuring: %llu, after it was asked to end: %llu\n",
               static_cast<unsigned long long>(sentAtStart),
               static_cast<unsigned long long>(sent - sentAtStop));
@@ -202,5 +243,14 @@ int main(int argc, char** argv) {
   std::printf("CPU share while measuring:     %.1f %% of one core\n",
               wall > 0 ? 100.0 * (last.cpuSeconds - first.cpuSeconds) / wall : 0.0);
   std::printf("resident memory: start %ld KB, end %ld KB\n", first.rssKb, last.rssKb);
+  std::printf("per thread (busy ones; CPU %% of one core, wake-ups/s):\n");
+  for (auto it = threadsLast.constBegin(); it != threadsLast.constEnd(); ++it) {
+    const ThreadSample before = threadsFirst.value(it.key());
+    const double cpu = wall > 0 ? 100.0 * (it->cpuSeconds - before.cpuSeconds) / wall : 0.0;
+    const double wakeups = wall > 0 ? static_cast<double>(it->voluntary - before.voluntary) / wall : 0.0;
+    if (cpu < 0.05 && wakeups < 1.0) continue;
+    std::printf("  %-8s %-16s %5.2f %%  %7.1f /s\n", qPrintable(it.key()), qPrintable(it->name), cpu,
+                wakeups);
+  }
   return 0;
 }

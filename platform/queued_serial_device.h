@@ -26,6 +26,7 @@ class QueuedSerialDevice : public SerialDevice {
   int CommErrors(std::uint32_t& errors) override;
   void SetEventMask(std::uint32_t mask) override;
   void SetEventCallback(EventCallback callback) override;
+  std::chrono::steady_clock::time_point LastArrival() const override { return queue_.LastArrival(); }
 
  protected:
   QueuedSerialDevice() = default;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -151,6 +152,13 @@ class SerialDevice {
   virtual void SetEventMask(std::uint32_t mask) = 0;
   // Called on the I/O thread with the bits that occurred (never blocks).
   virtual void SetEventCallback(EventCallback callback) = 0;
+
+  // A streaming line: the I/O thread leaves at least `ms` between two reads
+  // of the line, so a steady stream is handed on in batches (0: every chunk
+  // as it comes). Backends without their own read loop ignore it.
+  virtual void SetInputBatchInterval(int ms) { (void)ms; }
+  // When the newest queued byte arrived (epoch when none yet).
+  virtual std::chrono::steady_clock::time_point LastArrival() const { return {}; }
 
   // Makes the device that TComPort opens for `path`: "rfc2217://host:port"
   // gives an RFC 2217 client, a name registered with FakeSerialDevice gives

@@ -88,6 +88,8 @@ int TtyDevice::ReleaseLine() {
 }
 
 void TtyDevice::Run() {
+  // Named, so per-thread figures can tell it apart.
+  pthread_setname_np(pthread_self(), "serial io");
   clockid_t cid;
   if (pthread_getcpuclockid(pthread_self(), &cid) == 0) {
     threadClock_ = cid;
@@ -136,7 +138,14 @@ void TtyDevice::Run() {
         }
       }
       if (events != 0) Raise(events);
-      if (gone) hangUp();
+      if (gone) {
+        hangUp();
+      } else if (const int batch = batchMs_.load(); batch > 0) {
+        // A stream is handed on in batches: what arrives meanwhile waits in
+        // the kernel's buffer (a stop request still ends the wait at once).
+        short ignored = 0;
+        if (WaitForLine(false, 0, batch, ignored) == LineWait::Stop) return;
+      }
     } else if (revents & (POLLHUP | POLLERR | POLLNVAL)) {
       hangUp();
     }

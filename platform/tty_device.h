@@ -29,6 +29,7 @@ class TtyDevice : public FdSerialDevice {
   int Purge(std::uint32_t flags) override;
   int SetDtr(bool on) override;
   int SetRts(bool on) override;
+  void SetInputBatchInterval(int ms) override { batchMs_ = ms > 0 ? ms : 0; }
 
   // CPU time the I/O thread has used so far in this open (for tests that
   // check it sleeps when idle); -1 when no thread runs.
@@ -49,4 +50,5 @@ class TtyDevice : public FdSerialDevice {
   std::atomic<clockid_t> threadClock_{0};
   std::atomic<bool> threadClockValid_{false};
   std::atomic<int> baudRate_{9600};
+  std::atomic<int> batchMs_{0};
 };

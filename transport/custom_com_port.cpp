@@ -272,6 +272,14 @@ int TCustomComPort::InputCount() {
   return count;
 }
 
+void TCustomComPort::SetInputBatchInterval(int ms) {
+  if (device_) device_->SetInputBatchInterval(ms);
+}
+
+std::chrono::steady_clock::time_point TCustomComPort::LastArrival() const {
+  return device_ ? device_->LastArrival() : std::chrono::steady_clock::time_point{};
+}
+
 int TCustomComPort::OutputCount() {
   if (!device_) {
     ReportError(kErrClearCom, kInvalidHandle);

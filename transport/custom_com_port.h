@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -102,6 +103,12 @@ class TCustomComPort : public QObject {
   void ClearBuffer(bool input, bool output);
   // Ends every transfer in progress.
   void AbortAllAsync();
+  // While a stream comes in: the line's input is handed on in batches at
+  // least `ms` apart (0, the default: every chunk as it arrives). Applies to
+  // the open line; nothing while closed.
+  void SetInputBatchInterval(int ms);
+  // When the newest received byte arrived (epoch while closed or before any).
+  std::chrono::steady_clock::time_point LastArrival() const;
 
   // Synchronous transfers under the port's time-outs; the result is the
   // number of bytes moved (a time-out is no failure). Bytes pass unchanged.

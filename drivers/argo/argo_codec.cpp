@@ -303,3 +303,18 @@ int ArgoCodec::BurstChannelCount(std::span<const std::uint8_t> slots) {
   }
   return n;
 }
+
+int ArgoCodec::BaudRateValue(TArgoBaudrate baudrate) {
+  switch (baudrate) {
+    case argo9600:
+      return 9600;
+    case argo19200:
+      return 19200;
+    case argo38400:
+      return 38400;
+    case argo57600:
+      return 57600;
+    default:
+      return 115200;
+  }
+}

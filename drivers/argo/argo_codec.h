@@ -15,6 +15,9 @@
 
 class ArgoCodec {
  public:
+  // Bits per second of a baud index (anything out of range: 115200).
+  static int BaudRateValue(TArgoBaudrate baudrate);
+
   // --- Framing -----------------------------------------------------------
   // Read codes that never carry a checksum.
   static bool IsBareRead(std::uint8_t code);

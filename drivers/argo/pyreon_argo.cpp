@@ -19,10 +19,8 @@ namespace {
 
 constexpr int kRingCount = 5000;
 constexpr int kInputBufferSize = 10000;
-// A device that keeps sending after this many stop requests is treated as
-// not answering, so no loop waits on the device for ever.
-constexpr int kMaxStopPasses = 11;
-constexpr int kReplyPollMs = 200;
+// How long a reply may take to begin after the request left.
+constexpr int kReplyWaitMs = 200;
 
 TBaudRate PortBaudRate(TArgoBaudrate b) {
   switch (b) {
@@ -57,7 +55,6 @@ TpyreonArgo::TpyreonArgo(QObject* owner) : QObject(owner) {
   rs485Addr_ = 0;
   CreateComPort();
   retries_ = 3;
-  timeoutFactor_ = 1;
 
   reconnectTimer_ = new QTimer(this);
   reconnectTimer_->setInterval(1000);
@@ -234,7 +231,9 @@ void TpyreonArgo::FireError(int code) {
 }
 
 void TpyreonArgo::SleepMs(int ms) {
-  if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
+  const auto start = Clock::Now();
+  for (double left = ms; left > 0 && !Cancelled(); left = ms - ElapsedMs(start))
+    QThread::msleep(static_cast<unsigned long>(std::min(left, 10.0) + 0.5));
 }
 
 void TpyreonArgo::ClearPortBuffers(bool input, bool output) {
@@ -273,6 +272,8 @@ void TpyreonArgo::SendAndReceive(const QByteArray& request, int timeout, TArgoRe
   reply.Status = 0;
 
   if (busy_ && connected_) return;
+  // A sequence that already gave up, or a cancelled operation, sends nothing.
+  if (SequenceAbandoned() || Cancelled()) return;
 
   busy_ = true;
   bool connectEvent = false;
@@ -294,14 +295,16 @@ void TpyreonArgo::SendAndReceive(const QByteArray& request, int timeout, TArgoRe
         HexBytes(reinterpret_cast<const std::uint8_t*>(framed.constData()), static_cast<int>(framed.size())) +
         QStringLiteral("\t\t\t");
     port_->ClearBuffer(true, true);
-    int constant = timeoutFactor_ * timeout;
+    int constant = timeout;
     if (constant >= 500 && constant <= 3000) constant = 500;
+    // The read engine waits for the whole reply: the time the request takes
+    // on the line at the current rate, the reply's start and the command's
+    // own time-out. No count is polled meanwhile.
+    const int bitsPerMs = std::max(1, ArgoCodec::BaudRateValue(baudrate_) / 1000);
+    const int lineMs = static_cast<int>((framed.size() + replyLength) * 10 / bitsPerMs) + 1;
+    port_->Timeouts().SetReadInterval(0);
     port_->Timeouts().SetReadTotalMultiplier(0);
-    port_->Timeouts().SetReadTotalConstant(constant);
-
-    // The write time-outs bound how long the output may take to drain.
-    const int drainLimitMs = port_->Timeouts().WriteTotalConstant() +
-                             port_->Timeouts().WriteTotalMultiplier() * static_cast<int>(framed.size() + 50);
+    port_->Timeouts().SetReadTotalConstant(lineMs + kReplyWaitMs + constant);
 
     int attempt = 0;
     bool ok = false;
@@ -312,12 +315,6 @@ void TpyreonArgo::SendAndReceive(const QByteArray& request, int timeout, TArgoRe
         const auto b = static_cast<std::uint8_t>(c);
         port_->Write(&b, 1);
       }
-      const auto drainStart = Clock::Now();
-      while (port_->OutputCount() > 0 && ElapsedMs(drainStart) < drainLimitMs) SleepMs(1);
-
-      const auto pollStart = Clock::Now();
-      while (port_->InputCount() < replyLength && ElapsedMs(pollStart) <= kReplyPollMs) SleepMs(1);
-
       const int got = port_->Read(local, replyLength);
       if (got == replyLength) {
         ok = true;
@@ -328,11 +325,16 @@ void TpyreonArgo::SendAndReceive(const QByteArray& request, int timeout, TArgoRe
         SleepMs(100);
         port_->ClearBuffer(true, true);
       }
-    } while (!ok && attempt < retries);
+    } while (!ok && attempt < retries && !Cancelled());
 
-    if (!ok) {
+    if (!ok && Cancelled() && attempt < retries) {
+      // Cancelled between tries: no verdict on the device.
+      reply.NoAnswer = true;
+      busy_ = false;
+    } else if (!ok) {
       WriteLog(QStringLiteral("Empfangen : TIMEOUT"));
       reply.NoAnswer = true;
+      if (inSequence_) sequenceAbandoned_ = true;
       port_->ClearBuffer(true, true);
       if (connected_) {
         LoseConnection();
@@ -369,6 +371,7 @@ void TpyreonArgo::SendAndReceive(const QByteArray& request, int timeout, TArgoRe
     busy_ = false;
     WriteLog(QStringLiteral("EXCEPTION in SendAndReceive !"));
     reply.NoAnswer = true;
+    if (inSequence_) sequenceAbandoned_ = true;
     // A failing line counts as a device that stopped answering.
     if (connected_) {
       LoseConnection();

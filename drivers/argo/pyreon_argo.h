@@ -5,6 +5,7 @@
 #include <QString>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <span>
 
@@ -20,9 +21,10 @@ class TRingBuffer;
 // request/reply protocol, a burst stream of frames, the read-all and
 // write-all of the whole configuration and its configuration files.
 //
-// Everything runs on the owner's (GUI) thread. Exchanges are synchronous
-// but every wait is bounded; the port's I/O thread keeps receiving while an
-// exchange sleeps.
+// Everything runs on the thread that owns the driver (a device session's
+// thread, so no exchange blocks a window). Exchanges are synchronous but
+// every wait is bounded and ends early when the owner cancels; the port's
+// I/O thread keeps receiving while an exchange waits.
 class TpyreonArgo : public QObject {
   Q_OBJECT
 
@@ -60,6 +62,17 @@ class TpyreonArgo : public QObject {
   // The error messages of LoadConfigFile ("File not found !", "File version
   // mismatch !"); the owner shows them.
   TargoMessageEvent OnMessage;
+  // A parser pass queued new burst records (GetNextBurstEntry takes them).
+  TargoSenderEvent OnBurstData;
+
+  // Asked between exchanges and while waiting: true ends the current
+  // operation early (an exchange then counts as unanswered without raising
+  // events, a sequence stops). Called on the driver's thread.
+  void SetCancelCheck(std::function<bool()> check) { cancelCheck_ = std::move(check); }
+  bool Cancelled() const { return cancelCheck_ && cancelCheck_(); }
+  // Passes a device that does not answer at all may keep streaming after a
+  // stop request before it counts as not answering.
+  static constexpr int kMaxStopPasses = 11;
 
   // --- Port and state ----------------------------------------------------------
   bool OpenPort();
@@ -309,7 +322,13 @@ class TpyreonArgo : public QObject {
   void StoreHeadCodeLarge(const std::array<std::uint32_t, 5>& values, bool valid);
   void AlarmValuesSequence(int output, TArgoAlarmValues& values, bool write);
   void Progress(int step, int total, const QString& caption);
+  // The requests of ReadAllParameters; false when the sequence gave up.
+  bool ReadAllSteps();
+  // Sleeps in short slices and returns early when cancelled.
   void SleepMs(int ms);
+  // An exchange of a sequence (read-all) got no answer after all its tries
+  // or was cancelled: the sequence gives up and sends nothing more.
+  bool SequenceAbandoned() const { return inSequence_ && (sequenceAbandoned_ || Cancelled()); }
   // Purges both directions of the port (exceptions swallowed).
   void ClearPortBuffers(bool input, bool output);
   int PortInputCount();
@@ -329,7 +348,9 @@ class TpyreonArgo : public QObject {
   bool connected_ = false;
   bool portClosed_ = true;
   int retries_ = 3;
-  int timeoutFactor_ = 1;
+  bool inSequence_ = false;
+  bool sequenceAbandoned_ = false;
+  std::function<bool()> cancelCheck_;
 
   TArgoConfig config_;
   float allowedLo_ = 0.0f;
@@ -345,6 +366,5 @@ class TpyreonArgo : public QObject {
   bool firstByte_ = true;
   std::int64_t lastCount_ = 0;
   float firstFrameTime_ = 0.0f;
-  qint64 firstFrameClock_ = 0;
   std::uint8_t rxScratch_[4096] = {};
 };

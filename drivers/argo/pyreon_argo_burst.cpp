@@ -1,7 +1,6 @@
 // Burst mode of the single-colour driver: switching, receiving, parsing
 // and the record queue.
 
-#include <QDateTime>
 #include <QTimer>
 #include <algorithm>
 #include <exception>
@@ -15,7 +14,10 @@
 
 namespace {
 
-constexpr int kMaxStopPasses = 11;
+// While a burst streams, the port hands its input on in batches this far
+// apart: the driver's thread wakes a bounded number of times a second, and
+// the arrival times the port keeps still date every byte.
+constexpr int kBurstInputBatchMs = 20;
 
 QString ValuesText(const TArgoBurstRecord& r, int count) {
   QString s;
@@ -39,7 +41,6 @@ class TpyreonArgo::ParserSink : public ArgoBurstParser::Listener {
     }
     if (driver_.firstFrame_) {
       driver_.firstFrame_ = false;
-      driver_.firstFrameClock_ = QDateTime::currentMSecsSinceEpoch();
       driver_.firstFrameTime_ = record.Time;
       if (driver_.OnBusrtStart) driver_.OnBusrtStart(&driver_);
     }
@@ -95,6 +96,7 @@ bool TpyreonArgo::SetBurstMode(bool on) {
     ring_->ResetLostCount();
     burstBuffer_.clear();
     port_->OnRxChar = [this](QObject*, int count) { ComPortRxChar(count); };
+    port_->SetInputBatchInterval(kBurstInputBatchMs);
     switch (baudrate_) {
       case argo9600:
         burstTimer_->setInterval(200);
@@ -121,6 +123,7 @@ bool TpyreonArgo::SetBurstMode(bool on) {
   burstTimer_->stop();
   burstActive_ = false;
   port_->OnRxChar = nullptr;
+  port_->SetInputBatchInterval(0);
   ring_->Clear(0);
   // Bounded: a device that keeps streaming, or stops answering, ends the loop.
   for (int pass = 0; pass < kMaxStopPasses && PortOpen(); ++pass) {
@@ -138,29 +141,36 @@ bool TpyreonArgo::SetBurstMode(bool on) {
 void TpyreonArgo::ComPortRxChar(int count) {
   watchdogTimer_->stop();
   if (!burstActive_ || port_ == nullptr) return;
-  if (firstByte_) {
-    const std::int64_t now = Clock::Counter();
-    ring_->SetStartCount(now);
-    lastCount_ = now;
-    firstByte_ = false;
-  }
   try {
-    int pending = std::min(count, PortInputCount());
+    // The port reads whatever is queued at once.
+    port_->Timeouts().SetReadInterval(-1);
+    port_->Timeouts().SetReadTotalMultiplier(0);
+    port_->Timeouts().SetReadTotalConstant(0);
+    int pending = std::max(count, PortInputCount());
     while (pending > 0) {
-      const std::int64_t now = Clock::Counter();
       const int want = std::min<int>(pending, static_cast<int>(sizeof(rxScratch_)));
       const int got = port_->Read(rxScratch_, want);
       if (got <= 0) break;
-      const double step = static_cast<double>(now - lastCount_) / got;
+      // Times come from when the bytes arrived, not from when this thread
+      // got to them: the batch is spread evenly from the previous batch's
+      // arrival to this one's (the first from its length at the line rate).
+      const std::int64_t arrival = Clock::ToCounter(port_->LastArrival());
+      if (firstByte_) {
+        const std::int64_t byteNs = Clock::Frequency() * 10 / ArgoCodec::BaudRateValue(baudrate_);
+        lastCount_ = arrival - byteNs * got;
+        ring_->SetStartCount(lastCount_);
+        firstByte_ = false;
+      }
+      const double step = static_cast<double>(std::max<std::int64_t>(arrival - lastCount_, 0)) / got;
       for (int i = 0; i < got; ++i)
         ring_->Put(rxScratch_[i], lastCount_ + static_cast<std::int64_t>(NumberText::Round((i + 1) * step)));
-      lastCount_ = Clock::Counter();
-      pending -= got;
+      lastCount_ = std::max(lastCount_, arrival);
+      pending = PortInputCount();
     }
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
     // A failing line shows as silence: the watchdog and the parser report it.
+    WriteLog(QStringLiteral("EXCEPTION in RxChar: ") + QString::fromLocal8Bit(e.what()));
   }
-  lastCount_ = Clock::Counter();
   watchdogTimer_->start();
 }
 
@@ -175,6 +185,8 @@ void TpyreonArgo::BurstFrameTimerTimer() {
   } catch (const std::exception&) {
   }
   parserBusy_ = false;
+  if (result == ArgoBurstParser::PassResult::Parsed && !burstBuffer_.empty() && OnBurstData)
+    OnBurstData(this);
   // The owner may have switched the mode off from OnBusrtStart.
   if (!burstActive_) return;
   switch (result) {

@@ -24,10 +24,40 @@ void TpyreonArgo::Progress(int step, int total, const QString& caption) {
   OnProgress(this, percent, caption);
 }
 
+namespace {
+
+// Ends a read-all once one of its requests went unanswered after all tries.
+struct SequenceGivenUp {};
+
+}  // namespace
+
 bool TpyreonArgo::ReadAllParameters(bool notify) {
+  // A device that does not answer one request will not answer the next
+  // seventy: the first request that fails all its tries ends the read (its
+  // failure was reported once by the exchange).
+  inSequence_ = true;
+  sequenceAbandoned_ = false;
+  bool complete = false;
+  try {
+    complete = ReadAllSteps();
+  } catch (const SequenceGivenUp&) {
+    WriteLog(QStringLiteral("Konfiguration lesen abgebrochen"));
+  }
+  inSequence_ = false;
+  sequenceAbandoned_ = false;
+  config_.ConfigValid = complete && connected_ && PortOpen();
+  // The owner learns whether the read succeeded, so it can try again.
+  if (notify && OnLoadConfigData) OnLoadConfigData(this, config_.ConfigValid);
+  return config_.ConfigValid;
+}
+
+bool TpyreonArgo::ReadAllSteps() {
   int total = 42;
   int step = 0;
-  auto done = [&](const QString& caption) { Progress(++step, total, caption); };
+  auto done = [&](const QString& caption) {
+    if (SequenceAbandoned()) throw SequenceGivenUp{};
+    Progress(++step, total, caption);
+  };
 
   ClearPortBuffers(false, true);
   SleepMs(50);
@@ -214,11 +244,7 @@ bool TpyreonArgo::ReadAllParameters(bool notify) {
     GetPanelLock();
     done(QStringLiteral("READ PANEL LOCK"));
   }
-
-  config_.ConfigValid = connected_ && PortOpen();
-  // The owner learns whether the read succeeded, so it can try again.
-  if (notify && OnLoadConfigData) OnLoadConfigData(this, config_.ConfigValid);
-  return config_.ConfigValid;
+  return !SequenceAbandoned();
 }
 
 void TpyreonArgo::WriteAllParameters(const TArgoConfig& newConfig) {

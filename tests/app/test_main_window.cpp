@@ -19,7 +19,7 @@
 
 #include "app/modal_result.h"
 #include "app/therma_sentinel_form.h"
-#include "drivers/argo/pyreon_argo.h"
+#include "drivers/argo/argo_types.h"
 #include "platform/folders.h"
 #include "platform/number_text.h"
 #include "ui/diagram.h"
@@ -106,9 +106,10 @@ TEST_F(MainWindowTest, StartsClosedWithTheCommandsOfThatState) {
   EXPECT_FALSE(f.mDeviceInfo->isEnabled());
   EXPECT_FALSE(f.mLASER->isVisible());
   EXPECT_TRUE(f.windowTitle().contains(QStringLiteral("1.2.3.4")));
-  // The scan command on a port that does not exist returns to Closed at once.
+  // The scan command on a port that does not exist returns to Closed as
+  // soon as the device thread reports the failed open.
   f.mScanClick(f.mScan);
-  EXPECT_EQ(f.State(), csClosed);
+  EXPECT_TRUE(WaitFor([&] { return f.State() == csClosed; }, 2000)) << int(f.State());
   EXPECT_TRUE(f.mScan->isEnabled());
 }
 
@@ -289,7 +290,10 @@ TEST_F(MainWindowTest, StoredBaudRateOutsideItsRange) {
             .arg(c.stored)
             .arg(c.address));
     TThermaSentinelForm& f = Start();
-    EXPECT_EQ(f.pyreonArgo()->Baudrate(), c.expected) << c.stored << " " << c.address;
+    ASSERT_NE(f.Family(), nullptr);
+    // The port is opened on the device's thread: wait for its answer.
+    EXPECT_TRUE(WaitFor([&] { return !f.Family()->Busy(); }));
+    EXPECT_EQ(f.Family()->Snapshot().BaudIndex, static_cast<int>(c.expected)) << c.stored << " " << c.address;
     EXPECT_EQ(f.State(), csClosed);
     form_.reset();
     TLngINISupp::ResetSharedStateForTesting();

@@ -19,6 +19,7 @@
 
 #include "app/therma_sentinel_form.h"
 #include "drivers/argo/pyreon_argo.h"
+#include "measurement/argo_family.h"
 #include "platform/folders.h"
 #include "ui/diagram.h"
 #include "ui/lng_ini_supp.h"
@@ -119,8 +120,9 @@ TEST_F(MainWindowDeviceTest, StartAndStopKeepTheConnection) {
 
   f.mStopClick(f.mStop);
   EXPECT_EQ(f.State(), csConnected);
-  EXPECT_TRUE(f.pyreonArgo()->PortOpen());
-  EXPECT_FALSE(f.pyreonArgo()->BurstActive());
+  ASSERT_TRUE(WaitFor([&] { return !f.Family()->Busy(); }, 5000));
+  EXPECT_TRUE(f.Family()->Snapshot().PortOpen);
+  EXPECT_FALSE(f.Family()->Snapshot().Streaming);
   // Polling goes on: the panel follows the device.
   const int samples = static_cast<int>(f.SampleCount());
   QThread::msleep(100);
@@ -130,7 +132,8 @@ TEST_F(MainWindowDeviceTest, StartAndStopKeepTheConnection) {
 
   f.mDisconnectClick(f.mDisconnect);
   EXPECT_EQ(f.State(), csClosed);
-  EXPECT_FALSE(f.pyreonArgo()->PortOpen());
+  ASSERT_TRUE(WaitFor([&] { return !f.Family()->Busy(); }, 5000));
+  EXPECT_FALSE(f.Family()->Snapshot().PortOpen);
   EXPECT_TRUE(f.mScan->isEnabled());
   // The scan command connects the stored device again.
   f.mScanClick(f.mScan);
@@ -146,7 +149,8 @@ TEST_F(MainWindowDeviceTest, DeviceGoneDuringBurstGivesClosed) {
   devsim_.kill();
   devsim_.waitForFinished(5000);
   EXPECT_TRUE(WaitFor([&] { return f.State() == csClosed; }, 10000)) << int(f.State());
-  EXPECT_FALSE(f.pyreonArgo()->PortOpen());
+  ASSERT_TRUE(WaitFor([&] { return !f.Family()->Busy(); }, 5000));
+  EXPECT_FALSE(f.Family()->Snapshot().PortOpen);
   EXPECT_TRUE(f.mScan->isEnabled());
 }
 
@@ -161,15 +165,16 @@ class MainWindowBusDeviceTest : public MainWindowDeviceTest {
 
 TEST_F(MainWindowBusDeviceTest, Rs485DeviceIsPolled) {
   TThermaSentinelForm& f = StartConnected();
-  EXPECT_EQ(f.pyreonArgo()->RS485_Addr(), 5);
+  EXPECT_EQ(f.Family()->Snapshot().Rs485Address, 5);
   f.mStartClick(f.mStart);
   EXPECT_EQ(f.State(), csMeasuring);
   EXPECT_EQ(f.MeasureMode(), 2);
   ASSERT_TRUE(WaitFor([&] { return f.SampleCount() >= 3; }, 10000));
-  EXPECT_FALSE(f.pyreonArgo()->BurstActive());
+  EXPECT_FALSE(f.Family()->Snapshot().Streaming);
   f.mStopClick(f.mStop);
   EXPECT_EQ(f.State(), csConnected);
-  EXPECT_TRUE(f.pyreonArgo()->PortOpen());
+  ASSERT_TRUE(WaitFor([&] { return !f.Family()->Busy(); }, 5000));
+  EXPECT_TRUE(f.Family()->Snapshot().PortOpen);
 }
 
 // The ratio model set to display mode 2 gives its object value as a
@@ -190,8 +195,10 @@ TEST_F(MainWindowRatioDeviceTest, DisplayMode2ShowsTheObjectAsPercentage) {
   EXPECT_FALSE(object->text().endsWith(QLatin1Char('%'))) << object->text().toStdString();
   EXPECT_EQ(f.DisplayValue(1).Flags() & DisplayValueFlags::Percent, 0);
 
-  f.pyreonArgo()->SetDisplayMainSource(2);
-  ASSERT_EQ(f.pyreonArgo()->Config().DisplayMainSource, 2);
+  auto* family = dynamic_cast<ArgoFamily*>(f.Family());
+  ASSERT_NE(family, nullptr);
+  family->PostDriverJob([](TpyreonArgo& d) { d.SetDisplayMainSource(2); });
+  ASSERT_TRUE(WaitFor([&] { return f.Family()->Snapshot().DisplaySource == 2; }, 5000));
   EXPECT_TRUE(WaitFor([&] { return object->text().endsWith(QLatin1Char('%')); }, 5000))
       << object->text().toStdString();
   EXPECT_EQ(f.DisplayValue(1).Flags(), DisplayValueFlags::Percent);

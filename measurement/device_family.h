@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+#include "measurement/channel_values.h"
+#include "measurement/record_queue.h"
+
+// What the window shows of the connected device: a copy of the driver's
+// caches, published by the device's session after every job (the window
+// never reads a driver across threads).
+struct TDeviceSnapshot {
+  bool PortOpen = false;
+  bool Connected = false;     // the device answers
+  bool Streaming = false;     // a burst runs
+  std::uint8_t TypeCode = 0;  // DeviceType of the device read (0 before)
+  int ComPort = 0;
+  int BaudIndex = 0;  // 0..4: 9600..115200 Bd
+  int Rs485Address = 0;
+  std::int32_t SerialNumber = -1;
+  int Firmware = 0;
+  QString ModelText;
+  float RangeLo = 0.0f;
+  float RangeHi = 0.0f;
+  bool RecordsInMs = false;  // the model's burst can run at 1 ms
+  std::uint8_t DisplaySource = 0;
+  bool Fahrenheit = false;  // the unit the device shows
+  bool Laser = false;
+};
+
+// One poll of the current values (the values themselves arrive through
+// OnNewTemp before the poll reports back).
+struct TPollResult {
+  bool Answered = false;
+  bool Fahrenheit = false;
+};
+
+// A device family as the main window drives it: connection with the read
+// of the whole configuration, burst and poll measuring, streamed records,
+// the laser, the removed-port reaction, the entry points of its setup and
+// loop-maintenance dialogs, and its notifications. Every device operation
+// runs on the family's own thread; the calls below return at once and
+// report back through `done` and the notifications, always on the thread
+// that owns the family (the GUI thread).
+class DeviceFamily {
+ public:
+  virtual ~DeviceFamily() = default;
+
+  // --- Notifications (on the owner's thread) ---
+  std::function<void()> OnConnect;     // the device answered (again)
+  std::function<void()> OnDisconnect;  // the device stopped answering
+  std::function<void(int code)> OnError;
+  std::function<void(bool success)> OnLoadConfigData;
+  std::function<void(int percent, const QString& caption)> OnProgress;
+  std::function<void(std::uint8_t tempType, float value)> OnNewTemp;
+  // The port's device disappeared (an unplugged adapter).
+  std::function<void()> OnPortRemoved;
+
+  virtual const TDeviceSnapshot& Snapshot() const = 0;
+  // True while a job is queued or running.
+  virtual bool Busy() const = 0;
+
+  // Opens port "COM<port>" at `baudIndex` (0..4) for the bus address
+  // `rs485Address` (0: none); `done(opened)`.
+  virtual void Open(int port, int baudIndex, int rs485Address, std::function<void(bool opened)> done) = 0;
+  // Closes the port; queued jobs are dropped.
+  virtual void Close() = 0;
+  // Reads the whole configuration and the laser state; `done(complete)`:
+  // false when the device did not answer (the read gives up at once).
+  virtual void ReadConfiguration(std::function<void(bool complete)> done) = 0;
+  // Starts the burst with the family's channel set (`fast`: the smallest
+  // record for the fastest rate); records go to Records().
+  virtual void StartBurst(bool fast, std::function<void(bool started)> done) = 0;
+  virtual void StopBurst(std::function<void()> done) = 0;
+  // Reads the current values once (they arrive through OnNewTemp).
+  virtual void PollValues(std::function<void(const TPollResult&)> done) = 0;
+  virtual bool HasLaser() const = 0;
+  virtual void ToggleLaser(std::function<void(bool on)> done) = 0;
+
+  // Streamed records, taken by the window on its refresh timer.
+  virtual RecordQueue& Records() = 0;
+  // Channel values of one record (layout as started).
+  virtual TChannelValues ConvertRecord(const TMeasurementRecord& record) const = 0;
+  // Bytes the line delivered faster than the device thread took them.
+  virtual std::uint64_t BytesLost() const = 0;
+  // Whether the object value is a percentage (ratio model, display mode 2).
+  virtual bool ObjectIsPercent() const = 0;
+
+  // Entry points of the family's dialogs (none exists yet).
+  virtual bool HasDeviceSetup() const { return false; }
+  virtual void RunDeviceSetup() {}
+  virtual bool HasLoopMaintenance() const { return false; }
+  virtual void RunLoopMaintenance() {}
+
+  // Ends the device's thread: what is queued gets `drainMs` to finish, then
+  // everything is cancelled and the port closed, within `deadlineMs` in all.
+  virtual bool Shutdown(int drainMs, int deadlineMs) = 0;
+};

@@ -1,0 +1,148 @@
+// The device session: jobs in order on their own thread, reports on the
+// owner's thread, cancellation, shutdown with a job running, and jobs
+// posted after the end.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+#include "drivers/device_session.h"
+
+namespace {
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QThread::msleep(1);
+  }
+  return true;
+}
+
+// Records the thread it is deleted on.
+class Root : public QObject {
+ public:
+  explicit Root(std::atomic<QThread*>& deletedOn) : deletedOn_(deletedOn) {}
+  ~Root() override { deletedOn_ = QThread::currentThread(); }
+
+ private:
+  std::atomic<QThread*>& deletedOn_;
+};
+
+}  // namespace
+
+TEST(DeviceSession, JobsRunInOrderOnTheSessionThreadAndReportOnTheOwners) {
+  DeviceSession session;
+  std::atomic<QThread*> deletedOn{nullptr};
+  ASSERT_TRUE(session.Start([&] { return new Root(deletedOn); }));
+  std::vector<int> ran;  // touched by the session thread only while jobs run
+  std::vector<int> reported;
+  std::atomic<bool> wrongThread{false};
+  for (int i = 0; i < 200; ++i) {
+    ASSERT_TRUE(session.Post(
+        [&, i] {
+          if (QThread::currentThread() != session.Thread()) wrongThread = true;
+          ran.push_back(i);
+        },
+        [&, i](bool done) {
+          if (QThread::currentThread() != QCoreApplication::instance()->thread() || !done) wrongThread = true;
+          reported.push_back(i);
+        }));
+  }
+  ASSERT_TRUE(WaitFor([&] { return reported.size() == 200; }));
+  EXPECT_FALSE(wrongThread);
+  for (int i = 0; i < 200; ++i) {
+    EXPECT_EQ(ran[static_cast<std::size_t>(i)], i);
+    EXPECT_EQ(reported[static_cast<std::size_t>(i)], i);
+  }
+  QThread* thread = session.Thread();
+  EXPECT_TRUE(session.Shutdown());
+  // The session's objects went with their own thread.
+  EXPECT_EQ(deletedOn.load(), thread);
+}
+
+TEST(DeviceSession, CancelSkipsQueuedJobsAndStopsTheRunningOne) {
+  DeviceSession session;
+  ASSERT_TRUE(session.Start({}));
+  std::atomic<bool> running{false};
+  std::atomic<bool> sawCancel{false};
+  std::atomic<int> laterRan{0};
+  std::vector<bool> results;
+  session.Post(
+      [&] {
+        running = true;
+        QElapsedTimer t;
+        t.start();
+        // A long job checks between its steps.
+        while (!session.Cancelled() && t.elapsed() < 5000) QThread::msleep(2);
+        sawCancel = session.Cancelled();
+      },
+      [&](bool ran) { results.push_back(ran); });
+  for (int i = 0; i < 3; ++i) session.Post([&] { ++laterRan; }, [&](bool ran) { results.push_back(ran); });
+  ASSERT_TRUE(WaitFor([&] { return running.load(); }));
+  QElapsedTimer t;
+  t.start();
+  session.CancelJobs();
+  ASSERT_TRUE(WaitFor([&] { return results.size() == 4; }));
+  EXPECT_LT(t.elapsed(), 1000);
+  EXPECT_TRUE(sawCancel);
+  EXPECT_EQ(laterRan.load(), 0);
+  EXPECT_EQ(results, (std::vector<bool>{true, false, false, false}));
+  // Jobs posted after the cancel run again.
+  bool after = false;
+  session.Post([] {}, [&](bool ran) { after = ran; });
+  EXPECT_TRUE(WaitFor([&] { return after; }));
+}
+
+TEST(DeviceSession, ShutdownWithAJobRunningNeitherHangsNorRunsLaterJobs) {
+  auto session = std::make_unique<DeviceSession>();
+  std::atomic<QThread*> deletedOn{nullptr};
+  ASSERT_TRUE(session->Start([&] { return new Root(deletedOn); }));
+  std::atomic<bool> running{false};
+  std::atomic<int> laterRan{0};
+  int reports = 0;
+  DeviceSession* s = session.get();
+  session->Post([&] {
+    running = true;
+    while (!s->Cancelled()) QThread::msleep(2);
+    QThread::msleep(50);  // a last step after the cancel, which still reports
+    s->Notify([&] { ++reports; });
+  });
+  for (int i = 0; i < 5; ++i) session->Post([&] { ++laterRan; }, [&](bool) { ++reports; });
+  ASSERT_TRUE(WaitFor([&] { return running.load(); }));
+  QElapsedTimer t;
+  t.start();
+  EXPECT_TRUE(session->Shutdown(1500));
+  EXPECT_LT(t.elapsed(), 1000);
+  EXPECT_NE(deletedOn.load(), nullptr);
+  // Nothing reaches the owner after the end.
+  WaitFor([] { return false; }, 100);
+  EXPECT_EQ(laterRan.load(), 0);
+  EXPECT_EQ(reports, 0);
+  EXPECT_FALSE(session->Running());
+
+  // A job posted after the end fails at once and never reports.
+  bool called = false;
+  EXPECT_FALSE(session->Post([] {}, [&](bool) { called = true; }));
+  WaitFor([] { return false; }, 50);
+  EXPECT_FALSE(called);
+  session.reset();
+}
+
+TEST(DeviceSession, AThrowingJobIsReportedAsNotRunAndTheSessionGoesOn) {
+  DeviceSession session;
+  ASSERT_TRUE(session.Start({}));
+  std::vector<bool> results;
+  session.Post([] { throw std::runtime_error("line failed"); }, [&](bool ran) { results.push_back(ran); });
+  session.Post([] {}, [&](bool ran) { results.push_back(ran); });
+  ASSERT_TRUE(WaitFor([&] { return results.size() == 2; }));
+  EXPECT_EQ(results, (std::vector<bool>{false, true}));
+}
