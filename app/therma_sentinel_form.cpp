@@ -20,6 +20,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <stdexcept>
@@ -416,6 +417,7 @@ void TThermaSentinelForm::MsgStartup() {
   if (commandLine_.Invisible() || invisibleByList) hide();
 
   started_ = true;
+  StartTickProbe();
   mAlwaysOnTopClick(nullptr);
   if (StartupTimer != nullptr) {
     StartupTimer->deleteLater();
@@ -432,6 +434,23 @@ void TThermaSentinelForm::MsgStartup() {
 
   UpdateState();
   if (commandLine_.Invisible() || invisibleByList) HideFromTaskbar();
+}
+
+void TThermaSentinelForm::StartTickProbe() {
+  if (qEnvironmentVariable("THERMASENTINEL_TEST_TICKS") != QStringLiteral("1") || tickProbe_ != nullptr)
+    return;
+  tickProbe_ = new QTimer(this);
+  tickProbe_->setTimerType(Qt::PreciseTimer);
+  tickProbe_->setInterval(10);
+  lastTickMs_ = -1;
+  connect(tickProbe_, &QTimer::timeout, this, [this] {
+    const std::int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now().time_since_epoch())
+                                 .count();
+    if (lastTickMs_ >= 0) maxTickGapMs_ = std::max(maxTickGapMs_, now - lastTickMs_);
+    lastTickMs_ = now;
+  });
+  tickProbe_->start();
 }
 
 void TThermaSentinelForm::MsgStopRequest() {
@@ -486,6 +505,12 @@ bool TThermaSentinelForm::FormCloseQuery() {
 void TThermaSentinelForm::FormClose() {
   if (config_ == nullptr || closed_) return;
   closed_ = true;
+  if (terminating_ && family_ != nullptr) {
+    // Ending on a signal: the device gets a moment for what is queued (a
+    // burst stop), then its thread ends, before anything else is written.
+    if (state_ > csConnected) family_->StopBurst({});
+    family_->Shutdown(150, 400);
+  }
   if (idleHandlerId_ != 0) {
     IdleHook::Instance().Detach(idleHandlerId_);
     idleHandlerId_ = 0;
@@ -556,7 +581,7 @@ void TThermaSentinelForm::FormClose() {
     if (family_ != nullptr) {
       // The stop queued above gets a moment to reach the device; then the
       // device thread ends with a deadline, whatever the device does.
-      family_->Shutdown(terminating_ ? 300 : 1000, 600);
+      family_->Shutdown(1000, 600);
       family_.reset();
     }
   });
@@ -612,6 +637,8 @@ void TThermaSentinelForm::WriteTestReport() {
   text += QStringLiteral("StatusPanel0=%1\n").arg(StatusBar_->PanelText(0));
   text += QStringLiteral("StatusPanel1=%1\n").arg(StatusBar_->PanelText(1));
   text += QStringLiteral("Fahrenheit=%1\n").arg(fahrenheit_ ? 1 : 0);
+  text += QStringLiteral("Errors=%1\n").arg(errorsReported_);
+  if (tickProbe_ != nullptr) text += QStringLiteral("MaxTickGap=%1\n").arg(maxTickGapMs_);
   text += QStringLiteral("Unsaved=%1\n").arg(unsavedData_ ? 1 : 0);
   file.write(text.toUtf8());
   file.close();

@@ -417,6 +417,14 @@ class TThermaSentinelForm : public QMainWindow {
   bool configReadPending_ = false;
   bool terminating_ = false;
   bool closed_ = false;
+  // Every error event of the device (the test report shows it).
+  int errorsReported_ = 0;
+  // Test aid THERMASENTINEL_TEST_TICKS=1: a 10 ms timer on the window's
+  // thread; the report shows the longest gap between two of its ticks.
+  void StartTickProbe();
+  QTimer* tickProbe_ = nullptr;
+  std::int64_t lastTickMs_ = -1;
+  std::int64_t maxTickGapMs_ = 0;
   std::uint64_t droppedShown_ = 0;
   // Records taken from the family's queue in one refresh.
   std::vector<TMeasurementRecord> recordBatch_;

@@ -196,6 +196,8 @@ void TThermaSentinelForm::SetChartMessageForLaser(bool laserOn) {
 void TThermaSentinelForm::pyreonArgoDisconnect(QObject*) {}
 
 void TThermaSentinelForm::pyreonArgoError(QObject*, int Errorcode) {
+  ++errorsReported_;
+  WriteTestReport();
   if (Errorcode == argoErrNoAnswer) {
     ++errorCount_;
     mDisconnectClick(nullptr);

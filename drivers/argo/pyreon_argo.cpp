@@ -21,6 +21,8 @@ constexpr int kRingCount = 5000;
 constexpr int kInputBufferSize = 10000;
 // How long a reply may take to begin after the request left.
 constexpr int kReplyWaitMs = 200;
+// Longest single wait inside an exchange, so a cancel is seen promptly.
+constexpr int kReadSliceMs = 50;
 
 TBaudRate PortBaudRate(TArgoBaudrate b) {
   switch (b) {
@@ -302,9 +304,10 @@ void TpyreonArgo::SendAndReceive(const QByteArray& request, int timeout, TArgoRe
     // own time-out. No count is polled meanwhile.
     const int bitsPerMs = std::max(1, ArgoCodec::BaudRateValue(baudrate_) / 1000);
     const int lineMs = static_cast<int>((framed.size() + replyLength) * 10 / bitsPerMs) + 1;
+    const int replyWaitMs = lineMs + kReplyWaitMs + constant;
     port_->Timeouts().SetReadInterval(0);
     port_->Timeouts().SetReadTotalMultiplier(0);
-    port_->Timeouts().SetReadTotalConstant(lineMs + kReplyWaitMs + constant);
+    port_->Timeouts().SetReadTotalConstant(kReadSliceMs);
 
     int attempt = 0;
     bool ok = false;
@@ -315,7 +318,12 @@ void TpyreonArgo::SendAndReceive(const QByteArray& request, int timeout, TArgoRe
         const auto b = static_cast<std::uint8_t>(c);
         port_->Write(&b, 1);
       }
-      const int got = port_->Read(local, replyLength);
+      // The read engine wakes this thread when the reply is complete; the
+      // wait is cut into slices only so that a cancel ends it early.
+      int got = 0;
+      const auto waitStart = Clock::Now();
+      while (got < replyLength && ElapsedMs(waitStart) < replyWaitMs && !Cancelled())
+        got += port_->Read(local + got, replyLength - got);
       if (got == replyLength) {
         ok = true;
       } else {

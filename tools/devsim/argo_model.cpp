@@ -1005,7 +1005,9 @@ void ArgoModel::StreamFrames(Clock::time_point now, DeviceLink& link) {
 
     const std::int64_t limit = faults_.vanishAfterStreamBytes;
     if (limit > 0 && streamBytesThisRun_ + std::int64_t(bytes.size()) >= limit) {
-      const auto cut = std::size_t(limit - streamBytesThisRun_);
+      // A limit set below what this stream already sent ends it at once.
+      const auto cut =
+          std::size_t(std::clamp<std::int64_t>(limit - streamBytesThisRun_, 0, std::int64_t(bytes.size())));
       frame.truncated = cut < frameSize;
       link.Send(std::span<const std::uint8_t>(bytes.data(), cut));
       streamBytesSent_ += cut;
