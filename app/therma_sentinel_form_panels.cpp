@@ -25,6 +25,7 @@
 
 #include "app/therma_sentinel_form.h"
 #include "drivers/argo/pyreon_argo.h"
+#include "drivers/device_type.h"
 #include "drivers/sentinel_utils.h"
 #include "platform/number_text.h"
 #include "ui/diagram.h"
@@ -753,8 +754,9 @@ void TThermaSentinelForm::PrepareChart() {
   double hi = deviceTmax_;
   if (graph_[ChannelValues::TInt].ShowDiagram || graph_[ChannelValues::TBox].ShowDiagram)
     lo = std::min(lo, -50.0);
-  if (deviceTypeCode_ == 2 && (graph_[ChannelValues::Tau].ShowDiagram ||
-                               (graph_[ChannelValues::TObj].ShowDiagram && RatioPercentMode()))) {
+  if (deviceTypeCode_ == DeviceType::ArgoRatio &&
+      (graph_[ChannelValues::Tau].ShowDiagram ||
+       (graph_[ChannelValues::TObj].ShowDiagram && RatioPercentMode()))) {
     lo = std::min(lo, -50.0);
     hi = std::max(hi, 100.0);
   }
@@ -768,8 +770,16 @@ void TThermaSentinelForm::PrepareChart() {
   d.SetYScaleMode(static_cast<TDiagramScaleMode>(std::clamp(scale_, 0, 2)));
   d.SetXConstDiff(true);
   for (int c = 0; c < 11; ++c) d.SetGraph(c, graph_[c]);
-  // later: families 3-4 draw no TBox and exclude 1.6 s from ranging.
-  d.SetXExcludeRanging(1.0);
+  if (DeviceType::IsBrioFirstGeneration(deviceTypeCode_)) {
+    // The first-generation family has no box temperature, and its first
+    // 1.6 s do not count for the ranging.
+    TGraphProperties box = graph_[ChannelValues::TBox];
+    box.ShowDiagram = false;
+    d.SetGraph(ChannelValues::TBox, box);
+    d.SetXExcludeRanging(1.6);
+  } else {
+    d.SetXExcludeRanging(1.0);
+  }
 }
 
 void TThermaSentinelForm::btnPauseClick(QObject*) {
