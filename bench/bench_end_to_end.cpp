@@ -29,23 +29,12 @@
 #include <cstdio>
 #include <memory>
 
+#include "bench/program_report.h"
 #include "tools/devsim/argo_model.h"
 #include "tools/devsim/devsim_options.h"
 #include "tools/devsim/pty_server.h"
 
 namespace {
-
-QMap<QString, QString> ReadReport(const QString& path) {
-  QMap<QString, QString> out;
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return out;
-  for (const QByteArray& raw : f.readAll().split('\n')) {
-    const QString line = QString::fromUtf8(raw);
-    const int eq = line.indexOf(QLatin1Char('='));
-    if (eq > 0) out.insert(line.left(eq), line.mid(eq + 1));
-  }
-  return out;
-}
 
 struct ProcessSample {
   double cpuSeconds = 0.0;
@@ -174,13 +163,14 @@ int main(int argc, char** argv) {
     return 1;
   }
   const qint64 pid = program.processId();
-  if (!WaitFor([&] { return ReadReport(report).contains(QStringLiteral("StatusPanel0")); }, 30000)) {
+  if (!WaitFor([&] { return ReadProgramReport(report).contains(QStringLiteral("StatusPanel0")); }, 30000)) {
     std::fprintf(stderr, "bench_end_to_end: the main window never started\n");
     return 1;
   }
   const double coldStartMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
-  if (!WaitFor([&] { return ReadReport(report).value(QStringLiteral("State")) == QStringLiteral("7"); },
-               30000)) {
+  if (!WaitFor(
+          [&] { return ReadProgramReport(report).value(QStringLiteral("State")) == QStringLiteral("7"); },
+          30000)) {
     std::fprintf(stderr, "bench_end_to_end: no measurement started\n");
     return 1;
   }
@@ -201,7 +191,7 @@ int main(int argc, char** argv) {
   program.waitForFinished(30000);
   server.Stop();
 
-  const auto r = ReadReport(report);
+  const auto r = ReadProgramReport(report);
   const std::uint64_t sent = model->FramesSent();
   const long long taken = r.value(QStringLiteral("Records")).toLongLong();
   const long long samples = r.value(QStringLiteral("Samples")).toLongLong();

@@ -24,23 +24,12 @@
 #include <functional>
 #include <memory>
 
+#include "bench/program_report.h"
 #include "tools/devsim/argo_model.h"
 #include "tools/devsim/devsim_options.h"
 #include "tools/devsim/pty_server.h"
 
 namespace {
-
-QMap<QString, QString> ReadReport(const QString& path) {
-  QMap<QString, QString> out;
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return out;
-  for (const QByteArray& raw : f.readAll().split('\n')) {
-    const QString line = QString::fromUtf8(raw);
-    const int eq = line.indexOf(QLatin1Char('='));
-    if (eq > 0) out.insert(line.left(eq), line.mid(eq + 1));
-  }
-  return out;
-}
 
 struct Result {
   bool ok = false;
@@ -104,7 +93,7 @@ Result Run(const QString& exe, int baud, Device device) {
   // or Closed (1) again when the attempt ends; an old program that blocks
   // its window writes nothing in between.
   while (clock.elapsed() < 120000 && program.state() == QProcess::Running) {
-    const auto r = ReadReport(report);
+    const auto r = ReadProgramReport(report);
     const QString state = r.value(QStringLiteral("State"));
     if (device == Device::SilentDuringRead && model->RequestCount() >= 12 && !model->Faults().silent) {
       ArgoFaults f;
@@ -121,14 +110,14 @@ Result Run(const QString& exe, int baud, Device device) {
   if (waitingAt >= 0 && endAt >= 0) {
     result.ok = true;
     result.attemptMs = static_cast<double>(endAt - waitingAt);
-    result.state = ReadReport(report).value(QStringLiteral("State"));
+    result.state = ReadProgramReport(report).value(QStringLiteral("State"));
   }
   // A few ticks after the attempt, then the report written at close holds
   // the longest gap of the whole run.
   QThread::msleep(300);
   ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
   if (!program.waitForFinished(60000)) program.kill();
-  result.maxTickGap = ReadReport(report).value(QStringLiteral("MaxTickGap"));
+  result.maxTickGap = ReadProgramReport(report).value(QStringLiteral("MaxTickGap"));
   server.Stop();
   return result;
 }
@@ -138,7 +127,8 @@ void Print(const char* what, const Result& r) {
     std::printf("%-44s no result\n", what);
     return;
   }
-  std::printf("%-44s attempt %7.0f ms, state %s, longest GUI gap: %s\n", what, r.attemptMs, qPrintable(r.state),
+  std::printf("%-44s attempt %7.0f ms, state %s, longest GUI gap: %s\n", what, r.attemptMs,
+              qPrintable(r.state),
               r.maxTickGap.isEmpty() ? "no probe (blocked for the attempt when it runs on the GUI thread)"
                                      : qPrintable(r.maxTickGap + QStringLiteral(" ms")));
 }
