@@ -638,6 +638,7 @@ void TThermaSentinelForm::WriteTestReport() {
   text += QStringLiteral("StatusPanel1=%1\n").arg(StatusBar_->PanelText(1));
   text += QStringLiteral("Fahrenheit=%1\n").arg(fahrenheit_ ? 1 : 0);
   text += QStringLiteral("Errors=%1\n").arg(errorsReported_);
+  text += QStringLiteral("Caption=%1\n").arg(windowTitle());
   if (tickProbe_ != nullptr) text += QStringLiteral("MaxTickGap=%1\n").arg(maxTickGapMs_);
   text += QStringLiteral("Unsaved=%1\n").arg(unsavedData_ ? 1 : 0);
   file.write(text.toUtf8());

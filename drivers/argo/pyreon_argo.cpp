@@ -267,15 +267,16 @@ void TpyreonArgo::LoseConnection() {
 
 void TpyreonArgo::SendAndReceive(const QByteArray& request, int timeout, TArgoReply& reply, int retries,
                                  int replyLength) {
-  reconnectTimer_->stop();
   // A reused reply record never reports an earlier exchange's success.
   reply.NoAnswer = true;
   reply.Data.fill(0);
   reply.Status = 0;
+  // A sequence that already gave up, or a cancelled operation, sends
+  // nothing and leaves the reconnect poll as it is.
+  if (SequenceAbandoned() || Cancelled()) return;
+  reconnectTimer_->stop();
 
   if (busy_ && connected_) return;
-  // A sequence that already gave up, or a cancelled operation, sends nothing.
-  if (SequenceAbandoned() || Cancelled()) return;
 
   busy_ = true;
   bool connectEvent = false;

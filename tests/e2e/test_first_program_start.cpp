@@ -18,6 +18,8 @@ TEST(FirstProgramStart, FirstStartWithoutSettingsWritesDefaultsAtClose) {
       run.WaitForReport([](const auto& r) { return r.value("StatusPanel0") == "COM1: Closed"; }, 15000))
       << run.Output().toStdString();
   EXPECT_EQ(run.ReportInt("State"), 1);
+  // The branding file shipped beside the program names it in the title.
+  EXPECT_EQ(run.Report().value("Caption"), "ThermaSentinel 1.0.0.1");
   ASSERT_TRUE(run.Terminate()) << run.Output().toStdString();
 
   const auto s = ReadKeyValues(run.SettingsPath());
