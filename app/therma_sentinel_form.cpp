@@ -28,7 +28,6 @@
 #include "app/about_dlg.h"
 #include "app/device_info_dlg.h"
 #include "app/form1.h"
-#include "app/idle_hook.h"
 #include "app/param_show.h"
 #include "app/set_default_settings_dlg.h"
 #include "drivers/device_type.h"
@@ -71,7 +70,6 @@ TThermaSentinelForm::TThermaSentinelForm(const QStringList& arguments, const QSt
 }
 
 TThermaSentinelForm::~TThermaSentinelForm() {
-  if (idleHandlerId_ != 0) IdleHook::Instance().Detach(idleHandlerId_);
   FormRegistry::Remove(this);
   if (ThermaSentinelForm == this) ThermaSentinelForm = nullptr;
 }
@@ -345,7 +343,6 @@ void TThermaSentinelForm::FormShow() {
   Diagram_->SetYRangeMin(-50.0);
   Diagram_->SetYRangeMax(3000.0);
 
-  if (idleHandlerId_ == 0) idleHandlerId_ = IdleHook::Instance().Attach([this] { Idle(); });
 
   if (!options_.Has(TOption::Maximized))
     setWindowState(windowState() & ~Qt::WindowMaximized);
@@ -510,10 +507,6 @@ void TThermaSentinelForm::FormClose() {
     // burst stop), then its thread ends, before anything else is written.
     if (state_ > csConnected) family_->StopBurst({});
     family_->Shutdown(150, 400);
-  }
-  if (idleHandlerId_ != 0) {
-    IdleHook::Instance().Detach(idleHandlerId_);
-    idleHandlerId_ = 0;
   }
   Guarded("saving the window settings", [&] {
     const QRect g = normalGeometry().isValid() ? normalGeometry() : geometry();

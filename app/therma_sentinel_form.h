@@ -148,7 +148,6 @@ class TThermaSentinelForm : public QMainWindow {
   bool AskSaveUnsavedData();
 
   // ---- the live loop (public for tests) ----
-  void Idle();
   void NewBurstEvent();
   bool NewBurstData(double& Time, double& Cycle);
   void NewPollEvent();
@@ -386,7 +385,6 @@ class TThermaSentinelForm : public QMainWindow {
   bool pollBusy_ = false;
   bool bufferFullHandled_ = false;
   bool inBurstBatch_ = false;
-  int idleHandlerId_ = 0;
   TChannelValues values_{};
   // The newest encoded value per DisplayKind 1..11 (index 0 unused), as it
   // goes to the external displays of that kind.

@@ -1,8 +1,6 @@
 // The live measurement loop of the main window.
 
-#include <QCoreApplication>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -139,13 +137,12 @@ void TThermaSentinelForm::mStopClick(QObject*) {
 // ---------------------------------------------------------------------------
 // Burst pull
 
+// Records are taken on the burst timer alone, so the window wakes a bounded
+// number of times a second whatever the record rate.
 void TThermaSentinelForm::BurstTimerTimer() {
   if (!inBurstBatch_) NewBurstEvent();
 }
 
-// Records are taken on the burst timer alone, so the window wakes a bounded
-// number of times a second whatever the record rate.
-void TThermaSentinelForm::Idle() {}
 
 void TThermaSentinelForm::NewBurstEvent() {
   double time = 0.0;
