@@ -4,11 +4,13 @@
 #include "app/termination_watcher.h"
 #include "app/therma_sentinel_application.h"
 #include "app/therma_sentinel_form.h"
+#include "platform/logger.h"
 
 int main(int argc, char** argv) {
   TThermaSentinelApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("ThermaSentinel"));
   QApplication::setApplicationVersion(QStringLiteral(TS_VERSION_TEXT));
+  Logger::CaptureQtMessages();
 
   // SIGTERM / SIGINT close the main window the ordinary way (a modal window
   // open at the time is closed first), so the settings are written.

@@ -35,6 +35,7 @@
 #include "drivers/sentinel_utils.h"
 #include "platform/folders.h"
 #include "platform/ini_file.h"
+#include "platform/logger.h"
 #include "platform/number_text.h"
 #include "ui/diagram.h"
 #include "ui/form_registry.h"
@@ -51,9 +52,9 @@ void Guarded(const char* what, F&& block) {
   try {
     block();
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "ThermaSentinel: %s: %s\n", what, e.what());
+    Logger::Error(QString::fromLatin1(what), QString::fromLocal8Bit(e.what()));
   } catch (...) {
-    std::fprintf(stderr, "ThermaSentinel: %s: unknown exception\n", what);
+    Logger::Error(QString::fromLatin1(what), QStringLiteral("unknown exception"));
   }
 }
 
@@ -99,16 +100,8 @@ QString TThermaSentinelForm::GetVersionFlagsText(bool hasVersionInfo, std::uint3
 }
 
 float TThermaSentinelForm::ParseFloat(const QString& S) const {
-  QString text = S;
-  if (decimalSeparatorInUse_ == QLatin1Char(',')) {
-    const int i = text.indexOf(QLatin1Char('.'));
-    if (i >= 0) text[i] = QLatin1Char(',');
-  } else if (decimalSeparatorInUse_ == QLatin1Char('.')) {
-    const int i = text.indexOf(QLatin1Char(','));
-    if (i >= 0) text[i] = QLatin1Char('.');
-  }
   double v = 0.0;
-  if (!NumberText::TryStrToFloat(text, v)) throw std::invalid_argument("not a number");
+  if (!NumberText::TryStrToFloat(S, decimalSeparatorInUse_, v)) throw std::invalid_argument("not a number");
   return static_cast<float>(v);
 }
 

@@ -16,6 +16,7 @@
 
 #include "platform/folders.h"
 #include "platform/ini_file.h"
+#include "platform/logger.h"
 #include "ui/caption_panel.h"
 #include "ui/form_registry.h"
 #include "ui/panel_status_bar.h"
@@ -443,7 +444,8 @@ bool TLngINISupp::ExportRecord(const QString& section, const QString& tag) {
     exportedFile_ = userFolder + name;
     return true;
   }
-  qWarning("language.xml could not be written to %s", qPrintable(folder));
+  Logger::Warning(QStringLiteral("Language"),
+                  QStringLiteral("language.xml could not be written to ") + folder);
   return false;
 }
 

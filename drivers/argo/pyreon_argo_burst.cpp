@@ -157,8 +157,9 @@ void TpyreonArgo::ComPortRxChar(int count) {
       lastCount_ = Clock::Counter();
       pending -= got;
     }
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
     // A failing line shows as silence: the watchdog and the parser report it.
+    LogFailure(QStringLiteral("burst read"), e);
   }
   lastCount_ = Clock::Counter();
   watchdogTimer_->start();
@@ -172,7 +173,8 @@ void TpyreonArgo::BurstFrameTimerTimer() {
   ArgoBurstParser::PassResult result = ArgoBurstParser::PassResult::Waiting;
   try {
     result = parser_.Pass(*ring_, sink);
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    LogFailure(QStringLiteral("burst parser"), e);
   }
   parserBusy_ = false;
   // The owner may have switched the mode off from OnBusrtStart.
@@ -213,7 +215,8 @@ bool TpyreonArgo::GetNextBurstEntry(TArgoBurstRecord& entry) {
                QStringLiteral(" : ") + ValuesText(entry, 8).trimmed());
     }
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    LogFailure(QStringLiteral("burst record"), e);
     WriteLog(QStringLiteral("EXCEPTION in GetNextBurstEntry !"));
     return false;
   }

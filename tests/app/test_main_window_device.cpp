@@ -20,25 +20,15 @@
 #include "app/therma_sentinel_form.h"
 #include "drivers/argo/pyreon_argo.h"
 #include "platform/folders.h"
+#include "tests/support/wait_for.h"
 #include "ui/diagram.h"
 #include "ui/lng_ini_supp.h"
 #include "ui/panel_status_bar.h"
 
 namespace {
 
-bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeoutMs) return false;
-    // A real event loop: the window takes burst records when the loop
-    // goes idle, which a bare processEvents never does.
-    QEventLoop loop;
-    QTimer::singleShot(20, &loop, &QEventLoop::quit);
-    loop.exec();
-  }
-  return true;
-}
+using test_support::EventPump;
+using test_support::WaitForEvents;
 
 class MainWindowDeviceTest : public ::testing::Test {
  protected:
@@ -64,7 +54,8 @@ class MainWindowDeviceTest : public ::testing::Test {
          << dir_.filePath(QStringLiteral("ports.ini")) << QStringLiteral("--com") << QStringLiteral("4");
     devsim_.start(devsim, args);
     ASSERT_TRUE(devsim_.waitForStarted(10000));
-    ASSERT_TRUE(WaitFor([&] { return QFile(dir_.filePath(QStringLiteral("ports.ini"))).size() > 0; }, 10000));
+    ASSERT_TRUE(WaitForEvents([&] { return QFile(dir_.filePath(QStringLiteral("ports.ini"))).size() > 0; },
+                              10000, EventPump::EventLoop));
 
     const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     QDir().mkpath(dir_.filePath(QStringLiteral("cfg/") + name));
@@ -88,7 +79,8 @@ class MainWindowDeviceTest : public ::testing::Test {
   TThermaSentinelForm& StartConnected() {
     form_ = std::make_unique<TThermaSentinelForm>(QStringList{QStringLiteral("ThermaSentinel")});
     form_->show();
-    EXPECT_TRUE(WaitFor([&] { return form_->State() == csConnected; }, 15000)) << int(form_->State());
+    EXPECT_TRUE(WaitForEvents([&] { return form_->State() == csConnected; }, 15000, EventPump::EventLoop))
+        << int(form_->State());
     return *form_;
   }
 
@@ -113,7 +105,7 @@ TEST_F(MainWindowDeviceTest, StartAndStopKeepTheConnection) {
   EXPECT_EQ(f.State(), csMeasuring);
   EXPECT_EQ(f.MeasureMode(), 1);
   EXPECT_FALSE(f.mOpen->isEnabled());
-  ASSERT_TRUE(WaitFor([&] { return f.SampleCount() > 500; }, 15000));
+  ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() > 500; }, 15000, EventPump::EventLoop));
   EXPECT_TRUE(f.UnsavedData());
   EXPECT_TRUE(f.mSave->isEnabled());
 
@@ -124,7 +116,7 @@ TEST_F(MainWindowDeviceTest, StartAndStopKeepTheConnection) {
   // Polling goes on: the panel follows the device.
   const int samples = static_cast<int>(f.SampleCount());
   QThread::msleep(100);
-  WaitFor([&] { return false; }, 1200);
+  WaitForEvents([&] { return false; }, 1200, EventPump::EventLoop);
   EXPECT_EQ(f.State(), csConnected);
   EXPECT_EQ(f.SampleCount(), samples);
 
@@ -134,7 +126,7 @@ TEST_F(MainWindowDeviceTest, StartAndStopKeepTheConnection) {
   EXPECT_TRUE(f.mScan->isEnabled());
   // The scan command connects the stored device again.
   f.mScanClick(f.mScan);
-  EXPECT_TRUE(WaitFor([&] { return f.State() == csConnected; }, 15000));
+  EXPECT_TRUE(WaitForEvents([&] { return f.State() == csConnected; }, 15000, EventPump::EventLoop));
 }
 
 // The emulator process ends while a burst runs: the window closes the
@@ -142,10 +134,11 @@ TEST_F(MainWindowDeviceTest, StartAndStopKeepTheConnection) {
 TEST_F(MainWindowDeviceTest, DeviceGoneDuringBurstGivesClosed) {
   TThermaSentinelForm& f = StartConnected();
   f.mStartClick(f.mStart);
-  ASSERT_TRUE(WaitFor([&] { return f.SampleCount() > 100; }, 15000));
+  ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() > 100; }, 15000, EventPump::EventLoop));
   devsim_.kill();
   devsim_.waitForFinished(5000);
-  EXPECT_TRUE(WaitFor([&] { return f.State() == csClosed; }, 10000)) << int(f.State());
+  EXPECT_TRUE(WaitForEvents([&] { return f.State() == csClosed; }, 10000, EventPump::EventLoop))
+      << int(f.State());
   EXPECT_FALSE(f.pyreonArgo()->PortOpen());
   EXPECT_TRUE(f.mScan->isEnabled());
 }
@@ -165,7 +158,7 @@ TEST_F(MainWindowBusDeviceTest, Rs485DeviceIsPolled) {
   f.mStartClick(f.mStart);
   EXPECT_EQ(f.State(), csMeasuring);
   EXPECT_EQ(f.MeasureMode(), 2);
-  ASSERT_TRUE(WaitFor([&] { return f.SampleCount() >= 3; }, 10000));
+  ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() >= 3; }, 10000, EventPump::EventLoop));
   EXPECT_FALSE(f.pyreonArgo()->BurstActive());
   f.mStopClick(f.mStop);
   EXPECT_EQ(f.State(), csConnected);
@@ -186,20 +179,21 @@ TEST_F(MainWindowRatioDeviceTest, DisplayMode2ShowsTheObjectAsPercentage) {
   QLabel* object = f.Panels1[0].Label;
   ASSERT_NE(object, nullptr);
   // Display mode 0: a temperature.
-  ASSERT_TRUE(WaitFor([&] { return f.DisplayValue(1).HasValue; }, 5000));
+  ASSERT_TRUE(WaitForEvents([&] { return f.DisplayValue(1).HasValue; }, 5000, EventPump::EventLoop));
   EXPECT_FALSE(object->text().endsWith(QLatin1Char('%'))) << object->text().toStdString();
   EXPECT_EQ(f.DisplayValue(1).Flags() & DisplayValueFlags::Percent, 0);
 
   f.pyreonArgo()->SetDisplayMainSource(2);
   ASSERT_EQ(f.pyreonArgo()->Config().DisplayMainSource, 2);
-  EXPECT_TRUE(WaitFor([&] { return object->text().endsWith(QLatin1Char('%')); }, 5000))
+  EXPECT_TRUE(
+      WaitForEvents([&] { return object->text().endsWith(QLatin1Char('%')); }, 5000, EventPump::EventLoop))
       << object->text().toStdString();
   EXPECT_EQ(f.DisplayValue(1).Flags(), DisplayValueFlags::Percent);
 
   f.mStartClick(f.mStart);
   ASSERT_EQ(f.MeasureMode(), 1);
   object->setText(QString());
-  ASSERT_TRUE(WaitFor([&] { return f.SampleCount() > 50; }, 15000));
+  ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() > 50; }, 15000, EventPump::EventLoop));
   EXPECT_TRUE(object->text().endsWith(QLatin1Char('%'))) << object->text().toStdString();
   EXPECT_EQ(f.DisplayValue(1).Flags(), DisplayValueFlags::Percent);
   EXPECT_EQ(f.DisplayValue(7).Flags(), DisplayValueFlags::Percent);

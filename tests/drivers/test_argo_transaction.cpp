@@ -87,7 +87,7 @@ TEST_F(ArgoTransactionTest, ThreeTriesThenDisconnectThenComingBack) {
 
   // The device comes back: the reconnect poll finds it within a few seconds.
   SetFaults([](ArgoFaults& f) { f.silent = false; });
-  ASSERT_TRUE(WaitFor([&] { return events_.connects == 1 && !events_.temps.empty(); }, 6000));
+  ASSERT_TRUE(WaitForEvents([&] { return events_.connects == 1 && !events_.temps.empty(); }, 6000));
   EXPECT_TRUE(driver_->Connected());
   EXPECT_EQ(events_.temps[0].first, 1);
   EXPECT_FLOAT_EQ(events_.temps[0].second, 1234 / 10.0f - 100.0f);
@@ -135,7 +135,7 @@ TEST_F(ArgoTransactionTest, ConnectStopsAStreamLeftRunning) {
   options.burstAtStart = true;
   StartDevice(QStringLiteral("argo-current"), options);
   ASSERT_TRUE(driver_->OpenPort());
-  ASSERT_TRUE(WaitFor([&] { return events_.connects == 1; }, 6000));
+  ASSERT_TRUE(WaitForEvents([&] { return events_.connects == 1; }, 6000));
   EXPECT_FALSE(model_->Streaming());
   EXPECT_EQ(driver_->GetFirmwareRevision(), 2510);
 }
