@@ -38,6 +38,7 @@ TEST(LoadingGuard, SetsTheFlagForItsScopeAndRestoresIt) {
     LoadingGuard guard(plain);
     throw 1;
   } catch (int) {
+    // Thrown only to leave the guard's scope by an exception.
   }
   EXPECT_FALSE(plain);
 }
