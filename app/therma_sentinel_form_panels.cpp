@@ -792,8 +792,10 @@ void TThermaSentinelForm::LISLanguageChange() {
   SentinelUtils::UnderflowText = LIS_->ReadText(QStringLiteral("Underflow"), QStringLiteral("U"), msg);
   SentinelUtils::CycleText = LIS_->OtherTextOrKey(QStringLiteral("Cycle"));
 
-  const char* keys[11] = {"TObj", "TInt", "TBox", "TAct", "T_2C", "T_1C",
-                          "TAU",  "Eps",  "mVin", "Vcc",  "TAmb"};
+  const char* keys[11] = {LNG_OTHER_KEY("TObj"), LNG_OTHER_KEY("TInt"), LNG_OTHER_KEY("TBox"),
+                          LNG_OTHER_KEY("TAct"), LNG_OTHER_KEY("T_2C"), LNG_OTHER_KEY("T_1C"),
+                          LNG_OTHER_KEY("TAU"),  LNG_OTHER_KEY("Eps"),  LNG_OTHER_KEY("mVin"),
+                          LNG_OTHER_KEY("Vcc"),  LNG_OTHER_KEY("TAmb")};
   for (int c = 0; c < 11; ++c) graph_[c].Name = LIS_->OtherTextOrKey(QString::fromLatin1(keys[c]));
   for (int c = 0; c < 11 && Diagram_->GraphCount() == 11; ++c) Diagram_->SetGraph(c, graph_[c]);
 

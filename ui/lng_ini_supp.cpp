@@ -27,6 +27,7 @@ namespace {
 bool g_languageLoaded = false;
 bool g_menuListBuilt = false;
 bool g_popupListBuilt = false;
+TLngINISupp::TextReadObserver g_textReadObserver;
 
 const QString kMessages = QStringLiteral("Messages");
 const QString kOther = QStringLiteral("Other");
@@ -216,7 +217,10 @@ void TLngINISupp::SetFileName(const QString& value) {
   ExportRecord(QStringLiteral("Record"), QStringLiteral("generic"));
 }
 
+void TLngINISupp::SetTextReadObserver(TextReadObserver observer) { g_textReadObserver = std::move(observer); }
+
 QString TLngINISupp::ReadText(const QString& key, const QString& defaultText, const QString& section) const {
+  if (g_textReadObserver) g_textReadObserver(section, key, defaultText);
   if (!g_languageLoaded) return defaultText;
   const IniFile* file = File();
   if (!file) return defaultText;
