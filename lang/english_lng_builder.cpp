@@ -16,33 +16,12 @@
 #include "lang/text_key_scanner.h"
 #include "platform/folders.h"
 #include "platform/ini_file.h"
+#include "platform/scoped_environment.h"
 #include "ui/lng_ini_supp.h"
 
 namespace {
 
 const QString kLanguage = QStringLiteral("Language");
-
-// Sets an environment variable while it lives and puts the old state back.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, const QString& value)
-      : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
-    qputenv(name, value.toLocal8Bit());
-  }
-  ~ScopedEnvironment() {
-    if (had_)
-      qputenv(name_, old_);
-    else
-      qunsetenv(name_);
-  }
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
- private:
-  const char* name_;
-  bool had_;
-  QByteArray old_;
-};
 
 // One key to write: its section, key and English default.
 struct Entry {
