@@ -152,7 +152,11 @@ TEST(BrioLoader, FirstGenerationWriteAndRestartAtTheResetVector) {
   Bench<BrioGen1Model> d(BrioProfiles::Default(1));
   d.PowerOn();
   const Bytes calibration = d.model.ReadMemory(0x1080, 128);
-  const Bytes config = Pattern(128, 0x55);
+  // The image switches burst on (data byte 44 with 0x88, channels at 106).
+  BrioProfile burst = BrioProfiles::Default(1);
+  const std::uint16_t channels[] = {0x0200, 0x0204};
+  BrioProfiles::SetBurstChannels(burst, channels);
+  const Bytes config(burst.configuration.begin(), burst.configuration.end());
   d.EnterLoader();
   EXPECT_EQ(d.Password(), Bytes{kAck});
   EXPECT_EQ(d.Erase(0x1000), Bytes{kAck});
@@ -168,9 +172,16 @@ TEST(BrioLoader, FirstGenerationWriteAndRestartAtTheResetVector) {
   EXPECT_EQ(d.model.ReadMemory(0x1000, 128), config);
   EXPECT_EQ(d.model.ReadMemory(0x1080, 128), calibration);
 
-  // The application listens at 8N1 only.
+  // The application starts streaming; it listens at 8N1 only.
+  EXPECT_TRUE(d.model.Streaming());
+  d.Wait(50ms);
+  EXPECT_GT(d.model.LostReplyBytes(), 0u) << "frames at 8N1 are lost to a host at even parity";
   EXPECT_TRUE(d.AskAndWait({0x3C, 0x10, 0x00}).empty());
+  EXPECT_TRUE(d.model.Streaming()) << "bytes at the wrong parity are noise, not input";
   d.SetParity(Parity::None);
+  d.Ask({0x00});
+  EXPECT_FALSE(d.model.Streaming());
+  d.Wait(30ms);
   EXPECT_EQ(d.AskAndWait({0x3C, 0x10, 0x00}), Bytes{config[0]});
 }
 
