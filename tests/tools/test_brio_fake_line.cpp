@@ -31,39 +31,23 @@ class BrioFakeLine : public ::testing::Test {
     port_ = std::make_unique<FakeSerialDevice>(line_);
     ASSERT_EQ(port_->Open(QStringLiteral("fake")), SerialStatus::Ok);
     Configure(9600, Parity::None);
-    SerialTimeouts t;
-    t.readInterval = 0;
-    t.readTotalMultiplier = 0;
-    t.readTotalConstant = 1000;
-    ASSERT_EQ(port_->SetTimeouts(t), SerialStatus::Ok);
+    ASSERT_EQ(port_->SetTimeouts(ReadTimeout(1000)), SerialStatus::Ok);
   }
   void TearDown() override {
     if (port_) port_->Close();
     server_.reset();
   }
   void Configure(int baud, Parity parity) {
-    SerialLineSettings s;
+    SerialLineSettings s = Line9600(parity);
     s.baudRate = baud;
-    s.parity = parity;
-    s.dtrControl = SerialLineSettings::DtrControl::Disable;
     ASSERT_EQ(port_->Configure(s), SerialStatus::Ok);
   }
   void Write(const Bytes& bytes) {
     int n = 0;
     ASSERT_EQ(port_->Write(bytes, n), SerialStatus::Ok);
   }
-  // Up to `count` bytes within the read time-out.
-  Bytes Read(std::size_t count) {
-    Bytes got(count);
-    int n = 0;
-    EXPECT_EQ(port_->Read(got, n), SerialStatus::Ok);
-    got.resize(std::size_t(n));
-    return got;
-  }
   Bytes Exchange(const Bytes& request, std::size_t expected) {
-    EXPECT_EQ(port_->Purge(SerialPurge::RxClear | SerialPurge::TxClear), SerialStatus::Ok);
-    Write(request);
-    return Read(expected);
+    return BrioTest::Exchange(*port_, request, expected);
   }
   static void Sleep(std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }
 
@@ -124,10 +108,7 @@ TEST_F(BrioFakeLine, FirstGenerationPowerOnConfiguration) {
   ASSERT_EQ(port_->SetDtr(false), SerialStatus::Ok);
   EXPECT_TRUE(Exchange({0x3C, 0x02, 0x5F}, 1).empty());
   ASSERT_EQ(port_->SetDtr(true), SerialStatus::Ok);
-  Bytes after;
-  const auto deadline = Clock::now() + 5s;
-  while (after.empty() && Clock::now() < deadline) after = Exchange({0x3C, 0x02, 0x5F}, 1);
-  EXPECT_EQ(after, Bytes{0x01});
+  EXPECT_TRUE(ExchangeUntil(*port_, {0x3C, 0x02, 0x5F}, Bytes{0x01}));
 }
 
 // A configuration write that the device does not survive: it vanishes in

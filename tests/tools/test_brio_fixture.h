@@ -1,10 +1,13 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdint>
 #include <span>
 #include <vector>
 
+#include "platform/serial_device.h"
 #include "tools/devsim/brio_device_model.h"
 #include "tools/devsim/brio_wire.h"
 
@@ -104,6 +107,53 @@ class Bench {
   Model model;
   MemoryLink link;
 };
+
+// --- The host's side of a served line (a SerialDevice) -----------------------
+
+// 9600 baud with `parity`, DTR left to SetDtr unless `dtr` enables it.
+inline SerialLineSettings Line9600(Parity parity, bool dtr = false) {
+  SerialLineSettings s;
+  s.baudRate = 9600;
+  s.parity = parity;
+  s.dtrControl = dtr ? SerialLineSettings::DtrControl::Enable : SerialLineSettings::DtrControl::Disable;
+  return s;
+}
+
+// Reads return after `ms` at the latest, or when the buffer is full.
+inline SerialTimeouts ReadTimeout(std::uint32_t ms) {
+  SerialTimeouts t;
+  t.readInterval = 0;
+  t.readTotalMultiplier = 0;
+  t.readTotalConstant = ms;
+  return t;
+}
+
+// Up to `count` bytes within the port's read time-out.
+inline Bytes ReadCount(SerialDevice& port, std::size_t count) {
+  Bytes got(count);
+  int n = 0;
+  EXPECT_EQ(port.Read(got, n), SerialStatus::Ok);
+  got.resize(std::size_t(n));
+  return got;
+}
+
+// Clears the input, sends `request` and reads up to `expected` bytes.
+inline Bytes Exchange(SerialDevice& port, const Bytes& request, std::size_t expected) {
+  EXPECT_EQ(port.Purge(SerialPurge::RxClear), SerialStatus::Ok);
+  int n = 0;
+  EXPECT_EQ(port.Write(request, n), SerialStatus::Ok);
+  return ReadCount(port, expected);
+}
+
+// Repeats an exchange until it gives `expected` (a device still starting),
+// up to a deadline.
+inline bool ExchangeUntil(SerialDevice& port, const Bytes& request, const Bytes& expected) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (Exchange(port, request, expected.size()) == expected) return true;
+  }
+  return false;
+}
 
 inline Bytes Pattern(std::size_t n, std::uint8_t seed) {
   Bytes b(n);

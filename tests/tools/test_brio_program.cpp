@@ -6,13 +6,13 @@
 
 #include "host_tty.h"
 #include "platform/rfc2217_device.h"
+#include "test_brio_fixture.h"
 
 // The emulator program serving the Brio models.
 
 namespace {
 
-using namespace std::chrono_literals;
-using Bytes = std::vector<std::uint8_t>;
+using namespace BrioTest;
 
 class BrioProgram : public ::testing::Test {
  protected:
@@ -48,31 +48,12 @@ TEST_F(BrioProgram, FirstGenerationOverRfc2217) {
   ASSERT_TRUE(url.startsWith(QStringLiteral("rfc2217://"))) << url.toStdString();
   Rfc2217Device port;
   ASSERT_EQ(port.Open(url), SerialStatus::Ok);
-  SerialLineSettings line;
-  line.baudRate = 9600;
-  line.dtrControl = SerialLineSettings::DtrControl::Disable;
-  ASSERT_EQ(port.Configure(line), SerialStatus::Ok);
-  SerialTimeouts t;
-  t.readInterval = 0;
-  t.readTotalMultiplier = 0;
-  t.readTotalConstant = 250;
-  ASSERT_EQ(port.SetTimeouts(t), SerialStatus::Ok);
-  auto exchange = [&](const Bytes& request, std::size_t expected) {
-    int n = 0;
-    EXPECT_EQ(port.Purge(SerialPurge::RxClear), SerialStatus::Ok);
-    EXPECT_EQ(port.Write(request, n), SerialStatus::Ok);
-    Bytes got(expected);
-    EXPECT_EQ(port.Read(got, n), SerialStatus::Ok);
-    got.resize(std::size_t(n));
-    return got;
-  };
+  ASSERT_EQ(port.Configure(Line9600(Parity::None)), SerialStatus::Ok);
+  ASSERT_EQ(port.SetTimeouts(ReadTimeout(250)), SerialStatus::Ok);
   const Bytes serial = {0x3C, 0x10, 0x84};
-  EXPECT_TRUE(exchange(serial, 1).empty());
+  EXPECT_TRUE(Exchange(port, serial, 1).empty());
   ASSERT_EQ(port.SetDtr(true), SerialStatus::Ok);
-  Bytes got;
-  const auto deadline = std::chrono::steady_clock::now() + 5s;
-  while (got.empty() && std::chrono::steady_clock::now() < deadline) got = exchange(serial, 1);
-  EXPECT_EQ(got, Bytes{std::uint8_t(1012345 & 0xFF)});
+  EXPECT_TRUE(ExchangeUntil(port, serial, Bytes{std::uint8_t(1012345 & 0xFF)}));
   port.Close();
 }
 
