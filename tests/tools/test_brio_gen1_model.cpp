@@ -319,13 +319,16 @@ TEST(BrioModelOptions, CreateFromCommandLine) {
                        Bad{"brio", {QStringLiteral("--poke"), QStringLiteral("0x10000=1")}},
                        Bad{"brio", {QStringLiteral("--poke"), QStringLiteral("12")}},
                        Bad{"brio2", {QStringLiteral("--burst"), QStringLiteral("0x200,zz")}},
-                       Bad{"brio2", {QStringLiteral("--late")}},
+                       Bad{"brio2", {QStringLiteral("--late")}}, Bad{"brio2", {QStringLiteral("--profile")}},
                        Bad{"brio2", {QStringLiteral("--baud"), QStringLiteral("19200")}}}) {
     SCOPED_TRACE(b.options.join(QLatin1Char(' ')).toStdString());
     error.clear();
     EXPECT_FALSE(ModelRegistry::Create(QString::fromLatin1(b.model), b.options, &error));
     EXPECT_FALSE(error.isEmpty());
   }
+  // An unknown option is answered with the list of the known ones.
+  EXPECT_FALSE(ModelRegistry::Create(QStringLiteral("brio"), {QStringLiteral("--bogus")}, &error));
+  EXPECT_TRUE(error.contains(QStringLiteral("--vanish-after-programmed"))) << error.toStdString();
 }
 
 }  // namespace

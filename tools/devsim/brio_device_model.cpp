@@ -636,7 +636,7 @@ bool BrioDeviceModel::ParseOptions(const QStringList& options, int generation, B
     }
     if (handled) continue;
     if (name == QStringLiteral("--profile")) {
-      ++i;  // taken above
+      if (!value(text)) return fail(QStringLiteral("option --profile needs a name"));  // taken above
     } else if (name == QStringLiteral("--burst")) {
       if (!value(text)) return fail(QStringLiteral("option --burst needs a list of addresses"));
       std::vector<std::uint16_t> channels;
@@ -657,8 +657,9 @@ bool BrioDeviceModel::ParseOptions(const QStringList& options, int generation, B
         return fail(QStringLiteral("invalid --poke value: %1 (ADDR=VALUE)").arg(text));
       pokes.emplace_back(std::uint16_t(address), std::uint8_t(byte));
     } else {
-      return fail(QStringLiteral("unknown option for the %1 model: %2")
-                      .arg(generation == 1 ? QStringLiteral("brio") : QStringLiteral("brio2"), name));
+      return fail(QStringLiteral("unknown option for the %1 model: %2\n%3")
+                      .arg(generation == 1 ? QStringLiteral("brio") : QStringLiteral("brio2"), name,
+                           OptionsHelp(generation)));
     }
   }
   return true;
