@@ -124,6 +124,27 @@ TEST(BrioGen2Model, ModelLines) {
             1017);
 }
 
+// The scan probes a port with the second generation's handshake first and
+// the first generation's peeks only where that found nothing. A first-
+// generation device stays quiet to the handshake; a second-generation
+// device does not know the peek codes but, like any byte-command device,
+// takes the address bytes that follow for commands of its own.
+TEST(BrioGenerations, EachMisreadsTheOthersProbe) {
+  Bench<BrioGen1Model> first(BrioProfiles::Default(1));
+  first.PowerOn();
+  for (const Bytes& request : {Text("9WAIT"), Bytes{0x01}, Bytes{0x0E}, Text("E"), Text("9CONF")}) {
+    EXPECT_TRUE(first.AskAndWait(request, 150ms).empty()) << testing::PrintToString(request);
+  }
+  EXPECT_EQ(first.AskAndWait({0x3E, 0x02, 0x00}), (Bytes{0x0D, 0xAC}));
+
+  Bench<BrioGen2Model> second(BrioProfiles::Default(2));
+  second.PowerOn();
+  // 3E ignored, 02 read as the internal temperature, 00 filler.
+  EXPECT_EQ(second.AskAndWait({0x3E, 0x02, 0x00}), (Bytes{0x05, 0x23}));
+  // 3C ignored, 10 the laser state, 82 the end of loop output.
+  EXPECT_EQ(second.AskAndWait({0x3C, 0x10, 0x82}), (Bytes{0x00, 0x82}));
+}
+
 // The power-on handshake as the host drives it from DTR rising: "9WAIT" is
 // answered only after the start and within the wait window; 01 and the
 // other commands are answered at any time the firmware runs.
