@@ -31,7 +31,7 @@ class BrioFakeLine : public ::testing::Test {
     port_ = std::make_unique<FakeSerialDevice>(line_);
     ASSERT_EQ(port_->Open(QStringLiteral("fake")), SerialStatus::Ok);
     Configure(9600, Parity::None);
-    ASSERT_EQ(port_->SetTimeouts(ReadTimeout(1000)), SerialStatus::Ok);
+    ASSERT_EQ(port_->SetTimeouts(ReadTimeout(400)), SerialStatus::Ok);
   }
   void TearDown() override {
     if (port_) port_->Close();
