@@ -1,0 +1,39 @@
+#include "glowreadout/value_painter.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <array>
+
+namespace ValuePainter {
+
+QImage Render(const QSize& size, const QString& text, const TStyle& style) {
+  QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+  image.fill(style.Transparent ? QColor(Qt::transparent) : QColor(Qt::white));
+  if (!style.TextVisible) return image;
+  QPainter p(&image);
+  p.setFont(style.Font);
+  const QFontMetrics fm(style.Font);
+  const int x = image.width() - fm.horizontalAdvance(text) - 5;
+  const int y = image.height() - fm.height() - 5 + fm.ascent();
+  if (style.Contrast) {
+    static constexpr std::array<QPoint, 8> kAround{
+        {{-1, -1}, {0, -1}, {1, -1}, {1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}}};
+    p.setPen(Qt::black);
+    for (const QPoint& d : kAround) p.drawText(x + d.x(), y + d.y(), text);
+  }
+  p.setPen(style.Color);
+  p.drawText(x, y, text);
+  return image;
+}
+
+QColor FromColorRef(std::uint32_t colorRef) {
+  return QColor(static_cast<int>(colorRef & 0xFF), static_cast<int>((colorRef >> 8) & 0xFF),
+                static_cast<int>((colorRef >> 16) & 0xFF));
+}
+
+std::uint32_t ToColorRef(const QColor& color) {
+  return static_cast<std::uint32_t>(color.red()) | (static_cast<std::uint32_t>(color.green()) << 8) |
+         (static_cast<std::uint32_t>(color.blue()) << 16);
+}
+
+}  // namespace ValuePainter
