@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <array>
 
+#include "platform/display_link_protocol.h"
+
 namespace ValuePainter {
 
 QImage Render(const QSize& size, const QString& text, const TStyle& style) {
@@ -27,13 +29,12 @@ QImage Render(const QSize& size, const QString& text, const TStyle& style) {
 }
 
 QColor FromColorRef(std::uint32_t colorRef) {
-  return QColor(static_cast<int>(colorRef & 0xFF), static_cast<int>((colorRef >> 8) & 0xFF),
-                static_cast<int>((colorRef >> 16) & 0xFF));
+  return QColor(DisplayLink::ColorRefRed(colorRef), DisplayLink::ColorRefGreen(colorRef),
+                DisplayLink::ColorRefBlue(colorRef));
 }
 
 std::uint32_t ToColorRef(const QColor& color) {
-  return static_cast<std::uint32_t>(color.red()) | (static_cast<std::uint32_t>(color.green()) << 8) |
-         (static_cast<std::uint32_t>(color.blue()) << 16);
+  return DisplayLink::ColorRef(color.red(), color.green(), color.blue());
 }
 
 }  // namespace ValuePainter

@@ -130,6 +130,16 @@ class TFrameReader {
   bool failed_ = false;
 };
 
+// Colours travel as 0x00BBGGRR (the command line's "/COLOR=", the saved
+// records, MsgDisplayColor).
+constexpr std::uint32_t ColorRef(int red, int green, int blue) {
+  return (static_cast<std::uint32_t>(red) & 0xFFu) | ((static_cast<std::uint32_t>(green) & 0xFFu) << 8) |
+         ((static_cast<std::uint32_t>(blue) & 0xFFu) << 16);
+}
+constexpr int ColorRefRed(std::uint32_t c) { return static_cast<int>(c & 0xFFu); }
+constexpr int ColorRefGreen(std::uint32_t c) { return static_cast<int>((c >> 8) & 0xFFu); }
+constexpr int ColorRefBlue(std::uint32_t c) { return static_cast<int>((c >> 16) & 0xFFu); }
+
 // A fresh window id: random, 1 .. 2^31 - 1.
 std::uint32_t NewWindowId();
 
