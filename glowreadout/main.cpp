@@ -5,6 +5,7 @@
 
 #include "glowreadout/display_link_client.h"
 #include "glowreadout/f_main.h"
+#include "platform/termination_watcher.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -22,6 +23,10 @@ int main(int argc, char* argv[]) {
   if (linked) {
     fMain.OnFirstShown = [&link, &fMain] { link.Connect(fMain.WindowId()); };
   }
+  // A session logout (SIGTERM) is the system's close command: the window
+  // closes the ordinary way and tells its owner.
+  TerminationWatcher termination(&app);
+  termination.OnTerminationRequested = [&fMain] { fMain.close(); };
   fMain.show();
   // Closing the display window ends the program once its last words are out.
   struct CloseWatcher : QObject {
@@ -29,8 +34,8 @@ int main(int argc, char* argv[]) {
       if (e->type() == QEvent::Close) QTimer::singleShot(0, qApp, &QCoreApplication::quit);
       return false;
     }
-  } watcher;
-  fMain.installEventFilter(&watcher);
+  } closeWatcher;
+  fMain.installEventFilter(&closeWatcher);
   const int rc = QApplication::exec();
   link.Flush(1000);
   return rc;
