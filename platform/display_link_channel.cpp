@@ -7,7 +7,11 @@ TDisplayLinkChannel::TDisplayLinkChannel(QLocalSocket* socket, QObject* parent)
     : QObject(parent), socket_(socket) {
   socket_->setParent(this);
   connect(socket_, &QLocalSocket::readyRead, this, &TDisplayLinkChannel::ReadAvailable);
-  connect(socket_, &QLocalSocket::disconnected, this, [this] { Drop(false); });
+  // The peer's last words arrive with its leaving: read them first.
+  connect(socket_, &QLocalSocket::disconnected, this, [this] {
+    ReadAvailable();
+    Drop(false);
+  });
   connect(socket_, &QLocalSocket::errorOccurred, this, [this](QLocalSocket::LocalSocketError error) {
     // A write into a full pipe is no reason to give up; a vanished peer is.
     if (error == QLocalSocket::PeerClosedError || socket_->state() != QLocalSocket::ConnectedState)
