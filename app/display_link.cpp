@@ -76,9 +76,8 @@ bool TDisplayLink::EnsureServer() {
     delete server;
     return false;
   }
-  server->OnIntroduced = [this](int startId, TDisplayLinkChannel* channel, std::uint32_t window) {
-    Introduced(startId, channel, window);
-  };
+  server->OnIntroduced = [this](int startId, TDisplayLinkChannel* channel, std::uint32_t window,
+                                std::int64_t pid) { Introduced(startId, channel, window, pid); };
   server->OnStartFailed = [this](int startId) { StartFailed(startId); };
   server_ = server;
   return true;
@@ -130,7 +129,8 @@ void TDisplayLink::StartFailed(int startId) {
   if (OnStartFinished) OnStartFinished(startId, 0);
 }
 
-void TDisplayLink::Introduced(int startId, TDisplayLinkChannel* channel, std::uint32_t window) {
+void TDisplayLink::Introduced(int startId, TDisplayLinkChannel* channel, std::uint32_t window,
+                              std::int64_t pid) {
   auto it = starting_.find(startId);
   if (it == starting_.end() || running_.contains(window) || IndexOf(window) >= 0) {
     channel->Close();
@@ -143,6 +143,7 @@ void TDisplayLink::Introduced(int startId, TDisplayLinkChannel* channel, std::ui
   record.Window = window;
   channel->setParent(this);
   running_.insert(window, channel);
+  pids_.insert(window, pid);
   channel->OnMessage = [this, channel](const DisplayLink::TLinkMessage& m) {
     const std::uint32_t current = running_.key(channel, 0);
     if (current != 0) HandleMessage(current, m);
@@ -215,6 +216,7 @@ void TDisplayLink::HandleMessage(std::uint32_t window, const DisplayLink::TLinkM
       if (report.Code == C::Closed) {
         TDisplayLinkChannel* channel = running_.take(window);
         closing_.remove(window);
+        pids_.remove(window);
         if (channel != nullptr) {
           channel->Close();
           channel->deleteLater();
@@ -251,6 +253,7 @@ void TDisplayLink::HandleMessage(std::uint32_t window, const DisplayLink::TLinkM
       records_.append(r);
       if (newWindow != window) {
         if (TDisplayLinkChannel* channel = running_.take(window)) running_.insert(newWindow, channel);
+        if (pids_.contains(window)) pids_.insert(newWindow, pids_.take(window));
         if (closing_.remove(window)) closing_.insert(newWindow);
       }
       RecordsChanged();
@@ -267,6 +270,7 @@ void TDisplayLink::HandleMessage(std::uint32_t window, const DisplayLink::TLinkM
 void TDisplayLink::LinkDropped(std::uint32_t window) {
   TDisplayLinkChannel* channel = running_.take(window);
   if (channel != nullptr) channel->deleteLater();
+  pids_.remove(window);
   if (closing_.remove(window)) {
     // Told to close (or leaving with all): the record stays listed.
     return;

@@ -68,6 +68,8 @@ class TDisplayLink : public QObject {
   QStringList SavedLines() const;
   const QList<TDisplayRecord>& Records() const { return records_; }
   int RunningCount() const;
+  // The process of a listed display (0 when not known).
+  std::int64_t ProcessId(std::uint32_t window) const { return pids_.value(window, 0); }
   int StartingCount() const { return static_cast<int>(starting_.size()); }
 
   // MsgDisplayValue to every running display of `kind`.
@@ -102,7 +104,7 @@ class TDisplayLink : public QObject {
   void HandleMessage(std::uint32_t window, const DisplayLink::TLinkMessage& message);
   // A display appeared on the link (public for tests): as if start
   // `startId` had introduced itself with `window` over `channel`.
-  void Introduced(int startId, TDisplayLinkChannel* channel, std::uint32_t window);
+  void Introduced(int startId, TDisplayLinkChannel* channel, std::uint32_t window, std::int64_t pid);
 
   static constexpr int kDefaultStartTimeoutMs = 10000;
 
@@ -136,6 +138,7 @@ class TDisplayLink : public QObject {
   QSet<std::uint32_t> closing_;
   // Starts whose display gets the texts when it arrives.
   QSet<int> textsOnArrival_;
+  QMap<std::uint32_t, std::int64_t> pids_;
   int nextStartId_ = 1;
   bool haveTexts_ = false;
   QStringList captions_;

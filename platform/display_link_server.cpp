@@ -114,7 +114,7 @@ void TDisplayLinkServer::NewConnection() {
       channel->OnMessage = nullptr;
       channel->OnDropped = nullptr;
       if (OnIntroduced) {
-        OnIntroduced(startId, channel, windowId);
+        OnIntroduced(startId, channel, windowId, static_cast<std::int64_t>(m.WParam));
       } else {
         channel->Close();
         channel->deleteLater();

@@ -39,8 +39,9 @@ class TDisplayLinkServer : public QObject {
   int PendingCount() const { return static_cast<int>(pending_.size()); }
 
   // The display of start `startId` has introduced itself with its window
-  // id; the channel is handed over (the receiver owns it).
-  std::function<void(int startId, TDisplayLinkChannel* channel, std::uint32_t windowId)> OnIntroduced;
+  // id and process id; the channel is handed over (the receiver owns it).
+  std::function<void(int startId, TDisplayLinkChannel* channel, std::uint32_t windowId, std::int64_t pid)>
+      OnIntroduced;
   // No display introduced itself for start `startId` in time.
   std::function<void(int startId)> OnStartFailed;
 

@@ -41,7 +41,8 @@ class MainSide {
  public:
   MainSide() {
     EXPECT_TRUE(server.Listen()) << server.ErrorText().toStdString();
-    server.OnIntroduced = [this](int, TDisplayLinkChannel* c, std::uint32_t window) {
+    server.OnIntroduced = [this](int, TDisplayLinkChannel* c, std::uint32_t window, std::int64_t pid) {
+      introducedPid = pid;
       channel = c;
       windowId = window;
       c->OnMessage = [this](const TLinkMessage& m) { received.push_back(m); };
@@ -89,19 +90,23 @@ class MainSide {
   TDisplayLinkChannel* channel = nullptr;
   std::uint32_t windowId = 0;
   std::vector<TLinkMessage> received;
+  std::int64_t introducedPid = 0;
   bool dropped = false;
   bool startFailed = false;
 };
 
-const QStringList kArgs{QStringLiteral("/x"),          QStringLiteral("/name=T 2C"),
-                        QStringLiteral("/Appname=Test"), QStringLiteral("/pos=50,60,200,100"),
-                        QStringLiteral("/color=255"),    QStringLiteral("/cross=-1,-1,0"),
+const QStringList kArgs{QStringLiteral("/x"),
+                        QStringLiteral("/name=T 2C"),
+                        QStringLiteral("/Appname=Test"),
+                        QStringLiteral("/pos=50,60,200,100"),
+                        QStringLiteral("/color=255"),
+                        QStringLiteral("/cross=-1,-1,0"),
                         QStringLiteral("/contrast")};
 
 void Feed(TDisplayLinkChannel* c) {
   c->Send(Message(MsgDisplayOwner, kMain, 0));
-  const char* captions[] = {"Rahmen", "Transparent", "Farbe", "Fadenkreuz", "Kontrast", "-",
-                            "Hauptprogramm", "-", "Entfernen", "-", "Ende (alle)"};
+  const char* captions[] = {"Rahmen",        "Transparent", "Farbe",     "Fadenkreuz", "Kontrast",   "-",
+                            "Hauptprogramm", "-",           "Entfernen", "-",          "Ende (alle)"};
   for (int i = 0; i <= 10; ++i) c->Send(CopyData(kMain, i, QString::fromUtf8(captions[i])));
   c->Send(CopyData(kMain, kTextDecimalSeparator, QStringLiteral(",")));
   for (std::uint32_t v = 1000; v < 1500; ++v) c->Send(Message(MsgDisplayValue, v, 0));
@@ -118,6 +123,7 @@ TEST(GlowReadoutProgram, IntroducesItselfTakesMessagesAndReportsItsEnd) {
   ASSERT_TRUE(main.Introduced()) << "no introduction";
   EXPECT_GE(main.windowId, 1u);
   EXPECT_LE(main.windowId, 0x7FFFFFFFu);
+  EXPECT_EQ(main.introducedPid, main.process.processId());
   Feed(main.channel);
   main.channel->Send(Message(MsgDisplayValue, 1250, 0));
   // Nothing answers these: give the display a moment to read them before
