@@ -49,9 +49,7 @@ TfMain::TfMain(const QStringList& parameters, QWidget* parent)
   setAttribute(Qt::WA_TranslucentBackground);
   setMouseTracking(false);
 
-  font_ = QFont(QStringLiteral("Arial"));
-  font_.setStyleHint(QFont::SansSerif);
-  font_.setPointSize(8);
+  font_ = ValuePainter::DisplayFont(8);
   color_ = ValuePainter::FromColorRef(TGlowCommandLine::kDefaultColor);
   shape1Brush_ = color_;
   decimalSeparator_ = QLatin1Char('.');
@@ -294,7 +292,10 @@ void TfMain::SetBorder(bool on) {
   setWindowFlag(Qt::FramelessWindowHint, !on);
   // Changing the frame re-creates the native window; the client size stays.
   // With the frame on, that size is kept as it is; without, it is refitted.
-  if (on) fittedSize_ = client;
+  if (on) {
+    fittedSize_ = client;
+    ownResize_.start();
+  }
   resize(client);
   if (wasVisible) show();
   // The display keeps its window id across the change; the main program is
@@ -311,9 +312,7 @@ void TfMain::TintGripImage(const QColor& color) {
 }
 
 QSize TfMain::MeasureSample(int pointSize) const {
-  QFont f = font_;
-  f.setPointSize(pointSize);
-  const QFontMetrics fm(f);
+  const QFontMetrics fm(ValuePainter::DisplayFont(pointSize));
   return {fm.horizontalAdvance(QString::fromUtf16(TextFit::kSampleText)), fm.height()};
 }
 
@@ -325,10 +324,12 @@ QRect TfMain::Desktop() const {
 void TfMain::FormResize() {
   if (fitting_) return;
   fitting_ = true;
+  fitted_ = true;
   const TextFit::TFit fit =
       TextFit::FitToWindow(width(), height(), [this](int s) { return MeasureSample(s); });
-  font_.setPointSize(fit.FontSize);
+  font_ = ValuePainter::DisplayFont(fit.FontSize);
   fittedSize_ = QSize(fit.ClientWidth, fit.ClientHeight);
+  ownResize_.start();
   resize(fittedSize_);
   const QRect frame = frameGeometry();
   const QPoint at = TextFit::KeepOnDesktop(
@@ -350,8 +351,12 @@ void TfMain::FormResize() {
 
 void TfMain::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  if (size() == fittedSize_) {
-    // The size the last fitting chose: only the bitmap follows.
+  // Sizes the window passes through while it settles on the size the last
+  // fitting chose (the window system reports them late, one by one) start
+  // no fitting; only the bitmap follows.
+  const bool settling = ownResize_.isValid() && ownResize_.elapsed() < kSettleMs;
+  if (size() == fittedSize_) ownResize_.invalidate();
+  if (settling || size() == fittedSize_) {
     if (bitmap_.size() != size()) ShowValueText();
     return;
   }
@@ -375,7 +380,9 @@ void TfMain::FormShow() {
     FInitialized = true;
     FText = kNoValueText;
     AddLog(FParamLog);
-    FormResize();
+    // A window that has not been fitted yet (it kept its size when the
+    // frame came on) is fitted now.
+    if (!fitted_) FormResize();
   }
   fAimingCross->DrawCross(color_, mContrast->isChecked());
   mAimingcross->setChecked(false);

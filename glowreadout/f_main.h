@@ -162,7 +162,10 @@ class TfMain : public QWidget {
   bool closing_ = false;
   // A resize the fitting made itself does not start another fitting.
   QSize fittedSize_;
+  QElapsedTimer ownResize_;
+  static constexpr int kSettleMs = 500;
   bool fitting_ = false;
+  bool fitted_ = false;
   // Moves the window made itself are no frame moves.
   QPoint ownPosition_;
   QTimer* sizeMoveQuiet_ = nullptr;

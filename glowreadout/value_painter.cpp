@@ -2,11 +2,22 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <algorithm>
 #include <array>
 
 #include "platform/display_link_protocol.h"
 
 namespace ValuePainter {
+
+QFont DisplayFont(int pointSize) {
+  QFont font(QStringLiteral("Arial"));
+  font.setStyleHint(QFont::SansSerif);
+  font.setHintingPreference(QFont::PreferNoHinting);
+  // Points at 96 dots per inch, whatever the screen claims: the fitting
+  // then gives the same window on every screen.
+  font.setPixelSize(std::max(1, (pointSize * 96 + 36) / 72));
+  return font;
+}
 
 QImage Render(const QSize& size, const QString& text, const TStyle& style) {
   QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);

@@ -20,6 +20,11 @@ struct TStyle {
   bool TextVisible = true;
 };
 
+// The display's font at `pointSize`: Arial (or the system's sans serif),
+// unhinted and sized in pixels (points at 96 dpi), so its digits scale
+// smoothly and measure alike on every screen and platform plugin.
+QFont DisplayFont(int pointSize);
+
 // The bitmap of `size` showing `text`.
 QImage Render(const QSize& size, const QString& text, const TStyle& style);
 
