@@ -429,6 +429,8 @@ void TfMain::changeEvent(QEvent* event) {
 void TfMain::AppDeactivate() { ReassertTopmost(); }
 
 void TfMain::ReassertTopmost() {
+  // Without a screen there is no stacking to keep.
+  if (QGuiApplication::platformName() == QStringLiteral("offscreen")) return;
   if (isVisible()) raise();
   if (fAimingCross->isVisible()) fAimingCross->raise();
 }
