@@ -168,51 +168,11 @@ void TDisplayLink::HandleMessage(std::uint32_t window, const DisplayLink::TLinkM
       if (index < 0) return;
       TDisplayRecord r = records_.takeAt(index);
       const DisplayLink::TReport report = DisplayLink::DecodeReport(m.LParam);
-      const QRect desktop = desktop_();
       namespace C = DisplayLink::ReportCode;
-      switch (report.Code) {
-        case C::Left:
-          if (desktop.left() + desktop.width() > report.Value) r.Left = report.Value;
-          break;
-        case C::Top:
-          if (desktop.top() + desktop.height() > report.Value) r.Top = report.Value;
-          break;
-        case C::Width:
-          r.Width = report.Value;
-          break;
-        case C::Height:
-          r.Height = report.Value;
-          break;
-        case C::ColorLow:
-          r.Colour = static_cast<std::int32_t>((static_cast<std::uint32_t>(r.Colour) & 0xFFFF0000u) |
-                                               (static_cast<std::uint32_t>(report.Value) & 0xFFFFu));
-          break;
-        case C::ColorHigh:
-          r.Colour = static_cast<std::int32_t>((static_cast<std::uint32_t>(r.Colour) & 0xFFFFu) |
-                                               ((static_cast<std::uint32_t>(report.Value) & 0xFFFFu) << 16));
-          break;
-        case C::Style:
-          r.Transparent = (report.Value & DisplayLink::kStyleTransparent) != 0;
-          r.Border = (report.Value & DisplayLink::kStyleBorder) != 0;
-          r.Contrast = (report.Value & DisplayLink::kStyleContrast) != 0;
-          break;
-        case C::CrossX:
-          r.CrossX = report.Value;
-          break;
-        case C::CrossY:
-          r.CrossY = report.Value;
-          break;
-        case C::CrossShown:
-          r.CrossOn = report.Value;
-          break;
-        case C::ExitAll:
-          // The display closes after this without a removal report; its
-          // record stays for the next start.
-          closing_.insert(window);
-          break;
-        default:
-          break;
-      }
+      ApplyReport(r, report, desktop_());
+      // "Exit (all)": the display closes after this without a removal
+      // report; its record stays for the next start.
+      if (report.Code == C::ExitAll) closing_.insert(window);
       if (report.Code == C::Closed) {
         TDisplayLinkChannel* channel = running_.take(window);
         closing_.remove(window);
@@ -264,6 +224,48 @@ void TDisplayLink::HandleMessage(std::uint32_t window, const DisplayLink::TLinkM
       return;
     default:
       return;  // nothing a display sends
+  }
+}
+
+void TDisplayLink::ApplyReport(TDisplayRecord& r, const DisplayLink::TReport& report, const QRect& desktop) {
+  namespace C = DisplayLink::ReportCode;
+  switch (report.Code) {
+    case C::Left:
+      if (desktop.left() + desktop.width() > report.Value) r.Left = report.Value;
+      break;
+    case C::Top:
+      if (desktop.top() + desktop.height() > report.Value) r.Top = report.Value;
+      break;
+    case C::Width:
+      r.Width = report.Value;
+      break;
+    case C::Height:
+      r.Height = report.Value;
+      break;
+    case C::ColorLow:
+      r.Colour = static_cast<std::int32_t>((static_cast<std::uint32_t>(r.Colour) & 0xFFFF0000u) |
+                                           (static_cast<std::uint32_t>(report.Value) & 0xFFFFu));
+      break;
+    case C::ColorHigh:
+      r.Colour = static_cast<std::int32_t>((static_cast<std::uint32_t>(r.Colour) & 0xFFFFu) |
+                                           ((static_cast<std::uint32_t>(report.Value) & 0xFFFFu) << 16));
+      break;
+    case C::Style:
+      r.Transparent = (report.Value & DisplayLink::kStyleTransparent) != 0;
+      r.Border = (report.Value & DisplayLink::kStyleBorder) != 0;
+      r.Contrast = (report.Value & DisplayLink::kStyleContrast) != 0;
+      break;
+    case C::CrossX:
+      r.CrossX = report.Value;
+      break;
+    case C::CrossY:
+      r.CrossY = report.Value;
+      break;
+    case C::CrossShown:
+      r.CrossOn = report.Value;
+      break;
+    default:
+      break;
   }
 }
 

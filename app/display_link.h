@@ -102,6 +102,9 @@ class TDisplayLink : public QObject {
   // Applies one message from the display whose link carries window id
   // `window` (public for tests and the fuzzer).
   void HandleMessage(std::uint32_t window, const DisplayLink::TLinkMessage& message);
+  // What report `report` does to a display's record (codes 254 and 255
+  // leave it as it is); positions beyond `desktop` are not taken.
+  static void ApplyReport(TDisplayRecord& record, const DisplayLink::TReport& report, const QRect& desktop);
   // A display appeared on the link (public for tests): as if start
   // `startId` had introduced itself with `window` over `channel`.
   void Introduced(int startId, TDisplayLinkChannel* channel, std::uint32_t window, std::int64_t pid);
