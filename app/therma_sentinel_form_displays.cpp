@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QScreen>
 #include <array>
 
@@ -16,8 +17,35 @@
 #include "app/therma_sentinel_form.h"
 #include "ui/lng_ini_supp.h"
 
+namespace {
+
+// DisplayKind of the panel each external-display item opens, in item order.
+constexpr std::array<int, 11> kItemKinds{1, 2, 3, 4, 5, 6, 7, 8, 11, 10, 9};
+constexpr std::array<const char*, 11> kItemNames{"mExtTarget",  "mExtTInt",  "mExtTAct", "mExtTBox",
+                                                 "mExtTSingle", "mExtTQuot", "mExtTau",  "mExtmVin",
+                                                 "mExtEps",     "mExtTAmb",  "mExtVcc"};
+
+}  // namespace
+
 void TThermaSentinelForm::CreateDisplayLink() {
   displayLink_ = new TDisplayLink(this);
+  mExternaldisplay = menuView_->addMenu(QStringLiteral("External display"));
+  mExternaldisplay->setObjectName(QStringLiteral("mExternaldisplay"));
+  mExternaldisplay2 = pmDiagram->addMenu(QStringLiteral("External display"));
+  mExternaldisplay2->setObjectName(QStringLiteral("mExternaldisplay2"));
+  for (int i = 0; i < 11; ++i) {
+    for (QMenu* menu : {mExternaldisplay, mExternaldisplay2}) {
+      QAction* item = menu->addAction(QString());
+      item->setObjectName(QString::fromLatin1(kItemNames[i]) +
+                          (menu == mExternaldisplay2 ? QStringLiteral("2") : QString()));
+      connect(item, &QAction::triggered, this, [this, i] { mExtTargetClick(i); });
+    }
+  }
+  mInvisible = menuView_->addAction(QStringLiteral("Invisible"));
+  mInvisible->setObjectName(QStringLiteral("mInvisible"));
+  mInvisible->setEnabled(false);
+  connect(mInvisible, &QAction::triggered, this, [this] { mInvisibleClick(); });
+  UpdateDisplayMenus();
   displayLink_->SetDesktop([] {
     const QScreen* s = QGuiApplication::primaryScreen();
     return s != nullptr ? s->virtualGeometry() : QRect(0, 0, 1920, 1080);
@@ -28,6 +56,7 @@ void TThermaSentinelForm::CreateDisplayLink() {
     lbGlowReadout->addItems(displayLink_->Lines());
   };
   displayLink_->OnRunningChanged = [this](int running) {
+    mInvisible->setEnabled(running > 0);
     if (running > 0 && hideWhenDisplayRuns_) {
       hideWhenDisplayRuns_ = false;
       HideFromTaskbar();
@@ -117,4 +146,38 @@ void TThermaSentinelForm::gbTAmbDblClick(QObject* Sender) {
   displayLink_->SetMainCaption(windowTitle());
   displayLink_->StartDisplay(r);
   SendDisplayTexts();
+}
+
+QGroupBox* TThermaSentinelForm::PanelOfKind(int kind) const {
+  for (const TValuePanel& p : Panels1) {
+    if (p.Box != nullptr && p.Box->property("Tag").toInt() == kind) return p.Box;
+  }
+  return nullptr;
+}
+
+void TThermaSentinelForm::UpdateDisplayMenus() {
+  if (mExternaldisplay == nullptr) return;
+  const QString caption =
+      LIS_->ReadText(QStringLiteral("mExternaldisplay"), QStringLiteral("External display"),
+                     QStringLiteral("ThermaSentinelForm"));
+  for (QMenu* menu : {mExternaldisplay, mExternaldisplay2}) {
+    menu->setTitle(caption);
+    const QList<QAction*> items = menu->actions();
+    for (int i = 0; i < items.size() && i < 11; ++i) {
+      if (const QGroupBox* box = PanelOfKind(kItemKinds[static_cast<std::size_t>(i)]))
+        items[i]->setText(box->title());
+    }
+  }
+}
+
+void TThermaSentinelForm::mExtTargetClick(int index) {
+  if (index < 0 || index >= 11) return;
+  if (QGroupBox* box = PanelOfKind(kItemKinds[static_cast<std::size_t>(index)])) gbTAmbDblClick(box);
+}
+
+void TThermaSentinelForm::mInvisibleClick() {
+  // Only while a display runs, so the program is never left out of reach.
+  if (displayLink_ == nullptr || displayLink_->RunningCount() == 0) return;
+  HideFromTaskbar();
+  hide();
 }

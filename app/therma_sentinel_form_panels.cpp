@@ -834,8 +834,8 @@ void TThermaSentinelForm::LISLanguageChange() {
                             {mExit2, mExit}}) {
     twin->setText(item->text());
   }
-  // later: the external-display submenus ("mExternaldisplay") and resending
-  // the display texts.
+  UpdateDisplayMenus();
+  SendDisplayTexts();
   if (started_) UpdateState();
   ArrangePanels();
 }

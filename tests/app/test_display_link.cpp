@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QListWidget>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QThread>
@@ -319,10 +321,17 @@ TEST_F(MainWindowDisplays, DoubleClickOpensADisplayThatIsSavedAtClose) {
   EXPECT_TRUE(r->Transparent);
   EXPECT_TRUE(r->Contrast);
   EXPECT_EQ(f.DisplayLinks()->RunningCount(), 1);
+  EXPECT_TRUE(f.mInvisible->isEnabled());
+  // The external-display items open displays too: the tenth is TAmb's.
+  QAction* ambient = f.mExternaldisplay2->actions().at(9);
+  EXPECT_EQ(ambient->objectName(), "mExtTAmb2");
+  ambient->trigger();
+  ASSERT_TRUE(WaitFor([&] { return f.lbGlowReadout->count() == 2; }));
+  EXPECT_EQ(TDisplayRecord::Parse(f.lbGlowReadout->item(1)->text())->Kind, 10);
   const std::uint32_t window = r->Window;
   f.close();
   EXPECT_TRUE(WaitFor([&] { return f.DisplayLinks()->ProcessId(window) == 0; }));
-  EXPECT_TRUE(SettingsText().contains(QStringLiteral("count=1"))) << SettingsText().toStdString();
+  EXPECT_TRUE(SettingsText().contains(QStringLiteral("count=2"))) << SettingsText().toStdString();
 }
 
 // The stored "invisible" state hides the window only while a restored
@@ -334,6 +343,7 @@ TEST_F(MainWindowDisplays, HiddenOnlyWhileADisplayRuns) {
     WaitFor([] { return false; }, 300);
     EXPECT_TRUE(f.isVisible());
     EXPECT_EQ(f.DisplayLinks()->StartingCount(), 0);
+    EXPECT_FALSE(f.mInvisible->isEnabled());
   }
   form_.reset();
   InstallDisplayProgram();
