@@ -32,6 +32,9 @@ QApplication& App() {
 
 }  // namespace
 
+// The font library keeps caches for the life of the process.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   App();
   static TfMain* display = [] {
