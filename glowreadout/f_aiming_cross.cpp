@@ -137,9 +137,4 @@ void TfAimingCross::Timer2Timer() {
   display_->ShowValueText();
 }
 
-void TfAimingCross::Timer3Timer() {
-  const QPoint c = QCursor::pos();
-  const QRect r = frameGeometry();
-  Image2->setVisible(c.x() >= r.left() && c.x() <= r.left() + r.width() && c.y() >= r.top() &&
-                     c.y() <= r.top() + r.height());
-}
+void TfAimingCross::Timer3Timer() { Image2->setVisible(GripImage::Shown(frameGeometry())); }

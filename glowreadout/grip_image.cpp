@@ -1,5 +1,6 @@
 #include "glowreadout/grip_image.h"
 
+#include <QCursor>
 #include <QPainter>
 #include <QPolygon>
 
@@ -35,6 +36,12 @@ QImage Tint(const QColor& color) {
   p.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
   p.drawImage(0, 0, mask);
   return image;
+}
+
+bool Shown(const QRect& frame) {
+  const QPoint c = QCursor::pos();
+  return c.x() >= frame.left() && c.x() <= frame.left() + frame.width() && c.y() >= frame.top() &&
+         c.y() <= frame.top() + frame.height();
 }
 
 }  // namespace GripImage

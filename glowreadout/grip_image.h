@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QRect>
 
 // The grip symbol shown at a display's left edge while the mouse is over
 // it: a framed square holding four arrows pointing out from a centre mark.
@@ -15,5 +16,7 @@ QImage Mask();
 // symbol stays visible): the picture filled with the colour, OR'ed with the
 // mask.
 QImage Tint(const QColor& color);
+// The grip shows while the mouse cursor lies within `frame`, edges included.
+bool Shown(const QRect& frame);
 
 }  // namespace GripImage
