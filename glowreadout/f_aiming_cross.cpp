@@ -1,6 +1,5 @@
 #include "glowreadout/f_aiming_cross.h"
 
-#include <QCursor>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>

@@ -5,7 +5,6 @@
 #include <QCloseEvent>
 #include <QColorDialog>
 #include <QContextMenuEvent>
-#include <QCursor>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
@@ -482,13 +481,7 @@ void TfMain::WMExitSizeMove() {
   if (mAimingcross->isChecked()) fAimingCross->SetImageVisible(true);
 }
 
-void TfMain::Timer1Timer() {
-  const QPoint c = QCursor::pos();
-  const QRect r = frameGeometry();
-  const bool inside =
-      c.x() >= r.left() && c.x() <= r.left() + r.width() && c.y() >= r.top() && c.y() <= r.top() + r.height();
-  Image2->setVisible(inside);
-}
+void TfMain::Timer1Timer() { Image2->setVisible(GripImage::Shown(frameGeometry())); }
 
 void TfMain::Timer2Timer() {
   if (mAimingcross->isChecked()) fAimingCross->SetImageVisible(!fAimingCross->ImageVisible());
