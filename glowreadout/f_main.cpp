@@ -296,7 +296,12 @@ void TfMain::SetBorder(bool on) {
     ownResize_.start();
   }
   resize(client);
-  if (wasVisible) show();
+  // The window comes back as it was: not a new showing of the display.
+  if (wasVisible) {
+    recreating_ = true;
+    show();
+    recreating_ = false;
+  }
   // The display keeps its window id across the change; the main program is
   // told all the same, as it expects after every frame change.
   SendToMain(
@@ -367,7 +372,7 @@ void TfMain::resizeEvent(QResizeEvent* event) {
 
 void TfMain::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  FormShow();
+  if (!recreating_) FormShow();
 }
 
 void TfMain::FormShow() {

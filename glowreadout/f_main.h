@@ -160,6 +160,7 @@ class TfMain : public QWidget {
   std::array<QAction*, 11> popupItems_{};
   int timer3Tag_ = 0;
   bool closing_ = false;
+  bool recreating_ = false;
   // A resize the fitting made itself does not start another fitting.
   QSize fittedSize_;
   QElapsedTimer ownResize_;

@@ -270,6 +270,11 @@ TEST(DisplayWindow, PopupCommandsReport) {
   EXPECT_EQ(d.w.fAimingCross->Left(), d.w.x());
   EXPECT_EQ(d.w.fAimingCross->Top(), d.w.y() + d.w.frameGeometry().height() + 10);
 
+  // Switching the frame re-creates the window, but the cross stays.
+  d.w.mBorder->trigger();
+  EXPECT_TRUE(d.w.mAimingcross->isChecked());
+  EXPECT_TRUE(d.w.fAimingCross->isVisible());
+
   d.sent.clear();
   d.w.mShowmainapplication->trigger();
   ASSERT_EQ(d.sent.size(), 1u);
