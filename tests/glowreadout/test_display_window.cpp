@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFont>
+#include <QMenu>
 #include <QThread>
 #include <vector>
 
@@ -299,4 +300,30 @@ TEST(DisplayWindow, CrossFromTheCommandLine) {
   below.w.close();
   placed.w.close();
   hidden.w.close();
+}
+
+// The popup items in their order, with the captions they have until the
+// main program sends its own.
+TEST(DisplayWindow, PopupMenuOrder) {
+  Display d;
+  const QStringList names{"mBorder", "mTransparent",         "mColor", "mAimingcross",   "mContrast",
+                          "m1",      "mShowmainapplication", "N1",     "mRemoveDisplay", "N2",
+                          "mExit"};
+  const QStringList captions{"Border",
+                             "Transparent",
+                             "Change color",
+                             "Cross hairs",
+                             "Use contrast color",
+                             "-",
+                             "Show main application",
+                             "-",
+                             "Remove Display",
+                             "-",
+                             "Exit (all)"};
+  const QList<QAction*> items = d.w.PopupMenu1->actions();
+  ASSERT_EQ(items.size(), 11);
+  for (int i = 0; i < 11; ++i) {
+    EXPECT_EQ(items[i]->objectName(), names[i]);
+    EXPECT_EQ(d.w.PopupCaption(i), captions[i]);
+  }
 }
