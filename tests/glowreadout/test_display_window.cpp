@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFont>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QThread>
 #include <vector>
 
@@ -30,8 +32,8 @@ QStringList Args(std::initializer_list<const char*> a) {
 }
 
 // A display window whose messages to the main program are recorded.
-struct Display {
-  explicit Display(const QStringList& args = Args({"/pos=10,20,300,100", "/color=255"})) : w(args) {
+struct TestDisplay {
+  explicit TestDisplay(const QStringList& args = Args({"/pos=10,20,300,100", "/color=255"})) : w(args) {
     w.OnSend = [this](const TLinkMessage& m) { sent.push_back(m); };
   }
   std::vector<TReport> Reports() const {
@@ -121,7 +123,7 @@ TEST(GripImage, TintKeepsTheBackgroundWhite) {
 // The owner first: before it, reports go nowhere and texts from anyone but
 // sender 0 are ignored.
 TEST(DisplayWindow, OwnerTextsAndSeparator) {
-  Display d;
+  TestDisplay d;
   d.w.FormResize();
   EXPECT_TRUE(d.sent.empty());
   d.w.HandleMessage(CopyData(kMain, 0, QStringLiteral("Rahmen")));
@@ -163,7 +165,7 @@ TEST(DisplayWindow, OwnerTextsAndSeparator) {
 // Values are drawn at once, but never more often than the bound, however
 // fast they come; the newest one is drawn in the end.
 TEST(DisplayWindow, RepaintRateIsBounded) {
-  Display d;
+  TestDisplay d;
   d.w.show();
   Pump(2 * TfMain::kRepaintIntervalMs);
   const int before = d.w.PaintCount();
@@ -187,7 +189,7 @@ TEST(DisplayWindow, RepaintRateIsBounded) {
 }
 
 TEST(DisplayWindow, DrawsTheValueInItsColour) {
-  Display d(Args({"/pos=10,20,300,100", "/color=255", "/contrast"}));
+  TestDisplay d(Args({"/pos=10,20,300,100", "/color=255", "/contrast"}));
   d.w.show();
   d.w.WMDisplayValue(1250);
   d.w.ShowValueText();
@@ -203,7 +205,7 @@ TEST(DisplayWindow, DrawsTheValueInItsColour) {
 // close say 255; the main program's close request says nothing.
 TEST(DisplayWindow, ClosingReports) {
   {
-    Display d;
+    TestDisplay d;
     d.Own();
     d.w.mExitClick();
     ASSERT_EQ(d.Reports().size(), 1u);
@@ -211,21 +213,21 @@ TEST(DisplayWindow, ClosingReports) {
     EXPECT_EQ(d.sent[0].WParam, d.w.WindowId());
   }
   {
-    Display d;
+    TestDisplay d;
     d.Own();
     d.w.mRemoveDisplayClick();
     ASSERT_EQ(d.Reports().size(), 1u);
     EXPECT_EQ(d.Reports()[0], (TReport{ReportCode::Closed, 0}));
   }
   {
-    Display d;
+    TestDisplay d;
     d.Own();
     d.w.HandleMessage(Message(MsgDisplayClose, 0, 0));
     EXPECT_TRUE(d.sent.empty());
     EXPECT_EQ(d.w.MainHandle(), 0u);
   }
   {
-    Display d;
+    TestDisplay d;
     d.Own();
     d.w.LinkDropped();
     EXPECT_TRUE(d.sent.empty());
@@ -233,7 +235,7 @@ TEST(DisplayWindow, ClosingReports) {
 }
 
 TEST(DisplayWindow, PopupCommandsReport) {
-  Display d(Args({"/pos=10,20,300,100", "/color=255", "/transparent"}));
+  TestDisplay d(Args({"/pos=10,20,300,100", "/color=255", "/transparent"}));
   d.w.show();
   d.Own();
   d.sent.clear();
@@ -286,15 +288,15 @@ TEST(DisplayWindow, PopupCommandsReport) {
 // A cross shown from the command line with no position sits below the
 // display; one with a position is placed there.
 TEST(DisplayWindow, CrossFromTheCommandLine) {
-  Display below(Args({"/pos=10,20,300,100", "/cross=-1,-1,1"}));
+  TestDisplay below(Args({"/pos=10,20,300,100", "/cross=-1,-1,1"}));
   below.w.show();
   EXPECT_TRUE(below.w.mAimingcross->isChecked());
   EXPECT_EQ(below.w.fAimingCross->Left(), below.w.x());
-  Display placed(Args({"/pos=10,20,300,100", "/cross=400,300,1"}));
+  TestDisplay placed(Args({"/pos=10,20,300,100", "/cross=400,300,1"}));
   placed.w.show();
   EXPECT_EQ(placed.w.fAimingCross->Left(), 400);
   EXPECT_EQ(placed.w.fAimingCross->Top(), 300);
-  Display hidden(Args({"/pos=10,20,300,100", "/cross=400,300,0"}));
+  TestDisplay hidden(Args({"/pos=10,20,300,100", "/cross=400,300,0"}));
   hidden.w.show();
   EXPECT_FALSE(hidden.w.fAimingCross->isVisible());
   below.w.close();
@@ -305,7 +307,7 @@ TEST(DisplayWindow, CrossFromTheCommandLine) {
 // The popup items in their order, with the captions they have until the
 // main program sends its own.
 TEST(DisplayWindow, PopupMenuOrder) {
-  Display d;
+  TestDisplay d;
   const QStringList names{"mBorder", "mTransparent",         "mColor", "mAimingcross",   "mContrast",
                           "m1",      "mShowmainapplication", "N1",     "mRemoveDisplay", "N2",
                           "mExit"};
@@ -326,4 +328,45 @@ TEST(DisplayWindow, PopupMenuOrder) {
     EXPECT_EQ(items[i]->objectName(), names[i]);
     EXPECT_EQ(d.w.PopupCaption(i), captions[i]);
   }
+}
+
+namespace {
+
+void Mouse(QWidget* w, QEvent::Type type, const QPoint& global) {
+  const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+  QMouseEvent e(type, QPointF(global - w->pos()), QPointF(global), Qt::LeftButton, buttons, Qt::NoModifier);
+  QApplication::sendEvent(w, &e);
+}
+
+}  // namespace
+
+// Dragging the display reports its position on every move; dragging the
+// cross reports where it was let go, also left of and above the screen,
+// and leaves the display's text visible whatever the blink phase.
+TEST(DisplayWindow, DragReportsSignedPositions) {
+  TestDisplay d(Args({"/pos=100,100,300,100", "/cross=200,300,1"}));
+  d.w.show();
+  d.Own();
+  d.sent.clear();
+  Mouse(&d.w, QEvent::MouseButtonPress, QPoint(110, 110));
+  Mouse(&d.w, QEvent::MouseMove, QPoint(60, 20));
+  Mouse(&d.w, QEvent::MouseButtonRelease, QPoint(60, 20));
+  std::vector<TReport> r = d.Reports();
+  ASSERT_EQ(r.size(), 2u);
+  EXPECT_EQ(r[0], (TReport{ReportCode::Left, 50}));
+  EXPECT_EQ(r[1], (TReport{ReportCode::Top, 10}));
+
+  d.sent.clear();
+  TfAimingCross* cross = d.w.fAimingCross;
+  Mouse(cross, QEvent::MouseButtonPress, QPoint(205, 305));
+  Mouse(cross, QEvent::MouseMove, QPoint(0, -10));
+  EXPECT_TRUE(d.Reports().empty());  // nothing during the move
+  d.w.SetTextVisible(false);         // as in a blink
+  Mouse(cross, QEvent::MouseButtonRelease, QPoint(0, -10));
+  r = d.Reports();
+  ASSERT_EQ(r.size(), 2u);
+  EXPECT_EQ(r[0], (TReport{ReportCode::CrossX, -5}));
+  EXPECT_EQ(r[1], (TReport{ReportCode::CrossY, -15}));
+  EXPECT_TRUE(d.w.TextVisible());
+  d.w.close();
 }
