@@ -22,6 +22,7 @@
 #include "glowreadout/grip_image.h"
 #include "glowreadout/text_fit.h"
 #include "glowreadout/value_painter.h"
+#include "ui/lng_ini_supp.h"
 
 namespace {
 
@@ -113,6 +114,10 @@ TfMain::TfMain(const QStringList& parameters, QWidget* parent)
   Image2->installEventFilter(this);
 
   fAimingCross = new TfAimingCross(this);
+  LngINISupp = new TLngINISupp(this);
+  LngINISupp->setObjectName(QStringLiteral("LngINISupp"));
+  LngINISupp->SetMenuItemNo(0);
+  LngINISupp->SetMenuSubItemNo(0);
 
   // FormCreate
   FText = kNoValueText;

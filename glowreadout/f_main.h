@@ -22,6 +22,7 @@ class QLabel;
 class QMenu;
 class QTimer;
 class TfAimingCross;
+class TLngINISupp;
 
 // The display window of GlowReadout: one value in large digits in a small,
 // always-on-top window without a frame (unless asked for), optionally
@@ -109,6 +110,9 @@ class TfMain : public QWidget {
           *mRemoveDisplay = nullptr, *N2 = nullptr, *mExit = nullptr;
   QLabel* Image2 = nullptr;
   TfAimingCross* fAimingCross = nullptr;
+  // The language component without a file: the popup captions come from
+  // the main program, so nothing reads a text from it.
+  TLngINISupp* LngINISupp = nullptr;
 
  protected:
   void showEvent(QShowEvent* event) override;
