@@ -205,7 +205,8 @@ void TfMain::WMCopyData(std::uint32_t sender, std::uint32_t kind, const QByteArr
   const qsizetype end = text.indexOf('\0');
   const QString s = QString::fromUtf8(end >= 0 ? text.left(end) : text);
   if (kind == DisplayLink::kTextDecimalSeparator) {
-    if (!s.isEmpty()) decimalSeparator_ = s.at(0);
+    // An empty text or a control character is no separator.
+    if (!s.isEmpty() && s.at(0).isPrint()) decimalSeparator_ = s.at(0);
   } else if (kind == DisplayLink::kTextValue) {
     FText = s;
     RequestValueText();

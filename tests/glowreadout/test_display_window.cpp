@@ -145,6 +145,7 @@ TEST(DisplayWindow, OwnerTextsAndSeparator) {
   d.w.HandleMessage(CopyData(kMain, 253, QStringLiteral("x")));
   d.w.HandleMessage(CopyData(kMain, 0xFFFFFFFFu, QStringLiteral("x")));
   d.w.HandleMessage(CopyData(kMain, 255, QString()));  // empty separator
+  d.w.HandleMessage(CopyData(kMain, 255, QStringLiteral("\n")));
   EXPECT_EQ(d.w.PopupCaption(0), "Rahmen");
   EXPECT_EQ(d.w.PopupCaption(1), "Transparent");
   EXPECT_EQ(d.w.PopupCaption(5), "-");
