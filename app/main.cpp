@@ -1,10 +1,10 @@
 #include <QApplication>
 #include <QWidget>
 
-#include "app/termination_watcher.h"
 #include "app/therma_sentinel_application.h"
 #include "app/therma_sentinel_form.h"
 #include "platform/logger.h"
+#include "platform/termination_watcher.h"
 
 int main(int argc, char** argv) {
   TThermaSentinelApplication app(argc, argv);

@@ -26,6 +26,7 @@
 
 #include "app/about_dlg.h"
 #include "app/device_info_dlg.h"
+#include "app/display_link.h"
 #include "measurement/float_ring_buffer.h"
 #include "app/form1.h"
 #include "app/idle_hook.h"
@@ -69,6 +70,7 @@ TThermaSentinelForm::TThermaSentinelForm(const QStringList& arguments, const QSt
   recordsFile_ = qEnvironmentVariable("THERMASENTINEL_TEST_RECORDS");
   FormCreate();
   if (!stopFlag_) CreateDialogs();
+  if (!stopFlag_) CreateDisplayLink();
 }
 
 TThermaSentinelForm::~TThermaSentinelForm() {
@@ -245,11 +247,12 @@ void TThermaSentinelForm::showEvent(QShowEvent* event) {
 }
 
 void TThermaSentinelForm::FormShow() {
-  const bool invisibleByList = config_->ReadInvisible() && !config_->ReadDisplayList().isEmpty();
-  if (invisibleByList || commandLine_.Invisible()) HideFromTaskbar();
+  // A stored "invisible" state hides the window only once a restored
+  // display runs (RestoreDisplays), so it is never left without one.
+  if (commandLine_.Invisible()) HideFromTaskbar();
 
   lbGlowReadout->clear();
-  // later: RestoreDisplays with the saved display list (external display link).
+  RestoreDisplays(config_->ReadDisplayList(), config_->ReadInvisible());
 
   if (!layoutApplied_) {
     layoutApplied_ = true;
@@ -406,8 +409,7 @@ void TThermaSentinelForm::StartupTimerTimer() {
 void TThermaSentinelForm::MsgStartup() {
   // Queued calls that arrive after the window closed find no driver.
   if (pyreonArgo_ == nullptr) return;
-  const bool invisibleByList = config_->ReadInvisible() && !config_->ReadDisplayList().isEmpty();
-  if (commandLine_.Invisible() || invisibleByList) hide();
+  if (commandLine_.Invisible()) hide();
 
   started_ = true;
   mAlwaysOnTopClick(nullptr);
@@ -425,7 +427,7 @@ void TThermaSentinelForm::MsgStartup() {
   if (options_.Has(TOption::AutoScan)) AutoConnect();
 
   UpdateState();
-  if (commandLine_.Invisible() || invisibleByList) HideFromTaskbar();
+  if (commandLine_.Invisible()) HideFromTaskbar();
 }
 
 void TThermaSentinelForm::MsgStopRequest() {
@@ -470,8 +472,9 @@ bool TThermaSentinelForm::FormCloseQuery() {
   bool canClose = true;
   Guarded("close query", [&] {
     canClose = AskSaveUnsavedData();
-    // later: post MsgDisplayClose to every display of lbGlowReadout, also
-    // when the question was cancelled (external display link).
+    // Every display is told to close, also when the question was cancelled.
+    CloseDisplays();
+    if (!canClose && !isVisible()) showNormal();
     if (canClose && deviceTypeCode_ >= 3 && deviceTypeCode_ <= 11) {
       // later: stop a running Brio-family measurement and wait (bounded) for
       // StopDone, or disconnect a connected Brio device and wait 500 ms.
@@ -544,9 +547,7 @@ void TThermaSentinelForm::FormClose() {
     config_->WriteDeviceType(deviceTypeCode_);
     config_->WriteTemperatureUnit(fahrenheit_);
     config_->WriteLanguageFile(QFileInfo(LIS_->FileName()).fileName());
-    QStringList displays;
-    for (int i = 0; i < lbGlowReadout->count(); ++i) displays << lbGlowReadout->item(i)->text();
-    config_->WriteDisplayList(displays);
+    if (displayLink_ != nullptr) config_->WriteDisplayList(displayLink_->SavedLines());
     config_->WriteInvisible(!isVisible());
     WriteTestReport();
     LIS_->UnloadLanguage();

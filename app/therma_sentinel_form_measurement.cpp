@@ -15,6 +15,7 @@
 #include "measurement/channel_conversion.h"
 #include "app/device_info_dlg.h"
 #include "measurement/display_value_encoding.h"
+#include "app/display_link.h"
 #include "app/therma_sentinel_form.h"
 #include "drivers/argo/pyreon_argo.h"
 #include "drivers/sentinel_utils.h"
@@ -338,8 +339,8 @@ void TThermaSentinelForm::FeedDisplays(int kind, float value, bool highResolutio
   context.ObjectPercent = RatioPercentMode();
   const TDisplayValueMessage message = DisplayValueEncoding::Encode(kind, value, context);
   displayValues_[static_cast<std::size_t>(kind)] = message;
-  // later: MsgDisplayValue with message.WParam to every display of this kind
-  // when message.HasValue; a channel without a value sends no number.
+  // A channel without a value sends no number.
+  if (message.HasValue && displayLink_ != nullptr) displayLink_->SendValue(kind, message.WParam);
 }
 
 void TThermaSentinelForm::NewPollEvent() {

@@ -252,6 +252,14 @@ void TThermaSentinelForm::CreateControls() {
 }
 
 bool TThermaSentinelForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonDblClick) {
+    // A value panel or its label opens an external display.
+    const QObject* panel = watched->property("Tag").isValid() ? watched : watched->parent();
+    if (panel != nullptr && panel->property("Tag").isValid()) {
+      gbTAmbDblClick(watched);
+      return true;
+    }
+  }
   if (event->type() == QEvent::MouseButtonPress &&
       static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
     StartWindowMove(watched == pnlControl);
@@ -828,8 +836,8 @@ void TThermaSentinelForm::LISLanguageChange() {
                             {mExit2, mExit}}) {
     twin->setText(item->text());
   }
-  // later: the external-display submenus ("mExternaldisplay") and resending
-  // the display texts.
+  UpdateDisplayMenus();
+  SendDisplayTexts();
   if (started_) UpdateState();
   ArrangePanels();
 }

@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "bench/process_sample.h"
 #include "tools/devsim/argo_model.h"
 #include "tools/devsim/devsim_options.h"
 #include "tools/devsim/pty_server.h"
@@ -41,31 +42,6 @@ QMap<QString, QString> ReadReport(const QString& path) {
     if (eq > 0) out.insert(line.left(eq), line.mid(eq + 1));
   }
   return out;
-}
-
-struct ProcessSample {
-  double cpuSeconds = 0.0;
-  long rssKb = 0;
-};
-
-ProcessSample SampleProcess(qint64 pid) {
-  ProcessSample s;
-  QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-  if (stat.open(QIODevice::ReadOnly)) {
-    const QByteArray text = stat.readAll();
-    const int close = text.lastIndexOf(')');
-    const QList<QByteArray> f = text.mid(close + 2).split(' ');
-    // Fields after the command: state is [0], utime [11], stime [12].
-    if (f.size() > 12)
-      s.cpuSeconds = (f[11].toDouble() + f[12].toDouble()) / static_cast<double>(sysconf(_SC_CLK_TCK));
-  }
-  QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-  if (status.open(QIODevice::ReadOnly)) {
-    for (const QByteArray& line : status.readAll().split('\n')) {
-      if (line.startsWith("VmRSS:")) s.rssKb = line.mid(6).trimmed().split(' ').first().toLong();
-    }
-  }
-  return s;
 }
 
 bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
