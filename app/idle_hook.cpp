@@ -4,8 +4,9 @@
 #include <QCoreApplication>
 #include <QThread>
 #include <algorithm>
-#include <cstdio>
 #include <exception>
+
+#include "platform/logger.h"
 
 IdleHook& IdleHook::Instance() {
   static IdleHook* instance = nullptr;
@@ -60,9 +61,9 @@ void IdleHook::RunHandlers() {
     try {
       h();
     } catch (const std::exception& e) {
-      std::fprintf(stderr, "ThermaSentinel: idle handler: %s\n", e.what());
+      Logger::Error(QStringLiteral("idle handler"), QString::fromLocal8Bit(e.what()));
     } catch (...) {
-      std::fprintf(stderr, "ThermaSentinel: idle handler: unknown exception\n");
+      Logger::Error(QStringLiteral("idle handler"), QStringLiteral("unknown exception"));
     }
   }
   std::erase_if(handlers_, [](const Entry& e) { return !e.handler; });

@@ -1,14 +1,16 @@
 #include <QApplication>
 #include <QWidget>
 
-#include "app/termination_watcher.h"
 #include "app/therma_sentinel_application.h"
 #include "app/therma_sentinel_form.h"
+#include "platform/logger.h"
+#include "platform/termination_watcher.h"
 
 int main(int argc, char** argv) {
   TThermaSentinelApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("ThermaSentinel"));
   QApplication::setApplicationVersion(QStringLiteral(TS_VERSION_TEXT));
+  Logger::CaptureQtMessages();
 
   // SIGTERM / SIGINT never wait on a question or a box: unsaved data are
   // saved into the data folder, the window closes (writing its settings),

@@ -15,13 +15,13 @@
 namespace {
 
 constexpr TMsgDlgButton kNone{nullptr, nullptr, mrNone};
-constexpr TMsgDlgButton kOk{"OK", "&OK", mrOk};
-constexpr TMsgDlgButton kCancel{"Cancel", "&Cancel", mrCancel};
-constexpr TMsgDlgButton kAbort{"Abort", "&Abort", mrAbort};
-constexpr TMsgDlgButton kRetry{"Retry", "&Retry", mrRetry};
-constexpr TMsgDlgButton kIgnore{"Ignore", "&Ignore", mrIgnore};
-constexpr TMsgDlgButton kYes{"Yes", "&Yes", mrYes};
-constexpr TMsgDlgButton kNo{"No", "&No", mrNo};
+constexpr TMsgDlgButton kOk{LNG_OTHER_TEXT("OK", "&OK"), mrOk};
+constexpr TMsgDlgButton kCancel{LNG_OTHER_TEXT("Cancel", "&Cancel"), mrCancel};
+constexpr TMsgDlgButton kAbort{LNG_OTHER_TEXT("Abort", "&Abort"), mrAbort};
+constexpr TMsgDlgButton kRetry{LNG_OTHER_TEXT("Retry", "&Retry"), mrRetry};
+constexpr TMsgDlgButton kIgnore{LNG_OTHER_TEXT("Ignore", "&Ignore"), mrIgnore};
+constexpr TMsgDlgButton kYes{LNG_OTHER_TEXT("Yes", "&Yes"), mrYes};
+constexpr TMsgDlgButton kNo{LNG_OTHER_TEXT("No", "&No"), mrNo};
 
 const std::array<TMsgDlgButtonSet, TPyreonMsgDlgRules::kButtonSetCount> kButtonSets{{
     {1, {kOk, kNone, kNone}},

@@ -1,8 +1,9 @@
 #include "app/therma_sentinel_application.h"
 
 #include <atomic>
-#include <cstdio>
 #include <exception>
+
+#include "platform/logger.h"
 
 namespace {
 std::atomic<int> g_dropped{0};
@@ -15,10 +16,10 @@ bool TThermaSentinelApplication::notify(QObject* receiver, QEvent* event) {
     return QApplication::notify(receiver, event);
   } catch (const std::exception& e) {
     ++g_dropped;
-    std::fprintf(stderr, "ThermaSentinel: exception dropped: %s\n", e.what());
+    Logger::Error(QStringLiteral("exception dropped"), QString::fromLocal8Bit(e.what()));
   } catch (...) {
     ++g_dropped;
-    std::fprintf(stderr, "ThermaSentinel: exception dropped\n");
+    Logger::Error(QStringLiteral("exception dropped"), QStringLiteral("unknown exception"));
   }
   return false;
 }

@@ -27,6 +27,7 @@
 
 #include "app/about_dlg.h"
 #include "app/device_info_dlg.h"
+#include "app/display_link.h"
 #include "app/form1.h"
 #include "app/param_show.h"
 #include "app/set_default_settings_dlg.h"
@@ -34,6 +35,7 @@
 #include "drivers/sentinel_utils.h"
 #include "platform/folders.h"
 #include "platform/ini_file.h"
+#include "platform/logger.h"
 #include "platform/number_text.h"
 #include "ui/diagram.h"
 #include "ui/form_registry.h"
@@ -50,9 +52,9 @@ void Guarded(const char* what, F&& block) {
   try {
     block();
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "ThermaSentinel: %s: %s\n", what, e.what());
+    Logger::Error(QString::fromLatin1(what), QString::fromLocal8Bit(e.what()));
   } catch (...) {
-    std::fprintf(stderr, "ThermaSentinel: %s: unknown exception\n", what);
+    Logger::Error(QString::fromLatin1(what), QStringLiteral("unknown exception"));
   }
 }
 
@@ -67,6 +69,7 @@ TThermaSentinelForm::TThermaSentinelForm(const QStringList& arguments, const QSt
   recordsFile_ = qEnvironmentVariable("THERMASENTINEL_TEST_RECORDS");
   FormCreate();
   if (!stopFlag_) CreateDialogs();
+  if (!stopFlag_) CreateDisplayLink();
 }
 
 TThermaSentinelForm::~TThermaSentinelForm() {
@@ -97,16 +100,8 @@ QString TThermaSentinelForm::GetVersionFlagsText(bool hasVersionInfo, std::uint3
 }
 
 float TThermaSentinelForm::ParseFloat(const QString& S) const {
-  QString text = S;
-  if (decimalSeparatorInUse_ == QLatin1Char(',')) {
-    const int i = text.indexOf(QLatin1Char('.'));
-    if (i >= 0) text[i] = QLatin1Char(',');
-  } else if (decimalSeparatorInUse_ == QLatin1Char('.')) {
-    const int i = text.indexOf(QLatin1Char(','));
-    if (i >= 0) text[i] = QLatin1Char('.');
-  }
   double v = 0.0;
-  if (!NumberText::TryStrToFloat(text, v)) throw std::invalid_argument("not a number");
+  if (!NumberText::TryStrToFloat(S, decimalSeparatorInUse_, v)) throw std::invalid_argument("not a number");
   return static_cast<float>(v);
 }
 
@@ -250,11 +245,12 @@ void TThermaSentinelForm::showEvent(QShowEvent* event) {
 }
 
 void TThermaSentinelForm::FormShow() {
-  const bool invisibleByList = config_->ReadInvisible() && !config_->ReadDisplayList().isEmpty();
-  if (invisibleByList || commandLine_.Invisible()) HideFromTaskbar();
+  // A stored "invisible" state hides the window only once a restored
+  // display runs (RestoreDisplays), so it is never left without one.
+  if (commandLine_.Invisible()) HideFromTaskbar();
 
   lbGlowReadout->clear();
-  // later: RestoreDisplays with the saved display list (external display link).
+  RestoreDisplays(config_->ReadDisplayList(), config_->ReadInvisible());
 
   if (!layoutApplied_) {
     layoutApplied_ = true;
@@ -343,7 +339,6 @@ void TThermaSentinelForm::FormShow() {
   Diagram_->SetYRangeMin(-50.0);
   Diagram_->SetYRangeMax(3000.0);
 
-
   if (!options_.Has(TOption::Maximized))
     setWindowState(windowState() & ~Qt::WindowMaximized);
   else
@@ -410,8 +405,7 @@ void TThermaSentinelForm::StartupTimerTimer() {
 void TThermaSentinelForm::MsgStartup() {
   // Queued calls that arrive after the window closed find no driver.
   if (closed_) return;
-  const bool invisibleByList = config_->ReadInvisible() && !config_->ReadDisplayList().isEmpty();
-  if (commandLine_.Invisible() || invisibleByList) hide();
+  if (commandLine_.Invisible()) hide();
 
   started_ = true;
   StartTickProbe();
@@ -430,7 +424,7 @@ void TThermaSentinelForm::MsgStartup() {
   if (options_.Has(TOption::AutoScan)) AutoConnect();
 
   UpdateState();
-  if (commandLine_.Invisible() || invisibleByList) HideFromTaskbar();
+  if (commandLine_.Invisible()) HideFromTaskbar();
 }
 
 void TThermaSentinelForm::StartTickProbe() {
@@ -493,8 +487,9 @@ bool TThermaSentinelForm::FormCloseQuery() {
   bool canClose = true;
   Guarded("close query", [&] {
     canClose = AskSaveUnsavedData();
-    // later: post MsgDisplayClose to every display of lbGlowReadout, also
-    // when the question was cancelled (external display link).
+    // Every display is told to close, also when the question was cancelled.
+    CloseDisplays();
+    if (!canClose && !isVisible()) showNormal();
   });
   return canClose;
 }
@@ -565,9 +560,7 @@ void TThermaSentinelForm::FormClose() {
     config_->WriteDeviceType(deviceTypeCode_);
     config_->WriteTemperatureUnit(fahrenheit_);
     config_->WriteLanguageFile(QFileInfo(LIS_->FileName()).fileName());
-    QStringList displays;
-    for (int i = 0; i < lbGlowReadout->count(); ++i) displays << lbGlowReadout->item(i)->text();
-    config_->WriteDisplayList(displays);
+    if (displayLink_ != nullptr) config_->WriteDisplayList(displayLink_->SavedLines());
     config_->WriteInvisible(!isVisible());
     WriteTestReport();
     LIS_->UnloadLanguage();

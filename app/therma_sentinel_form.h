@@ -35,6 +35,7 @@ class TForm1;
 class TLngINISupp;
 class TfParamShow;
 class TDeviceInfoDlg;
+class TDisplayLink;
 class TSetDefaultSettingsDlg;
 
 // The connection state of the main window.
@@ -170,6 +171,24 @@ class TThermaSentinelForm : public QMainWindow {
   // folder under a timestamped name (no question, no box), then the window
   // closes whatever box is open. Returns the file written (empty: none).
   QString TerminateBySignal();
+
+  // ---- external displays (therma_sentinel_form_displays.cpp) ----
+  TDisplayLink* DisplayLinks() const { return displayLink_; }
+  // Sends the popup captions and the decimal separator to every display.
+  void SendDisplayTexts();
+  // Opens a display for the value panel `Sender` (a group box or its label).
+  void gbTAmbDblClick(QObject* Sender);
+  // The n-th item of either external-display submenu opens a display for
+  // the n-th panel of gbTObj, gbTInt, gbTAct, gbTBox, gbTSingle, gbTQuot,
+  // gbTau, gbmVin, gbEps, gbTAmb, gbVcc.
+  void mExtTargetClick(int index);
+  // Hides the main window while displays run.
+  void mInvisibleClick();
+  // The external-display items take their panels' captions.
+  void UpdateDisplayMenus();
+  QMenu* mExternaldisplay = nullptr;
+  QMenu* mExternaldisplay2 = nullptr;
+  QAction* mInvisible = nullptr;
 
   // Test aids, both off unless their environment variable names a file:
   // THERMASENTINEL_TEST_REPORT gets "key=value" lines on the window's state
@@ -408,6 +427,16 @@ class TThermaSentinelForm : public QMainWindow {
   std::unique_ptr<QFile> recordsOut_;
   QString recordsFile_;
   QString reportFile_;
+
+  // external displays
+  void CreateDisplayLink();
+  void RestoreDisplays(const QStringList& lines, bool hideWhileDisplaysRun);
+  void CloseDisplays();
+  QGroupBox* PanelOfKind(int kind) const;
+  TDisplayLink* displayLink_ = nullptr;
+  // The stored "invisible" state hides the window once a restored display
+  // really runs, never before.
+  bool hideWhenDisplayRuns_ = false;
 
   // components
   std::unique_ptr<DeviceFamily> family_;

@@ -252,10 +252,13 @@ void TThermaSentinelForm::UpdateState() {
   if (MainMenu != nullptr) {
     for (QAction* top : MainMenu->actions()) top->setEnabled(state_ != csWaiting);
   }
-  static const char* const kFirst[9] = {"Denied", "Closed", "Waiting", "Opened", "Opened",
-                                        "Opened", "",       "Opened",  "Opened"};
-  static const char* const kSecond[9] = {"",          "", "",          "",         "UnknownDevice",
-                                         "Connected", "", "Measuring", "Recording"};
+  static const char* const kFirst[9] = {
+      LNG_OTHER_KEY("Denied"), LNG_OTHER_KEY("Closed"), LNG_OTHER_KEY("Waiting"),
+      LNG_OTHER_KEY("Opened"), LNG_OTHER_KEY("Opened"), LNG_OTHER_KEY("Opened"),
+      "",                      LNG_OTHER_KEY("Opened"), LNG_OTHER_KEY("Opened")};
+  static const char* const kSecond[9] = {"", "", "", "", LNG_OTHER_KEY("UnknownDevice"),
+                                         LNG_OTHER_KEY("Connected"), "", LNG_OTHER_KEY("Measuring"),
+                                         LNG_OTHER_KEY("Recording")};
   const int s = state_ <= 8 ? state_ : 6;
   const QString first = QString::fromLatin1(kFirst[s]);
   SetStatusText(0, QStringLiteral("COM") + QString::number(config_->ReadComPort()) + QStringLiteral(": ") +

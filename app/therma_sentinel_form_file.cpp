@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/display_link.h"
 #include "app/measurement_diagram_source.h"
 #include "app/modal_result.h"
 #include "app/pyreon_msg_dlg.h"
@@ -248,7 +249,7 @@ bool TThermaSentinelForm::ReadDataFile(const QString& fileName) {
   d.SetXMax(std::max(data.Duration(), d.Resolution()));
   d.SetXConstDiff(true);
   fahrenheit_ = data.Header.Fahrenheit;
-  // later: the display texts go to the external displays.
+  SendDisplayTexts();
 
   if (n > 0) {
     const TChannelValues first = data.Values(0);
@@ -266,6 +267,8 @@ bool TThermaSentinelForm::ReadDataFile(const QString& fileName) {
         SentinelUtils::FormatTemperature(fahrenheit_, two, text, first[c]);
       }
       ShowPanelText(c, text);
+      // Each external display shows the text of its own panel.
+      if (displayLink_ != nullptr) displayLink_->SendValueText(ChannelValues::DisplayKindOfChannel(c), text);
     }
     CopyPanelsToSecondSet();
   }

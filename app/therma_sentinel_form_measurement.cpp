@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "app/device_info_dlg.h"
+#include "app/display_link.h"
 #include "app/therma_sentinel_form.h"
 #include "drivers/device_type.h"
 #include "drivers/sentinel_utils.h"
@@ -142,7 +143,6 @@ void TThermaSentinelForm::mStopClick(QObject*) {
 void TThermaSentinelForm::BurstTimerTimer() {
   if (!inBurstBatch_) NewBurstEvent();
 }
-
 
 void TThermaSentinelForm::NewBurstEvent() {
   double time = 0.0;
@@ -322,8 +322,8 @@ void TThermaSentinelForm::FeedDisplays(int kind, float value, bool highResolutio
   context.ObjectPercent = RatioPercentMode();
   const TDisplayValueMessage message = DisplayValueEncoding::Encode(kind, value, context);
   displayValues_[static_cast<std::size_t>(kind)] = message;
-  // later: MsgDisplayValue with message.WParam to every display of this kind
-  // when message.HasValue; a channel without a value sends no number.
+  // A channel without a value sends no number.
+  if (message.HasValue && displayLink_ != nullptr) displayLink_->SendValue(kind, message.WParam);
 }
 
 void TThermaSentinelForm::NewPollEvent() {

@@ -253,6 +253,14 @@ void TThermaSentinelForm::CreateControls() {
 }
 
 bool TThermaSentinelForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonDblClick) {
+    // A value panel or its label opens an external display.
+    const QObject* panel = watched->property("Tag").isValid() ? watched : watched->parent();
+    if (panel != nullptr && panel->property("Tag").isValid()) {
+      gbTAmbDblClick(watched);
+      return true;
+    }
+  }
   if (event->type() == QEvent::MouseButtonPress &&
       static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
     StartWindowMove(watched == pnlControl);
@@ -802,8 +810,10 @@ void TThermaSentinelForm::LISLanguageChange() {
   SentinelUtils::UnderflowText = LIS_->ReadText(QStringLiteral("Underflow"), QStringLiteral("U"), msg);
   SentinelUtils::CycleText = LIS_->OtherTextOrKey(QStringLiteral("Cycle"));
 
-  const char* keys[11] = {"TObj", "TInt", "TBox", "TAct", "T_2C", "T_1C",
-                          "TAU",  "Eps",  "mVin", "Vcc",  "TAmb"};
+  const char* keys[11] = {LNG_OTHER_KEY("TObj"), LNG_OTHER_KEY("TInt"), LNG_OTHER_KEY("TBox"),
+                          LNG_OTHER_KEY("TAct"), LNG_OTHER_KEY("T_2C"), LNG_OTHER_KEY("T_1C"),
+                          LNG_OTHER_KEY("TAU"),  LNG_OTHER_KEY("Eps"),  LNG_OTHER_KEY("mVin"),
+                          LNG_OTHER_KEY("Vcc"),  LNG_OTHER_KEY("TAmb")};
   for (int c = 0; c < 11; ++c) graph_[c].Name = LIS_->OtherTextOrKey(QString::fromLatin1(keys[c]));
   for (int c = 0; c < 11 && Diagram_->GraphCount() == 11; ++c) Diagram_->SetGraph(c, graph_[c]);
 
@@ -836,8 +846,8 @@ void TThermaSentinelForm::LISLanguageChange() {
                             {mExit2, mExit}}) {
     twin->setText(item->text());
   }
-  // later: the external-display submenus ("mExternaldisplay") and resending
-  // the display texts.
+  UpdateDisplayMenus();
+  SendDisplayTexts();
   if (started_) UpdateState();
   ArrangePanels();
 }

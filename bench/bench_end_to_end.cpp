@@ -29,69 +29,13 @@
 #include <cstdio>
 #include <memory>
 
+#include "bench/process_sample.h"
 #include "bench/program_report.h"
 #include "tools/devsim/argo_model.h"
 #include "tools/devsim/devsim_options.h"
 #include "tools/devsim/pty_server.h"
 
 namespace {
-
-struct ProcessSample {
-  double cpuSeconds = 0.0;
-  long rssKb = 0;
-};
-
-ProcessSample SampleProcess(qint64 pid) {
-  ProcessSample s;
-  QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-  if (stat.open(QIODevice::ReadOnly)) {
-    const QByteArray text = stat.readAll();
-    const int close = text.lastIndexOf(')');
-    const QList<QByteArray> f = text.mid(close + 2).split(' ');
-    // Fields after the command: state is [0], utime [11], stime [12].
-    if (f.size() > 12)
-      s.cpuSeconds = (f[11].toDouble() + f[12].toDouble()) / static_cast<double>(sysconf(_SC_CLK_TCK));
-  }
-  QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-  if (status.open(QIODevice::ReadOnly)) {
-    for (const QByteArray& line : status.readAll().split('\n')) {
-      if (line.startsWith("VmRSS:")) s.rssKb = line.mid(6).trimmed().split(' ').first().toLong();
-    }
-  }
-  return s;
-}
-
-struct ThreadSample {
-  QString name;
-  double cpuSeconds = 0.0;
-  long long voluntary = 0;
-};
-
-// Per thread of `pid`: CPU time and voluntary context switches so far.
-QMap<QString, ThreadSample> SampleThreads(qint64 pid) {
-  QMap<QString, ThreadSample> out;
-  const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
-  for (const QString& tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-    ThreadSample t;
-    QFile stat(tasks.filePath(tid + QStringLiteral("/stat")));
-    if (!stat.open(QIODevice::ReadOnly)) continue;
-    const QByteArray text = stat.readAll();
-    const int open = text.indexOf('(');
-    const int close = text.lastIndexOf(')');
-    t.name = QString::fromLocal8Bit(text.mid(open + 1, close - open - 1));
-    const QList<QByteArray> f = text.mid(close + 2).split(' ');
-    if (f.size() > 12)
-      t.cpuSeconds = (f[11].toDouble() + f[12].toDouble()) / static_cast<double>(sysconf(_SC_CLK_TCK));
-    QFile status(tasks.filePath(tid + QStringLiteral("/status")));
-    if (status.open(QIODevice::ReadOnly)) {
-      for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("voluntary_ctxt_switches:")) t.voluntary = line.mid(24).trimmed().toLongLong();
-      }
-    }
-    out.insert(tid, t);
-  }
-  return out;
-}
 
 bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
   QElapsedTimer t;
@@ -235,9 +179,11 @@ int main(int argc, char** argv) {
   std::printf("resident memory: start %ld KB, end %ld KB\n", first.rssKb, last.rssKb);
   std::printf("per thread (busy ones; CPU %% of one core, wake-ups/s):\n");
   for (auto it = threadsLast.constBegin(); it != threadsLast.constEnd(); ++it) {
-    const ThreadSample before = threadsFirst.value(it.key());
-    const double cpu = wall > 0 ? 100.0 * (it->cpuSeconds - before.cpuSeconds) / wall : 0.0;
-    const double wakeups = wall > 0 ? static_cast<double>(it->voluntary - before.voluntary) / wall : 0.0;
+    const ProcessSample before = threadsFirst.value(it.key()).counters;
+    const ProcessSample& after = it->counters;
+    const double cpu = wall > 0 ? 100.0 * (after.cpuSeconds - before.cpuSeconds) / wall : 0.0;
+    const double wakeups =
+        wall > 0 ? static_cast<double>(after.voluntarySwitches - before.voluntarySwitches) / wall : 0.0;
     if (cpu < 0.05 && wakeups < 1.0) continue;
     std::printf("  %-8s %-16s %5.2f %%  %7.1f /s\n", qPrintable(it.key()), qPrintable(it->name), cpu,
                 wakeups);

@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "platform/folders.h"
+#include "platform/logger.h"
 
 namespace {
 
@@ -186,7 +187,8 @@ std::uint8_t TConfig::ReadByte(const QString& section, const QString& key, std::
 bool TConfig::Stored(bool ok) {
   if (!ok && !writeFailureReported_) {
     writeFailureReported_ = true;
-    qWarning("Settings: cannot write %s", qPrintable(QDir::toNativeSeparators(fileName_)));
+    Logger::Warning(QStringLiteral("Settings"),
+                    QStringLiteral("cannot write ") + QDir::toNativeSeparators(fileName_));
   }
   return ok;
 }

@@ -52,8 +52,12 @@ int FakeSerialDevice::Open(const QString& path) {
   if (!boundAtCreation_) line_ = Find(path);
   if (!line_) return SerialStatus::NotFound;
   ResetForOpen();
-  const int rc = line_->Attach(this);
-  if (rc != SerialStatus::Ok) return rc;
+  int err = 0;
+  const int rc = line_->Attach(this, err);
+  if (rc != SerialStatus::Ok) {
+    if (err != 0) FailWithErrno(err);
+    return rc;
+  }
   {
     std::lock_guard lock(line_->mutex_);
     stop_ = false;

@@ -13,6 +13,13 @@ FakeSerialLine::~FakeSerialLine() = default;
 void FakeSerialLine::SetOpenResult(int status) {
   std::lock_guard lock(mutex_);
   openResult_ = status;
+  openErrno_ = 0;
+}
+
+void FakeSerialLine::SetOpenErrno(int err) {
+  std::lock_guard lock(mutex_);
+  openErrno_ = err;
+  openResult_ = SerialStatus::FromErrno(err);
 }
 
 void FakeSerialLine::SetModemStatus(std::uint32_t status) {
@@ -137,13 +144,14 @@ bool FakeSerialLine::WaitForCalls(Call::Kind kind, std::size_t count,
   });
 }
 
-int FakeSerialLine::Attach(FakeSerialDevice* device) {
+int FakeSerialLine::Attach(FakeSerialDevice* device, int& err) {
   Call call;
   call.kind = Call::Kind::Open;
   int result;
   {
     std::lock_guard lock(mutex_);
     result = openResult_;
+    err = result == SerialStatus::Ok ? 0 : openErrno_;
     if (result == SerialStatus::Ok && device_ != nullptr) result = SerialStatus::AccessDenied;
     if (result == SerialStatus::Ok) {
       device_ = device;

@@ -54,6 +54,10 @@ class FakeSerialLine : public std::enable_shared_from_this<FakeSerialLine> {
   // AccessDenied (5) or any other code. A line takes one open at a time; a
   // second open while one is active fails with AccessDenied.
   void SetOpenResult(int status);
+  // The next opens fail as a system call failing with `err` would: with the
+  // status SerialStatus::FromErrno(err) and `err` kept by the device (0
+  // lets them succeed again).
+  void SetOpenErrno(int err);
   // Modem status bits (SerialModem) that ModemStatus reports.
   void SetModemStatus(std::uint32_t status);
   void SetResponder(Responder responder);
@@ -98,7 +102,8 @@ class FakeSerialLine : public std::enable_shared_from_this<FakeSerialLine> {
   };
 
   // Device side.
-  int Attach(FakeSerialDevice* device);
+  // Returns the open's status; `err` gets the errno of a scripted failure.
+  int Attach(FakeSerialDevice* device, int& err);
   void Detach(FakeSerialDevice* device);
   void Record(Call call);
   void RespondTo(std::span<const std::uint8_t> written);
@@ -111,6 +116,7 @@ class FakeSerialLine : public std::enable_shared_from_this<FakeSerialLine> {
   mutable std::condition_variable changed_;
   FakeSerialDevice* device_ = nullptr;
   int openResult_ = SerialStatus::Ok;
+  int openErrno_ = 0;
   int openCount_ = 0;
   std::uint32_t modemStatus_ = 0;
   std::uint32_t injectedErrors_ = 0;

@@ -38,7 +38,7 @@ int FdSerialDevice::StartLine(int fd) {
     if (txAbortFd_ >= 0) ::close(txAbortFd_);
     wakeFd_ = txAbortFd_ = -1;
     ::close(fd);
-    return SerialStatus::FromErrno(err);
+    return FailWithErrno(err);
   }
   fd_ = fd;
   stop_ = false;
@@ -136,7 +136,7 @@ int FdSerialDevice::Write(std::span<const std::uint8_t> data, int& transferred) 
     pollfd fds[2] = {{fd, POLLOUT, 0}, {txAbortFd_, POLLIN, 0}};
     const int n = ::poll(fds, 2, waitMs);
     if (n < 0 && errno != EINTR) {
-      status = SerialStatus::FromErrno(errno);
+      status = FailWithErrno(errno);
       break;
     }
     if (fds[1].revents & POLLIN) {

@@ -318,6 +318,13 @@ QString NumberText::FormatFixed(double value, int decimals, QChar separator) {
   return LayoutFixed(std::signbit(value), ToDecimals(std::fabs(value), decimals), decimals, separator);
 }
 
+bool NumberText::TryStrToFloat(const QString& text, QChar separator, double& out) {
+  if (separator.isNull() || separator == QLatin1Char('.') || separator == QLatin1Char(',') ||
+      !text.contains(separator))
+    return TryStrToFloat(text, out);
+  return TryStrToFloat(QString(text).replace(separator, QLatin1Char('.')), out);
+}
+
 bool NumberText::TryStrToFloat(const QString& text, double& out) {
   const QString s = text.trimmed();
   if (s.isEmpty() || s.size() > 400) return false;

@@ -70,6 +70,10 @@ class NumberText {
   // separator; surrounding blanks are ignored; an exponent is allowed.
   // Returns false (leaving out untouched) for anything else, NaN or inf.
   static bool TryStrToFloat(const QString& text, double& out);
+  // The same for a number typed by the user or read from a file under the
+  // decimal separator `separator`: besides '.' and ',' that separator is
+  // taken too (a system separator that is neither of them).
+  static bool TryStrToFloat(const QString& text, QChar separator, double& out);
   static double StrToFloatDef(const QString& text, double fallback);
   // Decimal integers, also "$1F" and "0x1F" hexadecimal; blanks trimmed.
   static bool TryStrToInt(const QString& text, std::int64_t& out);

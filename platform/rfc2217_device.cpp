@@ -136,7 +136,10 @@ int Rfc2217Device::Open(const QString& path) {
   if (!ParsePath(path, host, port)) return SerialStatus::NotFound;
   int err = 0;
   const int fd = Connect(host, port, err);
-  if (fd < 0) return ConnectStatus(err);
+  if (fd < 0) {
+    FailWithErrno(err);  // kept whatever code the failure maps to
+    return ConnectStatus(err);
+  }
   {
     std::lock_guard lock(optionMutex_);
     std::fill(std::begin(us_), std::end(us_), OptionState::No);
@@ -195,7 +198,7 @@ int Rfc2217Device::ReleaseLine() {
     wire_.clear();
   }
   ::shutdown(fd_, SHUT_RDWR);
-  return ::close(fd_) != 0 ? SerialStatus::FromErrno(errno) : SerialStatus::Ok;
+  return ::close(fd_) != 0 ? FailWithErrno(errno) : SerialStatus::Ok;
 }
 
 void Rfc2217Device::HangUp() {

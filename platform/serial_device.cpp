@@ -24,11 +24,16 @@ int FromErrno(int err) {
     case EIO:
       return BadCommand;
     default:
-      return err;
+      return SystemFailure;
   }
 }
 
 }  // namespace SerialStatus
+
+int SerialDevice::FailWithErrno(int err) {
+  lastErrno_ = err;
+  return SerialStatus::FromErrno(err);
+}
 
 std::unique_ptr<SerialDevice> SerialDevice::CreateFor(const QString& path) {
   if (path.startsWith(QLatin1String(Rfc2217Device::kScheme), Qt::CaseInsensitive)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -92,19 +93,23 @@ inline constexpr std::uint32_t IOE = 0x0400;
 inline constexpr std::uint32_t Mode = 0x8000;
 }  // namespace SerialLineError
 
-// Error codes returned by SerialDevice operations: 0 is success; the codes
-// the port component shows in its messages follow the classic system codes
-// (2 no such port, 5 port in use or access denied, 22 device not
-// responding / gone, 87 invalid parameter); other failures carry errno.
+// Status codes returned by SerialDevice operations: 0 is success; the other
+// codes follow the classic system codes the port component shows in its
+// messages. They never carry an errno: a failure that comes from a system
+// call keeps its errno beside the code (SerialDevice::TakeLastErrno), so
+// EINVAL (22) is never read as BadCommand (22).
 namespace SerialStatus {
 inline constexpr int Ok = 0;
-inline constexpr int NotFound = 2;
-inline constexpr int AccessDenied = 5;
-inline constexpr int NotReady = 21;
-inline constexpr int BadCommand = 22;
+inline constexpr int NotFound = 2;        // no such port
+inline constexpr int AccessDenied = 5;    // port in use or access denied
+inline constexpr int InvalidHandle = 6;   // the port is not open
+inline constexpr int NotReady = 21;       // the device is not open
+inline constexpr int BadCommand = 22;     // device not responding or gone
+inline constexpr int SystemFailure = 31;  // any other system failure (see the errno)
 inline constexpr int InvalidParameter = 87;
-// Maps an errno value to the code above (ENOENT, ENODEV, ENXIO -> 2; EBUSY,
-// EWOULDBLOCK, EACCES, EPERM -> 5; EIO after a hang-up -> 22; others as is).
+// Maps an errno value to its code: ENOENT, ENODEV, ENXIO -> NotFound; EBUSY,
+// EWOULDBLOCK, EACCES, EPERM -> AccessDenied; EIO (a line that hung up) ->
+// BadCommand; every other errno -> SystemFailure.
 int FromErrno(int err);
 }  // namespace SerialStatus
 
@@ -159,9 +164,21 @@ class SerialDevice {
   virtual void SetInputBatchInterval(int ms) { (void)ms; }
   // When the newest queued byte arrived (epoch when none yet).
   virtual std::chrono::steady_clock::time_point LastArrival() const { return {}; }
+  // The errno behind the last failed operation, or 0 when that failure came
+  // from no system call; reading clears it. The owner takes it after every
+  // failure it reports, so it always belongs to that failure. A device that
+  // wraps another hands on the inner one's.
+  virtual int TakeLastErrno() { return lastErrno_.exchange(0); }
 
   // Makes the device that TComPort opens for `path`: "rfc2217://host:port"
   // gives an RFC 2217 client, a name registered with FakeSerialDevice gives
   // that fake, anything else a tty.
   static std::unique_ptr<SerialDevice> CreateFor(const QString& path);
+
+ protected:
+  // Keeps `err` for TakeLastErrno and returns its status code.
+  int FailWithErrno(int err);
+
+ private:
+  std::atomic<int> lastErrno_{0};
 };

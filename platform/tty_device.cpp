@@ -10,9 +10,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
+#include "platform/logger.h"
 #include "platform/serial_termios.h"
 
 namespace {
@@ -43,18 +43,18 @@ int TtyDevice::Open(const QString& path) {
   if (fd_ >= 0) return SerialStatus::AccessDenied;
   const QByteArray name = path.toLocal8Bit();
   const int fd = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return SerialStatus::FromErrno(errno);
+  if (fd < 0) return FailWithErrno(errno);
   // flock refuses a second open even within this process and for root;
   // TIOCEXCL keeps other programs from opening the device at all.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int err = errno;
     ::close(fd);
-    return SerialStatus::FromErrno(err);
+    return FailWithErrno(err);
   }
   SerialKernelTermios t;
   if (const int err = SerialTermios::Get(fd, t); err != 0) {
     ::close(fd);
-    return SerialStatus::FromErrno(err);
+    return FailWithErrno(err);
   }
   ::ioctl(fd, TIOCEXCL);
   // Raw at once, so nothing that arrives before Configure is translated.
@@ -81,9 +81,9 @@ int TtyDevice::Close() {
 int TtyDevice::ReleaseLine() {
   int first = SerialStatus::Ok;
   // Discarding pending output keeps close() from waiting for it to drain.
-  if (!hungUp_ && ::tcflush(fd_, TCIOFLUSH) != 0) first = SerialStatus::FromErrno(errno);
+  if (!hungUp_ && ::tcflush(fd_, TCIOFLUSH) != 0) first = FailWithErrno(errno);
   ::flock(fd_, LOCK_UN);
-  if (::close(fd_) != 0 && first == SerialStatus::Ok) first = SerialStatus::FromErrno(errno);
+  if (::close(fd_) != 0 && first == SerialStatus::Ok) first = FailWithErrno(errno);
   return first;
 }
 
@@ -161,8 +161,8 @@ double TtyDevice::IoThreadCpuSeconds() const {
 
 void TtyDevice::LogOnce(std::atomic<bool>& flag, const char* what, int err) {
   if (flag.exchange(true)) return;
-  std::fprintf(stderr, "%s: %s not supported (%s); continuing without it\n", path_.toLocal8Bit().constData(),
-               what, std::strerror(err));
+  Logger::Warning(path_, QStringLiteral("%1 not supported (%2); continuing without it")
+                             .arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(err))));
 }
 
 int TtyDevice::SetModemLine(int bit, bool on, const char* name) {
@@ -176,7 +176,7 @@ int TtyDevice::SetModemLine(int bit, bool on, const char* name) {
     LogOnce(loggedModem_, name, err);
     return SerialStatus::Ok;
   }
-  return SerialStatus::FromErrno(err);
+  return FailWithErrno(err);
 }
 
 int TtyDevice::Configure(const SerialLineSettings& s) {
@@ -184,7 +184,7 @@ int TtyDevice::Configure(const SerialLineSettings& s) {
   if (!SettingsSupported(s)) return SerialStatus::InvalidParameter;
   if (hungUp_) return SerialStatus::BadCommand;
   SerialKernelTermios t;
-  if (const int err = SerialTermios::Get(fd_, t); err != 0) return SerialStatus::FromErrno(err);
+  if (const int err = SerialTermios::Get(fd_, t); err != 0) return FailWithErrno(err);
   t.iflag = 0;
   t.oflag = 0;
   t.lflag = 0;
@@ -217,7 +217,7 @@ int TtyDevice::Configure(const SerialLineSettings& s) {
   t.baudRate = s.baudRate;
   // The kernel's own call: the C library's tcsetattr reports a failure when
   // a pseudo-terminal drops the parity bits, which is tolerated here.
-  if (const int err = SerialTermios::Set(fd_, t); err != 0) return SerialStatus::FromErrno(err);
+  if (const int err = SerialTermios::Set(fd_, t); err != 0) return FailWithErrno(err);
   SerialKernelTermios applied;
   if (SerialTermios::Get(fd_, applied) == 0 && (applied.cflag & PARENB) != (t.cflag & PARENB)) {
     LogOnce(loggedParity_, "parity", EINVAL);
@@ -249,7 +249,7 @@ int TtyDevice::WriteAvailable(std::span<const std::uint8_t> data, std::size_t& d
       continue;
     }
     if (r < 0 && errno == EINTR) continue;
-    if (r < 0 && errno != EAGAIN) return SerialStatus::FromErrno(errno);
+    if (r < 0 && errno != EAGAIN) return FailWithErrno(errno);
     break;  // the line takes no more for now
   }
   return SerialStatus::Ok;
@@ -260,7 +260,7 @@ int TtyDevice::OutputCount(int& count) {
   if (fd_ < 0) return SerialStatus::NotReady;
   if (hungUp_) return SerialStatus::Ok;
   int queued = 0;
-  if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) return SerialStatus::FromErrno(errno);
+  if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) return FailWithErrno(errno);
   count = queued;
   return SerialStatus::Ok;
 }
@@ -283,12 +283,11 @@ int TtyDevice::Purge(std::uint32_t flags) {
   int first = SerialStatus::Ok;
   AbortTransfers(flags);
   if (flags & SerialPurge::TxClear) {
-    if (!hungUp_ && ::tcflush(fd_, TCOFLUSH) != 0) first = SerialStatus::FromErrno(errno);
+    if (!hungUp_ && ::tcflush(fd_, TCOFLUSH) != 0) first = FailWithErrno(errno);
   }
   if (flags & SerialPurge::RxClear) {
     std::lock_guard lock(rxMutex_);
-    if (!hungUp_ && ::tcflush(fd_, TCIFLUSH) != 0 && first == SerialStatus::Ok)
-      first = SerialStatus::FromErrno(errno);
+    if (!hungUp_ && ::tcflush(fd_, TCIFLUSH) != 0 && first == SerialStatus::Ok) first = FailWithErrno(errno);
     queue_.Clear();
   }
   return first;

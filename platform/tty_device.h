@@ -42,7 +42,7 @@ class TtyDevice : public FdSerialDevice {
   int SetModemLine(int bit, bool on, const char* name);
   void LogOnce(std::atomic<bool>& flag, const char* what, int err);
 
-  // Unsupported-feature notes go to stderr once per process.
+  // Unsupported-feature notes go to the log once per process.
   static std::atomic<bool> loggedParity_;
   static std::atomic<bool> loggedModem_;
 

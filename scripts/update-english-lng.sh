@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Adds the captions of every form of the program that lang/English.lng lacks
-# (keys already there are kept), by running the language component's
-# missing-key write-back over all forms. Run it after adding or renaming forms
-# or controls, then commit lang/English.lng.
+# Adds to lang/English.lng what it lacks (keys already there are kept): the
+# captions of the real main window and its dialogs, built offscreen without a
+# device, and every text key the program reads with its English default.
+# Run it after adding or renaming forms, controls or texts, then commit
+# lang/English.lng.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${TS_BUILD_DIR:-$here/build}"

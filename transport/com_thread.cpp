@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/logger.h"
 #include "platform/serial_device.h"
 #include "transport/com_port_error.h"
 #include "transport/custom_com_port.h"
@@ -217,11 +218,11 @@ void TComThread::RunStep(TCustomComPort* port, TComEvent event) {
   try {
     port->EventStep(event);
   } catch (const EComPort& e) {
-    qWarning("%s: serial event %d failed: %s", qPrintable(port->Port()), static_cast<int>(event), e.what());
+    Logger::Warning(port->Port(), QStringLiteral("serial event %1 failed: %2").arg(event).arg(e.Details()));
   } catch (const std::exception& e) {
-    qWarning("%s: serial event %d handler failed: %s", qPrintable(port->Port()), static_cast<int>(event),
-             e.what());
+    Logger::Warning(port->Port(),
+                    QStringLiteral("serial event %1 handler failed: %2").arg(event).arg(e.what()));
   } catch (...) {
-    qWarning("%s: serial event %d handler failed", qPrintable(port->Port()), static_cast<int>(event));
+    Logger::Warning(port->Port(), QStringLiteral("serial event %1 handler failed").arg(event));
   }
 }

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "platform/logger.h"
 #include "platform/port_map.h"
 #include "platform/serial_device.h"
 #include "transport/com_port_error.h"
@@ -9,26 +10,18 @@
 
 namespace {
 
-// Line error code of an operation on a port that is not open (the classic
-// "invalid handle" code).
-constexpr int kInvalidHandle = 6;
-
-// Error numbers of the message table used here.
-constexpr int kErrOpen = 1;
-constexpr int kErrWrite = 2;
-constexpr int kErrRead = 3;
-constexpr int kErrPurge = 5;
-constexpr int kErrSetState = 7;
-constexpr int kErrTimeouts = 8;
-constexpr int kErrSetupCom = 9;
-constexpr int kErrClearCom = 10;
-constexpr int kErrModemStat = 11;
-constexpr int kErrEscapeCom = 12;
-constexpr int kErrConnChangeProp = 14;
-constexpr int kErrPortNotOpen = 24;
-
 std::uint32_t TimeoutValue(int ms) {
   return ms < 0 ? SerialTimeouts::kMaxDword : static_cast<std::uint32_t>(ms);
+}
+
+// The modem input lines of a SerialModem status word.
+TComSignals SignalsOf(std::uint32_t status) {
+  TComSignals signals;
+  if (status & SerialModem::Cts) signals.Include(csCTS);
+  if (status & SerialModem::Dsr) signals.Include(csDSR);
+  if (status & SerialModem::Ring) signals.Include(csRing);
+  if (status & SerialModem::Rlsd) signals.Include(csRLSD);
+  return signals;
 }
 
 }  // namespace
@@ -44,9 +37,9 @@ TCustomComPort::~TCustomComPort() {
   try {
     Close();
   } catch (const std::exception& e) {
-    qWarning("%s: closing on destruction failed: %s", qPrintable(port_), e.what());
+    Logger::Warning(port_, QStringLiteral("closing on destruction failed: ") + ExceptionDetails(e));
   } catch (...) {
-    qWarning("%s: closing on destruction failed", qPrintable(port_));
+    Logger::Warning(port_, QStringLiteral("closing on destruction failed"));
   }
   // Close ran every teardown step; these hold only when Close was never
   // reached (a failure inside Open before Connected turned True).
@@ -86,11 +79,20 @@ void TCustomComPort::Close() {
   if (!connected_ || closing_) return;
   closing_ = true;
   std::exception_ptr first;
-  auto step = [&first](auto&& action) {
+  // The first failure passes on at the end; later ones are logged here.
+  auto step = [this, &first](auto&& action) {
     try {
       action();
+    } catch (const std::exception& e) {
+      if (!first)
+        first = std::current_exception();
+      else
+        Logger::Warning(port_, QStringLiteral("closing: a further step failed: ") + ExceptionDetails(e));
     } catch (...) {
-      if (!first) first = std::current_exception();
+      if (!first)
+        first = std::current_exception();
+      else
+        Logger::Warning(port_, QStringLiteral("closing: a further step failed"));
     }
   };
   step([this] { DoCTSChange(false); });
@@ -122,19 +124,20 @@ bool TCustomComPort::CreateHandle() {
   QString path = PortMap::FromEnvironment().PathForName(port_);
   if (path.isEmpty() && deviceFactory_) path = port_;
   if (path.isEmpty()) {
-    ReportError(kErrOpen, SerialStatus::NotFound);
+    ReportError(CE_OpenFailed, SerialStatus::NotFound);
     return false;
   }
   std::unique_ptr<SerialDevice> device =
       deviceFactory_ ? deviceFactory_(path) : SerialDevice::CreateFor(path);
   if (!device) {
-    ReportError(kErrOpen, SerialStatus::NotFound);
+    ReportError(CE_OpenFailed, SerialStatus::NotFound);
     return false;
   }
   const int rc = device->Open(path);
   if (rc != SerialStatus::Ok) {
+    const int err = device->TakeLastErrno();
     device.reset();
-    ReportError(kErrOpen, rc);
+    ReportError(CE_OpenFailed, rc, err);
     return false;
   }
   device_ = std::move(device);
@@ -146,7 +149,9 @@ void TCustomComPort::DestroyHandle() {
   // The device runs every release step even when one fails; a line that
   // could not be released cleanly is gone all the same.
   const int rc = device_->Close();
-  if (rc != SerialStatus::Ok) qWarning("%s: releasing the line reported error %d", qPrintable(port_), rc);
+  if (rc != SerialStatus::Ok)
+    Logger::Warning(
+        port_, QStringLiteral("releasing the line failed: ") + SystemErrorText(rc, device_->TakeLastErrno()));
   device_.reset();
 }
 
@@ -161,7 +166,7 @@ void TCustomComPort::ApplyDCB() {
   SerialLineSettings s;
   s.baudRate = baudRate_ == brCustom ? customBaudRate_ : BaudRateValue(baudRate_);
   if (s.baudRate <= 0) {
-    ReportError(kErrSetState, SerialStatus::InvalidParameter);
+    ReportError(CE_SetStateFailed, SerialStatus::InvalidParameter);
     return;
   }
   s.dataBits = 5 + static_cast<int>(dataBits_);
@@ -182,26 +187,22 @@ void TCustomComPort::ApplyDCB() {
   s.eventChar = eventChar_;
   s.xonLimit = buffer_.InputSize() / 4;
   s.xoffLimit = buffer_.InputSize() / 4;
-  const int rc = device_->Configure(s);
-  if (rc != SerialStatus::Ok) ReportError(kErrSetState, rc);
+  OnDevice(CE_SetStateFailed, WhenClosed::Nothing, [&s](SerialDevice& d) { return d.Configure(s); });
 }
 
 void TCustomComPort::ApplyTimeouts() {
-  if (!device_) return;
   SerialTimeouts t;
   t.readInterval = TimeoutValue(timeouts_.ReadInterval());
   t.readTotalMultiplier = TimeoutValue(timeouts_.ReadTotalMultiplier());
   t.readTotalConstant = TimeoutValue(timeouts_.ReadTotalConstant());
   t.writeTotalMultiplier = TimeoutValue(timeouts_.WriteTotalMultiplier());
   t.writeTotalConstant = TimeoutValue(timeouts_.WriteTotalConstant());
-  const int rc = device_->SetTimeouts(t);
-  if (rc != SerialStatus::Ok) ReportError(kErrTimeouts, rc);
+  OnDevice(CE_TimeoutsFailed, WhenClosed::Nothing, [&t](SerialDevice& d) { return d.SetTimeouts(t); });
 }
 
 void TCustomComPort::ApplyBuffer() {
-  if (!device_) return;
-  const int rc = device_->SetQueueSizes(buffer_.InputSize(), buffer_.OutputSize());
-  if (rc != SerialStatus::Ok) ReportError(kErrSetupCom, rc);
+  OnDevice(CE_SetupComFailed, WhenClosed::Nothing,
+           [this](SerialDevice& d) { return d.SetQueueSizes(buffer_.InputSize(), buffer_.OutputSize()); });
 }
 
 void TCustomComPort::SetBaudRate(TBaudRate value) {
@@ -252,23 +253,17 @@ void TCustomComPort::SetEventChar(char value) {
 void TCustomComPort::SetSyncMethod(TSyncMethod value) {
   if (value == syncMethod_) return;
   if (connected_) {
-    ReportError(kErrConnChangeProp, -1);
+    ReportError(CE_ConnChangeProp, -1);
     return;
   }
   syncMethod_ = value;
 }
 
 int TCustomComPort::InputCount() {
-  if (!device_) {
-    ReportError(kErrClearCom, kInvalidHandle);
-    return 0;
-  }
   int count = 0;
-  const int rc = device_->InputCount(count);
-  if (rc != SerialStatus::Ok) {
-    ReportError(kErrClearCom, rc);
+  if (!OnDevice(CE_ClearComFailed, WhenClosed::InvalidHandle,
+                [&count](SerialDevice& d) { return d.InputCount(count); }))
     return 0;
-  }
   return count;
 }
 
@@ -281,62 +276,37 @@ std::chrono::steady_clock::time_point TCustomComPort::LastArrival() const {
 }
 
 int TCustomComPort::OutputCount() {
-  if (!device_) {
-    ReportError(kErrClearCom, kInvalidHandle);
-    return 0;
-  }
   int count = 0;
-  const int rc = device_->OutputCount(count);
-  if (rc != SerialStatus::Ok) {
-    ReportError(kErrClearCom, rc);
+  if (!OnDevice(CE_ClearComFailed, WhenClosed::InvalidHandle,
+                [&count](SerialDevice& d) { return d.OutputCount(count); }))
     return 0;
-  }
   return count;
 }
 
 TComSignals TCustomComPort::ModemSignals() {
-  if (!device_) {
-    ReportError(kErrModemStat, kInvalidHandle);
-    return {};
-  }
   std::uint32_t status = 0;
-  const int rc = device_->ModemStatus(status);
-  if (rc != SerialStatus::Ok) {
-    ReportError(kErrModemStat, rc);
+  if (!OnDevice(CE_ModemStatFailed, WhenClosed::InvalidHandle,
+                [&status](SerialDevice& d) { return d.ModemStatus(status); }))
     return {};
-  }
-  TComSignals signals;
-  if (status & SerialModem::Cts) signals.Include(csCTS);
-  if (status & SerialModem::Dsr) signals.Include(csDSR);
-  if (status & SerialModem::Ring) signals.Include(csRing);
-  if (status & SerialModem::Rlsd) signals.Include(csRLSD);
-  return signals;
+  return SignalsOf(status);
 }
 
 TComSignals TCustomComPort::ModemSignalsQuiet() {
   // The line states reported at Open: a line without modem lines (a
   // pseudo-terminal, some adapters) reports none instead of failing the open.
   std::uint32_t status = 0;
-  if (!device_ || device_->ModemStatus(status) != SerialStatus::Ok) return {};
-  TComSignals signals;
-  if (status & SerialModem::Cts) signals.Include(csCTS);
-  if (status & SerialModem::Dsr) signals.Include(csDSR);
-  if (status & SerialModem::Ring) signals.Include(csRing);
-  if (status & SerialModem::Rlsd) signals.Include(csRLSD);
-  return signals;
+  if (!device_ || device_->ModemStatus(status) != SerialStatus::Ok) {
+    if (device_) device_->TakeLastErrno();
+    return {};
+  }
+  return SignalsOf(status);
 }
 
 TComErrors TCustomComPort::CommErrors() {
-  if (!device_) {
-    ReportError(kErrClearCom, kInvalidHandle);
-    return {};
-  }
   std::uint32_t bits = 0;
-  const int rc = device_->CommErrors(bits);
-  if (rc != SerialStatus::Ok) {
-    ReportError(kErrClearCom, rc);
+  if (!OnDevice(CE_ClearComFailed, WhenClosed::InvalidHandle,
+                [&bits](SerialDevice& d) { return d.CommErrors(bits); }))
     return {};
-  }
   TComErrors errors;
   if (bits & SerialLineError::Frame) errors.Include(ceFrame);
   if ((bits & SerialLineError::RxParity) && parity_.Check()) errors.Include(ceRxParity);
@@ -350,44 +320,27 @@ TComErrors TCustomComPort::CommErrors() {
 }
 
 void TCustomComPort::SetDTR(bool onOff) {
-  if (!device_) {
-    ReportError(kErrEscapeCom, kInvalidHandle);
-    return;
-  }
-  const int rc = device_->SetDtr(onOff);
-  if (rc != SerialStatus::Ok) ReportError(kErrEscapeCom, rc);
+  OnDevice(CE_EscapeComFailed, WhenClosed::InvalidHandle,
+           [onOff](SerialDevice& d) { return d.SetDtr(onOff); });
 }
 
 void TCustomComPort::ClearBuffer(bool input, bool output) {
-  if (!device_) {
-    ReportError(kErrPurge, kInvalidHandle);
-    return;
-  }
   std::uint32_t flags = 0;
   if (input) flags |= SerialPurge::RxClear;
   if (output) flags |= SerialPurge::TxClear;
-  const int rc = device_->Purge(flags);
-  if (rc != SerialStatus::Ok) ReportError(kErrPurge, rc);
+  OnDevice(CE_PurgeFailed, WhenClosed::InvalidHandle, [flags](SerialDevice& d) { return d.Purge(flags); });
 }
 
 void TCustomComPort::AbortAllAsync() {
-  if (!device_) {
-    ReportError(kErrPurge, kInvalidHandle);
-    return;
-  }
-  const int rc = device_->Purge(SerialPurge::TxAbort | SerialPurge::RxAbort);
-  if (rc != SerialStatus::Ok) ReportError(kErrPurge, rc);
+  OnDevice(CE_PurgeFailed, WhenClosed::InvalidHandle,
+           [](SerialDevice& d) { return d.Purge(SerialPurge::TxAbort | SerialPurge::RxAbort); });
 }
 
 int TCustomComPort::Write(std::span<const std::uint8_t> buffer) {
-  if (!device_) {
-    ReportError(kErrPortNotOpen, -1);
-    return 0;
-  }
-  if (buffer.empty()) return 0;
+  if (device_ && buffer.empty()) return 0;
   int written = 0;
-  const int rc = device_->Write(buffer, written);
-  if (rc != SerialStatus::Ok) ReportError(kErrWrite, rc);
+  OnDevice(CE_WriteFailed, WhenClosed::PortNotOpen,
+           [&](SerialDevice& d) { return d.Write(buffer, written); });
   return written;
 }
 
@@ -403,14 +356,9 @@ int TCustomComPort::WriteStr(const QByteArray& str) {
 }
 
 int TCustomComPort::Read(std::span<std::uint8_t> buffer) {
-  if (!device_) {
-    ReportError(kErrPortNotOpen, -1);
-    return 0;
-  }
-  if (buffer.empty()) return 0;
+  if (device_ && buffer.empty()) return 0;
   int read = 0;
-  const int rc = device_->Read(buffer, read);
-  if (rc != SerialStatus::Ok) ReportError(kErrRead, rc);
+  OnDevice(CE_ReadFailed, WhenClosed::PortNotOpen, [&](SerialDevice& d) { return d.Read(buffer, read); });
   if (read < 0) read = 0;
   if (static_cast<std::size_t>(read) > buffer.size()) read = static_cast<int>(buffer.size());
   return read;
@@ -432,13 +380,26 @@ int TCustomComPort::ReadStr(QByteArray& str, int count) {
   return n;
 }
 
-void TCustomComPort::ReportError(int errorNumber, int code) {
+template <typename Op>
+bool TCustomComPort::OnDevice(TComExceptions failure, WhenClosed whenClosed, Op&& op) {
+  if (!device_) {
+    if (whenClosed == WhenClosed::InvalidHandle) ReportError(failure, SerialStatus::InvalidHandle);
+    if (whenClosed == WhenClosed::PortNotOpen) ReportError(CEPortNotOpen, -1);
+    return false;
+  }
+  const int rc = op(*device_);
+  if (rc == SerialStatus::Ok) return true;
+  ReportError(failure, rc, device_->TakeLastErrno());
+  return false;
+}
+
+void TCustomComPort::ReportError(TComExceptions error, int code, int sysErrno) {
   if (OnException) {
-    OnException(this, static_cast<TComExceptions>(errorNumber - 1), ComErrorText(errorNumber),
-                code > 0 ? code : -1, code > 0 ? SystemErrorText(code) : QString());
+    OnException(this, error, ComErrorText(ComErrorNumber(error)), code > 0 ? code : -1,
+                code > 0 ? SystemErrorText(code, sysErrno) : QString());
     return;
   }
-  throw EComPort(errorNumber, code);
+  throw EComPort(error, code, sysErrno);
 }
 
 void TCustomComPort::EventStep(TComEvent event) {

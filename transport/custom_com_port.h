@@ -184,16 +184,24 @@ class TCustomComPort : public QObject {
   virtual void DoRLSDChange(bool onOff);
   virtual void DoRx80Full();
 
-  // Reports error `errorNumber` of the message table with the line error
-  // code `code` (-1 or 0: none): through OnException when assigned,
-  // otherwise by raising EComPort.
-  void ReportError(int errorNumber, int code);
+  // Reports `error` of the message table with the line error code `code`
+  // (-1 or 0: none) and the errno behind it (0: none): through OnException
+  // when assigned, otherwise by raising EComPort.
+  void ReportError(TComExceptions error, int code, int sysErrno = 0);
 
   bool HandleValid() const { return device_ != nullptr; }
   SerialDevice* Device() const { return device_.get(); }
 
  private:
   friend class TComThread;
+
+  // How an operation on a closed port is answered: error `failure` with
+  // the line code SerialStatus::InvalidHandle, "Port Not Open", or nothing.
+  enum class WhenClosed { InvalidHandle, PortNotOpen, Nothing };
+  // Runs `op` on the open device (a SerialStatus code is its result) and
+  // reports a failure as `failure` with the device's errno; true on success.
+  template <typename Op>
+  bool OnDevice(TComExceptions failure, WhenClosed whenClosed, Op&& op);
 
   // Runs one event step (called by the dispatcher).
   void EventStep(TComEvent event);

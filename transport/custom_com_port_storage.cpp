@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr int kErrStoreFailed = 16;
-
 // One section of an ini file, written or read key by key. The "registry"
 // form reads without defaults: a missing text reads as empty, a missing or
 // malformed integer is a conversion error.
@@ -18,10 +16,10 @@ class SettingsSection {
       : ini_(ini), section_(std::move(section)), withDefaults_(withDefaults) {}
 
   void WriteText(const QString& key, const QString& value) {
-    if (!ini_.WriteString(section_, key, value)) throw EComPort(kErrStoreFailed, -1);
+    if (!ini_.WriteString(section_, key, value)) throw EComPort(CE_StoreFailed, -1);
   }
   void WriteInt(const QString& key, int value) {
-    if (!ini_.WriteInteger(section_, key, value)) throw EComPort(kErrStoreFailed, -1);
+    if (!ini_.WriteInteger(section_, key, value)) throw EComPort(CE_StoreFailed, -1);
   }
   QString ReadText(const QString& key, const QString& current) const {
     return ini_.ReadString(section_, key, withDefaults_ ? current : QString());

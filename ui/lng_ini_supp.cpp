@@ -16,6 +16,7 @@
 
 #include "platform/folders.h"
 #include "platform/ini_file.h"
+#include "platform/logger.h"
 #include "ui/caption_panel.h"
 #include "ui/form_registry.h"
 #include "ui/panel_status_bar.h"
@@ -26,6 +27,7 @@ namespace {
 bool g_languageLoaded = false;
 bool g_menuListBuilt = false;
 bool g_popupListBuilt = false;
+TLngINISupp::TextReadObserver g_textReadObserver;
 
 const QString kMessages = QStringLiteral("Messages");
 const QString kOther = QStringLiteral("Other");
@@ -215,7 +217,10 @@ void TLngINISupp::SetFileName(const QString& value) {
   ExportRecord(QStringLiteral("Record"), QStringLiteral("generic"));
 }
 
+void TLngINISupp::SetTextReadObserver(TextReadObserver observer) { g_textReadObserver = std::move(observer); }
+
 QString TLngINISupp::ReadText(const QString& key, const QString& defaultText, const QString& section) const {
+  if (g_textReadObserver) g_textReadObserver(section, key, defaultText);
   if (!g_languageLoaded) return defaultText;
   const IniFile* file = File();
   if (!file) return defaultText;
@@ -443,7 +448,8 @@ bool TLngINISupp::ExportRecord(const QString& section, const QString& tag) {
     exportedFile_ = userFolder + name;
     return true;
   }
-  qWarning("language.xml could not be written to %s", qPrintable(folder));
+  Logger::Warning(QStringLiteral("Language"),
+                  QStringLiteral("language.xml could not be written to ") + folder);
   return false;
 }
 

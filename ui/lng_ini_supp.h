@@ -12,6 +12,15 @@
 class IniFile;
 class QAction;
 
+// Mark keys that the code keeps in tables and reads through a variable, so
+// the language file's generator (lang/) finds them in the sources as it
+// finds the literal keys of MessageText, OtherText, OtherTextOrKey and
+// ReadText calls. Each expands to its literals.
+// A key read with OtherTextOrKey (the key is its own default):
+#define LNG_OTHER_KEY(key) key
+// A key read with OtherText and its English default:
+#define LNG_OTHER_TEXT(key, defaultText) key, defaultText
+
 // The language texts of the program. A language file is an ini file
 // "<language>.lng" in the program folder (Windows-1252): one section per form
 // (named like the form) with "Caption" and one key per named control, plus the
@@ -82,6 +91,13 @@ class TLngINISupp : public QObject {
   QString MessageText(const QString& key, const QString& defaultText) const;
   QString OtherText(const QString& key, const QString& defaultText) const;
   QString OtherTextOrKey(const QString& key) const;
+
+  // Sees every text the program reads through ReadText and its wrappers,
+  // loaded language or not (the language file's generator and its test
+  // record them). Process-wide; an empty function ends the recording.
+  using TextReadObserver =
+      std::function<void(const QString& section, const QString& key, const QString& defaultText)>;
+  static void SetTextReadObserver(TextReadObserver observer);
 
   // Builds the language lists (once per run), writes missing keys, applies the
   // texts and raises OnLanguageChange. Returns false when the load was

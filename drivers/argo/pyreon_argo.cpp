@@ -1,8 +1,6 @@
 #include "drivers/argo/pyreon_argo.h"
 
-#include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QThread>
 #include <QTimer>
 #include <chrono>
@@ -11,6 +9,7 @@
 #include "drivers/argo/argo_codec.h"
 #include "platform/clock.h"
 #include "platform/folders.h"
+#include "platform/logger.h"
 #include "transport/com_port.h"
 #include "transport/com_port_error.h"
 #include "transport/ring_buffer.h"
@@ -87,7 +86,8 @@ void TpyreonArgo::SetBaudrate(TArgoBaudrate value) {
   if (static_cast<int>(value) >= 0 && static_cast<int>(value) < 5 && port_ != nullptr) {
     try {
       port_->SetBaudRate(PortBaudRate(value));
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+      LogFailure(QStringLiteral("setting the baud rate"), e);
     }
   }
   baudrate_ = value;
@@ -129,7 +129,8 @@ void TpyreonArgo::FreeComPort() {
   port->OnTxEmpty = nullptr;
   try {
     port->Close();
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    LogFailure(QStringLiteral("closing the port"), e);
   }
   delete port;
   portClosed_ = true;
@@ -185,7 +186,8 @@ bool TpyreonArgo::OpenPort() {
     burstBuffer_.clear();
     config_.ConfigValid = false;
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    LogFailure(QStringLiteral("opening the port"), e);
     FireError(argoErrOpenFailed);
     return false;
   }
@@ -200,7 +202,8 @@ void TpyreonArgo::ClosePort() {
     port_->OnRxChar = nullptr;
     try {
       port_->Close();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+      LogFailure(QStringLiteral("closing the port"), e);
       // The port is closed and its dispatch stopped in any case.
       if (!port_->Connected() && !portClosed_) ComPortAfterClose();
     }
@@ -242,7 +245,8 @@ void TpyreonArgo::ClearPortBuffers(bool input, bool output) {
   if (port_ == nullptr) return;
   try {
     port_->ClearBuffer(input, output);
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    LogFailure(QStringLiteral("clearing the port's buffers"), e);
   }
 }
 
@@ -250,7 +254,8 @@ int TpyreonArgo::PortInputCount() {
   if (port_ == nullptr) return 0;
   try {
     return port_->InputCount();
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    LogFailure(QStringLiteral("reading the input count"), e);
     return 0;
   }
 }
@@ -376,8 +381,9 @@ void TpyreonArgo::SendAndReceive(const QByteArray& request, int timeout, TArgoRe
       }
       busy_ = false;
     }
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
     busy_ = false;
+    LogFailure(QStringLiteral("exchange"), e);
     WriteLog(QStringLiteral("EXCEPTION in SendAndReceive !"));
     reply.NoAnswer = true;
     if (inSequence_) sequenceAbandoned_ = true;
@@ -414,15 +420,13 @@ QString TpyreonArgo::LogFileName() const {
 
 void TpyreonArgo::WriteLog(const QString& text) {
   if (!logFile_ || text.isEmpty()) return;
-  try {
-    QFile file(LogFileName());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return;
-    const QString line = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")) +
-                         QLatin1Char('\t') + text + QLatin1Char('\n');
-    file.write(line.toUtf8());
-  } catch (...) {
-    // The log never stops an exchange.
-  }
+  // The log never stops an exchange: a file that cannot be written is skipped.
+  Logger::AppendToFile(LogFileName(), text);
+}
+
+void TpyreonArgo::LogFailure(const QString& what, const std::exception& e) const {
+  Logger::Warning(QStringLiteral("COM") + QString::number(comPort_),
+                  what + QStringLiteral(": ") + ExceptionDetails(e));
 }
 
 float TpyreonArgo::DecodeTimeValue(std::span<const std::uint8_t> bytes, int index) const {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <span>
@@ -93,6 +94,9 @@ class TpyreonArgo : public QObject {
   // Appends one line to "LogFile COM <n>.log" when LogFile is on.
   void WriteLog(const QString& text);
   QString LogFileName() const;
+  // Logs an exception the driver catches and goes on from (on the program's
+  // log channel, whether LogFile is on or not).
+  void LogFailure(const QString& what, const std::exception& e) const;
 
   // Time words scaled by the current model record.
   float DecodeTimeValue(std::span<const std::uint8_t> bytes, int index) const;

@@ -169,7 +169,7 @@ void TpyreonArgo::ComPortRxChar(int count) {
     }
   } catch (const std::exception& e) {
     // A failing line shows as silence: the watchdog and the parser report it.
-    WriteLog(QStringLiteral("EXCEPTION in RxChar: ") + QString::fromLocal8Bit(e.what()));
+    LogFailure(QStringLiteral("burst read"), e);
   }
   watchdogTimer_->start();
 }
@@ -182,7 +182,8 @@ void TpyreonArgo::BurstFrameTimerTimer() {
   ArgoBurstParser::PassResult result = ArgoBurstParser::PassResult::Waiting;
   try {
     result = parser_.Pass(*ring_, sink);
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    LogFailure(QStringLiteral("burst parser"), e);
   }
   parserBusy_ = false;
   if (result == ArgoBurstParser::PassResult::Parsed && !burstBuffer_.empty() && OnBurstData)
@@ -225,7 +226,8 @@ bool TpyreonArgo::GetNextBurstEntry(TArgoBurstRecord& entry) {
                QStringLiteral(" : ") + ValuesText(entry, 8).trimmed());
     }
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    LogFailure(QStringLiteral("burst record"), e);
     WriteLog(QStringLiteral("EXCEPTION in GetNextBurstEntry !"));
     return false;
   }

@@ -624,26 +624,9 @@ QString DateText() {
 }  // namespace
 
 float TpyreonArgo::StrToFloatAnySep(const QString& text, double fallback) {
-  const QChar sep = NumberText::DecimalSeparator();
-  QString t = text.trimmed();
-  if (sep == QLatin1Char(',')) {
-    const qsizetype i = t.indexOf(QLatin1Char('.'));
-    if (i >= 0) t[i] = QLatin1Char(',');
-  } else if (sep == QLatin1Char('.')) {
-    const qsizetype i = t.indexOf(QLatin1Char(','));
-    if (i >= 0) t[i] = QLatin1Char('.');
-  }
-  // Only the program's separator counts as a decimal separator.
-  if (sep != QLatin1Char('.')) {
-    if (t.contains(QLatin1Char('.'))) return static_cast<float>(fallback);
-    t.replace(sep, QLatin1Char('.'));
-  }
-  if (t.contains(QLatin1Char(','))) return static_cast<float>(fallback);
-  QLocale c = QLocale::c();
-  c.setNumberOptions(QLocale::RejectGroupSeparator);
-  bool ok = false;
-  const double v = c.toDouble(t, &ok);
-  if (!ok || !std::isfinite(v) || std::fabs(v) > FLT_MAX) return static_cast<float>(fallback);
+  double v = 0.0;
+  if (!NumberText::TryStrToFloat(text, NumberText::DecimalSeparator(), v) || std::fabs(v) > FLT_MAX)
+    return static_cast<float>(fallback);
   return static_cast<float>(v);
 }
 
@@ -664,7 +647,8 @@ int TpyreonArgo::SaveConfigFile(const TArgoConfig& config, const QString& fileNa
       return -2;
     }
     return file.commit() ? 1 : -2;
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    LogFailure(QStringLiteral("saving ") + fileName, e);
     return -2;
   }
 }
@@ -686,7 +670,8 @@ int TpyreonArgo::LoadConfigFile(const QString& fileName, TArgoConfig& config) {
     FileReader reader(ini);
     VisitConfigKeys(config, reader);
     return reader.Failed() ? -2 : 1;
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    LogFailure(QStringLiteral("loading ") + fileName, e);
     return -2;
   }
 }

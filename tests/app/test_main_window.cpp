@@ -22,21 +22,14 @@
 #include "drivers/argo/argo_types.h"
 #include "platform/folders.h"
 #include "platform/number_text.h"
+#include "tests/support/wait_for.h"
 #include "ui/diagram.h"
 #include "ui/lng_ini_supp.h"
 #include "ui/panel_status_bar.h"
 
 namespace {
 
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
+using test_support::WaitForEvents;
 
 // A per-test home: settings, ports and a program folder holding the
 // language file.
@@ -79,7 +72,7 @@ class MainWindowTest : public ::testing::Test {
     form_ = std::make_unique<TThermaSentinelForm>(all, QStringLiteral("1.2.3.4"));
     form_->OnShowMessage = [this](const QString&, const QString&) { ++messages_; };
     form_->show();
-    EXPECT_TRUE(WaitFor([&] { return form_->Started(); }, 8000));
+    EXPECT_TRUE(WaitForEvents([&] { return form_->Started(); }, 8000));
     return *form_;
   }
 
@@ -109,7 +102,7 @@ TEST_F(MainWindowTest, StartsClosedWithTheCommandsOfThatState) {
   // The scan command on a port that does not exist returns to Closed as
   // soon as the device thread reports the failed open.
   f.mScanClick(f.mScan);
-  EXPECT_TRUE(WaitFor([&] { return f.State() == csClosed; }, 2000)) << int(f.State());
+  EXPECT_TRUE(WaitForEvents([&] { return f.State() == csClosed; }, 2000)) << int(f.State());
   EXPECT_TRUE(f.mScan->isEnabled());
 }
 
@@ -227,7 +220,7 @@ TEST_F(MainWindowTest, DataFileRoundTrip) {
 TEST_F(MainWindowTest, BufferFullIsReportedOnce) {
   TThermaSentinelForm& f = Start();
   for (int i = 0; i < 5; ++i) f.Diagram()->OnBufferFull(f.Diagram());
-  WaitFor([&] { return messages_ > 0; }, 1000);
+  WaitForEvents([&] { return messages_ > 0; }, 1000);
   QApplication::processEvents();
   EXPECT_EQ(messages_, 1);
 }
@@ -292,7 +285,7 @@ TEST_F(MainWindowTest, StoredBaudRateOutsideItsRange) {
     TThermaSentinelForm& f = Start();
     ASSERT_NE(f.Family(), nullptr);
     // The port is opened on the device's thread: wait for its answer.
-    EXPECT_TRUE(WaitFor([&] { return !f.Family()->Busy(); }));
+    EXPECT_TRUE(WaitForEvents([&] { return !f.Family()->Busy(); }));
     EXPECT_EQ(f.Family()->Snapshot().BaudIndex, static_cast<int>(c.expected)) << c.stored << " " << c.address;
     EXPECT_EQ(f.State(), csClosed);
     form_.reset();

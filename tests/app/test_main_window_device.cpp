@@ -21,25 +21,15 @@
 #include "drivers/argo/pyreon_argo.h"
 #include "measurement/argo_family.h"
 #include "platform/folders.h"
+#include "tests/support/wait_for.h"
 #include "ui/diagram.h"
 #include "ui/lng_ini_supp.h"
 #include "ui/panel_status_bar.h"
 
 namespace {
 
-bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeoutMs) return false;
-    // A real event loop: the window takes burst records when the loop
-    // goes idle, which a bare processEvents never does.
-    QEventLoop loop;
-    QTimer::singleShot(20, &loop, &QEventLoop::quit);
-    loop.exec();
-  }
-  return true;
-}
+using test_support::EventPump;
+using test_support::WaitForEvents;
 
 class MainWindowDeviceTest : public ::testing::Test {
  protected:
@@ -65,7 +55,8 @@ class MainWindowDeviceTest : public ::testing::Test {
          << dir_.filePath(QStringLiteral("ports.ini")) << QStringLiteral("--com") << QStringLiteral("4");
     devsim_.start(devsim, args);
     ASSERT_TRUE(devsim_.waitForStarted(10000));
-    ASSERT_TRUE(WaitFor([&] { return QFile(dir_.filePath(QStringLiteral("ports.ini"))).size() > 0; }, 10000));
+    ASSERT_TRUE(WaitForEvents([&] { return QFile(dir_.filePath(QStringLiteral("ports.ini"))).size() > 0; },
+                              10000, EventPump::EventLoop));
 
     const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     QDir().mkpath(dir_.filePath(QStringLiteral("cfg/") + name));
@@ -89,7 +80,8 @@ class MainWindowDeviceTest : public ::testing::Test {
   TThermaSentinelForm& StartConnected() {
     form_ = std::make_unique<TThermaSentinelForm>(QStringList{QStringLiteral("ThermaSentinel")});
     form_->show();
-    EXPECT_TRUE(WaitFor([&] { return form_->State() == csConnected; }, 15000)) << int(form_->State());
+    EXPECT_TRUE(WaitForEvents([&] { return form_->State() == csConnected; }, 15000, EventPump::EventLoop))
+        << int(form_->State());
     return *form_;
   }
 
@@ -114,30 +106,30 @@ TEST_F(MainWindowDeviceTest, StartAndStopKeepTheConnection) {
   EXPECT_EQ(f.State(), csMeasuring);
   EXPECT_EQ(f.MeasureMode(), 1);
   EXPECT_FALSE(f.mOpen->isEnabled());
-  ASSERT_TRUE(WaitFor([&] { return f.SampleCount() > 500; }, 15000));
+  ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() > 500; }, 15000, EventPump::EventLoop));
   EXPECT_TRUE(f.UnsavedData());
   EXPECT_TRUE(f.mSave->isEnabled());
 
   f.mStopClick(f.mStop);
   EXPECT_EQ(f.State(), csConnected);
-  ASSERT_TRUE(WaitFor([&] { return !f.Family()->Busy(); }, 5000));
+  ASSERT_TRUE(WaitForEvents([&] { return !f.Family()->Busy(); }, 5000, EventPump::EventLoop));
   EXPECT_TRUE(f.Family()->Snapshot().PortOpen);
   EXPECT_FALSE(f.Family()->Snapshot().Streaming);
   // Polling goes on: the panel follows the device.
   const int samples = static_cast<int>(f.SampleCount());
   QThread::msleep(100);
-  WaitFor([&] { return false; }, 1200);
+  WaitForEvents([&] { return false; }, 1200, EventPump::EventLoop);
   EXPECT_EQ(f.State(), csConnected);
   EXPECT_EQ(f.SampleCount(), samples);
 
   f.mDisconnectClick(f.mDisconnect);
   EXPECT_EQ(f.State(), csClosed);
-  ASSERT_TRUE(WaitFor([&] { return !f.Family()->Busy(); }, 5000));
+  ASSERT_TRUE(WaitForEvents([&] { return !f.Family()->Busy(); }, 5000, EventPump::EventLoop));
   EXPECT_FALSE(f.Family()->Snapshot().PortOpen);
   EXPECT_TRUE(f.mScan->isEnabled());
   // The scan command connects the stored device again.
   f.mScanClick(f.mScan);
-  EXPECT_TRUE(WaitFor([&] { return f.State() == csConnected; }, 15000));
+  EXPECT_TRUE(WaitForEvents([&] { return f.State() == csConnected; }, 15000, EventPump::EventLoop));
 }
 
 // The emulator process ends while a burst runs: the window closes the
@@ -145,11 +137,12 @@ TEST_F(MainWindowDeviceTest, StartAndStopKeepTheConnection) {
 TEST_F(MainWindowDeviceTest, DeviceGoneDuringBurstGivesClosed) {
   TThermaSentinelForm& f = StartConnected();
   f.mStartClick(f.mStart);
-  ASSERT_TRUE(WaitFor([&] { return f.SampleCount() > 100; }, 15000));
+  ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() > 100; }, 15000, EventPump::EventLoop));
   devsim_.kill();
   devsim_.waitForFinished(5000);
-  EXPECT_TRUE(WaitFor([&] { return f.State() == csClosed; }, 10000)) << int(f.State());
-  ASSERT_TRUE(WaitFor([&] { return !f.Family()->Busy(); }, 5000));
+  EXPECT_TRUE(WaitForEvents([&] { return f.State() == csClosed; }, 10000, EventPump::EventLoop))
+      << int(f.State());
+  ASSERT_TRUE(WaitForEvents([&] { return !f.Family()->Busy(); }, 5000, EventPump::EventLoop));
   EXPECT_FALSE(f.Family()->Snapshot().PortOpen);
   EXPECT_TRUE(f.mScan->isEnabled());
 }
@@ -169,11 +162,11 @@ TEST_F(MainWindowBusDeviceTest, Rs485DeviceIsPolled) {
   f.mStartClick(f.mStart);
   EXPECT_EQ(f.State(), csMeasuring);
   EXPECT_EQ(f.MeasureMode(), 2);
-  ASSERT_TRUE(WaitFor([&] { return f.SampleCount() >= 3; }, 10000));
+  ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() >= 3; }, 10000, EventPump::EventLoop));
   EXPECT_FALSE(f.Family()->Snapshot().Streaming);
   f.mStopClick(f.mStop);
   EXPECT_EQ(f.State(), csConnected);
-  ASSERT_TRUE(WaitFor([&] { return !f.Family()->Busy(); }, 5000));
+  ASSERT_TRUE(WaitForEvents([&] { return !f.Family()->Busy(); }, 5000, EventPump::EventLoop));
   EXPECT_TRUE(f.Family()->Snapshot().PortOpen);
 }
 
@@ -191,22 +184,24 @@ TEST_F(MainWindowRatioDeviceTest, DisplayMode2ShowsTheObjectAsPercentage) {
   QLabel* object = f.Panels1[0].Label;
   ASSERT_NE(object, nullptr);
   // Display mode 0: a temperature.
-  ASSERT_TRUE(WaitFor([&] { return f.DisplayValue(1).HasValue; }, 5000));
+  ASSERT_TRUE(WaitForEvents([&] { return f.DisplayValue(1).HasValue; }, 5000, EventPump::EventLoop));
   EXPECT_FALSE(object->text().endsWith(QLatin1Char('%'))) << object->text().toStdString();
   EXPECT_EQ(f.DisplayValue(1).Flags() & DisplayValueFlags::Percent, 0);
 
   auto* family = dynamic_cast<ArgoFamily*>(f.Family());
   ASSERT_NE(family, nullptr);
   family->PostDriverJob([](TpyreonArgo& d) { d.SetDisplayMainSource(2); });
-  ASSERT_TRUE(WaitFor([&] { return f.Family()->Snapshot().DisplaySource == 2; }, 5000));
-  EXPECT_TRUE(WaitFor([&] { return object->text().endsWith(QLatin1Char('%')); }, 5000))
+  ASSERT_TRUE(
+      WaitForEvents([&] { return f.Family()->Snapshot().DisplaySource == 2; }, 5000, EventPump::EventLoop));
+  EXPECT_TRUE(
+      WaitForEvents([&] { return object->text().endsWith(QLatin1Char('%')); }, 5000, EventPump::EventLoop))
       << object->text().toStdString();
   EXPECT_EQ(f.DisplayValue(1).Flags(), DisplayValueFlags::Percent);
 
   f.mStartClick(f.mStart);
   ASSERT_EQ(f.MeasureMode(), 1);
   object->setText(QString());
-  ASSERT_TRUE(WaitFor([&] { return f.SampleCount() > 50; }, 15000));
+  ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() > 50; }, 15000, EventPump::EventLoop));
   EXPECT_TRUE(object->text().endsWith(QLatin1Char('%'))) << object->text().toStdString();
   EXPECT_EQ(f.DisplayValue(1).Flags(), DisplayValueFlags::Percent);
   EXPECT_EQ(f.DisplayValue(7).Flags(), DisplayValueFlags::Percent);

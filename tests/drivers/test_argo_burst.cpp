@@ -26,7 +26,7 @@ class ArgoBurstTest : public ArgoPtyTest {
   // (but the last, which waits for the next sync) has been taken.
   bool DrainUntilCaughtUp(std::size_t firstSent, int timeoutMs) {
     const std::uint64_t sent = model_->FramesSent();
-    return WaitFor(
+    return WaitForEvents(
         [&] {
           Drain();
           return firstSent + taken_.size() + 1 >= sent;
@@ -54,9 +54,9 @@ TEST_F(ArgoBurstTest, RecordsEqualTheFramesSent) {
   StartBurst({1, 4, 0, 0, 0, 0, 0, 0});
   EXPECT_EQ(driver_->BurstFrameLength(), 6);
   EXPECT_EQ(driver_->BurstTimerInterval(), 100);
-  ASSERT_TRUE(WaitFor([&] { return taken_.size() > 20 || (Drain(), false); }, 3000));
+  ASSERT_TRUE(WaitForEvents([&] { return taken_.size() > 20 || (Drain(), false); }, 3000));
   Pump(1000);
-  ASSERT_TRUE(WaitFor([&] { return !taken_.empty(); }, 100));
+  ASSERT_TRUE(WaitForEvents([&] { return !taken_.empty(); }, 100));
   const std::size_t i0 = Align(model_->SentFrames());
   ASSERT_NE(i0, SIZE_MAX);
   ASSERT_TRUE(DrainUntilCaughtUp(i0, 3000));
@@ -93,7 +93,7 @@ TEST_F(ArgoBurstTest, ResynchronisesAfterNoise) {
   });
   StartBurst({1, 2, 3, 4, 0, 0, 0, 0});
   EXPECT_EQ(driver_->BurstFrameLength(), 10);
-  ASSERT_TRUE(WaitFor([&] { return (Drain(), taken_.size() > 300); }, 5000));
+  ASSERT_TRUE(WaitForEvents([&] { return (Drain(), taken_.size() > 300); }, 5000));
   driver_->SetBurstMode(false);
 
   const auto sent = model_->SentFrames();
@@ -128,7 +128,7 @@ TEST_F(ArgoBurstTest, ParserIntervalFollowsTheLineSpeed) {
   OpenAndConnect();
   StartBurst({1, 0, 0, 0, 0, 0, 0, 0});
   EXPECT_EQ(driver_->BurstTimerInterval(), 200);
-  ASSERT_TRUE(WaitFor([&] { return (Drain(), taken_.size() > 20); }, 5000));
+  ASSERT_TRUE(WaitForEvents([&] { return (Drain(), taken_.size() > 20); }, 5000));
   driver_->SetBurstMode(false);
 }
 
@@ -139,7 +139,7 @@ TEST_F(ArgoBurstTest, DeviceVanishingMidStream) {
   OpenAndConnect();
   SetFaults([](ArgoFaults& f) { f.vanishAfterStreamBytes = 6000; });
   StartBurst({1, 4, 0, 0, 0, 0, 0, 0});
-  ASSERT_TRUE(WaitFor([&] { return (Drain(), events_.disconnects > 0); }, 5000));
+  ASSERT_TRUE(WaitForEvents([&] { return (Drain(), events_.disconnects > 0); }, 5000));
   EXPECT_FALSE(driver_->BurstActive());
   EXPECT_FALSE(driver_->Connected());
   EXPECT_EQ(events_.sequence,
@@ -157,13 +157,13 @@ TEST_F(ArgoBurstTest, StreamStoppingEndsTheModeOnce) {
   StartDevice();
   OpenAndConnect();
   StartBurst({1, 4, 0, 0, 0, 0, 0, 0});
-  ASSERT_TRUE(WaitFor([&] { return (Drain(), taken_.size() > 50); }, 3000));
+  ASSERT_TRUE(WaitForEvents([&] { return (Drain(), taken_.size() > 50); }, 3000));
   model_->SetFramePeriodUs(60'000'000);
-  ASSERT_TRUE(WaitFor([&] { return (Drain(), events_.disconnects > 0); }, 4000));
+  ASSERT_TRUE(WaitForEvents([&] { return (Drain(), events_.disconnects > 0); }, 4000));
   EXPECT_FALSE(driver_->BurstActive());
   EXPECT_EQ(events_.sequence,
             (std::vector<QString>{QStringLiteral("error 5"), QStringLiteral("disconnect")}));
-  ASSERT_TRUE(WaitFor([&] { return events_.connects == 1; }, 4000));
+  ASSERT_TRUE(WaitForEvents([&] { return events_.connects == 1; }, 4000));
   Pump(1500);
   EXPECT_EQ(events_.disconnects, 1);
 }

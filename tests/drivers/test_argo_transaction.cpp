@@ -5,8 +5,12 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <cerrno>
+#include <cstring>
 
 #include "fixtures/argo_pty_fixture.h"
+#include "platform/logger.h"
+#include "platform/serial_device.h"
 
 namespace argotest {
 namespace {
@@ -87,7 +91,7 @@ TEST_F(ArgoTransactionTest, ThreeTriesThenDisconnectThenComingBack) {
 
   // The device comes back: the reconnect poll finds it within a few seconds.
   SetFaults([](ArgoFaults& f) { f.silent = false; });
-  ASSERT_TRUE(WaitFor([&] { return events_.connects == 1 && !events_.temps.empty(); }, 6000));
+  ASSERT_TRUE(WaitForEvents([&] { return events_.connects == 1 && !events_.temps.empty(); }, 6000));
   EXPECT_TRUE(driver_->Connected());
   EXPECT_EQ(events_.temps[0].first, 1);
   EXPECT_FLOAT_EQ(events_.temps[0].second, 1234 / 10.0f - 100.0f);
@@ -135,7 +139,7 @@ TEST_F(ArgoTransactionTest, ConnectStopsAStreamLeftRunning) {
   options.burstAtStart = true;
   StartDevice(QStringLiteral("argo-current"), options);
   ASSERT_TRUE(driver_->OpenPort());
-  ASSERT_TRUE(WaitFor([&] { return events_.connects == 1; }, 6000));
+  ASSERT_TRUE(WaitForEvents([&] { return events_.connects == 1; }, 6000));
   EXPECT_FALSE(model_->Streaming());
   EXPECT_EQ(driver_->GetFirmwareRevision(), 2510);
 }
@@ -179,6 +183,40 @@ TEST_F(ArgoTransactionTest, PortThatCannotOpenReportsError1) {
   EXPECT_FALSE(driver_->OpenPort());
   EXPECT_EQ(events_.errors, std::vector<int>{1});
   EXPECT_FALSE(driver_->PortOpen());
+}
+
+TEST_F(ArgoTransactionTest, FailedOpenIsLoggedWithItsErrno) {
+  StartDevice();
+  // /dev/null opens but is no terminal: the line settings fail with ENOTTY.
+  QFile ports(dir_.filePath(QStringLiteral("ports.ini")));
+  ASSERT_TRUE(ports.open(QIODevice::Append));
+  ports.write("COM8=/dev/null\r\n");
+  ports.close();
+  driver_->SetComPort(8);
+  Logger::Capture capture;
+  EXPECT_FALSE(driver_->OpenPort());
+  EXPECT_EQ(events_.errors, std::vector<int>{1});
+  const QString cause =
+      QStringLiteral("errno %1: ").arg(ENOTTY) + QString::fromLocal8Bit(std::strerror(ENOTTY));
+  EXPECT_TRUE(capture.Contains(QStringLiteral("COM8: opening the port: Unable to open com port (Error: %1)")
+                                   .arg(SerialStatus::SystemFailure)));
+  EXPECT_TRUE(capture.Contains(cause)) << cause.toStdString();
+}
+
+TEST_F(ArgoTransactionTest, LogFileLinesPassThroughTheLogChannel) {
+  StartDevice();
+  driver_->SetLogFile(true);
+  Logger::Capture capture;
+  ASSERT_TRUE(driver_->OpenPort());
+  driver_->ClosePort();
+  std::vector<QString> texts;
+  for (const Logger::Record& r : capture.Records())
+    if (r.file == driver_->LogFileName()) texts.push_back(r.text);
+  EXPECT_EQ(texts, (std::vector<QString>{
+                       QStringLiteral("Com Port 7 öffnen"), QStringLiteral("Com Port 7 geöffnet"),
+                       QStringLiteral("Com Port 7 schliessen"), QStringLiteral("Com Port 7 geschlossen")}));
+  EXPECT_TRUE(driver_->LogFileName().endsWith(QStringLiteral("/LogFile COM 7.log")));
+  EXPECT_FALSE(capture.Contains(QStringLiteral("Com Port 7")));  // never on stderr
 }
 
 }  // namespace

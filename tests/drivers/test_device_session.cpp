@@ -13,19 +13,11 @@
 #include <vector>
 
 #include "drivers/device_session.h"
+#include "tests/support/wait_for.h"
+
+using test_support::WaitForEvents;
 
 namespace {
-
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    QThread::msleep(1);
-  }
-  return true;
-}
 
 // Records the thread it is deleted on.
 class Root : public QObject {
@@ -57,7 +49,7 @@ TEST(DeviceSession, JobsRunInOrderOnTheSessionThreadAndReportOnTheOwners) {
           reported.push_back(i);
         }));
   }
-  ASSERT_TRUE(WaitFor([&] { return reported.size() == 200; }));
+  ASSERT_TRUE(WaitForEvents([&] { return reported.size() == 200; }));
   EXPECT_FALSE(wrongThread);
   for (int i = 0; i < 200; ++i) {
     EXPECT_EQ(ran[static_cast<std::size_t>(i)], i);
@@ -87,11 +79,11 @@ TEST(DeviceSession, CancelSkipsQueuedJobsAndStopsTheRunningOne) {
       },
       [&](bool ran) { results.push_back(ran); });
   for (int i = 0; i < 3; ++i) session.Post([&] { ++laterRan; }, [&](bool ran) { results.push_back(ran); });
-  ASSERT_TRUE(WaitFor([&] { return running.load(); }));
+  ASSERT_TRUE(WaitForEvents([&] { return running.load(); }));
   QElapsedTimer t;
   t.start();
   session.CancelJobs();
-  ASSERT_TRUE(WaitFor([&] { return results.size() == 4; }));
+  ASSERT_TRUE(WaitForEvents([&] { return results.size() == 4; }));
   EXPECT_LT(t.elapsed(), 1000);
   EXPECT_TRUE(sawCancel);
   EXPECT_EQ(laterRan.load(), 0);
@@ -99,7 +91,7 @@ TEST(DeviceSession, CancelSkipsQueuedJobsAndStopsTheRunningOne) {
   // Jobs posted after the cancel run again.
   bool after = false;
   session.Post([] {}, [&](bool ran) { after = ran; });
-  EXPECT_TRUE(WaitFor([&] { return after; }));
+  EXPECT_TRUE(WaitForEvents([&] { return after; }));
 }
 
 TEST(DeviceSession, ShutdownWithAJobRunningNeitherHangsNorRunsLaterJobs) {
@@ -117,14 +109,14 @@ TEST(DeviceSession, ShutdownWithAJobRunningNeitherHangsNorRunsLaterJobs) {
     s->Notify([&] { ++reports; });
   });
   for (int i = 0; i < 5; ++i) session->Post([&] { ++laterRan; }, [&](bool) { ++reports; });
-  ASSERT_TRUE(WaitFor([&] { return running.load(); }));
+  ASSERT_TRUE(WaitForEvents([&] { return running.load(); }));
   QElapsedTimer t;
   t.start();
   EXPECT_TRUE(session->Shutdown(1500));
   EXPECT_LT(t.elapsed(), 1000);
   EXPECT_NE(deletedOn.load(), nullptr);
   // Nothing reaches the owner after the end.
-  WaitFor([] { return false; }, 100);
+  WaitForEvents([] { return false; }, 100);
   EXPECT_EQ(laterRan.load(), 0);
   EXPECT_EQ(reports, 0);
   EXPECT_FALSE(session->Running());
@@ -132,7 +124,7 @@ TEST(DeviceSession, ShutdownWithAJobRunningNeitherHangsNorRunsLaterJobs) {
   // A job posted after the end fails at once and never reports.
   bool called = false;
   EXPECT_FALSE(session->Post([] {}, [&](bool) { called = true; }));
-  WaitFor([] { return false; }, 50);
+  WaitForEvents([] { return false; }, 50);
   EXPECT_FALSE(called);
   session.reset();
 }
@@ -143,6 +135,6 @@ TEST(DeviceSession, AThrowingJobIsReportedAsNotRunAndTheSessionGoesOn) {
   std::vector<bool> results;
   session.Post([] { throw std::runtime_error("line failed"); }, [&](bool ran) { results.push_back(ran); });
   session.Post([] {}, [&](bool ran) { results.push_back(ran); });
-  ASSERT_TRUE(WaitFor([&] { return results.size() == 2; }));
+  ASSERT_TRUE(WaitForEvents([&] { return results.size() == 2; }));
   EXPECT_EQ(results, (std::vector<bool>{false, true}));
 }

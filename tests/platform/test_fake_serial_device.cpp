@@ -8,31 +8,18 @@
 #include "platform/fake_serial_device.h"
 #include "platform/rfc2217_device.h"
 #include "platform/tty_device.h"
+#include "tests/support/read_timeouts.h"
+#include "tests/support/wait_for.h"
 
 namespace {
+
+using test_support::ReadTimeouts;
+using test_support::WaitFor;
 
 using Ms = std::chrono::milliseconds;
 using SteadyClock = std::chrono::steady_clock;
 using Bytes = std::vector<std::uint8_t>;
 using Kind = FakeSerialLine::Call::Kind;
-
-template <typename Pred>
-bool WaitFor(Pred pred, Ms timeout = Ms(2000)) {
-  const auto deadline = SteadyClock::now() + timeout;
-  while (!pred()) {
-    if (SteadyClock::now() >= deadline) return false;
-    std::this_thread::sleep_for(Ms(1));
-  }
-  return true;
-}
-
-SerialTimeouts ReadTimeouts(std::uint32_t interval, std::uint32_t multiplier, std::uint32_t constant) {
-  SerialTimeouts t;
-  t.readInterval = interval;
-  t.readTotalMultiplier = multiplier;
-  t.readTotalConstant = constant;
-  return t;
-}
 
 // Registers a fresh line under a name for the duration of a test.
 class FakeSerialDeviceTest : public ::testing::Test {

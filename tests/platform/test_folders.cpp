@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "platform/folders.h"
+#include "tests/support/env_guard.h"
 
 // Readable QString values in test failure messages.
 [[maybe_unused]] static void PrintTo(const QString& s, std::ostream* os) {
@@ -15,26 +16,7 @@
 
 namespace {
 
-// Sets an environment variable for one test and puts the old value back.
-class EnvGuard {
- public:
-  EnvGuard(const char* name, const QString& value) : name_(name), had_(qEnvironmentVariableIsSet(name)) {
-    old_ = qgetenv(name);
-    qputenv(name, value.toLocal8Bit());
-  }
-  ~EnvGuard() {
-    if (had_) {
-      qputenv(name_, old_);
-    } else {
-      qunsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  bool had_;
-  QByteArray old_;
-};
+using test_support::EnvGuard;
 
 TEST(Folders, ProgramFolderIsTheExecutablesFolderUnlessSetForTests) {
   EXPECT_EQ(Folders::ProgramFolder(), QCoreApplication::applicationDirPath());

@@ -255,3 +255,23 @@ TEST(NumberText, FormatSurvivesHostileFormatStrings) {
 }
 
 }  // namespace
+
+TEST(NumberText, ParsesTypedNumbersUnderTheProgramsSeparator) {
+  struct Case {
+    char16_t separator;
+    const char16_t* text;
+    bool ok;
+    double value;
+  };
+  const Case cases[] = {
+      {u'.', u"0,95", true, 0.95},    {u',', u"0.95", true, 0.95},          {u',', u" 3,5 ", true, 3.5},
+      {u'.', u"1.234,5", false, 0},   {u'\u066B', u"1\u066B5", true, 1.5},  // a separator of its own
+      {u'\u066B', u"1.5", true, 1.5}, {u'\u066B', u"1\u066B5.2", false, 0}, {u'.', u"abc", false, 0},
+  };
+  for (const Case& c : cases) {
+    const QString text = QString::fromUtf16(c.text);
+    double v = -7.0;
+    EXPECT_EQ(NumberText::TryStrToFloat(text, QChar(c.separator), v), c.ok) << text.toStdString();
+    EXPECT_DOUBLE_EQ(v, c.ok ? c.value : -7.0) << text.toStdString();
+  }
+}

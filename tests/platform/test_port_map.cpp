@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "platform/port_map.h"
+#include "tests/support/env_guard.h"
 
 // Readable QString values in test failure messages.
 [[maybe_unused]] static void PrintTo(const QString& s, std::ostream* os) {
@@ -14,29 +15,7 @@
 
 namespace {
 
-class EnvGuard {
- public:
-  EnvGuard(const char* name, const QString* value) : name_(name), had_(qEnvironmentVariableIsSet(name)) {
-    old_ = qgetenv(name);
-    if (value) {
-      qputenv(name, value->toLocal8Bit());
-    } else {
-      qunsetenv(name);
-    }
-  }
-  ~EnvGuard() {
-    if (had_) {
-      qputenv(name_, old_);
-    } else {
-      qunsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  bool had_;
-  QByteArray old_;
-};
+using test_support::EnvGuard;
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
   QDir().mkpath(QFileInfo(path).absolutePath());
@@ -59,8 +38,8 @@ TEST(PortMap, NumberFromName) {
 TEST(PortMap, DefaultRanges) {
   QTemporaryDir dir;
   const QString cfg = dir.filePath(QStringLiteral("cfg"));
-  EnvGuard ports("THERMASENTINEL_PORTS", nullptr);
-  EnvGuard xdg("XDG_CONFIG_HOME", &cfg);
+  EnvGuard ports("THERMASENTINEL_PORTS", std::nullopt);
+  EnvGuard xdg("XDG_CONFIG_HOME", cfg);
   const PortMap map = PortMap::FromEnvironment();
   struct Case {
     int number;
@@ -92,8 +71,8 @@ TEST(PortMap, DefaultRanges) {
 TEST(PortMap, UserFileEntriesOverrideDefaults) {
   QTemporaryDir dir;
   const QString cfg = dir.filePath(QStringLiteral("cfg"));
-  EnvGuard ports("THERMASENTINEL_PORTS", nullptr);
-  EnvGuard xdg("XDG_CONFIG_HOME", &cfg);
+  EnvGuard ports("THERMASENTINEL_PORTS", std::nullopt);
+  EnvGuard xdg("XDG_CONFIG_HOME", cfg);
   WriteFile(cfg + QStringLiteral("/ThermaSentinel/ports.ini"),
             "[Ports]\r\nCOM1=/dev/pts/7\r\ncom2=\r\nCOM200=rfc2217://localhost:7001\r\n");
   const PortMap map = PortMap::FromEnvironment();
@@ -111,7 +90,7 @@ TEST(PortMap, EnvironmentFileHoldsTheOnlyEntries) {
   WriteFile(file,
             "[ports]\nCOM3 = /dev/pts/5\nCOM7=rfc2217://127.0.0.1:7000\nCOMx=/dev/null\nCOM300=/dev/null\n"
             "COM3=/dev/second\n[Other]\nCOM4=/dev/null\n");
-  EnvGuard ports("THERMASENTINEL_PORTS", &file);
+  EnvGuard ports("THERMASENTINEL_PORTS", file);
   const PortMap map = PortMap::FromEnvironment();
   EXPECT_EQ(map.PathForName(QStringLiteral("COM3")), QStringLiteral("/dev/pts/5"));
   EXPECT_EQ(map.PathForName(QStringLiteral("COM7")), QStringLiteral("rfc2217://127.0.0.1:7000"));
@@ -120,7 +99,7 @@ TEST(PortMap, EnvironmentFileHoldsTheOnlyEntries) {
 
   // A missing file: no ports at all.
   const QString missing = dir.filePath(QStringLiteral("none.ini"));
-  EnvGuard none("THERMASENTINEL_PORTS", &missing);
+  EnvGuard none("THERMASENTINEL_PORTS", missing);
   EXPECT_EQ(PortMap::FromEnvironment().PathForNumber(1), QString());
 }
 
@@ -167,8 +146,8 @@ TEST(PortMap, UsbSerialPortsFromSysfs) {
 
   QTemporaryDir cfgDir;
   const QString cfg = cfgDir.path();
-  EnvGuard ports("THERMASENTINEL_PORTS", nullptr);
-  EnvGuard xdg("XDG_CONFIG_HOME", &cfg);
+  EnvGuard ports("THERMASENTINEL_PORTS", std::nullopt);
+  EnvGuard xdg("XDG_CONFIG_HOME", cfg);
   EXPECT_EQ(PortMap::FromEnvironment().UsbSerialPorts(root), (QList<int>{33, 34, 38}));
   // Reported through the map: only mapped adapters count.
   const PortMap entries = PortMap::FromEntries({{5, QStringLiteral("/dev/ttyUSB1")}});

@@ -18,22 +18,15 @@
 #include "platform/rfc2217_device.h"
 #include "platform/telnet_protocol.h"
 #include "platform/telnet_stream_parser.h"
+#include "tests/support/wait_for.h"
 
 namespace {
+
+using test_support::WaitFor;
 
 using Ms = std::chrono::milliseconds;
 using SteadyClock = std::chrono::steady_clock;
 using Bytes = std::vector<std::uint8_t>;
-
-template <typename Pred>
-bool WaitFor(Pred pred, Ms timeout = Ms(3000)) {
-  const auto deadline = SteadyClock::now() + timeout;
-  while (!pred()) {
-    if (SteadyClock::now() >= deadline) return false;
-    std::this_thread::sleep_for(Ms(2));
-  }
-  return true;
-}
 
 Bytes AllBytes() {
   Bytes b(256);

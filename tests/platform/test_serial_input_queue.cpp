@@ -7,8 +7,11 @@
 
 #include "platform/serial_input_queue.h"
 #include "read_engine_cases.h"
+#include "tests/support/read_timeouts.h"
 
 namespace {
+
+using test_support::ReadTimeouts;
 
 using Ms = std::chrono::milliseconds;
 using SteadyClock = std::chrono::steady_clock;
@@ -17,14 +20,6 @@ std::vector<std::uint8_t> Bytes(int count, std::uint8_t first = 0) {
   std::vector<std::uint8_t> v(static_cast<std::size_t>(count));
   std::iota(v.begin(), v.end(), first);
   return v;
-}
-
-SerialTimeouts ReadTimeouts(std::uint32_t interval, std::uint32_t multiplier, std::uint32_t constant) {
-  SerialTimeouts t;
-  t.readInterval = interval;
-  t.readTotalMultiplier = multiplier;
-  t.readTotalConstant = constant;
-  return t;
 }
 
 class SerialInputQueueEngine : public ::testing::TestWithParam<ReadEngineCase> {};

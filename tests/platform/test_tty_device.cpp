@@ -10,8 +10,13 @@
 #include "platform/pty_pair.h"
 #include "platform/tty_device.h"
 #include "read_engine_cases.h"
+#include "tests/support/read_timeouts.h"
+#include "tests/support/wait_for.h"
 
 namespace {
+
+using test_support::ReadTimeouts;
+using test_support::WaitFor;
 
 using Ms = std::chrono::milliseconds;
 using SteadyClock = std::chrono::steady_clock;
@@ -20,24 +25,6 @@ std::vector<std::uint8_t> Bytes(int count, std::uint8_t first = 0) {
   std::vector<std::uint8_t> v(static_cast<std::size_t>(count));
   std::iota(v.begin(), v.end(), first);
   return v;
-}
-
-template <typename Pred>
-bool WaitFor(Pred pred, Ms timeout = Ms(2000)) {
-  const auto deadline = SteadyClock::now() + timeout;
-  while (!pred()) {
-    if (SteadyClock::now() >= deadline) return false;
-    std::this_thread::sleep_for(Ms(1));
-  }
-  return true;
-}
-
-SerialTimeouts ReadTimeouts(std::uint32_t interval, std::uint32_t multiplier, std::uint32_t constant) {
-  SerialTimeouts t;
-  t.readInterval = interval;
-  t.readTotalMultiplier = multiplier;
-  t.readTotalConstant = constant;
-  return t;
 }
 
 SerialLineSettings Line(int baud) {
@@ -281,9 +268,32 @@ TEST(SerialStatus, FromErrnoMapsToTheClassicCodes) {
       {EACCES, SerialStatus::AccessDenied},
       {EPERM, SerialStatus::AccessDenied},
       {EIO, SerialStatus::BadCommand},
-      {EINVAL, EINVAL},
+      // Every other errno is a failure of its own, never a classic code that
+      // happens to share its number (EINVAL is 22, BadCommand too).
+      {EINVAL, SerialStatus::SystemFailure},
+      {ENOTTY, SerialStatus::SystemFailure},
+      {ENOMEM, SerialStatus::SystemFailure},
   };
   for (const auto& [err, code] : cases) EXPECT_EQ(SerialStatus::FromErrno(err), code) << err;
+}
+
+TEST(TtyDevice, KeepsTheErrnoOfAFailedOpenBesideItsCode) {
+  struct Case {
+    const char* path;
+    int code;
+    int err;
+  };
+  // /dev/null opens and locks but is no terminal: the line settings fail.
+  const Case cases[] = {{"/dev/ttyS-none", SerialStatus::NotFound, ENOENT},
+                        {"/dev/null", SerialStatus::SystemFailure, ENOTTY}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    TtyDevice device;
+    EXPECT_EQ(device.Open(QString::fromLatin1(c.path)), c.code);
+    EXPECT_FALSE(device.IsOpen());
+    EXPECT_EQ(device.TakeLastErrno(), c.err);
+    EXPECT_EQ(device.TakeLastErrno(), 0);  // taken once
+  }
 }
 
 TEST(TtyDevice, MissingPortIsNotFound) {

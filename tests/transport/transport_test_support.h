@@ -99,6 +99,7 @@ class TapDevice : public SerialDevice {
   }
   int SetDtr(bool on) override { return inner_->SetDtr(on); }
   int SetRts(bool on) override { return inner_->SetRts(on); }
+  int TakeLastErrno() override { return inner_->TakeLastErrno(); }
   void SetEventMask(std::uint32_t mask) override {
     mask_ = mask;
     inner_->SetEventMask(mask);

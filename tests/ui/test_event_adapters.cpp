@@ -11,21 +11,14 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include "tests/support/wait_for.h"
 #include "ui/event_adapters.h"
 #include "ui/loading_guard.h"
 #include "ui/radio_group.h"
 
 namespace {
 
-template <class Condition>
-bool WaitFor(Condition condition, int ms = 2000) {
-  QDeadlineTimer deadline(ms);
-  while (!condition()) {
-    if (deadline.hasExpired()) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
-}
+using test_support::WaitForEvents;
 
 TEST(LoadingGuard, SetsTheFlagForItsScopeAndRestoresIt) {
   LoadingFlag loading;
@@ -45,6 +38,7 @@ TEST(LoadingGuard, SetsTheFlagForItsScopeAndRestoresIt) {
     LoadingGuard guard(plain);
     throw 1;
   } catch (int) {
+    // Thrown only to leave the guard's scope by an exception.
   }
   EXPECT_FALSE(plain);
 }
@@ -117,7 +111,7 @@ TEST(EventAdapters, ExitAndEnterFollowTheFocusBetweenControlsOfOneWindow) {
   layout->addWidget(combo);
   window.show();
   window.activateWindow();
-  ASSERT_TRUE(WaitFor([&] { return window.isActiveWindow(); }));
+  ASSERT_TRUE(WaitForEvents([&] { return window.isActiveWindow(); }));
 
   int firstExits = 0;
   int secondEnters = 0;
@@ -127,18 +121,18 @@ TEST(EventAdapters, ExitAndEnterFollowTheFocusBetweenControlsOfOneWindow) {
   EventAdapters::OnExit(combo, [&] { ++comboExits; });
 
   first->setFocus(Qt::TabFocusReason);
-  ASSERT_TRUE(WaitFor([&] { return first->hasFocus(); }));
+  ASSERT_TRUE(WaitForEvents([&] { return first->hasFocus(); }));
   second->setFocus(Qt::TabFocusReason);
-  ASSERT_TRUE(WaitFor([&] { return firstExits == 1 && secondEnters == 1; }));
+  ASSERT_TRUE(WaitForEvents([&] { return firstExits == 1 && secondEnters == 1; }));
 
   // Focus moving inside a compound control is not an exit.
   combo->setFocus(Qt::TabFocusReason);
-  ASSERT_TRUE(WaitFor([&] { return combo->hasFocus() || combo->lineEdit()->hasFocus(); }));
+  ASSERT_TRUE(WaitForEvents([&] { return combo->hasFocus() || combo->lineEdit()->hasFocus(); }));
   combo->lineEdit()->setFocus(Qt::OtherFocusReason);
   QApplication::processEvents();
   EXPECT_EQ(comboExits, 0);
   first->setFocus(Qt::TabFocusReason);
-  ASSERT_TRUE(WaitFor([&] { return comboExits == 1; }));
+  ASSERT_TRUE(WaitForEvents([&] { return comboExits == 1; }));
 }
 
 TEST(EventAdapters, CloseUpRunsAfterTheChosenItemIsCommitted) {
@@ -149,12 +143,12 @@ TEST(EventAdapters, CloseUpRunsAfterTheChosenItemIsCommitted) {
   EventAdapters::OnCloseUp(&combo, [&] { atCloseUp.push_back(combo.currentIndex()); });
   combo.showPopup();
   QAbstractItemView* view = combo.view();
-  ASSERT_TRUE(WaitFor([&] { return view->isVisible(); }));
+  ASSERT_TRUE(WaitForEvents([&] { return view->isVisible(); }));
   // The user moves to the third item and takes it with Return.
   view->setCurrentIndex(combo.model()->index(2, 0));
   QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
   QApplication::sendEvent(view, &enter);
-  ASSERT_TRUE(WaitFor([&] { return !atCloseUp.empty(); }));
+  ASSERT_TRUE(WaitForEvents([&] { return !atCloseUp.empty(); }));
   EXPECT_EQ(atCloseUp, std::vector<int>{2});
 }
 

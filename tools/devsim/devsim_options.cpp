@@ -51,7 +51,14 @@ QString DevsimOptions::Usage() {
       "  --rfc2217 PORT     serve RFC 2217 on 127.0.0.1:PORT (0: any free port)\n"
       "  --ports-file FILE  write COM<N>=<where> into section [Ports] of FILE\n"
       "  --com N            the COM number for --ports-file (1..255)\n"
-      "Other options go to the model, e.g. --baud 9600.\n");
+      "Other options go to the model, e.g. --baud 9600.\n"
+      "\n"
+      "The Brio models (brio: first generation, brio2: second generation) draw\n"
+      "their supply from DTR and answer their bootstrap loader at even parity:\n"
+      "serve them with --rfc2217, which carries both. A pseudo-terminal carries\n"
+      "neither; there give --external-power --ignore-parity. Their options:\n"
+      "--profile NAME, --serial N, --burst A,B,..., --poke ADDR=VALUE and the\n"
+      "faults (--silent, --late MS, --short N, --vanish-after-programmed N, ...).\n");
 }
 
 bool DevsimOptions::Parse(const QStringList& args, DevsimOptions& out, QString& error) {

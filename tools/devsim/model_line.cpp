@@ -15,6 +15,13 @@ void ModelLine::Wake() {
   if (wake_) wake_();
 }
 
+void ModelLine::WakeIfTicking() {
+  // A call from the host's side may leave the model wanting ticks (a
+  // request half received, a start after power-up) while the serving
+  // thread sleeps without a deadline: it must plan again.
+  if (model_ && !vanished_ && model_->WantsTicks()) Wake();
+}
+
 void ModelLine::Access(const std::function<void(DeviceModel&, DeviceLink&)>& fn) {
   std::lock_guard lock(mutex_);
   if (fn && model_) fn(*model_, *this);
@@ -38,6 +45,7 @@ bool ModelLine::HostBytes(std::span<const std::uint8_t> bytes, int hostBaud) {
   if (bytes.empty() || !model_ || vanished_) return false;
   if (hostBaud != model_->BaudRate()) return false;
   model_->OnReceived(bytes, *this);
+  WakeIfTicking();
   return true;
 }
 
@@ -46,6 +54,7 @@ void ModelLine::HostBaudRate(int baud) {
   if (baud == hostBaud_) return;
   hostBaud_ = baud;
   if (model_ && !vanished_) model_->OnHostBaudRate(baud, *this);
+  WakeIfTicking();
 }
 
 int ModelLine::LastHostBaudRate() const {
@@ -58,6 +67,7 @@ void ModelLine::HostDtr(bool on) {
   if (on == dtr_) return;
   dtr_ = on;
   if (model_ && !vanished_) model_->OnDtr(on, *this);
+  WakeIfTicking();
 }
 
 void ModelLine::HostRts(bool on) {
@@ -65,6 +75,7 @@ void ModelLine::HostRts(bool on) {
   if (on == rts_) return;
   rts_ = on;
   if (model_ && !vanished_) model_->OnRts(on, *this);
+  WakeIfTicking();
 }
 
 void ModelLine::HostParity(SerialLineSettings::Parity parity) {
@@ -72,11 +83,13 @@ void ModelLine::HostParity(SerialLineSettings::Parity parity) {
   if (parity == parity_) return;
   parity_ = parity;
   if (model_ && !vanished_) model_->OnParity(parity, *this);
+  WakeIfTicking();
 }
 
 void ModelLine::HostPurge(std::uint32_t flags) {
   std::lock_guard lock(mutex_);
   if (model_ && !vanished_) model_->OnPurge(flags, *this);
+  WakeIfTicking();
 }
 
 void ModelLine::HostClosed() {

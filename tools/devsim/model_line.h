@@ -88,6 +88,7 @@ class ModelLine final : public DeviceLink {
 
  private:
   void Wake();
+  void WakeIfTicking();
 
   mutable std::recursive_mutex mutex_;
   std::shared_ptr<DeviceModel> model_;

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/logger.h"
 #include "platform/pty_pair.h"
 #include "platform/serial_termios.h"
 #include "tools/devsim/model_line.h"
@@ -88,7 +89,8 @@ void PtyServer::Serve() {
       if (n > 0) {
         wireDone += static_cast<std::size_t>(n);
       } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-        std::fprintf(stderr, "devsim: pty write failed: %s\n", std::strerror(errno));
+        Logger::Warning(QStringLiteral("devsim"),
+                        QStringLiteral("pty write failed: ") + QString::fromLocal8Bit(std::strerror(errno)));
         wireDone = wire.size();
       }
       if (wireDone < wire.size()) blocked = true;
@@ -113,7 +115,8 @@ void PtyServer::Serve() {
     const int ready = ::ppoll(fds, 2, &timeout, nullptr);
     if (ready < 0) {
       if (errno == EINTR) continue;
-      std::fprintf(stderr, "devsim: poll failed: %s\n", std::strerror(errno));
+      Logger::Warning(QStringLiteral("devsim"),
+                      QStringLiteral("poll failed: ") + QString::fromLocal8Bit(std::strerror(errno)));
       break;
     }
     if (fds[1].revents & POLLIN) DrainWake();

@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/logger.h"
 #include "tools/devsim/model_line.h"
 #include "tools/devsim/rfc2217_session.h"
 
@@ -182,7 +183,8 @@ void Rfc2217Server::Serve() {
     const int ready = ::ppoll(fds, 3, deadline ? &timeout : nullptr, nullptr);
     if (ready < 0) {
       if (errno == EINTR) continue;
-      std::fprintf(stderr, "devsim: poll failed: %s\n", std::strerror(errno));
+      Logger::Warning(QStringLiteral("devsim"),
+                      QStringLiteral("poll failed: ") + QString::fromLocal8Bit(std::strerror(errno)));
       break;
     }
     if (fds[0].revents & POLLIN) DrainWake();

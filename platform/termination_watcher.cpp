@@ -1,4 +1,4 @@
-#include "app/termination_watcher.h"
+#include "platform/termination_watcher.h"
 
 #include <QSocketNotifier>
 #include <csignal>

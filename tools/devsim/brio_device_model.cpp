@@ -1,0 +1,666 @@
+#include "tools/devsim/brio_device_model.h"
+
+#include <algorithm>
+#include <functional>
+
+#include "tools/devsim/argo_wire.h"
+#include "tools/devsim/brio_wire.h"
+
+using Parity = SerialLineSettings::Parity;
+
+BrioDeviceModel::BrioDeviceModel(const BrioProfile& profile, const BrioOptions& options, int infoSegmentSize)
+    : profile_(profile),
+      options_(options),
+      memory_(infoSegmentSize),
+      loader_(memory_),
+      live_(profile.live),
+      clock_([] { return Clock::now(); }) {
+  BrioProfiles::LoadInto(profile_, memory_);
+  loader_.SetSyncGap(std::chrono::milliseconds(std::max(1, options_.syncGapMs)));
+  loader_.SetFrameTimeout(std::chrono::milliseconds(std::max(1, options_.requestTimeoutMs)));
+  loader_.SetMassEraseOnBadPassword(options_.massEraseOnBadPassword);
+  random_.seed(faults_.noiseSeed);
+  if (options_.externalPower) PowerUp(Now());
+}
+
+BrioDeviceModel::~BrioDeviceModel() = default;
+
+QString BrioDeviceModel::Name() const {
+  return QStringLiteral("%1 (%2)").arg(
+      profile_.generation == 1 ? QStringLiteral("brio") : QStringLiteral("brio2"), profile_.name);
+}
+
+BrioOptions BrioDeviceModel::Options() const {
+  std::lock_guard lock(mutex_);
+  return options_;
+}
+
+void BrioDeviceModel::SetClockForTesting(std::function<Clock::time_point()> clock) {
+  std::lock_guard lock(mutex_);
+  clock_ = std::move(clock);
+  // A device powered from the start boots on the test's clock.
+  if (mode_ == Mode::Booting) bootAt_ = clock_() + std::chrono::milliseconds(options_.bootMs);
+}
+
+BrioDeviceModel::Clock::time_point BrioDeviceModel::Now() const { return clock_(); }
+
+// --- Power, parity and the loader --------------------------------------------
+
+void BrioDeviceModel::Advance(Clock::time_point now, DeviceLink&) {
+  if (mode_ == Mode::Booting && now >= bootAt_) Start(now);
+}
+
+void BrioDeviceModel::PowerUp(Clock::time_point now) {
+  if (vanished_) return;
+  mode_ = Mode::Booting;
+  bootAt_ = now + std::chrono::milliseconds(std::max(0, options_.bootMs));
+  request_.clear();
+  delayed_.clear();
+  streaming_ = false;
+}
+
+void BrioDeviceModel::PowerDown(DeviceLink& link) {
+  mode_ = Mode::Off;
+  streaming_ = false;
+  delayed_.clear();
+  request_.clear();
+  loader_.Enter();
+  // What the UART still held dies with the supply.
+  link.DiscardOutput();
+  memory_.ClearRam();
+}
+
+void BrioDeviceModel::Start(Clock::time_point now) {
+  memory_.ClearRam();
+  mode_ = Mode::Application;
+  startedAt_ = now;
+  request_.clear();
+  StartFirmware(now);
+  streamChannels_ = ConfiguredBurst();
+  streaming_ = !streamChannels_.empty();
+  nextFrame_ = now;
+  streamBytesThisRun_ = 0;
+}
+
+void BrioDeviceModel::EnterLoader() {
+  mode_ = Mode::Loader;
+  streaming_ = false;
+  request_.clear();
+  loader_.Enter();
+}
+
+bool BrioDeviceModel::ParityMatches() const {
+  if (!options_.checkParity) return true;
+  return hostParity_ == (mode_ == Mode::Loader ? Parity::Even : Parity::None);
+}
+
+void BrioDeviceModel::OnDtr(bool on, DeviceLink& link) {
+  std::lock_guard lock(mutex_);
+  if (options_.externalPower || vanished_) return;
+  const Clock::time_point now = Now();
+  Advance(now, link);
+  if (on) {
+    PowerUp(now);
+  } else {
+    PowerDown(link);
+  }
+}
+
+void BrioDeviceModel::OnParity(SerialLineSettings::Parity parity, DeviceLink&) {
+  std::lock_guard lock(mutex_);
+  hostParity_ = parity;
+}
+
+// --- Receiving ---------------------------------------------------------------
+
+void BrioDeviceModel::OnReceived(std::span<const std::uint8_t> bytes, DeviceLink& link) {
+  std::lock_guard lock(mutex_);
+  const Clock::time_point now = Now();
+  Advance(now, link);
+  if (vanished_) return;
+  for (std::size_t i = 0; i < bytes.size() && !vanished_; ++i) {
+    if (mode_ == Mode::Off || mode_ == Mode::Booting || !ParityMatches()) {
+      ++lostBytes_;
+      continue;
+    }
+    if (streaming_ && !faults_.ignoreStreamStop) streaming_ = false;
+    if (mode_ == Mode::Loader) {
+      std::vector<BrioLoaderStep> steps;
+      loader_.Receive(bytes.subspan(i, 1), now, steps);
+      HandleLoaderSteps(steps, now, link);
+      continue;
+    }
+    if (!request_.empty() && now - lastInput_ > std::chrono::milliseconds(options_.requestTimeoutMs)) {
+      BrioRequestRecord record;
+      record.bytes = request_;
+      record.name = QStringLiteral("Incomplete");
+      record.outcome = BrioRequestOutcome::Incomplete;
+      record.time = now;
+      requests_.push_back(std::move(record));
+      request_.clear();
+    }
+    ParseByte(bytes[i], now, link);
+  }
+}
+
+void BrioDeviceModel::ParseByte(std::uint8_t byte, Clock::time_point now, DeviceLink& link) {
+  lastInput_ = now;
+  if (request_.empty()) {
+    if (byte == BrioWire::kIdle) return;
+    const int args = ArgumentCount(byte);
+    if (args < 0) {
+      BrioRequestRecord record;
+      record.bytes = {byte};
+      record.name = QStringLiteral("Unknown");
+      record.outcome = BrioRequestOutcome::Ignored;
+      record.time = now;
+      requests_.push_back(std::move(record));
+      return;
+    }
+    requestLength_ = 1 + std::size_t(args);
+  }
+  request_.push_back(byte);
+  if (request_.size() == requestLength_) FinishRequest(now, link);
+}
+
+bool BrioDeviceModel::PassesRequestFaults(BrioRequestRecord& record, DeviceLink&) {
+  if (faults_.vanishAfterRequests > 0 && --faults_.vanishAfterRequests == 0) {
+    record.outcome = BrioRequestOutcome::Vanished;
+    return false;
+  }
+  if (faults_.ignoreRequests > 0) {
+    --faults_.ignoreRequests;
+    record.outcome = BrioRequestOutcome::NotAnswered;
+    return false;
+  }
+  return true;
+}
+
+void BrioDeviceModel::FinishRequest(Clock::time_point now, DeviceLink& link) {
+  BrioRequestRecord record;
+  record.bytes.swap(request_);
+  record.time = now;
+  if (!PassesRequestFaults(record, link)) {
+    // Named without being carried out.
+    record.name = QStringLiteral("(fault)");
+    const bool vanish = record.outcome == BrioRequestOutcome::Vanished;
+    requests_.push_back(std::move(record));
+    if (vanish) DoVanish(link);
+    return;
+  }
+  Outcome o = Execute(record.bytes, now);
+  record.name = o.name;
+  record.reply = o.reply;
+  record.outcome = o.outcome;
+  if (o.outcome == BrioRequestOutcome::Answered) {
+    if (faults_.silent) {
+      record.outcome = BrioRequestOutcome::NotAnswered;
+    } else {
+      QueueReply(std::move(o.reply), now, link);
+    }
+  }
+  requests_.push_back(std::move(record));
+  if (o.enterLoader) EnterLoader();
+}
+
+void BrioDeviceModel::HandleLoaderSteps(std::vector<BrioLoaderStep>& steps, Clock::time_point now,
+                                        DeviceLink& link) {
+  for (BrioLoaderStep& step : steps) {
+    if (vanished_) return;
+    BrioRequestRecord record;
+    record.bytes = step.bytes;
+    record.name = step.name;
+    record.loader = true;
+    record.reply = step.reply;
+    record.time = now;
+    switch (step.outcome) {
+      case BrioLoaderStep::Outcome::Acknowledged:
+        record.outcome = BrioRequestOutcome::Answered;
+        break;
+      case BrioLoaderStep::Outcome::BadFrame:
+        record.outcome = BrioRequestOutcome::BadFrame;
+        break;
+      case BrioLoaderStep::Outcome::Refused:
+        record.outcome = BrioRequestOutcome::Refused;
+        break;
+      case BrioLoaderStep::Outcome::Incomplete:
+        record.outcome = BrioRequestOutcome::Incomplete;
+        break;
+    }
+    if (step.stoppedAtLimit) {
+      record.outcome = BrioRequestOutcome::Vanished;
+      requests_.push_back(std::move(record));
+      DoVanish(link);
+      return;
+    }
+    if (record.outcome == BrioRequestOutcome::Incomplete) {
+      requests_.push_back(std::move(record));
+      continue;
+    }
+    // The loader has carried the step out; a fault only loses its answer.
+    if (!PassesRequestFaults(record, link)) {
+      const bool vanish = record.outcome == BrioRequestOutcome::Vanished;
+      requests_.push_back(std::move(record));
+      if (vanish) {
+        DoVanish(link);
+        return;
+      }
+      continue;
+    }
+    if (faults_.silent) {
+      record.outcome = BrioRequestOutcome::NotAnswered;
+    } else {
+      QueueReply(step.reply, now, link);
+    }
+    requests_.push_back(std::move(record));
+    // The application runs at 8N1 from the ACK on.
+    if (step.startsApplication) Start(now);
+  }
+}
+
+BrioDeviceModel::Outcome BrioDeviceModel::EnterLoaderRequest(std::span<const std::uint8_t> request) {
+  Outcome o;
+  o.name = QStringLiteral("EnterLoader");
+  const std::span<const std::uint8_t> expected(BrioWire::Loader::kEnterLoader);
+  if (!std::equal(request.begin(), request.end(), expected.begin(), expected.end())) {
+    o.outcome = BrioRequestOutcome::Ignored;
+    return o;
+  }
+  o.outcome = BrioRequestOutcome::NoReply;
+  o.enterLoader = true;
+  return o;
+}
+
+// --- Sending -----------------------------------------------------------------
+
+std::vector<std::uint8_t> BrioDeviceModel::Noise(int count, bool avoidSync) {
+  std::vector<std::uint8_t> out;
+  std::uniform_int_distribution<int> dist(0, 255);
+  while (int(out.size()) < count) {
+    const auto b = std::uint8_t(dist(random_));
+    if (avoidSync && b == ArgoWire::kSync) continue;
+    out.push_back(b);
+  }
+  return out;
+}
+
+void BrioDeviceModel::QueueReply(std::vector<std::uint8_t> reply, Clock::time_point now, DeviceLink& link) {
+  int delayMs = 0;
+  if (faults_.replyFaultLimit != 0) {
+    if (faults_.replyFaultLimit > 0) --faults_.replyFaultLimit;
+    const std::size_t cut =
+        std::min<std::size_t>(reply.size(), std::size_t(std::max(0, faults_.shortReplyBytes)));
+    reply.resize(reply.size() - cut);
+    const std::vector<std::uint8_t> before = Noise(std::max(0, faults_.noiseBeforeReply), false);
+    reply.insert(reply.begin(), before.begin(), before.end());
+    const std::vector<std::uint8_t> extra = Noise(std::max(0, faults_.extraReplyBytes), false);
+    reply.insert(reply.end(), extra.begin(), extra.end());
+    delayMs = std::max(0, faults_.lateReplyMs);
+  }
+  if (reply.empty()) return;
+  const bool loaderParity = mode_ == Mode::Loader;
+  if (delayMs > 0 || !delayed_.empty()) {
+    delayed_.push_back({now + std::chrono::milliseconds(delayMs), std::move(reply), loaderParity});
+    return;
+  }
+  Emit(reply, loaderParity, link);
+}
+
+void BrioDeviceModel::Emit(std::span<const std::uint8_t> bytes, bool loaderParity, DeviceLink& link) {
+  if (bytes.empty() || vanished_ || faults_.silent || mode_ == Mode::Off) return;
+  if (options_.checkParity && hostParity_ != (loaderParity ? Parity::Even : Parity::None)) {
+    lostReplyBytes_ += bytes.size();
+    return;
+  }
+  link.Send(bytes);
+}
+
+void BrioDeviceModel::DoVanish(DeviceLink& link) {
+  vanished_ = true;
+  streaming_ = false;
+  delayed_.clear();
+  request_.clear();
+  link.Vanish();
+}
+
+void BrioDeviceModel::StreamFrames(Clock::time_point now, DeviceLink& link) {
+  if (!streaming_ || vanished_ || faults_.silent || !delayed_.empty()) return;
+  const auto period = std::chrono::milliseconds(std::max(1, options_.framePeriodMs));
+  // After a stall the device does not make up for the frames it missed.
+  if (now - nextFrame_ > 100 * period) nextFrame_ = now;
+  std::size_t pending = link.PendingOutput();
+  const std::size_t frameSize = (options_.tripleSync ? 3 : 2) + 2 * streamChannels_.size();
+  while (nextFrame_ <= now && !vanished_) {
+    nextFrame_ += period;
+    // The line is still busy with earlier frames: this sample is skipped.
+    if (pending >= frameSize) continue;
+
+    BrioSentFrame frame;
+    frame.index = framesSent_;
+    frame.tripleSync = options_.tripleSync;
+    frame.time = now;
+    for (const std::uint16_t address : streamChannels_) {
+      std::uint16_t w = memory_.Word(address);
+      if (options_.rampBurstValues) w = std::uint16_t(w + frame.index % 100);
+      frame.values.push_back(ArgoWire::AvoidSync(w));
+    }
+    std::vector<std::uint8_t> bytes = ArgoWire::BuildBurstFrame(frame.values, frame.tripleSync);
+    if (faults_.streamNoiseEveryFrames > 0 &&
+        (frame.index + 1) % std::uint64_t(faults_.streamNoiseEveryFrames) == 0) {
+      const std::vector<std::uint8_t> noise = Noise(std::max(1, faults_.streamNoiseBytes), true);
+      bytes.insert(bytes.end(), noise.begin(), noise.end());
+      frame.spoiled = true;
+    }
+    const std::int64_t limit = faults_.vanishAfterStreamBytes;
+    if (limit > 0 && streamBytesThisRun_ + std::int64_t(bytes.size()) >= limit) {
+      const auto cut = std::size_t(limit - streamBytesThisRun_);
+      frame.truncated = cut < frameSize;
+      Emit(std::span<const std::uint8_t>(bytes.data(), cut), false, link);
+      ++framesSent_;
+      if (frames_.size() < kMaxKeptFrames) frames_.push_back(std::move(frame));
+      DoVanish(link);
+      return;
+    }
+    Emit(bytes, false, link);
+    pending += bytes.size();
+    streamBytesThisRun_ += std::int64_t(bytes.size());
+    ++framesSent_;
+    if (frames_.size() < kMaxKeptFrames) frames_.push_back(std::move(frame));
+  }
+}
+
+void BrioDeviceModel::Tick(Clock::time_point now, DeviceLink& link) {
+  std::lock_guard lock(mutex_);
+  if (vanished_) return;
+  Advance(now, link);
+  if (!request_.empty() && now - lastInput_ > std::chrono::milliseconds(options_.requestTimeoutMs)) {
+    BrioRequestRecord record;
+    record.bytes.swap(request_);
+    record.name = QStringLiteral("Incomplete");
+    record.outcome = BrioRequestOutcome::Incomplete;
+    record.time = now;
+    requests_.push_back(std::move(record));
+  }
+  if (mode_ == Mode::Loader) {
+    std::vector<BrioLoaderStep> steps;
+    loader_.Tick(now, steps);
+    HandleLoaderSteps(steps, now, link);
+  }
+  while (!vanished_ && !delayed_.empty() && delayed_.front().due <= now) {
+    Emit(delayed_.front().bytes, delayed_.front().loaderParity, link);
+    delayed_.pop_front();
+  }
+  StreamFrames(now, link);
+}
+
+bool BrioDeviceModel::WantsTicks() const {
+  std::lock_guard lock(mutex_);
+  if (vanished_) return false;
+  return mode_ == Mode::Booting || streaming_ || !delayed_.empty() || !request_.empty() ||
+         (mode_ == Mode::Loader && loader_.WantsTicks());
+}
+
+// --- State for tests -----------------------------------------------------------
+
+BrioDeviceModel::Mode BrioDeviceModel::CurrentMode() const {
+  std::lock_guard lock(mutex_);
+  return mode_;
+}
+
+bool BrioDeviceModel::Streaming() const {
+  std::lock_guard lock(mutex_);
+  return streaming_;
+}
+
+bool BrioDeviceModel::HasVanished() const {
+  std::lock_guard lock(mutex_);
+  return vanished_;
+}
+
+bool BrioDeviceModel::PasswordAccepted() const {
+  std::lock_guard lock(mutex_);
+  return mode_ == Mode::Loader && loader_.PasswordAccepted();
+}
+
+BrioDeviceModel::Clock::time_point BrioDeviceModel::StartedAt() const {
+  std::lock_guard lock(mutex_);
+  return startedAt_;
+}
+
+std::vector<std::uint8_t> BrioDeviceModel::ReadMemory(std::uint16_t address, std::size_t length) const {
+  std::lock_guard lock(mutex_);
+  return memory_.Block(address, length);
+}
+
+void BrioDeviceModel::WriteMemory(std::uint16_t address, std::span<const std::uint8_t> bytes) {
+  std::lock_guard lock(mutex_);
+  memory_.Load(address, bytes);
+}
+
+std::uint64_t BrioDeviceModel::ErasedSegments() const {
+  std::lock_guard lock(mutex_);
+  return memory_.ErasedSegments();
+}
+
+std::uint64_t BrioDeviceModel::ProgrammedBytes() const {
+  std::lock_guard lock(mutex_);
+  return memory_.ProgrammedBytes();
+}
+
+BrioLiveValues BrioDeviceModel::LiveValues() const {
+  std::lock_guard lock(mutex_);
+  return live_;
+}
+
+void BrioDeviceModel::SetLiveValues(const BrioLiveValues& values) {
+  std::lock_guard lock(mutex_);
+  live_ = values;
+  if (mode_ == Mode::Application) WriteLiveValues();
+}
+
+BrioFaults BrioDeviceModel::Faults() const {
+  std::lock_guard lock(mutex_);
+  return faults_;
+}
+
+void BrioDeviceModel::SetFaults(const BrioFaults& faults) {
+  std::lock_guard lock(mutex_);
+  faults_ = faults;
+  random_.seed(faults.noiseSeed);
+  loader_.RefuseNextFrames(std::max(0, faults.nakLoaderFrames));
+  loader_.SetProgramLimit(faults.vanishAfterProgrammedBytes > 0 ? faults.vanishAfterProgrammedBytes : -1);
+}
+
+std::vector<BrioRequestRecord> BrioDeviceModel::Requests() const {
+  std::lock_guard lock(mutex_);
+  return requests_;
+}
+
+void BrioDeviceModel::ClearRequests() {
+  std::lock_guard lock(mutex_);
+  requests_.clear();
+}
+
+std::uint64_t BrioDeviceModel::LostBytes() const {
+  std::lock_guard lock(mutex_);
+  return lostBytes_;
+}
+
+std::uint64_t BrioDeviceModel::LostReplyBytes() const {
+  std::lock_guard lock(mutex_);
+  return lostReplyBytes_;
+}
+
+std::vector<BrioSentFrame> BrioDeviceModel::SentFrames() const {
+  std::lock_guard lock(mutex_);
+  return frames_;
+}
+
+std::uint64_t BrioDeviceModel::FramesSent() const {
+  std::lock_guard lock(mutex_);
+  return framesSent_;
+}
+
+void BrioDeviceModel::ClearSentFrames() {
+  std::lock_guard lock(mutex_);
+  frames_.clear();
+}
+
+// --- Command-line options ----------------------------------------------------
+
+QString BrioDeviceModel::OptionsHelp(int generation) {
+  return QStringLiteral(
+             "%1 options:\n"
+             "  --profile NAME                 %2\n"
+             "  --serial N                     serial number (24 bits)\n"
+             "  --burst A,B,...                stream the words at these addresses after power-up\n"
+             "  --poke ADDR=VALUE              set a flash or ROM byte (e.g. 0x0FF0=0xF4)\n"
+             "  --external-power               powered without DTR (for a pseudo-terminal)\n"
+             "  --ignore-parity                accept any parity (for a pseudo-terminal)\n"
+             "  --boot-ms N                    start-up time after power-on (default 50)\n"
+             "  --wait-window-ms N             \"9WAIT\" answered this long after a start (default 1500)\n"
+             "  --frame-period-ms N            burst frame period while the line keeps up (default 20)\n"
+             "  --triple-sync                  three sync bytes ahead of every burst frame\n"
+             "  --no-ramp                      burst values stay at the memory values\n"
+             "  --no-mass-erase                a wrong loader password erases nothing\n"
+             "  --silent                       never answer\n"
+             "  --late MS                      answer MS milliseconds late\n"
+             "  --short N                      cut N bytes off every reply\n"
+             "  --extra N                      append N random bytes to every reply\n"
+             "  --noise N                      N random bytes ahead of every reply\n"
+             "  --ignore-requests N            leave the next N requests unanswered\n"
+             "  --ignore-wait N                leave the next N \"9WAIT\" unanswered\n"
+             "  --ignore-stop                  input does not stop the stream\n"
+             "  --stream-noise N               noise after every N-th burst frame\n"
+             "  --nak-frames N                 the loader refuses the next N frames\n"
+             "  --vanish-after-bytes N         hang up after N streamed bytes\n"
+             "  --vanish-after-requests N      hang up on the N-th request\n"
+             "  --vanish-after-programmed N    hang up once N flash bytes were programmed\n")
+      .arg(generation == 1 ? QStringLiteral("brio") : QStringLiteral("brio2"),
+           BrioProfiles::Names(generation).join(QStringLiteral(", ")));
+}
+
+bool BrioDeviceModel::ParseOptions(const QStringList& options, int generation, BrioProfile& profile,
+                                   BrioOptions& opts, BrioFaults& faults,
+                                   std::vector<std::pair<std::uint16_t, std::uint8_t>>& pokes,
+                                   QString* error) {
+  auto fail = [error](const QString& text) {
+    if (error) *error = text;
+    return false;
+  };
+  QStringList args;
+  for (const QString& o : options) {
+    const qsizetype eq = o.indexOf(QLatin1Char('='));
+    if (o.startsWith(QStringLiteral("--")) && eq > 0) {
+      args << o.left(eq) << o.mid(eq + 1);
+    } else {
+      args << o;
+    }
+  }
+  auto number = [](const QString& text, long long low, long long high, long long& out) {
+    bool ok = false;
+    out = text.trimmed().toLongLong(&ok, 0);
+    return ok && out >= low && out <= high;
+  };
+  // Options with a numeric value and where it goes.
+  struct Numeric {
+    const char* name;
+    long long low;
+    long long high;
+    std::function<void(long long)> set;
+  };
+  const std::vector<Numeric> numeric = {
+      {"--serial", 0, 0xFFFFFF, [&](long long v) { BrioProfiles::SetSerial(profile, std::uint32_t(v)); }},
+      {"--boot-ms", 0, 10'000, [&](long long v) { opts.bootMs = int(v); }},
+      {"--wait-window-ms", 1, 600'000, [&](long long v) { opts.waitWindowMs = int(v); }},
+      {"--frame-period-ms", 1, 10'000, [&](long long v) { opts.framePeriodMs = int(v); }},
+      {"--late", 0, 600'000, [&](long long v) { faults.lateReplyMs = int(v); }},
+      {"--short", 0, 1024, [&](long long v) { faults.shortReplyBytes = int(v); }},
+      {"--extra", 0, 1024, [&](long long v) { faults.extraReplyBytes = int(v); }},
+      {"--noise", 0, 1024, [&](long long v) { faults.noiseBeforeReply = int(v); }},
+      {"--ignore-requests", 0, 1'000'000, [&](long long v) { faults.ignoreRequests = int(v); }},
+      {"--ignore-wait", 0, 1'000'000, [&](long long v) { faults.ignoreWait = int(v); }},
+      {"--stream-noise", 0, 1'000'000, [&](long long v) { faults.streamNoiseEveryFrames = int(v); }},
+      {"--nak-frames", 0, 1'000'000, [&](long long v) { faults.nakLoaderFrames = int(v); }},
+      {"--vanish-after-bytes", 0, 1LL << 40, [&](long long v) { faults.vanishAfterStreamBytes = v; }},
+      {"--vanish-after-requests", 0, 1'000'000'000,
+       [&](long long v) { faults.vanishAfterRequests = int(v); }},
+      {"--vanish-after-programmed", 0, 1LL << 40,
+       [&](long long v) { faults.vanishAfterProgrammedBytes = v; }},
+  };
+  const std::vector<std::pair<const char*, std::function<void()>>> flags = {
+      {"--external-power", [&] { opts.externalPower = true; }},
+      {"--ignore-parity", [&] { opts.checkParity = false; }},
+      {"--triple-sync", [&] { opts.tripleSync = true; }},
+      {"--no-ramp", [&] { opts.rampBurstValues = false; }},
+      {"--no-mass-erase", [&] { opts.massEraseOnBadPassword = false; }},
+      {"--silent", [&] { faults.silent = true; }},
+      {"--ignore-stop", [&] { faults.ignoreStreamStop = true; }},
+  };
+
+  // The profile comes first, so that the other options change it.
+  for (qsizetype i = 0; i + 1 < args.size(); ++i) {
+    if (args.at(i) != QStringLiteral("--profile")) continue;
+    const auto found = BrioProfiles::Find(generation, args.at(i + 1));
+    if (!found) {
+      return fail(QStringLiteral("unknown profile %1 (known: %2)")
+                      .arg(args.at(i + 1), BrioProfiles::Names(generation).join(QStringLiteral(", "))));
+    }
+    profile = *found;
+  }
+
+  for (qsizetype i = 0; i < args.size(); ++i) {
+    const QString& name = args.at(i);
+    auto value = [&](QString& out) {
+      if (i + 1 >= args.size()) return false;
+      out = args.at(++i);
+      return true;
+    };
+    QString text;
+    bool handled = false;
+    for (const auto& [flag, set] : flags) {
+      if (name == QLatin1String(flag)) {
+        set();
+        handled = true;
+      }
+    }
+    for (const Numeric& n : numeric) {
+      if (name != QLatin1String(n.name)) continue;
+      long long v = 0;
+      if (!value(text)) return fail(QStringLiteral("option %1 needs a value").arg(name));
+      if (!number(text, n.low, n.high, v))
+        return fail(
+            QStringLiteral("invalid value for %1: %2 (%3..%4)").arg(name, text).arg(n.low).arg(n.high));
+      n.set(v);
+      handled = true;
+    }
+    if (handled) continue;
+    if (name == QStringLiteral("--profile")) {
+      if (!value(text)) return fail(QStringLiteral("option --profile needs a name"));  // taken above
+    } else if (name == QStringLiteral("--burst")) {
+      if (!value(text)) return fail(QStringLiteral("option --burst needs a list of addresses"));
+      std::vector<std::uint16_t> channels;
+      for (const QString& part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        long long v = 0;
+        if (!number(part, 1, 0xFFFF, v) || channels.size() >= 8)
+          return fail(QStringLiteral("invalid burst channel list: %1").arg(text));
+        channels.push_back(std::uint16_t(v));
+      }
+      BrioProfiles::SetBurstChannels(profile, channels);
+    } else if (name == QStringLiteral("--poke")) {
+      if (!value(text)) return fail(QStringLiteral("option --poke needs ADDR=VALUE"));
+      const QStringList parts = text.split(QLatin1Char('='));
+      long long address = 0;
+      long long byte = 0;
+      if (parts.size() != 2 || !number(parts.at(0), 0, 0xFFFF, address) ||
+          !number(parts.at(1), 0, 0xFF, byte))
+        return fail(QStringLiteral("invalid --poke value: %1 (ADDR=VALUE)").arg(text));
+      pokes.emplace_back(std::uint16_t(address), std::uint8_t(byte));
+    } else {
+      return fail(QStringLiteral("unknown option for the %1 model: %2\n%3")
+                      .arg(generation == 1 ? QStringLiteral("brio") : QStringLiteral("brio2"), name,
+                           OptionsHelp(generation)));
+    }
+  }
+  return true;
+}
