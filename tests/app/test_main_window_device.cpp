@@ -1,5 +1,6 @@
 // The main window with the emulated single-colour device (the emulator
-// program on a pseudo-terminal): connection, start, stop, vanish.
+// program on a pseudo-terminal, or the emulator in this process where it
+// must fall silent at a chosen moment): connection, start, stop, vanish.
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 
 #include "app/therma_sentinel_form.h"
@@ -22,6 +24,9 @@
 #include "measurement/argo_family.h"
 #include "platform/folders.h"
 #include "tests/support/wait_for.h"
+#include "tools/devsim/argo_model.h"
+#include "tools/devsim/devsim_options.h"
+#include "tools/devsim/pty_server.h"
 #include "ui/diagram.h"
 #include "ui/lng_ini_supp.h"
 #include "ui/panel_status_bar.h"
@@ -40,14 +45,7 @@ class MainWindowDeviceTest : public ::testing::Test {
   void Prepare(const QStringList& deviceOptions, const QString& extraCom) {
     const QString devsim = QStringLiteral(TS_BINARY_DIR "/tools/devsim/thermasentinel-devsim");
     if (!QFileInfo::exists(devsim)) GTEST_SKIP() << "the emulator program is not built";
-    ASSERT_TRUE(dir_.isValid());
-    QDir().mkpath(dir_.filePath(QStringLiteral("prog")));
-    QFile::copy(QStringLiteral(TS_SOURCE_DIR "/lang/English.lng"),
-                dir_.filePath(QStringLiteral("prog/English.lng")));
-    Folders::SetProgramFolderForTesting(dir_.filePath(QStringLiteral("prog")));
-    qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("cfg")).toLocal8Bit());
-    qputenv("THERMASENTINEL_PORTS", dir_.filePath(QStringLiteral("ports.ini")).toLocal8Bit());
-    TLngINISupp::ResetSharedStateForTesting();
+    PrepareHome();
 
     QStringList args{QStringLiteral("--model"), QStringLiteral("argo")};
     args << deviceOptions;
@@ -57,7 +55,23 @@ class MainWindowDeviceTest : public ::testing::Test {
     ASSERT_TRUE(devsim_.waitForStarted(10000));
     ASSERT_TRUE(WaitForEvents([&] { return QFile(dir_.filePath(QStringLiteral("ports.ini"))).size() > 0; },
                               10000, EventPump::EventLoop));
+    WriteDeviceSettings(extraCom);
+  }
 
+  // A per-test home: settings, ports and a program folder with the language file.
+  void PrepareHome() {
+    ASSERT_TRUE(dir_.isValid());
+    QDir().mkpath(dir_.filePath(QStringLiteral("prog")));
+    QFile::copy(QStringLiteral(TS_SOURCE_DIR "/lang/English.lng"),
+                dir_.filePath(QStringLiteral("prog/English.lng")));
+    Folders::SetProgramFolderForTesting(dir_.filePath(QStringLiteral("prog")));
+    qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("cfg")).toLocal8Bit());
+    qputenv("THERMASENTINEL_PORTS", dir_.filePath(QStringLiteral("ports.ini")).toLocal8Bit());
+    TLngINISupp::ResetSharedStateForTesting();
+  }
+
+  // The device on COM4 at 115200 Bd, connected at start, not started.
+  void WriteDeviceSettings(const QString& extraCom) {
     const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     QDir().mkpath(dir_.filePath(QStringLiteral("cfg/") + name));
     QFile f(dir_.filePath(QStringLiteral("cfg/") + name + QLatin1Char('/') + name + QStringLiteral(".ini")));
@@ -211,4 +225,72 @@ TEST_F(MainWindowRatioDeviceTest, DisplayMode2ShowsTheObjectAsPercentage) {
   EXPECT_GE(f.Diagram()->YRangeMax(), 100.0);
   f.mStopClick(f.mStop);
   EXPECT_EQ(f.State(), csConnected);
+}
+
+namespace {
+
+// Runs the event loop until `done` or the deadline; `maxGapMs` gets the
+// longest gap between two 10 ms ticks of a timer on this (the GUI) thread.
+bool RunWatchingTicks(const std::function<bool()>& done, int timeoutMs, qint64& maxGapMs) {
+  QElapsedTimer tick;
+  tick.start();
+  qint64 gap = 0;
+  QTimer probe;
+  probe.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&probe, &QTimer::timeout, [&] { gap = std::max(gap, tick.restart()); });
+  probe.start(10);
+  const bool ok = WaitForEvents(done, timeoutMs, EventPump::EventLoop);
+  maxGapMs = gap;
+  return ok;
+}
+
+// The emulator runs in this process, so its faults can be switched.
+class MainWindowSilentDeviceTest : public MainWindowDeviceTest {
+ protected:
+  void SetUp() override {
+    PrepareHome();
+    model_ = std::make_shared<ArgoModel>();
+    server_ = std::make_unique<PtyServer>(model_);
+    QString error;
+    ASSERT_TRUE(server_->Start(&error)) << error.toStdString();
+    ASSERT_TRUE(SetPortsEntry(dir_.filePath(QStringLiteral("ports.ini")), 4, server_->SlavePath(), error));
+    WriteDeviceSettings(QString());
+  }
+  void TearDown() override {
+    form_.reset();
+    if (server_) server_->Stop();
+    MainWindowDeviceTest::TearDown();
+  }
+
+  std::shared_ptr<ArgoModel> model_;
+  std::unique_ptr<PtyServer> server_;
+};
+
+}  // namespace
+
+// The device falls silent while a burst runs and the user stops it: the
+// stop command returns at once, the lost device is reported once and the
+// connection closed, and the window keeps answering throughout.
+TEST_F(MainWindowSilentDeviceTest, StopOnADeviceThatFellSilent) {
+  TThermaSentinelForm& f = StartConnected();
+  f.mStartClick(f.mStart);
+  ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() > 100; }, 15000, EventPump::EventLoop));
+
+  ArgoFaults faults;
+  faults.silent = true;
+  model_->SetFaults(faults);
+  QElapsedTimer t;
+  t.start();
+  f.mStopClick(f.mStop);
+  EXPECT_LT(t.elapsed(), 100) << "the stop command waited on the line";
+
+  qint64 gap = 0;
+  EXPECT_TRUE(RunWatchingTicks([&] { return f.State() == csClosed; }, 10000, gap)) << int(f.State());
+  EXPECT_EQ(f.ErrorCount(), 1);
+  EXPECT_LT(gap, 100) << "the window stalled";
+  // Nothing more comes from the dead device.
+  RunWatchingTicks([] { return false; }, 1500, gap);
+  EXPECT_EQ(f.State(), csClosed);
+  EXPECT_EQ(f.ErrorCount(), 1);
+  EXPECT_LT(gap, 100);
 }
