@@ -501,7 +501,7 @@ void TThermaSentinelForm::FormClose() {
     // Ending on a signal: the device gets a moment for what is queued (a
     // burst stop), then its thread ends, before anything else is written.
     if (state_ > csConnected) family_->StopBurst({});
-    family_->Shutdown(150, 400);
+    if (!family_->Shutdown(150, 400)) LeaveStuckFamily();
   }
   Guarded("saving the window settings", [&] {
     const QRect g = normalGeometry().isValid() ? normalGeometry() : geometry();
@@ -567,14 +567,23 @@ void TThermaSentinelForm::FormClose() {
     if (family_ != nullptr) {
       // The stop queued above gets a moment to reach the device; then the
       // device thread ends with a deadline, whatever the device does.
-      family_->Shutdown(1000, 600);
-      family_.reset();
+      if (family_->Shutdown(1000, 600))
+        family_.reset();
+      else
+        LeaveStuckFamily();
     }
   });
 }
 
 // ---------------------------------------------------------------------------
 // Small commands
+
+void TThermaSentinelForm::LeaveStuckFamily() {
+  // A device thread that did not end in time still uses its family's
+  // objects: they stay alive (unreachable from here) until the process ends,
+  // rather than being freed under it.
+  static_cast<void>(family_.release());
+}
 
 void TThermaSentinelForm::mDeviceInfoClick(QObject*) {
   if (DeviceInfoDlg == nullptr || family_ == nullptr) return;

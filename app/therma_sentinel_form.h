@@ -301,6 +301,8 @@ class TThermaSentinelForm : public QMainWindow {
   // Makes the family of the current device type code (none for a family
   // without a driver yet).
   void CreateFamily();
+  // After a device thread missed its shutdown deadline.
+  void LeaveStuckFamily();
   void PortRemoved();
   void SetProgress(int percent);
   QString KeepPluggedText() const;

@@ -109,6 +109,7 @@ bool DeviceSession::Cancelled() const {
 }
 
 bool DeviceSession::Shutdown(int deadlineMs) {
+  if (stuck_) return false;
   if (!started_ || thread_ == nullptr) return true;
   if (ended_.exchange(true)) return !thread_->isRunning();
   CancelJobs();
@@ -139,6 +140,7 @@ bool DeviceSession::Shutdown(int deadlineMs) {
                deadlineMs);
   // Deleted once it finishes; the process may end before that.
   connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+  stuck_ = true;
   thread_ = nullptr;
   context_ = nullptr;
   return false;

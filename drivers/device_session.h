@@ -77,6 +77,8 @@ class DeviceSession : public QObject {
   QObject* context_ = nullptr;  // lives on the session thread; target of posted jobs
   QObject* root_ = nullptr;
   bool started_ = false;
+  // The thread missed its shutdown deadline (it may still use the objects).
+  bool stuck_ = false;
   std::atomic<bool> ended_{false};
   std::atomic<std::uint64_t> cancelGeneration_{0};
   // Generation the running job was posted under (session thread only; read

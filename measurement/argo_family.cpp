@@ -255,7 +255,6 @@ bool ArgoFamily::ObjectIsPercent() const {
 }
 
 bool ArgoFamily::Shutdown(int drainMs, int deadlineMs) {
-  if (!session_->Running()) return true;
-  session_->Drain(drainMs);
+  if (session_->Running()) session_->Drain(drainMs);
   return session_->Shutdown(deadlineMs);
 }

@@ -94,6 +94,8 @@ class DeviceFamily {
   virtual void RunLoopMaintenance() {}
 
   // Ends the device's thread: what is queued gets `drainMs` to finish, then
-  // everything is cancelled and the port closed, within `deadlineMs` in all.
+  // everything is cancelled and the port closed, within `deadlineMs` more.
+  // False when the thread did not end in time: it may still use the family,
+  // which its owner must then not delete.
   virtual bool Shutdown(int drainMs, int deadlineMs) = 0;
 };
