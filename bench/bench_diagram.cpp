@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "ui/diagram.h"
+#include "ui/diagram_painter.h"
 
 namespace {
 
@@ -31,14 +32,21 @@ double Now() {
 
 std::int64_t Scaled(std::int64_t full) { return g_smoke ? std::max<std::int64_t>(full / 1000, 1000) : full; }
 
+// The shape of the signal: half a swing every `HalfPeriod` slots, and a
+// one-slot spike at `SpikeAt` (or every 1000003 slots when negative).
+struct Shape {
+  double HalfPeriod = 100000.0;
+  std::int64_t SpikeAt = -1;
+};
+
 struct Feed {
   float v[kGraphs];
-  explicit Feed(std::int64_t i) {
+  explicit Feed(std::int64_t i, const Shape& shape = {}) {
     // A slow swing with a little noise, like a temperature, and a rare spike.
-    const double swing = 10.0 * std::sin(static_cast<double>(i) * 3.14159265358979 / 100000.0);
+    const double swing = 10.0 * std::sin(static_cast<double>(i) * 3.14159265358979 / shape.HalfPeriod);
     for (int g = 0; g < kGraphs; ++g)
       v[g] = static_cast<float>(20.0 + 3.0 * g + swing + ((i * 7919 + g * 31) % 100) * 0.005);
-    if (i % 1000003 == 500000) v[0] = 55.0f;
+    if (shape.SpikeAt < 0 ? i % 1000003 == 500000 : i == shape.SpikeAt) v[0] = 55.0f;
   }
   std::span<const float> span() const { return {v, kGraphs}; }
 };
@@ -62,9 +70,9 @@ void SetUpChart(TDiagramModel& c, std::int64_t maxData, TDiagramMemoryMode mode)
   }
 }
 
-void Fill(TDiagramModel& c, std::int64_t slots, bool drop) {
+void Fill(TDiagramModel& c, std::int64_t slots, bool drop, const Shape& shape = {}) {
   for (std::int64_t i = 0; i <= slots; ++i) {
-    c.AddValues(Feed(i).span(), static_cast<double>(i) * 0.001);
+    c.AddValues(Feed(i, shape).span(), static_cast<double>(i) * 0.001);
     if (drop) c.DropOverflow();
   }
 }
@@ -200,20 +208,49 @@ void B6() {
               static_cast<unsigned long long>(chart.RenderCount()));
 }
 
+// Time of the curve points alone (the summary queries), all graphs, at
+// full zoom over a plot of `P` pixel columns.
+double CurveQueryTime(const TDiagramModel& c, int P, int reps) {
+  TDiagramPainter::TCurveGeometry geo;
+  geo.L = 40;
+  geo.B0 = 560;
+  geo.P = P;
+  geo.Start = c.WindowStart();
+  geo.Width = c.WindowWidth();
+  geo.xs = static_cast<double>(P) / static_cast<double>(geo.Width);
+  geo.ys = -9.0;
+  geo.Limit = c.ShownLast();
+  std::size_t points = 0;
+  // As in a paint, the queries start with cold caches.
+  std::vector<char> flush(std::size_t{64} << 20, 1);
+  double t = 0;
+  for (int k = 0; k < reps; ++k) {
+    for (std::size_t b = 0; b < flush.size(); b += 64) flush[b] = static_cast<char>(flush[b] + 1);
+    const double t0 = Now();
+    for (int g = 0; g < c.GraphCount(); ++g)
+      points += TDiagramPainter::CurvePoints(TDiagramPainter::ModelSource(c, g), geo).size();
+    t += Now() - t0;
+  }
+  if (points == 0) std::printf("(no points)\n");
+  return t / reps;
+}
+
 void PaintAt(std::int64_t fullSlots) {
   TDiagram chart;
   chart.resize(1200, 600);
   const std::int64_t n = g_smoke ? std::min<std::int64_t>(fullSlots, 100'000) : fullSlots;
   SetUpChart(chart, n, dmmStop);
-  Fill(chart, n, false);
+  // The same picture at every size: 100 half swings and one spike.
+  Fill(chart, n, false, Shape{static_cast<double>(n) / 100.0, n / 2 + 1});
   chart.XZoomFull();
   (void)chart.BackBuffer();
   const int reps = g_smoke ? 3 : 30;
   const double t0 = Now();
   for (int k = 0; k < reps; ++k) chart.Paint();
   const double t = (Now() - t0) / reps;
-  std::printf("Paint full zoom, %lld slots x %d graphs, 1200x600: %.2f ms\n", static_cast<long long>(n),
-              kGraphs, t * 1e3);
+  const double q = CurveQueryTime(chart, 1150, getenv("QREPS") ? atoi(getenv("QREPS")) : reps);
+  std::printf("Paint full zoom, %lld slots x %d graphs, 1200x600: %.2f ms (curve points alone %.2f ms)\n",
+              static_cast<long long>(n), kGraphs, t * 1e3, q * 1e3);
 }
 
 // Runs one scenario in a child process and prints its peak resident memory.

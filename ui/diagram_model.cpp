@@ -310,6 +310,14 @@ TDiagramStore::TExtremes TDiagramModel::ShownExtremes(int graph, std::int64_t fr
   return e;
 }
 
+TDiagramStore::TEnvelope TDiagramModel::ShownEnvelope(int graph, std::int64_t from, std::int64_t to) const {
+  from = std::max<std::int64_t>(from, 0);
+  to = std::min(to, ShownLast() + 1);
+  if (from >= to) return {};
+  const std::int64_t off = ShownSlotOffset();
+  return ShownStore().Envelope(graph, off + from, off + to);
+}
+
 std::size_t TDiagramModel::StoreBytes() const {
   return live_.MemoryBytes() + (snapshot_.Owned ? snapshot_.Owned->MemoryBytes() : 0);
 }

@@ -175,6 +175,7 @@ class TDiagramModel {
   std::int64_t ShownLast() const;
   float ShownValue(int graph, std::int64_t slot) const;
   TDiagramStore::TExtremes ShownExtremes(int graph, std::int64_t from, std::int64_t to) const;
+  TDiagramStore::TEnvelope ShownEnvelope(int graph, std::int64_t from, std::int64_t to) const;
   // Bytes the sample memory really holds (ring, summary, detached hold copy).
   std::size_t StoreBytes() const;
 

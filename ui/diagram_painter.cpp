@@ -100,10 +100,10 @@ std::vector<QPoint> TDiagramPainter::CurvePoints(const TCurveSource& src, const 
     const float v = src.Value(geo.Start);
     if (valid(v)) pts.emplace_back(geo.L, row(v));
   }
-  auto add = [&](int x, std::int64_t slot) {
-    const float v = src.Value(slot);
+  auto addValue = [&](int x, float v) {
     if (valid(v)) pts.emplace_back(x, row(v));
   };
+  auto add = [&](int x, std::int64_t slot) { addValue(x, src.Value(slot)); };
   for (int c = 0; c < geo.P; ++c) {
     std::int64_t i0 = RoundHalfEven(c / geo.xs) + geo.Start;
     const std::int64_t i1 = RoundHalfEven((c + 1) / geo.xs) + geo.Start;
@@ -112,7 +112,7 @@ std::vector<QPoint> TDiagramPainter::CurvePoints(const TCurveSource& src, const 
     i0 = std::max<std::int64_t>(i0, 0);
     if (i0 >= i1) continue;
     const int x = geo.L + c;
-    const TDiagramStore::TExtremes e = src.Extremes(i0, i1);
+    const TDiagramStore::TEnvelope e = src.Envelope(i0, i1);
     if (!e.Found) {
       add(x + 1, i1);
       continue;
@@ -125,16 +125,16 @@ std::vector<QPoint> TDiagramPainter::CurvePoints(const TCurveSource& src, const 
       add(x + 1, i1);
       continue;
     }
-    const std::int64_t hi = rowA > rowB ? e.MinSlot : e.MaxSlot;  // largest pixel row
-    const std::int64_t lo = rowA > rowB ? e.MaxSlot : e.MinSlot;  // smallest pixel row
-    if (lo == i0 || hi == i0) {
-      add(x, lo == i0 ? hi : lo);
-      add(x + 1, i1);
+    // The column starts with one of its extremes: the other one goes at x.
+    // Else the later one goes at x and the earlier one at x + 1.
+    const float first = src.Value(i0);
+    if (first == e.Min || first == e.Max) {
+      addValue(x, first == e.Min ? e.Max : e.Min);
     } else {
-      add(x, std::max(lo, hi));
-      add(x + 1, std::min(lo, hi));
-      add(x + 1, i1);
+      addValue(x, e.MinFirst ? e.Max : e.Min);
+      addValue(x + 1, e.MinFirst ? e.Min : e.Max);
     }
+    add(x + 1, i1);
   }
   return pts;
 }
@@ -142,8 +142,8 @@ std::vector<QPoint> TDiagramPainter::CurvePoints(const TCurveSource& src, const 
 TDiagramPainter::TCurveSource TDiagramPainter::ModelSource(const TDiagramModel& model, int graph) {
   TCurveSource s;
   s.Value = [&model, graph](std::int64_t slot) { return model.ShownValue(graph, slot); };
-  s.Extremes = [&model, graph](std::int64_t from, std::int64_t to) {
-    return model.ShownExtremes(graph, from, to);
+  s.Envelope = [&model, graph](std::int64_t from, std::int64_t to) {
+    return model.ShownEnvelope(graph, from, to);
   };
   if (model.OnProcessDiagramPaint) s.Transform = model.OnProcessDiagramPaint;
   return s;

@@ -50,7 +50,7 @@ class TDiagramPainter {
   // What a curve reads: stored values, and the extremes of a slot range.
   struct TCurveSource {
     std::function<float(std::int64_t slot)> Value;
-    std::function<TDiagramStore::TExtremes(std::int64_t from, std::int64_t to)> Extremes;
+    std::function<TDiagramStore::TEnvelope(std::int64_t from, std::int64_t to)> Envelope;
     std::function<double(double)> Transform;  // may be empty
   };
   // The polyline of one graph: one point per slot while a pixel column holds

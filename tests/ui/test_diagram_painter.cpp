@@ -57,21 +57,24 @@ TEST(DiagramPainter, MessageShrinksToFitButNotBelowEight) {
   EXPECT_EQ(TDiagramPainter::MessageFontSize([](int) { return 100000; }, 100), 8);
 }
 
-// A curve source over a plain vector, with extremes found by scanning.
+// A curve source over a plain vector, with extremes and their order found by
+// scanning.
 struct VectorSource {
   std::vector<float> v;
   TDiagramPainter::TCurveSource Source() const {
     TDiagramPainter::TCurveSource s;
     s.Value = [this](std::int64_t i) { return v[static_cast<std::size_t>(i)]; };
-    s.Extremes = [this](std::int64_t a, std::int64_t b) {
-      TDiagramStore::TExtremes r;
+    s.Envelope = [this](std::int64_t a, std::int64_t b) {
+      TDiagramStore::TEnvelope r;
+      std::int64_t minSlot = 0, maxSlot = 0;
       for (std::int64_t i = a; i < b; ++i) {
         const float x = v[static_cast<std::size_t>(i)];
         if (!std::isfinite(x)) continue;
-        if (!r.Found || x < r.Min) r.Min = x, r.MinSlot = i;
-        if (!r.Found || x > r.Max) r.Max = x, r.MaxSlot = i;
+        if (!r.Found || x < r.Min) r.Min = x, minSlot = i;
+        if (!r.Found || x > r.Max) r.Max = x, maxSlot = i;
         r.Found = true;
       }
+      r.MinFirst = minSlot < maxSlot;
       return r;
     };
     return s;
