@@ -227,8 +227,9 @@ double CurveQueryTime(const TDiagramModel& c, int P, int reps) {
   for (int k = 0; k < reps; ++k) {
     for (std::size_t b = 0; b < flush.size(); b += 64) flush[b] = static_cast<char>(flush[b] + 1);
     const double t0 = Now();
+    const auto columns = TDiagramPainter::ModelColumnEnvelopes(c, geo);
     for (int g = 0; g < c.GraphCount(); ++g)
-      points += TDiagramPainter::CurvePoints(TDiagramPainter::ModelSource(c, g), geo).size();
+      points += TDiagramPainter::CurvePoints(TDiagramPainter::ModelSource(c, g, &columns), geo).size();
     t += Now() - t0;
   }
   if (points == 0) std::printf("(no points)\n");

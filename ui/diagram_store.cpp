@@ -69,25 +69,31 @@ bool TDiagramStore::SetGraphCount(int graphs) {
     spare_.reset();
     return true;
   }
-  const std::size_t bytes = kGraphBytes * static_cast<std::size_t>(graphs);
-  const std::size_t kept = kGraphBytes * static_cast<std::size_t>(std::min(graphs, graphs_));
+  const std::size_t bytes = LevelOffset(kLevels + 1) * static_cast<std::size_t>(graphs);
+  const int kept = std::min(graphs, graphs_);
   std::vector<TChunk> fresh;
   try {
     fresh.reserve(static_cast<std::size_t>(endChunk_ - firstChunk_));
   } catch (const std::bad_alloc&) {
     return false;
   }
+  // Every row of entries (slots, then cells) is copied for the graphs kept and
+  // filled with zeros for the new ones.
+  auto relayout = [&](const auto* from, auto* to, std::int64_t rows, auto zero) {
+    for (std::int64_t r = 0; r < rows; ++r) {
+      for (int g = 0; g < graphs; ++g) to[r * graphs + g] = g < kept ? from[r * graphs_ + g] : zero;
+    }
+  };
   for (std::int64_t k = firstChunk_; k < endChunk_; ++k) {
     TChunk chunk(static_cast<std::byte*>(::operator new[](bytes, kChunkAlign, std::nothrow)));
     if (!chunk) return false;  // the chunks made so far are freed, nothing changed
     ++allocations_;
-    std::memcpy(chunk.get(), ring_[static_cast<std::size_t>(k & ringMask_)].get(), kept);
-    for (int g = graphs_; g < graphs; ++g) {
-      std::byte* base = chunk.get() + kGraphBytes * static_cast<std::size_t>(g);
-      std::fill_n(reinterpret_cast<float*>(base), kGranule, 0.0f);
-      for (int level = 1; level <= kLevels; ++level)
-        std::fill_n(reinterpret_cast<TCell*>(base + LevelOffset(level)), CellsPerChunk(level), TCell{0.0f, 0.0f});
-    }
+    const std::byte* old = ring_[static_cast<std::size_t>(k & ringMask_)].get();
+    relayout(reinterpret_cast<const float*>(old), reinterpret_cast<float*>(chunk.get()), kGranule, 0.0f);
+    for (int level = 1; level <= kLevels; ++level)
+      relayout(reinterpret_cast<const TCell*>(old + LevelOffset(level) * static_cast<std::size_t>(graphs_)),
+               reinterpret_cast<TCell*>(chunk.get() + LevelOffset(level) * static_cast<std::size_t>(graphs)),
+               CellsPerChunk(level), TCell{0.0f, 0.0f});
     fresh.push_back(std::move(chunk));
   }
   for (std::int64_t k = firstChunk_; k < endChunk_; ++k)
@@ -164,15 +170,15 @@ void TDiagramStore::WriteOne(std::int64_t slot, std::span<const float> values) {
     const int shift = kFanBits * level;
     combine[level] = prevKept && ((slot - 1) >> shift) == (slot >> shift);
   }
-  std::byte* chunk = ChunkOf(slot);
-  const std::int64_t inChunk = slot & (kGranule - 1);
+  float* raw = RawAt(0, slot);
+  TCell* cells[kLevels + 1];
+  for (int level = 1; level <= kLevels; ++level) cells[level] = CellAt(0, level, slot >> (kFanBits * level));
   for (int g = 0; g < graphs_; ++g) {
     const float v = static_cast<std::size_t>(g) < values.size() ? values[g] : kNaN;
-    std::byte* base = chunk + kGraphBytes * static_cast<std::size_t>(g);
-    reinterpret_cast<float*>(base)[inChunk] = v;
+    raw[g] = v;
     const bool finite = std::isfinite(v);
     for (int level = 1; level <= kLevels; ++level) {
-      TCell& c = reinterpret_cast<TCell*>(base + LevelOffset(level))[inChunk >> (kFanBits * level)];
+      TCell& c = cells[level][g];
       if (!combine[level] || c.Empty()) {
         c = finite ? TCell{v, v} : TCell{kNaN, kNaN};
       } else if (finite) {  // v comes last: a new extreme becomes the late one
@@ -214,138 +220,99 @@ float TDiagramStore::Value(int graph, std::int64_t slot) const {
   return *RawAt(graph, slot);
 }
 
-static inline float FiniteOr(float v, float otherwise) {
-  return std::fabs(v) < std::numeric_limits<float>::infinity() ? v : otherwise;  // NaN fails too
-}
-
-// Folds lo/hi over n entries with eight independent lanes, so the loop is
-// bound by loads rather than by the latency of one long chain of compares.
-template <class Entry, class LowOf, class HighOf>
-static inline void MinMaxOf(const Entry* p, std::int64_t n, LowOf lowOf, HighOf highOf, float& lo,
-                            float& hi) {
-  constexpr int kLanes = 8;
-  if (n < 2 * kLanes) {
-    for (std::int64_t k = 0; k < n; ++k) {
-      const float x = lowOf(p + k), y = highOf(p + k);
-      lo = x < lo ? x : lo;
-      hi = y > hi ? y : hi;
-    }
-    return;
-  }
-  float a[kLanes], b[kLanes];
-  for (int j = 0; j < kLanes; ++j) {
-    a[j] = lo;
-    b[j] = hi;
-  }
-  std::int64_t k = 0;
-  for (; k + kLanes <= n; k += kLanes) {
-    for (int j = 0; j < kLanes; ++j) {
-      const float x = lowOf(p + k + j), y = highOf(p + k + j);
-      a[j] = x < a[j] ? x : a[j];
-      b[j] = y > b[j] ? y : b[j];
-    }
-  }
-  for (; k < n; ++k) {
-    const float x = lowOf(p + k), y = highOf(p + k);
-    a[0] = x < a[0] ? x : a[0];
-    b[0] = y > b[0] ? y : b[0];
-  }
-  for (int j = 0; j < kLanes; ++j) {
-    lo = a[j] < lo ? a[j] : lo;
-    hi = b[j] > hi ? b[j] : hi;
-  }
-}
-
-// Offset of the first of n entries for which key(entry) == value, or -1;
-// eight entries are compared per step before any branch.
-template <class Entry, class Key>
-static inline std::int64_t FirstEqual(const Entry* p, std::int64_t n, float value, Key key) {
-  constexpr int kLanes = 8;
-  std::int64_t k = 0;
-  for (; k + kLanes <= n; k += kLanes) {
-    int hit = 0;
-    for (int j = 0; j < kLanes; ++j) hit |= (key(p + k + j) == value) << j;
-    if (hit) return k + std::countr_zero(static_cast<unsigned>(hit));
-  }
-  for (; k < n; ++k)
-    if (key(p + k) == value) return k;
-  return -1;
-}
+static inline bool IsFinite(float v) { return std::fabs(v) < kInf; }  // NaN fails too
 
 template <class Entry, class Visit>
-void TDiagramStore::ForBlocks(int graph, int level, std::int64_t from, std::int64_t to, Visit visit) const {
+void TDiagramStore::ForBlocks(int level, std::int64_t from, std::int64_t to, Visit visit) const {
   const std::int64_t perChunk = CellsPerChunk(level);
   for (std::int64_t i = from; i < to;) {
     const std::int64_t n = std::min(to, (i | (perChunk - 1)) + 1) - i;
     if constexpr (std::is_same_v<Entry, float>)
-      visit(i - from, RawAt(graph, i), n);
+      visit(i - from, RawAt(0, i), n);
     else
-      visit(i - from, CellAt(graph, level, i), n);
+      visit(i - from, CellAt(0, level, i), n);
     i += n;
   }
 }
 
-void TDiagramStore::ScanRun(int graph, int level, std::int64_t from, std::int64_t to, TScan& scan) const {
-  float lo = kInf, hi = -kInf;
+void TDiagramStore::ScanRun(int level, std::int64_t from, std::int64_t to, TScans& scans) const {
+  float lo[kMaxGraphs], hi[kMaxGraphs];
+  const int first = scans.First, end = scans.End;
+  for (int g = first; g < end; ++g) lo[g] = kInf, hi[g] = -kInf;
+  const std::int64_t stride = graphs_;
   if (level == 0) {
-    ForBlocks<float>(graph, 0, from, to, [&](std::int64_t, const float* p, std::int64_t n) {
-      MinMaxOf(
-          p, n, [](const float* e) { return FiniteOr(*e, kInf); }, [](const float* e) { return FiniteOr(*e, -kInf); },
-          lo, hi);
+    ForBlocks<float>(0, from, to, [&](std::int64_t, const float* p, std::int64_t n) {
+      for (std::int64_t k = 0; k < n; ++k, p += stride) {
+        for (int g = first; g < end; ++g) {
+          const float v = p[g];
+          const bool finite = IsFinite(v);
+          lo[g] = finite && v < lo[g] ? v : lo[g];
+          hi[g] = finite && v > hi[g] ? v : hi[g];
+        }
+      }
     });
   } else {
-    ForBlocks<TCell>(graph, level, from, to, [&](std::int64_t, const TCell* p, std::int64_t n) {
+    ForBlocks<TCell>(level, from, to, [&](std::int64_t, const TCell* p, std::int64_t n) {
       // an empty cell's NaNs lose every comparison
-      MinMaxOf(
-          p, n, [](const TCell* e) { return e->Low(); }, [](const TCell* e) { return e->High(); }, lo, hi);
+      for (std::int64_t k = 0; k < n; ++k, p += stride) {
+        for (int g = first; g < end; ++g) {
+          const float x = p[g].Low(), y = p[g].High();
+          lo[g] = x < lo[g] ? x : lo[g];
+          hi[g] = y > hi[g] ? y : hi[g];
+        }
+      }
     });
   }
-  const int run = scan.Runs++;
-  if (lo < scan.Min) {
-    scan.Min = lo;
-    scan.MinRun = run;
-    scan.MinLevel = level;
-    scan.MinFrom = from;
-    scan.MinTo = to;
-  }
-  if (hi > scan.Max) {
-    scan.Max = hi;
-    scan.MaxRun = run;
-    scan.MaxLevel = level;
-    scan.MaxFrom = from;
-    scan.MaxTo = to;
+  const int run = scans.Runs++;
+  for (int g = first; g < end; ++g) {
+    TScan& scan = scans.Graph[g];
+    if (lo[g] < scan.Min) {
+      scan.Min = lo[g];
+      scan.MinRun = run;
+      scan.MinLevel = level;
+      scan.MinFrom = from;
+      scan.MinTo = to;
+    }
+    if (hi[g] > scan.Max) {
+      scan.Max = hi[g];
+      scan.MaxRun = run;
+      scan.MaxLevel = level;
+      scan.MaxFrom = from;
+      scan.MaxTo = to;
+    }
   }
 }
 
-void TDiagramStore::ScanRange(int graph, int level, std::int64_t from, std::int64_t to, TScan& scan) const {
+void TDiagramStore::ScanRange(int level, std::int64_t from, std::int64_t to, TScans& scans) const {
   if (from >= to) return;
   if (level == 0) {
-    ScanRun(graph, 0, from, to, scan);
+    ScanRun(0, from, to, scans);
     return;
   }
   const int shift = kFanBits * level;
   const std::int64_t a = (from + (std::int64_t{1} << shift) - 1) >> shift;  // first whole cell
   const std::int64_t b = to >> shift;                                       // past the last whole cell
   if (a >= b) {
-    ScanRange(graph, level - 1, from, to, scan);
+    ScanRange(level - 1, from, to, scans);
     return;
   }
-  ScanRange(graph, level - 1, from, a << shift, scan);
-  ScanRun(graph, level, a, b, scan);
-  ScanRange(graph, level - 1, b << shift, to, scan);
+  ScanRange(level - 1, from, a << shift, scans);
+  ScanRun(level, a, b, scans);
+  ScanRange(level - 1, b << shift, to, scans);
 }
 
-void TDiagramStore::Prefetch(int graph, std::int64_t slot) const {
+void TDiagramStore::Prefetch(std::int64_t slot) const {
   constexpr std::int64_t kBlock = std::int64_t{1} << kFanBits;
   constexpr std::int64_t kLine = 64;
   // The aligned block of 16 entries around the slot's entry at every level
-  // below the top: that is what a column edge scans.
+  // below the top, for all graphs: that is what a column edge scans.
   for (int level = 0; level < kLevels; ++level) {
     const std::int64_t first = (slot >> (kFanBits * level)) & ~(kBlock - 1);
     if ((first << (kFanBits * level)) < floor_) continue;
-    const char* p = level == 0 ? reinterpret_cast<const char*>(RawAt(graph, first))
-                               : reinterpret_cast<const char*>(CellAt(graph, level, first));
-    const std::int64_t bytes = kBlock * static_cast<std::int64_t>(level == 0 ? sizeof(float) : sizeof(TCell));
+    const char* p = level == 0 ? reinterpret_cast<const char*>(RawAt(0, first))
+                               : reinterpret_cast<const char*>(CellAt(0, level, first));
+    const std::int64_t bytes =
+        kBlock * graphs_ * static_cast<std::int64_t>(level == 0 ? sizeof(float) : sizeof(TCell));
     for (std::int64_t b = 0; b < bytes; b += kLine) __builtin_prefetch(p + b);
   }
 }
@@ -354,18 +321,18 @@ template <bool kHigh>
 std::int64_t TDiagramStore::FirstEqualIn(int graph, int level, std::int64_t from, std::int64_t to,
                                          float value) const {
   std::int64_t at = -1;
+  const std::int64_t stride = graphs_;
   if (level == 0) {
-    ForBlocks<float>(graph, 0, from, to, [&](std::int64_t off, const float* p, std::int64_t n) {
-      if (at >= 0) return;
-      const std::int64_t k = FirstEqual(p, n, value, [](const float* e) { return *e; });
-      if (k >= 0) at = off + k;
+    ForBlocks<float>(0, from, to, [&](std::int64_t off, const float* p, std::int64_t n) {
+      for (std::int64_t k = 0; k < n && at < 0; ++k)
+        if (p[k * stride + graph] == value) at = off + k;
     });
   } else {
-    ForBlocks<TCell>(graph, level, from, to, [&](std::int64_t off, const TCell* p, std::int64_t n) {
-      if (at >= 0) return;
-      const std::int64_t k =
-          FirstEqual(p, n, value, [](const TCell* e) { return kHigh ? e->High() : e->Low(); });
-      if (k >= 0) at = off + k;
+    ForBlocks<TCell>(level, from, to, [&](std::int64_t off, const TCell* p, std::int64_t n) {
+      for (std::int64_t k = 0; k < n && at < 0; ++k) {
+        const TCell& c = p[k * stride + graph];
+        if ((kHigh ? c.High() : c.Low()) == value) at = off + k;
+      }
     });
   }
   return from + std::max<std::int64_t>(at, 0);
@@ -381,54 +348,74 @@ std::int64_t TDiagramStore::FirstHighIn(int graph, int level, std::int64_t from,
   return FirstEqualIn<true>(graph, level, from, to, value);
 }
 
-bool TDiagramStore::Scan(int graph, std::int64_t from, std::int64_t to, TScan& scan) const {
-  scan = TScan{kInf, -kInf};
-  ScanRange(graph, kLevels, from, to, scan);
+void TDiagramStore::Scan(std::int64_t from, std::int64_t to, TScans& scans) const {
+  scans.Runs = 0;
+  for (int g = scans.First; g < scans.End; ++g) scans.Graph[g] = TScan{kInf, -kInf};
+  ScanRange(kLevels, from, to, scans);
   // A paint asks for one column after the other; the next one most likely
   // ends one range length further, and its edge entries are far apart in
   // memory, so they are requested now, while this one is finished.
-  const std::int64_t ahead = to + (to - from);
-  if (to - from > (std::int64_t{1} << kFanBits) && ahead <= last_) Prefetch(graph, ahead);
-  return scan.Min <= scan.Max;
+  const std::int64_t ahead = to + 2 * (to - from);
+  if (ahead <= last_) Prefetch(ahead);
+}
+
+void TDiagramStore::EnvelopesOf(int first, int end, std::int64_t from, std::int64_t to, TEnvelope* out) const {
+  for (int g = first; g < end; ++g) out[g - first] = TEnvelope{};
+  from = std::max(from, floor_);
+  to = std::min(to, last_ + 1);
+  if (from >= to) return;
+  if (to - from < (std::int64_t{1} << kFanBits)) {  // no whole cell: one pass over the slots
+    std::int64_t minAt[kMaxGraphs], maxAt[kMaxGraphs];
+    ForBlocks<float>(0, from, to, [&](std::int64_t off, const float* p, std::int64_t n) {
+      for (std::int64_t k = 0; k < n; ++k, p += graphs_) {
+        for (int g = first; g < end; ++g) {
+          const float v = p[g];
+          if (!IsFinite(v)) continue;
+          TEnvelope& r = out[g - first];
+          if (!r.Found || v < r.Min) r.Min = v, minAt[g] = off + k;
+          if (!r.Found || v > r.Max) r.Max = v, maxAt[g] = off + k;
+          r.Found = true;
+        }
+      }
+    });
+    for (int g = first; g < end; ++g) out[g - first].MinFirst = out[g - first].Found && minAt[g] < maxAt[g];
+    return;
+  }
+  TScans scans;
+  scans.First = first;
+  scans.End = end;
+  Scan(from, to, scans);
+  for (int g = first; g < end; ++g) {
+    const TScan& scan = scans.Graph[g];
+    TEnvelope& r = out[g - first];
+    if (!(scan.Min <= scan.Max)) continue;
+    r.Found = true;
+    r.Min = scan.Min;
+    r.Max = scan.Max;
+    if (scan.Min == scan.Max) continue;
+    if (scan.MinRun != scan.MaxRun) {
+      r.MinFirst = scan.MinRun < scan.MaxRun;
+      continue;
+    }
+    // Both in one run (just read, so still in the cache): the first entry of
+    // each decides, or within one cell the order the cell keeps.
+    const int level = scan.MinLevel;
+    const std::int64_t minAt = FirstLowIn(g, level, scan.MinFrom, scan.MinTo, scan.Min);
+    const std::int64_t maxAt = FirstHighIn(g, level, scan.MaxFrom, scan.MaxTo, scan.Max);
+    r.MinFirst = minAt != maxAt ? minAt < maxAt : CellAt(g, level, minAt)->Early == scan.Min;
+  }
 }
 
 TDiagramStore::TEnvelope TDiagramStore::Envelope(int graph, std::int64_t from, std::int64_t to) const {
   TEnvelope r;
-  if (graph < 0 || graph >= graphs_) return r;
-  from = std::max(from, floor_);
-  to = std::min(to, last_ + 1);
-  if (from >= to) return r;
-  if (to - from < (std::int64_t{1} << kFanBits)) {  // no whole cell: one pass over the slots
-    std::int64_t minAt = 0, maxAt = 0;
-    ForBlocks<float>(graph, 0, from, to, [&](std::int64_t off, const float* q, std::int64_t n) {
-      for (std::int64_t k = 0; k < n; ++k) {
-        const float v = q[k];
-        if (!(std::fabs(v) < kInf)) continue;
-        if (!r.Found || v < r.Min) r.Min = v, minAt = off + k;
-        if (!r.Found || v > r.Max) r.Max = v, maxAt = off + k;
-        r.Found = true;
-      }
-    });
-    r.MinFirst = minAt < maxAt;
-    return r;
-  }
-  TScan scan;
-  if (!Scan(graph, from, to, scan)) return r;
-  r.Found = true;
-  r.Min = scan.Min;
-  r.Max = scan.Max;
-  if (scan.Min == scan.Max) return r;
-  if (scan.MinRun != scan.MaxRun) {
-    r.MinFirst = scan.MinRun < scan.MaxRun;
-    return r;
-  }
-  // Both in one run (just read, so still in the cache): the first entry of
-  // each decides, or within one cell the order the cell keeps.
-  const int level = scan.MinLevel;
-  const std::int64_t minAt = FirstLowIn(graph, level, scan.MinFrom, scan.MinTo, scan.Min);
-  const std::int64_t maxAt = FirstHighIn(graph, level, scan.MaxFrom, scan.MaxTo, scan.Max);
-  r.MinFirst = minAt != maxAt ? minAt < maxAt : CellAt(graph, level, minAt)->Early == scan.Min;
+  if (graph >= 0 && graph < graphs_) EnvelopesOf(graph, graph + 1, from, to, &r);
   return r;
+}
+
+void TDiagramStore::Envelopes(std::int64_t from, std::int64_t to, std::span<TEnvelope> out) const {
+  const int end = static_cast<int>(std::min<std::size_t>(out.size(), static_cast<std::size_t>(graphs_)));
+  EnvelopesOf(0, end, from, to, out.data());
+  for (std::size_t g = static_cast<std::size_t>(end); g < out.size(); ++g) out[g] = TEnvelope{};
 }
 
 TDiagramStore::TExtremes TDiagramStore::Extremes(int graph, std::int64_t from, std::int64_t to) const {
@@ -437,8 +424,12 @@ TDiagramStore::TExtremes TDiagramStore::Extremes(int graph, std::int64_t from, s
   from = std::max(from, floor_);
   to = std::min(to, last_ + 1);
   if (from >= to) return r;
-  TScan scan;
-  if (!Scan(graph, from, to, scan)) return r;
+  TScans scans;
+  scans.First = graph;
+  scans.End = graph + 1;
+  Scan(from, to, scans);
+  const TScan& scan = scans.Graph[graph];
+  if (!(scan.Min <= scan.Max)) return r;
   r.Found = true;
   r.Min = scan.Min;
   r.Max = scan.Max;

@@ -11,7 +11,9 @@
 // Sample memory of the chart: one 4-byte value per slot and graph, kept in
 // chunks of kGranule slots addressed by absolute slot number, with a min/max
 // summary over cells of 16, 256 and 4096 slots kept inside each chunk and
-// brought up to date on every write.
+// brought up to date on every write. Within a chunk the values of one slot,
+// and the cells of one stretch, of all graphs lie side by side, so a query
+// for all graphs at once reads a few contiguous blocks per range edge.
 //
 // The slots kept form one run [Floor(), Last()]. Writing after Last() appends,
 // writing inside the run overwrites. Appending past the last chunk adds a
@@ -87,6 +89,9 @@ class TDiagramStore {
   // The same without the slot numbers: never reads slots beyond the 15 at
   // each end of the range that no summary cell covers.
   TEnvelope Envelope(int graph, std::int64_t from, std::int64_t to) const;
+  // Envelopes of graphs 0 .. out.size() - 1 in one pass: the values of one
+  // slot (and the cells of one stretch) of all graphs lie side by side.
+  void Envelopes(std::int64_t from, std::int64_t to, std::span<TEnvelope> out) const;
 
   // Smallest (largest) finite value v of slots [from, to) for which accept(v)
   // holds, where accept is an interval test: below(v) is monotone falling,
@@ -120,33 +125,28 @@ class TDiagramStore {
   };
   using TChunk = std::unique_ptr<std::byte, TFreeChunk>;
 
-  // Layout of one chunk: per graph the slots, then the cells level by level.
+  // Layout of one chunk: the slots, slot by slot with the values of all
+  // graphs side by side, then the cells level by level in the same way.
   static constexpr std::int64_t CellsPerChunk(int level) { return kGranule >> (kFanBits * level); }
+  // Bytes per graph before `level` in a chunk.
   static constexpr std::size_t LevelOffset(int level) {
     std::size_t off = static_cast<std::size_t>(kGranule) * sizeof(float);
     for (int l = 1; l < level; ++l) off += static_cast<std::size_t>(CellsPerChunk(l)) * sizeof(TCell);
     return off;
   }
-  static constexpr std::size_t kGraphBytes = [] {
-    std::size_t bytes = static_cast<std::size_t>(kGranule) * sizeof(float);
-    for (int l = 1; l <= kLevels; ++l) bytes += static_cast<std::size_t>(kGranule >> (kFanBits * l)) * sizeof(TCell);
-    return bytes;
-  }();
-  std::size_t ChunkBytes() const { return kGraphBytes * static_cast<std::size_t>(graphs_); }
+  std::size_t ChunkBytes() const { return LevelOffset(kLevels + 1) * static_cast<std::size_t>(graphs_); }
 
   std::byte* ChunkOf(std::int64_t slot) const {
     return ring_[static_cast<std::size_t>((slot >> kChunkBits) & ringMask_)].get();
   }
   const float* RawAt(int graph, std::int64_t slot) const {
-    return reinterpret_cast<const float*>(ChunkOf(slot) + kGraphBytes * static_cast<std::size_t>(graph)) +
-           (slot & (kGranule - 1));
+    return reinterpret_cast<const float*>(ChunkOf(slot)) + (slot & (kGranule - 1)) * graphs_ + graph;
   }
   float* RawAt(int graph, std::int64_t slot) { return const_cast<float*>(std::as_const(*this).RawAt(graph, slot)); }
   const TCell* CellAt(int graph, int level, std::int64_t cell) const {
-    const int chunkShift = kChunkBits - kFanBits * level;
     return reinterpret_cast<const TCell*>(ChunkOf(cell << (kFanBits * level)) +
-                                          kGraphBytes * static_cast<std::size_t>(graph) + LevelOffset(level)) +
-           (cell & ((std::int64_t{1} << chunkShift) - 1));
+                                          LevelOffset(level) * static_cast<std::size_t>(graphs_)) +
+           (cell & (CellsPerChunk(level) - 1)) * graphs_ + graph;
   }
   TCell* CellAt(int graph, int level, std::int64_t cell) {
     return const_cast<TCell*>(std::as_const(*this).CellAt(graph, level, cell));
@@ -158,30 +158,39 @@ class TDiagramStore {
   void WriteOne(std::int64_t slot, std::span<const float> values);
   void RecomputeCells(std::int64_t slot);
 
-  // Running result of a range scan: the extremes so far and, for each, the
-  // run of cells (or slots, at level 0) it was first seen in; runs are
-  // numbered from left to right.
+  // Running result of a range scan of one graph: the extremes so far and,
+  // for each, the run of cells (or slots, at level 0) it was first seen in.
   struct TScan {
     float Min;
     float Max;
-    int Runs = 0;
     int MinRun = 0, MaxRun = 0;
     int MinLevel = 0, MaxLevel = 0;
     std::int64_t MinFrom = 0, MinTo = 0;
     std::int64_t MaxFrom = 0, MaxTo = 0;
   };
+  // The scans of graphs [First, End) over one range; runs are numbered from
+  // left to right.
+  struct TScans {
+    int First = 0;
+    int End = 0;
+    int Runs = 0;
+    TScan Graph[kMaxGraphs];
+  };
   // Covers [from, to) with the runs of whole cells of `level` it contains and
   // finer runs at both edges, scanned left to right as contiguous blocks.
-  void ScanRange(int graph, int level, std::int64_t from, std::int64_t to, TScan& scan) const;
-  void ScanRun(int graph, int level, std::int64_t from, std::int64_t to, TScan& scan) const;
-  // Scans [from, to) of the kept slots; false when it holds no finite value.
-  bool Scan(int graph, std::int64_t from, std::int64_t to, TScan& scan) const;
-  // Calls visit(offset in run, pointer, count) for the contiguous pieces of a
-  // run of entries of one level (slots at level 0), in order.
+  void ScanRange(int level, std::int64_t from, std::int64_t to, TScans& scans) const;
+  void ScanRun(int level, std::int64_t from, std::int64_t to, TScans& scans) const;
+  // Scans the kept slots [from, to) (a range of at least one whole cell).
+  void Scan(std::int64_t from, std::int64_t to, TScans& scans) const;
+  // Envelopes of graphs [first, end) over kept slots [from, to).
+  void EnvelopesOf(int first, int end, std::int64_t from, std::int64_t to, TEnvelope* out) const;
+  // Calls visit(offset in run, pointer to the entry of graph 0, count) for
+  // the contiguous pieces of a run of entries of one level (slots at level
+  // 0), in order; entries of one graph lie GraphCount() apart.
   template <class Entry, class Visit>
-  void ForBlocks(int graph, int level, std::int64_t from, std::int64_t to, Visit visit) const;
+  void ForBlocks(int level, std::int64_t from, std::int64_t to, Visit visit) const;
   // Asks the cache for the entries a query ending near `slot` reads at its edge.
-  void Prefetch(int graph, std::int64_t slot) const;
+  void Prefetch(std::int64_t slot) const;
   // First entry of a run of cells (or slots) whose low (high) equals `value`.
   std::int64_t FirstLowIn(int graph, int level, std::int64_t from, std::int64_t to, float value) const;
   std::int64_t FirstHighIn(int graph, int level, std::int64_t from, std::int64_t to, float value) const;
@@ -270,7 +279,7 @@ bool TDiagramStore::BandExtreme(int graph, std::int64_t from, std::int64_t to, B
       const std::int64_t first = f.cell << kFanBits;
       if (f.level == 1) {
         const float* p = RawAt(graph, first);
-        for (std::int64_t k = 0; k < (std::int64_t{1} << kFanBits); ++k) consider(p[k]);
+        for (std::int64_t k = 0; k < (std::int64_t{1} << kFanBits); ++k) consider(p[k * graphs_]);
       } else {
         for (std::int64_t k = (std::int64_t{1} << kFanBits) - 1; k >= 0; --k)
           stack[depth++] = {f.level - 1, first + k};

@@ -64,7 +64,7 @@ struct VectorSource {
   TDiagramPainter::TCurveSource Source() const {
     TDiagramPainter::TCurveSource s;
     s.Value = [this](std::int64_t i) { return v[static_cast<std::size_t>(i)]; };
-    s.Envelope = [this](std::int64_t a, std::int64_t b) {
+    s.Envelope = [this](int, std::int64_t a, std::int64_t b) {
       TDiagramStore::TEnvelope r;
       std::int64_t minSlot = 0, maxSlot = 0;
       for (std::int64_t i = a; i < b; ++i) {
