@@ -20,6 +20,8 @@
 
 #include "ui/diagram.h"
 #include "ui/diagram_painter.h"
+#include "ui/diagram_scroll_bar.h"
+#include <QScrollBar>
 
 namespace {
 
@@ -249,9 +251,57 @@ void PaintAt(std::int64_t fullSlots) {
   const double t0 = Now();
   for (int k = 0; k < reps; ++k) chart.Paint();
   const double t = (Now() - t0) / reps;
-  const double q = CurveQueryTime(chart, 1150, getenv("QREPS") ? atoi(getenv("QREPS")) : reps);
+  const double q = CurveQueryTime(chart, 1150, reps);
   std::printf("Paint full zoom, %lld slots x %d graphs, 1200x600: %.2f ms (curve points alone %.2f ms)\n",
               static_cast<long long>(n), kGraphs, t * 1e3, q * 1e3);
+}
+
+double CpuSeconds() {
+  struct rusage ru {};
+  getrusage(RUSAGE_SELF, &ru);
+  return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+         static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) * 1e-6;
+}
+
+// A shown chart following live data as the main window drives it: 1150
+// samples a second, the window moved to the newest time every 50 ms and the
+// events (paints of the plot and of the scroll bars) handled after each move.
+void Live() {
+  TDiagram chart;
+  chart.resize(1200, 600);
+  SetUpChart(chart, 10'000'000, dmmStop);
+  chart.SetYScaleMode(smGlobal);
+  chart.show();
+  constexpr double kRate = 1150.0, kPeriod = 0.05, kWindow = 10.0;
+  const double seconds = g_smoke ? 1.0 : 10.0;
+  std::int64_t sample = 0;
+  std::uint64_t renders = 0;
+  auto feedUntil = [&](double end) {
+    for (; sample / kRate < end; ++sample) chart.AddValues(Feed(sample).span(), sample / kRate);
+    chart.SetXMax(end);
+    QCoreApplication::processEvents();
+  };
+  // The window first fills, then follows.
+  chart.SetXMin(0);
+  chart.SetXMax(kWindow);
+  chart.SetXConstDiff(true);
+  double t = 0;
+  for (; t < kWindow; t += kPeriod) feedUntil(t);
+  const double cpu0 = CpuSeconds();
+  const double wall0 = Now();
+  const std::uint64_t renders0 = chart.RenderCount();
+  auto* xBar = static_cast<TDiagramScrollBar*>(chart.findChild<QScrollBar*>("XScrollBar"));
+  const int barRequests0 = xBar->RepaintRequests(), barDrawings0 = xBar->StyleDrawings();
+  for (double end = t + seconds; t < end; t += kPeriod) feedUntil(t);
+  const double cpu = CpuSeconds() - cpu0;
+  const double wall = Now() - wall0;
+  renders = chart.RenderCount() - renders0;
+  std::printf(
+      "Live: %.0f samples/s x %d graphs into 1200x600, update every %.0f ms, %.0f s of data: %.3f s CPU "
+      "(%.2f%% of a core), %.3f s wall, %llu drawings, X bar drawn %d times (style %d times)\n",
+      kRate, kGraphs, kPeriod * 1e3, seconds, cpu, cpu / seconds * 100.0, wall,
+      static_cast<unsigned long long>(renders), xBar->RepaintRequests() - barRequests0,
+      xBar->StyleDrawings() - barDrawings0);
 }
 
 // Runs one scenario in a child process and prints its peak resident memory.
@@ -296,6 +346,7 @@ int main(int argc, char** argv) {
       {"B4", B4},
       {"B5", B5},
       {"B6", B6},
+      {"Live", Live},
       {"Paint-10k", [] { PaintAt(10'000); }},
       {"Paint-100k", [] { PaintAt(100'000); }},
       {"Paint-1M", [] { PaintAt(1'000'000); }},
