@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QScrollBar>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -21,7 +22,6 @@
 #include "ui/diagram.h"
 #include "ui/diagram_painter.h"
 #include "ui/diagram_scroll_bar.h"
-#include <QScrollBar>
 
 namespace {
 
@@ -238,22 +238,44 @@ double CurveQueryTime(const TDiagramModel& c, int P, int reps) {
   return t / reps;
 }
 
-void PaintAt(std::int64_t fullSlots) {
+struct PaintFigures {
+  double Paint = 0;  // seconds per full drawing
+  double Query = 0;  // seconds for the curve points alone, cold caches
+  double Rss = 0;    // MB, peak before the query timing
+};
+
+PaintFigures MeasurePaint(std::int64_t n) {
   TDiagram chart;
   chart.resize(1200, 600);
-  const std::int64_t n = g_smoke ? std::min<std::int64_t>(fullSlots, 100'000) : fullSlots;
   SetUpChart(chart, n, dmmStop);
   // The same picture at every size: 100 half swings and one spike.
   Fill(chart, n, false, Shape{static_cast<double>(n) / 100.0, n / 2 + 1});
   chart.XZoomFull();
   (void)chart.BackBuffer();
   const int reps = g_smoke ? 3 : 30;
+  PaintFigures f;
   const double t0 = Now();
   for (int k = 0; k < reps; ++k) chart.Paint();
-  const double t = (Now() - t0) / reps;
-  const double q = CurveQueryTime(chart, 1150, reps);
-  std::printf("Paint full zoom, %lld slots x %d graphs, 1200x600: %.2f ms (curve points alone %.2f ms)\n",
-              static_cast<long long>(n), kGraphs, t * 1e3, q * 1e3);
+  f.Paint = (Now() - t0) / reps;
+  struct rusage ru {};
+  getrusage(RUSAGE_SELF, &ru);  // before the cache flush of the query timing
+  f.Rss = static_cast<double>(ru.ru_maxrss) / 1024.0;
+  f.Query = CurveQueryTime(chart, 1150, reps);
+  return f;
+}
+
+// The paint at full zoom over n slots, and its ratio to the paint of the same
+// picture over 10 k slots measured in the same process.
+void PaintAt(std::int64_t fullSlots) {
+  const std::int64_t n = g_smoke ? std::min<std::int64_t>(fullSlots, 100'000) : fullSlots;
+  const PaintFigures f = MeasurePaint(n);
+  const PaintFigures ref = n == 10'000 ? f : MeasurePaint(10'000);
+  std::printf(
+      "Paint full zoom, %lld slots x %d graphs, 1200x600: %.2f ms, %.2fx the 10 k paint (%.2f ms); curve "
+      "points "
+      "alone, cold caches: %.2f ms (10 k: %.2f ms); peak RSS %.1f MB\n",
+      static_cast<long long>(n), kGraphs, f.Paint * 1e3, f.Paint / ref.Paint, ref.Paint * 1e3, f.Query * 1e3,
+      ref.Query * 1e3, f.Rss);
 }
 
 double CpuSeconds() {
@@ -266,7 +288,8 @@ double CpuSeconds() {
 // A shown chart following live data as the main window drives it: 1150
 // samples a second, the window moved to the newest time every 50 ms and the
 // events (paints of the plot and of the scroll bars) handled after each move.
-void Live() {
+// `shape` sets how busy the picture is.
+void Live(const Shape& shape) {
   TDiagram chart;
   chart.resize(1200, 600);
   SetUpChart(chart, 10'000'000, dmmStop);
@@ -277,16 +300,20 @@ void Live() {
   std::int64_t sample = 0;
   std::uint64_t renders = 0;
   auto feedUntil = [&](double end) {
-    for (; sample / kRate < end; ++sample) chart.AddValues(Feed(sample).span(), sample / kRate);
+    for (; sample / kRate < end; ++sample) chart.AddValues(Feed(sample, shape).span(), sample / kRate);
     chart.SetXMax(end);
     QCoreApplication::processEvents();
   };
-  // The window first fills, then follows.
-  chart.SetXMin(0);
-  chart.SetXMax(kWindow);
+  // The window first grows with the data, then follows it at constant width.
+  double t = kPeriod;
+  for (; t < kWindow; t += kPeriod) {
+    chart.SetXConstDiff(false);
+    chart.SetXMin(0);
+    feedUntil(t);
+  }
+  chart.SetXMin(t - kWindow);
+  chart.SetXMax(t);
   chart.SetXConstDiff(true);
-  double t = 0;
-  for (; t < kWindow; t += kPeriod) feedUntil(t);
   const double cpu0 = CpuSeconds();
   const double wall0 = Now();
   const std::uint64_t renders0 = chart.RenderCount();
@@ -296,11 +323,17 @@ void Live() {
   const double cpu = CpuSeconds() - cpu0;
   const double wall = Now() - wall0;
   renders = chart.RenderCount() - renders0;
+  const double p0 = Now();
+  for (int k = 0; k < 20; ++k) chart.Paint();
+  const double paint = (Now() - p0) / 20;
   std::printf(
-      "Live: %.0f samples/s x %d graphs into 1200x600, update every %.0f ms, %.0f s of data: %.3f s CPU "
-      "(%.2f%% of a core), %.3f s wall, %llu drawings, X bar drawn %d times (style %d times)\n",
-      kRate, kGraphs, kPeriod * 1e3, seconds, cpu, cpu / seconds * 100.0, wall,
-      static_cast<unsigned long long>(renders), xBar->RepaintRequests() - barRequests0,
+      "Live (half swing %.0f samples): %.0f samples/s x %d graphs into 1200x600, update every %.0f ms, %.0f "
+      "s "
+      "of data: %.3f s CPU "
+      "(%.2f%% of a core), %.3f s wall, %llu drawings (%.2f ms each), X bar drawn %d times "
+      "(style %d times)\n",
+      shape.HalfPeriod, kRate, kGraphs, kPeriod * 1e3, seconds, cpu, cpu / seconds * 100.0, wall,
+      static_cast<unsigned long long>(renders), paint * 1e3, xBar->RepaintRequests() - barRequests0,
       xBar->StyleDrawings() - barDrawings0);
 }
 
@@ -323,7 +356,7 @@ void Run(const char* name, const std::function<void()>& body) {
     std::printf("%s: could not run\n", name);
     return;
   }
-  std::printf("  %s peak RSS %.1f MB%s\n", name, ru.ru_maxrss / 1024.0,
+  std::printf("  %s process peak RSS %.1f MB%s\n", name, ru.ru_maxrss / 1024.0,
               WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "" : " (failed)");
 }
 
@@ -346,7 +379,11 @@ int main(int argc, char** argv) {
       {"B4", B4},
       {"B5", B5},
       {"B6", B6},
-      {"Live", Live},
+      {"Live", [] { Live(Shape{}); }},
+      {"Live-busy",
+       [] {
+         Live(Shape{100.0, -1});
+       }},
       {"Paint-10k", [] { PaintAt(10'000); }},
       {"Paint-100k", [] { PaintAt(100'000); }},
       {"Paint-1M", [] { PaintAt(1'000'000); }},

@@ -148,7 +148,7 @@ TDiagramPainter::TColumn TDiagramPainter::ColumnSlots(const TCurveGeometry& geo,
 }
 
 TDiagramPainter::TCurveSource TDiagramPainter::ModelSource(const TDiagramModel& model, int graph,
-                                                          const TColumnEnvelopes* columns) {
+                                                           const TColumnEnvelopes* columns) {
   TCurveSource s;
   s.Value = [&model, graph](std::int64_t slot) { return model.ShownValue(graph, slot); };
   if (columns && !columns->empty()) {
@@ -166,7 +166,7 @@ TDiagramPainter::TCurveSource TDiagramPainter::ModelSource(const TDiagramModel& 
 }
 
 TDiagramPainter::TColumnEnvelopes TDiagramPainter::ModelColumnEnvelopes(const TDiagramModel& model,
-                                                                      const TCurveGeometry& geo) {
+                                                                        const TCurveGeometry& geo) {
   TColumnEnvelopes table;
   if (geo.P <= 0 || static_cast<double>(geo.Width) < 2.0 * geo.P) return table;
   const std::size_t graphs = model.GraphCount();

@@ -70,7 +70,8 @@ class TDiagramPainter {
   static TColumnEnvelopes ModelColumnEnvelopes(const TDiagramModel& model, const TCurveGeometry& geo);
   // A source reading the slots of the model's shown store, and the column
   // envelopes from `columns` when given.
-  static TCurveSource ModelSource(const TDiagramModel& model, int graph, const TColumnEnvelopes* columns = nullptr);
+  static TCurveSource ModelSource(const TDiagramModel& model, int graph,
+                                  const TColumnEnvelopes* columns = nullptr);
 
   // Draws the whole chart of a client area clientWidth x clientHeight into
   // `buffer` (which is the plot-box sized back buffer).

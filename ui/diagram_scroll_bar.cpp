@@ -48,26 +48,30 @@ void TDiagramScrollBar::paintEvent(QPaintEvent*) {
   const qreal dpr = devicePixelRatioF();
   // The style may draw a little beyond the slider's rectangle.
   constexpr int kMargin = 4;
-  if (key != partsKey_ || groove_.isNull()) {
-    // The style draws the parts once for this look; as long as only the
-    // slider's place changes, they are put together from these pictures.
-    auto draw = [&](QSize size, QPoint offset, QStyle::SubControls parts) {
-      QImage image((QSizeF(size) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
-      image.setDevicePixelRatio(dpr);
-      image.fill(Qt::transparent);
-      QPainter p(&image);
-      p.translate(offset);
-      QStyleOptionSlider o = option;
-      o.subControls = parts;
-      style()->drawComplexControl(QStyle::CC_ScrollBar, &o, &p, this);
-      return image;
-    };
+  // The style draws each part once for its look; as long as only the
+  // slider's place (or, for the groove, the slider's length) changes, the
+  // bar is put together from these pictures.
+  auto draw = [&](QSize size, QPoint offset, QStyle::SubControls parts) {
+    QImage image((QSizeF(size) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(dpr);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.translate(offset);
+    QStyleOptionSlider o = option;
+    o.subControls = parts;
+    style()->drawComplexControl(QStyle::CC_ScrollBar, &o, &p, this);
+    ++styleDrawings_;
+    return image;
+  };
+  if (GrooveKey(key) != grooveKey_ || groove_.isNull()) {
     groove_ = draw(size(), QPoint(),
                    QStyle::SubControls(QStyle::SC_All) & ~QStyle::SubControls(QStyle::SC_ScrollBarSlider));
+    grooveKey_ = GrooveKey(key);
+  }
+  if (key != sliderKey_ || slider_.isNull()) {
     slider_ = draw(slider.size() + QSize(2 * kMargin, 2 * kMargin),
                    QPoint(kMargin, kMargin) - slider.topLeft(), QStyle::SC_ScrollBarSlider);
-    partsKey_ = key;
-    ++styleDrawings_;
+    sliderKey_ = key;
   }
   QPainter p(this);
   p.drawImage(0, 0, groove_);

@@ -33,7 +33,8 @@ class TDiagramScrollBar : public QScrollBar {
     friend bool operator==(const TLook&, const TLook&) = default;
   };
   TLook Look() const;
-  // What the style's picture of the parts depends on, besides the slider's place.
+  // What the style's picture of the parts depends on, besides the slider's
+  // place (and, for the groove, its length).
   struct TPartsKey {
     QSize Size;
     QSize Slider;
@@ -45,11 +46,16 @@ class TDiagramScrollBar : public QScrollBar {
     const QStyle* Style = nullptr;
     friend bool operator==(const TPartsKey&, const TPartsKey&) = default;
   };
+  static TPartsKey GrooveKey(TPartsKey key) {
+    key.Slider = QSize();
+    return key;
+  }
 
   TLook shown_;
   int repaintRequests_ = 0;
   int styleDrawings_ = 0;
-  TPartsKey partsKey_;
-  QImage groove_;      // everything but the slider
-  QImage slider_;      // the slider alone, with a margin around it
+  TPartsKey grooveKey_;
+  TPartsKey sliderKey_;
+  QImage groove_;  // everything but the slider
+  QImage slider_;  // the slider alone, with a margin around it
 };

@@ -18,7 +18,9 @@ constexpr std::align_val_t kChunkAlign{64};
 
 }  // namespace
 
-void TDiagramStore::TFreeChunk::operator()(std::byte* p) const noexcept { ::operator delete[](p, kChunkAlign); }
+void TDiagramStore::TFreeChunk::operator()(std::byte* p) const noexcept {
+  ::operator delete[](p, kChunkAlign);
+}
 
 TDiagramStore::TDiagramStore(int graphs) { Clear(graphs); }
 
@@ -97,7 +99,8 @@ bool TDiagramStore::SetGraphCount(int graphs) {
     fresh.push_back(std::move(chunk));
   }
   for (std::int64_t k = firstChunk_; k < endChunk_; ++k)
-    ring_[static_cast<std::size_t>(k & ringMask_)] = std::move(fresh[static_cast<std::size_t>(k - firstChunk_)]);
+    ring_[static_cast<std::size_t>(k & ringMask_)] =
+        std::move(fresh[static_cast<std::size_t>(k - firstChunk_)]);
   spare_.reset();
   graphs_ = graphs;
   return true;
@@ -146,7 +149,8 @@ bool TDiagramStore::Write(std::int64_t slot, std::span<const float> values) {
     WriteOne(slot, values);
     return true;
   }
-  for (int g = 0; g < graphs_; ++g) *RawAt(g, slot) = static_cast<std::size_t>(g) < values.size() ? values[g] : kNaN;
+  for (int g = 0; g < graphs_; ++g)
+    *RawAt(g, slot) = static_cast<std::size_t>(g) < values.size() ? values[g] : kNaN;
   RecomputeCells(slot);
   return true;
 }
@@ -359,7 +363,8 @@ void TDiagramStore::Scan(std::int64_t from, std::int64_t to, TScans& scans) cons
   if (ahead <= last_) Prefetch(ahead);
 }
 
-void TDiagramStore::EnvelopesOf(int first, int end, std::int64_t from, std::int64_t to, TEnvelope* out) const {
+void TDiagramStore::EnvelopesOf(int first, int end, std::int64_t from, std::int64_t to,
+                                TEnvelope* out) const {
   for (int g = first; g < end; ++g) out[g - first] = TEnvelope{};
   from = std::max(from, floor_);
   to = std::min(to, last_ + 1);

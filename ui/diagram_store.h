@@ -142,7 +142,9 @@ class TDiagramStore {
   const float* RawAt(int graph, std::int64_t slot) const {
     return reinterpret_cast<const float*>(ChunkOf(slot)) + (slot & (kGranule - 1)) * graphs_ + graph;
   }
-  float* RawAt(int graph, std::int64_t slot) { return const_cast<float*>(std::as_const(*this).RawAt(graph, slot)); }
+  float* RawAt(int graph, std::int64_t slot) {
+    return const_cast<float*>(std::as_const(*this).RawAt(graph, slot));
+  }
   const TCell* CellAt(int graph, int level, std::int64_t cell) const {
     return reinterpret_cast<const TCell*>(ChunkOf(cell << (kFanBits * level)) +
                                           LevelOffset(level) * static_cast<std::size_t>(graphs_)) +

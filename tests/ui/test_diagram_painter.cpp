@@ -168,15 +168,15 @@ TEST(DiagramPainter, AllGraphColumnsEqualTheScanAtEveryZoom) {
     int P;
   };
   const Case cases[] = {
-      {300'000, 0, 300'000, 1150}, {300'000, 0, 300'000, 97},      {300'000, 32'000, 5'000, 600},
+      {300'000, 0, 300'000, 1150},     {300'000, 0, 300'000, 97},    {300'000, 32'000, 5'000, 600},
       {300'000, 65'530, 20'000, 1150}, {300'000, 1'000, 250'000, 3}, {300'000, 299'000, 4'000, 800},
       {20'000, 0, 20'000, 1150},
   };
   std::mt19937 rng(29);
   std::uniform_real_distribution<float> d(0, 50);
   for (const Case& k : cases) {
-    SCOPED_TRACE(::testing::Message() << "slots " << k.slots << ", window " << k.start << "+" << k.width
-                                      << ", columns " << k.P);
+    SCOPED_TRACE(::testing::Message()
+                 << "slots " << k.slots << ", window " << k.start << "+" << k.width << ", columns " << k.P);
     TDiagramModel m;
     m.SetResolution(0.001);
     m.SetGraphCount(kGraphs);

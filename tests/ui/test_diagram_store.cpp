@@ -197,7 +197,7 @@ void FillWithBorderSpikes(TDiagramStore& s, std::int64_t from, std::int64_t to, 
       if (m == 0 || m == b - 1) {
         const int g = which(rng);
         v[g] = (i / b + static_cast<std::int64_t>(m == 0)) % 2 ? 100.0f + static_cast<float>(i % 7)
-                                                                  : -100.0f - static_cast<float>(i % 5);
+                                                               : -100.0f - static_cast<float>(i % 5);
       }
     }
     ASSERT_TRUE(s.Write(i, v));
@@ -213,13 +213,13 @@ TEST(DiagramStore, ColumnQueriesMatchAFullScanAtEveryZoom) {
     int columns;
   };
   const Case cases[] = {
-      {0, 5000, 1150},    {0, 5000, 7},        {0, 70000, 1150},    {0, 70000, 300},
-      {0, 70000, 3},      {12345, 140000, 1150}, {12345, 140000, 37}, {32760, 200000, 1},
-      {4090, 200000, 611}, {0, 40, 1150},
+      {0, 5000, 1150},       {0, 5000, 7},        {0, 70000, 1150},   {0, 70000, 300},     {0, 70000, 3},
+      {12345, 140000, 1150}, {12345, 140000, 37}, {32760, 200000, 1}, {4090, 200000, 611}, {0, 40, 1150},
   };
   std::mt19937 rng(17);
   for (const Case& k : cases) {
-    SCOPED_TRACE(::testing::Message() << "first " << k.first << ", slots " << k.slots << ", columns " << k.columns);
+    SCOPED_TRACE(::testing::Message()
+                 << "first " << k.first << ", slots " << k.slots << ", columns " << k.columns);
     TDiagramStore s(3);
     s.Clear(3, k.first);
     FillWithBorderSpikes(s, k.first, k.first + k.slots, rng);

@@ -213,7 +213,7 @@ TEST(DiagramScrollBar, LooksLikeAPlainScrollBar) {
     Qt::Orientation orientation;
     int value, page;
   };
-  const Case cases[] = {{Qt::Horizontal, 0, 100},   {Qt::Horizontal, 500, 100}, {Qt::Horizontal, 1000, 100},
+  const Case cases[] = {{Qt::Horizontal, 0, 100},    {Qt::Horizontal, 500, 100}, {Qt::Horizontal, 1000, 100},
                         {Qt::Horizontal, 300, 1000}, {Qt::Vertical, 0, 50},      {Qt::Vertical, 700, 300},
                         {Qt::Vertical, 1000, 10}};
   for (const Case& k : cases) {
@@ -235,8 +235,8 @@ TEST(DiagramScrollBar, LooksLikeAPlainScrollBar) {
     for (int y = 0; y < a.height(); ++y)
       for (int x = 0; x < a.width(); ++x) {
         const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-        const int d = std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                                std::abs(qBlue(p) - qBlue(q))});
+        const int d = std::max(
+            {std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
         differing += d > 0;
         worst = std::max(worst, d);
       }
