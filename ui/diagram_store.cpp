@@ -168,55 +168,42 @@ TDiagramStore::TCell TDiagramStore::Merge(const TCell& left, const TCell& right)
 }
 
 void TDiagramStore::WriteOne(std::int64_t slot, std::span<const float> values) {
-  const bool prevKept = slot - 1 >= floor_ && slot - 1 <= last_;
-  bool combine[kLevels + 1];
+  float* raw = RawAt(0, slot);
+  for (int g = 0; g < graphs_; ++g) raw[g] = static_cast<std::size_t>(g) < values.size() ? values[g] : kNaN;
+  last_ = slot;
+  // A query reads a cell only when the whole cell lies in its range, so a
+  // cell is summarised once its last slot is written.
   for (int level = 1; level <= kLevels; ++level) {
     const int shift = kFanBits * level;
-    combine[level] = prevKept && ((slot - 1) >> shift) == (slot >> shift);
+    if (((slot + 1) & ((std::int64_t{1} << shift) - 1)) != 0) break;
+    SummarizeCell(level, slot >> shift);
   }
-  float* raw = RawAt(0, slot);
-  TCell* cells[kLevels + 1];
-  for (int level = 1; level <= kLevels; ++level) cells[level] = CellAt(0, level, slot >> (kFanBits * level));
-  for (int g = 0; g < graphs_; ++g) {
-    const float v = static_cast<std::size_t>(g) < values.size() ? values[g] : kNaN;
-    raw[g] = v;
-    const bool finite = std::isfinite(v);
-    for (int level = 1; level <= kLevels; ++level) {
-      TCell& c = cells[level][g];
-      if (!combine[level] || c.Empty()) {
-        c = finite ? TCell{v, v} : TCell{kNaN, kNaN};
-      } else if (finite) {  // v comes last: a new extreme becomes the late one
-        const float lo = c.Low(), hi = c.High();
-        if (v < lo)
-          c = TCell{hi, v};
-        else if (v > hi)
-          c = TCell{lo, v};
-      }
-    }
-  }
-  last_ = slot;
 }
 
 void TDiagramStore::RecomputeCells(std::int64_t slot) {
-  for (int g = 0; g < graphs_; ++g) {
-    for (int level = 1; level <= kLevels; ++level) {
-      const int shift = kFanBits * level;
-      const int childShift = shift - kFanBits;
-      const std::int64_t cell = slot >> shift;
-      const std::int64_t first = std::max(cell << kFanBits, floor_ >> childShift);
-      const std::int64_t last = std::min(((cell + 1) << kFanBits) - 1, last_ >> childShift);
-      TCell acc{kNaN, kNaN};
-      for (std::int64_t child = first; child <= last; ++child) {
-        if (level == 1) {
-          const float v = *RawAt(g, child);
-          if (std::isfinite(v)) acc = Merge(acc, TCell{v, v});
-        } else {
-          acc = Merge(acc, *CellAt(g, level - 1, child));
-        }
+  for (int level = 1; level <= kLevels; ++level) SummarizeCell(level, slot >> (kFanBits * level));
+}
+
+void TDiagramStore::SummarizeCell(int level, std::int64_t cell) {
+  const int childShift = kFanBits * (level - 1);
+  const std::int64_t first = std::max(cell << kFanBits, floor_ >> childShift);
+  const std::int64_t last = std::min(((cell + 1) << kFanBits) - 1, last_ >> childShift);
+  TCell acc[kMaxGraphs];
+  for (int g = 0; g < graphs_; ++g) acc[g] = TCell{kNaN, kNaN};
+  for (std::int64_t child = first; child <= last; ++child) {
+    if (level == 1) {
+      const float* row = RawAt(0, child);
+      for (int g = 0; g < graphs_; ++g) {
+        const float v = row[g];
+        if (std::isfinite(v)) acc[g] = Merge(acc[g], TCell{v, v});
       }
-      *CellAt(g, level, cell) = acc;
+    } else {
+      const TCell* row = CellAt(0, level - 1, child);
+      for (int g = 0; g < graphs_; ++g) acc[g] = Merge(acc[g], row[g]);
     }
   }
+  TCell* out = CellAt(0, level, cell);
+  for (int g = 0; g < graphs_; ++g) out[g] = acc[g];
 }
 
 float TDiagramStore::Value(int graph, std::int64_t slot) const {

@@ -10,8 +10,9 @@
 
 // Sample memory of the chart: one 4-byte value per slot and graph, kept in
 // chunks of kGranule slots addressed by absolute slot number, with a min/max
-// summary over cells of 16, 256 and 4096 slots kept inside each chunk and
-// brought up to date on every write. Within a chunk the values of one slot,
+// summary over cells of 16, 256 and 4096 slots kept inside each chunk; a
+// cell is summarised when its last slot is written and again whenever a slot
+// in it is overwritten. Within a chunk the values of one slot,
 // and the cells of one stretch, of all graphs lie side by side, so a query
 // for all graphs at once reads a few contiguous blocks per range edge.
 //
@@ -159,6 +160,8 @@ class TDiagramStore {
   void ReleaseChunksBelowFloor();
   void WriteOne(std::int64_t slot, std::span<const float> values);
   void RecomputeCells(std::int64_t slot);
+  // Sets a cell of every graph from its children that are kept.
+  void SummarizeCell(int level, std::int64_t cell);
 
   // Running result of a range scan of one graph: the extremes so far and,
   // for each, the run of cells (or slots, at level 0) it was first seen in.
