@@ -163,9 +163,12 @@ void TThermaSentinelForm::FormCreate() {
   setWindowTitle(caption);
 
   // Settings.
-  const QString path = TConfig::GetSettingsFileName(QCoreApplication::applicationFilePath(), instanceName_);
+  QString settingsNotice;
+  const QString path =
+      TConfig::GetSettingsFileName(QCoreApplication::applicationFilePath(), instanceName_, &settingsNotice);
   configExisted_ = QFile::exists(path);
   config_ = std::make_unique<TConfig>(path);
+  ReportSettingsProblems(settingsNotice);
   QRect screen(0, 0, 1024, 768);
   QRect virtualScreen = screen;
   if (QScreen* s = QGuiApplication::primaryScreen()) {
@@ -489,6 +492,8 @@ bool TThermaSentinelForm::FormCloseQuery() {
 
 void TThermaSentinelForm::FormClose() {
   if (config_ == nullptr) return;
+  // Everything written below replaces the settings file once.
+  const TConfig::Batch settingsBatch(*config_);
   if (idleHandlerId_ != 0) {
     IdleHook::Instance().Detach(idleHandlerId_);
     idleHandlerId_ = 0;

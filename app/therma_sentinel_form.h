@@ -143,6 +143,9 @@ class TThermaSentinelForm : public QMainWindow {
   // ---- measurement data file ----
   bool WriteDataFile(const QString& fileName);
   bool ReadDataFile(const QString& fileName);
+  // Tells the user (queued, after start-up) of `notice` and of a settings
+  // file that cannot be used, and later of a failing settings write.
+  void ReportSettingsProblems(const QString& notice);
   bool AskSaveUnsavedData();
 
   // ---- the live loop (public for tests) ----

@@ -11,13 +11,13 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "measurement/measurement_data.h"
-#include "measurement/measurement_data_file.h"
 #include "app/measurement_diagram_source.h"
 #include "app/modal_result.h"
 #include "app/pyreon_msg_dlg.h"
 #include "app/therma_sentinel_form.h"
 #include "drivers/sentinel_utils.h"
+#include "measurement/measurement_data.h"
+#include "measurement/measurement_data_file.h"
 #include "platform/number_text.h"
 #include "ui/diagram.h"
 #include "ui/lng_ini_supp.h"
@@ -35,6 +35,27 @@ class WaitCursor {
 };
 
 }  // namespace
+
+void TThermaSentinelForm::ReportSettingsProblems(const QString& notice) {
+  // Shown once the event loop runs, so the main window is up first.
+  auto show = [this](const QString& text) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, text] {
+          const QString caption = LIS_->OtherTextOrKey(QStringLiteral("Information"));
+          if (OnShowMessage)
+            OnShowMessage(text, caption);
+          else
+            QMessageBox::warning(this, caption, text);
+        },
+        Qt::QueuedConnection);
+  };
+  // The notice about the folder already says where the settings go or that
+  // they cannot be saved; otherwise the file itself may be unusable.
+  const QString text = notice.isEmpty() ? config_->ProblemMessage() : notice;
+  if (!text.isEmpty()) show(text);
+  config_->OnWriteFailed = show;
+}
 
 bool TThermaSentinelForm::AskSaveUnsavedData() {
   if (!unsavedData_ || !config_->ReadOptions().Has(TOption::AskForSaving)) return true;
