@@ -38,6 +38,16 @@ bool ValidName(const QString& name, bool isKey) {
   return true;
 }
 
+// The text stored for `value`: reading trims a value and removes one pair of
+// surrounding quotes, so a value with blanks at an end, or one in quotes,
+// is stored in quotes to read back as it is.
+QString Stored(const QString& value) {
+  const bool quoted =
+      value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"'));
+  if (!quoted && value.trimmed().size() == value.size()) return value;
+  return QLatin1Char('"') + value + QLatin1Char('"');
+}
+
 // A line break inside a value would split its line.
 bool FitsOneLine(const QString& value) {
   return !value.contains(QLatin1Char('\r')) && !value.contains(QLatin1Char('\n'));
@@ -327,26 +337,27 @@ bool IniFile::WriteString(const QString& section, const QString& key, const QStr
   if (!ValidName(section, false) || !ValidName(key, true) || !FitsOneLine(value)) return false;
   Refresh();
   if (unreadable_) return false;
+  const QString stored = Stored(value);
   std::vector<Line> copy;
   std::vector<Line>& lines = updateDepth_ > 0 ? lines_ : (copy = lines_);
   int end = 0;
   const int s = FindSection(section, &end);
   if (s < 0) {
     lines.push_back(ParseLine(ToWindows1252(QLatin1Char('[') + section.trimmed() + QLatin1Char(']'))));
-    lines.push_back(ParseLine(ToWindows1252(key.trimmed() + QLatin1Char('=') + value)));
+    lines.push_back(ParseLine(ToWindows1252(key.trimmed() + QLatin1Char('=') + stored)));
     return Commit(lines);
   }
   const int k = FindKey(s, end, key);
   if (k >= 0) {
     Line& l = lines[static_cast<size_t>(k)];
-    const Line replaced = ParseLine(ToWindows1252(l.name + QLatin1Char('=') + value));
+    const Line replaced = ParseLine(ToWindows1252(l.name + QLatin1Char('=') + stored));
     if (replaced.raw == l.raw) return true;  // already stored as it is
     l = replaced;
     return Commit(lines);
   }
   int insertAt = end;
   while (insertAt > s + 1 && IsBlank(lines[static_cast<size_t>(insertAt - 1)].raw)) --insertAt;
-  lines.insert(lines.begin() + insertAt, ParseLine(ToWindows1252(key.trimmed() + QLatin1Char('=') + value)));
+  lines.insert(lines.begin() + insertAt, ParseLine(ToWindows1252(key.trimmed() + QLatin1Char('=') + stored)));
   return Commit(lines);
 }
 

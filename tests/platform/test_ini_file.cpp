@@ -310,6 +310,23 @@ TEST_F(IniFileTest, ANulInAValueWritesBackByteForByte) {
   EXPECT_EQ(ReadRaw(path), content);
 }
 
+TEST_F(IniFileTest, ValuesWithBlanksOrQuotesReadBackAsWritten) {
+  IniFile ini(PathOf(QStringLiteral("q.ini")));
+  const QString values[] = {QStringLiteral(" lead"),      QStringLiteral("trail\t"),
+                            QStringLiteral("\"quoted\""), QStringLiteral("\""),
+                            QStringLiteral("a \"b\" c"),  QString(QChar(0)) + QStringLiteral(" "),
+                            QStringLiteral("\u00A0nbsp")};
+  for (const QString& v : values) {
+    ASSERT_TRUE(ini.WriteString(QStringLiteral("S"), QStringLiteral("k"), v));
+    EXPECT_EQ(IniFile(PathOf(QStringLiteral("q.ini")))
+                  .ReadString(QStringLiteral("S"), QStringLiteral("k"), QString()),
+              v);
+  }
+  // Plain values stay unquoted.
+  ASSERT_TRUE(ini.WriteString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("a b")));
+  EXPECT_EQ(ReadRaw(PathOf(QStringLiteral("q.ini"))), QByteArray("[S]\r\nk=a b\r\n"));
+}
+
 TEST_F(IniFileTest, PathsThatAreNoRegularFileAreRefusedAtOnce) {
   const QString fifo = PathOf(QStringLiteral("fifo.ini"));
   ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
