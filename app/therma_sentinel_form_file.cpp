@@ -62,8 +62,23 @@ void TThermaSentinelForm::ReportSettingsProblems(const QString& notice) {
   config_->OnWriteFailed = show;
 }
 
+void TThermaSentinelForm::ForceSave() {
+  if (inBurstBatch_) {
+    // Not inside the loop that takes the device's records: once the batch
+    // is done (and the stop has run).
+    QMetaObject::invokeMethod(
+        this, [this] { ForceSave(); }, Qt::QueuedConnection);
+    return;
+  }
+  if (!unsavedData_) return;
+  forcedSaveFailed_ = !mSaveClick(nullptr);
+}
+
 bool TThermaSentinelForm::AskSaveUnsavedData() {
-  if (!unsavedData_ || !config_->ReadOptions().Has(TOption::AskForSaving)) return true;
+  // After a forced save that did not happen the data are never dropped
+  // without a question, whatever "AskForSaving" says.
+  if (!unsavedData_) return true;
+  if (!forcedSaveFailed_ && !config_->ReadOptions().Has(TOption::AskForSaving)) return true;
   int result = mrCancel;
   bool dontAsk = false;
   if (OnAskSaveQuestion) {
@@ -86,6 +101,7 @@ bool TThermaSentinelForm::AskSaveUnsavedData() {
     goOn = mSaveClick(nullptr);
   } else if (result == mrNo) {
     unsavedData_ = false;
+    forcedSaveFailed_ = false;
     goOn = true;
   }
   TOptions o = config_->ReadOptions();
@@ -117,6 +133,7 @@ bool TThermaSentinelForm::mSaveClick(QObject*) {
   if (!WriteDataFile(fileName)) return false;
   SetStatusText(4, QFileInfo(fileName).fileName());
   unsavedData_ = false;
+  forcedSaveFailed_ = false;
   UpdateState();
   return true;
 }

@@ -3,6 +3,7 @@
 // stop, the value bars.
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include <QAction>
@@ -16,7 +17,10 @@
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <array>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <memory>
 
 #include "app/modal_result.h"
@@ -291,6 +295,67 @@ TEST_F(MainWindowTest, DataFilesCutShortOrTooLongLoadWhatTheyCan) {
     }
     EXPECT_FALSE(shown.join(QLatin1Char(' ')).contains(QLatin1String("Measuring stopped")));
   }
+}
+
+// A save "ForceSaving" asks for that fails (a full disk): one message, the
+// data stay unsaved, and the close asks about them even with "AskForSaving"
+// off. Needs a small tmpfs; skipped where the machine does not allow one.
+TEST_F(MainWindowTest, AForcedSaveThatFailsIsReportedOnceAndTheCloseAsks) {
+  WriteSettings(QStringLiteral("[Options]\nAutoScan=0\nAskForSaving=0\nForceSaving=1\n"));
+  TThermaSentinelForm& f = Start();
+  const QString full = dir_.filePath(QStringLiteral("full"));
+  ASSERT_TRUE(QDir().mkpath(full));
+  if (::mount("tmpfs", QFile::encodeName(full).constData(), "tmpfs", 0, "size=64k") != 0)
+    GTEST_SKIP() << "cannot mount a small tmpfs here: " << std::strerror(errno);
+  struct Unmount {
+    QString path;
+    ~Unmount() { ::umount2(QFile::encodeName(path).constData(), MNT_DETACH); }
+  } unmount{full};
+  {
+    QFile filler(full + QStringLiteral("/filler"));
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+    const QByteArray block(1024, 'f');
+    while (filler.write(block) == block.size() && filler.flush()) {
+    }
+  }
+  TDiagram& d = *f.Diagram();
+  d.SetResolution(0.01);
+  d.Reset(smLocal, 0.0, 10.0);
+  for (int i = 0; i < 3000; ++i) {
+    std::array<float, 11> v{};
+    v.fill(100.0f + static_cast<float>(i % 50));
+    d.AddValues(v, i * 0.01);
+  }
+  QStringList shown;
+  f.OnShowMessage = [&](const QString& text, const QString&) { shown << text; };
+  QString target = full + QStringLiteral("/run.dat");
+  f.OnChooseDataFileName = [&](bool) { return target; };
+  int asked = 0;
+  f.OnAskSaveQuestion = [&] {
+    ++asked;
+    return mrCancel;
+  };
+  f.SetUnsavedData(true);
+  EXPECT_TRUE(f.AskSaveUnsavedData());  // no failed save yet: "AskForSaving" decides
+  EXPECT_EQ(asked, 0);
+  f.ForceSave();
+  QApplication::processEvents();
+  EXPECT_EQ(shown.size(), 1) << shown.join(QLatin1Char('|')).toStdString();
+  EXPECT_TRUE(f.UnsavedData());
+  EXPECT_FALSE(QFile::exists(target));
+
+  EXPECT_FALSE(f.AskSaveUnsavedData());
+  EXPECT_EQ(asked, 1);
+  // Saved elsewhere when asked again: then nothing is left to ask about.
+  target = dir_.filePath(QStringLiteral("run.dat"));
+  f.OnAskSaveQuestion = [&] {
+    ++asked;
+    return mrYes;
+  };
+  EXPECT_TRUE(f.AskSaveUnsavedData());
+  EXPECT_FALSE(f.UnsavedData());
+  EXPECT_TRUE(QFile::exists(target));
+  f.SetUnsavedData(false);
 }
 
 // A settings file that is a FIFO neither hangs the start nor goes unnoticed.
