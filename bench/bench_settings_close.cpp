@@ -78,13 +78,15 @@ void CloseWrites(TConfig& c, int round) {
 template <typename Config>
 constexpr bool kHasBatches = requires(Config& c) { typename Config::Batch; };
 
+// A template, so that a tree without batches does not compile the batch.
+template <typename Config>
 double CloseMs(const QString& path, int round, bool batched) {
   QElapsedTimer t;
   t.start();
-  TConfig c(path);
-  if constexpr (kHasBatches<TConfig>) {
+  Config c(path);
+  if constexpr (kHasBatches<Config>) {
     if (batched) {
-      typename TConfig::Batch batch(c);
+      typename Config::Batch batch(c);
       CloseWrites(c, round);
       return static_cast<double>(t.nsecsElapsed()) / 1e6;
     }
@@ -160,9 +162,9 @@ int main(int argc, char** argv) {
       std::function<double(int)> run;
     };
     const Way ways[] = {
-        {"batched", kHasBatches<TConfig>, [&](int r) { return CloseMs(path, r, true); }},
+        {"batched", kHasBatches<TConfig>, [&](int r) { return CloseMs<TConfig>(path, r, true); }},
         {"per key", true,
-         [&](int r) { return kHasBatches<TConfig> ? PerKeyMs(path, r) : CloseMs(path, r, false); }},
+         [&](int r) { return kHasBatches<TConfig> ? PerKeyMs(path, r) : CloseMs<TConfig>(path, r, false); }},
     };
     double batchedMean = 0.0;
     for (const Way& way : ways) {
