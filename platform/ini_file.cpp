@@ -82,11 +82,15 @@ IniFile IniFile::FromContent(const QByteArray& content) {
 
 QByteArray IniFile::Content() const {
   Refresh();
+  return Serialised(lines_);
+}
+
+QByteArray IniFile::Serialised(const std::vector<Line>& lines) {
   QByteArray data;
   qsizetype size = 0;
-  for (const Line& l : lines_) size += l.raw.size() + 2;
+  for (const Line& l : lines) size += l.raw.size() + 2;
   data.reserve(size);
-  for (const Line& l : lines_) {
+  for (const Line& l : lines) {
     data += l.raw;
     data += "\r\n";
   }
@@ -459,15 +463,7 @@ bool IniFile::Store(std::vector<Line> lines) {
       if (::realpath(encoded.constData(), resolved)) target = QFile::decodeName(resolved);
     }
   }
-  QByteArray data;
-  qsizetype size = 0;
-  for (const Line& l : lines) size += l.raw.size() + 2;
-  data.reserve(size);
-  for (const Line& l : lines) {
-    data += l.raw;
-    data += "\r\n";
-  }
-  if (!ReplaceFile(target, data)) {
+  if (!ReplaceFile(target, Serialised(lines))) {
     problem_ = Problem::Unwritable;
     return false;
   }

@@ -134,6 +134,8 @@ class IniFile {
   static Line ParseLine(const QByteArray& raw);
   static Stamp StampOf(const QString& path);
   static void ParseContent(const QByteArray& data, std::vector<Line>& lines);
+  // Every line with CR LF.
+  static QByteArray Serialised(const std::vector<Line>& lines);
   void Refresh() const;
   // Replaces the file with `lines`, or, inside an update, only the cache.
   bool Commit(std::vector<Line>& lines);
