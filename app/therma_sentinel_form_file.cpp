@@ -263,6 +263,8 @@ bool TThermaSentinelForm::ReadDataFile(const QString& fileName) {
         duration = std::max(duration, t);
         ++loaded;
       }
+      // Repaints between batches.
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
   };
   while (loader.WaitForBatches(50)) {

@@ -19,9 +19,9 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <functional>
 #include <string_view>
 #include <utility>
@@ -76,7 +76,9 @@ void CloseWrites(TConfig& c, int round) {
 }
 
 template <typename Config>
-constexpr bool kHasBatches = requires(Config& c) { typename Config::Batch; };
+constexpr bool kHasBatches = requires(Config& c) {
+  typename Config::Batch;
+};
 
 // A template, so that a tree without batches does not compile the batch.
 template <typename Config>
