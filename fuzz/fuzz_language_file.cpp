@@ -57,6 +57,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static Environment env;
   const QByteArray content(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
   TLngINISupp::ResetSharedStateForTesting();
+  // A new menu bar each run: the language list is built into it afresh.
+  delete env.menu;
+  env.menu = new QMenuBar(env.form);
+  env.menu->setObjectName(QStringLiteral("menu"));
+  env.menu->addMenu(QStringLiteral("File"))->addAction(QStringLiteral("Open"));
   TLngINISupp lis;
   lis.OnShowMessage = [](const QString&) {};
   lis.SetMenu(env.menu);

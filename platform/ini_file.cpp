@@ -143,6 +143,7 @@ bool IniFile::EndUpdate() {
 }
 
 bool IniFile::Commit(std::vector<Line>& lines) {
+  sectionsValid_ = false;
   if (updateDepth_ > 0) {
     // `lines` is the cache itself.
     dirty_ = true;
@@ -195,11 +196,13 @@ IniFile::Line IniFile::ParseLine(const QByteArray& raw) {
     const qsizetype close = text.indexOf(QLatin1Char(']'));
     line.kind = Kind::Section;
     line.name = (close < 0 ? text.mid(1) : text.mid(1, close - 1)).trimmed();
+    line.folded = line.name.toCaseFolded();
     return line;
   }
   const qsizetype eq = text.indexOf(QLatin1Char('='));
   if (eq <= 0) return line;
   line.name = text.left(eq).trimmed();
+  line.folded = line.name.toCaseFolded();
   if (line.name.isEmpty()) return line;
   QString value = text.mid(eq + 1).trimmed();
   if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"'))) {
@@ -230,6 +233,7 @@ void IniFile::Refresh() const {
   const Stamp now = StampOf(path_);
   if (cacheValid_ && now == stamp_) return;
   lines_.clear();
+  sectionsValid_ = false;
   unreadable_ = false;
   stamp_ = now;
   cacheValid_ = true;
@@ -283,24 +287,29 @@ void IniFile::ParseContent(const QByteArray& data, std::vector<Line>& lines) {
 }
 
 int IniFile::FindSection(const QString& section, int* end) const {
-  const QString wanted = section.trimmed();
-  const int n = static_cast<int>(lines_.size());
-  for (int i = 0; i < n; ++i) {
-    const Line& l = lines_[static_cast<size_t>(i)];
-    if (l.kind != Kind::Section || l.name.compare(wanted, Qt::CaseInsensitive) != 0) continue;
-    int j = i + 1;
-    while (j < n && lines_[static_cast<size_t>(j)].kind != Kind::Section) ++j;
-    if (end) *end = j;
+  // The section headers are indexed once per change of the lines, so a
+  // lookup passes the headers only, however many keys the file holds.
+  if (!sectionsValid_) {
+    sections_.clear();
+    for (std::size_t i = 0; i < lines_.size(); ++i)
+      if (lines_[i].kind == Kind::Section) sections_.push_back(static_cast<int>(i));
+    sectionsValid_ = true;
+  }
+  const QString wanted = section.trimmed().toCaseFolded();
+  for (std::size_t k = 0; k < sections_.size(); ++k) {
+    const int i = sections_[k];
+    if (lines_[static_cast<std::size_t>(i)].folded != wanted) continue;
+    if (end) *end = k + 1 < sections_.size() ? sections_[k + 1] : static_cast<int>(lines_.size());
     return i;
   }
   return -1;
 }
 
 int IniFile::FindKey(int sectionIndex, int sectionEnd, const QString& key) const {
-  const QString wanted = key.trimmed();
+  const QString wanted = key.trimmed().toCaseFolded();
   for (int i = sectionIndex + 1; i < sectionEnd; ++i) {
     const Line& l = lines_[static_cast<size_t>(i)];
-    if (l.kind == Kind::Key && l.name.compare(wanted, Qt::CaseInsensitive) == 0) return i;
+    if (l.kind == Kind::Key && l.folded == wanted) return i;
   }
   return -1;
 }
@@ -468,6 +477,7 @@ bool IniFile::Store(std::vector<Line> lines) {
     return false;
   }
   lines_ = std::move(lines);
+  sectionsValid_ = false;
   stamp_ = StampOf(path_);
   cacheValid_ = stamp_.exists;
   unreadable_ = false;

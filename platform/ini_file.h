@@ -119,8 +119,9 @@ class IniFile {
   struct Line {
     QByteArray raw;  // the line as stored, without its line end
     Kind kind = Kind::Other;
-    QString name;   // section or key name, trimmed
-    QString value;  // a key's value, trimmed, one pair of quotes removed
+    QString name;    // section or key name, trimmed
+    QString folded;  // name case-folded, for lookups
+    QString value;   // a key's value, trimmed, one pair of quotes removed
   };
   struct Stamp {
     bool exists = false;
@@ -155,6 +156,9 @@ class IniFile {
   bool dirty_ = false;  // the cache holds writes not yet in the file
   mutable Problem problem_ = Problem::None;
   mutable std::vector<Line> lines_;
+  // Indices of the section headers in lines_, valid while sectionsValid_.
+  mutable std::vector<int> sections_;
+  mutable bool sectionsValid_ = false;
   mutable Stamp stamp_;
   mutable bool cacheValid_ = false;
   // The file exists but could not be read: writes are refused, so a file we
