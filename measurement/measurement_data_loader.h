@@ -28,7 +28,7 @@
 //   // the last TakeBatches, then loader.Result()
 class MeasurementDataLoader {
  public:
-  static constexpr std::int64_t kBatchRows = 65536;
+  static constexpr std::int64_t kBatchRows = 16384;
   static constexpr std::size_t kMaxQueuedBatches = 4;
 
   MeasurementDataLoader() = default;
