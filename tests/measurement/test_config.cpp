@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include <QByteArray>
@@ -7,6 +8,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QVariant>
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -716,6 +719,32 @@ TEST_F(SettingsPathTest, WithoutAPerUserFolderTheFileLiesBesideTheProgram) {
   EXPECT_EQ(TConfig::GetSettingsFileName(program, QString(), &notice),
             config_ + QStringLiteral("/Prog/Prog.ini"));
   EXPECT_TRUE(notice.isEmpty());
+}
+
+// A configuration folder on a read-only file system (root may write into
+// any folder, so only a read-only mount shows this): the settings go beside
+// the program and the user is told so, or that they cannot be saved.
+TEST_F(SettingsPathTest, AReadOnlyConfigurationFolderIsNamedToTheUser) {
+  ASSERT_TRUE(QDir().mkpath(config_));
+  if (::mount("tmpfs", QFile::encodeName(config_).constData(), "tmpfs", MS_RDONLY, "size=16k") != 0)
+    GTEST_SKIP() << "cannot mount a read-only tmpfs here: " << std::strerror(errno);
+  struct Unmount {
+    QString path;
+    ~Unmount() { ::umount2(QFile::encodeName(path).constData(), MNT_DETACH); }
+  } unmount{config_};
+  const QString program = dir_.filePath(QStringLiteral("Prog"));
+  QString notice;
+  EXPECT_EQ(TConfig::GetSettingsFileName(program, QStringLiteral("x"), &notice),
+            program + QStringLiteral(".ini"));
+  EXPECT_TRUE(notice.contains(config_ + QStringLiteral("/Prog"))) << notice.toStdString();
+  EXPECT_TRUE(notice.contains(QLatin1String("saved in ") + program + QStringLiteral(".ini")))
+      << notice.toStdString();
+  // Nothing was written into the read-only folder, and a write beside the
+  // program works.
+  EXPECT_TRUE(QDir(config_).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+  TConfig c(program + QStringLiteral(".ini"));
+  EXPECT_TRUE(c.WriteComPort(2));
+  EXPECT_TRUE(c.ProblemMessage().isEmpty());
 }
 
 }  // namespace
