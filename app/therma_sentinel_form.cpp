@@ -177,9 +177,13 @@ void TThermaSentinelForm::FormCreate() {
   }
   config_->SetDefaultWindowRect({100, 100, screen.width() - 100, screen.height() - 100});
   config_->SetDefaultTitle(applicationTitle_ + QLatin1Char(' ') + GetVersionText(versionText_));
-  config_->WriteArgoBurstStartDelay(config_->ReadArgoBurstStartDelay());
-  config_->WriteBrioBurstStartDelay(config_->ReadBrioBurstStartDelay());
-  if (!configExisted_) config_->NormaliseSettings();
+  {
+    // One replace of the settings file for the writes of the start.
+    const TConfig::Batch settingsBatch(*config_);
+    config_->WriteArgoBurstStartDelay(config_->ReadArgoBurstStartDelay());
+    config_->WriteBrioBurstStartDelay(config_->ReadBrioBurstStartDelay());
+    if (!configExisted_) config_->NormaliseSettings();
+  }
 
   TRect r = config_->ReadWindowRect();
   const QRect wanted(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
