@@ -158,9 +158,12 @@ void TThermaSentinelForm::FormCreate() {
   setWindowTitle(caption);
 
   // Settings.
-  const QString path = TConfig::GetSettingsFileName(QCoreApplication::applicationFilePath(), instanceName_);
+  QString settingsNotice;
+  const QString path =
+      TConfig::GetSettingsFileName(QCoreApplication::applicationFilePath(), instanceName_, &settingsNotice);
   configExisted_ = QFile::exists(path);
   config_ = std::make_unique<TConfig>(path);
+  ReportSettingsProblems(settingsNotice);
   QRect screen(0, 0, 1024, 768);
   QRect virtualScreen = screen;
   if (QScreen* s = QGuiApplication::primaryScreen()) {
@@ -169,9 +172,13 @@ void TThermaSentinelForm::FormCreate() {
   }
   config_->SetDefaultWindowRect({100, 100, screen.width() - 100, screen.height() - 100});
   config_->SetDefaultTitle(applicationTitle_ + QLatin1Char(' ') + GetVersionText(versionText_));
-  config_->WriteArgoBurstStartDelay(config_->ReadArgoBurstStartDelay());
-  config_->WriteBrioBurstStartDelay(config_->ReadBrioBurstStartDelay());
-  if (!configExisted_) config_->NormaliseSettings();
+  {
+    // One replace of the settings file for the writes of the start.
+    const TConfig::Batch settingsBatch(*config_);
+    config_->WriteArgoBurstStartDelay(config_->ReadArgoBurstStartDelay());
+    config_->WriteBrioBurstStartDelay(config_->ReadBrioBurstStartDelay());
+    if (!configExisted_) config_->NormaliseSettings();
+  }
 
   TRect r = config_->ReadWindowRect();
   const QRect wanted(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
@@ -485,6 +492,8 @@ bool TThermaSentinelForm::FormCloseQuery() {
 
 void TThermaSentinelForm::FormClose() {
   if (config_ == nullptr) return;
+  // Everything written below replaces the settings file once.
+  const TConfig::Batch settingsBatch(*config_);
   if (idleHandlerId_ != 0) {
     IdleHook::Instance().Detach(idleHandlerId_);
     idleHandlerId_ = 0;
