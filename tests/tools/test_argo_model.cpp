@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host_tty.h"
+#include "model_on_memory_line.h"
 #include "platform/rfc2217_device.h"
 #include "tools/devsim/argo_model.h"
 #include "tools/devsim/argo_profiles.h"
@@ -23,58 +24,11 @@ using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 using Clock = DeviceModel::Clock;
 
-// The host's side of the line, in memory: everything the device sends is
-// kept; the pending count is set by the test to play a busy line.
-class MemoryLink : public DeviceLink {
- public:
-  void Send(std::span<const std::uint8_t> bytes) override {
-    out.insert(out.end(), bytes.begin(), bytes.end());
-  }
-  std::size_t PendingOutput() const override { return pending; }
-  void DiscardOutput() override { out.clear(); }
-  void Vanish() override { vanished = true; }
-
-  Bytes Take() {
-    Bytes b;
-    b.swap(out);
-    return b;
-  }
-
-  Bytes out;
-  std::size_t pending = 0;
-  bool vanished = false;
-};
-
-// A model on an in-memory line with a clock the test moves.
-class Device {
+// A single-colour model of a named profile on an in-memory line.
+class Device : public ModelOnMemoryLine<ArgoModel> {
  public:
   explicit Device(const QString& profile, const ArgoOptions& options = {})
-      : model(*ArgoProfiles::Find(profile), options) {
-    model.SetClockForTesting([this] { return now; });
-  }
-
-  // Sends a request and returns what the device sent back at once.
-  Bytes Ask(const Bytes& request) {
-    model.OnReceived(request, link);
-    return link.Take();
-  }
-  // Lets time pass in steps of 1 ms, ticking the model like its server.
-  Bytes Wait(std::chrono::milliseconds span) {
-    const Clock::time_point end = now + span;
-    while (now < end) {
-      now += 1ms;
-      model.Tick(now, link);
-    }
-    return link.Take();
-  }
-  ArgoRequestRecord LastRequest() const {
-    const auto all = model.Requests();
-    return all.empty() ? ArgoRequestRecord{} : all.back();
-  }
-
-  Clock::time_point now = Clock::now();
-  ArgoModel model;
-  MemoryLink link;
+      : ModelOnMemoryLine(*ArgoProfiles::Find(profile), options) {}
 };
 
 struct Step {

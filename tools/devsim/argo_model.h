@@ -8,44 +8,22 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <vector>
 
 #include "tools/devsim/argo_profiles.h"
 #include "tools/devsim/device_model.h"
+#include "tools/devsim/model_faults.h"
+#include "tools/devsim/paced_stream.h"
+#include "tools/devsim/record_log.h"
+#include "tools/devsim/reply_shaper.h"
 
-// Misbehaviour the device can be told to show. All off by default.
-struct ArgoFaults {
-  // Sends nothing at all: no replies, no stream (requests are still logged).
-  bool silent = false;
-  // The next N complete requests get no reply (counts down; 0 = off).
-  int ignoreRequests = 0;
-  // Each reply loses this many bytes from its end.
-  int shortReplyBytes = 0;
-  // Each reply gets this many random bytes appended.
-  int extraReplyBytes = 0;
-  // Each reply goes out this many milliseconds after its request ended.
-  int lateReplyMs = 0;
-  // Random bytes sent ahead of each reply / in the middle of each reply.
-  int noiseBeforeReply = 0;
+// Misbehaviour the device can be told to show, beyond the faults every
+// family shares. All off by default.
+struct ArgoFaults : ModelFaults {
+  // Random bytes sent in the middle of each reply (a reply fault).
   int noiseInsideReply = 0;
-  // How many replies the reply faults above (short, extra, late, noise)
-  // apply to; -1 = every reply. Counts down.
-  int replyFaultLimit = -1;
-  // While streaming, after every N-th frame this many random bytes (never
-  // the sync byte) follow; the frame ahead of them is marked spoiled.
-  int streamNoiseEveryFrames = 0;
-  int streamNoiseBytes = 3;
   // The stop command is answered but the stream goes on.
   bool ignoreBurstStop = false;
-  // The device vanishes once this many bytes were streamed since the
-  // stream started (the last frame is cut short); 0 = off.
-  std::int64_t vanishAfterStreamBytes = 0;
-  // The device vanishes on the N-th request addressed to it (with a good
-  // checksum) from now on (1 = the next one), before answering it; 0 = off.
-  int vanishAfterRequests = 0;
-  // Seed of the random bytes, so a failing run can be repeated.
-  std::uint32_t noiseSeed = 1;
 };
 
 // What became of a request.
@@ -195,7 +173,6 @@ class ArgoModel : public DeviceModel {
   void StreamFrames(Clock::time_point now, DeviceLink& link);
   std::uint16_t ChannelValue(std::uint8_t code, std::uint64_t index) const;
   void DoVanish(DeviceLink& link);
-  std::vector<std::uint8_t> Noise(int count, bool avoidSync);
 
   mutable std::mutex mutex_;
   QString profileName_;
@@ -205,7 +182,7 @@ class ArgoModel : public DeviceModel {
   ArgoDeviceState initial_;  // the power-up state
   std::function<Clock::time_point()> clock_;
   ArgoFaults faults_;
-  std::mt19937 random_;
+  ReplyShaper shaper_;
 
   // Request parser.
   ParseState parse_ = ParseState::Idle;
@@ -222,15 +199,11 @@ class ArgoModel : public DeviceModel {
   // Stream.
   bool streaming_ = false;
   std::vector<std::uint8_t> streamSlots_;
-  Clock::time_point nextFrame_{};
   bool streamNeedsStart_ = false;
-  std::int64_t streamBytesThisRun_ = 0;
-  std::uint64_t framesSent_ = 0;
-  std::uint64_t streamBytesSent_ = 0;
+  PacedStream<ArgoSentFrame> stream_{mutex_, kMaxKeptFrames};
 
-  std::vector<ArgoRequestRecord> requests_;
+  RecordLog<ArgoRequestRecord> requests_{mutex_};
   std::uint64_t idleBytes_ = 0;
-  std::vector<ArgoSentFrame> frames_;
 };
 
 // Puts "argo" (ArgoModel::Create) into the ModelRegistry; safe to call more

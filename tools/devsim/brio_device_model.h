@@ -8,41 +8,23 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <vector>
 
 #include "tools/devsim/brio_boot_loader.h"
 #include "tools/devsim/brio_memory.h"
 #include "tools/devsim/brio_profiles.h"
 #include "tools/devsim/device_model.h"
+#include "tools/devsim/model_faults.h"
+#include "tools/devsim/paced_stream.h"
+#include "tools/devsim/record_log.h"
+#include "tools/devsim/reply_shaper.h"
 
-// Misbehaviour a Brio device can be told to show. All off by default.
-struct BrioFaults {
-  // Sends nothing at all (requests are still logged and carried out).
-  bool silent = false;
-  // The next N complete requests (or loader frames) get no reply.
-  int ignoreRequests = 0;
-  // Each reply loses this many bytes from its end / gets this many random
-  // bytes appended / goes out this many milliseconds late / has this many
-  // random bytes ahead of it.
-  int shortReplyBytes = 0;
-  int extraReplyBytes = 0;
-  int lateReplyMs = 0;
-  int noiseBeforeReply = 0;
-  // How many replies the faults above apply to; -1 = every reply.
-  int replyFaultLimit = -1;
-  // While streaming, after every N-th frame this many random bytes (never
-  // the sync byte) follow; the frame ahead is marked spoiled.
-  int streamNoiseEveryFrames = 0;
-  int streamNoiseBytes = 3;
+// Misbehaviour a Brio device can be told to show, beyond the faults every
+// family shares (there "request" also means a loader frame, and silence
+// still carries requests out). All off by default.
+struct BrioFaults : ModelFaults {
   // Input does not stop the stream.
   bool ignoreStreamStop = false;
-  // Vanishes once this many bytes were streamed since the stream started
-  // (the last frame is cut short); 0 = off.
-  std::int64_t vanishAfterStreamBytes = 0;
-  // Vanishes on the N-th request or loader step from now on, before
-  // answering it; 0 = off.
-  int vanishAfterRequests = 0;
   // Vanishes in the middle of programming once this many more flash bytes
   // were programmed (the block in progress is written only that far); 0 = off.
   std::int64_t vanishAfterProgrammedBytes = 0;
@@ -50,7 +32,6 @@ struct BrioFaults {
   int nakLoaderFrames = 0;
   // Second generation: the next N "9WAIT" get no answer.
   int ignoreWait = 0;
-  std::uint32_t noiseSeed = 1;
 };
 
 struct BrioOptions {
@@ -241,7 +222,6 @@ class BrioDeviceModel : public DeviceModel {
   void Emit(std::span<const std::uint8_t> bytes, bool loaderParity, DeviceLink& link);
   void StreamFrames(Clock::time_point now, DeviceLink& link);
   void DoVanish(DeviceLink& link);
-  std::vector<std::uint8_t> Noise(int count, bool avoidSync);
 
   BrioProfile profile_;
   BrioOptions options_;
@@ -250,7 +230,7 @@ class BrioDeviceModel : public DeviceModel {
   BrioBootLoader loader_;
   BrioLiveValues live_;
   std::function<Clock::time_point()> clock_;
-  std::mt19937 random_;
+  ReplyShaper shaper_;
 
   Mode mode_ = Mode::Off;
   Clock::time_point bootAt_{};
@@ -266,12 +246,9 @@ class BrioDeviceModel : public DeviceModel {
 
   bool streaming_ = false;
   std::vector<std::uint16_t> streamChannels_;
-  Clock::time_point nextFrame_{};
-  std::int64_t streamBytesThisRun_ = 0;
-  std::uint64_t framesSent_ = 0;
+  PacedStream<BrioSentFrame> stream_{mutex_, kMaxKeptFrames};
 
-  std::vector<BrioRequestRecord> requests_;
+  RecordLog<BrioRequestRecord> requests_{mutex_};
   std::uint64_t lostBytes_ = 0;
   std::uint64_t lostReplyBytes_ = 0;
-  std::vector<BrioSentFrame> frames_;
 };
