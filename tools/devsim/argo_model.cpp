@@ -123,8 +123,8 @@ bool AllBytes(std::span<const std::uint8_t> args, std::uint8_t value) {
 }  // namespace
 
 ArgoModel::ArgoModel(const ArgoProfile& profile, const ArgoOptions& options)
-    : profileName_(profile.name),
-      options_(options),
+    : StreamingDeviceModel(options),
+      profileName_(profile.name),
       state_(profile.state),
       factory_(profile.state),
       initial_(profile.state) {
@@ -152,11 +152,6 @@ QString ArgoModel::ProfileName() const {
   return profileName_;
 }
 
-ArgoOptions ArgoModel::Options() const {
-  std::lock_guard lock(mutex_);
-  return options_;
-}
-
 void ArgoModel::SetBaudRate(int baud) {
   std::lock_guard lock(mutex_);
   options_.baudRate = baud;
@@ -172,11 +167,6 @@ void ArgoModel::SetTripleSync(bool on) {
   options_.tripleSync = on;
 }
 
-void ArgoModel::SetClockForTesting(std::function<Clock::time_point()> clock) {
-  std::lock_guard lock(mutex_);
-  clock_ = std::move(clock);
-}
-
 ArgoDeviceState ArgoModel::State() const {
   std::lock_guard lock(mutex_);
   return state_;
@@ -187,50 +177,17 @@ void ArgoModel::SetState(const ArgoDeviceState& state) {
   state_ = state;
 }
 
-ArgoFaults ArgoModel::Faults() const {
-  std::lock_guard lock(mutex_);
-  return faults_;
-}
-
-void ArgoModel::SetFaults(const ArgoFaults& faults) {
-  std::lock_guard lock(mutex_);
-  faults_ = faults;
-  shaper_.Seed(faults.noiseSeed);
-}
-
-bool ArgoModel::Streaming() const {
-  std::lock_guard lock(mutex_);
-  return streaming_;
-}
-
-bool ArgoModel::HasVanished() const {
-  std::lock_guard lock(mutex_);
-  return vanished_;
-}
-
-std::vector<ArgoRequestRecord> ArgoModel::Requests() const { return requests_.Records(); }
-
 std::size_t ArgoModel::RequestCount() const { return requests_.Count(); }
-
-void ArgoModel::ClearRequests() { requests_.Clear(); }
 
 std::uint64_t ArgoModel::IdleBytes() const {
   std::lock_guard lock(mutex_);
   return idleBytes_;
 }
 
-std::vector<ArgoSentFrame> ArgoModel::SentFrames() const { return stream_.Frames().Records(); }
-
-std::uint64_t ArgoModel::FramesSent() const { return stream_.Frames().Added(); }
-
 std::uint64_t ArgoModel::StreamBytesSent() const {
   std::lock_guard lock(mutex_);
   return stream_.BytesSentLocked();
 }
-
-void ArgoModel::ClearSentFrames() { stream_.Frames().Clear(); }
-
-DeviceModel::Clock::time_point ArgoModel::Now() const { return clock_ ? clock_() : Clock::now(); }
 
 // --- Receiving -------------------------------------------------------------
 

@@ -13,9 +13,7 @@
 #include "tools/devsim/argo_profiles.h"
 #include "tools/devsim/device_model.h"
 #include "tools/devsim/model_faults.h"
-#include "tools/devsim/paced_stream.h"
-#include "tools/devsim/record_log.h"
-#include "tools/devsim/reply_shaper.h"
+#include "tools/devsim/streaming_device_model.h"
 
 // Misbehaviour the device can be told to show, beyond the faults every
 // family shares. All off by default.
@@ -91,7 +89,7 @@ struct ArgoOptions {
 // The model is driven by its server's thread; every public method is
 // thread-safe, so a test may read the logs and change state or faults while
 // the device is being served.
-class ArgoModel : public DeviceModel {
+class ArgoModel : public StreamingDeviceModel<ArgoFaults, ArgoOptions, ArgoRequestRecord, ArgoSentFrame> {
  public:
   explicit ArgoModel(const ArgoProfile& profile = ArgoProfiles::Default(), const ArgoOptions& options = {});
   ~ArgoModel() override;
@@ -112,37 +110,21 @@ class ArgoModel : public DeviceModel {
   void Tick(Clock::time_point now, DeviceLink& link) override;
   bool WantsTicks() const override;
 
+  // Options, the clock, the faults, the request log and the sent frames:
+  // see StreamingDeviceModel.
   QString ProfileName() const;
-  ArgoOptions Options() const;
   void SetBaudRate(int baud);
   void SetFramePeriodUs(int us);
   void SetTripleSync(bool on);
-  // Replaces the clock that stamps received bytes (tests drive time by
-  // hand together with Tick).
-  void SetClockForTesting(std::function<Clock::time_point()> clock);
 
   ArgoDeviceState State() const;
   void SetState(const ArgoDeviceState& state);
-  ArgoFaults Faults() const;
-  void SetFaults(const ArgoFaults& faults);
 
-  bool Streaming() const;
-  bool HasVanished() const;
-
-  // Requests received, oldest first.
-  std::vector<ArgoRequestRecord> Requests() const;
   std::size_t RequestCount() const;
-  void ClearRequests();
   // Idle bytes (0x00) received where a request could start.
   std::uint64_t IdleBytes() const;
-
-  // Frames streamed, oldest first (at most kMaxKeptFrames are kept; the
-  // counters go on).
-  static constexpr std::size_t kMaxKeptFrames = 1'000'000;
-  std::vector<ArgoSentFrame> SentFrames() const;
-  std::uint64_t FramesSent() const;
+  // Stream bytes sent, over all streams.
   std::uint64_t StreamBytesSent() const;
-  void ClearSentFrames();
 
  public:
   struct Command;
@@ -155,7 +137,6 @@ class ArgoModel : public DeviceModel {
   };
   enum class ParseState { Idle, Arguments, Discarding };
 
-  Clock::time_point Now() const;
   void ExpireInput(Clock::time_point now);
   void ParseByte(std::uint8_t byte, Clock::time_point now, DeviceLink& link);
   void FinishRequest(Clock::time_point now, DeviceLink& link);
@@ -174,15 +155,10 @@ class ArgoModel : public DeviceModel {
   std::uint16_t ChannelValue(std::uint8_t code, std::uint64_t index) const;
   void DoVanish(DeviceLink& link);
 
-  mutable std::mutex mutex_;
   QString profileName_;
-  ArgoOptions options_;
   ArgoDeviceState state_;
   ArgoDeviceState factory_;  // what the restore-factory command brings back
   ArgoDeviceState initial_;  // the power-up state
-  std::function<Clock::time_point()> clock_;
-  ArgoFaults faults_;
-  ReplyShaper shaper_;
 
   // Request parser.
   ParseState parse_ = ParseState::Idle;
@@ -194,15 +170,11 @@ class ArgoModel : public DeviceModel {
   Clock::time_point lastInput_{};
 
   std::deque<PendingReply> delayed_;
-  bool vanished_ = false;
 
   // Stream.
-  bool streaming_ = false;
   std::vector<std::uint8_t> streamSlots_;
   bool streamNeedsStart_ = false;
-  PacedStream<ArgoSentFrame> stream_{mutex_, kMaxKeptFrames};
 
-  RecordLog<ArgoRequestRecord> requests_{mutex_};
   std::uint64_t idleBytes_ = 0;
 };
 

@@ -10,17 +10,15 @@
 using Parity = SerialLineSettings::Parity;
 
 BrioDeviceModel::BrioDeviceModel(const BrioProfile& profile, const BrioOptions& options, int infoSegmentSize)
-    : profile_(profile),
-      options_(options),
+    : StreamingDeviceModel(options),
+      profile_(profile),
       memory_(infoSegmentSize),
       loader_(memory_),
-      live_(profile.live),
-      clock_([] { return Clock::now(); }) {
+      live_(profile.live) {
   BrioProfiles::LoadInto(profile_, memory_);
   loader_.SetSyncGap(std::chrono::milliseconds(std::max(1, options_.syncGapMs)));
   loader_.SetFrameTimeout(std::chrono::milliseconds(std::max(1, options_.requestTimeoutMs)));
   loader_.SetMassEraseOnBadPassword(options_.massEraseOnBadPassword);
-  shaper_.Seed(faults_.noiseSeed);
   if (options_.externalPower) PowerUp(Now());
 }
 
@@ -31,19 +29,10 @@ QString BrioDeviceModel::Name() const {
       profile_.generation == 1 ? QStringLiteral("brio") : QStringLiteral("brio2"), profile_.name);
 }
 
-BrioOptions BrioDeviceModel::Options() const {
-  std::lock_guard lock(mutex_);
-  return options_;
-}
-
-void BrioDeviceModel::SetClockForTesting(std::function<Clock::time_point()> clock) {
-  std::lock_guard lock(mutex_);
-  clock_ = std::move(clock);
+void BrioDeviceModel::ClockReplaced() {
   // A device powered from the start boots on the test's clock.
-  if (mode_ == Mode::Booting) bootAt_ = clock_() + std::chrono::milliseconds(options_.bootMs);
+  if (mode_ == Mode::Booting) bootAt_ = Now() + std::chrono::milliseconds(options_.bootMs);
 }
-
-BrioDeviceModel::Clock::time_point BrioDeviceModel::Now() const { return clock_(); }
 
 // --- Power, parity and the loader --------------------------------------------
 
@@ -359,16 +348,6 @@ BrioDeviceModel::Mode BrioDeviceModel::CurrentMode() const {
   return mode_;
 }
 
-bool BrioDeviceModel::Streaming() const {
-  std::lock_guard lock(mutex_);
-  return streaming_;
-}
-
-bool BrioDeviceModel::HasVanished() const {
-  std::lock_guard lock(mutex_);
-  return vanished_;
-}
-
 bool BrioDeviceModel::PasswordAccepted() const {
   std::lock_guard lock(mutex_);
   return mode_ == Mode::Loader && loader_.PasswordAccepted();
@@ -410,22 +389,10 @@ void BrioDeviceModel::SetLiveValues(const BrioLiveValues& values) {
   if (mode_ == Mode::Application) WriteLiveValues();
 }
 
-BrioFaults BrioDeviceModel::Faults() const {
-  std::lock_guard lock(mutex_);
-  return faults_;
+void BrioDeviceModel::FaultsReplaced() {
+  loader_.RefuseNextFrames(std::max(0, faults_.nakLoaderFrames));
+  loader_.SetProgramLimit(faults_.vanishAfterProgrammedBytes > 0 ? faults_.vanishAfterProgrammedBytes : -1);
 }
-
-void BrioDeviceModel::SetFaults(const BrioFaults& faults) {
-  std::lock_guard lock(mutex_);
-  faults_ = faults;
-  shaper_.Seed(faults.noiseSeed);
-  loader_.RefuseNextFrames(std::max(0, faults.nakLoaderFrames));
-  loader_.SetProgramLimit(faults.vanishAfterProgrammedBytes > 0 ? faults.vanishAfterProgrammedBytes : -1);
-}
-
-std::vector<BrioRequestRecord> BrioDeviceModel::Requests() const { return requests_.Records(); }
-
-void BrioDeviceModel::ClearRequests() { requests_.Clear(); }
 
 std::uint64_t BrioDeviceModel::LostBytes() const {
   std::lock_guard lock(mutex_);
@@ -436,12 +403,6 @@ std::uint64_t BrioDeviceModel::LostReplyBytes() const {
   std::lock_guard lock(mutex_);
   return lostReplyBytes_;
 }
-
-std::vector<BrioSentFrame> BrioDeviceModel::SentFrames() const { return stream_.Frames().Records(); }
-
-std::uint64_t BrioDeviceModel::FramesSent() const { return stream_.Frames().Added(); }
-
-void BrioDeviceModel::ClearSentFrames() { stream_.Frames().Clear(); }
 
 // --- Command-line options ----------------------------------------------------
 

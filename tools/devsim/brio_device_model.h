@@ -15,9 +15,7 @@
 #include "tools/devsim/brio_profiles.h"
 #include "tools/devsim/device_model.h"
 #include "tools/devsim/model_faults.h"
-#include "tools/devsim/paced_stream.h"
-#include "tools/devsim/record_log.h"
-#include "tools/devsim/reply_shaper.h"
+#include "tools/devsim/streaming_device_model.h"
 
 // Misbehaviour a Brio device can be told to show, beyond the faults every
 // family shares (there "request" also means a loader frame, and silence
@@ -95,7 +93,8 @@ struct BrioSentFrame {
 //
 // Every public method is thread-safe; the server calls the DeviceModel
 // overrides from its thread.
-class BrioDeviceModel : public DeviceModel {
+class BrioDeviceModel
+    : public StreamingDeviceModel<BrioFaults, BrioOptions, BrioRequestRecord, BrioSentFrame> {
  public:
   enum class Mode { Off, Booting, Application, Loader };
 
@@ -110,13 +109,11 @@ class BrioDeviceModel : public DeviceModel {
   void Tick(Clock::time_point now, DeviceLink& link) override;
   bool WantsTicks() const override;
 
+  // Options, the clock, the faults, the request log and the sent frames:
+  // see StreamingDeviceModel.
   const BrioProfile& Profile() const { return profile_; }
-  BrioOptions Options() const;
-  void SetClockForTesting(std::function<Clock::time_point()> clock);
 
   Mode CurrentMode() const;
-  bool Streaming() const;
-  bool HasVanished() const;
   bool PasswordAccepted() const;
   // When the firmware last started (valid once it ran).
   Clock::time_point StartedAt() const;
@@ -129,21 +126,11 @@ class BrioDeviceModel : public DeviceModel {
   // New live values, put into RAM at once when the firmware runs.
   void SetLiveValues(const BrioLiveValues& values);
 
-  BrioFaults Faults() const;
-  void SetFaults(const BrioFaults& faults);
-
-  std::vector<BrioRequestRecord> Requests() const;
-  void ClearRequests();
   // Bytes that arrived while the device was off, booting or listening at
   // the other parity.
   std::uint64_t LostBytes() const;
   // Replies lost because the host listened at the other parity.
   std::uint64_t LostReplyBytes() const;
-
-  static constexpr std::size_t kMaxKeptFrames = 1'000'000;
-  std::vector<BrioSentFrame> SentFrames() const;
-  std::uint64_t FramesSent() const;
-  void ClearSentFrames();
 
   // Builds the profile, options and faults from command-line options shared
   // by both generations (see OptionsHelp); false with a reason on error.
@@ -196,7 +183,8 @@ class BrioDeviceModel : public DeviceModel {
   BrioFaults& MutableFaults() { return faults_; }
   const BrioOptions& Opts() const { return options_; }
 
-  mutable std::mutex mutex_;
+  void ClockReplaced() override;
+  void FaultsReplaced() override;
 
  private:
   struct PendingReply {
@@ -205,7 +193,6 @@ class BrioDeviceModel : public DeviceModel {
     bool loaderParity;
   };
 
-  Clock::time_point Now() const;
   void Advance(Clock::time_point now, DeviceLink& link);
   void PowerUp(Clock::time_point now);
   void PowerDown(DeviceLink& link);
@@ -224,19 +211,14 @@ class BrioDeviceModel : public DeviceModel {
   void DoVanish(DeviceLink& link);
 
   BrioProfile profile_;
-  BrioOptions options_;
-  BrioFaults faults_;
   BrioMemory memory_;
   BrioBootLoader loader_;
   BrioLiveValues live_;
-  std::function<Clock::time_point()> clock_;
-  ReplyShaper shaper_;
 
   Mode mode_ = Mode::Off;
   Clock::time_point bootAt_{};
   Clock::time_point startedAt_{};
   SerialLineSettings::Parity hostParity_ = SerialLineSettings::Parity::None;
-  bool vanished_ = false;
 
   std::vector<std::uint8_t> request_;
   std::size_t requestLength_ = 0;
@@ -244,11 +226,8 @@ class BrioDeviceModel : public DeviceModel {
 
   std::deque<PendingReply> delayed_;
 
-  bool streaming_ = false;
   std::vector<std::uint16_t> streamChannels_;
-  PacedStream<BrioSentFrame> stream_{mutex_, kMaxKeptFrames};
 
-  RecordLog<BrioRequestRecord> requests_{mutex_};
   std::uint64_t lostBytes_ = 0;
   std::uint64_t lostReplyBytes_ = 0;
 };
