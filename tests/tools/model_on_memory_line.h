@@ -72,3 +72,13 @@ class ModelOnMemoryLine {
   Model model;
   MemoryLink link;
 };
+
+// One exchange of a scripted test: a request, the reply it must get, and how
+// the device must log it.
+template <class Outcome>
+struct ScriptStep {
+  MemoryLink::Bytes request;
+  MemoryLink::Bytes reply;
+  const char* name;
+  Outcome outcome = Outcome::Answered;
+};

@@ -31,11 +31,7 @@ class Device : public ModelOnMemoryLine<ArgoModel> {
       : ModelOnMemoryLine(*ArgoProfiles::Find(profile), options) {}
 };
 
-struct Step {
-  Bytes request;
-  Bytes reply;
-  const char* name;
-};
+using Step = ScriptStep<ArgoRequestOutcome>;
 
 void RunScript(Device& d, const std::vector<Step>& steps) {
   for (const Step& s : steps) {
@@ -44,7 +40,7 @@ void RunScript(Device& d, const std::vector<Step>& steps) {
     const ArgoRequestRecord r = d.LastRequest();
     EXPECT_EQ(r.bytes, s.request);
     EXPECT_EQ(r.name.toStdString(), s.name);
-    EXPECT_EQ(r.outcome, ArgoRequestOutcome::Answered);
+    EXPECT_EQ(r.outcome, s.outcome);
     d.Wait(1ms);
   }
 }

@@ -10,12 +10,7 @@ namespace {
 
 using namespace BrioTest;
 
-struct Step {
-  Bytes request;
-  Bytes reply;
-  const char* name;
-  BrioRequestOutcome outcome = BrioRequestOutcome::Answered;
-};
+using Step = ScriptStep<BrioRequestOutcome>;
 
 template <class Model>
 void RunScript(Bench<Model>& d, const std::vector<Step>& steps) {

@@ -22,11 +22,7 @@ using namespace BrioWire;
 
 Bytes Text(const char* text) { return Bytes(text, text + std::strlen(text)); }
 
-struct Step {
-  Bytes request;
-  Bytes reply;
-  const char* name;
-};
+using Step = ScriptStep<BrioRequestOutcome>;
 
 // The command set of a Briov2 (serial 1080004, 250.0 / 31.5 / 250.4 °C,
 // box 28.2 °C, ambient 23.0 °C, emissivity 0.950, range -30..1000 °C).

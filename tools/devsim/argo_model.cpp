@@ -1056,10 +1056,7 @@ std::unique_ptr<ArgoModel> ArgoModel::Create(const QStringList& options, QString
 }
 
 bool RegisterArgoModel() {
-  ModelRegistry::Register(QStringLiteral("argo"),
-                          [](const QStringList& options, QString* error) -> std::unique_ptr<DeviceModel> {
-                            return ArgoModel::Create(options, error);
-                          });
+  ModelRegistry::Register(QStringLiteral("argo"), &ArgoModel::Create);
   return ModelRegistry::Contains(QStringLiteral("argo"));
 }
 
