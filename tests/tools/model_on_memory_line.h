@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -82,3 +84,11 @@ struct ScriptStep {
   const char* name;
   Outcome outcome = Outcome::Answered;
 };
+
+// Checks that `record` logs `step`'s request under its name and outcome.
+template <class Record, class Outcome>
+void ExpectLogged(const Record& record, const ScriptStep<Outcome>& step) {
+  EXPECT_EQ(record.bytes, step.request);
+  EXPECT_EQ(record.name.toStdString(), step.name);
+  EXPECT_EQ(record.outcome, step.outcome);
+}

@@ -37,10 +37,7 @@ void RunScript(Device& d, const std::vector<Step>& steps) {
   for (const Step& s : steps) {
     SCOPED_TRACE(s.name);
     EXPECT_EQ(d.Ask(s.request), s.reply);
-    const ArgoRequestRecord r = d.LastRequest();
-    EXPECT_EQ(r.bytes, s.request);
-    EXPECT_EQ(r.name.toStdString(), s.name);
-    EXPECT_EQ(r.outcome, s.outcome);
+    ExpectLogged(d.LastRequest(), s);
     d.Wait(1ms);
   }
 }

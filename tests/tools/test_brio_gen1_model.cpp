@@ -18,10 +18,7 @@ void RunScript(Bench<Model>& d, const std::vector<Step>& steps) {
     SCOPED_TRACE(testing::Message() << s.name << " " << testing::PrintToString(s.request));
     d.model.ClearRequests();
     EXPECT_EQ(d.AskAndWait(s.request, 2ms), s.reply);
-    const BrioRequestRecord r = d.LastRequest();
-    EXPECT_EQ(r.bytes, s.request);
-    EXPECT_EQ(r.name.toStdString(), s.name);
-    EXPECT_EQ(r.outcome, s.outcome);
+    ExpectLogged(d.LastRequest(), s);
   }
 }
 

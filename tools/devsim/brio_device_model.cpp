@@ -119,17 +119,19 @@ void BrioDeviceModel::OnReceived(std::span<const std::uint8_t> bytes, DeviceLink
       HandleLoaderSteps(steps, now, link);
       continue;
     }
-    if (!request_.empty() && now - lastInput_ > std::chrono::milliseconds(options_.requestTimeoutMs)) {
-      BrioRequestRecord record;
-      record.bytes = request_;
-      record.name = QStringLiteral("Incomplete");
-      record.outcome = BrioRequestOutcome::Incomplete;
-      record.time = now;
-      requests_.Add(std::move(record));
-      request_.clear();
-    }
+    ExpireRequest(now);
     ParseByte(bytes[i], now, link);
   }
+}
+
+void BrioDeviceModel::ExpireRequest(Clock::time_point now) {
+  if (request_.empty() || now - lastInput_ <= std::chrono::milliseconds(options_.requestTimeoutMs)) return;
+  BrioRequestRecord record;
+  record.bytes.swap(request_);
+  record.name = QStringLiteral("Incomplete");
+  record.outcome = BrioRequestOutcome::Incomplete;
+  record.time = now;
+  requests_.Add(std::move(record));
 }
 
 void BrioDeviceModel::ParseByte(std::uint8_t byte, Clock::time_point now, DeviceLink& link) {
@@ -314,14 +316,7 @@ void BrioDeviceModel::Tick(Clock::time_point now, DeviceLink& link) {
   std::lock_guard lock(mutex_);
   if (vanished_) return;
   Advance(now, link);
-  if (!request_.empty() && now - lastInput_ > std::chrono::milliseconds(options_.requestTimeoutMs)) {
-    BrioRequestRecord record;
-    record.bytes.swap(request_);
-    record.name = QStringLiteral("Incomplete");
-    record.outcome = BrioRequestOutcome::Incomplete;
-    record.time = now;
-    requests_.Add(std::move(record));
-  }
+  ExpireRequest(now);
   if (mode_ == Mode::Loader) {
     std::vector<BrioLoaderStep> steps;
     loader_.Tick(now, steps);

@@ -199,6 +199,8 @@ class BrioDeviceModel
   void Start(Clock::time_point now);
   void EnterLoader();
   bool ParityMatches() const;
+  // Drops a request whose bytes stopped coming, logged as incomplete.
+  void ExpireRequest(Clock::time_point now);
   void ParseByte(std::uint8_t byte, Clock::time_point now, DeviceLink& link);
   void FinishRequest(Clock::time_point now, DeviceLink& link);
   void HandleLoaderSteps(std::vector<BrioLoaderStep>& steps, Clock::time_point now, DeviceLink& link);
