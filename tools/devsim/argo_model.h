@@ -16,7 +16,8 @@
 #include "tools/devsim/streaming_device_model.h"
 
 // Misbehaviour the device can be told to show, beyond the faults every
-// family shares. All off by default.
+// family shares (ignoreRequests and vanishAfterRequests count only requests
+// addressed to this device with a good checksum). All off by default.
 struct ArgoFaults : ModelFaults {
   // Random bytes sent in the middle of each reply (a reply fault).
   int noiseInsideReply = 0;
