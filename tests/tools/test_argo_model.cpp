@@ -759,6 +759,21 @@ TEST(ArgoModelFaults, VanishesMidStream) {
   EXPECT_TRUE(d.Ask({0x0F}).empty());
 }
 
+// A byte limit set below what the running stream has already sent makes
+// the device vanish at its next frame, sending nothing more.
+TEST(ArgoModelFaults, StreamLimitBelowWhatWasSentVanishesAtOnce) {
+  Device d(QStringLiteral("argo-1500"));
+  EXPECT_EQ(d.Ask({0x52, 0x01, 0x53}), Bytes{0x01});
+  EXPECT_GE(d.Wait(5ms).size(), 20u);
+  ArgoFaults f;
+  f.vanishAfterStreamBytes = 5;
+  d.model.SetFaults(f);
+  EXPECT_TRUE(d.Wait(5ms).empty());
+  EXPECT_TRUE(d.link.vanished);
+  EXPECT_TRUE(d.model.HasVanished());
+  EXPECT_TRUE(d.model.SentFrames().back().truncated);
+}
+
 TEST(ArgoModelFaults, VanishesOnARequest) {
   Device d(QStringLiteral("argo-1500"));
   ArgoFaults f;

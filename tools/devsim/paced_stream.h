@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -62,7 +63,9 @@ class PacedStream {
 
       const std::int64_t limit = faults.vanishAfterStreamBytes;
       if (limit > 0 && bytesThisRun_ + std::int64_t(bytes.size()) >= limit) {
-        const auto cut = std::size_t(limit - bytesThisRun_);
+        // A limit lowered below what this run has sent already cuts the
+        // frame to nothing.
+        const auto cut = std::size_t(std::max<std::int64_t>(0, limit - bytesThisRun_));
         frame.truncated = cut < frameSize;
         emit(std::span<const std::uint8_t>(bytes.data(), cut));
         bytesSent_ += cut;
