@@ -1,8 +1,12 @@
 #include "app/command_line.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <limits>
 #include <optional>
+
+#include "measurement/config.h"
 
 namespace {
 
@@ -30,7 +34,8 @@ std::optional<long long> NonNegativeDecimal(const QString& text) {
 
 }  // namespace
 
-CommandLine::CommandLine(const QStringList& Parameters) : parameters_(Parameters) {
+CommandLine::CommandLine(const QStringList& Parameters, const QString& ProgramName)
+    : parameters_(Parameters) {
   for (const QString& p : parameters_) {
     if (StartsWith(p, QLatin1StringView("/?")) || StartsWith(p, QLatin1StringView("/HELP"))) {
       stopFlag_ = true;
@@ -39,7 +44,7 @@ CommandLine::CommandLine(const QStringList& Parameters) : parameters_(Parameters
       if (name.trimmed().isEmpty()) {
         instanceName_ = name;
         stopFlag_ = true;
-      } else if (!IsSafeInstanceName(name)) {
+      } else if (!IsSafeInstanceName(name) || !FitsSettingsFileName(name, ProgramName)) {
         stopFlag_ = true;
       } else {
         instanceName_ = name;
@@ -65,7 +70,15 @@ CommandLine::CommandLine(const QStringList& Parameters) : parameters_(Parameters
   }
 }
 
-CommandLine CommandLine::FromArguments(const QStringList& Arguments) { return CommandLine(Arguments.mid(1)); }
+CommandLine CommandLine::FromArguments(const QStringList& Arguments) {
+  if (Arguments.isEmpty()) return CommandLine(QStringList());
+  return CommandLine(Arguments.mid(1), QFileInfo(Arguments.first()).completeBaseName());
+}
+
+bool CommandLine::FitsSettingsFileName(const QString& name, const QString& ProgramName) {
+  return QFile::encodeName(TConfig::SettingsFileBaseName(ProgramName, name)).size() <=
+         TConfig::kMaxFileNameBytes;
+}
 
 bool CommandLine::IsSafeInstanceName(const QString& name) {
   if (name.contains(QLatin1StringView(".."))) return false;

@@ -10,7 +10,9 @@
 //   "/NAME=<name>"          InstanceName (case kept, not trimmed, at most 255
 //                           characters; later parameters win). An empty or
 //                           blank name, or one holding a path separator, ".."
-//                           or a control character, sets StopFlag.
+//                           or a control character, sets StopFlag; so does
+//                           a name whose settings file name would be longer
+//                           than the file systems take (255 bytes).
 //   "/DELAY" or "/DELAY=n"  Delay in seconds before the deferred start: 0
 //                           without the switch, 1 when bare or when n is not
 //                           a whole number >= 0, n otherwise (at most
@@ -23,8 +25,11 @@
 class CommandLine {
  public:
   CommandLine() = default;
-  // `Parameters` are the arguments without the program path (ParamStr 1..n).
-  explicit CommandLine(const QStringList& Parameters);
+  // `Parameters` are the arguments without the program path (ParamStr 1..n);
+  // `ProgramName` is the executable's name without folder and extension
+  // (the settings file is named after it).
+  explicit CommandLine(const QStringList& Parameters,
+                       const QString& ProgramName = QStringLiteral("ThermaSentinel"));
   // `Arguments` as QCoreApplication::arguments() gives them (program first).
   static CommandLine FromArguments(const QStringList& Arguments);
 
@@ -41,6 +46,9 @@ class CommandLine {
 
   // False for a name with '/', '\\', "..", or a control character.
   static bool IsSafeInstanceName(const QString& name);
+  // False when the settings file of `ProgramName` with the instance `name`
+  // would have a name longer than the file systems take.
+  static bool FitsSettingsFileName(const QString& name, const QString& ProgramName);
 
   static constexpr int kMaxDelaySeconds = 3600;
   static constexpr int kDefaultScanTimeOut = 100;

@@ -157,9 +157,12 @@ void TThermaSentinelForm::FormCreate() {
   setWindowTitle(caption);
 
   // Settings.
-  const QString path = TConfig::GetSettingsFileName(QCoreApplication::applicationFilePath(), instanceName_);
+  QString settingsNotice;
+  const QString path =
+      TConfig::GetSettingsFileName(QCoreApplication::applicationFilePath(), instanceName_, &settingsNotice);
   configExisted_ = QFile::exists(path);
   config_ = std::make_unique<TConfig>(path);
+  ReportSettingsProblems(settingsNotice);
   QRect screen(0, 0, 1024, 768);
   QRect virtualScreen = screen;
   if (QScreen* s = QGuiApplication::primaryScreen()) {
@@ -168,9 +171,13 @@ void TThermaSentinelForm::FormCreate() {
   }
   config_->SetDefaultWindowRect({100, 100, screen.width() - 100, screen.height() - 100});
   config_->SetDefaultTitle(applicationTitle_ + QLatin1Char(' ') + GetVersionText(versionText_));
-  config_->WriteArgoBurstStartDelay(config_->ReadArgoBurstStartDelay());
-  config_->WriteBrioBurstStartDelay(config_->ReadBrioBurstStartDelay());
-  if (!configExisted_) config_->NormaliseSettings();
+  {
+    // One replace of the settings file for the writes of the start.
+    const TConfig::Batch settingsBatch(*config_);
+    config_->WriteArgoBurstStartDelay(config_->ReadArgoBurstStartDelay());
+    config_->WriteBrioBurstStartDelay(config_->ReadBrioBurstStartDelay());
+    if (!configExisted_) config_->NormaliseSettings();
+  }
 
   TRect r = config_->ReadWindowRect();
   const QRect wanted(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
@@ -503,6 +510,8 @@ void TThermaSentinelForm::FormClose() {
     if (state_ > csConnected) family_->StopBurst({});
     if (!family_->Shutdown(150, 400)) LeaveStuckFamily();
   }
+  // Everything written below replaces the settings file once.
+  const TConfig::Batch settingsBatch(*config_);
   Guarded("saving the window settings", [&] {
     const QRect g = normalGeometry().isValid() ? normalGeometry() : geometry();
     config_->WriteWindowRect({g.left(), g.top(), g.left() + g.width(), g.top() + g.height()});

@@ -146,7 +146,14 @@ class TThermaSentinelForm : public QMainWindow {
   // ---- measurement data file ----
   bool WriteDataFile(const QString& fileName);
   bool ReadDataFile(const QString& fileName);
+  // Tells the user (queued, after start-up) of `notice` and of a settings
+  // file that cannot be used, and later of a failing settings write.
+  void ReportSettingsProblems(const QString& notice);
   bool AskSaveUnsavedData();
+  // The save "ForceSaving" asks for when a measurement stops. Inside a burst
+  // batch it waits until the batch is done (the device is stopped by then);
+  // a save that fails or is cancelled makes the close ask about the data.
+  void ForceSave();
 
   // ---- the live loop (public for tests) ----
   void NewBurstEvent();
@@ -406,6 +413,7 @@ class TThermaSentinelForm : public QMainWindow {
   bool pollBusy_ = false;
   bool bufferFullHandled_ = false;
   bool inBurstBatch_ = false;
+  bool forcedSaveFailed_ = false;
   TChannelValues values_{};
   // The newest encoded value per DisplayKind 1..11 (index 0 unused), as it
   // goes to the external displays of that kind.

@@ -2,7 +2,9 @@
 // about unsaved data.
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -10,7 +12,9 @@
 #include <QMessageBox>
 #include <QToolButton>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "app/display_link.h"
 #include "app/measurement_diagram_source.h"
@@ -20,6 +24,7 @@
 #include "drivers/sentinel_utils.h"
 #include "measurement/measurement_data.h"
 #include "measurement/measurement_data_file.h"
+#include "measurement/measurement_data_loader.h"
 #include "platform/folders.h"
 #include "platform/number_text.h"
 #include "ui/diagram.h"
@@ -39,8 +44,44 @@ class WaitCursor {
 
 }  // namespace
 
+void TThermaSentinelForm::ReportSettingsProblems(const QString& notice) {
+  // Shown once the event loop runs, so the main window is up first.
+  auto show = [this](const QString& text) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, text] {
+          const QString caption = LIS_->OtherTextOrKey(QStringLiteral("Information"));
+          if (OnShowMessage)
+            OnShowMessage(text, caption);
+          else
+            QMessageBox::warning(this, caption, text);
+        },
+        Qt::QueuedConnection);
+  };
+  // The notice about the folder already says where the settings go or that
+  // they cannot be saved; otherwise the file itself may be unusable.
+  const QString text = notice.isEmpty() ? config_->ProblemMessage() : notice;
+  if (!text.isEmpty()) show(text);
+  config_->OnWriteFailed = show;
+}
+
+void TThermaSentinelForm::ForceSave() {
+  if (inBurstBatch_) {
+    // Not inside the loop that takes the device's records: once the batch
+    // is done (and the stop has run).
+    QMetaObject::invokeMethod(
+        this, [this] { ForceSave(); }, Qt::QueuedConnection);
+    return;
+  }
+  if (!unsavedData_) return;
+  forcedSaveFailed_ = !mSaveClick(nullptr);
+}
+
 bool TThermaSentinelForm::AskSaveUnsavedData() {
-  if (!unsavedData_ || !config_->ReadOptions().Has(TOption::AskForSaving)) return true;
+  // After a forced save that did not happen the data are never dropped
+  // without a question, whatever "AskForSaving" says.
+  if (!unsavedData_) return true;
+  if (!forcedSaveFailed_ && !config_->ReadOptions().Has(TOption::AskForSaving)) return true;
   int result = mrCancel;
   bool dontAsk = false;
   if (OnAskSaveQuestion) {
@@ -63,6 +104,7 @@ bool TThermaSentinelForm::AskSaveUnsavedData() {
     goOn = mSaveClick(nullptr);
   } else if (result == mrNo) {
     unsavedData_ = false;
+    forcedSaveFailed_ = false;
     goOn = true;
   }
   TOptions o = config_->ReadOptions();
@@ -132,6 +174,7 @@ bool TThermaSentinelForm::mSaveClick(QObject*) {
   if (!WriteDataFile(fileName)) return false;
   SetStatusText(4, QFileInfo(fileName).fileName());
   unsavedData_ = false;
+  forcedSaveFailed_ = false;
   UpdateState();
   return true;
 }
@@ -199,60 +242,123 @@ bool TThermaSentinelForm::ReadDataFile(const QString& fileName) {
   SetStatusText(4, QStringLiteral("Read datafile : ") + fileName + QStringLiteral(" , please wait ..."));
   StatusBar_->repaint();
   WaitCursor cursor;
-  MeasurementDataFile file;
-  file.OnProgress = [this, fileName](int percent) {
-    SetStatusText(4, QStringLiteral("Reading File: ") + fileName + QStringLiteral(" -> ") +
-                         QString::number(percent) + QStringLiteral("%"));
-    StatusBar_->repaint();
+  const QString caption = LIS_->OtherTextOrKey(QStringLiteral("Information"));
+  auto tell = [this, &caption](const QString& text) {
+    if (OnShowMessage)
+      OnShowMessage(text, caption);
+    else
+      QMessageBox::warning(this, caption, text);
   };
-  MeasurementData data;
-  const MeasurementFileResult result = file.Read(fileName, data);
-  if (!result.Ok()) {
-    // Nothing of a faulty file is loaded; the chart keeps what it showed.
-    SetStatusText(4, result.Message);
-    if (result.Error != MeasurementFileError::UnknownFormat) {
-      if (OnShowMessage)
-        OnShowMessage(result.Message, LIS_->OtherTextOrKey(QStringLiteral("Information")));
-      else
-        QMessageBox::warning(this, LIS_->OtherTextOrKey(QStringLiteral("Information")), result.Message);
+
+  // The file is read on a worker; its rows come in batches and go into the
+  // chart here, while the window repaints and shows the progress. User input
+  // waits until the load is done.
+  MeasurementDataLoader loader;
+  loader.Start(fileName);
+  TDiagram& d = *Diagram_;
+  // The chart's own "buffer full" reaction (stop and tell) is for
+  // measurements; rows that do not fit are counted here instead.
+  auto bufferFull = std::exchange(d.OnBufferFull, nullptr);
+  bool prepared = false;
+  bool haveFirst = false;
+  TChannelValues first{};
+  MeasurementFileHeader header;
+  double yRangeMin = 5000.0;
+  double yRangeMax = -100.0;
+  double duration = 0.0;
+  std::int64_t loaded = 0;
+  std::int64_t leftOut = 0;
+  int shownPercent = -1;
+  auto take = [&] {
+    for (const MeasurementData& batch : loader.TakeBatches()) {
+      if (!prepared) {
+        prepared = true;
+        header = batch.Header;
+        d.SetResolution(header.Resolution);
+        d.SetYDecimal(header.YDecimal);
+        d.Reset(smLocal, 0.0, 1.0);
+        d.SetYScaleMode(smGlobal);
+        d.SetXExcludeRanging(1.5);
+        for (int c = 0; c < 11; ++c) d.SetGraph(c, graph_[c]);
+        d.SetYRangeMin(-100.0);
+        d.SetYRangeMax(5000.0);
+        d.SetXScaleMode(smGlobal);
+      }
+      yRangeMin = batch.YRangeMin;
+      yRangeMax = batch.YRangeMax;
+      const std::int64_t n = batch.SampleCount();
+      for (std::int64_t i = 0; i < n; ++i) {
+        const double t = batch.SampleTime(i);
+        // A row whose slot lies past the chart's capacity is left out.
+        if (!(std::round(t / d.Resolution()) <= static_cast<double>(d.MaxData()))) {
+          ++leftOut;
+          continue;
+        }
+        TChannelValues v;
+        batch.SampleValues(i, v);
+        if (!haveFirst) {
+          haveFirst = true;
+          first = v;
+        }
+        d.AddValues(std::span<const float>(v.data(), v.size()), t);
+        duration = std::max(duration, t);
+        ++loaded;
+      }
+      // Repaints between batches.
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+  };
+  while (loader.WaitForBatches(50)) {
+    take();
+    if (loader.Percent() != shownPercent) {
+      shownPercent = loader.Percent();
+      SetStatusText(4, QStringLiteral("Reading File: ") + fileName + QStringLiteral(" -> ") +
+                           QString::number(shownPercent) + QStringLiteral("%"));
+    }
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  }
+  take();
+  d.OnBufferFull = std::move(bufferFull);
+  const MeasurementFileResult result = loader.Result();
+
+  if (!prepared) {
+    // Nothing of the file could be used; the chart keeps what it showed.
+    if (!result.Ok()) {
+      SetStatusText(4, result.Message);
+      if (result.Error != MeasurementFileError::UnknownFormat) tell(result.Message);
     }
     UpdateState();
-    return false;
+    return result.Ok();
   }
 
-  TDiagram& d = *Diagram_;
-  measureStartTime_ = data.Header.StartDateTime();
-  d.SetResolution(data.Header.Resolution);
-  d.SetYDecimal(data.Header.YDecimal);
-  d.Reset(smLocal, 0.0, 1.0);
-  d.SetYScaleMode(smGlobal);
-  d.SetXExcludeRanging(1.5);
-  for (int c = 0; c < 11; ++c) d.SetGraph(c, graph_[c]);
-  d.SetYRangeMin(-100.0);
-  d.SetYRangeMax(5000.0);
-  const std::int64_t n = data.SampleCount();
-  for (std::int64_t i = 0; i < n; ++i) {
-    TChannelValues v;
-    data.SampleValues(i, v);
-    d.SetXScaleMode(i + 1 == n ? smLocal : smGlobal);
-    d.AddValues(std::span<const float>(v.data(), v.size()), data.SampleTime(i));
-    if (d.BufferFull()) break;
-  }
-  if (data.HasValueRange()) {
-    d.SetYRangeMin(data.YRangeMin);
-    d.SetYRangeMax(data.YRangeMax);
+  // What was loaded stays, and the user hears what was not.
+  QStringList notes;
+  if (!result.Ok())
+    notes << result.Message
+          << QStringLiteral("The %1 complete rows before it were loaded.").arg(loaded + leftOut);
+  if (leftOut > 0)
+    notes << QStringLiteral("The chart holds %1 samples: %2 rows were loaded, %3 rows were left out.")
+                 .arg(d.MaxData())
+                 .arg(loaded)
+                 .arg(leftOut);
+  if (!notes.isEmpty()) tell(notes.join(QLatin1Char('\n')));
+
+  d.SetXScaleMode(smLocal);
+  measureStartTime_ = header.StartDateTime();
+  if (yRangeMin <= yRangeMax) {
+    d.SetYRangeMin(yRangeMin);
+    d.SetYRangeMax(yRangeMax);
   }
   d.SetYMin(d.YRangeMin());
   d.SetYMax(d.YRangeMax());
   d.SetXConstDiff(false);
   d.SetXMin(0.0);
-  d.SetXMax(std::max(data.Duration(), d.Resolution()));
+  d.SetXMax(std::max(duration, d.Resolution()));
   d.SetXConstDiff(true);
-  fahrenheit_ = data.Header.Fahrenheit;
+  fahrenheit_ = header.Fahrenheit;
   SendDisplayTexts();
 
-  if (n > 0) {
-    const TChannelValues first = data.Values(0);
+  if (haveFirst) {
     values_ = first;
     const bool two = d.YDecimal() == 2;
     for (int c = 0; c < 11; ++c) {

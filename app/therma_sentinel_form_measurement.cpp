@@ -117,7 +117,7 @@ void TThermaSentinelForm::mStopClick(QObject*) {
   ShowLiveTexts();
   useInitialTime_ = false;
   BurstTimer->stop();
-  if (unsavedData_ && options_.Has(TOption::ForceSaving) && state_ > csConnected) mSaveClick(nullptr);
+  if (unsavedData_ && options_.Has(TOption::ForceSaving) && state_ > csConnected) ForceSave();
   SetStatusText(2, QString());
   StatusBar_->repaint();
   if (state_ <= csConnected) {

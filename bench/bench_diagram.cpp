@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QScrollBar>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -19,6 +20,8 @@
 #include <vector>
 
 #include "ui/diagram.h"
+#include "ui/diagram_painter.h"
+#include "ui/diagram_scroll_bar.h"
 
 namespace {
 
@@ -31,14 +34,21 @@ double Now() {
 
 std::int64_t Scaled(std::int64_t full) { return g_smoke ? std::max<std::int64_t>(full / 1000, 1000) : full; }
 
+// The shape of the signal: half a swing every `HalfPeriod` slots, and a
+// one-slot spike at `SpikeAt` (or every 1000003 slots when negative).
+struct Shape {
+  double HalfPeriod = 100000.0;
+  std::int64_t SpikeAt = -1;
+};
+
 struct Feed {
   float v[kGraphs];
-  explicit Feed(std::int64_t i) {
+  explicit Feed(std::int64_t i, const Shape& shape = {}) {
     // A slow swing with a little noise, like a temperature, and a rare spike.
-    const double swing = 10.0 * std::sin(static_cast<double>(i) * 3.14159265358979 / 100000.0);
+    const double swing = 10.0 * std::sin(static_cast<double>(i) * 3.14159265358979 / shape.HalfPeriod);
     for (int g = 0; g < kGraphs; ++g)
       v[g] = static_cast<float>(20.0 + 3.0 * g + swing + ((i * 7919 + g * 31) % 100) * 0.005);
-    if (i % 1000003 == 500000) v[0] = 55.0f;
+    if (shape.SpikeAt < 0 ? i % 1000003 == 500000 : i == shape.SpikeAt) v[0] = 55.0f;
   }
   std::span<const float> span() const { return {v, kGraphs}; }
 };
@@ -62,9 +72,9 @@ void SetUpChart(TDiagramModel& c, std::int64_t maxData, TDiagramMemoryMode mode)
   }
 }
 
-void Fill(TDiagramModel& c, std::int64_t slots, bool drop) {
+void Fill(TDiagramModel& c, std::int64_t slots, bool drop, const Shape& shape = {}) {
   for (std::int64_t i = 0; i <= slots; ++i) {
-    c.AddValues(Feed(i).span(), static_cast<double>(i) * 0.001);
+    c.AddValues(Feed(i, shape).span(), static_cast<double>(i) * 0.001);
     if (drop) c.DropOverflow();
   }
 }
@@ -200,20 +210,131 @@ void B6() {
               static_cast<unsigned long long>(chart.RenderCount()));
 }
 
-void PaintAt(std::int64_t fullSlots) {
+// Time of the curve points alone (the summary queries), all graphs, at
+// full zoom over a plot of `P` pixel columns.
+double CurveQueryTime(const TDiagramModel& c, int P, int reps) {
+  TDiagramPainter::TCurveGeometry geo;
+  geo.L = 40;
+  geo.B0 = 560;
+  geo.P = P;
+  geo.Start = c.WindowStart();
+  geo.Width = c.WindowWidth();
+  geo.xs = static_cast<double>(P) / static_cast<double>(geo.Width);
+  geo.ys = -9.0;
+  geo.Limit = c.ShownLast();
+  std::size_t points = 0;
+  // As in a paint, the queries start with cold caches.
+  std::vector<char> flush(std::size_t{64} << 20, 1);
+  double t = 0;
+  for (int k = 0; k < reps; ++k) {
+    for (std::size_t b = 0; b < flush.size(); b += 64) flush[b] = static_cast<char>(flush[b] + 1);
+    const double t0 = Now();
+    const auto columns = TDiagramPainter::ModelColumnEnvelopes(c, geo);
+    for (int g = 0; g < c.GraphCount(); ++g)
+      points += TDiagramPainter::CurvePoints(TDiagramPainter::ModelSource(c, g, &columns), geo).size();
+    t += Now() - t0;
+  }
+  if (points == 0) std::printf("(no points)\n");
+  return t / reps;
+}
+
+struct PaintFigures {
+  double Paint = 0;  // seconds per full drawing
+  double Query = 0;  // seconds for the curve points alone, cold caches
+  double Rss = 0;    // MB, peak before the query timing
+};
+
+PaintFigures MeasurePaint(std::int64_t n) {
   TDiagram chart;
   chart.resize(1200, 600);
-  const std::int64_t n = g_smoke ? std::min<std::int64_t>(fullSlots, 100'000) : fullSlots;
   SetUpChart(chart, n, dmmStop);
-  Fill(chart, n, false);
+  // The same picture at every size: 100 half swings and one spike.
+  Fill(chart, n, false, Shape{static_cast<double>(n) / 100.0, n / 2 + 1});
   chart.XZoomFull();
   (void)chart.BackBuffer();
   const int reps = g_smoke ? 3 : 30;
+  PaintFigures f;
   const double t0 = Now();
   for (int k = 0; k < reps; ++k) chart.Paint();
-  const double t = (Now() - t0) / reps;
-  std::printf("Paint full zoom, %lld slots x %d graphs, 1200x600: %.2f ms\n", static_cast<long long>(n),
-              kGraphs, t * 1e3);
+  f.Paint = (Now() - t0) / reps;
+  struct rusage ru {};
+  getrusage(RUSAGE_SELF, &ru);  // before the cache flush of the query timing
+  f.Rss = static_cast<double>(ru.ru_maxrss) / 1024.0;
+  f.Query = CurveQueryTime(chart, 1150, reps);
+  return f;
+}
+
+// The paint at full zoom over n slots, and its ratio to the paint of the same
+// picture over 10 k slots measured in the same process.
+void PaintAt(std::int64_t fullSlots) {
+  const std::int64_t n = g_smoke ? std::min<std::int64_t>(fullSlots, 100'000) : fullSlots;
+  const PaintFigures f = MeasurePaint(n);
+  const PaintFigures ref = n == 10'000 ? f : MeasurePaint(10'000);
+  std::printf(
+      "Paint full zoom, %lld slots x %d graphs, 1200x600: %.2f ms, %.2fx the 10 k paint (%.2f ms); curve "
+      "points "
+      "alone, cold caches: %.2f ms (10 k: %.2f ms); peak RSS %.1f MB\n",
+      static_cast<long long>(n), kGraphs, f.Paint * 1e3, f.Paint / ref.Paint, ref.Paint * 1e3, f.Query * 1e3,
+      ref.Query * 1e3, f.Rss);
+}
+
+double CpuSeconds() {
+  struct rusage ru {};
+  getrusage(RUSAGE_SELF, &ru);
+  return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+         static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) * 1e-6;
+}
+
+// A shown chart following live data as the main window drives it: 1150
+// samples a second, the window moved to the newest time every 50 ms and the
+// events (paints of the plot and of the scroll bars) handled after each move.
+// `shape` sets how busy the picture is.
+void Live(const Shape& shape) {
+  TDiagram chart;
+  chart.resize(1200, 600);
+  SetUpChart(chart, 10'000'000, dmmStop);
+  chart.SetYScaleMode(smGlobal);
+  chart.show();
+  constexpr double kRate = 1150.0, kPeriod = 0.05, kWindow = 10.0;
+  const double seconds = g_smoke ? 1.0 : 10.0;
+  std::int64_t sample = 0;
+  std::uint64_t renders = 0;
+  auto feedUntil = [&](double end) {
+    for (; sample / kRate < end; ++sample) chart.AddValues(Feed(sample, shape).span(), sample / kRate);
+    chart.SetXMax(end);
+    QCoreApplication::processEvents();
+  };
+  // The window first grows with the data, then follows it at constant width.
+  double t = kPeriod;
+  for (; t < kWindow; t += kPeriod) {
+    chart.SetXConstDiff(false);
+    chart.SetXMin(0);
+    feedUntil(t);
+  }
+  chart.SetXMin(t - kWindow);
+  chart.SetXMax(t);
+  chart.SetXConstDiff(true);
+  const double cpu0 = CpuSeconds();
+  const double wall0 = Now();
+  const std::uint64_t renders0 = chart.RenderCount();
+  auto* xBar = static_cast<TDiagramScrollBar*>(chart.findChild<QScrollBar*>("XScrollBar"));
+  const int barRequests0 = xBar->RepaintRequests(), barDrawings0 = xBar->StyleDrawings();
+  for (double end = t + seconds; t < end; t += kPeriod) feedUntil(t);
+  const double cpu = CpuSeconds() - cpu0;
+  const double wall = Now() - wall0;
+  renders = chart.RenderCount() - renders0;
+  const double p0 = Now();
+  for (int k = 0; k < 20; ++k) chart.Paint();
+  const double paint = (Now() - p0) / 20;
+  std::printf(
+      "Live (half swing %.0f samples): %.0f samples/s x %d graphs into 1200x600, update every %.0f ms, %.0f "
+      "s "
+      "of data: %.3f s CPU "
+      "(%.2f%% of a core), %.3f s wall, %llu drawings (%.2f ms each), X bar drawn %d times "
+      "(style %d times)\n",
+      shape.HalfPeriod, kRate, kGraphs, kPeriod * 1e3, seconds, cpu, cpu / seconds * 100.0, wall,
+      static_cast<unsigned long long>(renders), paint * 1e3, xBar->RepaintRequests() - barRequests0,
+      xBar->StyleDrawings() - barDrawings0);
 }
 
 // Runs one scenario in a child process and prints its peak resident memory.
@@ -235,7 +356,7 @@ void Run(const char* name, const std::function<void()>& body) {
     std::printf("%s: could not run\n", name);
     return;
   }
-  std::printf("  %s peak RSS %.1f MB%s\n", name, ru.ru_maxrss / 1024.0,
+  std::printf("  %s process peak RSS %.1f MB%s\n", name, ru.ru_maxrss / 1024.0,
               WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "" : " (failed)");
 }
 
@@ -258,6 +379,11 @@ int main(int argc, char** argv) {
       {"B4", B4},
       {"B5", B5},
       {"B6", B6},
+      {"Live", [] { Live(Shape{}); }},
+      {"Live-busy",
+       [] {
+         Live(Shape{100.0, -1});
+       }},
       {"Paint-10k", [] { PaintAt(10'000); }},
       {"Paint-100k", [] { PaintAt(100'000); }},
       {"Paint-1M", [] { PaintAt(1'000'000); }},

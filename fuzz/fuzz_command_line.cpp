@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QString>
 #include <QStringList>
@@ -53,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(cl.InstanceName().size() <= CommandLine::kMaxInstanceNameLength);
 
   const CommandLine fromArguments =
-      CommandLine::FromArguments(QStringList{QStringLiteral("prog")} + parameters);
+      CommandLine::FromArguments(QStringList{QStringLiteral("/opt/fuzz/ThermaSentinel")} + parameters);
   Check(fromArguments.StopFlag() == cl.StopFlag() && fromArguments.InstanceName() == cl.InstanceName() &&
         fromArguments.Delay() == cl.Delay());
 
@@ -65,6 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(QFileInfo(file).absolutePath() == folder);
     Check(file.endsWith(QStringLiteral(".ini")));
     Check(!file.mid(folder.size() + 1).contains(QLatin1Char('/')));
+    // A name that is taken gives a file name the file system can hold.
+    Check(QFile::encodeName(QFileInfo(file).fileName()).size() <= TConfig::kMaxFileNameBytes);
   }
   return 0;
 }

@@ -106,7 +106,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(c.GraphCount() >= 1 && c.GraphCount() <= 12);
     Check(c.StoreBytes() < (std::size_t{1} << 31));
     for (std::int64_t i = 0; i <= c.UsedData(); i += 1 + c.UsedData() / 7) (void)c.SlotValue(0, i);
-    for (int g = 0; g < c.GraphCount(); ++g) (void)c.ShownExtremes(g, 0, c.ShownLast() + 1);
+    // The envelope a paint reads agrees with the exact extremes, for one graph
+    // and for all graphs at once, over the whole store and a stretch of it.
+    TDiagramStore::TEnvelope all[TDiagramStore::kMaxGraphs];
+    const std::int64_t last = c.ShownLast();
+    for (const std::int64_t from : {std::int64_t{0}, last / 3}) {
+      const std::int64_t to = from == 0 ? last + 1 : last - last / 5;
+      c.ShownEnvelopes(from, to, std::span(all, c.GraphCount()));
+      for (int g = 0; g < c.GraphCount(); ++g) {
+        const TDiagramStore::TExtremes x = c.ShownExtremes(g, from, to);
+        const TDiagramStore::TEnvelope e = c.ShownEnvelope(g, from, to);
+        Check(e.Found == x.Found && all[g].Found == x.Found);
+        if (!x.Found) continue;
+        Check(e.Min == x.Min && e.Max == x.Max && e.MinFirst == (x.MinSlot < x.MaxSlot));
+        Check(all[g].Min == x.Min && all[g].Max == x.Max && all[g].MinFirst == e.MinFirst);
+        Check(x.MinSlot >= from && x.MinSlot < to && c.ShownValue(g, x.MinSlot) == x.Min);
+      }
+    }
     (void)c.ValueAt(c.GraphCount() - 1, t);
   }
   return 0;

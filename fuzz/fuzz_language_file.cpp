@@ -1,10 +1,10 @@
-// Feeds arbitrary bytes to the language component as a language file: the
-// captions are applied to a small form, every key is read as a text (line
-// markers included), and language.xml is produced.
+// Feeds arbitrary bytes to the language component as a language file held
+// in memory: missing keys are added, the captions are applied to a small
+// form, every key is read as a text (line markers included), and the text
+// of language.xml is produced. The application and the form are made once.
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QMenuBar>
 #include <QTemporaryDir>
@@ -55,21 +55,21 @@ struct Environment {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static Environment env;
-  const QString path = env.folder.filePath(QStringLiteral("Fuzz.lng"));
-  {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) std::abort();
-    file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
-  }
+  const QByteArray content(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
   TLngINISupp::ResetSharedStateForTesting();
+  // A new menu bar each run: the language list is built into it afresh.
+  delete env.menu;
+  env.menu = new QMenuBar(env.form);
+  env.menu->setObjectName(QStringLiteral("menu"));
+  env.menu->addMenu(QStringLiteral("File"))->addAction(QStringLiteral("Open"));
   TLngINISupp lis;
   lis.OnShowMessage = [](const QString&) {};
   lis.SetMenu(env.menu);
   lis.SetReadOnly(size == 0 || (data[0] & 1) == 0);
-  lis.SetFileName(QStringLiteral("Fuzz.lng"));
-  lis.LoadLanguage();
+  lis.SetContentForTesting(content);
+  if (!lis.LoadLanguage()) std::abort();
 
-  const IniFile file(path);
+  const IniFile file = IniFile::FromContent(content);
   int reads = 0;
   for (const QString& section : file.ReadSections()) {
     for (const QString& key : file.ReadSection(section)) {

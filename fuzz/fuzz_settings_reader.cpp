@@ -1,10 +1,7 @@
-// Reads an arbitrary file as the settings file: every read must give a
-// usable value, and writing the first-run set back must not change what
-// reads back.
-#include <unistd.h>
-
-#include <QDir>
-#include <QFile>
+// Reads arbitrary bytes as the settings file (in memory): every read must
+// give a usable value, and writing the first-run set back must not change
+// what reads back.
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -15,15 +12,6 @@
 #include "measurement/config.h"
 
 namespace {
-
-QString ScratchPath() {
-  // Memory-backed when possible: every write syncs the file to its disk.
-  static const QString folder =
-      QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
-  static const QString path = folder + QStringLiteral("/fuzz_settings_reader_") +
-                              QString::number(::getpid()) + QStringLiteral(".ini");
-  return path;
-}
 
 void Check(bool condition) {
   if (!condition) std::abort();
@@ -104,27 +92,25 @@ void ReadEverything(const TConfig& c) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const QString path = ScratchPath();
-  {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 0;
-    f.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
-  }
-  TConfig config(path);
+  TConfig config =
+      TConfig::FromContent(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
   config.SetDefaultWindowRect({100, 100, 1820, 980});
   config.SetDefaultTitle(QStringLiteral("Therma Sentinel 1.0.0.1"));
   ReadEverything(config);
   const QVariantList before = FirstRunValues(config);
 
-  if (config.NormaliseSettings()) {
-    TConfig reread(path);
-    reread.SetDefaultWindowRect(config.DefaultWindowRect());
-    reread.SetDefaultTitle(config.DefaultTitle());
-    ReadEverything(reread);
-    Check(FirstRunValues(reread) == before);
-  }
-
-  config.ResetSettings();
-  Check(!QFile::exists(path));
+  // In memory every write is taken; what was read writes back unchanged.
+  Check(config.NormaliseSettings());
+  TConfig reread = TConfig::FromContent(config.Content());
+  reread.SetDefaultWindowRect(config.DefaultWindowRect());
+  reread.SetDefaultTitle(config.DefaultTitle());
+  ReadEverything(reread);
+  Check(FirstRunValues(reread) == before);
+  // Normalising again keeps every value.
+  Check(reread.NormaliseSettings());
+  TConfig third = TConfig::FromContent(reread.Content());
+  third.SetDefaultWindowRect(config.DefaultWindowRect());
+  third.SetDefaultTitle(config.DefaultTitle());
+  Check(FirstRunValues(third) == before);
   return 0;
 }

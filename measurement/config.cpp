@@ -128,6 +128,41 @@ constexpr Channel kAmbient{"Ambient", false, 65280};
 
 TConfig::TConfig(const QString& FileName) : fileName_(FileName), ini_(FileName) {}
 
+TConfig::TConfig(IniFile ini) : ini_(std::move(ini)) {}
+
+TConfig TConfig::FromContent(const QByteArray& Content) { return TConfig(IniFile::FromContent(Content)); }
+
+bool TConfig::EndUpdate() { return Stored(ini_.EndUpdate()); }
+
+QString TConfig::ProblemMessage() const {
+  if (reset_ || ini_.InMemory()) return {};
+  const QString name = QDir::toNativeSeparators(fileName_);
+  switch (ini_.CheckAccess()) {
+    case IniFile::Problem::None:
+      return {};
+    case IniFile::Problem::NotAFile:
+      return QStringLiteral(
+                 "The settings file %1 is not a regular file. The program runs on its default "
+                 "settings and saves none.")
+          .arg(name);
+    case IniFile::Problem::TooLarge:
+      return QStringLiteral(
+                 "The settings file %1 is larger than %2 MB. The program runs on its default "
+                 "settings and saves none.")
+          .arg(name)
+          .arg(IniFile::kMaxFileSize / (1024 * 1024));
+    case IniFile::Problem::Unreadable:
+      return QStringLiteral(
+                 "The settings file %1 cannot be read. The program runs on its default settings "
+                 "and saves none.")
+          .arg(name);
+    case IniFile::Problem::Unwritable:
+      return QStringLiteral("The settings file %1 cannot be written: changed settings are not saved.")
+          .arg(name);
+  }
+  return {};
+}
+
 // ---------------------------------------------------------------- file path
 
 QString TConfig::SanitisedInstanceName(const QString& InstanceName) {
@@ -140,19 +175,43 @@ QString TConfig::SanitisedInstanceName(const QString& InstanceName) {
   return name;
 }
 
+QString TConfig::SettingsFileBaseName(const QString& Program, const QString& InstanceName) {
+  QString file = Program.isEmpty() ? QStringLiteral("ThermaSentinel") : Program;
+  if (!InstanceName.isEmpty()) file += QLatin1Char('-') + SanitisedInstanceName(InstanceName);
+  return file + QStringLiteral(".ini");
+}
+
 QString TConfig::GetSettingsFileName(const QString& ExeName, const QString& InstanceName) {
+  return GetSettingsFileName(ExeName, InstanceName, nullptr);
+}
+
+QString TConfig::GetSettingsFileName(const QString& ExeName, const QString& InstanceName, QString* Notice) {
+  if (Notice) Notice->clear();
   const QFileInfo exe(ExeName);
   QString program = exe.completeBaseName();
   if (program.isEmpty()) program = QStringLiteral("ThermaSentinel");
 
   const QString folder = Folders::UserDataFolder(program, true);
-  if (!QFileInfo(folder).isDir()) {
-    // No per-user folder: the file lies beside the program.
-    return QDir(exe.absolutePath()).filePath(program + QStringLiteral(".ini"));
+  const QString inFolder = QDir(folder).filePath(SettingsFileBaseName(program, InstanceName));
+  // A settings file that is already there is used even when it cannot be
+  // written: its values still apply (the owner tells the user it is
+  // read-only).
+  if (Folders::IsWritableFolder(folder) || QFileInfo::exists(inFolder)) return inFolder;
+
+  // The per-user folder cannot take the file: it lies beside the program,
+  // and the user is told whether it can be saved there.
+  const QString besideProgram = QDir(exe.absolutePath()).filePath(program + QStringLiteral(".ini"));
+  const QString shownFolder = QDir::toNativeSeparators(folder);
+  if (Folders::IsWritableFolder(exe.absolutePath())) {
+    if (Notice)
+      *Notice = QStringLiteral("The settings folder %1 cannot be written. The settings are saved in %2.")
+                    .arg(shownFolder, QDir::toNativeSeparators(besideProgram));
+    return besideProgram;
   }
-  QString file = program;
-  if (!InstanceName.isEmpty()) file += QLatin1Char('-') + SanitisedInstanceName(InstanceName);
-  return QDir(folder).filePath(file + QStringLiteral(".ini"));
+  if (Notice)
+    *Notice = QStringLiteral("The settings folder %1 cannot be written. The settings cannot be saved.")
+                  .arg(shownFolder);
+  return besideProgram;
 }
 
 // ---------------------------------------------------------- value encodings
@@ -189,6 +248,13 @@ bool TConfig::Stored(bool ok) {
     writeFailureReported_ = true;
     Logger::Warning(QStringLiteral("Settings"),
                     QStringLiteral("cannot write ") + QDir::toNativeSeparators(fileName_));
+    if (OnWriteFailed) {
+      QString message = ProblemMessage();
+      if (message.isEmpty())
+        message = QStringLiteral("The settings file %1 cannot be written: changed settings are not saved.")
+                      .arg(QDir::toNativeSeparators(fileName_));
+      OnWriteFailed(message);
+    }
   }
   return ok;
 }
@@ -226,11 +292,12 @@ TRect TConfig::ReadWindowRect() const {
 }
 
 bool TConfig::WriteWindowRect(const TRect& rect) {
+  BeginUpdate();
   bool ok = WriteInteger(Key::kMain, Key::kPosLeft, rect.Left);
   ok = WriteInteger(Key::kMain, Key::kPosTop, rect.Top) && ok;
   ok = WriteInteger(Key::kMain, Key::kPosRight, rect.Right) && ok;
   ok = WriteInteger(Key::kMain, Key::kPosBottom, rect.Bottom) && ok;
-  return ok;
+  return EndUpdate() && ok;
 }
 
 int TConfig::ReadMenuPanel() const { return ReadInteger(Key::kMain, Key::kMenuPanel, 50); }
@@ -268,6 +335,7 @@ TOptions TConfig::ReadOptions() const {
 }
 
 bool TConfig::WriteOptions(const TOptions& options) {
+  BeginUpdate();
   bool ok = true;
   for (const OptionKey& k : kOptionKeys) {
     if (k.option == TOption::ApplicationTitle_Mode) continue;
@@ -278,7 +346,7 @@ bool TConfig::WriteOptions(const TOptions& options) {
                  options.Has(TOption::ApplicationTitle_Mode)) &&
        ok;
   ok = WriteString(Key::kOptions, Key::kApplicationTitle_Title, options.ApplicationTitle_Title) && ok;
-  return ok;
+  return EndUpdate() && ok;
 }
 
 // -------------------------------------------------------------------- [COM]
@@ -380,9 +448,10 @@ TSlopeRaster TConfig::ReadSlopeRaster() const {
 }
 
 bool TConfig::WriteSlopeRaster(const TSlopeRaster& raster) {
+  BeginUpdate();
   bool ok = WriteInteger(Key::kSettings, Key::kSlopeRasterT, raster.T);
   ok = WriteInteger(Key::kSettings, Key::kSlopeRasterO, raster.O) && ok;
-  return ok;
+  return EndUpdate() && ok;
 }
 
 int TConfig::ReadAdjustColor() const { return ReadInteger(Key::kSettings, Key::kAdjustColor, 32768); }
@@ -422,12 +491,13 @@ TGraphProperties TConfig::ReadChannelSettings(const QString& Prefix, bool Defaul
 }
 
 bool TConfig::WriteChannelSettings(const QString& Prefix, const TGraphProperties& Graph) {
+  BeginUpdate();
   bool ok = WriteBool(Key::kSettings, Prefix + Key::kShowDigital, Graph.ShowDigital);
   ok = WriteBool(Key::kSettings, Prefix + Key::kShowDiagram, Graph.ShowDiagram) && ok;
   ok = WriteBool(Key::kSettings, Prefix + Key::kRangeDiagram, Graph.RangeDiagram) && ok;
   ok = WriteInteger(Key::kSettings, Prefix + Key::kPenWidth, Graph.PenWidth) && ok;
   ok = WriteInteger(Key::kSettings, Prefix + Key::kColor, static_cast<int>(Graph.Color)) && ok;
-  return ok;
+  return EndUpdate() && ok;
 }
 
 #define TS_CHANNEL_PAIR(Name, channel)                                                 \
@@ -464,17 +534,20 @@ QStringList TConfig::ReadDisplayList() const {
 
 bool TConfig::WriteDisplayList(const QStringList& List) {
   if (reset_) return false;
+  // One replace of the file: a failure never leaves the list half written.
+  BeginUpdate();
   bool ok = Stored(ini_.EraseSection(Key::kGlowReadout));
   ok = WriteInteger(Key::kGlowReadout, Key::kCount, static_cast<int>(List.size())) && ok;
   for (qsizetype i = 0; i < List.size(); ++i) {
     ok = WriteString(Key::kGlowReadout, QString::number(i), List.at(i)) && ok;
   }
-  return ok;
+  return EndUpdate() && ok;
 }
 
 // ------------------------------------------------------- whole-file actions
 
 bool TConfig::NormaliseSettings() {
+  BeginUpdate();
   bool ok = WriteWindowRect(ReadWindowRect());
   ok = WriteComPort(ReadComPort()) && ok;
   ok = WriteBaudrate(ReadBaudrate()) && ok;
@@ -504,7 +577,7 @@ bool TConfig::NormaliseSettings() {
   ok = WritePriority(ReadPriority()) && ok;
   ok = WriteDisplayList(ReadDisplayList()) && ok;
   ok = WriteInvisible(ReadInvisible()) && ok;
-  return ok;
+  return EndUpdate() && ok;
 }
 
 bool TConfig::ResetSettings() {

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 
 #include "platform/ini_file.h"
 #include "ui/graph_properties.h"
@@ -101,8 +102,39 @@ class TConfig {
  public:
   // `FileName` is the full path of the settings file (see GetSettingsFileName).
   explicit TConfig(const QString& FileName);
+  // Settings held in memory only, starting from the file text `Content`
+  // (see Content()); used to check settings texts without a file.
+  static TConfig FromContent(const QByteArray& Content);
 
   const QString& FileName() const { return fileName_; }
+  // The settings as the file holds them (in memory: as it would).
+  QByteArray Content() const { return ini_.Content(); }
+
+  // Writes that belong together (closing, normalising, a dialog's OK) go
+  // between BeginUpdate and EndUpdate, or into a TConfig::Batch: the file is
+  // replaced once, at the outermost EndUpdate, which returns false when that
+  // failed. Outside a batch every write still goes to the file at once.
+  void BeginUpdate() { ini_.BeginUpdate(); }
+  bool EndUpdate();
+  class Batch {
+   public:
+    explicit Batch(TConfig& config) : config_(config) { config_.BeginUpdate(); }
+    ~Batch() { config_.EndUpdate(); }
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+   private:
+    TConfig& config_;
+  };
+
+  // A message for the user when the settings file cannot be used as it
+  // should: not a regular file, too large or unreadable (the program runs on
+  // its defaults and saves nothing), or not writable (changes are not
+  // saved). Empty when the file, or the folder of a new file, is fine.
+  QString ProblemMessage() const;
+  // Called once, with a message for the user, when a write fails for the
+  // first time (also at the end of a batch).
+  std::function<void(const QString& message)> OnWriteFailed;
 
   // Defaults of the window rectangle and of ApplicationTitle_Title, set by
   // the owner right after construction.
@@ -119,6 +151,18 @@ class TConfig {
   // instance name not used). The instance name passes through
   // SanitisedInstanceName first, so it never reaches outside the folder.
   static QString GetSettingsFileName(const QString& ExeName, const QString& InstanceName);
+  // The same; when the per-user folder cannot be written (and holds no
+  // settings file yet), the file lies beside the program and `Notice` (when
+  // given) receives a message for the user: that the settings are saved
+  // there, or, when that folder cannot be written either, that they cannot
+  // be saved. Without a notice the path is in the per-user folder.
+  static QString GetSettingsFileName(const QString& ExeName, const QString& InstanceName, QString* Notice);
+  // The file name (without folder) of the settings of `Program` (the
+  // executable's name without extension) and an instance name:
+  // <Program>[-<sanitised instance name>].ini.
+  static QString SettingsFileBaseName(const QString& Program, const QString& InstanceName);
+  // Longest file name, in bytes, the file systems take.
+  static constexpr int kMaxFileNameBytes = 255;
   // Keeps letters, digits, blanks, '-' and '_'; every other character
   // (path separators, dots, control characters) becomes '_'. At most 255
   // characters.
@@ -267,6 +311,8 @@ class TConfig {
   bool WriteBool(const QString& section, const QString& key, bool value);
   bool WriteFloat(const QString& section, const QString& key, float value);
   bool Stored(bool ok);
+
+  explicit TConfig(IniFile ini);
 
   QString fileName_;
   IniFile ini_;

@@ -18,6 +18,11 @@ void MeasurementData::Clear() {
   YRangeMax = -100.0;
 }
 
+void MeasurementData::ClearSamples() {
+  times_.clear();
+  values_.clear();
+}
+
 void MeasurementData::Reserve(std::int64_t samples) {
   if (samples <= 0) return;
   times_.reserve(static_cast<std::size_t>(samples));

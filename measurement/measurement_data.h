@@ -45,6 +45,8 @@ class MeasurementData : public MeasurementSampleSource {
   MeasurementFileHeader Header;
 
   void Clear();
+  // Drops the samples, keeping the header and the value range.
+  void ClearSamples();
   void Reserve(std::int64_t samples);
   void Append(double time, const TChannelValues& values);
   // Copies every sample of `source` (a snapshot of the chart).

@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
 #include <array>
@@ -467,6 +468,11 @@ MeasurementFileResult MeasurementDataFile::WriteTo(QIODevice& device, const Meas
 
 MeasurementFileResult MeasurementDataFile::Read(const QString& fileName, MeasurementData& data) const {
   data.Clear();
+  // A FIFO or a device would block the read or never end.
+  if (QFileInfo(fileName).exists() && !QFileInfo(fileName).isFile()) {
+    return Fail(MeasurementFileError::OpenFailed, 0,
+                QStringLiteral("Cannot open %1: not a regular file").arg(fileName));
+  }
   QFile file(fileName);
   if (!file.open(QIODevice::ReadOnly)) {
     return Fail(MeasurementFileError::OpenFailed, 0,
@@ -618,6 +624,12 @@ MeasurementFileResult MeasurementDataFile::ReadFrom(QIODevice& device, Measureme
     data.Append(adjusted - start, values);
     ++rows;
     progress.Update(device.pos(), total);
+    if (OnBatch && data.SampleCount() >= std::max<std::int64_t>(BatchRows, 1)) {
+      if (!OnBatch(data))
+        return Fail(MeasurementFileError::Cancelled, reader.Number(),
+                    QStringLiteral("Reading was cancelled."));
+      data.ClearSamples();
+    }
   }
   if (reader.TooLong()) return tooLong(true);
   if (!sawEnd && version == Version::V1_2) {

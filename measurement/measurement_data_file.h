@@ -23,6 +23,7 @@ enum class MeasurementFileError {
   BadRow,         // a data row holds a field that is not a number
   Truncated,      // the file ends inside the data, without its closing lines
   TooLarge,       // more rows than the chart can hold, or an overlong line
+  Cancelled,      // OnBatch asked to stop
 };
 
 struct MeasurementFileResult {
@@ -89,6 +90,14 @@ class MeasurementDataFile {
 
   // Every 5 % of a write or read (0..100).
   std::function<void(int percent)> OnProgress;
+
+  // When set, a read hands the rows over in batches instead of keeping them
+  // all: every BatchRows rows it calls OnBatch with the data (header, value
+  // range so far and those rows) and then drops the rows, keeping header and
+  // value range. The rows after the last call stay in the data when the read
+  // returns. OnBatch returning false ends the read with Cancelled.
+  std::function<bool(const MeasurementData& batch)> OnBatch;
+  std::int64_t BatchRows = 65536;
 
   // The separator of every number written: '.' or ','. Any other character
   // (a user-defined separator that would break the file) writes '.'.

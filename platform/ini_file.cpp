@@ -23,10 +23,6 @@ constexpr char16_t kHighTable[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-// Files larger than this are not taken as ini files: reads give defaults and
-// writes are refused.
-constexpr qint64 kMaxFileSize = 64LL * 1024 * 1024;
-
 bool IsBlank(const QByteArray& raw) { return raw.trimmed().isEmpty(); }
 
 // A section or key name the file format can hold.
@@ -42,13 +38,19 @@ bool ValidName(const QString& name, bool isKey) {
   return true;
 }
 
-// Line breaks inside a value would split the line; they become blanks.
-QString OneLine(const QString& value) {
-  QString v = value;
-  for (QChar& c : v) {
-    if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar(0)) c = QLatin1Char(' ');
-  }
-  return v;
+// The text stored for `value`: reading trims a value and removes one pair of
+// surrounding quotes, so a value with blanks at an end, or one in quotes,
+// is stored in quotes to read back as it is.
+QString Stored(const QString& value) {
+  const bool quoted =
+      value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"'));
+  if (!quoted && value.trimmed().size() == value.size()) return value;
+  return QLatin1Char('"') + value + QLatin1Char('"');
+}
+
+// A line break inside a value would split its line.
+bool FitsOneLine(const QString& value) {
+  return !value.contains(QLatin1Char('\r')) && !value.contains(QLatin1Char('\n'));
 }
 
 bool WriteAll(int fd, const QByteArray& data) {
@@ -69,6 +71,90 @@ bool WriteAll(int fd, const QByteArray& data) {
 }  // namespace
 
 IniFile::IniFile(QString path) : path_(std::move(path)) {}
+
+IniFile IniFile::FromContent(const QByteArray& content) {
+  IniFile ini{QString()};
+  ini.inMemory_ = true;
+  ParseContent(content, ini.lines_);
+  ini.cacheValid_ = true;
+  return ini;
+}
+
+QByteArray IniFile::Content() const {
+  Refresh();
+  return Serialised(lines_);
+}
+
+QByteArray IniFile::Serialised(const std::vector<Line>& lines) {
+  QByteArray data;
+  qsizetype size = 0;
+  for (const Line& l : lines) size += l.raw.size() + 2;
+  data.reserve(size);
+  for (const Line& l : lines) {
+    data += l.raw;
+    data += "\r\n";
+  }
+  return data;
+}
+
+QString IniFile::ProblemText() const {
+  const QString name = path_;
+  switch (problem_) {
+    case Problem::None:
+      return {};
+    case Problem::NotAFile:
+      return QStringLiteral("%1 is not a regular file.").arg(name);
+    case Problem::TooLarge:
+      return QStringLiteral("%1 is larger than %2 MB.").arg(name).arg(kMaxFileSize / (1024 * 1024));
+    case Problem::Unreadable:
+      return QStringLiteral("%1 cannot be read.").arg(name);
+    case Problem::Unwritable:
+      return QStringLiteral("%1 cannot be written.").arg(name);
+  }
+  return {};
+}
+
+IniFile::Problem IniFile::CheckAccess() const {
+  if (inMemory_) return Problem::None;
+  Refresh();
+  if (problem_ == Problem::NotAFile || problem_ == Problem::TooLarge || problem_ == Problem::Unreadable)
+    return problem_;
+  const QByteArray file = QFile::encodeName(path_);
+  const QByteArray folder = QFile::encodeName(QFileInfo(path_).absolutePath());
+  const bool writable = (!stamp_.exists || ::access(file.constData(), W_OK) == 0) &&
+                        ::access(folder.constData(), W_OK | X_OK) == 0;
+  if (!writable) problem_ = Problem::Unwritable;
+  return problem_;
+}
+
+void IniFile::BeginUpdate() {
+  if (updateDepth_++ == 0) dirty_ = false;
+}
+
+bool IniFile::EndUpdate() {
+  if (updateDepth_ == 0 || --updateDepth_ > 0) return true;
+  if (!dirty_) return true;
+  dirty_ = false;
+  if (inMemory_) return true;
+  if (Store(lines_)) return true;
+  // The cache holds what could not be stored: read the file again.
+  cacheValid_ = false;
+  return false;
+}
+
+bool IniFile::Commit(std::vector<Line>& lines) {
+  sectionsValid_ = false;
+  if (updateDepth_ > 0) {
+    // `lines` is the cache itself.
+    dirty_ = true;
+    return true;
+  }
+  if (inMemory_) {
+    lines_ = std::move(lines);
+    return true;
+  }
+  return Store(std::move(lines));
+}
 
 QString IniFile::FromWindows1252(const QByteArray& bytes) {
   QString out;
@@ -110,11 +196,13 @@ IniFile::Line IniFile::ParseLine(const QByteArray& raw) {
     const qsizetype close = text.indexOf(QLatin1Char(']'));
     line.kind = Kind::Section;
     line.name = (close < 0 ? text.mid(1) : text.mid(1, close - 1)).trimmed();
+    line.folded = line.name.toCaseFolded();
     return line;
   }
   const qsizetype eq = text.indexOf(QLatin1Char('='));
   if (eq <= 0) return line;
   line.name = text.left(eq).trimmed();
+  line.folded = line.name.toCaseFolded();
   if (line.name.isEmpty()) return line;
   QString value = text.mid(eq + 1).trimmed();
   if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"'))) {
@@ -130,6 +218,7 @@ IniFile::Stamp IniFile::StampOf(const QString& path) {
   struct stat st;
   if (::stat(QFile::encodeName(path).constData(), &st) != 0) return s;
   s.exists = true;
+  s.regular = S_ISREG(st.st_mode);
   s.size = st.st_size;
   s.modifiedNs = static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
   s.inode = st.st_ino;
@@ -138,56 +227,89 @@ IniFile::Stamp IniFile::StampOf(const QString& path) {
 }
 
 void IniFile::Refresh() const {
+  // In memory, and during an update with pending writes, the cache is the
+  // document.
+  if (inMemory_ || (updateDepth_ > 0 && dirty_)) return;
   const Stamp now = StampOf(path_);
   if (cacheValid_ && now == stamp_) return;
   lines_.clear();
+  sectionsValid_ = false;
   unreadable_ = false;
   stamp_ = now;
   cacheValid_ = true;
+  if (problem_ != Problem::Unwritable) problem_ = Problem::None;
   if (!now.exists) return;
-  QFile file(path_);
-  if (now.size > kMaxFileSize || !file.open(QIODevice::ReadOnly)) {
+  auto refuse = [this](Problem why) {
     unreadable_ = true;
+    problem_ = why;
     cacheValid_ = false;  // try again next time
-    return;
+  };
+  // Only regular files are read: opening a FIFO would wait for a writer and
+  // a device may never end.
+  if (!now.regular) return refuse(Problem::NotAFile);
+  if (now.size > kMaxFileSize) return refuse(Problem::TooLarge);
+  const int fd = ::open(QFile::encodeName(path_).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return refuse(Problem::Unreadable);
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return refuse(Problem::NotAFile);  // replaced since the look above
   }
-  const QByteArray data = file.readAll();
-  if (data.size() > kMaxFileSize || file.error() != QFileDevice::NoError) {
-    unreadable_ = true;
-    cacheValid_ = false;
-    return;
+  QByteArray data;
+  bool ok = true;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    data.append(buffer, static_cast<qsizetype>(n));
+    if (data.size() > kMaxFileSize) break;
   }
+  ::close(fd);
+  if (!ok) return refuse(Problem::Unreadable);
+  if (data.size() > kMaxFileSize) return refuse(Problem::TooLarge);
+  ParseContent(data, lines_);
+}
+
+void IniFile::ParseContent(const QByteArray& data, std::vector<Line>& lines) {
+  lines.clear();
+  // A line ends at CR LF, LF or a lone CR.
+  const qsizetype n = data.size();
+  const char* p = data.constData();
   qsizetype start = 0;
-  while (start < data.size()) {
-    qsizetype end = data.indexOf('\n', start);
-    const bool last = end < 0;
-    if (last) end = data.size();
-    qsizetype stop = end;
-    if (stop > start && data[stop - 1] == '\r') --stop;
-    lines_.push_back(ParseLine(data.mid(start, stop - start)));
-    start = end + 1;
+  while (start < n) {
+    qsizetype end = start;
+    while (end < n && p[end] != '\n' && p[end] != '\r') ++end;
+    lines.push_back(ParseLine(data.mid(start, end - start)));
+    start = end + ((end + 1 < n && p[end] == '\r' && p[end + 1] == '\n') ? 2 : 1);
   }
 }
 
 int IniFile::FindSection(const QString& section, int* end) const {
-  const QString wanted = section.trimmed();
-  const int n = static_cast<int>(lines_.size());
-  for (int i = 0; i < n; ++i) {
-    const Line& l = lines_[static_cast<size_t>(i)];
-    if (l.kind != Kind::Section || l.name.compare(wanted, Qt::CaseInsensitive) != 0) continue;
-    int j = i + 1;
-    while (j < n && lines_[static_cast<size_t>(j)].kind != Kind::Section) ++j;
-    if (end) *end = j;
+  // The section headers are indexed once per change of the lines, so a
+  // lookup passes the headers only, however many keys the file holds.
+  if (!sectionsValid_) {
+    sections_.clear();
+    for (std::size_t i = 0; i < lines_.size(); ++i)
+      if (lines_[i].kind == Kind::Section) sections_.push_back(static_cast<int>(i));
+    sectionsValid_ = true;
+  }
+  const QString wanted = section.trimmed().toCaseFolded();
+  for (std::size_t k = 0; k < sections_.size(); ++k) {
+    const int i = sections_[k];
+    if (lines_[static_cast<std::size_t>(i)].folded != wanted) continue;
+    if (end) *end = k + 1 < sections_.size() ? sections_[k + 1] : static_cast<int>(lines_.size());
     return i;
   }
   return -1;
 }
 
 int IniFile::FindKey(int sectionIndex, int sectionEnd, const QString& key) const {
-  const QString wanted = key.trimmed();
+  const QString wanted = key.trimmed().toCaseFolded();
   for (int i = sectionIndex + 1; i < sectionEnd; ++i) {
     const Line& l = lines_[static_cast<size_t>(i)];
-    if (l.kind == Kind::Key && l.name.compare(wanted, Qt::CaseInsensitive) == 0) return i;
+    if (l.kind == Kind::Key && l.folded == wanted) return i;
   }
   return -1;
 }
@@ -225,30 +347,31 @@ double IniFile::ReadFloat(const QString& section, const QString& key, double fal
 }
 
 bool IniFile::WriteString(const QString& section, const QString& key, const QString& value) {
-  if (!ValidName(section, false) || !ValidName(key, true)) return false;
+  if (!ValidName(section, false) || !ValidName(key, true) || !FitsOneLine(value)) return false;
   Refresh();
   if (unreadable_) return false;
-  const QString v = OneLine(value);
-  std::vector<Line> lines = lines_;
+  const QString stored = Stored(value);
+  std::vector<Line> copy;
+  std::vector<Line>& lines = updateDepth_ > 0 ? lines_ : (copy = lines_);
   int end = 0;
   const int s = FindSection(section, &end);
   if (s < 0) {
     lines.push_back(ParseLine(ToWindows1252(QLatin1Char('[') + section.trimmed() + QLatin1Char(']'))));
-    lines.push_back(ParseLine(ToWindows1252(key.trimmed() + QLatin1Char('=') + v)));
-    return Store(std::move(lines));
+    lines.push_back(ParseLine(ToWindows1252(key.trimmed() + QLatin1Char('=') + stored)));
+    return Commit(lines);
   }
   const int k = FindKey(s, end, key);
   if (k >= 0) {
     Line& l = lines[static_cast<size_t>(k)];
-    const Line replaced = ParseLine(ToWindows1252(l.name + QLatin1Char('=') + v));
-    if (replaced.raw == l.raw) return true;  // already on disk as it is
+    const Line replaced = ParseLine(ToWindows1252(l.name + QLatin1Char('=') + stored));
+    if (replaced.raw == l.raw) return true;  // already stored as it is
     l = replaced;
-    return Store(std::move(lines));
+    return Commit(lines);
   }
   int insertAt = end;
   while (insertAt > s + 1 && IsBlank(lines[static_cast<size_t>(insertAt - 1)].raw)) --insertAt;
-  lines.insert(lines.begin() + insertAt, ParseLine(ToWindows1252(key.trimmed() + QLatin1Char('=') + v)));
-  return Store(std::move(lines));
+  lines.insert(lines.begin() + insertAt, ParseLine(ToWindows1252(key.trimmed() + QLatin1Char('=') + stored)));
+  return Commit(lines);
 }
 
 bool IniFile::WriteInteger(const QString& section, const QString& key, int value) {
@@ -318,9 +441,10 @@ bool IniFile::EraseSection(const QString& section) {
   int end = 0;
   const int s = FindSection(section, &end);
   if (s < 0) return true;
-  std::vector<Line> lines = lines_;
+  std::vector<Line> copy;
+  std::vector<Line>& lines = updateDepth_ > 0 ? lines_ : (copy = lines_);
   lines.erase(lines.begin() + s, lines.begin() + end);
-  return Store(std::move(lines));
+  return Commit(lines);
 }
 
 bool IniFile::DeleteKey(const QString& section, const QString& key) {
@@ -331,9 +455,10 @@ bool IniFile::DeleteKey(const QString& section, const QString& key) {
   if (s < 0) return true;
   const int k = FindKey(s, end, key);
   if (k < 0) return true;
-  std::vector<Line> lines = lines_;
+  std::vector<Line> copy;
+  std::vector<Line>& lines = updateDepth_ > 0 ? lines_ : (copy = lines_);
   lines.erase(lines.begin() + k);
-  return Store(std::move(lines));
+  return Commit(lines);
 }
 
 bool IniFile::Store(std::vector<Line> lines) {
@@ -347,11 +472,20 @@ bool IniFile::Store(std::vector<Line> lines) {
       if (::realpath(encoded.constData(), resolved)) target = QFile::decodeName(resolved);
     }
   }
-  QByteArray data;
-  for (const Line& l : lines) {
-    data += l.raw;
-    data += "\r\n";
+  if (!ReplaceFile(target, Serialised(lines))) {
+    problem_ = Problem::Unwritable;
+    return false;
   }
+  lines_ = std::move(lines);
+  sectionsValid_ = false;
+  stamp_ = StampOf(path_);
+  cacheValid_ = stamp_.exists;
+  unreadable_ = false;
+  problem_ = Problem::None;
+  return true;
+}
+
+bool IniFile::ReplaceFile(const QString& target, const QByteArray& data) {
   const QByteArray targetName = QFile::encodeName(target);
   // The temporary file is created with 0666 so the umask applies to a new
   // file; an existing file's permissions are carried over.
@@ -381,9 +515,5 @@ bool IniFile::Store(std::vector<Line> lines) {
     ::fsync(dfd);
     ::close(dfd);
   }
-  lines_ = std::move(lines);
-  stamp_ = StampOf(path_);
-  cacheValid_ = stamp_.exists;
-  unreadable_ = false;
   return true;
 }

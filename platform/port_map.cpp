@@ -53,7 +53,12 @@ PortMap PortMap::FromEnvironment() {
   } else {
     file = Folders::UserDataFolder(QStringLiteral("ThermaSentinel"), false) + QStringLiteral("/ports.ini");
   }
-  const IniFile ini(file);
+  return FromIni(IniFile(file), map.defaultRanges_);
+}
+
+PortMap PortMap::FromIni(const IniFile& ini, bool defaultRanges) {
+  PortMap map;
+  map.defaultRanges_ = defaultRanges;
   const QString section = QStringLiteral("Ports");
   for (const QString& key : ini.ReadSection(section)) {
     if (!key.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)) continue;

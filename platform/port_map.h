@@ -20,6 +20,9 @@ class PortMap {
 
   // Reads the map from the environment and files as they are now.
   static PortMap FromEnvironment();
+  // The entries of section [Ports] of `ini`; with `defaultRanges` the
+  // default ranges fill the numbers without an entry.
+  static PortMap FromIni(const class IniFile& ini, bool defaultRanges);
   // A map with explicit entries only (no default ranges).
   static PortMap FromEntries(const QMap<int, QString>& entries);
 

@@ -11,6 +11,7 @@
 #include <limits>
 
 #include "ui/diagram_painter.h"
+#include "ui/diagram_scroll_bar.h"
 
 // The plot area: shows the back buffer and hands its mouse to the chart.
 class TDiagramPaintBox : public QWidget {
@@ -77,9 +78,9 @@ QToolButton* MakeSpeedButton(QWidget* parent, const char* name, const char* capt
 TDiagram::TDiagram(QWidget* parent) : QFrame(parent) {
   painting_ = true;
   paintBox_ = new TDiagramPaintBox(this);
-  xScrollBar_ = new QScrollBar(Qt::Horizontal, this);
+  xScrollBar_ = new TDiagramScrollBar(Qt::Horizontal, this);
   xScrollBar_->setObjectName(QStringLiteral("XScrollBar"));
-  yScrollBar_ = new QScrollBar(Qt::Vertical, this);
+  yScrollBar_ = new TDiagramScrollBar(Qt::Vertical, this);
   yScrollBar_->setObjectName(QStringLiteral("YScrollBar"));
   for (QScrollBar* bar : {xScrollBar_, yScrollBar_}) bar->setFocusPolicy(Qt::NoFocus);
 

@@ -11,7 +11,7 @@
 #include "ui/graph_properties.h"
 
 class QPushButton;
-class QScrollBar;
+class TDiagramScrollBar;
 class QToolButton;
 class TDiagramPaintBox;
 
@@ -108,8 +108,8 @@ class TDiagram : public QFrame, public TDiagramModel {
   void Click();
 
   TDiagramPaintBox* paintBox_ = nullptr;
-  QScrollBar* xScrollBar_ = nullptr;
-  QScrollBar* yScrollBar_ = nullptr;
+  TDiagramScrollBar* xScrollBar_ = nullptr;
+  TDiagramScrollBar* yScrollBar_ = nullptr;
   QPushButton* xZoomIn_ = nullptr;
   QPushButton* xZoomOut_ = nullptr;
   QPushButton* xZoomFull_ = nullptr;

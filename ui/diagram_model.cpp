@@ -310,6 +310,23 @@ TDiagramStore::TExtremes TDiagramModel::ShownExtremes(int graph, std::int64_t fr
   return e;
 }
 
+TDiagramStore::TEnvelope TDiagramModel::ShownEnvelope(int graph, std::int64_t from, std::int64_t to) const {
+  from = std::max<std::int64_t>(from, 0);
+  to = std::min(to, ShownLast() + 1);
+  if (from >= to) return {};
+  const std::int64_t off = ShownSlotOffset();
+  return ShownStore().Envelope(graph, off + from, off + to);
+}
+
+void TDiagramModel::ShownEnvelopes(std::int64_t from, std::int64_t to,
+                                   std::span<TDiagramStore::TEnvelope> out) const {
+  from = std::max<std::int64_t>(from, 0);
+  to = std::min(to, ShownLast() + 1);
+  const std::int64_t off = ShownSlotOffset();
+  if (from >= to) from = to = off;  // an empty range: every envelope empty
+  ShownStore().Envelopes(off + from, off + to, out);
+}
+
 std::size_t TDiagramModel::StoreBytes() const {
   return live_.MemoryBytes() + (snapshot_.Owned ? snapshot_.Owned->MemoryBytes() : 0);
 }

@@ -175,6 +175,9 @@ class TDiagramModel {
   std::int64_t ShownLast() const;
   float ShownValue(int graph, std::int64_t slot) const;
   TDiagramStore::TExtremes ShownExtremes(int graph, std::int64_t from, std::int64_t to) const;
+  TDiagramStore::TEnvelope ShownEnvelope(int graph, std::int64_t from, std::int64_t to) const;
+  // The envelopes of graphs 0 .. out.size() - 1 in one pass.
+  void ShownEnvelopes(std::int64_t from, std::int64_t to, std::span<TDiagramStore::TEnvelope> out) const;
   // Bytes the sample memory really holds (ring, summary, detached hold copy).
   std::size_t StoreBytes() const;
 

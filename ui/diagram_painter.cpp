@@ -100,19 +100,17 @@ std::vector<QPoint> TDiagramPainter::CurvePoints(const TCurveSource& src, const 
     const float v = src.Value(geo.Start);
     if (valid(v)) pts.emplace_back(geo.L, row(v));
   }
-  auto add = [&](int x, std::int64_t slot) {
-    const float v = src.Value(slot);
+  auto addValue = [&](int x, float v) {
     if (valid(v)) pts.emplace_back(x, row(v));
   };
+  auto add = [&](int x, std::int64_t slot) { addValue(x, src.Value(slot)); };
   for (int c = 0; c < geo.P; ++c) {
-    std::int64_t i0 = RoundHalfEven(c / geo.xs) + geo.Start;
-    const std::int64_t i1 = RoundHalfEven((c + 1) / geo.xs) + geo.Start;
-    if (i1 >= geo.Limit) break;
-    if (i1 <= 0) continue;
-    i0 = std::max<std::int64_t>(i0, 0);
-    if (i0 >= i1) continue;
+    std::int64_t i0 = 0, i1 = 0;
+    const TColumn column = ColumnSlots(geo, c, i0, i1);
+    if (column == TColumn::kEnd) break;
+    if (column == TColumn::kSkipped) continue;
     const int x = geo.L + c;
-    const TDiagramStore::TExtremes e = src.Extremes(i0, i1);
+    const TDiagramStore::TEnvelope e = src.Envelope(c, i0, i1);
     if (!e.Found) {
       add(x + 1, i1);
       continue;
@@ -125,28 +123,62 @@ std::vector<QPoint> TDiagramPainter::CurvePoints(const TCurveSource& src, const 
       add(x + 1, i1);
       continue;
     }
-    const std::int64_t hi = rowA > rowB ? e.MinSlot : e.MaxSlot;  // largest pixel row
-    const std::int64_t lo = rowA > rowB ? e.MaxSlot : e.MinSlot;  // smallest pixel row
-    if (lo == i0 || hi == i0) {
-      add(x, lo == i0 ? hi : lo);
-      add(x + 1, i1);
+    // The column starts with one of its extremes: the other one goes at x.
+    // Else the later one goes at x and the earlier one at x + 1.
+    const float first = src.Value(i0);
+    if (first == e.Min || first == e.Max) {
+      addValue(x, first == e.Min ? e.Max : e.Min);
     } else {
-      add(x, std::max(lo, hi));
-      add(x + 1, std::min(lo, hi));
-      add(x + 1, i1);
+      addValue(x, e.MinFirst ? e.Max : e.Min);
+      addValue(x + 1, e.MinFirst ? e.Min : e.Max);
     }
+    add(x + 1, i1);
   }
   return pts;
 }
 
-TDiagramPainter::TCurveSource TDiagramPainter::ModelSource(const TDiagramModel& model, int graph) {
+TDiagramPainter::TColumn TDiagramPainter::ColumnSlots(const TCurveGeometry& geo, int c, std::int64_t& i0,
+                                                      std::int64_t& i1) {
+  i0 = RoundHalfEven(c / geo.xs) + geo.Start;
+  i1 = RoundHalfEven((c + 1) / geo.xs) + geo.Start;
+  if (i1 >= geo.Limit) return TColumn::kEnd;
+  if (i1 <= 0) return TColumn::kSkipped;
+  i0 = std::max<std::int64_t>(i0, 0);
+  return i0 < i1 ? TColumn::kDrawn : TColumn::kSkipped;
+}
+
+TDiagramPainter::TCurveSource TDiagramPainter::ModelSource(const TDiagramModel& model, int graph,
+                                                           const TColumnEnvelopes* columns) {
   TCurveSource s;
   s.Value = [&model, graph](std::int64_t slot) { return model.ShownValue(graph, slot); };
-  s.Extremes = [&model, graph](std::int64_t from, std::int64_t to) {
-    return model.ShownExtremes(graph, from, to);
-  };
+  if (columns && !columns->empty()) {
+    const std::size_t graphs = model.GraphCount();
+    s.Envelope = [columns, graphs, graph](int c, std::int64_t, std::int64_t) {
+      return (*columns)[static_cast<std::size_t>(c) * graphs + static_cast<std::size_t>(graph)];
+    };
+  } else {
+    s.Envelope = [&model, graph](int, std::int64_t from, std::int64_t to) {
+      return model.ShownEnvelope(graph, from, to);
+    };
+  }
   if (model.OnProcessDiagramPaint) s.Transform = model.OnProcessDiagramPaint;
   return s;
+}
+
+TDiagramPainter::TColumnEnvelopes TDiagramPainter::ModelColumnEnvelopes(const TDiagramModel& model,
+                                                                        const TCurveGeometry& geo) {
+  TColumnEnvelopes table;
+  if (geo.P <= 0 || static_cast<double>(geo.Width) < 2.0 * geo.P) return table;
+  const std::size_t graphs = model.GraphCount();
+  table.resize(static_cast<std::size_t>(geo.P) * graphs);
+  for (int c = 0; c < geo.P; ++c) {
+    std::int64_t i0 = 0, i1 = 0;
+    const TColumn column = ColumnSlots(geo, c, i0, i1);
+    if (column == TColumn::kEnd) break;
+    if (column == TColumn::kDrawn)
+      model.ShownEnvelopes(i0, i1, std::span(table).subspan(static_cast<std::size_t>(c) * graphs, graphs));
+  }
+  return table;
 }
 
 void TDiagramPainter::Paint(const TDiagramModel& model, QImage& buffer, int W, int H,
@@ -262,11 +294,12 @@ void TDiagramPainter::Paint(const TDiagramModel& model, QImage& buffer, int W, i
       geo.Width = width;
       geo.Limit = model.ShownLast();
       const auto& order = model.PaintOrder();
+      const TColumnEnvelopes columns = ModelColumnEnvelopes(model, geo);
       for (int k = static_cast<int>(model.GraphCount()) - 1; k >= 0; --k) {
         const int g = order[k];
         const TGraphProperties& gp = model.Graph(g);
         if (!gp.ShowDiagram) continue;
-        const std::vector<QPoint> pts = CurvePoints(ModelSource(model, g), geo);
+        const std::vector<QPoint> pts = CurvePoints(ModelSource(model, g, &columns), geo);
         if (pts.size() > 2) {
           QPen pen(ToQColor(gp.Color), gp.PenWidth, Qt::SolidLine);
           pen.setCosmetic(true);

@@ -47,19 +47,31 @@ class TDiagramPainter {
     std::int64_t Width = 0;  // window width in slots
     std::int64_t Limit = 0;  // slots from Limit on are not drawn
   };
-  // What a curve reads: stored values, and the extremes of a slot range.
+  // What a curve reads: stored values, and the envelope of the slots
+  // [from, to) that make up pixel column `column`.
   struct TCurveSource {
     std::function<float(std::int64_t slot)> Value;
-    std::function<TDiagramStore::TExtremes(std::int64_t from, std::int64_t to)> Extremes;
+    std::function<TDiagramStore::TEnvelope(int column, std::int64_t from, std::int64_t to)> Envelope;
     std::function<double(double)> Transform;  // may be empty
   };
+  // The slots [i0, i1) of pixel column c while columns hold two or more
+  // slots: kSkipped for a column left out, kEnd past the last drawn one.
+  enum class TColumn { kDrawn, kSkipped, kEnd };
+  static TColumn ColumnSlots(const TCurveGeometry& geo, int c, std::int64_t& i0, std::int64_t& i1);
   // The polyline of one graph: one point per slot while a pixel column holds
   // fewer than two slots, else at most three points per column that keep the
   // column's lowest and highest value. Points of values that are not finite
   // are left out.
   static std::vector<QPoint> CurvePoints(const TCurveSource& source, const TCurveGeometry& geo);
-  // A source reading the slots of the model's shown store.
-  static TCurveSource ModelSource(const TDiagramModel& model, int graph);
+  // The envelopes of all graphs of the model, column by column
+  // ([column * GraphCount() + graph]), each column read in one pass; empty
+  // while columns hold fewer than two slots.
+  using TColumnEnvelopes = std::vector<TDiagramStore::TEnvelope>;
+  static TColumnEnvelopes ModelColumnEnvelopes(const TDiagramModel& model, const TCurveGeometry& geo);
+  // A source reading the slots of the model's shown store, and the column
+  // envelopes from `columns` when given.
+  static TCurveSource ModelSource(const TDiagramModel& model, int graph,
+                                  const TColumnEnvelopes* columns = nullptr);
 
   // Draws the whole chart of a client area clientWidth x clientHeight into
   // `buffer` (which is the plot-box sized back buffer).

@@ -3,26 +3,34 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
+#include <utility>
 #include <vector>
 
-// Sample memory of the chart: one 4-byte value per slot and graph, kept in a
-// ring indexed by absolute slot numbers, with a min/max summary over blocks of
-// 32, 1024 and 32768 slots that is brought up to date on every write.
+// Sample memory of the chart: one 4-byte value per slot and graph, kept in
+// chunks of kGranule slots addressed by absolute slot number, with a min/max
+// summary over cells of 16, 256 and 4096 slots kept inside each chunk; a
+// cell is summarised when its last slot is written and again whenever a slot
+// in it is overwritten. Within a chunk the values of one slot,
+// and the cells of one stretch, of all graphs lie side by side, so a query
+// for all graphs at once reads a few contiguous blocks per range edge.
 //
 // The slots kept form one run [Floor(), Last()]. Writing after Last() appends,
-// writing inside the run overwrites. Raising the floor frees slots without
-// moving any data; the ring grows geometrically (up to a limit) when a write
-// would not fit between the floor and the end of the ring.
+// writing inside the run overwrites. Appending past the last chunk adds a
+// chunk; raising the floor past a chunk's end drops that chunk (the most
+// recently dropped one is kept for reuse). No sample is ever moved.
 //
 // A range query reads a number of summary cells proportional to the number
-// of cells and the few edge slots, not to the length of the range.
+// of cells and a bounded number of edge entries per level (at most 15 slots
+// at each end), not to the length of the range.
 class TDiagramStore {
  public:
   static constexpr int kMaxGraphs = 12;
-  static constexpr int kFanBits = 5;  // 32 children per summary cell
-  static constexpr int kLevels = 3;   // cells of 32, 1024 and 32768 slots
-  static constexpr std::int64_t kGranule = std::int64_t{1} << (kFanBits * kLevels);
+  static constexpr int kFanBits = 4;  // 16 children per summary cell
+  static constexpr int kLevels = 3;   // cells of 16, 256 and 4096 slots
+  static constexpr int kChunkBits = 15;
+  static constexpr std::int64_t kGranule = std::int64_t{1} << kChunkBits;  // slots per chunk
 
   // Extremes of a range: the smallest and largest finite value and the first
   // slot holding each.
@@ -33,8 +41,19 @@ class TDiagramStore {
     std::int64_t MinSlot = 0;
     std::int64_t MaxSlot = 0;
   };
+  // What a drawing needs of a range: the extremes and which of them comes
+  // first (the first slot holding Min lies before the first holding Max).
+  struct TEnvelope {
+    bool Found = false;
+    float Min = 0.0f;
+    float Max = 0.0f;
+    bool MinFirst = false;
+  };
 
   explicit TDiagramStore(int graphs = 1);
+  ~TDiagramStore();
+  TDiagramStore(const TDiagramStore&) = delete;
+  TDiagramStore& operator=(const TDiagramStore&) = delete;
 
   // Forgets every slot and releases the memory; the floor becomes `floor`.
   void Clear(int graphs, std::int64_t floor = 0);
@@ -49,12 +68,12 @@ class TDiagramStore {
   // Slots below `floor` may be reused. The floor never goes down.
   void SetFloor(std::int64_t floor);
 
-  // Largest number of slots between the floor and the highest slot the ring
+  // Largest number of slots between the floor and the highest slot the store
   // may hold. A write beyond fails.
   void SetCapacityLimit(std::int64_t slots);
   std::int64_t CapacityLimit() const { return limit_; }
   // Makes room for `slot` (>= Floor()); false when it is beyond the limit or
-  // memory runs out. Nothing is changed on failure.
+  // memory runs out. Nothing kept is changed on failure.
   bool Reserve(std::int64_t slot);
 
   // Writes one value per graph into `slot` (missing values are NaN). Slots
@@ -68,6 +87,12 @@ class TDiagramStore {
   // Extremes of the finite values of slots [from, to) that are kept; the
   // earliest slot wins a tie.
   TExtremes Extremes(int graph, std::int64_t from, std::int64_t to) const;
+  // The same without the slot numbers: never reads slots beyond the 15 at
+  // each end of the range that no summary cell covers.
+  TEnvelope Envelope(int graph, std::int64_t from, std::int64_t to) const;
+  // Envelopes of graphs 0 .. out.size() - 1 in one pass: the values of one
+  // slot (and the cells of one stretch) of all graphs lie side by side.
+  void Envelopes(std::int64_t from, std::int64_t to, std::span<TEnvelope> out) const;
 
   // Smallest (largest) finite value v of slots [from, to) for which accept(v)
   // holds, where accept is an interval test: below(v) is monotone falling,
@@ -78,83 +103,119 @@ class TDiagramStore {
   template <class Below, class Above>
   bool BandMax(int graph, std::int64_t from, std::int64_t to, Below below, Above above, float& out) const;
 
-  // Ring length in slots and the bytes held.
-  std::int64_t Capacity() const { return capacity_; }
+  // Slots of the chunks in use, the chunks allocated so far (reuse does not
+  // count) and the bytes held.
+  std::int64_t Capacity() const { return (endChunk_ - firstChunk_) * kGranule; }
+  std::int64_t ChunkAllocations() const { return allocations_; }
   std::size_t MemoryBytes() const;
 
  private:
-  template <bool kHighest, class Below, class Above>
-  bool BandExtreme(int graph, std::int64_t from, std::int64_t to, Below below, Above above, float& out) const;
-
+  // A cell holds the lowest and highest finite value below it in the order
+  // of their first occurrence; a cell without finite values holds two NaNs.
   struct TCell {
-    float Min;
-    float Max;
+    float Early;
+    float Late;
+    float Low() const { return Early < Late ? Early : Late; }
+    float High() const { return Early < Late ? Late : Early; }
+    bool Empty() const { return !(Early == Early); }
   };
+  static TCell Merge(const TCell& left, const TCell& right);
 
-  // Every slot and cell accessed lies less than one ring length above the
-  // base of its level, so the ring position needs no division.
-  std::size_t RawPos(std::int64_t slot) const {
-    std::int64_t p = slot - base_[0];
-    if (p >= capacity_) p -= capacity_;
-    return static_cast<std::size_t>(p);
+  struct TFreeChunk {
+    void operator()(std::byte* p) const noexcept;
+  };
+  using TChunk = std::unique_ptr<std::byte, TFreeChunk>;
+
+  // Layout of one chunk: the slots, slot by slot with the values of all
+  // graphs side by side, then the cells level by level in the same way.
+  static constexpr std::int64_t CellsPerChunk(int level) { return kGranule >> (kFanBits * level); }
+  // Bytes per graph before `level` in a chunk.
+  static constexpr std::size_t LevelOffset(int level) {
+    std::size_t off = static_cast<std::size_t>(kGranule) * sizeof(float);
+    for (int l = 1; l < level; ++l) off += static_cast<std::size_t>(CellsPerChunk(l)) * sizeof(TCell);
+    return off;
   }
-  std::size_t RawIndex(int graph, std::int64_t slot) const {
-    return static_cast<std::size_t>(graph) * static_cast<std::size_t>(capacity_) + RawPos(slot);
+  std::size_t ChunkBytes() const { return LevelOffset(kLevels + 1) * static_cast<std::size_t>(graphs_); }
+
+  std::byte* ChunkOf(std::int64_t slot) const {
+    return ring_[static_cast<std::size_t>((slot >> kChunkBits) & ringMask_)].get();
   }
-  std::int64_t CellsPerGraph(int level) const { return capacity_ >> (kFanBits * level); }
-  std::size_t CellIndex(int graph, int level, std::int64_t cell) const {
-    const std::int64_t n = CellsPerGraph(level);
-    std::int64_t p = cell - base_[level];
-    if (p >= n) p -= n;
-    return static_cast<std::size_t>(graph) * static_cast<std::size_t>(n) + static_cast<std::size_t>(p);
+  const float* RawAt(int graph, std::int64_t slot) const {
+    return reinterpret_cast<const float*>(ChunkOf(slot)) + (slot & (kGranule - 1)) * graphs_ + graph;
   }
-  void UpdateBases();
-  const TCell& CellAt(int graph, int level, std::int64_t cell) const {
-    return cells_[level - 1][CellIndex(graph, level, cell)];
+  float* RawAt(int graph, std::int64_t slot) {
+    return const_cast<float*>(std::as_const(*this).RawAt(graph, slot));
   }
-  TCell& CellAt(int graph, int level, std::int64_t cell) {
-    return cells_[level - 1][CellIndex(graph, level, cell)];
+  const TCell* CellAt(int graph, int level, std::int64_t cell) const {
+    return reinterpret_cast<const TCell*>(ChunkOf(cell << (kFanBits * level)) +
+                                          LevelOffset(level) * static_cast<std::size_t>(graphs_)) +
+           (cell & (CellsPerChunk(level) - 1)) * graphs_ + graph;
+  }
+  TCell* CellAt(int graph, int level, std::int64_t cell) {
+    return const_cast<TCell*>(std::as_const(*this).CellAt(graph, level, cell));
   }
 
-  bool Grow(std::int64_t needed);
+  TChunk NewChunk();
+  bool GrowRing(std::int64_t chunks);
+  void ReleaseChunksBelowFloor();
   void WriteOne(std::int64_t slot, std::span<const float> values);
   void RecomputeCells(std::int64_t slot);
-  std::int64_t FindMinIn(int graph, int level, std::int64_t cell, float value) const;
-  std::int64_t FindMaxIn(int graph, int level, std::int64_t cell, float value) const;
+  // Sets a cell of every graph from its children that are kept.
+  void SummarizeCell(int level, std::int64_t cell);
 
-  // Running result of a range scan: the extremes so far and, for each, the
-  // leftmost run of cells (or slots, at level 0) it was first seen in.
+  // Running result of a range scan of one graph: the extremes so far and,
+  // for each, the run of cells (or slots, at level 0) it was first seen in.
   struct TScan {
     float Min;
     float Max;
-    int MinLevel = 0;
-    int MaxLevel = 0;
+    int MinRun = 0, MaxRun = 0;
+    int MinLevel = 0, MaxLevel = 0;
     std::int64_t MinFrom = 0, MinTo = 0;
     std::int64_t MaxFrom = 0, MaxTo = 0;
   };
+  // The scans of graphs [First, End) over one range; runs are numbered from
+  // left to right.
+  struct TScans {
+    int First = 0;
+    int End = 0;
+    int Runs = 0;
+    TScan Graph[kMaxGraphs];
+  };
   // Covers [from, to) with the runs of whole cells of `level` it contains and
   // finer runs at both edges, scanned left to right as contiguous blocks.
-  void ScanRange(int graph, int level, std::int64_t from, std::int64_t to, TScan& scan) const;
-  void ScanRun(int graph, int level, std::int64_t from, std::int64_t to, TScan& scan) const;
+  void ScanRange(int level, std::int64_t from, std::int64_t to, TScans& scans) const;
+  void ScanRun(int level, std::int64_t from, std::int64_t to, TScans& scans) const;
+  // Scans the kept slots [from, to) (a range of at least one whole cell).
+  void Scan(std::int64_t from, std::int64_t to, TScans& scans) const;
+  // Envelopes of graphs [first, end) over kept slots [from, to).
+  void EnvelopesOf(int first, int end, std::int64_t from, std::int64_t to, TEnvelope* out) const;
+  // Calls visit(offset in run, pointer to the entry of graph 0, count) for
+  // the contiguous pieces of a run of entries of one level (slots at level
+  // 0), in order; entries of one graph lie GraphCount() apart.
+  template <class Entry, class Visit>
+  void ForBlocks(int level, std::int64_t from, std::int64_t to, Visit visit) const;
   // Asks the cache for the entries a query ending near `slot` reads at its edge.
-  void Prefetch(int graph, std::int64_t slot) const;
-  // Asks the cache for the children of one cell.
-  void PrefetchChildren(int graph, int level, std::int64_t cell) const;
-  // First entry of a run of cells (or slots) whose minimum (maximum) equals `value`.
-  std::int64_t FirstMinIn(int graph, int level, std::int64_t from, std::int64_t to, float value) const;
-  std::int64_t FirstMaxIn(int graph, int level, std::int64_t from, std::int64_t to, float value) const;
-  // First slot (level 0) or cell whose value (the cell's `field`) equals `value`.
-  std::int64_t FirstEqualIn(int graph, int level, std::int64_t from, std::int64_t to, float value,
-                            float TCell::*field) const;
+  void Prefetch(std::int64_t slot) const;
+  // First entry of a run of cells (or slots) whose low (high) equals `value`.
+  std::int64_t FirstLowIn(int graph, int level, std::int64_t from, std::int64_t to, float value) const;
+  std::int64_t FirstHighIn(int graph, int level, std::int64_t from, std::int64_t to, float value) const;
+  template <bool kHigh>
+  std::int64_t FirstEqualIn(int graph, int level, std::int64_t from, std::int64_t to, float value) const;
+
+  template <bool kHighest, class Below, class Above>
+  bool BandExtreme(int graph, std::int64_t from, std::int64_t to, Below below, Above above, float& out) const;
 
   int graphs_ = 1;
   std::int64_t floor_ = 0;
   std::int64_t last_ = -1;
-  std::int64_t capacity_ = 0;
-  std::int64_t base_[kLevels + 1] = {};  // per level: a multiple of its ring length, <= the floor
   std::int64_t limit_ = std::int64_t{1} << 40;
-  std::vector<float> raw_;             // graphs_ x capacity_
-  std::vector<TCell> cells_[kLevels];  // graphs_ x (capacity_ >> 5k)
+  // Chunks [firstChunk_, endChunk_) are in use; chunk k sits at ring_[k & ringMask_].
+  std::vector<TChunk> ring_;
+  std::int64_t ringMask_ = 0;
+  std::int64_t firstChunk_ = 0;
+  std::int64_t endChunk_ = 0;
+  TChunk spare_;
+  std::int64_t allocations_ = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -202,7 +263,7 @@ bool TDiagramStore::BandExtreme(int graph, std::int64_t from, std::int64_t to, B
       if ((i & (size - 1)) == 0 && i + size <= to) break;
     }
     if (level == 0) {
-      consider(raw_[RawIndex(graph, i)]);
+      consider(*RawAt(graph, i));
       ++i;
       continue;
     }
@@ -210,19 +271,20 @@ bool TDiagramStore::BandExtreme(int graph, std::int64_t from, std::int64_t to, B
     stack[depth++] = {level, i >> (kFanBits * level)};
     while (depth > 0) {
       const TFrame f = stack[--depth];
-      const TCell& c = CellAt(graph, f.level, f.cell);
-      if (!(c.Min <= c.Max)) continue;  // no finite value
-      const float extreme = kHighest ? c.Max : c.Min;
-      if (found && !beats(extreme, best)) continue;    // cannot improve
-      if (below(c.Max) || above(c.Min)) continue;      // wholly outside the band
-      if (kHighest ? !above(c.Max) : !below(c.Min)) {  // the cell's extreme is accepted
+      const TCell& c = *CellAt(graph, f.level, f.cell);
+      if (c.Empty()) continue;  // no finite value
+      const float lo = c.Low(), hi = c.High();
+      const float extreme = kHighest ? hi : lo;
+      if (found && !beats(extreme, best)) continue;  // cannot improve
+      if (below(hi) || above(lo)) continue;          // wholly outside the band
+      if (kHighest ? !above(hi) : !below(lo)) {      // the cell's extreme is accepted
         consider(extreme);
         continue;
       }
       const std::int64_t first = f.cell << kFanBits;
       if (f.level == 1) {
-        for (std::int64_t s = first; s < first + (std::int64_t{1} << kFanBits); ++s)
-          consider(raw_[RawIndex(graph, s)]);
+        const float* p = RawAt(graph, first);
+        for (std::int64_t k = 0; k < (std::int64_t{1} << kFanBits); ++k) consider(p[k * graphs_]);
       } else {
         for (std::int64_t k = (std::int64_t{1} << kFanBits) - 1; k >= 0; --k)
           stack[depth++] = {f.level - 1, first + k};

@@ -210,6 +210,11 @@ IniFile* TLngINISupp::File() const {
   return file_.get();
 }
 
+void TLngINISupp::SetContentForTesting(const QByteArray& content) {
+  fileName_ = QStringLiteral("memory.lng");
+  file_ = std::make_unique<IniFile>(IniFile::FromContent(content));
+}
+
 void TLngINISupp::SetFileName(const QString& value) {
   const QString name = FileNamePart(value);
   fileName_ = name.isEmpty() ? QString() : Folders::ProgramFolder() + QLatin1Char('/') + name;

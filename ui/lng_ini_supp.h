@@ -130,6 +130,9 @@ class TLngINISupp : public QObject {
   // Forgets the process-wide state (loaded flag, built language lists); for
   // tests that need a fresh run.
   static void ResetSharedStateForTesting();
+  // Takes `content` as the language file, held in memory: nothing is read
+  // from or written to disk (for checking language texts quickly).
+  void SetContentForTesting(const QByteArray& content);
 
  private:
   void WriteIfMissing(const QString& section, const QString& key, const QString& value);

@@ -29,6 +29,11 @@ struct Case {
 
 TEST(CommandLine, Table) {
   const QString longName(300, QLatin1Char('N'));
+  // "ThermaSentinel-<name>.ini" may have 255 bytes: 236 for the name.
+  const QString longestName(236, QLatin1Char('N'));
+  const QString tooLongName(237, QLatin1Char('N'));
+  const QString longestWide(118, QChar(0x00C4));  // two bytes each in the file name
+  const QString tooLongWide(119, QChar(0x00C4));
   const Case cases[] = {
       {{}},
       {{"unknown", "/X", "DELAY"}},
@@ -45,7 +50,14 @@ TEST(CommandLine, Table) {
       {{"/name=Oven 2"}, false, "Oven 2"},
       {{"/NAME= x "}, false, " x "},
       {{"/NAME=a", "/NAME=b"}, false, "b"},
-      {{"/NAME=" + longName}, false, longName.left(255)},
+      // A name whose settings file name the file system cannot take is
+      // refused like an unusable one.
+      {{"/NAME=" + longestName}, false, longestName},
+      {{"/NAME=" + tooLongName}, true},
+      {{"/NAME=" + longName}, true},
+      {{"/NAME=" + longestWide}, false, longestWide},
+      {{"/NAME=" + tooLongWide}, true},
+      {{"/NAME=ok", "/NAME=" + tooLongName}, true, "ok"},
       {{"/NAME=\u00C4rger"}, false, "\u00C4rger"},
       // A name that could leave the settings folder is refused like an empty one.
       {{"/NAME=../x"}, true},
@@ -114,6 +126,12 @@ TEST(CommandLine, FromArgumentsSkipsTheProgramPath) {
   EXPECT_EQ(cl.Delay(), 2);
   EXPECT_EQ(cl.Parameters(), QStringList{"/DELAY=2"});
   EXPECT_TRUE(CommandLine::FromArguments({}).Parameters().isEmpty());
+  // The settings file is named after the program: a longer program name
+  // leaves less room for the instance name.
+  const QString name(230, QLatin1Char('N'));
+  EXPECT_FALSE(CommandLine::FromArguments({"/opt/ts/ThermaSentinel", "/NAME=" + name}).StopFlag());
+  EXPECT_TRUE(
+      CommandLine::FromArguments({"/opt/ts/ThermaSentinelWithALongName", "/NAME=" + name}).StopFlag());
 }
 
 TEST(CommandLine, SafeInstanceNames) {

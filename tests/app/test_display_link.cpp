@@ -24,23 +24,16 @@
 #include "platform/folders.h"
 #include "platform/number_text.h"
 #include "ui/lng_ini_supp.h"
+#include "tests/support/wait_for.h"
 
 using namespace DisplayLink;
+
+using test_support::WaitForEvents;
 
 namespace {
 
 const QString kGlowReadout = QStringLiteral(TS_BINARY_DIR "/app/GlowReadout");
 
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 15000) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(2);
-  }
-  return true;
-}
 
 TDisplayRecord Settings(int kind, const QString& name, int left = 100, int top = 100) {
   TDisplayRecord r;
@@ -64,7 +57,7 @@ struct Link {
   }
   ~Link() {
     link.CloseAll();
-    WaitFor([this] { return link.Records().isEmpty() || link.RunningCount() == 0; }, 5000);
+    WaitForEvents([this] { return link.Records().isEmpty() || link.RunningCount() == 0; }, 5000);
   }
   std::uint32_t Window(int index) const { return link.Records().at(index).Window; }
   void Report(std::uint32_t window, int code, int value) {
@@ -112,7 +105,7 @@ TEST(DisplayLink, StartFeedAndClose) {
   EXPECT_EQ(l.link.StartingCount(), 1);
   EXPECT_TRUE(l.link.Lines().isEmpty());
   EXPECT_EQ(l.link.SavedLines().size(), 1);  // a start under way is saved too
-  ASSERT_TRUE(WaitFor([&] { return l.arrived == 1; }));
+  ASSERT_TRUE(WaitForEvents([&] { return l.arrived == 1; }, 15000));
   ASSERT_EQ(l.link.Records().size(), 1);
   EXPECT_NE(l.Window(0), 0u);
   EXPECT_EQ(l.link.Records()[0].Name, "T Obj");
@@ -125,7 +118,7 @@ TEST(DisplayLink, StartFeedAndClose) {
   EXPECT_EQ(l.link.RunningCount(), 0);
   // The display ends; its link drops, which is no removal for a display
   // that was told to close.
-  ASSERT_TRUE(WaitFor([&] { return l.link.ProcessId(window) == 0; }));
+  ASSERT_TRUE(WaitForEvents([&] { return l.link.ProcessId(window) == 0; }, 15000));
   EXPECT_EQ(l.link.Lines().size(), 1);
   EXPECT_EQ(l.lastClosed, 0);
 }
@@ -139,7 +132,7 @@ TEST(DisplayLink, RestoreSkipsBadLinesAndClampsPositions) {
   l.link.RestoreDisplays(
       {Settings(1, QStringLiteral("T Obj")).ToLine(), QStringLiteral("1\x01garbage\x01"), far.ToLine()});
   EXPECT_EQ(l.link.StartingCount(), 2);
-  ASSERT_TRUE(WaitFor([&] { return l.arrived == 2; }));
+  ASSERT_TRUE(WaitForEvents([&] { return l.arrived == 2; }, 15000));
   QStringList names;
   for (const TDisplayRecord& r : l.link.Records()) names << r.Name;
   names.sort();
@@ -163,7 +156,7 @@ TEST(DisplayLink, StartsThatFailAreBounded) {
   l.link.SetProgram(QStringLiteral("/bin/sleep"));  // runs, but says nothing
   l.link.SetStartTimeoutMs(500);
   ASSERT_GT(l.link.StartDisplay(Settings(1, QStringLiteral("x"))), 0);
-  ASSERT_TRUE(WaitFor([&] { return l.failed == 1; }, 10000));
+  ASSERT_TRUE(WaitForEvents([&] { return l.failed == 1; }, 10000));
   EXPECT_EQ(l.link.StartingCount(), 0);
   EXPECT_TRUE(l.link.SavedLines().isEmpty());
 }
@@ -175,7 +168,7 @@ TEST(DisplayLink, ReportsUpdateTheRecord) {
   Link l;
   l.link.StartDisplay(Settings(1, QStringLiteral("A")));
   l.link.StartDisplay(Settings(2, QStringLiteral("B")));
-  ASSERT_TRUE(WaitFor([&] { return l.arrived == 2; }));
+  ASSERT_TRUE(WaitForEvents([&] { return l.arrived == 2; }, 15000));
   const std::uint32_t first = l.Window(0);
   const std::uint32_t second = l.Window(1);
 
@@ -224,7 +217,7 @@ TEST(DisplayLink, EndsOfADisplay) {
   l.link.StartDisplay(Settings(1, QStringLiteral("A")));
   l.link.StartDisplay(Settings(2, QStringLiteral("B")));
   l.link.StartDisplay(Settings(3, QStringLiteral("C")));
-  ASSERT_TRUE(WaitFor([&] { return l.arrived == 3; }));
+  ASSERT_TRUE(WaitForEvents([&] { return l.arrived == 3; }, 15000));
   const std::uint32_t a = l.Window(0), b = l.Window(1), c = l.Window(2);
 
   l.Report(a, ReportCode::Closed, 0);
@@ -239,7 +232,7 @@ TEST(DisplayLink, EndsOfADisplay) {
 
   // C's process vanishes without a word: the same as its removal report.
   ::kill(static_cast<pid_t>(l.link.ProcessId(c)), SIGKILL);
-  ASSERT_TRUE(WaitFor([&] { return l.link.Records().size() == 1; }));
+  ASSERT_TRUE(WaitForEvents([&] { return l.link.Records().size() == 1; }, 15000));
   EXPECT_EQ(l.link.Records()[0].Window, b);
   EXPECT_EQ(l.link.RunningCount(), 0);
   EXPECT_EQ(l.lastClosed, 1);
@@ -289,7 +282,7 @@ class MainWindowDisplays : public ::testing::Test {
                                                   QStringLiteral("1.2.3.4"));
     form_->OnShowMessage = [](const QString&, const QString&) {};
     form_->show();
-    EXPECT_TRUE(WaitFor([&] { return form_->Started(); }, 8000));
+    EXPECT_TRUE(WaitForEvents([&] { return form_->Started(); }, 8000));
     return *form_;
   }
   // A saved display of kind 1 at 40, 50.
@@ -313,7 +306,7 @@ TEST_F(MainWindowDisplays, DoubleClickOpensADisplayThatIsSavedAtClose) {
   QMouseEvent dbl(QEvent::MouseButtonDblClick, QPointF(5, 5), box->mapToGlobal(QPointF(5, 5)), Qt::LeftButton,
                   Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(box, &dbl);
-  ASSERT_TRUE(WaitFor([&] { return f.lbGlowReadout->count() == 1; }));
+  ASSERT_TRUE(WaitForEvents([&] { return f.lbGlowReadout->count() == 1; }, 15000));
   const std::optional<TDisplayRecord> r = TDisplayRecord::Parse(f.lbGlowReadout->item(0)->text());
   ASSERT_TRUE(r.has_value());
   EXPECT_EQ(r->Kind, box->property("Tag").toInt());
@@ -326,11 +319,11 @@ TEST_F(MainWindowDisplays, DoubleClickOpensADisplayThatIsSavedAtClose) {
   QAction* ambient = f.mExternaldisplay2->actions().at(9);
   EXPECT_EQ(ambient->objectName(), "mExtTAmb2");
   ambient->trigger();
-  ASSERT_TRUE(WaitFor([&] { return f.lbGlowReadout->count() == 2; }));
+  ASSERT_TRUE(WaitForEvents([&] { return f.lbGlowReadout->count() == 2; }, 15000));
   EXPECT_EQ(TDisplayRecord::Parse(f.lbGlowReadout->item(1)->text())->Kind, 10);
   const std::uint32_t window = r->Window;
   f.close();
-  EXPECT_TRUE(WaitFor([&] { return f.DisplayLinks()->ProcessId(window) == 0; }));
+  EXPECT_TRUE(WaitForEvents([&] { return f.DisplayLinks()->ProcessId(window) == 0; }, 15000));
   EXPECT_TRUE(SettingsText().contains(QStringLiteral("count=2"))) << SettingsText().toStdString();
 }
 
@@ -340,7 +333,7 @@ TEST_F(MainWindowDisplays, HiddenOnlyWhileADisplayRuns) {
   WriteSettings(QStringLiteral("[Settings]\nInvisible=1\n") + SavedList());
   {
     TThermaSentinelForm& f = Start();
-    WaitFor([] { return false; }, 300);
+    WaitForEvents([] { return false; }, 300);
     EXPECT_TRUE(f.isVisible());
     EXPECT_EQ(f.DisplayLinks()->StartingCount(), 0);
     EXPECT_FALSE(f.mInvisible->isEnabled());
@@ -349,12 +342,12 @@ TEST_F(MainWindowDisplays, HiddenOnlyWhileADisplayRuns) {
   InstallDisplayProgram();
   WriteSettings(QStringLiteral("[Settings]\nInvisible=1\n") + SavedList());
   TThermaSentinelForm& f = Start();
-  ASSERT_TRUE(WaitFor([&] { return f.DisplayLinks()->RunningCount() == 1; }));
+  ASSERT_TRUE(WaitForEvents([&] { return f.DisplayLinks()->RunningCount() == 1; }, 15000));
   EXPECT_FALSE(f.isVisible());
   // The last display going away while the window is hidden ends the program.
   const std::uint32_t window = f.DisplayLinks()->Records()[0].Window;
   ::kill(static_cast<pid_t>(f.DisplayLinks()->ProcessId(window)), SIGKILL);
-  EXPECT_TRUE(WaitFor([&] { return f.DisplayLinks()->Records().isEmpty(); }));
+  EXPECT_TRUE(WaitForEvents([&] { return f.DisplayLinks()->Records().isEmpty(); }, 15000));
   // The close has run: the device family is gone.
-  EXPECT_TRUE(WaitFor([&] { return f.Family() == nullptr; }, 5000));
+  EXPECT_TRUE(WaitForEvents([&] { return f.Family() == nullptr; }, 5000));
 }

@@ -3,9 +3,12 @@
 // stop, the value bars.
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -14,12 +17,17 @@
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <array>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <memory>
 
 #include "app/modal_result.h"
 #include "app/therma_sentinel_form.h"
 #include "drivers/argo/argo_types.h"
+#include "measurement/measurement_data.h"
+#include "measurement/measurement_data_file.h"
 #include "platform/folders.h"
 #include "platform/number_text.h"
 #include "tests/support/wait_for.h"
@@ -213,6 +221,156 @@ TEST_F(MainWindowTest, DataFileRoundTrip) {
     NumberText::SetDecimalSeparator(QChar());
     TLngINISupp::ResetSharedStateForTesting();
   }
+}
+
+// Data files that are cut short or longer than the chart: what fits is
+// loaded, and the user is told what was not (never "Measuring stopped!").
+TEST_F(MainWindowTest, DataFilesCutShortOrTooLongLoadWhatTheyCan) {
+  WriteSettings(QStringLiteral("[Options]\nAutoScan=0\n[Settings]\nMaxData=1000\n"));
+  TThermaSentinelForm& f = Start();
+  QStringList shown;
+  f.OnShowMessage = [&](const QString& text, const QString&) { shown << text; };
+  NumberText::SetDecimalSeparator(QLatin1Char('.'));
+
+  auto fileWithRows = [&](int rows) {
+    MeasurementData data;
+    data.Header.Resolution = 0.1;
+    for (int i = 0; i < rows; ++i) {
+      TChannelValues v{};
+      v.fill(20.0f + static_cast<float>(i % 100));
+      data.Append(i * 0.1, v);
+    }
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    MeasurementDataFile file;
+    file.SetDecimalSeparator(QLatin1Char('.'));
+    EXPECT_TRUE(file.WriteTo(buffer, data.Header, data).Ok());
+    return buffer.data();
+  };
+  const QByteArray full = fileWithRows(300);
+  const QByteArray endOfRows = "---------------------------------";
+  struct Case {
+    const char* name;
+    QByteArray bytes;
+    bool loaded;
+    std::int64_t lastSlot;  // the newest slot the chart holds
+    const char* message;    // part of the message shown; empty: none
+  } cases[] = {
+      {"whole", full, true, 299, ""},
+      {"cut inside a row", full.left(full.indexOf(endOfRows) - 30), true, 298, "complete rows"},
+      {"cut after a row", full.left(full.indexOf(endOfRows)), true, 299, "closing lines"},
+      {"more rows than the chart holds", fileWithRows(1500), true, 1000,
+       "1000 samples: 1001 rows were loaded, 499 rows were left out"},
+      {"not a data file", "hello\r\n", false, -1, ""},
+      {"cut in the header", full.left(50), false, -1, "header"},
+  };
+  const QString path = dir_.filePath(QStringLiteral("cases.dat"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    shown.clear();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(c.bytes);
+    file.close();
+    TDiagram& d = *f.Diagram();
+    d.Reset(smLocal, 0.0, 1.0);
+    EXPECT_EQ(f.ReadDataFile(path), c.loaded);
+    QApplication::processEvents();
+    if (c.lastSlot >= 0) {
+      EXPECT_NEAR(d.ValueAt(0, 0.0), 20.0, 0.05);
+      EXPECT_GE(d.UsedData(), c.lastSlot - 1);
+      EXPECT_LE(d.UsedData(), c.lastSlot);
+    }
+    if (*c.message == '\0') {
+      EXPECT_TRUE(shown.isEmpty()) << shown.join(QLatin1Char('|')).toStdString();
+    } else {
+      ASSERT_EQ(shown.size(), 1);
+      EXPECT_TRUE(shown.first().contains(QLatin1String(c.message))) << shown.first().toStdString();
+    }
+    EXPECT_FALSE(shown.join(QLatin1Char(' ')).contains(QLatin1String("Measuring stopped")));
+  }
+}
+
+// A save "ForceSaving" asks for that fails (a full disk): one message, the
+// data stay unsaved, and the close asks about them even with "AskForSaving"
+// off. Needs a small tmpfs; skipped where the machine does not allow one.
+TEST_F(MainWindowTest, AForcedSaveThatFailsIsReportedOnceAndTheCloseAsks) {
+  WriteSettings(QStringLiteral("[Options]\nAutoScan=0\nAskForSaving=0\nForceSaving=1\n"));
+  TThermaSentinelForm& f = Start();
+  const QString full = dir_.filePath(QStringLiteral("full"));
+  ASSERT_TRUE(QDir().mkpath(full));
+  if (::mount("tmpfs", QFile::encodeName(full).constData(), "tmpfs", 0, "size=64k") != 0)
+    GTEST_SKIP() << "cannot mount a small tmpfs here: " << std::strerror(errno);
+  struct Unmount {
+    QString path;
+    ~Unmount() { ::umount2(QFile::encodeName(path).constData(), MNT_DETACH); }
+  } unmount{full};
+  {
+    QFile filler(full + QStringLiteral("/filler"));
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+    const QByteArray block(1024, 'f');
+    while (filler.write(block) == block.size() && filler.flush()) {
+    }
+  }
+  TDiagram& d = *f.Diagram();
+  d.SetResolution(0.01);
+  d.Reset(smLocal, 0.0, 10.0);
+  for (int i = 0; i < 3000; ++i) {
+    std::array<float, 11> v{};
+    v.fill(100.0f + static_cast<float>(i % 50));
+    d.AddValues(v, i * 0.01);
+  }
+  QStringList shown;
+  f.OnShowMessage = [&](const QString& text, const QString&) { shown << text; };
+  QString target = full + QStringLiteral("/run.dat");
+  f.OnChooseDataFileName = [&](bool) { return target; };
+  int asked = 0;
+  f.OnAskSaveQuestion = [&] {
+    ++asked;
+    return mrCancel;
+  };
+  f.SetUnsavedData(true);
+  EXPECT_TRUE(f.AskSaveUnsavedData());  // no failed save yet: "AskForSaving" decides
+  EXPECT_EQ(asked, 0);
+  f.ForceSave();
+  QApplication::processEvents();
+  EXPECT_EQ(shown.size(), 1) << shown.join(QLatin1Char('|')).toStdString();
+  EXPECT_TRUE(f.UnsavedData());
+  EXPECT_FALSE(QFile::exists(target));
+
+  EXPECT_FALSE(f.AskSaveUnsavedData());
+  EXPECT_EQ(asked, 1);
+  // Saved elsewhere when asked again: then nothing is left to ask about.
+  target = dir_.filePath(QStringLiteral("run.dat"));
+  f.OnAskSaveQuestion = [&] {
+    ++asked;
+    return mrYes;
+  };
+  EXPECT_TRUE(f.AskSaveUnsavedData());
+  EXPECT_FALSE(f.UnsavedData());
+  EXPECT_TRUE(QFile::exists(target));
+  f.SetUnsavedData(false);
+}
+
+// A settings file that is a FIFO neither hangs the start nor goes unnoticed.
+TEST_F(MainWindowTest, ASettingsPathThatIsAFifoIsReportedAtStart) {
+  const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+  ASSERT_TRUE(QDir().mkpath(dir_.filePath(QStringLiteral("cfg/") + name)));
+  const QString path =
+      dir_.filePath(QStringLiteral("cfg/") + name + QLatin1Char('/') + name + QStringLiteral(".ini"));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+  QStringList shown;
+  QStringList all{QStringLiteral("ThermaSentinel")};
+  form_ = std::make_unique<TThermaSentinelForm>(all, QStringLiteral("1.2.3.4"));
+  form_->OnShowMessage = [&](const QString& text, const QString&) { shown << text; };
+  form_->show();
+  EXPECT_TRUE(WaitForEvents([&] { return !shown.isEmpty(); }, 8000));
+  ASSERT_FALSE(shown.isEmpty());
+  EXPECT_TRUE(shown.first().contains(QLatin1String("not a regular file"))) << shown.first().toStdString();
+  form_.reset();
+  struct stat st;
+  ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 // A full chart stops the measurement and tells the user once, however many

@@ -18,23 +18,16 @@
 #include "platform/display_link_channel.h"
 #include "platform/display_link_protocol.h"
 #include "platform/display_link_server.h"
+#include "tests/support/wait_for.h"
 
 using namespace DisplayLink;
+
+using test_support::WaitForEvents;
 
 namespace {
 
 constexpr std::uint32_t kMain = 777;
 
-bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(5);
-  }
-  return true;
-}
 
 // The main program's part: a link server and one started display.
 class MainSide {
@@ -72,10 +65,10 @@ class MainSide {
   }
 
   bool Introduced(int timeoutMs = 15000) {
-    return WaitFor([this] { return channel != nullptr; }, timeoutMs);
+    return WaitForEvents([this] { return channel != nullptr; }, timeoutMs);
   }
   bool Ended(int timeoutMs = 15000) {
-    return WaitFor([this] { return process.state() == QProcess::NotRunning; }, timeoutMs);
+    return WaitForEvents([this] { return process.state() == QProcess::NotRunning; }, timeoutMs);
   }
   std::vector<TReport> Reports() const {
     std::vector<TReport> out;
@@ -129,12 +122,12 @@ TEST(GlowReadoutProgram, IntroducesItselfTakesMessagesAndReportsItsEnd) {
   // Nothing answers these: give the display a moment to read them before
   // the signal, which travels outside the link.
   main.channel->Flush(5000);
-  WaitFor([] { return false; }, 1000);
+  WaitForEvents([] { return false; }, 1000);
   ::kill(static_cast<pid_t>(main.process.processId()), SIGTERM);
   ASSERT_TRUE(main.Ended());
   EXPECT_EQ(main.process.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(main.process.exitCode(), 0);
-  ASSERT_TRUE(WaitFor([&] { return main.dropped; }, 5000));
+  ASSERT_TRUE(WaitForEvents([&] { return main.dropped; }, 5000));
   const std::vector<TReport> reports = main.Reports();
   ASSERT_FALSE(reports.empty());
   EXPECT_EQ(reports.back(), (TReport{ReportCode::Closed, 0}));
@@ -184,7 +177,7 @@ TEST(GlowReadoutProgram, BrokenOrLostLinkEndsTheDisplay) {
 TEST(GlowReadoutProgram, WrongTokenIsTurnedAway) {
   MainSide main;
   main.Start(kArgs, "not-the-token", 3000);
-  ASSERT_TRUE(WaitFor([&] { return main.startFailed; }, 15000));
+  ASSERT_TRUE(WaitForEvents([&] { return main.startFailed; }, 15000));
   EXPECT_EQ(main.channel, nullptr);
   ASSERT_TRUE(main.Ended());
 }

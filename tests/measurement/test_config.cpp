@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 
 #include <QByteArray>
 #include <QDir>
@@ -6,6 +8,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QVariant>
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -524,6 +528,102 @@ TEST_F(ConfigTest, AWriteThatCannotBeDoneReturnsFalse) {
   EXPECT_EQ(c.ReadComPort(), 1);
 }
 
+// Settings files the program must not take as they are: the message the
+// user gets, a value read, whether the first-run set can be written, and the
+// file byte for byte unchanged where nothing may be written.
+TEST_F(ConfigTest, BadSettingsFilesGiveAMessageAndAreNeverDamaged) {
+  struct Case {
+    const char* what;
+    QByteArray content;
+    const char* message;  // part of ProblemMessage(); empty: none
+    float maxScale;
+    bool normalised;
+  };
+  const QByteArray big = "[Settings]\r\nMaxScale=55\r\n" + QByteArray(IniFile::kMaxFileSize, ';');
+  const Case cases[] = {
+      {"CR line ends", "[Settings]\rMaxScale=55\r[MAIN]\rPriority=2\r", "", 55.0f, true},
+      {"NUL as the decimal character",
+       QByteArray("[Options]\nDecimalUserDefined=\0\n[Settings]\nMaxScale=55\n", 54), "", 55.0f, true},
+      {"larger than the limit", big, "larger than 64 MB", 100.0f, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteFile(c.content);
+    TConfig config = MakeConfig();
+    EXPECT_TRUE(config.ProblemMessage().contains(QLatin1String(c.message)))
+        << config.ProblemMessage().toStdString();
+    EXPECT_EQ(config.ProblemMessage().isEmpty(), QByteArray(c.message).isEmpty());
+    EXPECT_EQ(config.ReadMaxScale(), c.maxScale);
+    const TOptions options = config.ReadOptions();
+    EXPECT_EQ(config.NormaliseSettings(), c.normalised);
+    if (!c.normalised) {
+      EXPECT_EQ(FileContent(), c.content);
+      continue;
+    }
+    // Every value reads back as it was read before.
+    TConfig reread = MakeConfig();
+    EXPECT_EQ(reread.ReadMaxScale(), c.maxScale);
+    EXPECT_EQ(reread.ReadOptions(), options);
+  }
+}
+
+TEST_F(ConfigTest, ANulDecimalCharacterIsKeptByteForByte) {
+  WriteFile(QByteArray("[Options]\r\nDecimalUserDefined=\0\r\n", 33));
+  TConfig c = MakeConfig();
+  TOptions o = c.ReadOptions();
+  EXPECT_EQ(o.DecimalUserDefined, QChar(0));
+  ASSERT_TRUE(c.NormaliseSettings());
+  EXPECT_TRUE(FileContent().contains(QByteArray("\r\nDecimalUserDefined=\0\r\n", 24)));
+}
+
+TEST_F(ConfigTest, AFifoOrADeviceIsRefusedAtOnce) {
+  ASSERT_EQ(::mkfifo(QFile::encodeName(path_).constData(), 0600), 0);
+  for (const QString& path : {path_, QStringLiteral("/dev/zero")}) {
+    SCOPED_TRACE(path.toStdString());
+    TConfig c(path);
+    EXPECT_TRUE(c.ProblemMessage().contains(QLatin1String("not a regular file")));
+    EXPECT_EQ(c.ReadComPort(), 1);
+    EXPECT_FALSE(c.NormaliseSettings());
+  }
+  struct stat st;
+  ASSERT_EQ(::stat(QFile::encodeName(path_).constData(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST_F(ConfigTest, AFailingWriteIsReportedOnce) {
+  TConfig c(dir_.filePath(QStringLiteral("missing/folder/settings.ini")));
+  QStringList messages;
+  c.OnWriteFailed = [&](const QString& m) { messages << m; };
+  EXPECT_FALSE(c.WriteComPort(3));
+  EXPECT_FALSE(c.NormaliseSettings());
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_TRUE(messages.first().contains(QLatin1String("cannot be written")));
+}
+
+TEST_F(ConfigTest, ABatchReplacesTheFileOnceAtItsEnd) {
+  TConfig c = MakeConfig();
+  ASSERT_TRUE(c.NormaliseSettings());
+  const QByteArray before = FileContent();
+  {
+    TConfig::Batch batch(c);
+    c.WriteComPort(7);
+    c.WriteTObjGraph(TGraphProperties{});
+    c.WriteDisplayList({QStringLiteral("a"), QStringLiteral("b")});
+    EXPECT_EQ(c.ReadComPort(), 7);
+    EXPECT_EQ(FileContent(), before);
+  }
+  EXPECT_EQ(MakeConfig().ReadComPort(), 7);
+  EXPECT_EQ(MakeConfig().ReadDisplayList(), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+}
+
+TEST_F(ConfigTest, SettingsTextsInMemory) {
+  TConfig c = TConfig::FromContent("[COM]\rCOM=5\r");
+  EXPECT_EQ(c.ReadComPort(), 5);
+  EXPECT_TRUE(c.WriteBaudrate(2));
+  EXPECT_EQ(c.Content(), QByteArray("[COM]\r\nCOM=5\r\nBaudrate=2\r\n"));
+  EXPECT_TRUE(c.ProblemMessage().isEmpty());
+}
+
 TEST_F(ConfigTest, LanguageFileFallsBackWhenTheStoredFileIsGone) {
   const QString programFolder = dir_.filePath(QStringLiteral("prog"));
   ASSERT_TRUE(QDir().mkpath(programFolder));
@@ -605,6 +705,46 @@ TEST_F(SettingsPathTest, WithoutAPerUserFolderTheFileLiesBesideTheProgram) {
   blocker.close();
   EXPECT_EQ(TConfig::GetSettingsFileName(QStringLiteral("/opt/App/Prog/Prog"), QStringLiteral("x")),
             QStringLiteral("/opt/App/Prog/Prog.ini"));
+  // The user is told where the settings go, or that they cannot be saved.
+  QString notice;
+  EXPECT_EQ(TConfig::GetSettingsFileName(QStringLiteral("/opt/App/Prog/Prog"), QString(), &notice),
+            QStringLiteral("/opt/App/Prog/Prog.ini"));
+  EXPECT_TRUE(notice.contains(QLatin1String("cannot be saved"))) << notice.toStdString();
+  const QString program = dir_.filePath(QStringLiteral("Prog"));
+  EXPECT_EQ(TConfig::GetSettingsFileName(program, QString(), &notice), program + QStringLiteral(".ini"));
+  EXPECT_TRUE(notice.contains(QLatin1String("are saved in ") + program + QStringLiteral(".ini")))
+      << notice.toStdString();
+  // With a usable folder there is nothing to tell.
+  QFile::remove(config_);
+  EXPECT_EQ(TConfig::GetSettingsFileName(program, QString(), &notice),
+            config_ + QStringLiteral("/Prog/Prog.ini"));
+  EXPECT_TRUE(notice.isEmpty());
+}
+
+// A configuration folder on a read-only file system (root may write into
+// any folder, so only a read-only mount shows this): the settings go beside
+// the program and the user is told so, or that they cannot be saved.
+TEST_F(SettingsPathTest, AReadOnlyConfigurationFolderIsNamedToTheUser) {
+  ASSERT_TRUE(QDir().mkpath(config_));
+  if (::mount("tmpfs", QFile::encodeName(config_).constData(), "tmpfs", MS_RDONLY, "size=16k") != 0)
+    GTEST_SKIP() << "cannot mount a read-only tmpfs here: " << std::strerror(errno);
+  struct Unmount {
+    QString path;
+    ~Unmount() { ::umount2(QFile::encodeName(path).constData(), MNT_DETACH); }
+  } unmount{config_};
+  const QString program = dir_.filePath(QStringLiteral("Prog"));
+  QString notice;
+  EXPECT_EQ(TConfig::GetSettingsFileName(program, QStringLiteral("x"), &notice),
+            program + QStringLiteral(".ini"));
+  EXPECT_TRUE(notice.contains(config_ + QStringLiteral("/Prog"))) << notice.toStdString();
+  EXPECT_TRUE(notice.contains(QLatin1String("saved in ") + program + QStringLiteral(".ini")))
+      << notice.toStdString();
+  // Nothing was written into the read-only folder, and a write beside the
+  // program works.
+  EXPECT_TRUE(QDir(config_).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+  TConfig c(program + QStringLiteral(".ini"));
+  EXPECT_TRUE(c.WriteComPort(2));
+  EXPECT_TRUE(c.ProblemMessage().isEmpty());
 }
 
 }  // namespace

@@ -1,19 +1,21 @@
 #include <gtest/gtest.h>
-
-#include <ostream>
+#include <sys/stat.h>
 
 #include <QBuffer>
 #include <QByteArray>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <cmath>
+#include <ostream>
 #include <random>
 #include <vector>
 
 #include "measurement/channel_values.h"
 #include "measurement/measurement_data.h"
 #include "measurement/measurement_data_file.h"
+#include "measurement/measurement_data_loader.h"
 #include "platform/number_text.h"
 
 namespace {
@@ -429,6 +431,121 @@ TEST(MeasurementDataFileFormat, MalformedFilesGiveClearErrors) {
   EXPECT_TRUE(r.Ok()) << r.Message.toStdString();
   EXPECT_EQ(data.SampleCount(), 0);
   EXPECT_FALSE(data.HasValueRange());
+}
+
+// Everything a loader hands over, and how the read ended.
+struct Loaded {
+  std::vector<double> times;
+  std::vector<TChannelValues> values;
+  MeasurementFileResult result;
+  std::size_t mostQueued = 0;
+};
+
+Loaded LoadAll(const QString& path, std::int64_t batchRows, int holdMs = 0) {
+  Loaded out;
+  MeasurementDataLoader loader;
+  loader.Start(path, MeasurementDataFile(), batchRows);
+  // Taking nothing for a while lets the worker fill its queue.
+  if (holdMs > 0) {
+    QElapsedTimer t;
+    t.start();
+    while (!loader.Finished() && t.elapsed() < holdMs) loader.WaitForBatches(10);
+  }
+  for (;;) {
+    const bool more = loader.WaitForBatches(50);
+    const std::vector<MeasurementData> batches = loader.TakeBatches();
+    out.mostQueued = std::max(out.mostQueued, batches.size());
+    for (const MeasurementData& b : batches) {
+      for (std::int64_t i = 0; i < b.SampleCount(); ++i) {
+        out.times.push_back(b.SampleTime(i));
+        out.values.push_back(b.Values(i));
+      }
+    }
+    if (!more) break;
+  }
+  out.result = loader.Result();
+  return out;
+}
+
+TEST_F(MeasurementDataFileTest, TheLoaderHandsOverWhatTheReaderReads) {
+  // Many rows (some past midnight), and files cut or broken after them.
+  QByteArray rows;
+  for (int i = 0; i < 50; ++i) {
+    const double t = 86399.0 + 0.25 * i;
+    rows += MeasurementDataFile::TimeField(t >= 86400.0 ? t - 86400.0 : t, QLatin1Char('.')).toLatin1();
+    for (int ch = 0; ch < 11; ++ch) rows += "\t" + QByteArray::number(i + ch) + ".5";
+    rows += "\t\r\n";
+  }
+  struct Case {
+    const char* name;
+    QByteArray bytes;
+    Error error;
+    std::int64_t rows;
+  } cases[] = {
+      {"whole", Header() + rows + kTrailer, Error::None, 50},
+      {"no rows", Header() + kTrailer, Error::None, 0},
+      {"cut inside a row", Header() + rows + kRow1.left(30), Error::Truncated, 50},
+      {"no closing lines", Header() + rows, Error::Truncated, 50},
+      {"bad row", Header() + rows + "soon\t1.0\r\n" + kTrailer, Error::BadRow, 50},
+      {"not a data file", "hello\r\n", Error::UnknownFormat, 0},
+      {"cut in header", Header().left(60), Error::MissingHeader, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString path = Path("load.dat");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(c.bytes);
+    f.close();
+    MeasurementData whole;
+    const MeasurementFileResult expected = MeasurementDataFile().Read(path, whole);
+    for (std::int64_t batchRows : {std::int64_t{1}, std::int64_t{7}, std::int64_t{1000}}) {
+      const Loaded got = LoadAll(path, batchRows, batchRows == 1 ? 200 : 0);
+      EXPECT_EQ(got.result.Error, c.error) << got.result.Message.toStdString();
+      EXPECT_EQ(got.result.Error, expected.Error);
+      EXPECT_EQ(got.result.Line, expected.Line);
+      ASSERT_EQ(static_cast<std::int64_t>(got.times.size()), c.rows) << batchRows;
+      ASSERT_EQ(whole.SampleCount(), c.rows);
+      for (std::int64_t i = 0; i < c.rows; ++i) {
+        EXPECT_EQ(got.times[static_cast<std::size_t>(i)], whole.SampleTime(i));
+        EXPECT_EQ(got.values[static_cast<std::size_t>(i)], whole.Values(i));
+      }
+      // The worker never runs ahead of the owner by more than its queue.
+      EXPECT_LE(got.mostQueued, MeasurementDataLoader::kMaxQueuedBatches);
+    }
+  }
+}
+
+TEST_F(MeasurementDataFileTest, TheLoaderStopsWhenCancelledAndRefusesAFifo) {
+  QByteArray rows;
+  for (int i = 0; i < 2000; ++i) rows += kRow0;
+  const QString path = Path("many.dat");
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(Header() + rows + kTrailer);
+  f.close();
+  {
+    MeasurementDataLoader loader;
+    loader.Start(path, MeasurementDataFile(), 10);
+    loader.WaitForBatches(1000);
+    loader.Cancel();
+    while (loader.WaitForBatches(50)) loader.TakeBatches();
+    EXPECT_EQ(loader.Result().Error, Error::Cancelled);
+    EXPECT_LT(loader.Rows(), 2000);
+  }
+  {
+    // Destroyed while the worker waits for room in its queue.
+    MeasurementDataLoader loader;
+    loader.Start(path, MeasurementDataFile(), 1);
+    loader.WaitForBatches(1000);
+  }
+  const QString fifo = Path("fifo.dat");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  QElapsedTimer t;
+  t.start();
+  const Loaded got = LoadAll(fifo, 10);
+  EXPECT_EQ(got.result.Error, Error::OpenFailed);
+  EXPECT_LT(t.elapsed(), 2000);
 }
 
 TEST_F(MeasurementDataFileTest, FailedWriteReportsAndKeepsTheOldFile) {

@@ -14,21 +14,14 @@
 
 #include "platform/display_link_channel.h"
 #include "platform/display_link_protocol.h"
+#include "tests/support/wait_for.h"
 
 using namespace DisplayLink;
 
+using test_support::WaitForEvents;
+
 namespace {
 
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 10000) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(1);
-  }
-  return true;
-}
 
 // A connected pair: `main` on the server side, the raw client socket on the
 // other (wrapped in a channel on demand).
@@ -39,11 +32,11 @@ class ChannelPair : public ::testing::Test {
     ASSERT_TRUE(server_.listen(dir_.filePath(QStringLiteral("link"))));
     client_ = new QLocalSocket;
     client_->connectToServer(server_.fullServerName());
-    ASSERT_TRUE(WaitFor([&] { return server_.hasPendingConnections(); }));
+    ASSERT_TRUE(WaitForEvents([&] { return server_.hasPendingConnections(); }, 10000));
     main_ = std::make_unique<TDisplayLinkChannel>(server_.nextPendingConnection());
     main_->OnMessage = [this](const TLinkMessage& m) { mainGot_.push_back(m); };
     main_->OnDropped = [this](bool malformed) { mainDropped_ = malformed ? 2 : 1; };
-    ASSERT_TRUE(WaitFor([&] { return client_->state() == QLocalSocket::ConnectedState; }));
+    ASSERT_TRUE(WaitForEvents([&] { return client_->state() == QLocalSocket::ConnectedState; }, 10000));
   }
   void TearDown() override {
     display_.reset();
@@ -72,7 +65,7 @@ TEST_F(ChannelPair, MessagesArriveInOrderBothWays) {
   for (std::uint32_t v = 0; v < 2000; ++v) ASSERT_TRUE(main_->Send(Message(MsgDisplayValue, v, 0)));
   main_->Send(CopyData(7, kTextValue, QStringLiteral("12,5")));
   display_->Send(Message(MsgDisplayReport, 9, EncodeReport(ReportCode::CrossY, -5)));
-  ASSERT_TRUE(WaitFor([&] { return displayGot_.size() == 2001 && mainGot_.size() == 1; }));
+  ASSERT_TRUE(WaitForEvents([&] { return displayGot_.size() == 2001 && mainGot_.size() == 1; }, 10000));
   for (std::uint32_t v = 0; v < 2000; ++v) ASSERT_EQ(displayGot_[v].WParam, v);
   EXPECT_EQ(displayGot_.back().Data, "12,5");
   EXPECT_EQ(DecodeReport(mainGot_[0].LParam), (TReport{ReportCode::CrossY, -5}));
@@ -83,7 +76,7 @@ TEST_F(ChannelPair, MalformedFrameDropsTheConnection) {
   client_->write(EncodeFrame(Message(MsgShowMainApp, 0, 0)));
   client_->write(QByteArray("\x05\x00\x00\x00xxxxx", 9));
   client_->flush();
-  ASSERT_TRUE(WaitFor([&] { return mainDropped_ != 0; }));
+  ASSERT_TRUE(WaitForEvents([&] { return mainDropped_ != 0; }, 10000));
   EXPECT_EQ(mainDropped_, 2);
   ASSERT_EQ(mainGot_.size(), 1u);
   EXPECT_EQ(mainGot_[0].Msg, MsgShowMainApp);
@@ -97,7 +90,7 @@ TEST_F(ChannelPair, LeavingPeerDeliversItsLastWords) {
   client_->write(EncodeFrame(Message(MsgDisplayReport, 9, EncodeReport(ReportCode::Closed, 0))));
   client_->flush();
   client_->disconnectFromServer();
-  ASSERT_TRUE(WaitFor([&] { return mainDropped_ != 0; }));
+  ASSERT_TRUE(WaitForEvents([&] { return mainDropped_ != 0; }, 10000));
   EXPECT_EQ(mainDropped_, 1);
   ASSERT_EQ(mainGot_.size(), 1u);
   EXPECT_EQ(DecodeReport(mainGot_[0].LParam).Code, ReportCode::Closed);

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <csignal>
@@ -137,7 +139,9 @@ TEST_F(IniFileTest, WritesGoToTheFileAtOnceAndKeepEverythingElse) {
   EXPECT_TRUE(ini.WriteBool(QStringLiteral("C"), QStringLiteral("flag"), true));  // new section at the end
   EXPECT_TRUE(ini.WriteFloat(QStringLiteral("C"), QStringLiteral("f"), static_cast<double>(0.001f)));
   EXPECT_TRUE(ini.WriteFloat(QStringLiteral("C"), QStringLiteral("g"), -50.0));
-  EXPECT_TRUE(ini.WriteString(QStringLiteral("B"), QStringLiteral("multi"), QStringLiteral("a\nb")));
+  // A line break cannot be stored on one line: the value is refused, not altered.
+  EXPECT_FALSE(ini.WriteString(QStringLiteral("B"), QStringLiteral("multi"), QStringLiteral("a\nb")));
+  EXPECT_FALSE(ini.WriteString(QStringLiteral("B"), QStringLiteral("multi"), QStringLiteral("a\rb")));
   EXPECT_EQ(ReadRaw(path), QByteArray("; comment\r\n"
                                       "[A]\r\n"
                                       "x=5\r\n"
@@ -147,7 +151,6 @@ TEST_F(IniFileTest, WritesGoToTheFileAtOnceAndKeepEverythingElse) {
                                       "\r\n"
                                       "[B]\r\n"
                                       "y=2\r\n"
-                                      "multi=a b\r\n"
                                       "[C]\r\n"
                                       "flag=1\r\n"
                                       "f=0.00100000004749745\r\n"
@@ -254,6 +257,129 @@ TEST_F(IniFileTest, WritingThroughALinkKeepsTheLink) {
   ASSERT_TRUE(ini.WriteInteger(QStringLiteral("S"), QStringLiteral("k"), 2));
   EXPECT_TRUE(QFileInfo(link).isSymLink());
   EXPECT_EQ(ReadRaw(target), QByteArray("[S]\r\nk=2\r\n"));
+}
+
+// Files the reader must not take as they are: what a read gives, whether a
+// write is refused, and that a refused write leaves the path byte for byte
+// as it was.
+TEST_F(IniFileTest, BadFilesAreReadSafelyAndNeverDamaged) {
+  struct Case {
+    const char* what;
+    QByteArray content;
+    QString expectedValue;  // of [S] k
+    bool writeAccepted;
+    IniFile::Problem problem;
+  };
+  const QByteArray big = "[S]\nk=1\n" + QByteArray(IniFile::kMaxFileSize, ';');
+  const Case cases[] = {
+      {"CR line ends", "[S]\rk=cr\r[T]\rk=t\r", "cr", true, IniFile::Problem::None},
+      {"mixed line ends", "[S]\r\nj=1\rk=mixed\n", "mixed", true, IniFile::Problem::None},
+      {"NUL in a value", QByteArray("[S]\nk=a\0b\n", 10), QString::fromUtf16(u"a\0b", 3), true,
+       IniFile::Problem::None},
+      {"larger than the limit", big, "default", false, IniFile::Problem::TooLarge},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const QString path = WriteRaw(c.content);
+    IniFile ini(path);
+    EXPECT_EQ(ini.ReadString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("default")),
+              c.expectedValue);
+    EXPECT_EQ(ini.LastProblem(), c.problem);
+    // Writing back what was read changes nothing a reader sees.
+    const QString value = ini.ReadString(QStringLiteral("S"), QStringLiteral("k"), QString());
+    EXPECT_EQ(ini.WriteString(QStringLiteral("S"), QStringLiteral("new"), value), c.writeAccepted);
+    if (c.writeAccepted) {
+      const IniFile reread(path);
+      EXPECT_EQ(reread.ReadString(QStringLiteral("S"), QStringLiteral("k"), QString()), c.expectedValue);
+      EXPECT_EQ(reread.ReadString(QStringLiteral("S"), QStringLiteral("new"), QString()), value);
+    } else {
+      EXPECT_EQ(ReadRaw(path), c.content);
+      EXPECT_FALSE(ini.ProblemText().isEmpty());
+    }
+  }
+}
+
+TEST_F(IniFileTest, ANulInAValueWritesBackByteForByte) {
+  const QByteArray content("[Options]\r\nDecimalUserDefined=\0\r\n", 33);
+  const QString path = WriteRaw(content);
+  IniFile ini(path);
+  const QString v =
+      ini.ReadString(QStringLiteral("Options"), QStringLiteral("DecimalUserDefined"), QString());
+  ASSERT_EQ(v, QString(QChar(0)));
+  EXPECT_TRUE(ini.WriteString(QStringLiteral("Options"), QStringLiteral("DecimalUserDefined"), v));
+  EXPECT_EQ(ReadRaw(path), content);
+}
+
+TEST_F(IniFileTest, ValuesWithBlanksOrQuotesReadBackAsWritten) {
+  IniFile ini(PathOf(QStringLiteral("q.ini")));
+  const QString values[] = {QStringLiteral(" lead"),      QStringLiteral("trail\t"),
+                            QStringLiteral("\"quoted\""), QStringLiteral("\""),
+                            QStringLiteral("a \"b\" c"),  QString(QChar(0)) + QStringLiteral(" "),
+                            QStringLiteral("\u00A0nbsp")};
+  for (const QString& v : values) {
+    ASSERT_TRUE(ini.WriteString(QStringLiteral("S"), QStringLiteral("k"), v));
+    EXPECT_EQ(IniFile(PathOf(QStringLiteral("q.ini")))
+                  .ReadString(QStringLiteral("S"), QStringLiteral("k"), QString()),
+              v);
+  }
+  // Plain values stay unquoted.
+  ASSERT_TRUE(ini.WriteString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("a b")));
+  EXPECT_EQ(ReadRaw(PathOf(QStringLiteral("q.ini"))), QByteArray("[S]\r\nk=a b\r\n"));
+}
+
+TEST_F(IniFileTest, PathsThatAreNoRegularFileAreRefusedAtOnce) {
+  const QString fifo = PathOf(QStringLiteral("fifo.ini"));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  for (const QString& path : {fifo, QStringLiteral("/dev/zero"), QStringLiteral("/dev/null")}) {
+    SCOPED_TRACE(path.toStdString());
+    QElapsedTimer t;
+    t.start();
+    IniFile ini(path);
+    EXPECT_EQ(ini.ReadInteger(QStringLiteral("S"), QStringLiteral("k"), 7), 7);
+    EXPECT_EQ(ini.LastProblem(), IniFile::Problem::NotAFile);
+    EXPECT_FALSE(ini.WriteInteger(QStringLiteral("S"), QStringLiteral("k"), 1));
+    EXPECT_EQ(ini.CheckAccess(), IniFile::Problem::NotAFile);
+    EXPECT_LT(t.elapsed(), 2000);  // no wait for a writer, no endless read
+  }
+  struct stat st;
+  ASSERT_EQ(::stat(QFile::encodeName(fifo).constData(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::System | QDir::Hidden),
+            QStringList{QStringLiteral("fifo.ini")});
+}
+
+TEST_F(IniFileTest, AnUpdateReplacesTheFileOnceAtItsEnd) {
+  const QString path = WriteRaw("[S]\nk=1\n");
+  IniFile ini(path);
+  const QByteArray before = ReadRaw(path);
+  {
+    IniFile::Batch batch(ini);
+    EXPECT_TRUE(ini.WriteInteger(QStringLiteral("S"), QStringLiteral("k"), 2));
+    EXPECT_TRUE(ini.WriteInteger(QStringLiteral("T"), QStringLiteral("x"), 3));
+    EXPECT_TRUE(ini.DeleteKey(QStringLiteral("S"), QStringLiteral("k")));
+    EXPECT_TRUE(ini.WriteInteger(QStringLiteral("S"), QStringLiteral("k"), 4));
+    // The writes are seen by reads but not yet on disk.
+    EXPECT_EQ(ini.ReadInteger(QStringLiteral("T"), QStringLiteral("x"), 0), 3);
+    EXPECT_EQ(ReadRaw(path), before);
+  }
+  EXPECT_EQ(ReadRaw(path), QByteArray("[S]\r\nk=4\r\n[T]\r\nx=3\r\n"));
+
+  // A replace that fails at the end leaves the file and drops the pending
+  // writes from what reads see.
+  IniFile missing(PathOf(QStringLiteral("no/such/folder/x.ini")));
+  missing.BeginUpdate();
+  EXPECT_TRUE(missing.WriteInteger(QStringLiteral("S"), QStringLiteral("k"), 1));
+  EXPECT_FALSE(missing.EndUpdate());
+  EXPECT_EQ(missing.LastProblem(), IniFile::Problem::Unwritable);
+  EXPECT_EQ(missing.ReadInteger(QStringLiteral("S"), QStringLiteral("k"), 9), 9);
+}
+
+TEST_F(IniFileTest, ADocumentInMemoryNeverTouchesAFile) {
+  IniFile ini = IniFile::FromContent("[S]\rk=1\r");
+  EXPECT_EQ(ini.ReadInteger(QStringLiteral("S"), QStringLiteral("k"), 0), 1);
+  EXPECT_TRUE(ini.WriteInteger(QStringLiteral("S"), QStringLiteral("j"), 2));
+  EXPECT_EQ(ini.Content(), QByteArray("[S]\r\nk=1\r\nj=2\r\n"));
+  EXPECT_TRUE(DirEntries().isEmpty());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host_tty.h"
+#include "model_on_memory_line.h"
 #include "platform/rfc2217_device.h"
 #include "tools/devsim/argo_model.h"
 #include "tools/devsim/argo_profiles.h"
@@ -23,74 +24,20 @@ using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 using Clock = DeviceModel::Clock;
 
-// The host's side of the line, in memory: everything the device sends is
-// kept; the pending count is set by the test to play a busy line.
-class MemoryLink : public DeviceLink {
- public:
-  void Send(std::span<const std::uint8_t> bytes) override {
-    out.insert(out.end(), bytes.begin(), bytes.end());
-  }
-  std::size_t PendingOutput() const override { return pending; }
-  void DiscardOutput() override { out.clear(); }
-  void Vanish() override { vanished = true; }
-
-  Bytes Take() {
-    Bytes b;
-    b.swap(out);
-    return b;
-  }
-
-  Bytes out;
-  std::size_t pending = 0;
-  bool vanished = false;
-};
-
-// A model on an in-memory line with a clock the test moves.
-class Device {
+// A single-colour model of a named profile on an in-memory line.
+class Device : public ModelOnMemoryLine<ArgoModel> {
  public:
   explicit Device(const QString& profile, const ArgoOptions& options = {})
-      : model(*ArgoProfiles::Find(profile), options) {
-    model.SetClockForTesting([this] { return now; });
-  }
-
-  // Sends a request and returns what the device sent back at once.
-  Bytes Ask(const Bytes& request) {
-    model.OnReceived(request, link);
-    return link.Take();
-  }
-  // Lets time pass in steps of 1 ms, ticking the model like its server.
-  Bytes Wait(std::chrono::milliseconds span) {
-    const Clock::time_point end = now + span;
-    while (now < end) {
-      now += 1ms;
-      model.Tick(now, link);
-    }
-    return link.Take();
-  }
-  ArgoRequestRecord LastRequest() const {
-    const auto all = model.Requests();
-    return all.empty() ? ArgoRequestRecord{} : all.back();
-  }
-
-  Clock::time_point now = Clock::now();
-  ArgoModel model;
-  MemoryLink link;
+      : ModelOnMemoryLine(*ArgoProfiles::Find(profile), options) {}
 };
 
-struct Step {
-  Bytes request;
-  Bytes reply;
-  const char* name;
-};
+using Step = ScriptStep<ArgoRequestOutcome>;
 
 void RunScript(Device& d, const std::vector<Step>& steps) {
   for (const Step& s : steps) {
     SCOPED_TRACE(s.name);
     EXPECT_EQ(d.Ask(s.request), s.reply);
-    const ArgoRequestRecord r = d.LastRequest();
-    EXPECT_EQ(r.bytes, s.request);
-    EXPECT_EQ(r.name.toStdString(), s.name);
-    EXPECT_EQ(r.outcome, ArgoRequestOutcome::Answered);
+    ExpectLogged(d.LastRequest(), s);
     d.Wait(1ms);
   }
 }
@@ -810,6 +757,21 @@ TEST(ArgoModelFaults, VanishesMidStream) {
   EXPECT_FALSE(frames[1].truncated);
   EXPECT_TRUE(frames[2].truncated);
   EXPECT_TRUE(d.Ask({0x0F}).empty());
+}
+
+// A byte limit set below what the running stream has already sent makes
+// the device vanish at its next frame, sending nothing more.
+TEST(ArgoModelFaults, StreamLimitBelowWhatWasSentVanishesAtOnce) {
+  Device d(QStringLiteral("argo-1500"));
+  EXPECT_EQ(d.Ask({0x52, 0x01, 0x53}), Bytes{0x01});
+  EXPECT_GE(d.Wait(5ms).size(), 20u);
+  ArgoFaults f;
+  f.vanishAfterStreamBytes = 5;
+  d.model.SetFaults(f);
+  EXPECT_TRUE(d.Wait(5ms).empty());
+  EXPECT_TRUE(d.link.vanished);
+  EXPECT_TRUE(d.model.HasVanished());
+  EXPECT_TRUE(d.model.SentFrames().back().truncated);
 }
 
 TEST(ArgoModelFaults, VanishesOnARequest) {

@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "model_on_memory_line.h"
 #include "platform/serial_device.h"
 #include "tools/devsim/brio_device_model.h"
 #include "tools/devsim/brio_wire.h"
@@ -21,30 +22,16 @@ using Bytes = std::vector<std::uint8_t>;
 using Clock = DeviceModel::Clock;
 using Parity = SerialLineSettings::Parity;
 
-class MemoryLink : public DeviceLink {
- public:
-  void Send(std::span<const std::uint8_t> bytes) override {
-    out.insert(out.end(), bytes.begin(), bytes.end());
-  }
-  std::size_t PendingOutput() const override { return pending; }
-  void DiscardOutput() override { out.clear(); }
-  void Vanish() override { vanished = true; }
-  Bytes Take() {
-    Bytes b;
-    b.swap(out);
-    return b;
-  }
-  Bytes out;
-  std::size_t pending = 0;
-  bool vanished = false;
-};
-
 template <class Model>
-class Bench {
+class Bench : public ModelOnMemoryLine<Model> {
  public:
-  explicit Bench(const BrioProfile& profile, const BrioOptions& options = {}) : model(profile, options) {
-    model.SetClockForTesting([this] { return now; });
-  }
+  using ModelOnMemoryLine<Model>::model;
+  using ModelOnMemoryLine<Model>::link;
+  using ModelOnMemoryLine<Model>::Ask;
+  using ModelOnMemoryLine<Model>::Wait;
+
+  explicit Bench(const BrioProfile& profile, const BrioOptions& options = {})
+      : ModelOnMemoryLine<Model>(profile, options) {}
 
   // DTR high and the boot time over.
   void PowerOn() {
@@ -55,20 +42,6 @@ class Bench {
   void PowerOff() { model.OnDtr(false, link); }
   void SetParity(Parity parity) { model.OnParity(parity, link); }
 
-  // Sends bytes; returns what the device sent back at once.
-  Bytes Ask(const Bytes& request) {
-    model.OnReceived(request, link);
-    return link.Take();
-  }
-  // Lets time pass in 1 ms steps, ticking the model like its server.
-  Bytes Wait(std::chrono::milliseconds span) {
-    const Clock::time_point end = now + span;
-    while (now < end) {
-      now += 1ms;
-      model.Tick(now, link);
-    }
-    return link.Take();
-  }
   // A request and what arrived within `span` (a SYNC needs its gap).
   Bytes AskAndWait(const Bytes& request, std::chrono::milliseconds span = 10ms) {
     Bytes got = Ask(request);
@@ -97,15 +70,6 @@ class Bench {
   Bytes Read(std::uint16_t address, std::uint16_t length) {
     return Frame(BrioWire::Loader::kRead, address, length);
   }
-
-  BrioRequestRecord Last() const {
-    const auto all = model.Requests();
-    return all.empty() ? BrioRequestRecord{} : all.back();
-  }
-
-  Clock::time_point now = Clock::now();
-  Model model;
-  MemoryLink link;
 };
 
 // --- The host's side of a served line (a SerialDevice) -----------------------

@@ -10,12 +10,7 @@ namespace {
 
 using namespace BrioTest;
 
-struct Step {
-  Bytes request;
-  Bytes reply;
-  const char* name;
-  BrioRequestOutcome outcome = BrioRequestOutcome::Answered;
-};
+using Step = ScriptStep<BrioRequestOutcome>;
 
 template <class Model>
 void RunScript(Bench<Model>& d, const std::vector<Step>& steps) {
@@ -23,10 +18,7 @@ void RunScript(Bench<Model>& d, const std::vector<Step>& steps) {
     SCOPED_TRACE(testing::Message() << s.name << " " << testing::PrintToString(s.request));
     d.model.ClearRequests();
     EXPECT_EQ(d.AskAndWait(s.request, 2ms), s.reply);
-    const BrioRequestRecord r = d.Last();
-    EXPECT_EQ(r.bytes, s.request);
-    EXPECT_EQ(r.name.toStdString(), s.name);
-    EXPECT_EQ(r.outcome, s.outcome);
+    ExpectLogged(d.LastRequest(), s);
   }
 }
 
@@ -234,7 +226,7 @@ TEST(BrioGen1Model, VanishFaults) {
     EXPECT_EQ(d.Ask({0x3C, 0x02, 0x61}), Bytes{0x80});
     EXPECT_TRUE(d.Ask({0x3C, 0x02, 0x61}).empty());
     EXPECT_TRUE(d.link.vanished);
-    EXPECT_EQ(d.Last().outcome, BrioRequestOutcome::Vanished);
+    EXPECT_EQ(d.LastRequest().outcome, BrioRequestOutcome::Vanished);
   }
   {
     BrioProfile p = BrioProfiles::Default(1);

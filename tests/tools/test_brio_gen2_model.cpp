@@ -22,11 +22,7 @@ using namespace BrioWire;
 
 Bytes Text(const char* text) { return Bytes(text, text + std::strlen(text)); }
 
-struct Step {
-  Bytes request;
-  Bytes reply;
-  const char* name;
-};
+using Step = ScriptStep<BrioRequestOutcome>;
 
 // The command set of a Briov2 (serial 1080004, 250.0 / 31.5 / 250.4 °C,
 // box 28.2 °C, ambient 23.0 °C, emissivity 0.950, range -30..1000 °C).
@@ -60,7 +56,7 @@ TEST(BrioGen2Model, CommandTable) {
     SCOPED_TRACE(s.name);
     d.model.ClearRequests();
     EXPECT_EQ(d.AskAndWait(s.request, 2ms), s.reply);
-    EXPECT_EQ(d.Last().name.toStdString(), s.name);
+    EXPECT_EQ(d.LastRequest().name.toStdString(), s.name);
   }
   EXPECT_EQ(d.AskAndWait(Text("9CONF")), d.model.ReadMemory(0x1000, 128));
   EXPECT_EQ(d.AskAndWait(Text("9CALI")), d.model.ReadMemory(0x1080, 128));
@@ -71,11 +67,11 @@ TEST(BrioGen2Model, CommandTable) {
   EXPECT_EQ(d.model.LoopOutput(), 0);
   for (const Bytes& ignored : {Text("9XXXX"), Bytes{0x3F, 0x00, 0x00, 0x00, 0x00}, Bytes{0x55}}) {
     EXPECT_TRUE(d.AskAndWait(ignored).empty());
-    EXPECT_EQ(d.Last().outcome, BrioRequestOutcome::Ignored);
+    EXPECT_EQ(d.LastRequest().outcome, BrioRequestOutcome::Ignored);
   }
   // A request cut short is dropped after a pause; the next one is answered.
   EXPECT_TRUE(d.AskAndWait({0x84, 0x03}, 150ms).empty());
-  EXPECT_EQ(d.Last().outcome, BrioRequestOutcome::Incomplete);
+  EXPECT_EQ(d.LastRequest().outcome, BrioRequestOutcome::Incomplete);
   EXPECT_EQ(d.AskAndWait({0x01}), (Bytes{0x0D, 0xAC}));
 }
 
@@ -174,7 +170,7 @@ TEST(BrioGen2Model, PowerOnHandshakeWindows) {
   // After the window "9WAIT" is not answered; commands still are.
   d.Wait(300ms);
   EXPECT_TRUE(d.Ask(waitRequest).empty());
-  EXPECT_EQ(d.Last().outcome, BrioRequestOutcome::Ignored);
+  EXPECT_EQ(d.LastRequest().outcome, BrioRequestOutcome::Ignored);
   EXPECT_EQ(d.Ask({0x01}).size(), 2u);
 
   // A power cycle opens a new window.
@@ -188,7 +184,7 @@ TEST(BrioGen2Model, PowerOnHandshakeWindows) {
   f.ignoreWait = 1;
   d.model.SetFaults(f);
   EXPECT_TRUE(d.Ask(waitRequest).empty());
-  EXPECT_EQ(d.Last().outcome, BrioRequestOutcome::NotAnswered);
+  EXPECT_EQ(d.LastRequest().outcome, BrioRequestOutcome::NotAnswered);
   EXPECT_EQ(d.Ask(waitRequest), waiting);
 }
 

@@ -230,7 +230,7 @@ TEST(BrioLoader, BadFramesAreRefused) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(d.AskAndWait({kSync}), Bytes{kAck});
     EXPECT_EQ(d.AskAndWait(c.frame), Bytes{kNakByte});
-    EXPECT_EQ(d.Last().outcome, c.outcome);
+    EXPECT_EQ(d.LastRequest().outcome, c.outcome);
   }
   EXPECT_EQ(d.model.ReadMemory(0x1000, 256), flash);
 
@@ -239,7 +239,7 @@ TEST(BrioLoader, BadFramesAreRefused) {
   // A frame whose rest never comes is dropped; the next SYNC is answered.
   const Bytes erase = BuildFrame(kErase, 0x1000, kEraseSegmentArgument);
   EXPECT_TRUE(d.AskAndWait(Bytes(erase.begin(), erase.begin() + 6), 200ms).empty());
-  EXPECT_EQ(d.Last().outcome, BrioRequestOutcome::Incomplete);
+  EXPECT_EQ(d.LastRequest().outcome, BrioRequestOutcome::Incomplete);
   EXPECT_EQ(d.AskAndWait({kSync}), Bytes{kAck});
   EXPECT_EQ(d.model.ReadMemory(0x1000, 256), flash);
 }
@@ -288,7 +288,7 @@ TEST(BrioLoader, VanishesMidProgramming) {
   EXPECT_TRUE(d.Program(0x1080, calibration).empty());
   EXPECT_TRUE(d.model.HasVanished());
   EXPECT_TRUE(d.link.vanished);
-  EXPECT_EQ(d.Last().outcome, BrioRequestOutcome::Vanished);
+  EXPECT_EQ(d.LastRequest().outcome, BrioRequestOutcome::Vanished);
   EXPECT_EQ(d.model.ReadMemory(0x1000, 128), config);
   Bytes expected(calibration.begin(), calibration.begin() + 22);
   expected.resize(128, 0xFF);

@@ -244,6 +244,42 @@ TEST(DiagramModel, HoldOnAFullOverwriteBufferFreezesThePictureWithoutACopy) {
   EXPECT_EQ(c.ShownSlotOffset(), c.SlotOffset());
 }
 
+// Held long enough that the live data move on by many chunks: the picture
+// keeps its slots, the live data keep theirs, and continuing shows the live data.
+TEST(DiagramModel, HoldAcrossChunkRecyclesKeepsBothPictures) {
+  Chart c;
+  c.SetMemoryMode(dmmOverwrite);
+  c.SetMaxData(40000);
+  std::int64_t i = 0;
+  auto feed = [&](std::int64_t until) {
+    for (; i < until; ++i) {
+      c.Add(static_cast<float>(i % 100000), static_cast<double>(i) * 0.001);
+      c.DropOverflow();
+    }
+  };
+  feed(70000);
+  c.SetXScaleMode(smManual);  // hold
+  ASSERT_TRUE(c.SnapshotShown());
+  const std::int64_t offset = c.ShownSlotOffset();
+  const std::int64_t last = c.ShownLast();
+  feed(600000);  // fifteen chunks pass through the live store
+  ASSERT_TRUE(c.SnapshotShown());
+  EXPECT_EQ(c.ShownSlotOffset(), offset);
+  for (std::int64_t k = 0; k <= last; k += 997)
+    EXPECT_EQ(c.ShownValue(0, k), static_cast<float>((offset + k) % 100000)) << k;
+  TDiagramStore::TEnvelope e[1];
+  c.ShownEnvelopes(0, last + 1, e);
+  EXPECT_EQ(e[0].Min, static_cast<float>(offset));
+  EXPECT_EQ(e[0].Max, static_cast<float>(offset + last));
+  for (std::int64_t k = 0; k <= c.UsedData(); k += 991)
+    EXPECT_EQ(c.SlotValue(0, k), static_cast<float>((c.SlotOffset() + k) % 100000)) << k;
+  // the frozen copy and the live chunks in use, no more
+  EXPECT_LT(c.StoreBytes(), std::size_t{4} << 20);
+  c.ToggleHold();  // continue
+  EXPECT_FALSE(c.SnapshotShown());
+  EXPECT_EQ(c.ShownValue(0, 5), c.SlotValue(0, 5));
+}
+
 TEST(DiagramModel, TimeSteppingBackWhileHeldLeavesThePictureAlone) {
   Chart c;
   c.SetMemoryMode(dmmOverwrite);

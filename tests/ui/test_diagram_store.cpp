@@ -162,6 +162,110 @@ TEST(DiagramStore, BandQueriesMatchAFilteredScan) {
   }
 }
 
+// The envelope by reading every slot.
+TDiagramStore::TEnvelope ScanEnvelope(const TDiagramStore& s, int g, std::int64_t from, std::int64_t to) {
+  const TDiagramStore::TExtremes e = Scan(s, g, from, to);
+  TDiagramStore::TEnvelope r;
+  r.Found = e.Found;
+  r.Min = e.Min;
+  r.Max = e.Max;
+  r.MinFirst = e.Found && e.MinSlot < e.MaxSlot;
+  return r;
+}
+
+void ExpectSameEnvelope(const TDiagramStore::TEnvelope& a, const TDiagramStore::TEnvelope& b) {
+  ASSERT_EQ(a.Found, b.Found);
+  if (!a.Found) return;
+  EXPECT_EQ(a.Min, b.Min);
+  EXPECT_EQ(a.Max, b.Max);
+  EXPECT_EQ(a.MinFirst, b.MinFirst);
+}
+
+// Random data with ties and NaNs, and one-slot spikes up and down on both
+// sides of chunk borders and of the borders of every summary level.
+void FillWithBorderSpikes(TDiagramStore& s, std::int64_t from, std::int64_t to, std::mt19937& rng) {
+  std::uniform_int_distribution<int> level(0, 20);
+  std::uniform_int_distribution<int> rare(0, 499);
+  std::uniform_int_distribution<int> which(0, 2);
+  const std::int64_t borders[] = {16, 256, 4096, TDiagramStore::kGranule};
+  for (std::int64_t i = from; i < to; ++i) {
+    float v[3];
+    for (float& x : v) x = static_cast<float>(level(rng));
+    if (rare(rng) == 0) v[which(rng)] = kNaN;
+    for (const std::int64_t b : borders) {
+      const std::int64_t m = i % b;
+      if (m == 0 || m == b - 1) {
+        const int g = which(rng);
+        v[g] = (i / b + static_cast<std::int64_t>(m == 0)) % 2 ? 100.0f + static_cast<float>(i % 7)
+                                                               : -100.0f - static_cast<float>(i % 5);
+      }
+    }
+    ASSERT_TRUE(s.Write(i, v));
+  }
+}
+
+// Columns side by side as a paint reads them, for a table of store sizes,
+// first slots and zooms: extremes, their order and the all-graph envelopes
+// equal a full scan.
+TEST(DiagramStore, ColumnQueriesMatchAFullScanAtEveryZoom) {
+  struct Case {
+    std::int64_t first, slots;
+    int columns;
+  };
+  const Case cases[] = {
+      {0, 5000, 1150},       {0, 5000, 7},        {0, 70000, 1150},   {0, 70000, 300},     {0, 70000, 3},
+      {12345, 140000, 1150}, {12345, 140000, 37}, {32760, 200000, 1}, {4090, 200000, 611}, {0, 40, 1150},
+  };
+  std::mt19937 rng(17);
+  for (const Case& k : cases) {
+    SCOPED_TRACE(::testing::Message()
+                 << "first " << k.first << ", slots " << k.slots << ", columns " << k.columns);
+    TDiagramStore s(3);
+    s.Clear(3, k.first);
+    FillWithBorderSpikes(s, k.first, k.first + k.slots, rng);
+    const double perColumn = static_cast<double>(k.slots) / k.columns;
+    for (int c = 0; c < k.columns; ++c) {
+      const std::int64_t a = k.first + static_cast<std::int64_t>(std::nearbyint(c * perColumn));
+      const std::int64_t b = k.first + static_cast<std::int64_t>(std::nearbyint((c + 1) * perColumn));
+      TDiagramStore::TEnvelope all[4];
+      s.Envelopes(a, b, all);
+      EXPECT_FALSE(all[3].Found);  // a graph the store does not have
+      for (int g = 0; g < 3; ++g) {
+        const TDiagramStore::TEnvelope want = ScanEnvelope(s, g, a, b);
+        ExpectSame(s.Extremes(g, a, b), Scan(s, g, a, b));
+        ExpectSameEnvelope(s.Envelope(g, a, b), want);
+        ExpectSameEnvelope(all[g], want);
+      }
+    }
+  }
+}
+
+TEST(DiagramStore, OverwriteRecyclesWholeChunksAndKeepsTheSummaryRight) {
+  std::mt19937 rng(23);
+  TDiagramStore s(3);
+  const std::int64_t keep = 50000;
+  s.SetCapacityLimit(keep + TDiagramStore::kGranule);
+  const std::int64_t total = 40 * TDiagramStore::kGranule;  // forty chunks pass through
+  for (std::int64_t from = 0; from < total; from += 8192) {
+    FillWithBorderSpikes(s, from, from + 8192, rng);
+    s.SetFloor(std::max<std::int64_t>(0, s.Last() + 1 - keep));
+  }
+  EXPECT_EQ(s.Floor(), total - keep);
+  // Dropped chunks are used again: only the chunks in use at one time were
+  // ever allocated.
+  EXPECT_LE(s.ChunkAllocations(), keep / TDiagramStore::kGranule + 3);
+  EXPECT_LE(s.MemoryBytes(), static_cast<std::size_t>(4 * TDiagramStore::kGranule) * 3 * 5);
+  std::uniform_int_distribution<std::int64_t> pos(total - keep - 100, total + 100);
+  for (int k = 0; k < 300; ++k) {
+    std::int64_t a = pos(rng), b = pos(rng);
+    if (a > b) std::swap(a, b);
+    for (int g = 0; g < 3; ++g) {
+      ExpectSame(s.Extremes(g, a, b), Scan(s, g, a, b));
+      ExpectSameEnvelope(s.Envelope(g, a, b), ScanEnvelope(s, g, a, b));
+    }
+  }
+}
+
 TEST(DiagramStore, GraphCountChangeKeepsTheGraphsThatStay) {
   TDiagramStore s(3);
   for (std::int64_t i = 0; i < 100; ++i) {

@@ -9,6 +9,7 @@
 #include <QToolButton>
 
 #include "ui/diagram.h"
+#include "ui/diagram_scroll_bar.h"
 
 namespace {
 
@@ -202,6 +203,63 @@ TEST_F(ChartFixture, PlotAreaMouseReachesTheChartsEvents) {
                     Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(box, &press);
   EXPECT_EQ(downs, 1);
+}
+
+// The bar put together from the style's pictures of its parts looks like a
+// plain scroll bar at every slider place (within the rounding of drawing the
+// slider over the groove, a few pixels at its ends).
+TEST(DiagramScrollBar, LooksLikeAPlainScrollBar) {
+  struct Case {
+    Qt::Orientation orientation;
+    int value, page;
+  };
+  const Case cases[] = {{Qt::Horizontal, 0, 100},    {Qt::Horizontal, 500, 100}, {Qt::Horizontal, 1000, 100},
+                        {Qt::Horizontal, 300, 1000}, {Qt::Vertical, 0, 50},      {Qt::Vertical, 700, 300},
+                        {Qt::Vertical, 1000, 10}};
+  for (const Case& k : cases) {
+    QScrollBar plain(k.orientation);
+    TDiagramScrollBar composed(k.orientation, nullptr);
+    for (QScrollBar* bar : {&plain, static_cast<QScrollBar*>(&composed)}) {
+      bar->resize(k.orientation == Qt::Horizontal ? QSize(400, 18) : QSize(18, 300));
+      bar->setRange(0, 1000);
+      bar->setPageStep(k.page);
+      bar->setValue(k.value == 500 ? 0 : 500);
+    }
+    (void)composed.grab();  // the parts are drawn here, the slider moved below
+    composed.setValue(k.value);
+    plain.setValue(k.value);
+    const QImage a = plain.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage b = composed.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(a.size(), b.size());
+    int differing = 0, worst = 0;
+    for (int y = 0; y < a.height(); ++y)
+      for (int x = 0; x < a.width(); ++x) {
+        const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+        const int d = std::max(
+            {std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
+        differing += d > 0;
+        worst = std::max(worst, d);
+      }
+    EXPECT_LE(differing, 2 * 18) << k.value << " " << k.page;
+    EXPECT_LE(worst, 24) << k.value << " " << k.page;
+  }
+}
+
+TEST(DiagramScrollBar, IsDrawnAgainOnlyWhenTheSliderMovesOnScreen) {
+  TDiagramScrollBar bar(Qt::Horizontal, nullptr);
+  bar.resize(400, 18);
+  bar.setRange(0, 10'000'000);
+  bar.setPageStep(1'000'000);
+  bar.setValue(5'000'000);
+  const int before = bar.RepaintRequests();
+  for (int k = 1; k <= 100; ++k) bar.setValue(5'000'000 + k);  // far below one pixel
+  EXPECT_EQ(bar.RepaintRequests(), before);
+  bar.setValue(6'000'000);
+  EXPECT_EQ(bar.RepaintRequests(), before + 1);
+  bar.setMaximum(10'000'010);  // the slider keeps its pixels
+  EXPECT_EQ(bar.RepaintRequests(), before + 1);
+  bar.setValue(bar.maximum());  // the end is reached: the arrow changes
+  EXPECT_EQ(bar.RepaintRequests(), before + 2);
 }
 
 }  // namespace

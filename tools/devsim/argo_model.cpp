@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "tools/devsim/argo_wire.h"
+#include "tools/devsim/devsim_options.h"
 #include "tools/devsim/model_registry.h"
 
 using namespace ArgoWire;
@@ -122,12 +123,11 @@ bool AllBytes(std::span<const std::uint8_t> args, std::uint8_t value) {
 }  // namespace
 
 ArgoModel::ArgoModel(const ArgoProfile& profile, const ArgoOptions& options)
-    : profileName_(profile.name),
-      options_(options),
+    : StreamingDeviceModel(options),
+      profileName_(profile.name),
       state_(profile.state),
       factory_(profile.state),
-      initial_(profile.state),
-      random_(1) {
+      initial_(profile.state) {
   if (options_.burstAtStart) {
     streaming_ = true;
     streamNeedsStart_ = true;
@@ -152,11 +152,6 @@ QString ArgoModel::ProfileName() const {
   return profileName_;
 }
 
-ArgoOptions ArgoModel::Options() const {
-  std::lock_guard lock(mutex_);
-  return options_;
-}
-
 void ArgoModel::SetBaudRate(int baud) {
   std::lock_guard lock(mutex_);
   options_.baudRate = baud;
@@ -172,11 +167,6 @@ void ArgoModel::SetTripleSync(bool on) {
   options_.tripleSync = on;
 }
 
-void ArgoModel::SetClockForTesting(std::function<Clock::time_point()> clock) {
-  std::lock_guard lock(mutex_);
-  clock_ = std::move(clock);
-}
-
 ArgoDeviceState ArgoModel::State() const {
   std::lock_guard lock(mutex_);
   return state_;
@@ -187,68 +177,17 @@ void ArgoModel::SetState(const ArgoDeviceState& state) {
   state_ = state;
 }
 
-ArgoFaults ArgoModel::Faults() const {
-  std::lock_guard lock(mutex_);
-  return faults_;
-}
-
-void ArgoModel::SetFaults(const ArgoFaults& faults) {
-  std::lock_guard lock(mutex_);
-  faults_ = faults;
-  random_.seed(faults.noiseSeed);
-}
-
-bool ArgoModel::Streaming() const {
-  std::lock_guard lock(mutex_);
-  return streaming_;
-}
-
-bool ArgoModel::HasVanished() const {
-  std::lock_guard lock(mutex_);
-  return vanished_;
-}
-
-std::vector<ArgoRequestRecord> ArgoModel::Requests() const {
-  std::lock_guard lock(mutex_);
-  return requests_;
-}
-
-std::size_t ArgoModel::RequestCount() const {
-  std::lock_guard lock(mutex_);
-  return requests_.size();
-}
-
-void ArgoModel::ClearRequests() {
-  std::lock_guard lock(mutex_);
-  requests_.clear();
-}
+std::size_t ArgoModel::RequestCount() const { return requests_.Count(); }
 
 std::uint64_t ArgoModel::IdleBytes() const {
   std::lock_guard lock(mutex_);
   return idleBytes_;
 }
 
-std::vector<ArgoSentFrame> ArgoModel::SentFrames() const {
-  std::lock_guard lock(mutex_);
-  return frames_;
-}
-
-std::uint64_t ArgoModel::FramesSent() const {
-  std::lock_guard lock(mutex_);
-  return framesSent_;
-}
-
 std::uint64_t ArgoModel::StreamBytesSent() const {
   std::lock_guard lock(mutex_);
-  return streamBytesSent_;
+  return stream_.BytesSentLocked();
 }
-
-void ArgoModel::ClearSentFrames() {
-  std::lock_guard lock(mutex_);
-  frames_.clear();
-}
-
-DeviceModel::Clock::time_point ArgoModel::Now() const { return clock_ ? clock_() : Clock::now(); }
 
 // --- Receiving -------------------------------------------------------------
 
@@ -314,7 +253,7 @@ void ArgoModel::ParseByte(std::uint8_t byte, Clock::time_point now, DeviceLink& 
     record.name = QStringLiteral("unknown");
     record.outcome = ArgoRequestOutcome::UnknownCommand;
     record.time = now;
-    requests_.push_back(std::move(record));
+    requests_.Add(std::move(record));
     request_.clear();
     parse_ = ParseState::Discarding;
     return;
@@ -338,7 +277,7 @@ void ArgoModel::AbandonRequest(ArgoRequestOutcome outcome, Clock::time_point now
     record.name = QStringLiteral("incomplete");
     record.outcome = outcome;
     record.time = now;
-    requests_.push_back(std::move(record));
+    requests_.Add(std::move(record));
   }
   request_.clear();
   command_ = nullptr;
@@ -376,13 +315,12 @@ void ArgoModel::FinishRequest(Clock::time_point now, DeviceLink& link) {
     record.outcome = ArgoRequestOutcome::OtherAddress;
   } else if (!checksumOk) {
     record.outcome = ArgoRequestOutcome::BadChecksum;
-  } else if (faults_.vanishAfterRequests > 0 && --faults_.vanishAfterRequests == 0) {
+  } else if (const auto fault = faults_.TakeRequestFault(); fault == ModelFaults::RequestFault::Vanish) {
     record.outcome = ArgoRequestOutcome::Vanished;
-    requests_.push_back(std::move(record));
+    requests_.Add(std::move(record));
     DoVanish(link);
     return;
-  } else if (faults_.ignoreRequests > 0) {
-    --faults_.ignoreRequests;
+  } else if (fault == ModelFaults::RequestFault::Ignore) {
     record.outcome = ArgoRequestOutcome::NotAnswered;
   } else {
     std::vector<std::uint8_t> reply;
@@ -412,7 +350,7 @@ void ArgoModel::FinishRequest(Clock::time_point now, DeviceLink& link) {
       }
     }
   }
-  requests_.push_back(std::move(record));
+  requests_.Add(std::move(record));
 }
 
 const ArgoModel::Command* ArgoModel::FindCommand(std::uint8_t code) const {
@@ -873,38 +811,8 @@ bool ArgoModel::Execute(const Command& command, std::span<const std::uint8_t> ar
 
 // --- Sending ---------------------------------------------------------------
 
-std::vector<std::uint8_t> ArgoModel::Noise(int count, bool avoidSync) {
-  std::vector<std::uint8_t> out;
-  std::uniform_int_distribution<int> dist(0, 255);
-  while (int(out.size()) < count) {
-    const auto b = std::uint8_t(dist(random_));
-    if (avoidSync && b == kSync) continue;
-    out.push_back(b);
-  }
-  return out;
-}
-
 void ArgoModel::QueueReply(std::vector<std::uint8_t> reply, Clock::time_point now, DeviceLink& link) {
-  int delayMs = 0;
-  if (faults_.replyFaultLimit != 0) {
-    if (faults_.replyFaultLimit > 0) --faults_.replyFaultLimit;
-    if (faults_.shortReplyBytes > 0) {
-      reply.resize(reply.size() - std::min<std::size_t>(reply.size(), std::size_t(faults_.shortReplyBytes)));
-    }
-    if (faults_.noiseInsideReply > 0) {
-      const std::vector<std::uint8_t> noise = Noise(faults_.noiseInsideReply, false);
-      reply.insert(reply.begin() + std::ptrdiff_t(reply.size() / 2), noise.begin(), noise.end());
-    }
-    if (faults_.noiseBeforeReply > 0) {
-      const std::vector<std::uint8_t> noise = Noise(faults_.noiseBeforeReply, false);
-      reply.insert(reply.begin(), noise.begin(), noise.end());
-    }
-    if (faults_.extraReplyBytes > 0) {
-      const std::vector<std::uint8_t> extra = Noise(faults_.extraReplyBytes, false);
-      reply.insert(reply.end(), extra.begin(), extra.end());
-    }
-    delayMs = std::max(0, faults_.lateReplyMs);
-  }
+  const int delayMs = shaper_.Shape(reply, faults_, faults_.noiseInsideReply);
   if (reply.empty()) return;
   if (delayMs > 0 || !delayed_.empty()) {
     delayed_.push_back({now + std::chrono::milliseconds(delayMs), std::move(reply)});
@@ -934,8 +842,7 @@ void ArgoModel::StartStream(Clock::time_point now) {
   streaming_ = !streamSlots_.empty();
   streamNeedsStart_ = false;
   // The first frame follows the reply.
-  nextFrame_ = now + std::chrono::microseconds(std::max(1, options_.framePeriodUs));
-  streamBytesThisRun_ = 0;
+  stream_.Restart(now + std::chrono::microseconds(std::max(1, options_.framePeriodUs)));
 }
 
 std::uint16_t ArgoModel::ChannelValue(std::uint8_t code, std::uint64_t index) const {
@@ -972,58 +879,24 @@ std::uint16_t ArgoModel::ChannelValue(std::uint8_t code, std::uint64_t index) co
 
 void ArgoModel::StreamFrames(Clock::time_point now, DeviceLink& link) {
   if (!streaming_ || vanished_ || faults_.silent || !delayed_.empty()) return;
-  const auto period = std::chrono::microseconds(std::max(1, options_.framePeriodUs));
   if (streamNeedsStart_) {
     streamNeedsStart_ = false;
-    nextFrame_ = now;
-    streamBytesThisRun_ = 0;
+    stream_.Restart(now);
   }
-  // After a stall the device does not make up for the samples it missed.
-  if (now - nextFrame_ > 100 * period) nextFrame_ = now;
-  std::size_t pending = link.PendingOutput();
   const std::size_t frameSize = (options_.tripleSync ? 3 : 2) + 2 * streamSlots_.size();
-  while (nextFrame_ <= now) {
-    nextFrame_ += period;
-    // The line is still busy with earlier frames: this sample is not sent.
-    if (pending >= frameSize) continue;
-
-    ArgoSentFrame frame;
-    frame.index = framesSent_;
-    frame.channels = int(streamSlots_.size());
-    frame.tripleSync = options_.tripleSync;
-    frame.time = now;
-    for (std::size_t i = 0; i < streamSlots_.size(); ++i)
-      frame.values[i] = ChannelValue(streamSlots_[i], frame.index);
-    std::vector<std::uint8_t> bytes = BuildBurstFrame(
-        std::span<const std::uint16_t>(frame.values.data(), streamSlots_.size()), frame.tripleSync);
-    if (faults_.streamNoiseEveryFrames > 0 &&
-        (frame.index + 1) % std::uint64_t(faults_.streamNoiseEveryFrames) == 0) {
-      const std::vector<std::uint8_t> noise = Noise(std::max(1, faults_.streamNoiseBytes), true);
-      bytes.insert(bytes.end(), noise.begin(), noise.end());
-      frame.spoiled = true;
-    }
-
-    const std::int64_t limit = faults_.vanishAfterStreamBytes;
-    if (limit > 0 && streamBytesThisRun_ + std::int64_t(bytes.size()) >= limit) {
-      // A limit set below what this stream already sent ends it at once.
-      const auto cut =
-          std::size_t(std::clamp<std::int64_t>(limit - streamBytesThisRun_, 0, std::int64_t(bytes.size())));
-      frame.truncated = cut < frameSize;
-      link.Send(std::span<const std::uint8_t>(bytes.data(), cut));
-      streamBytesSent_ += cut;
-      ++framesSent_;
-      if (frames_.size() < kMaxKeptFrames) frames_.push_back(frame);
-      DoVanish(link);
-      return;
-    }
-
-    Emit(bytes, link);
-    pending += bytes.size();
-    streamBytesThisRun_ += std::int64_t(bytes.size());
-    streamBytesSent_ += bytes.size();
-    ++framesSent_;
-    if (frames_.size() < kMaxKeptFrames) frames_.push_back(frame);
-  }
+  const bool going = stream_.Send(
+      now, std::chrono::microseconds(std::max(1, options_.framePeriodUs)), frameSize, link.PendingOutput(),
+      faults_, shaper_,
+      [this](ArgoSentFrame& frame) {
+        frame.channels = int(streamSlots_.size());
+        frame.tripleSync = options_.tripleSync;
+        for (std::size_t i = 0; i < streamSlots_.size(); ++i)
+          frame.values[i] = ChannelValue(streamSlots_[i], frame.index);
+        return BuildBurstFrame(std::span<const std::uint16_t>(frame.values.data(), streamSlots_.size()),
+                               frame.tripleSync);
+      },
+      [this, &link](std::span<const std::uint8_t> bytes) { Emit(bytes, link); });
+  if (!going) DoVanish(link);
 }
 
 void ArgoModel::Tick(Clock::time_point now, DeviceLink& link) {
@@ -1073,16 +946,8 @@ std::unique_ptr<ArgoModel> ArgoModel::Create(const QStringList& options, QString
     if (error) *error = text;
     return nullptr;
   };
-  // Accept both "--name value" and "--name=value".
-  QStringList args;
-  for (const QString& o : options) {
-    const qsizetype eq = o.indexOf(QLatin1Char('='));
-    if (o.startsWith(QStringLiteral("--")) && eq > 0) {
-      args << o.left(eq) << o.mid(eq + 1);
-    } else {
-      args << o;
-    }
-  }
+  // Accepts both "--name value" and "--name=value".
+  const QStringList args = SplitOptionValues(options);
 
   ArgoProfile profile = ArgoProfiles::Default();
   ArgoOptions opts;
@@ -1191,10 +1056,7 @@ std::unique_ptr<ArgoModel> ArgoModel::Create(const QStringList& options, QString
 }
 
 bool RegisterArgoModel() {
-  ModelRegistry::Register(QStringLiteral("argo"),
-                          [](const QStringList& options, QString* error) -> std::unique_ptr<DeviceModel> {
-                            return ArgoModel::Create(options, error);
-                          });
+  ModelRegistry::Register(QStringLiteral("argo"), &ArgoModel::Create);
   return ModelRegistry::Contains(QStringLiteral("argo"));
 }
 

@@ -8,44 +8,21 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <vector>
 
 #include "tools/devsim/argo_profiles.h"
 #include "tools/devsim/device_model.h"
+#include "tools/devsim/model_faults.h"
+#include "tools/devsim/streaming_device_model.h"
 
-// Misbehaviour the device can be told to show. All off by default.
-struct ArgoFaults {
-  // Sends nothing at all: no replies, no stream (requests are still logged).
-  bool silent = false;
-  // The next N complete requests get no reply (counts down; 0 = off).
-  int ignoreRequests = 0;
-  // Each reply loses this many bytes from its end.
-  int shortReplyBytes = 0;
-  // Each reply gets this many random bytes appended.
-  int extraReplyBytes = 0;
-  // Each reply goes out this many milliseconds after its request ended.
-  int lateReplyMs = 0;
-  // Random bytes sent ahead of each reply / in the middle of each reply.
-  int noiseBeforeReply = 0;
+// Misbehaviour the device can be told to show, beyond the faults every
+// family shares (ignoreRequests and vanishAfterRequests count only requests
+// addressed to this device with a good checksum). All off by default.
+struct ArgoFaults : ModelFaults {
+  // Random bytes sent in the middle of each reply (a reply fault).
   int noiseInsideReply = 0;
-  // How many replies the reply faults above (short, extra, late, noise)
-  // apply to; -1 = every reply. Counts down.
-  int replyFaultLimit = -1;
-  // While streaming, after every N-th frame this many random bytes (never
-  // the sync byte) follow; the frame ahead of them is marked spoiled.
-  int streamNoiseEveryFrames = 0;
-  int streamNoiseBytes = 3;
   // The stop command is answered but the stream goes on.
   bool ignoreBurstStop = false;
-  // The device vanishes once this many bytes were streamed since the
-  // stream started (the last frame is cut short); 0 = off.
-  std::int64_t vanishAfterStreamBytes = 0;
-  // The device vanishes on the N-th request addressed to it (with a good
-  // checksum) from now on (1 = the next one), before answering it; 0 = off.
-  int vanishAfterRequests = 0;
-  // Seed of the random bytes, so a failing run can be repeated.
-  std::uint32_t noiseSeed = 1;
 };
 
 // What became of a request.
@@ -113,7 +90,7 @@ struct ArgoOptions {
 // The model is driven by its server's thread; every public method is
 // thread-safe, so a test may read the logs and change state or faults while
 // the device is being served.
-class ArgoModel : public DeviceModel {
+class ArgoModel : public StreamingDeviceModel<ArgoFaults, ArgoOptions, ArgoRequestRecord, ArgoSentFrame> {
  public:
   explicit ArgoModel(const ArgoProfile& profile = ArgoProfiles::Default(), const ArgoOptions& options = {});
   ~ArgoModel() override;
@@ -134,37 +111,21 @@ class ArgoModel : public DeviceModel {
   void Tick(Clock::time_point now, DeviceLink& link) override;
   bool WantsTicks() const override;
 
+  // Options, the clock, the faults, the request log and the sent frames:
+  // see StreamingDeviceModel.
   QString ProfileName() const;
-  ArgoOptions Options() const;
   void SetBaudRate(int baud);
   void SetFramePeriodUs(int us);
   void SetTripleSync(bool on);
-  // Replaces the clock that stamps received bytes (tests drive time by
-  // hand together with Tick).
-  void SetClockForTesting(std::function<Clock::time_point()> clock);
 
   ArgoDeviceState State() const;
   void SetState(const ArgoDeviceState& state);
-  ArgoFaults Faults() const;
-  void SetFaults(const ArgoFaults& faults);
 
-  bool Streaming() const;
-  bool HasVanished() const;
-
-  // Requests received, oldest first.
-  std::vector<ArgoRequestRecord> Requests() const;
   std::size_t RequestCount() const;
-  void ClearRequests();
   // Idle bytes (0x00) received where a request could start.
   std::uint64_t IdleBytes() const;
-
-  // Frames streamed, oldest first (at most kMaxKeptFrames are kept; the
-  // counters go on).
-  static constexpr std::size_t kMaxKeptFrames = 1'000'000;
-  std::vector<ArgoSentFrame> SentFrames() const;
-  std::uint64_t FramesSent() const;
+  // Stream bytes sent, over all streams.
   std::uint64_t StreamBytesSent() const;
-  void ClearSentFrames();
 
  public:
   struct Command;
@@ -177,7 +138,6 @@ class ArgoModel : public DeviceModel {
   };
   enum class ParseState { Idle, Arguments, Discarding };
 
-  Clock::time_point Now() const;
   void ExpireInput(Clock::time_point now);
   void ParseByte(std::uint8_t byte, Clock::time_point now, DeviceLink& link);
   void FinishRequest(Clock::time_point now, DeviceLink& link);
@@ -195,17 +155,11 @@ class ArgoModel : public DeviceModel {
   void StreamFrames(Clock::time_point now, DeviceLink& link);
   std::uint16_t ChannelValue(std::uint8_t code, std::uint64_t index) const;
   void DoVanish(DeviceLink& link);
-  std::vector<std::uint8_t> Noise(int count, bool avoidSync);
 
-  mutable std::mutex mutex_;
   QString profileName_;
-  ArgoOptions options_;
   ArgoDeviceState state_;
   ArgoDeviceState factory_;  // what the restore-factory command brings back
   ArgoDeviceState initial_;  // the power-up state
-  std::function<Clock::time_point()> clock_;
-  ArgoFaults faults_;
-  std::mt19937 random_;
 
   // Request parser.
   ParseState parse_ = ParseState::Idle;
@@ -217,20 +171,12 @@ class ArgoModel : public DeviceModel {
   Clock::time_point lastInput_{};
 
   std::deque<PendingReply> delayed_;
-  bool vanished_ = false;
 
   // Stream.
-  bool streaming_ = false;
   std::vector<std::uint8_t> streamSlots_;
-  Clock::time_point nextFrame_{};
   bool streamNeedsStart_ = false;
-  std::int64_t streamBytesThisRun_ = 0;
-  std::uint64_t framesSent_ = 0;
-  std::uint64_t streamBytesSent_ = 0;
 
-  std::vector<ArgoRequestRecord> requests_;
   std::uint64_t idleBytes_ = 0;
-  std::vector<ArgoSentFrame> frames_;
 };
 
 // Puts "argo" (ArgoModel::Create) into the ModelRegistry; safe to call more

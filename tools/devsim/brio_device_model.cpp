@@ -5,21 +5,20 @@
 
 #include "tools/devsim/argo_wire.h"
 #include "tools/devsim/brio_wire.h"
+#include "tools/devsim/devsim_options.h"
 
 using Parity = SerialLineSettings::Parity;
 
 BrioDeviceModel::BrioDeviceModel(const BrioProfile& profile, const BrioOptions& options, int infoSegmentSize)
-    : profile_(profile),
-      options_(options),
+    : StreamingDeviceModel(options),
+      profile_(profile),
       memory_(infoSegmentSize),
       loader_(memory_),
-      live_(profile.live),
-      clock_([] { return Clock::now(); }) {
+      live_(profile.live) {
   BrioProfiles::LoadInto(profile_, memory_);
   loader_.SetSyncGap(std::chrono::milliseconds(std::max(1, options_.syncGapMs)));
   loader_.SetFrameTimeout(std::chrono::milliseconds(std::max(1, options_.requestTimeoutMs)));
   loader_.SetMassEraseOnBadPassword(options_.massEraseOnBadPassword);
-  random_.seed(faults_.noiseSeed);
   if (options_.externalPower) PowerUp(Now());
 }
 
@@ -30,19 +29,10 @@ QString BrioDeviceModel::Name() const {
       profile_.generation == 1 ? QStringLiteral("brio") : QStringLiteral("brio2"), profile_.name);
 }
 
-BrioOptions BrioDeviceModel::Options() const {
-  std::lock_guard lock(mutex_);
-  return options_;
-}
-
-void BrioDeviceModel::SetClockForTesting(std::function<Clock::time_point()> clock) {
-  std::lock_guard lock(mutex_);
-  clock_ = std::move(clock);
+void BrioDeviceModel::ClockReplaced() {
   // A device powered from the start boots on the test's clock.
-  if (mode_ == Mode::Booting) bootAt_ = clock_() + std::chrono::milliseconds(options_.bootMs);
+  if (mode_ == Mode::Booting) bootAt_ = Now() + std::chrono::milliseconds(options_.bootMs);
 }
-
-BrioDeviceModel::Clock::time_point BrioDeviceModel::Now() const { return clock_(); }
 
 // --- Power, parity and the loader --------------------------------------------
 
@@ -78,8 +68,7 @@ void BrioDeviceModel::Start(Clock::time_point now) {
   StartFirmware(now);
   streamChannels_ = ConfiguredBurst();
   streaming_ = !streamChannels_.empty();
-  nextFrame_ = now;
-  streamBytesThisRun_ = 0;
+  stream_.Restart(now);
 }
 
 void BrioDeviceModel::EnterLoader() {
@@ -130,17 +119,19 @@ void BrioDeviceModel::OnReceived(std::span<const std::uint8_t> bytes, DeviceLink
       HandleLoaderSteps(steps, now, link);
       continue;
     }
-    if (!request_.empty() && now - lastInput_ > std::chrono::milliseconds(options_.requestTimeoutMs)) {
-      BrioRequestRecord record;
-      record.bytes = request_;
-      record.name = QStringLiteral("Incomplete");
-      record.outcome = BrioRequestOutcome::Incomplete;
-      record.time = now;
-      requests_.push_back(std::move(record));
-      request_.clear();
-    }
+    ExpireRequest(now);
     ParseByte(bytes[i], now, link);
   }
+}
+
+void BrioDeviceModel::ExpireRequest(Clock::time_point now) {
+  if (request_.empty() || now - lastInput_ <= std::chrono::milliseconds(options_.requestTimeoutMs)) return;
+  BrioRequestRecord record;
+  record.bytes.swap(request_);
+  record.name = QStringLiteral("Incomplete");
+  record.outcome = BrioRequestOutcome::Incomplete;
+  record.time = now;
+  requests_.Add(std::move(record));
 }
 
 void BrioDeviceModel::ParseByte(std::uint8_t byte, Clock::time_point now, DeviceLink& link) {
@@ -154,7 +145,7 @@ void BrioDeviceModel::ParseByte(std::uint8_t byte, Clock::time_point now, Device
       record.name = QStringLiteral("Unknown");
       record.outcome = BrioRequestOutcome::Ignored;
       record.time = now;
-      requests_.push_back(std::move(record));
+      requests_.Add(std::move(record));
       return;
     }
     requestLength_ = 1 + std::size_t(args);
@@ -164,14 +155,15 @@ void BrioDeviceModel::ParseByte(std::uint8_t byte, Clock::time_point now, Device
 }
 
 bool BrioDeviceModel::PassesRequestFaults(BrioRequestRecord& record, DeviceLink&) {
-  if (faults_.vanishAfterRequests > 0 && --faults_.vanishAfterRequests == 0) {
-    record.outcome = BrioRequestOutcome::Vanished;
-    return false;
-  }
-  if (faults_.ignoreRequests > 0) {
-    --faults_.ignoreRequests;
-    record.outcome = BrioRequestOutcome::NotAnswered;
-    return false;
+  switch (faults_.TakeRequestFault()) {
+    case ModelFaults::RequestFault::None:
+      return true;
+    case ModelFaults::RequestFault::Vanish:
+      record.outcome = BrioRequestOutcome::Vanished;
+      return false;
+    case ModelFaults::RequestFault::Ignore:
+      record.outcome = BrioRequestOutcome::NotAnswered;
+      return false;
   }
   return true;
 }
@@ -184,7 +176,7 @@ void BrioDeviceModel::FinishRequest(Clock::time_point now, DeviceLink& link) {
     // Named without being carried out.
     record.name = QStringLiteral("(fault)");
     const bool vanish = record.outcome == BrioRequestOutcome::Vanished;
-    requests_.push_back(std::move(record));
+    requests_.Add(std::move(record));
     if (vanish) DoVanish(link);
     return;
   }
@@ -199,7 +191,7 @@ void BrioDeviceModel::FinishRequest(Clock::time_point now, DeviceLink& link) {
       QueueReply(std::move(o.reply), now, link);
     }
   }
-  requests_.push_back(std::move(record));
+  requests_.Add(std::move(record));
   if (o.enterLoader) EnterLoader();
 }
 
@@ -229,18 +221,18 @@ void BrioDeviceModel::HandleLoaderSteps(std::vector<BrioLoaderStep>& steps, Cloc
     }
     if (step.stoppedAtLimit) {
       record.outcome = BrioRequestOutcome::Vanished;
-      requests_.push_back(std::move(record));
+      requests_.Add(std::move(record));
       DoVanish(link);
       return;
     }
     if (record.outcome == BrioRequestOutcome::Incomplete) {
-      requests_.push_back(std::move(record));
+      requests_.Add(std::move(record));
       continue;
     }
     // The loader has carried the step out; a fault only loses its answer.
     if (!PassesRequestFaults(record, link)) {
       const bool vanish = record.outcome == BrioRequestOutcome::Vanished;
-      requests_.push_back(std::move(record));
+      requests_.Add(std::move(record));
       if (vanish) {
         DoVanish(link);
         return;
@@ -252,7 +244,7 @@ void BrioDeviceModel::HandleLoaderSteps(std::vector<BrioLoaderStep>& steps, Cloc
     } else {
       QueueReply(step.reply, now, link);
     }
-    requests_.push_back(std::move(record));
+    requests_.Add(std::move(record));
     // The application runs at 8N1 from the ACK on.
     if (step.startsApplication) Start(now);
   }
@@ -273,30 +265,8 @@ BrioDeviceModel::Outcome BrioDeviceModel::EnterLoaderRequest(std::span<const std
 
 // --- Sending -----------------------------------------------------------------
 
-std::vector<std::uint8_t> BrioDeviceModel::Noise(int count, bool avoidSync) {
-  std::vector<std::uint8_t> out;
-  std::uniform_int_distribution<int> dist(0, 255);
-  while (int(out.size()) < count) {
-    const auto b = std::uint8_t(dist(random_));
-    if (avoidSync && b == ArgoWire::kSync) continue;
-    out.push_back(b);
-  }
-  return out;
-}
-
 void BrioDeviceModel::QueueReply(std::vector<std::uint8_t> reply, Clock::time_point now, DeviceLink& link) {
-  int delayMs = 0;
-  if (faults_.replyFaultLimit != 0) {
-    if (faults_.replyFaultLimit > 0) --faults_.replyFaultLimit;
-    const std::size_t cut =
-        std::min<std::size_t>(reply.size(), std::size_t(std::max(0, faults_.shortReplyBytes)));
-    reply.resize(reply.size() - cut);
-    const std::vector<std::uint8_t> before = Noise(std::max(0, faults_.noiseBeforeReply), false);
-    reply.insert(reply.begin(), before.begin(), before.end());
-    const std::vector<std::uint8_t> extra = Noise(std::max(0, faults_.extraReplyBytes), false);
-    reply.insert(reply.end(), extra.begin(), extra.end());
-    delayMs = std::max(0, faults_.lateReplyMs);
-  }
+  const int delayMs = shaper_.Shape(reply, faults_);
   if (reply.empty()) return;
   const bool loaderParity = mode_ == Mode::Loader;
   if (delayMs > 0 || !delayed_.empty()) {
@@ -325,62 +295,28 @@ void BrioDeviceModel::DoVanish(DeviceLink& link) {
 
 void BrioDeviceModel::StreamFrames(Clock::time_point now, DeviceLink& link) {
   if (!streaming_ || vanished_ || faults_.silent || !delayed_.empty()) return;
-  const auto period = std::chrono::milliseconds(std::max(1, options_.framePeriodMs));
-  // After a stall the device does not make up for the frames it missed.
-  if (now - nextFrame_ > 100 * period) nextFrame_ = now;
-  std::size_t pending = link.PendingOutput();
   const std::size_t frameSize = (options_.tripleSync ? 3 : 2) + 2 * streamChannels_.size();
-  while (nextFrame_ <= now && !vanished_) {
-    nextFrame_ += period;
-    // The line is still busy with earlier frames: this sample is skipped.
-    if (pending >= frameSize) continue;
-
-    BrioSentFrame frame;
-    frame.index = framesSent_;
-    frame.tripleSync = options_.tripleSync;
-    frame.time = now;
-    for (const std::uint16_t address : streamChannels_) {
-      std::uint16_t w = memory_.Word(address);
-      if (options_.rampBurstValues) w = std::uint16_t(w + frame.index % 100);
-      frame.values.push_back(ArgoWire::AvoidSync(w));
-    }
-    std::vector<std::uint8_t> bytes = ArgoWire::BuildBurstFrame(frame.values, frame.tripleSync);
-    if (faults_.streamNoiseEveryFrames > 0 &&
-        (frame.index + 1) % std::uint64_t(faults_.streamNoiseEveryFrames) == 0) {
-      const std::vector<std::uint8_t> noise = Noise(std::max(1, faults_.streamNoiseBytes), true);
-      bytes.insert(bytes.end(), noise.begin(), noise.end());
-      frame.spoiled = true;
-    }
-    const std::int64_t limit = faults_.vanishAfterStreamBytes;
-    if (limit > 0 && streamBytesThisRun_ + std::int64_t(bytes.size()) >= limit) {
-      const auto cut = std::size_t(limit - streamBytesThisRun_);
-      frame.truncated = cut < frameSize;
-      Emit(std::span<const std::uint8_t>(bytes.data(), cut), false, link);
-      ++framesSent_;
-      if (frames_.size() < kMaxKeptFrames) frames_.push_back(std::move(frame));
-      DoVanish(link);
-      return;
-    }
-    Emit(bytes, false, link);
-    pending += bytes.size();
-    streamBytesThisRun_ += std::int64_t(bytes.size());
-    ++framesSent_;
-    if (frames_.size() < kMaxKeptFrames) frames_.push_back(std::move(frame));
-  }
+  const bool going = stream_.Send(
+      now, std::chrono::milliseconds(std::max(1, options_.framePeriodMs)), frameSize, link.PendingOutput(),
+      faults_, shaper_,
+      [this](BrioSentFrame& frame) {
+        frame.tripleSync = options_.tripleSync;
+        for (const std::uint16_t address : streamChannels_) {
+          std::uint16_t w = memory_.Word(address);
+          if (options_.rampBurstValues) w = std::uint16_t(w + frame.index % 100);
+          frame.values.push_back(ArgoWire::AvoidSync(w));
+        }
+        return ArgoWire::BuildBurstFrame(frame.values, frame.tripleSync);
+      },
+      [this, &link](std::span<const std::uint8_t> bytes) { Emit(bytes, false, link); });
+  if (!going) DoVanish(link);
 }
 
 void BrioDeviceModel::Tick(Clock::time_point now, DeviceLink& link) {
   std::lock_guard lock(mutex_);
   if (vanished_) return;
   Advance(now, link);
-  if (!request_.empty() && now - lastInput_ > std::chrono::milliseconds(options_.requestTimeoutMs)) {
-    BrioRequestRecord record;
-    record.bytes.swap(request_);
-    record.name = QStringLiteral("Incomplete");
-    record.outcome = BrioRequestOutcome::Incomplete;
-    record.time = now;
-    requests_.push_back(std::move(record));
-  }
+  ExpireRequest(now);
   if (mode_ == Mode::Loader) {
     std::vector<BrioLoaderStep> steps;
     loader_.Tick(now, steps);
@@ -405,16 +341,6 @@ bool BrioDeviceModel::WantsTicks() const {
 BrioDeviceModel::Mode BrioDeviceModel::CurrentMode() const {
   std::lock_guard lock(mutex_);
   return mode_;
-}
-
-bool BrioDeviceModel::Streaming() const {
-  std::lock_guard lock(mutex_);
-  return streaming_;
-}
-
-bool BrioDeviceModel::HasVanished() const {
-  std::lock_guard lock(mutex_);
-  return vanished_;
 }
 
 bool BrioDeviceModel::PasswordAccepted() const {
@@ -458,27 +384,9 @@ void BrioDeviceModel::SetLiveValues(const BrioLiveValues& values) {
   if (mode_ == Mode::Application) WriteLiveValues();
 }
 
-BrioFaults BrioDeviceModel::Faults() const {
-  std::lock_guard lock(mutex_);
-  return faults_;
-}
-
-void BrioDeviceModel::SetFaults(const BrioFaults& faults) {
-  std::lock_guard lock(mutex_);
-  faults_ = faults;
-  random_.seed(faults.noiseSeed);
-  loader_.RefuseNextFrames(std::max(0, faults.nakLoaderFrames));
-  loader_.SetProgramLimit(faults.vanishAfterProgrammedBytes > 0 ? faults.vanishAfterProgrammedBytes : -1);
-}
-
-std::vector<BrioRequestRecord> BrioDeviceModel::Requests() const {
-  std::lock_guard lock(mutex_);
-  return requests_;
-}
-
-void BrioDeviceModel::ClearRequests() {
-  std::lock_guard lock(mutex_);
-  requests_.clear();
+void BrioDeviceModel::FaultsReplaced() {
+  loader_.RefuseNextFrames(std::max(0, faults_.nakLoaderFrames));
+  loader_.SetProgramLimit(faults_.vanishAfterProgrammedBytes > 0 ? faults_.vanishAfterProgrammedBytes : -1);
 }
 
 std::uint64_t BrioDeviceModel::LostBytes() const {
@@ -489,21 +397,6 @@ std::uint64_t BrioDeviceModel::LostBytes() const {
 std::uint64_t BrioDeviceModel::LostReplyBytes() const {
   std::lock_guard lock(mutex_);
   return lostReplyBytes_;
-}
-
-std::vector<BrioSentFrame> BrioDeviceModel::SentFrames() const {
-  std::lock_guard lock(mutex_);
-  return frames_;
-}
-
-std::uint64_t BrioDeviceModel::FramesSent() const {
-  std::lock_guard lock(mutex_);
-  return framesSent_;
-}
-
-void BrioDeviceModel::ClearSentFrames() {
-  std::lock_guard lock(mutex_);
-  frames_.clear();
 }
 
 // --- Command-line options ----------------------------------------------------
@@ -548,15 +441,7 @@ bool BrioDeviceModel::ParseOptions(const QStringList& options, int generation, B
     if (error) *error = text;
     return false;
   };
-  QStringList args;
-  for (const QString& o : options) {
-    const qsizetype eq = o.indexOf(QLatin1Char('='));
-    if (o.startsWith(QStringLiteral("--")) && eq > 0) {
-      args << o.left(eq) << o.mid(eq + 1);
-    } else {
-      args << o;
-    }
-  }
+  const QStringList args = SplitOptionValues(options);
   auto number = [](const QString& text, long long low, long long high, long long& out) {
     bool ok = false;
     out = text.trimmed().toLongLong(&ok, 0);

@@ -8,41 +8,21 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <vector>
 
 #include "tools/devsim/brio_boot_loader.h"
 #include "tools/devsim/brio_memory.h"
 #include "tools/devsim/brio_profiles.h"
 #include "tools/devsim/device_model.h"
+#include "tools/devsim/model_faults.h"
+#include "tools/devsim/streaming_device_model.h"
 
-// Misbehaviour a Brio device can be told to show. All off by default.
-struct BrioFaults {
-  // Sends nothing at all (requests are still logged and carried out).
-  bool silent = false;
-  // The next N complete requests (or loader frames) get no reply.
-  int ignoreRequests = 0;
-  // Each reply loses this many bytes from its end / gets this many random
-  // bytes appended / goes out this many milliseconds late / has this many
-  // random bytes ahead of it.
-  int shortReplyBytes = 0;
-  int extraReplyBytes = 0;
-  int lateReplyMs = 0;
-  int noiseBeforeReply = 0;
-  // How many replies the faults above apply to; -1 = every reply.
-  int replyFaultLimit = -1;
-  // While streaming, after every N-th frame this many random bytes (never
-  // the sync byte) follow; the frame ahead is marked spoiled.
-  int streamNoiseEveryFrames = 0;
-  int streamNoiseBytes = 3;
+// Misbehaviour a Brio device can be told to show, beyond the faults every
+// family shares (there "request" also means a loader frame, and silence
+// still carries requests out). All off by default.
+struct BrioFaults : ModelFaults {
   // Input does not stop the stream.
   bool ignoreStreamStop = false;
-  // Vanishes once this many bytes were streamed since the stream started
-  // (the last frame is cut short); 0 = off.
-  std::int64_t vanishAfterStreamBytes = 0;
-  // Vanishes on the N-th request or loader step from now on, before
-  // answering it; 0 = off.
-  int vanishAfterRequests = 0;
   // Vanishes in the middle of programming once this many more flash bytes
   // were programmed (the block in progress is written only that far); 0 = off.
   std::int64_t vanishAfterProgrammedBytes = 0;
@@ -50,7 +30,6 @@ struct BrioFaults {
   int nakLoaderFrames = 0;
   // Second generation: the next N "9WAIT" get no answer.
   int ignoreWait = 0;
-  std::uint32_t noiseSeed = 1;
 };
 
 struct BrioOptions {
@@ -114,7 +93,8 @@ struct BrioSentFrame {
 //
 // Every public method is thread-safe; the server calls the DeviceModel
 // overrides from its thread.
-class BrioDeviceModel : public DeviceModel {
+class BrioDeviceModel
+    : public StreamingDeviceModel<BrioFaults, BrioOptions, BrioRequestRecord, BrioSentFrame> {
  public:
   enum class Mode { Off, Booting, Application, Loader };
 
@@ -129,13 +109,11 @@ class BrioDeviceModel : public DeviceModel {
   void Tick(Clock::time_point now, DeviceLink& link) override;
   bool WantsTicks() const override;
 
+  // Options, the clock, the faults, the request log and the sent frames:
+  // see StreamingDeviceModel.
   const BrioProfile& Profile() const { return profile_; }
-  BrioOptions Options() const;
-  void SetClockForTesting(std::function<Clock::time_point()> clock);
 
   Mode CurrentMode() const;
-  bool Streaming() const;
-  bool HasVanished() const;
   bool PasswordAccepted() const;
   // When the firmware last started (valid once it ran).
   Clock::time_point StartedAt() const;
@@ -148,21 +126,11 @@ class BrioDeviceModel : public DeviceModel {
   // New live values, put into RAM at once when the firmware runs.
   void SetLiveValues(const BrioLiveValues& values);
 
-  BrioFaults Faults() const;
-  void SetFaults(const BrioFaults& faults);
-
-  std::vector<BrioRequestRecord> Requests() const;
-  void ClearRequests();
   // Bytes that arrived while the device was off, booting or listening at
   // the other parity.
   std::uint64_t LostBytes() const;
   // Replies lost because the host listened at the other parity.
   std::uint64_t LostReplyBytes() const;
-
-  static constexpr std::size_t kMaxKeptFrames = 1'000'000;
-  std::vector<BrioSentFrame> SentFrames() const;
-  std::uint64_t FramesSent() const;
-  void ClearSentFrames();
 
   // Builds the profile, options and faults from command-line options shared
   // by both generations (see OptionsHelp); false with a reason on error.
@@ -215,7 +183,8 @@ class BrioDeviceModel : public DeviceModel {
   BrioFaults& MutableFaults() { return faults_; }
   const BrioOptions& Opts() const { return options_; }
 
-  mutable std::mutex mutex_;
+  void ClockReplaced() override;
+  void FaultsReplaced() override;
 
  private:
   struct PendingReply {
@@ -224,13 +193,14 @@ class BrioDeviceModel : public DeviceModel {
     bool loaderParity;
   };
 
-  Clock::time_point Now() const;
   void Advance(Clock::time_point now, DeviceLink& link);
   void PowerUp(Clock::time_point now);
   void PowerDown(DeviceLink& link);
   void Start(Clock::time_point now);
   void EnterLoader();
   bool ParityMatches() const;
+  // Drops a request whose bytes stopped coming, logged as incomplete.
+  void ExpireRequest(Clock::time_point now);
   void ParseByte(std::uint8_t byte, Clock::time_point now, DeviceLink& link);
   void FinishRequest(Clock::time_point now, DeviceLink& link);
   void HandleLoaderSteps(std::vector<BrioLoaderStep>& steps, Clock::time_point now, DeviceLink& link);
@@ -241,22 +211,16 @@ class BrioDeviceModel : public DeviceModel {
   void Emit(std::span<const std::uint8_t> bytes, bool loaderParity, DeviceLink& link);
   void StreamFrames(Clock::time_point now, DeviceLink& link);
   void DoVanish(DeviceLink& link);
-  std::vector<std::uint8_t> Noise(int count, bool avoidSync);
 
   BrioProfile profile_;
-  BrioOptions options_;
-  BrioFaults faults_;
   BrioMemory memory_;
   BrioBootLoader loader_;
   BrioLiveValues live_;
-  std::function<Clock::time_point()> clock_;
-  std::mt19937 random_;
 
   Mode mode_ = Mode::Off;
   Clock::time_point bootAt_{};
   Clock::time_point startedAt_{};
   SerialLineSettings::Parity hostParity_ = SerialLineSettings::Parity::None;
-  bool vanished_ = false;
 
   std::vector<std::uint8_t> request_;
   std::size_t requestLength_ = 0;
@@ -264,14 +228,8 @@ class BrioDeviceModel : public DeviceModel {
 
   std::deque<PendingReply> delayed_;
 
-  bool streaming_ = false;
   std::vector<std::uint16_t> streamChannels_;
-  Clock::time_point nextFrame_{};
-  std::int64_t streamBytesThisRun_ = 0;
-  std::uint64_t framesSent_ = 0;
 
-  std::vector<BrioRequestRecord> requests_;
   std::uint64_t lostBytes_ = 0;
   std::uint64_t lostReplyBytes_ = 0;
-  std::vector<BrioSentFrame> frames_;
 };

@@ -86,10 +86,7 @@ std::unique_ptr<BrioGen1Model> BrioGen1Model::Create(const QStringList& options,
 }
 
 bool RegisterBrioGen1Model() {
-  ModelRegistry::Register(QStringLiteral("brio"),
-                          [](const QStringList& options, QString* error) -> std::unique_ptr<DeviceModel> {
-                            return BrioGen1Model::Create(options, error);
-                          });
+  ModelRegistry::Register(QStringLiteral("brio"), &BrioGen1Model::Create);
   return ModelRegistry::Contains(QStringLiteral("brio"));
 }
 

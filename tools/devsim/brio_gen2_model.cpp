@@ -237,10 +237,7 @@ std::unique_ptr<BrioGen2Model> BrioGen2Model::Create(const QStringList& options,
 }
 
 bool RegisterBrioGen2Model() {
-  ModelRegistry::Register(QStringLiteral("brio2"),
-                          [](const QStringList& options, QString* error) -> std::unique_ptr<DeviceModel> {
-                            return BrioGen2Model::Create(options, error);
-                          });
+  ModelRegistry::Register(QStringLiteral("brio2"), &BrioGen2Model::Create);
   return ModelRegistry::Contains(QStringLiteral("brio2"));
 }
 

@@ -34,6 +34,19 @@ bool TakeNumber(const QStringList& args, qsizetype& i, int low, int high, int& n
 
 }  // namespace
 
+QStringList SplitOptionValues(const QStringList& options) {
+  QStringList args;
+  for (const QString& o : options) {
+    const qsizetype eq = o.indexOf(QLatin1Char('='));
+    if (o.startsWith(QStringLiteral("--")) && eq > 0) {
+      args << o.left(eq) << o.mid(eq + 1);
+    } else {
+      args << o;
+    }
+  }
+  return args;
+}
+
 QString DevsimOptions::Usage() {
   return QStringLiteral(
       "Usage: thermasentinel-devsim --model NAME [model options]\n"

@@ -31,6 +31,10 @@ struct DevsimOptions {
   static QString Usage();
 };
 
+// A model's options with every "--name=value" split into "--name" and
+// "value" (at the first '='), so that a model parses both spellings alike.
+QStringList SplitOptionValues(const QStringList& options);
+
 // Sets "COM<com>=<value>" in section [Ports] of the ini file `path`,
 // keeping every other line; creates the file or the section when missing.
 // The file is replaced in one step (written beside it, then renamed).
