@@ -40,16 +40,28 @@ if [ "${CI:-}" = "true" ] || [ "${TS_FULL:-}" = "1" ]; then
   ctest --test-dir "$sbuild" --output-on-failure -j "$jobs" --timeout 600 -L unit
   ctest --test-dir "$sbuild" --output-on-failure -j 2 --timeout 600 -L device
   unset ASAN_OPTIONS UBSAN_OPTIONS
-  for f in "$sbuild"/fuzz/fuzz_*; do
-    [ -f "$f" ] && [ -x "$f" ] || continue
+  # Fuzz targets run side by side, each for the same short time, each on a
+  # copy of its seed corpus; the first failure prints its log and fails CI.
+  fuzz_jobs="${TS_FUZZ_JOBS:-$(( jobs > 1 ? jobs : 1 ))}"
+  export here fuzz_seconds
+  run_fuzz() {
+    local f="$1" name corpus work status=0
     name="$(basename "$f")"
     corpus="$here/fuzz/corpus/${name#fuzz_}"
     work="$(mktemp -d)"
     [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/ 2>/dev/null || true
-    echo "== $name (${fuzz_seconds}s)"
     ASAN_OPTIONS=detect_leaks=0 "$f" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 "$work" \
-      > "$work.log" 2>&1 || { tail -50 "$work.log"; exit 1; }
+      > "$work.log" 2>&1 || status=$?
+    if [ "$status" -ne 0 ]; then
+      echo "== $name FAILED"; tail -50 "$work.log"
+    else
+      echo "== $name (${fuzz_seconds}s): $(grep -o 'Done [0-9]* runs' "$work.log" | tail -1)"
+    fi
     rm -rf "$work" "$work.log"
-  done
+    return "$status"
+  }
+  export -f run_fuzz
+  find "$sbuild/fuzz" -maxdepth 1 -type f -name 'fuzz_*' -perm -u+x -print0 | sort -z |
+    xargs -0 -n 1 -P "$fuzz_jobs" bash -c 'run_fuzz "$1"' _
 fi
 echo "All tests passed."
