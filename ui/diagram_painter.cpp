@@ -405,12 +405,17 @@ TDiagramPainter::TCurveExtent TDiagramPainter::PaintCurves(const TDiagramModel& 
   extent.LastX = std::numeric_limits<int>::max();
   const bool reduced = static_cast<double>(geo.Width) >= 2.0 * geo.P;
   if (reduced) {
-    int c = 0;
-    for (; c < geo.P; ++c) {
+    // The first column that ends past the data (the columns' ends grow with c).
+    int lo = 0, hi = geo.P;
+    while (lo < hi) {
+      const int c = lo + (hi - lo) / 2;
       std::int64_t i0 = 0, i1 = 0;
-      if (ColumnSlots(geo, c, i0, i1) == TColumn::kEnd) break;
+      if (ColumnSlots(geo, c, i0, i1) == TColumn::kEnd)
+        hi = c;
+      else
+        lo = c + 1;
     }
-    extent.EndX = geo.L + c;
+    extent.EndX = geo.L + lo;
   } else {
     const std::int64_t last = std::min(geo.Limit - 1, geo.Start + geo.Width);
     extent.EndX = std::max(SlotX(geo, geo.FirstColumn(), last), geo.L);

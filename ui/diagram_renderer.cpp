@@ -111,7 +111,7 @@ bool TDiagramRenderer::Render(const TDiagramModel& model, QSize size, int W, int
   }
   if (!scroll) {
     TDiagramPainter::PaintDecorations(model, decorations_, lay, background, QRect(0, 0, w, h));
-    curves_.fill(Qt::transparent);
+    std::memset(curves_.bits(), 0, static_cast<std::size_t>(curves_.sizeInBytes()));
     valid_ = false;
     if (lay.Curves()) {
       const TDiagramPainter::TCurveExtent all =
@@ -128,13 +128,17 @@ bool TDiagramRenderer::Render(const TDiagramModel& model, QSize size, int W, int
 }
 
 void TDiagramRenderer::Compose(const TDiagramModel& model, int curvesLeft) {
-  std::memcpy(picture_.bits(), decorations_.constBits(),
-              static_cast<std::size_t>(decorations_.sizeInBytes()));
-  const int w = picture_.width();
-  if (curvesLeft < w) {
-    QPainter p(&picture_);
-    const QRect part(curvesLeft, 0, w - curvesLeft, picture_.height());
-    p.drawImage(part, curves_, part);
+  const int w = picture_.width(), h = picture_.height();
+  const qsizetype stride = picture_.bytesPerLine();
+  const uchar* under = decorations_.constBits();
+  const uchar* over = curves_.constBits();
+  uchar* out = picture_.bits();
+  for (int y = 0; y < h; ++y) {
+    auto* dst = reinterpret_cast<QRgb*>(out + stride * y);
+    std::memcpy(dst, under + stride * y, sizeof(QRgb) * static_cast<std::size_t>(w));
+    const auto* curve = reinterpret_cast<const QRgb*>(over + curves_.bytesPerLine() * y);
+    for (int x = curvesLeft; x < w; ++x)
+      if (curve[x] != 0) dst[x] = curve[x];  // curve pixels are opaque
   }
   TDiagramPainter::PaintMessage(model, picture_);
 }
