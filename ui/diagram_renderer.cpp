@@ -1,6 +1,5 @@
 #include "ui/diagram_renderer.h"
 
-#include <QPainter>
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -63,12 +62,13 @@ bool TDiagramRenderer::Render(const TDiagramModel& model, QSize size, int W, int
                 geo.Limit >= limit_ && d >= 0 && d < lay.P;
   const int L = lay.L;
   const bool reduced = static_cast<double>(geo.Width) >= 2.0 * geo.P;
+  int shift = 0, repairFrom = w, leftEnd = L;
   if (scroll) {
     // The curve layer moves left by d pixels; the columns from where the
     // curves may have grown are drawn again, and so are those at the left
     // edge, where the first point of the window joins the curves.
-    const int shift = static_cast<int>(d);
-    const int repairFrom = frontier_ - shift;
+    shift = static_cast<int>(d);
+    repairFrom = frontier_ - shift;
     scroll = repairFrom >= L + 2;
     if (scroll) {
       const qsizetype stride = curves_.bytesPerLine();
@@ -88,7 +88,7 @@ bool TDiagramRenderer::Render(const TDiagramModel& model, QSize size, int W, int
         const int leftTo = reduced ? 4 : -1;
         TDiagramPainter::TCurveExtent left =
             TDiagramPainter::PaintCurves(model, curves_, geo, 0, leftTo, 0, 0);  // measures only
-        const int leftEnd = std::max(L + 2, left.FirstXMax + 1);
+        leftEnd = std::max(L + 2, left.FirstXMax + 1);
         // While columns hold many slots only the first four are read: each
         // graph must start and go on within them.
         scroll =
@@ -119,26 +119,62 @@ bool TDiagramRenderer::Render(const TDiagramModel& model, QSize size, int W, int
       frontier_ = std::min(all.LastX, all.EndX);
       valid_ = !all.Wide;
     }
+    FindDecorations(L, lay.B0, background);
   }
   key_ = std::move(key);
   firstColumn_ = k0;
   limit_ = geo.Limit;
-  Compose(model, lay.Curves() ? L : w);
+  const bool message = !model.DiaMessage().isEmpty();
+  if (scroll && !message && !messageShown_) {
+    MovePicture(L, lay.B0, shift, repairFrom, leftEnd);
+  } else {
+    ComposeRect(0, w, 0, h);
+    TDiagramPainter::PaintMessage(model, picture_);
+  }
+  messageShown_ = message;
   return scroll;
 }
 
-void TDiagramRenderer::Compose(const TDiagramModel& model, int curvesLeft) {
-  const int w = picture_.width(), h = picture_.height();
-  const qsizetype stride = picture_.bytesPerLine();
-  const uchar* under = decorations_.constBits();
-  const uchar* over = curves_.constBits();
-  uchar* out = picture_.bits();
-  for (int y = 0; y < h; ++y) {
-    auto* dst = reinterpret_cast<QRgb*>(out + stride * y);
-    std::memcpy(dst, under + stride * y, sizeof(QRgb) * static_cast<std::size_t>(w));
-    const auto* curve = reinterpret_cast<const QRgb*>(over + curves_.bytesPerLine() * y);
-    for (int x = curvesLeft; x < w; ++x)
-      if (curve[x] != 0) dst[x] = curve[x];  // curve pixels are opaque
+void TDiagramRenderer::ComposeRect(int x0, int x1, int y0, int y1) {
+  x0 = std::max(x0, 0);
+  x1 = std::min(x1, picture_.width());
+  y0 = std::max(y0, 0);
+  y1 = std::min(y1, picture_.height());
+  for (int y = y0; y < y1; ++y) {
+    auto* dst = reinterpret_cast<QRgb*>(picture_.scanLine(y));
+    const auto* under = reinterpret_cast<const QRgb*>(decorations_.constScanLine(y));
+    const auto* over = reinterpret_cast<const QRgb*>(curves_.constScanLine(y));
+    for (int x = x0; x < x1; ++x) dst[x] = over[x] != 0 ? over[x] : under[x];  // curve pixels are opaque
   }
-  TDiagramPainter::PaintMessage(model, picture_);
+}
+
+void TDiagramRenderer::FindDecorations(int L, int B0, const QColor& background) {
+  decorated_.clear();
+  const QRgb bg = background.rgb();
+  const int w = decorations_.width(), bottom = std::min(B0 + 1, decorations_.height());
+  for (int y = 0; y < bottom; ++y) {
+    const auto* row = reinterpret_cast<const QRgb*>(decorations_.constScanLine(y));
+    for (int x = std::max(L, 0); x < w; ++x)
+      if (row[x] != bg) decorated_.push_back({x, y});
+  }
+}
+
+void TDiagramRenderer::MovePicture(int L, int B0, int shift, int repairFrom, int leftEnd) {
+  const int w = picture_.width(), h = picture_.height();
+  const int bottom = std::min(B0 + 1, h);
+  if (shift > 0 && L + shift < w) {
+    for (int y = 0; y < bottom; ++y) {
+      auto* row = reinterpret_cast<QRgb*>(picture_.scanLine(y));
+      std::memmove(row + L, row + L + shift, sizeof(QRgb) * static_cast<std::size_t>(w - L - shift));
+    }
+  }
+  ComposeRect(repairFrom, w, 0, bottom);
+  ComposeRect(L, leftEnd, 0, bottom);
+  ComposeRect(0, w, bottom, h);  // the X labels
+  // The fixed decorations moved with the picture: where they were and where
+  // they came from.
+  for (const QPoint& p : decorated_) {
+    ComposeRect(p.x(), p.x() + 1, p.y(), p.y() + 1);
+    if (p.x() - shift >= L) ComposeRect(p.x() - shift, p.x() - shift + 1, p.y(), p.y() + 1);
+  }
 }

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPoint>
 #include <QSize>
 #include <QString>
 #include <cstdint>
@@ -52,8 +53,14 @@ class TDiagramRenderer {
   };
   static TKey KeyOf(const TDiagramModel& model, QSize size, const QColor& background,
                     const TDiagramPainter::TLayout& layout);
-  // The picture from the layers, the message over them.
-  void Compose(const TDiagramModel& model, int curvesLeft);
+  // The picture from the layers in x0..x1-1, y0..y1-1.
+  void ComposeRect(int x0, int x1, int y0, int y1);
+  // Notes the pixels of the decorations over the plot (right of L, not below B0).
+  void FindDecorations(int L, int B0, const QColor& background);
+  // Moves the plot part of the picture left by `shift` pixels and composes
+  // again what changed: the new columns, the left edge, the X labels and
+  // the fixed decorations.
+  void MovePicture(int L, int B0, int shift, int repairFrom, int leftEnd);
 
   QImage decorations_, curves_, picture_;
   TKey key_;
@@ -62,4 +69,6 @@ class TDiagramRenderer {
   std::int64_t firstColumn_ = 0;  // absolute column at L
   std::int64_t limit_ = 0;        // readable slots when last drawn
   int frontier_ = 0;              // curves may grow from this x on
+  bool messageShown_ = false;
+  std::vector<QPoint> decorated_;  // see FindDecorations
 };
