@@ -332,7 +332,7 @@ void Live(const Shape& shape) {
       "Live (half swing %.0f samples): %.0f samples/s x %d graphs into 1200x600, update every %.0f ms, %.0f "
       "s "
       "of data: %.3f s CPU "
-      "(%.2f%% of a core), %.3f s wall, %llu drawings (%llu moved; one at rest %.2f ms), X bar drawn %d "
+      "(%.2f%% of a core), %.3f s wall, %llu drawings (%llu moved; a full one %.2f ms), X bar drawn %d "
       "times "
       "(style %d times)\n",
       shape.HalfPeriod, kRate, kGraphs, kPeriod * 1e3, seconds, cpu, cpu / seconds * 100.0, wall,

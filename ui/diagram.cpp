@@ -138,6 +138,7 @@ void TDiagram::Render() {
 }
 
 void TDiagram::Paint() {
+  renderer_.Invalidate();
   Render();
   paintBox_->update();
 }

@@ -38,7 +38,7 @@ class TDiagram : public QFrame, public TDiagramModel {
       OnMouseDown;
   std::function<void(QObject* sender, Qt::KeyboardModifiers shift, int x, int y)> OnMouseMove;
 
-  // Draws the back buffer now and shows it.
+  // Draws the whole back buffer now and shows it.
   void Paint();
   // Puts the chart's picture (axes and texts included) on the clipboard.
   void CopyToClipboard();

@@ -32,6 +32,7 @@ TDiagramRenderer::TKey TDiagramRenderer::KeyOf(const TDiagramModel& model, QSize
   k.GridColor = model.GridColor();
   k.Background = background.rgb();
   k.Snapshot = model.SnapshotShown();
+  k.Rewrites = model.Rewrites();
   const auto& order = model.PaintOrder();
   for (int g = 0; g < model.GraphCount(); ++g) {
     const TGraphProperties& gp = model.Graph(g);

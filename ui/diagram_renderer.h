@@ -48,6 +48,7 @@ class TDiagramRenderer {
     std::uint32_t GridColor = 0;
     QRgb Background = 0;
     bool Snapshot = false;
+    std::uint64_t Rewrites = 0;
     std::vector<std::uint64_t> Graphs;  // colour, pen, shown and place in the paint order
     bool operator==(const TKey&) const = default;
   };

@@ -129,6 +129,24 @@ TEST(DiagramRenderer, AMovedPictureEqualsAFullDrawing) {
   }
 }
 
+// Samples whose time goes backwards write stored slots again: the next
+// drawing shows them.
+TEST(DiagramRenderer, SlotsWrittenAgainAreDrawnAgain) {
+  LiveChart chart(1'000'000, dmmStop, 1);
+  chart.Feed(7'000);
+  chart.Follow(6'000);
+  TDiagramRenderer live;
+  live.Render(chart.model, kBuffer, kClientWidth, kClientHeight, kBackground);
+  for (int round = 0; round < 5; ++round) {
+    chart.next -= 300;  // back by a few pixels, then on past the old end
+    chart.noise = 30.0 * (round + 1);
+    chart.Feed(420);
+    chart.Follow(6'000);
+    live.Render(chart.model, kBuffer, kClientWidth, kClientHeight, kBackground);
+    ASSERT_EQ(live.Image(), FullDrawing(chart.model)) << "round " << round;
+  }
+}
+
 // A change of anything but the window's place draws everything again.
 TEST(DiagramRenderer, OtherChangesDrawEverything) {
   LiveChart chart(1'000'000, dmmStop, 1);
