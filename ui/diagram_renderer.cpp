@@ -174,8 +174,17 @@ void TDiagramRenderer::MovePicture(int L, int B0, int shift, int repairFrom, int
   ComposeRect(0, w, bottom, h);  // the X labels
   // The fixed decorations moved with the picture: where they were and where
   // they came from.
+  uchar* out = picture_.bits();
+  const uchar* under = decorations_.constBits();
+  const uchar* over = curves_.constBits();
+  const qsizetype stride = picture_.bytesPerLine(), overStride = curves_.bytesPerLine();
+  auto compose = [&](int x, int y) {
+    const QRgb c = reinterpret_cast<const QRgb*>(over + overStride * y)[x];
+    reinterpret_cast<QRgb*>(out + stride * y)[x] =
+        c != 0 ? c : reinterpret_cast<const QRgb*>(under + stride * y)[x];
+  };
   for (const QPoint& p : decorated_) {
-    ComposeRect(p.x(), p.x() + 1, p.y(), p.y() + 1);
-    if (p.x() - shift >= L) ComposeRect(p.x() - shift, p.x() - shift + 1, p.y(), p.y() + 1);
+    compose(p.x(), p.y());
+    if (p.x() - shift >= L) compose(p.x() - shift, p.y());
   }
 }
