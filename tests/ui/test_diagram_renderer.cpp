@@ -70,6 +70,19 @@ struct LiveChart {
   std::int64_t followed = 0;
 };
 
+// A chart with 7000 slots following a window of 6000, and its renderer
+// after a first drawing.
+struct Following {
+  LiveChart chart{1'000'000, dmmStop, 1};
+  TDiagramRenderer live;
+  Following() {
+    chart.Feed(7'000);
+    chart.Follow(6'000);
+    Render();
+  }
+  bool Render() { return live.Render(chart.model, kBuffer, kClientWidth, kClientHeight, kBackground); }
+};
+
 QImage FullDrawing(const TDiagramModel& model) {
   TDiagramRenderer fresh;
   fresh.SetScrolling(false);
@@ -132,51 +145,42 @@ TEST(DiagramRenderer, AMovedPictureEqualsAFullDrawing) {
 // Samples whose time goes backwards write stored slots again: the next
 // drawing shows them.
 TEST(DiagramRenderer, SlotsWrittenAgainAreDrawnAgain) {
-  LiveChart chart(1'000'000, dmmStop, 1);
-  chart.Feed(7'000);
-  chart.Follow(6'000);
-  TDiagramRenderer live;
-  live.Render(chart.model, kBuffer, kClientWidth, kClientHeight, kBackground);
+  Following f;
   for (int round = 0; round < 5; ++round) {
-    chart.next -= 300;  // back by a few pixels, then on past the old end
-    chart.noise = 30.0 * (round + 1);
-    chart.Feed(420);
-    chart.Follow(6'000);
-    live.Render(chart.model, kBuffer, kClientWidth, kClientHeight, kBackground);
-    ASSERT_EQ(live.Image(), FullDrawing(chart.model)) << "round " << round;
+    f.chart.next -= 300;  // back by a few pixels, then on past the old end
+    f.chart.noise = 30.0 * (round + 1);
+    f.chart.Feed(420);
+    f.chart.Follow(6'000);
+    f.Render();
+    ASSERT_EQ(f.live.Image(), FullDrawing(f.chart.model)) << "round " << round;
   }
 }
 
 // A change of anything but the window's place draws everything again.
 TEST(DiagramRenderer, OtherChangesDrawEverything) {
-  LiveChart chart(1'000'000, dmmStop, 1);
-  chart.Feed(7'000);
-  chart.Follow(6'000);
-  TDiagramRenderer live;
-  live.Render(chart.model, kBuffer, kClientWidth, kClientHeight, kBackground);
-  chart.Feed(57);
-  chart.Follow(6'000);
-  EXPECT_TRUE(live.Render(chart.model, kBuffer, kClientWidth, kClientHeight, kBackground));
+  Following f;
+  auto next = [&](std::int64_t width) {
+    f.chart.Feed(57);
+    f.chart.Follow(width);
+    return f.Render();
+  };
+  EXPECT_TRUE(next(6'000));
 
-  chart.model.SetYMax(70);  // a new Y scale
-  chart.Feed(57);
-  chart.Follow(6'000);
-  EXPECT_FALSE(live.Render(chart.model, kBuffer, kClientWidth, kClientHeight, kBackground));
-  EXPECT_EQ(live.Image(), FullDrawing(chart.model));
+  f.chart.model.SetYMax(70);  // a new Y scale
+  EXPECT_FALSE(next(6'000));
+  EXPECT_EQ(f.live.Image(), FullDrawing(f.chart.model));
 
-  TGraphProperties p = chart.model.Graph(1);  // a new colour
+  TGraphProperties p = f.chart.model.Graph(1);  // a new colour
   p.Color = 0x00123456;
-  chart.model.SetGraph(1, p);
-  EXPECT_FALSE(live.Render(chart.model, kBuffer, kClientWidth, kClientHeight, kBackground));
-  EXPECT_EQ(live.Image(), FullDrawing(chart.model));
+  f.chart.model.SetGraph(1, p);
+  EXPECT_FALSE(f.Render());
+  EXPECT_EQ(f.live.Image(), FullDrawing(f.chart.model));
 
-  chart.Feed(57);  // a wider window
-  chart.Follow(6'500);
-  EXPECT_FALSE(live.Render(chart.model, kBuffer, kClientWidth, kClientHeight, kBackground));
-  EXPECT_EQ(live.Image(), FullDrawing(chart.model));
+  EXPECT_FALSE(next(6'500));  // a wider window
+  EXPECT_EQ(f.live.Image(), FullDrawing(f.chart.model));
 
-  live.Invalidate();  // what the chart does when its data change as a whole
-  EXPECT_FALSE(live.Render(chart.model, kBuffer, kClientWidth, kClientHeight, kBackground));
+  f.live.Invalidate();  // what the chart does when its data change as a whole
+  EXPECT_FALSE(f.Render());
 }
 
 }  // namespace
