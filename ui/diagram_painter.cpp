@@ -227,13 +227,13 @@ TDiagramPainter::TColumn TDiagramPainter::ColumnSlots(const TCurveGeometry& geo,
 }
 
 TDiagramPainter::TCurveSource TDiagramPainter::ModelSource(const TDiagramModel& model, int graph,
-                                                           const TColumnEnvelopes* columns) {
+                                                           const TColumnEnvelopes* columns, int firstColumn) {
   TCurveSource s;
   s.Value = [&model, graph](std::int64_t slot) { return model.ShownValue(graph, slot); };
   if (columns && !columns->empty()) {
     const std::size_t graphs = model.GraphCount();
-    s.Envelope = [columns, graphs, graph](int c, std::int64_t, std::int64_t) {
-      return (*columns)[static_cast<std::size_t>(c) * graphs + static_cast<std::size_t>(graph)];
+    s.Envelope = [columns, graphs, graph, firstColumn](int c, std::int64_t, std::int64_t) {
+      return (*columns)[static_cast<std::size_t>(c - firstColumn) * graphs + static_cast<std::size_t>(graph)];
     };
   } else {
     s.Envelope = [&model, graph](int, std::int64_t from, std::int64_t to) {
@@ -250,14 +250,17 @@ TDiagramPainter::TColumnEnvelopes TDiagramPainter::ModelColumnEnvelopes(const TD
   TColumnEnvelopes table;
   if (geo.P <= 0 || static_cast<double>(geo.Width) < 2.0 * geo.P) return table;
   const std::size_t graphs = model.GraphCount();
-  table.resize(static_cast<std::size_t>(geo.P) * graphs);
+  const int from = std::max(fromColumn, 0);
   const int to = toColumn < 0 ? geo.P : std::min(toColumn, geo.P);
-  for (int c = std::max(fromColumn, 0); c < to; ++c) {
+  if (from >= to) return table;
+  table.resize(static_cast<std::size_t>(to - from) * graphs);
+  for (int c = from; c < to; ++c) {
     std::int64_t i0 = 0, i1 = 0;
     const TColumn column = ColumnSlots(geo, c, i0, i1);
     if (column == TColumn::kEnd) break;
     if (column == TColumn::kDrawn)
-      model.ShownEnvelopes(i0, i1, std::span(table).subspan(static_cast<std::size_t>(c) * graphs, graphs));
+      model.ShownEnvelopes(i0, i1,
+                           std::span(table).subspan(static_cast<std::size_t>(c - from) * graphs, graphs));
   }
   return table;
 }
@@ -337,12 +340,24 @@ void TDiagramPainter::PaintDecorations(const TDiagramModel& model, QImage& buffe
   black.setCosmetic(true);
   QPen grid(TDiagramPainter::ToQColor(model.GridColor()), 1, Qt::DotLine);
   grid.setCosmetic(true);
-  p.setPen(black);
-  p.drawLine(R, B0, L, B0);
-  p.drawLine(L, B0, L, T);
-  DrawTextAt(p, fm, 2, 2, lay.YMax);
-  DrawTextAt(p, fm, 2, B0 - th, lay.YMin);
-  DrawTextAt(p, fm, L - fm.horizontalAdvance(lay.XMin) / 2, B0 + 2, lay.XMin);
+  // What lies wholly outside the clip is left out.
+  auto rowsShown = [&](int top, int bottom) { return bottom >= clip.top() && top <= clip.bottom(); };
+  auto line = [&](const QPen& pen, int x1, int y1, int x2, int y2) {
+    if (!rowsShown(std::min(y1, y2), std::max(y1, y2))) return;
+    p.setPen(pen);
+    p.drawLine(x1, y1, x2, y2);
+  };
+  constexpr int kTextSlack = 3;  // glyphs reaching out of their line
+  auto textShown = [&](int y) { return rowsShown(y - kTextSlack, y + th + kTextSlack); };
+  auto text = [&](int x, int y, const QString& t) {
+    p.setPen(black);
+    DrawTextAt(p, fm, x, y, t);
+  };
+  line(black, R, B0, L, B0);
+  line(black, L, B0, L, T);
+  if (textShown(2)) text(2, 2, lay.YMax);
+  if (textShown(B0 - th)) text(2, B0 - th, lay.YMin);
+  if (textShown(B0 + 2)) text(L - fm.horizontalAdvance(lay.XMin) / 2, B0 + 2, lay.XMin);
 
   // Y grid
   if (std::isfinite(lay.ySpan)) {
@@ -353,13 +368,11 @@ void TDiagramPainter::PaintDecorations(const TDiagramModel& model, QImage& buffe
     for (std::int64_t i = 1; i <= count; ++i) {
       const int y = B0 + RoundPixel(static_cast<double>(i) * step * lay.ys);
       if (y - th / 2 < th + 2) break;
-      p.setPen(black);
-      p.drawLine(L - 3, y, L, y);
-      p.setPen(grid);
-      p.drawLine(L, y, R, y);
-      p.setPen(black);
-      DrawTextAt(p, fm, 2, y - th / 2,
-                 Fixed(lay.yLo + static_cast<double>(i) * step, model.YPresicion(), model.YDecimal()));
+      line(black, L - 3, y, L, y);
+      line(grid, L, y, R, y);
+      if (textShown(y - th / 2))
+        text(2, y - th / 2,
+             Fixed(lay.yLo + static_cast<double>(i) * step, model.YPresicion(), model.YDecimal()));
     }
   }
 
@@ -371,29 +384,27 @@ void TDiagramPainter::PaintDecorations(const TDiagramModel& model, QImage& buffe
     const double raw = n == 0 ? 100.0 : span / static_cast<double>(n);
     const double step = XGridStep(raw);
     const std::int64_t count = std::min(RoundHalfEven(span / step), kMaxGridLines);
+    const bool labelsShown = textShown(B0 + 2);
     std::vector<int> xs_, widths;
     std::vector<QString> labels;
     for (std::int64_t i = 1; i <= count; ++i) {
       const int x = L + RoundPixel(static_cast<double>(i) * step * lay.xs / res);
-      p.setPen(black);
-      p.drawLine(x, B0 - 3, x, B0);
-      p.setPen(grid);
-      p.drawLine(x, B0, x, T);
-      p.setPen(black);
+      line(black, x, B0 - 3, x, B0);
+      line(grid, x, B0, x, T);
+      if (!labelsShown) continue;
       labels.push_back(Fixed(static_cast<double>(lay.Start + off) * res + static_cast<double>(i) * step,
                              model.XPresicion(), model.XDecimal()));
       xs_.push_back(x);
       widths.push_back(fm.horizontalAdvance(labels.back()));
     }
     const std::vector<int> lefts = XLabelLefts(xs_, widths);
-    for (std::size_t i = 0; i < labels.size(); ++i) DrawTextAt(p, fm, lefts[i], B0 + 2, labels[i]);
+    for (std::size_t i = 0; i < labels.size(); ++i) text(lefts[i], B0 + 2, labels[i]);
   }
 
   // zero line
   if (lay.yLo < 0 && 0 < lay.yHi) {
     const int y0 = B0 + RoundPixel(-lay.yLo * lay.ys);
-    p.setPen(black);
-    p.drawLine(R, y0, L, y0);
+    line(black, R, y0, L, y0);
   }
 }
 
@@ -429,7 +440,8 @@ TDiagramPainter::TCurveExtent TDiagramPainter::PaintCurves(const TDiagramModel& 
     const TGraphProperties& gp = model.Graph(g);
     if (!gp.ShowDiagram) continue;
     const std::vector<QPoint> pts =
-        CurvePoints(ModelSource(model, g, reduced ? &columns : nullptr), geo, fromColumn, toColumn);
+        CurvePoints(ModelSource(model, g, reduced ? &columns : nullptr, std::max(fromColumn, 0)), geo,
+                    fromColumn, toColumn);
     extent.Wide = extent.Wide || gp.PenWidth > 1;
     if (pts.empty()) {
       extent.Empty = true;

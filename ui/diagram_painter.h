@@ -81,16 +81,16 @@ class TDiagramPainter {
   static void DrawCurve(QImage& image, const std::vector<QPoint>& pts, QRgb color, int clipLeft,
                         int clipRight);
   // The envelopes of all graphs of the model, column by column
-  // ([column * GraphCount() + graph]), each column read in one pass; empty
-  // while columns hold fewer than two slots. Given a column range, only the
-  // columns [fromColumn, toColumn) are read.
+  // ([(column - fromColumn) * GraphCount() + graph]) for the columns
+  // [fromColumn, toColumn) (all: 0, -1), each column read in one pass;
+  // empty while columns hold fewer than two slots.
   using TColumnEnvelopes = std::vector<TDiagramStore::TEnvelope>;
   static TColumnEnvelopes ModelColumnEnvelopes(const TDiagramModel& model, const TCurveGeometry& geo,
                                                int fromColumn = 0, int toColumn = -1);
   // A source reading the slots of the model's shown store, and the column
-  // envelopes from `columns` when given.
+  // envelopes from `columns` (which start at `firstColumn`) when given.
   static TCurveSource ModelSource(const TDiagramModel& model, int graph,
-                                  const TColumnEnvelopes* columns = nullptr);
+                                  const TColumnEnvelopes* columns = nullptr, int firstColumn = 0);
 
   // Where things go in a buffer of `bufferWidth` for a client area
   // clientWidth x clientHeight.
