@@ -317,12 +317,14 @@ void Live(const Shape& shape) {
   const double cpu0 = CpuSeconds();
   const double wall0 = Now();
   const std::uint64_t renders0 = chart.RenderCount();
+  const std::uint64_t scrolls0 = chart.ScrollCount();
   auto* xBar = static_cast<TDiagramScrollBar*>(chart.findChild<QScrollBar*>("XScrollBar"));
   const int barRequests0 = xBar->RepaintRequests(), barDrawings0 = xBar->StyleDrawings();
   for (double end = t + seconds; t < end; t += kPeriod) feedUntil(t);
   const double cpu = CpuSeconds() - cpu0;
   const double wall = Now() - wall0;
   renders = chart.RenderCount() - renders0;
+  const std::uint64_t scrolls = chart.ScrollCount() - scrolls0;
   const double p0 = Now();
   for (int k = 0; k < 20; ++k) chart.Paint();
   const double paint = (Now() - p0) / 20;
@@ -330,11 +332,12 @@ void Live(const Shape& shape) {
       "Live (half swing %.0f samples): %.0f samples/s x %d graphs into 1200x600, update every %.0f ms, %.0f "
       "s "
       "of data: %.3f s CPU "
-      "(%.2f%% of a core), %.3f s wall, %llu drawings (%.2f ms each), X bar drawn %d times "
+      "(%.2f%% of a core), %.3f s wall, %llu drawings (%llu moved; a full one %.2f ms), X bar drawn %d "
+      "times "
       "(style %d times)\n",
       shape.HalfPeriod, kRate, kGraphs, kPeriod * 1e3, seconds, cpu, cpu / seconds * 100.0, wall,
-      static_cast<unsigned long long>(renders), paint * 1e3, xBar->RepaintRequests() - barRequests0,
-      xBar->StyleDrawings() - barDrawings0);
+      static_cast<unsigned long long>(renders), static_cast<unsigned long long>(scrolls), paint * 1e3,
+      xBar->RepaintRequests() - barRequests0, xBar->StyleDrawings() - barDrawings0);
 }
 
 // Runs one scenario in a child process and prints its peak resident memory.

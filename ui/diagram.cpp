@@ -127,9 +127,10 @@ void TDiagram::Render() {
   painting_ = true;
   QColor bg = ownColor_ ? TDiagramPainter::ToQColor(color_) : palette().color(QPalette::Window);
   try {
-    TDiagramPainter::Paint(*this, backBuffer_, width(), height(), bg);
+    if (renderer_.Render(*this, bufferSize_, width(), height(), bg)) ++scrollCount_;
   } catch (...) {
     // A failing value transform ends the drawing; what was drawn stays.
+    renderer_.Invalidate();
   }
   ++renderCount_;
   stale_ = false;
@@ -137,13 +138,14 @@ void TDiagram::Render() {
 }
 
 void TDiagram::Paint() {
+  renderer_.Invalidate();
   Render();
   paintBox_->update();
 }
 
 const QImage& TDiagram::BackBuffer() {
   if (stale_) Render();
-  return backBuffer_;
+  return renderer_.Image();
 }
 
 void TDiagram::CopyToClipboard() {
@@ -155,7 +157,10 @@ void TDiagram::PaintRequested() {
   if (paintBox_) paintBox_->update();
 }
 
-void TDiagram::Invalidated() { PaintRequested(); }
+void TDiagram::Invalidated() {
+  renderer_.Invalidate();
+  PaintRequested();
+}
 
 std::uint32_t TDiagram::Color() const {
   if (ownColor_) return color_;
@@ -180,8 +185,8 @@ void TDiagram::LayoutControls() {
   paintBox_->setGeometry(0, 0, std::max(0, W - B - 1), std::max(0, H - B - 1));
   const int bw = W - B - 1 < 2 ? 10 : W - B - 1;
   const int bh = H - B - 1 < 2 ? 10 : H - B - 1;
-  if (backBuffer_.width() != bw || backBuffer_.height() != bh) {
-    backBuffer_ = QImage(bw, bh, QImage::Format_RGB32);
+  if (bufferSize_ != QSize(bw, bh)) {
+    bufferSize_ = QSize(bw, bh);
     stale_ = true;
   }
   xScrollBar_->setGeometry(0, H - B, std::max(0, W - 4 * B), B);

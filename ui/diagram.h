@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "ui/diagram_model.h"
+#include "ui/diagram_renderer.h"
 #include "ui/diagram_types.h"
 #include "ui/graph_properties.h"
 
@@ -20,7 +21,8 @@ class TDiagramPaintBox;
 //
 // Drawing goes into a back buffer; every request to paint marks it stale and
 // the buffer is drawn once when the plot area is next shown (or copied), so a
-// burst of changes costs one drawing.
+// burst of changes costs one drawing. While the window only follows new
+// samples, a drawing moves the previous picture and draws what is new.
 class TDiagram : public QFrame, public TDiagramModel {
   Q_OBJECT
 
@@ -36,7 +38,7 @@ class TDiagram : public QFrame, public TDiagramModel {
       OnMouseDown;
   std::function<void(QObject* sender, Qt::KeyboardModifiers shift, int x, int y)> OnMouseMove;
 
-  // Draws the back buffer now and shows it.
+  // Draws the whole back buffer now and shows it.
   void Paint();
   // Puts the chart's picture (axes and texts included) on the clipboard.
   void CopyToClipboard();
@@ -77,9 +79,11 @@ class TDiagram : public QFrame, public TDiagramModel {
   void SetHintGlobal(const QString& text);
   void SetHintLocal(const QString& text);
 
-  int BackBufferWidth() const override { return backBuffer_.width(); }
+  int BackBufferWidth() const override { return bufferSize_.width(); }
   // How many times the back buffer has been drawn (for tests and benchmarks).
   std::uint64_t RenderCount() const { return renderCount_; }
+  // How many of those drawings moved the previous picture.
+  std::uint64_t ScrollCount() const { return scrollCount_; }
 
  protected:
   QObject* Sender() const override { return const_cast<TDiagram*>(this); }
@@ -120,13 +124,15 @@ class TDiagram : public QFrame, public TDiagramModel {
   QToolButton* global_ = nullptr;
   QToolButton* local_ = nullptr;
 
-  QImage backBuffer_;
+  TDiagramRenderer renderer_;
+  QSize bufferSize_;
   QSize laidOutSize_;
   bool stale_ = true;
   bool painting_ = false;
   bool syncingBars_ = false;
   bool pressed_ = false;
   std::uint64_t renderCount_ = 0;
+  std::uint64_t scrollCount_ = 0;
   bool ownColor_ = false;
   std::uint32_t color_ = 0;
 

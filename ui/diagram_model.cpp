@@ -190,6 +190,7 @@ bool TDiagramModel::CompleteSlot(std::span<const float> values) {
       live_.Write(slotOffset_ + i, std::span<const float>(fill, graphs));
     }
   }
+  if (curSlot_ <= usedData_) ++rewrites_;
   live_.Write(slotOffset_ + curSlot_, std::span<const float>(current, graphs));
 
   usedData_ = curSlot_;

@@ -173,6 +173,9 @@ class TDiagramModel {
   std::int64_t ShownSlotOffset() const;
   // Slots 0..ShownLast() of the shown store can be read.
   std::int64_t ShownLast() const;
+  // How many times stored slots were written again because the time of the
+  // samples went backwards.
+  std::uint64_t Rewrites() const { return rewrites_; }
   float ShownValue(int graph, std::int64_t slot) const;
   TDiagramStore::TExtremes ShownExtremes(int graph, std::int64_t from, std::int64_t to) const;
   TDiagramStore::TEnvelope ShownEnvelope(int graph, std::int64_t from, std::int64_t to) const;
@@ -226,6 +229,7 @@ class TDiagramModel {
   std::int64_t slotOffset_ = 0;
   std::int64_t allocSlots_ = 0;
   std::int64_t usedData_ = 0;
+  std::uint64_t rewrites_ = 0;
   std::int64_t curSlot_ = 0;
   std::int64_t anchorSlot_ = 0;  // slot of anchorValues_, the start of the next gap fill
   std::vector<float> anchorValues_;

@@ -7,6 +7,7 @@
 #include <QPen>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "platform/number_text.h"
 #include "ui/diagram_model.h"
@@ -77,12 +78,29 @@ int TDiagramPainter::MessageFontSize(const std::function<int(int size)>& widthAt
   return size;
 }
 
-std::vector<QPoint> TDiagramPainter::CurvePoints(const TCurveSource& src, const TCurveGeometry& geo) {
+std::int64_t TDiagramPainter::TCurveGeometry::FirstColumn() const {
+  const double k = std::floor(static_cast<double>(Start + Anchor) * xs);
+  return static_cast<std::int64_t>(std::clamp(k, -4.0e18, 4.0e18));
+}
+
+namespace {
+
+// The x of slot i while columns hold fewer than two slots.
+int SlotX(const TDiagramPainter::TCurveGeometry& geo, std::int64_t firstColumn, std::int64_t i) {
+  return geo.L + RoundPixel(static_cast<double>(RoundHalfEven(static_cast<double>(i + geo.Anchor) * geo.xs) -
+                                                firstColumn));
+}
+
+}  // namespace
+
+std::vector<QPoint> TDiagramPainter::CurvePoints(const TCurveSource& src, const TCurveGeometry& geo,
+                                                 int fromColumn, int toColumn) {
   std::vector<QPoint> pts;
   auto drawn = [&](double v) { return src.Transform ? src.Transform(v) : v; };
   auto row = [&](double v) { return geo.B0 + RoundPixel((drawn(v) - geo.yLo) * geo.ys); };
   auto valid = [&](float v) { return std::isfinite(v) && std::isfinite(drawn(v)); };
   auto slotReadable = [&](std::int64_t i) { return i >= 0 && i < geo.Limit; };
+  const std::int64_t k0 = geo.FirstColumn();
 
   if (static_cast<double>(geo.Width) < 2.0 * geo.P) {
     for (std::int64_t k = 0; k <= geo.Width; ++k) {
@@ -90,13 +108,15 @@ std::vector<QPoint> TDiagramPainter::CurvePoints(const TCurveSource& src, const 
       if (i >= geo.Limit) break;
       if (i < 0) continue;
       const float v = src.Value(i);
-      if (valid(v)) pts.emplace_back(geo.L + RoundPixel(static_cast<double>(k) * geo.xs), row(v));
+      if (valid(v)) pts.emplace_back(SlotX(geo, k0, i), row(v));
     }
     return pts;
   }
 
-  pts.reserve(static_cast<std::size_t>(RoundHalfEven(3.0 * geo.P + 1)));
-  if (slotReadable(geo.Start)) {
+  const int to = toColumn < 0 ? geo.P : std::min(toColumn, geo.P);
+  const int from = std::max(fromColumn, 0);
+  pts.reserve(static_cast<std::size_t>(std::max(3 * (to - from) + 1, 1)));
+  if (from == 0 && slotReadable(geo.Start)) {
     const float v = src.Value(geo.Start);
     if (valid(v)) pts.emplace_back(geo.L, row(v));
   }
@@ -104,7 +124,7 @@ std::vector<QPoint> TDiagramPainter::CurvePoints(const TCurveSource& src, const 
     if (valid(v)) pts.emplace_back(x, row(v));
   };
   auto add = [&](int x, std::int64_t slot) { addValue(x, src.Value(slot)); };
-  for (int c = 0; c < geo.P; ++c) {
+  for (int c = from; c < to; ++c) {
     std::int64_t i0 = 0, i1 = 0;
     const TColumn column = ColumnSlots(geo, c, i0, i1);
     if (column == TColumn::kEnd) break;
@@ -137,10 +157,69 @@ std::vector<QPoint> TDiagramPainter::CurvePoints(const TCurveSource& src, const 
   return pts;
 }
 
+namespace {
+
+// n / d rounded to the nearest integer, halves upward; d > 0.
+std::int64_t DivRound(std::int64_t n, std::int64_t d) {
+  const std::int64_t a = 2 * n + d, b = 2 * d;
+  return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+}  // namespace
+
+void TDiagramPainter::DrawCurve(QImage& image, const std::vector<QPoint>& pts, QRgb color, int clipLeft,
+                                int clipRight) {
+  const int w = image.width(), h = image.height();
+  clipLeft = std::max(clipLeft, 0);
+  clipRight = std::min(clipRight, w);
+  if (clipLeft >= clipRight || h <= 0 || pts.empty()) return;
+  uchar* const bits = image.bits();
+  const qsizetype stride = image.bytesPerLine();
+  auto put = [&](int x, std::int64_t y) {
+    if (y >= 0 && y < h) reinterpret_cast<QRgb*>(bits + stride * y)[x] = color;
+  };
+  auto segment = [&](QPoint a, QPoint b) {
+    const std::int64_t dx = std::abs(b.x() - a.x()), dy = std::abs(b.y() - a.y());
+    if (dx >= dy) {  // one pixel per column
+      if (b.x() < a.x()) std::swap(a, b);
+      if (b.x() < clipLeft || a.x() >= clipRight) return;
+      if (dx == 0) {
+        put(a.x(), a.y());
+        return;
+      }
+      const int x0 = std::max(a.x(), clipLeft), x1 = std::min(b.x(), clipRight - 1);
+      const std::int64_t ry = b.y() - a.y();
+      for (int x = x0; x <= x1; ++x) put(x, a.y() + DivRound((x - a.x()) * ry, dx));
+      return;
+    }
+    // one pixel per row
+    if (b.y() < a.y()) std::swap(a, b);
+    if (std::max(a.x(), b.x()) < clipLeft || std::min(a.x(), b.x()) >= clipRight) return;
+    const std::int64_t rx = b.x() - a.x();
+    const int y0 = std::max(a.y(), 0), y1 = std::min(b.y(), h - 1);
+    if (y0 > y1) return;
+    if (rx == 0) {
+      QRgb* p = reinterpret_cast<QRgb*>(bits + stride * y0) + a.x();
+      for (int y = y0; y <= y1; ++y, p += stride / 4) *p = color;
+      return;
+    }
+    for (int y = y0; y <= y1; ++y) {
+      const std::int64_t x = a.x() + DivRound((y - a.y()) * rx, dy);
+      if (x >= clipLeft && x < clipRight) reinterpret_cast<QRgb*>(bits + stride * y)[x] = color;
+    }
+  };
+  if (pts.size() == 1) {
+    segment(pts[0], pts[0]);
+    return;
+  }
+  for (std::size_t i = 1; i < pts.size(); ++i) segment(pts[i - 1], pts[i]);
+}
+
 TDiagramPainter::TColumn TDiagramPainter::ColumnSlots(const TCurveGeometry& geo, int c, std::int64_t& i0,
                                                       std::int64_t& i1) {
-  i0 = RoundHalfEven(c / geo.xs) + geo.Start;
-  i1 = RoundHalfEven((c + 1) / geo.xs) + geo.Start;
+  const double k = static_cast<double>(geo.FirstColumn() + c);
+  i0 = RoundHalfEven(k / geo.xs) - geo.Anchor;
+  i1 = RoundHalfEven((k + 1) / geo.xs) - geo.Anchor;
   if (i1 >= geo.Limit) return TColumn::kEnd;
   if (i1 <= 0) return TColumn::kSkipped;
   i0 = std::max<std::int64_t>(i0, 0);
@@ -148,13 +227,13 @@ TDiagramPainter::TColumn TDiagramPainter::ColumnSlots(const TCurveGeometry& geo,
 }
 
 TDiagramPainter::TCurveSource TDiagramPainter::ModelSource(const TDiagramModel& model, int graph,
-                                                           const TColumnEnvelopes* columns) {
+                                                           const TColumnEnvelopes* columns, int firstColumn) {
   TCurveSource s;
   s.Value = [&model, graph](std::int64_t slot) { return model.ShownValue(graph, slot); };
   if (columns && !columns->empty()) {
     const std::size_t graphs = model.GraphCount();
-    s.Envelope = [columns, graphs, graph](int c, std::int64_t, std::int64_t) {
-      return (*columns)[static_cast<std::size_t>(c) * graphs + static_cast<std::size_t>(graph)];
+    s.Envelope = [columns, graphs, graph, firstColumn](int c, std::int64_t, std::int64_t) {
+      return (*columns)[static_cast<std::size_t>(c - firstColumn) * graphs + static_cast<std::size_t>(graph)];
     };
   } else {
     s.Envelope = [&model, graph](int, std::int64_t from, std::int64_t to) {
@@ -166,168 +245,243 @@ TDiagramPainter::TCurveSource TDiagramPainter::ModelSource(const TDiagramModel& 
 }
 
 TDiagramPainter::TColumnEnvelopes TDiagramPainter::ModelColumnEnvelopes(const TDiagramModel& model,
-                                                                        const TCurveGeometry& geo) {
+                                                                        const TCurveGeometry& geo,
+                                                                        int fromColumn, int toColumn) {
   TColumnEnvelopes table;
   if (geo.P <= 0 || static_cast<double>(geo.Width) < 2.0 * geo.P) return table;
   const std::size_t graphs = model.GraphCount();
-  table.resize(static_cast<std::size_t>(geo.P) * graphs);
-  for (int c = 0; c < geo.P; ++c) {
+  const int from = std::max(fromColumn, 0);
+  const int to = toColumn < 0 ? geo.P : std::min(toColumn, geo.P);
+  if (from >= to) return table;
+  table.resize(static_cast<std::size_t>(to - from) * graphs);
+  for (int c = from; c < to; ++c) {
     std::int64_t i0 = 0, i1 = 0;
     const TColumn column = ColumnSlots(geo, c, i0, i1);
     if (column == TColumn::kEnd) break;
     if (column == TColumn::kDrawn)
-      model.ShownEnvelopes(i0, i1, std::span(table).subspan(static_cast<std::size_t>(c) * graphs, graphs));
+      model.ShownEnvelopes(i0, i1,
+                           std::span(table).subspan(static_cast<std::size_t>(c - from) * graphs, graphs));
   }
   return table;
 }
 
-void TDiagramPainter::Paint(const TDiagramModel& model, QImage& buffer, int W, int H,
-                            const QColor& background) {
-  constexpr int B = kButtonSize;
-  buffer.fill(background);
-  QPainter p(&buffer);
+namespace {
+
+QFont LabelFont() {
   QFont font = QGuiApplication::font();
   font.setPointSize(8);
+  return font;
+}
+
+}  // namespace
+
+TDiagramPainter::TLayout TDiagramPainter::Layout(const TDiagramModel& model, int bufW, int W, int H) {
+  constexpr int B = kButtonSize;
+  TLayout lay;
+  if (W < 2 * B || H < 2 * B || model.ResetPending()) return lay;
+  const QFontMetrics fm(LabelFont());
+  auto drawn = [&](double v) { return model.OnProcessDiagramPaint ? model.OnProcessDiagramPaint(v) : v; };
+  lay.Plot = true;
+  lay.yLo = drawn(model.YMin());
+  lay.yHi = drawn(model.YMax());
+  lay.ySpan = lay.yHi - lay.yLo;
+  const double res = model.Resolution();
+  const std::int64_t off = model.ShownSlotOffset();
+  lay.Start = model.WindowStart();
+  lay.Width = model.WindowWidth();
+  lay.XMin = Fixed(static_cast<double>(lay.Start + off) * res, model.XPresicion(), model.XDecimal());
+  lay.XMax =
+      Fixed(static_cast<double>(model.WindowEnd() + off + 1) * res, model.XPresicion(), model.XDecimal());
+  lay.YMin = Fixed(lay.yLo, model.YPresicion(), model.YDecimal());
+  lay.YMax = Fixed(lay.yHi, model.YPresicion(), model.YDecimal());
+  lay.TextHeight = fm.height();  // every text of one font has this height
+  lay.XMaxAdvance = fm.horizontalAdvance(lay.XMax);
+  lay.L = std::max(fm.horizontalAdvance(lay.YMax), fm.horizontalAdvance(lay.XMin)) + 4;
+  lay.B0 = H - lay.TextHeight - B - 4;
+  lay.R = bufW - lay.XMaxAdvance / 2 - 5;
+  lay.T = 5;
+  lay.P = lay.R - lay.L;
+  lay.xs = lay.Width > 0 ? static_cast<double>(lay.P) / static_cast<double>(lay.Width) : 1.0;
+  lay.ys = lay.ySpan > 0 ? (lay.T - lay.B0) / lay.ySpan : 1.0;
+  return lay;
+}
+
+TDiagramPainter::TCurveGeometry TDiagramPainter::CurveGeometry(const TDiagramModel& model,
+                                                               const TLayout& lay) {
+  TCurveGeometry geo;
+  geo.L = lay.L;
+  geo.B0 = lay.B0;
+  geo.P = lay.P;
+  geo.xs = lay.xs;
+  geo.ys = lay.ys;
+  geo.yLo = lay.yLo;
+  geo.Start = lay.Start;
+  geo.Width = lay.Width;
+  geo.Limit = model.ShownLast();
+  geo.Anchor = model.ShownSlotOffset();
+  return geo;
+}
+
+void TDiagramPainter::PaintDecorations(const TDiagramModel& model, QImage& buffer, const TLayout& lay,
+                                       const QColor& background, const QRect& clip) {
+  QPainter p(&buffer);
+  p.setClipRect(clip);
+  p.fillRect(clip, background);
+  if (!lay.Plot) return;
+  const QFont font = LabelFont();
   p.setFont(font);
   const QFontMetrics fm(font);
-  const int bufW = buffer.width();
+  const int L = lay.L, B0 = lay.B0, R = lay.R, T = lay.T, P = lay.P, th = lay.TextHeight;
+  const double res = model.Resolution();
+  const std::int64_t off = model.ShownSlotOffset();
 
-  if (W >= 2 * B && H >= 2 * B && !model.ResetPending()) {
-    auto drawn = [&](double v) { return model.OnProcessDiagramPaint ? model.OnProcessDiagramPaint(v) : v; };
-    const double yLo = drawn(model.YMin());
-    const double yHi = drawn(model.YMax());
-    const double ySpan = yHi - yLo;
-    const double res = model.Resolution();
-    const std::int64_t off = model.ShownSlotOffset();
-    const std::int64_t start = model.WindowStart();
-    const std::int64_t width = model.WindowWidth();
-
-    const QString sXMin = Fixed(static_cast<double>(start + off) * res, model.XPresicion(), model.XDecimal());
-    const QString sXMax =
-        Fixed(static_cast<double>(model.WindowEnd() + off + 1) * res, model.XPresicion(), model.XDecimal());
-    const QString sYMin = Fixed(yLo, model.YPresicion(), model.YDecimal());
-    const QString sYMax = Fixed(yHi, model.YPresicion(), model.YDecimal());
-    const int th = fm.height();  // every text of one font has this height
-
-    const int L = std::max(fm.horizontalAdvance(sYMax), fm.horizontalAdvance(sXMin)) + 4;
-    const int B0 = std::max(H - th - B, H - th - B) - 4;
-    const int R = bufW - fm.horizontalAdvance(sXMax) / 2 - 5;
-    const int T = 5;
-    const int P = R - L;
-    const double xs = width > 0 ? static_cast<double>(P) / static_cast<double>(width) : 1.0;
-    const double ys = ySpan > 0 ? (T - B0) / ySpan : 1.0;
-
-    // Cosmetic pens: the same pixels without a transform, drawn without the stroker.
-    QPen black(Qt::black, 1, Qt::SolidLine);
-    black.setCosmetic(true);
-    QPen grid(TDiagramPainter::ToQColor(model.GridColor()), 1, Qt::DotLine);
-    grid.setCosmetic(true);
+  // Cosmetic pens: the same pixels without a transform, drawn without the stroker.
+  QPen black(Qt::black, 1, Qt::SolidLine);
+  black.setCosmetic(true);
+  QPen grid(TDiagramPainter::ToQColor(model.GridColor()), 1, Qt::DotLine);
+  grid.setCosmetic(true);
+  // What lies wholly outside the clip is left out.
+  auto rowsShown = [&](int top, int bottom) { return bottom >= clip.top() && top <= clip.bottom(); };
+  auto line = [&](const QPen& pen, int x1, int y1, int x2, int y2) {
+    if (!rowsShown(std::min(y1, y2), std::max(y1, y2))) return;
+    p.setPen(pen);
+    p.drawLine(x1, y1, x2, y2);
+  };
+  constexpr int kTextSlack = 3;  // glyphs reaching out of their line
+  auto textShown = [&](int y) { return rowsShown(y - kTextSlack, y + th + kTextSlack); };
+  auto text = [&](int x, int y, const QString& t) {
     p.setPen(black);
-    p.drawLine(R, B0, L, B0);
-    p.drawLine(L, B0, L, T);
-    DrawTextAt(p, fm, 2, 2, sYMax);
-    DrawTextAt(p, fm, 2, B0 - th, sYMin);
-    DrawTextAt(p, fm, L - fm.horizontalAdvance(sXMin) / 2, B0 + 2, sXMin);
+    DrawTextAt(p, fm, x, y, t);
+  };
+  line(black, R, B0, L, B0);
+  line(black, L, B0, L, T);
+  if (textShown(2)) text(2, 2, lay.YMax);
+  if (textShown(B0 - th)) text(2, B0 - th, lay.YMin);
+  if (textShown(B0 + 2)) text(L - fm.horizontalAdvance(lay.XMin) / 2, B0 + 2, lay.XMin);
 
-    // Y grid
-    if (std::isfinite(ySpan)) {
-      const std::int64_t n = static_cast<std::int64_t>(std::trunc((static_cast<double>(B0 - T) / th) / 1.5));
-      const double raw = n == 0 ? 100.0 : ySpan / static_cast<double>(n);
-      const double step = YGridStep(raw, model.YDecimal());
-      const std::int64_t count = std::min(RoundHalfEven(ySpan / step), kMaxGridLines);
-      for (std::int64_t i = 1; i <= count; ++i) {
-        const int y = B0 + RoundPixel(static_cast<double>(i) * step * ys);
-        if (y - th / 2 < th + 2) break;
-        p.setPen(black);
-        p.drawLine(L - 3, y, L, y);
-        p.setPen(grid);
-        p.drawLine(L, y, R, y);
-        p.setPen(black);
-        DrawTextAt(p, fm, 2, y - th / 2,
-                   Fixed(yLo + static_cast<double>(i) * step, model.YPresicion(), model.YDecimal()));
-      }
-    }
-
-    // X grid
-    {
-      const double span = static_cast<double>(width) * res;
-      const std::int64_t n = static_cast<std::int64_t>(
-          std::trunc(static_cast<double>(P) / (fm.horizontalAdvance(sXMax) + 4) / 1.5));
-      const double raw = n == 0 ? 100.0 : span / static_cast<double>(n);
-      const double step = XGridStep(raw);
-      const std::int64_t count = std::min(RoundHalfEven(span / step), kMaxGridLines);
-      std::vector<int> xs_, widths;
-      std::vector<QString> labels;
-      for (std::int64_t i = 1; i <= count; ++i) {
-        const int x = L + RoundPixel(static_cast<double>(i) * step * xs / res);
-        p.setPen(black);
-        p.drawLine(x, B0 - 3, x, B0);
-        p.setPen(grid);
-        p.drawLine(x, B0, x, T);
-        p.setPen(black);
-        labels.push_back(Fixed(static_cast<double>(start + off) * res + static_cast<double>(i) * step,
-                               model.XPresicion(), model.XDecimal()));
-        xs_.push_back(x);
-        widths.push_back(fm.horizontalAdvance(labels.back()));
-      }
-      const std::vector<int> lefts = XLabelLefts(xs_, widths);
-      for (std::size_t i = 0; i < labels.size(); ++i) DrawTextAt(p, fm, lefts[i], B0 + 2, labels[i]);
-    }
-
-    // zero line
-    if (yLo < 0 && 0 < yHi) {
-      const int y0 = B0 + RoundPixel(-yLo * ys);
-      p.setPen(black);
-      p.drawLine(R, y0, L, y0);
-    }
-
-    // curves
-    if (width > 0 && ySpan > 0) {
-      TCurveGeometry geo;
-      geo.L = L;
-      geo.B0 = B0;
-      geo.P = P;
-      geo.xs = xs;
-      geo.ys = ys;
-      geo.yLo = yLo;
-      geo.Start = start;
-      geo.Width = width;
-      geo.Limit = model.ShownLast();
-      const auto& order = model.PaintOrder();
-      const TColumnEnvelopes columns = ModelColumnEnvelopes(model, geo);
-      for (int k = static_cast<int>(model.GraphCount()) - 1; k >= 0; --k) {
-        const int g = order[k];
-        const TGraphProperties& gp = model.Graph(g);
-        if (!gp.ShowDiagram) continue;
-        const std::vector<QPoint> pts = CurvePoints(ModelSource(model, g, &columns), geo);
-        if (pts.size() > 2) {
-          QPen pen(ToQColor(gp.Color), gp.PenWidth, Qt::SolidLine);
-          pen.setCosmetic(true);
-          p.setPen(pen);
-          p.drawPolyline(pts.data(), static_cast<int>(pts.size()));
-        }
-      }
+  // Y grid
+  if (std::isfinite(lay.ySpan)) {
+    const std::int64_t n = static_cast<std::int64_t>(std::trunc((static_cast<double>(B0 - T) / th) / 1.5));
+    const double raw = n == 0 ? 100.0 : lay.ySpan / static_cast<double>(n);
+    const double step = YGridStep(raw, model.YDecimal());
+    const std::int64_t count = std::min(RoundHalfEven(lay.ySpan / step), kMaxGridLines);
+    for (std::int64_t i = 1; i <= count; ++i) {
+      const int y = B0 + RoundPixel(static_cast<double>(i) * step * lay.ys);
+      if (y - th / 2 < th + 2) break;
+      line(black, L - 3, y, L, y);
+      line(grid, L, y, R, y);
+      if (textShown(y - th / 2))
+        text(2, y - th / 2,
+             Fixed(lay.yLo + static_cast<double>(i) * step, model.YPresicion(), model.YDecimal()));
     }
   }
 
-  // overlay message
-  if (!model.DiaMessage().isEmpty()) {
-    QFont big = font;
-    big.setBold(true);
-    const QString& text = model.DiaMessage();
-    const int size = MessageFontSize(
-        [&](int s) {
-          big.setPointSize(s);
-          return QFontMetrics(big).horizontalAdvance(text);
-        },
-        bufW);
-    big.setPointSize(size);
-    const QFontMetrics bfm(big);
-    p.setFont(big);
-    p.setPen(QColor(0xE0, 0xE0, 0xE0));
-    p.setBrush(Qt::NoBrush);
-    DrawTextAt(p, bfm, bufW / 2 - bfm.horizontalAdvance(text) / 2, 10, text);
-    p.setFont(font);
-    p.setPen(Qt::black);
+  // X grid
+  {
+    const double span = static_cast<double>(lay.Width) * res;
+    const std::int64_t n =
+        static_cast<std::int64_t>(std::trunc(static_cast<double>(P) / (lay.XMaxAdvance + 4) / 1.5));
+    const double raw = n == 0 ? 100.0 : span / static_cast<double>(n);
+    const double step = XGridStep(raw);
+    const std::int64_t count = std::min(RoundHalfEven(span / step), kMaxGridLines);
+    const bool labelsShown = textShown(B0 + 2);
+    std::vector<int> xs_, widths;
+    std::vector<QString> labels;
+    for (std::int64_t i = 1; i <= count; ++i) {
+      const int x = L + RoundPixel(static_cast<double>(i) * step * lay.xs / res);
+      line(black, x, B0 - 3, x, B0);
+      line(grid, x, B0, x, T);
+      if (!labelsShown) continue;
+      labels.push_back(Fixed(static_cast<double>(lay.Start + off) * res + static_cast<double>(i) * step,
+                             model.XPresicion(), model.XDecimal()));
+      xs_.push_back(x);
+      widths.push_back(fm.horizontalAdvance(labels.back()));
+    }
+    const std::vector<int> lefts = XLabelLefts(xs_, widths);
+    for (std::size_t i = 0; i < labels.size(); ++i) text(lefts[i], B0 + 2, labels[i]);
   }
+
+  // zero line
+  if (lay.yLo < 0 && 0 < lay.yHi) {
+    const int y0 = B0 + RoundPixel(-lay.yLo * lay.ys);
+    line(black, R, y0, L, y0);
+  }
+}
+
+TDiagramPainter::TCurveExtent TDiagramPainter::PaintCurves(const TDiagramModel& model, QImage& image,
+                                                           const TCurveGeometry& geo, int fromColumn,
+                                                           int toColumn, int clipLeft, int clipRight) {
+  TCurveExtent extent;
+  extent.FirstXMax = std::numeric_limits<int>::min();
+  extent.LastX = std::numeric_limits<int>::max();
+  const bool reduced = static_cast<double>(geo.Width) >= 2.0 * geo.P;
+  if (reduced) {
+    // The first column that ends past the data (the columns' ends grow with c).
+    int lo = 0, hi = geo.P;
+    while (lo < hi) {
+      const int c = lo + (hi - lo) / 2;
+      std::int64_t i0 = 0, i1 = 0;
+      if (ColumnSlots(geo, c, i0, i1) == TColumn::kEnd)
+        hi = c;
+      else
+        lo = c + 1;
+    }
+    extent.EndX = geo.L + lo;
+  } else {
+    const std::int64_t last = std::min(geo.Limit - 1, geo.Start + geo.Width);
+    extent.EndX = std::max(SlotX(geo, geo.FirstColumn(), last), geo.L);
+  }
+  const bool whole = fromColumn == 0 && toColumn < 0;
+  const TColumnEnvelopes columns =
+      reduced ? ModelColumnEnvelopes(model, geo, fromColumn, toColumn) : TColumnEnvelopes();
+  const auto& order = model.PaintOrder();
+  for (int k = static_cast<int>(model.GraphCount()) - 1; k >= 0; --k) {
+    const int g = order[k];
+    const TGraphProperties& gp = model.Graph(g);
+    if (!gp.ShowDiagram) continue;
+    const std::vector<QPoint> pts =
+        CurvePoints(ModelSource(model, g, reduced ? &columns : nullptr, std::max(fromColumn, 0)), geo,
+                    fromColumn, toColumn);
+    extent.Wide = extent.Wide || gp.PenWidth > 1;
+    if (pts.empty()) {
+      extent.Empty = true;
+      continue;
+    }
+    extent.FirstXMax = std::max(extent.FirstXMax, pts.front().x());
+    extent.LastX = std::min(extent.LastX, pts.back().x());
+    if (whole && pts.size() <= 2) continue;
+    const QRgb color = ToQColor(gp.Color).rgb();
+    if (gp.PenWidth <= 1) {
+      DrawCurve(image, pts, color, clipLeft, clipRight);
+    } else {
+      QPainter p(&image);
+      p.setClipRect(QRect(clipLeft, 0, clipRight - clipLeft, image.height()));
+      QPen pen(ToQColor(gp.Color), gp.PenWidth, Qt::SolidLine);
+      pen.setCosmetic(true);
+      p.setPen(pen);
+      p.drawPolyline(pts.data(), static_cast<int>(pts.size()));
+    }
+  }
+  return extent;
+}
+
+void TDiagramPainter::PaintMessage(const TDiagramModel& model, QImage& buffer) {
+  if (model.DiaMessage().isEmpty()) return;
+  QPainter p(&buffer);
+  QFont big = LabelFont();
+  big.setBold(true);
+  const QString& text = model.DiaMessage();
+  const int bufW = buffer.width();
+  const int size = MessageFontSize(
+      [&](int s) {
+        big.setPointSize(s);
+        return QFontMetrics(big).horizontalAdvance(text);
+      },
+      bufW);
+  big.setPointSize(size);
+  const QFontMetrics bfm(big);
+  p.setFont(big);
+  p.setPen(QColor(0xE0, 0xE0, 0xE0));
+  p.setBrush(Qt::NoBrush);
+  DrawTextAt(p, bfm, bufW / 2 - bfm.horizontalAdvance(text) / 2, 10, text);
 }

@@ -46,6 +46,13 @@ class TDiagramPainter {
     std::int64_t Start = 0;  // first slot of the window
     std::int64_t Width = 0;  // window width in slots
     std::int64_t Limit = 0;  // slots from Limit on are not drawn
+    // Slot numbers counted from the first slot ever stored: slot i lies at
+    // absolute slot i + Anchor. Pixel columns are fixed slot ranges of
+    // absolute slots, so a window moved by whole columns moves the picture
+    // by whole pixels.
+    std::int64_t Anchor = 0;
+    // The absolute column shown at L.
+    std::int64_t FirstColumn() const;
   };
   // What a curve reads: stored values, and the envelope of the slots
   // [from, to) that make up pixel column `column`.
@@ -62,19 +69,60 @@ class TDiagramPainter {
   // fewer than two slots, else at most three points per column that keep the
   // column's lowest and highest value. Points of values that are not finite
   // are left out.
-  static std::vector<QPoint> CurvePoints(const TCurveSource& source, const TCurveGeometry& geo);
+  // Given a column range, the points of the columns [fromColumn, toColumn)
+  // only, without the first point (while columns hold two or more slots;
+  // else all points).
+  static std::vector<QPoint> CurvePoints(const TCurveSource& source, const TCurveGeometry& geo,
+                                         int fromColumn = 0, int toColumn = -1);
+  // Draws the polyline `pts` with a one-pixel pen of `color` straight into
+  // the scan lines of `image` (32 bits per pixel), only in the pixel
+  // columns [clipLeft, clipRight). A segment's pixels depend on its two ends
+  // only, so clipped drawings join without a seam.
+  static void DrawCurve(QImage& image, const std::vector<QPoint>& pts, QRgb color, int clipLeft,
+                        int clipRight);
   // The envelopes of all graphs of the model, column by column
-  // ([column * GraphCount() + graph]), each column read in one pass; empty
-  // while columns hold fewer than two slots.
+  // ([(column - fromColumn) * GraphCount() + graph]) for the columns
+  // [fromColumn, toColumn) (all: 0, -1), each column read in one pass;
+  // empty while columns hold fewer than two slots.
   using TColumnEnvelopes = std::vector<TDiagramStore::TEnvelope>;
-  static TColumnEnvelopes ModelColumnEnvelopes(const TDiagramModel& model, const TCurveGeometry& geo);
+  static TColumnEnvelopes ModelColumnEnvelopes(const TDiagramModel& model, const TCurveGeometry& geo,
+                                               int fromColumn = 0, int toColumn = -1);
   // A source reading the slots of the model's shown store, and the column
-  // envelopes from `columns` when given.
+  // envelopes from `columns` (which start at `firstColumn`) when given.
   static TCurveSource ModelSource(const TDiagramModel& model, int graph,
-                                  const TColumnEnvelopes* columns = nullptr);
+                                  const TColumnEnvelopes* columns = nullptr, int firstColumn = 0);
 
-  // Draws the whole chart of a client area clientWidth x clientHeight into
-  // `buffer` (which is the plot-box sized back buffer).
-  static void Paint(const TDiagramModel& model, QImage& buffer, int clientWidth, int clientHeight,
-                    const QColor& background);
+  // Where things go in a buffer of `bufferWidth` for a client area
+  // clientWidth x clientHeight.
+  struct TLayout {
+    bool Plot = false;  // axes, grid and curves are drawn
+    QString XMin, XMax, YMin, YMax;
+    int TextHeight = 0, XMaxAdvance = 0;
+    int L = 0, B0 = 0, R = 0, T = 5, P = 0;
+    double yLo = 0, yHi = 0, ySpan = 0, xs = 1, ys = 1;
+    std::int64_t Start = 0, Width = 0;
+    bool Curves() const { return Plot && Width > 0 && ySpan > 0; }
+  };
+  static TLayout Layout(const TDiagramModel& model, int bufferWidth, int clientWidth, int clientHeight);
+  static TCurveGeometry CurveGeometry(const TDiagramModel& model, const TLayout& layout);
+  // Fills `clip` of `buffer` with the background and draws into it what of
+  // the axes, grid and labels falls there.
+  static void PaintDecorations(const TDiagramModel& model, QImage& buffer, const TLayout& layout,
+                               const QColor& background, const QRect& clip);
+  // Where the points of the curves drawn by PaintCurves lie; graphs
+  // without points are left out of FirstXMax and LastX.
+  struct TCurveExtent {
+    int FirstXMax = 0;   // the highest x of a graph's first point
+    int LastX = 0;       // the lowest x of a graph's last point
+    int EndX = 0;        // x of the first column (or slot) not drawn for want of data
+    bool Empty = false;  // a shown graph has no points
+    bool Wide = false;   // a shown graph has a pen wider than one pixel
+  };
+  // Draws the curves of the shown graphs, of the columns [fromColumn,
+  // toColumn) (all: 0, -1), into the pixel columns [clipLeft, clipRight) of
+  // `image`.
+  static TCurveExtent PaintCurves(const TDiagramModel& model, QImage& image, const TCurveGeometry& geo,
+                                  int fromColumn, int toColumn, int clipLeft, int clipRight);
+  // The overlay message, if any.
+  static void PaintMessage(const TDiagramModel& model, QImage& buffer);
 };

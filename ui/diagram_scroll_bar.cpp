@@ -2,6 +2,8 @@
 
 #include <QPainter>
 #include <QStyleOptionSlider>
+#include <cstdlib>
+#include <cstring>
 
 TDiagramScrollBar::TDiagramScrollBar(Qt::Orientation orientation, QWidget* parent)
     : QScrollBar(orientation, parent) {
@@ -29,6 +31,40 @@ void TDiagramScrollBar::sliderChange(SliderChange change) {
 void TDiagramScrollBar::resizeEvent(QResizeEvent* event) {
   QScrollBar::resizeEvent(event);
   shown_ = Look();  // a resize draws the whole bar anyway
+}
+
+QImage TDiagramScrollBar::SliderOfLength(int length) const {
+  constexpr int kMargin = 4, kEnd = 10, kGrip = 10;
+  const bool horizontal = orientation() == Qt::Horizontal;
+  const int refLong = referenceLength_ + 2 * kMargin, newLong = length + 2 * kMargin;
+  if (reference_.isNull() || referenceLength_ < 2 * (kEnd + kGrip) + 4 || length < 2 * (kEnd + kGrip) + 4)
+    return QImage();
+  const qreal dpr = reference_.devicePixelRatio();
+  if (dpr != 1.0) return QImage();
+  const QSize refSize = reference_.size();
+  const QSize newSize = horizontal ? QSize(newLong, refSize.height()) : QSize(refSize.width(), newLong);
+  QImage out(newSize, reference_.format());
+  const int refCentre = kMargin + referenceLength_ / 2, newCentre = kMargin + length / 2;
+  const int plain = kMargin + kEnd;
+  // The reference line that makes line i of the new slider.
+  auto source = [&](int i) {
+    if (i < kMargin + kEnd) return i;
+    if (i >= newLong - kMargin - kEnd) return i - newLong + refLong;
+    if (std::abs(i - newCentre) <= kGrip) return i - newCentre + refCentre;
+    return plain;
+  };
+  if (horizontal) {
+    for (int y = 0; y < newSize.height(); ++y) {
+      const auto* from = reinterpret_cast<const QRgb*>(reference_.constScanLine(y));
+      auto* to = reinterpret_cast<QRgb*>(out.scanLine(y));
+      for (int x = 0; x < newLong; ++x) to[x] = from[source(x)];
+    }
+  } else {
+    for (int y = 0; y < newLong; ++y)
+      std::memcpy(out.scanLine(y), reference_.constScanLine(source(y)),
+                  static_cast<std::size_t>(out.bytesPerLine()));
+  }
+  return out;
 }
 
 void TDiagramScrollBar::paintEvent(QPaintEvent*) {
@@ -68,9 +104,27 @@ void TDiagramScrollBar::paintEvent(QPaintEvent*) {
                    QStyle::SubControls(QStyle::SC_All) & ~QStyle::SubControls(QStyle::SC_ScrollBarSlider));
     grooveKey_ = GrooveKey(key);
   }
+  auto sameButLength = [](TPartsKey a, TPartsKey b) {
+    a.Slider = b.Slider = QSize();
+    return a == b;
+  };
   if (key != sliderKey_ || slider_.isNull()) {
-    slider_ = draw(slider.size() + QSize(2 * kMargin, 2 * kMargin),
-                   QPoint(kMargin, kMargin) - slider.topLeft(), QStyle::SC_ScrollBarSlider);
+    const int length = orientation() == Qt::Horizontal ? slider.width() : slider.height();
+    const bool sameLook = !reference_.isNull() && sameButLength(key, sliderKey_);
+    QImage made;
+    if (sameLook && stretchable_) made = SliderOfLength(length);
+    if (made.isNull()) {
+      made = draw(slider.size() + QSize(2 * kMargin, 2 * kMargin),
+                  QPoint(kMargin, kMargin) - slider.topLeft(), QStyle::SC_ScrollBarSlider);
+      // Sliders of other lengths are put together from the first one of a
+      // look once one of them so made equals the style's own.
+      stretchable_ = sameLook && SliderOfLength(length) == made;
+      if (!stretchable_) {
+        reference_ = made;
+        referenceLength_ = length;
+      }
+    }
+    slider_ = made;
     sliderKey_ = key;
   }
   QPainter p(this);

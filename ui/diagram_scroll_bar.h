@@ -51,6 +51,12 @@ class TDiagramScrollBar : public QScrollBar {
     return key;
   }
 
+  // The slider of `length` pixels (along the bar) put together from the
+  // reference picture of the slider: its ends, its middle (the style's grip)
+  // and, between them, copies of one plain line across it. Null when the
+  // reference is too short.
+  QImage SliderOfLength(int length) const;
+
   TLook shown_;
   int repaintRequests_ = 0;
   int styleDrawings_ = 0;
@@ -58,4 +64,10 @@ class TDiagramScrollBar : public QScrollBar {
   TPartsKey sliderKey_;
   QImage groove_;  // everything but the slider
   QImage slider_;  // the slider alone, with a margin around it
+  // The style's slider of `referenceLength_` pixels for the look in
+  // `sliderKey_` (its length aside), and whether sliders of other lengths
+  // put together from it equal the style's own.
+  QImage reference_;
+  int referenceLength_ = 0;
+  bool stretchable_ = false;
 };

@@ -220,3 +220,65 @@ TEST(DiagramPainter, NonFiniteValuesAreLeftOut) {
 }
 
 }  // namespace
+
+namespace {
+
+// One-pixel curves drawn into scan lines: each segment is a gap-free run of
+// one pixel per step along its longer axis, ending on both its points, the
+// same whichever end it starts at; a drawing clipped to a range of columns
+// gives the pixels of the whole drawing in those columns.
+TEST(DiagramPainter, CurvePixelsAreGapFreeSymmetricAndClipWithoutASeam) {
+  constexpr QRgb kInk = 0xFF102030;
+  std::mt19937 rng(5);
+  std::uniform_int_distribution<int> d(-20, 140);
+  for (int round = 0; round < 200; ++round) {
+    const QPoint a(d(rng), d(rng)), b(d(rng), d(rng));
+    auto draw = [&](const std::vector<QPoint>& pts, int left, int right) {
+      QImage img(120, 120, QImage::Format_RGB32);
+      img.fill(Qt::white);
+      TDiagramPainter::DrawCurve(img, pts, kInk, left, right);
+      return img;
+    };
+    const QImage forward = draw({a, b}, 0, 120);
+    EXPECT_EQ(forward, draw({b, a}, 0, 120)) << a.x() << "," << a.y() << " " << b.x() << "," << b.y();
+    // Pixels per step along the longer axis: one, within half a pixel of the line.
+    const bool xMajor = std::abs(b.x() - a.x()) >= std::abs(b.y() - a.y());
+    for (int u = 0; u < 120; ++u) {
+      int hits = 0;
+      for (int v = 0; v < 120; ++v) {
+        const int x = xMajor ? u : v, y = xMajor ? v : u;
+        if (forward.pixel(x, y) != kInk) continue;
+        ++hits;
+        const double t = xMajor ? (a.x() == b.x() ? 0.0 : double(x - a.x()) / (b.x() - a.x()))
+                                : double(y - a.y()) / (b.y() - a.y());
+        const double ideal = xMajor ? a.y() + t * (b.y() - a.y()) : a.x() + t * (b.x() - a.x());
+        EXPECT_LE(std::abs((xMajor ? y : x) - ideal), 0.5);
+      }
+      const int lo = xMajor ? std::min(a.x(), b.x()) : std::min(a.y(), b.y());
+      const int hi = xMajor ? std::max(a.x(), b.x()) : std::max(a.y(), b.y());
+      if (u < lo || u > hi) {
+        EXPECT_EQ(hits, 0);
+        continue;
+      }
+      const double t = xMajor ? (a.x() == b.x() ? 0.0 : double(u - a.x()) / (b.x() - a.x()))
+                              : double(u - a.y()) / (b.y() - a.y());
+      const double ideal = xMajor ? a.y() + t * (b.y() - a.y()) : a.x() + t * (b.x() - a.x());
+      if (ideal > 1 && ideal < 118) {
+        EXPECT_EQ(hits, 1) << u;
+      }
+      EXPECT_LE(hits, 1);
+    }
+    for (const QPoint& end : {a, b}) {
+      if (QRect(0, 0, 120, 120).contains(end)) {
+        EXPECT_EQ(forward.pixel(end), kInk);
+      }
+    }
+    // Clipped drawings side by side make the whole one.
+    const int cut = 1 + round % 118;
+    QImage pieced = draw({a, b}, 0, cut);
+    TDiagramPainter::DrawCurve(pieced, {a, b}, kInk, cut, 120);
+    EXPECT_EQ(pieced, forward);
+  }
+}
+
+}  // namespace

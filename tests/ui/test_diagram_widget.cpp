@@ -205,6 +205,20 @@ TEST_F(ChartFixture, PlotAreaMouseReachesTheChartsEvents) {
   EXPECT_EQ(downs, 1);
 }
 
+// How many pixels of two pictures differ, and by how much at most.
+std::pair<int, int> Difference(const QImage& a, const QImage& b) {
+  int differing = 0, worst = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x) {
+      const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+      const int d = std::max(
+          {std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
+      differing += d > 0;
+      worst = std::max(worst, d);
+    }
+  return {differing, worst};
+}
+
 // The bar put together from the style's pictures of its parts looks like a
 // plain scroll bar at every slider place (within the rounding of drawing the
 // slider over the groove, a few pixels at its ends).
@@ -231,17 +245,37 @@ TEST(DiagramScrollBar, LooksLikeAPlainScrollBar) {
     const QImage a = plain.grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QImage b = composed.grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(a.size(), b.size());
-    int differing = 0, worst = 0;
-    for (int y = 0; y < a.height(); ++y)
-      for (int x = 0; x < a.width(); ++x) {
-        const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-        const int d = std::max(
-            {std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
-        differing += d > 0;
-        worst = std::max(worst, d);
-      }
+    const auto [differing, worst] = Difference(a, b);
     EXPECT_LE(differing, 2 * 18) << k.value << " " << k.page;
     EXPECT_LE(worst, 24) << k.value << " " << k.page;
+  }
+}
+
+// Sliders of new lengths are put together from one the style drew, and
+// still look like those of a plain scroll bar.
+TEST(DiagramScrollBar, SlidersOfEveryLengthLookLikeAPlainScrollBars) {
+  for (const Qt::Orientation orientation : {Qt::Horizontal, Qt::Vertical}) {
+    QScrollBar plain(orientation);
+    TDiagramScrollBar composed(orientation, nullptr);
+    for (QScrollBar* bar : {&plain, static_cast<QScrollBar*>(&composed)}) {
+      bar->resize(orientation == Qt::Horizontal ? QSize(600, 18) : QSize(18, 500));
+      bar->setRange(0, 1000);
+      bar->setValue(300);
+    }
+    int pages = 0;
+    for (int page = 60; page <= 1400; page += 37, ++pages) {
+      for (QScrollBar* bar : {&plain, static_cast<QScrollBar*>(&composed)}) {
+        bar->setPageStep(page);
+        bar->setMaximum(1000 + page / 3);
+      }
+      const QImage a = plain.grab().toImage().convertToFormat(QImage::Format_RGB32);
+      const QImage b = composed.grab().toImage().convertToFormat(QImage::Format_RGB32);
+      ASSERT_EQ(a.size(), b.size());
+      const auto [differing, worst] = Difference(a, b);
+      EXPECT_LE(differing, 2 * 18) << orientation << " page " << page;
+      EXPECT_LE(worst, 24) << orientation << " page " << page;
+    }
+    EXPECT_LT(composed.StyleDrawings(), pages / 2) << orientation;
   }
 }
 

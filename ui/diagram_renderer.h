@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QPoint>
+#include <QSize>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+#include "ui/diagram_painter.h"
+
+class TDiagramModel;
+
+// Draws the chart's back buffer, as cheaply as the change since the last
+// drawing allows.
+//
+// The picture is made of two layers: the decorations (background, axes,
+// grid, labels) and the curves, which lie over them. Pixel columns of the
+// curves are fixed slot ranges counted from the first slot ever stored, so
+// while samples arrive at the right edge and the window follows them at a
+// constant width, the curve layer moves by whole pixels: it is shifted, and
+// only the columns at the left edge and from the last drawn point on are
+// drawn again. Of the decorations only the strip of the X labels changes.
+// Anything else (a zoom, a Y change, new graph properties, a hold, a
+// transform of the values, a pen wider than one pixel) draws everything.
+class TDiagramRenderer {
+ public:
+  // Draws the chart of a client area clientWidth x clientHeight into a back
+  // buffer of `bufferSize`. Returns true when the previous picture was
+  // moved instead of drawn again.
+  bool Render(const TDiagramModel& model, QSize bufferSize, int clientWidth, int clientHeight,
+              const QColor& background);
+  // The next Render draws everything.
+  void Invalidate() { valid_ = false; }
+  // Off: every Render draws everything.
+  void SetScrolling(bool on) { scrolling_ = on; }
+  const QImage& Image() const { return picture_; }
+
+ private:
+  // What must stay the same for the previous picture to be moved.
+  struct TKey {
+    int BufferWidth = 0, BufferHeight = 0, L = 0, B0 = 0, R = 0, P = 0, XMaxAdvance = 0;
+    std::int64_t Width = 0;
+    double xs = 0, ys = 0, yLo = 0, yHi = 0, Resolution = 0;
+    QString YMin, YMax;
+    int XPrecision = 0, XDecimal = 0, YPrecision = 0, YDecimal = 0;
+    std::uint32_t GridColor = 0;
+    QRgb Background = 0;
+    bool Snapshot = false;
+    std::uint64_t Rewrites = 0;
+    std::vector<std::uint64_t> Graphs;  // colour, pen, shown and place in the paint order
+    bool operator==(const TKey&) const = default;
+  };
+  static TKey KeyOf(const TDiagramModel& model, QSize size, const QColor& background,
+                    const TDiagramPainter::TLayout& layout);
+  // The picture from the layers in x0..x1-1, y0..y1-1.
+  void ComposeRect(int x0, int x1, int y0, int y1);
+  // Notes the pixels of the decorations over the plot (right of L, not below B0).
+  void FindDecorations(int L, int B0, const QColor& background);
+  // Moves the plot part of the picture left by `shift` pixels and composes
+  // again what changed: the new columns, the left edge, the X labels and
+  // the fixed decorations.
+  void MovePicture(int L, int B0, int shift, int repairFrom, int leftEnd);
+
+  QImage decorations_, curves_, picture_;
+  TKey key_;
+  bool valid_ = false;
+  bool scrolling_ = true;
+  std::int64_t firstColumn_ = 0;  // absolute column at L
+  std::int64_t limit_ = 0;        // readable slots when last drawn
+  int frontier_ = 0;              // curves may grow from this x on
+  bool messageShown_ = false;
+  std::vector<QPoint> decorated_;  // see FindDecorations
+};
