@@ -19,6 +19,7 @@
 #include "tests/support/wait_for.h"
 #include "tools/devsim/argo_model.h"
 #include "tools/devsim/pty_server.h"
+#include "tools/devsim/rfc2217_server.h"
 
 namespace {
 
@@ -52,9 +53,12 @@ class ArgosucheTest : public ::testing::Test {
     qunsetenv("THERMASENTINEL_PORTS");
   }
 
+  enum class Transport { Pty, Rfc2217 };
+
   // Serves the emulator at `baud` on COM7.
   void StartDevice(int baud, const std::function<void(ArgoOptions&)>& options = {},
-                   const std::function<void(ArgoDeviceState&, ArgoFaults&)>& change = {}) {
+                   const std::function<void(ArgoDeviceState&, ArgoFaults&)>& change = {},
+                   Transport transport = Transport::Pty) {
     const auto profile = ArgoProfiles::Find(QStringLiteral("argo-current"));
     ASSERT_TRUE(profile.has_value());
     ArgoOptions o;
@@ -68,10 +72,18 @@ class ArgosucheTest : public ::testing::Test {
       model_->SetState(s);
       model_->SetFaults(f);
     }
-    server_ = std::make_unique<PtyServer>(model_);
     QString error;
-    ASSERT_TRUE(server_->Start(&error)) << error.toStdString();
-    WritePorts(server_->SlavePath());
+    if (transport == Transport::Pty) {
+      auto pty = std::make_unique<PtyServer>(model_);
+      ASSERT_TRUE(pty->Start(&error)) << error.toStdString();
+      WritePorts(pty->SlavePath());
+      server_ = std::move(pty);
+    } else {
+      auto network = std::make_unique<Rfc2217Server>(model_);
+      ASSERT_TRUE(network->Start(0, &error)) << error.toStdString();
+      WritePorts(network->Url());
+      server_ = std::move(network);
+    }
   }
 
   void WritePorts(const QString& devicePath) {
@@ -120,7 +132,7 @@ class ArgosucheTest : public ::testing::Test {
 
   QTemporaryDir dir_;
   std::shared_ptr<ArgoModel> model_;
-  std::unique_ptr<PtyServer> server_;
+  std::unique_ptr<ModelServer> server_;
   HeartbeatCounter receiver_;
   std::unique_ptr<TArgosuche> search_;
 };
@@ -179,6 +191,16 @@ TEST_F(ArgosucheTest, StopsAStreamingDeviceAndFindsIt) {
   EXPECT_EQ(search_->ResultBaud(), 38400);
   EXPECT_EQ(search_->ResultSerial(), 10000u);
   EXPECT_GE(CountRequests(QStringLiteral("SetBurstMode")), 1) << "the stop sequence never reached the device";
+}
+
+TEST_F(ArgosucheTest, StopsAStreamingDeviceOnANetworkPort) {
+  StartDevice(
+      38400, [](ArgoOptions& o) { o.burstAtStart = true; },
+      [](ArgoDeviceState& s, ArgoFaults&) { s.serial = 1100000; }, Transport::Rfc2217);
+  RunSearch(kDevicePort);
+  EXPECT_TRUE(search_->ResultFound());
+  EXPECT_EQ(search_->ResultBaud(), 38400);
+  EXPECT_EQ(search_->ResultSerial(), 1100000u);
 }
 
 class ArgosucheIdentifyLengthTest : public ArgosucheTest, public ::testing::WithParamInterface<int> {};
