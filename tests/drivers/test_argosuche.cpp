@@ -148,6 +148,10 @@ TEST_P(ArgosucheRateTest, FindsTheDeviceAtItsRate) {
   EXPECT_EQ(search_->ResultSerial(), 1054321u);
   EXPECT_EQ(search_->ResultBaud(), baud);
   EXPECT_EQ(CountRequests(QStringLiteral("Identify")), 1);
+  EXPECT_EQ(CountRequests(QStringLiteral("GetSerialNumber")), 2);
+  // A quiet device is not sent the stop sequence; the filler reached it.
+  EXPECT_EQ(CountRequests(QStringLiteral("SetBurstMode")), 0);
+  EXPECT_GE(model_->IdleBytes(), 30u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, ArgosucheRateTest, ::testing::Values(9600, 19200, 38400, 57600, 115200));
