@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <optional>
 
 #include "drivers/argo/argo_codec.h"
 #include "drivers/sentinel_utils.h"
@@ -89,42 +90,50 @@ TEST(AdjustSlopeDlgFieldTest, TextsAndDelayedWrite) {
 
 class AdjustSlopeDlgDeviceTest : public argotest::ArgoPtyTest {
  protected:
-  void SetUp() override {
-    SetUnitTexts();
-    StartDevice();
-    SetState([](ArgoDeviceState& s) {
-      s.alarmMode[3] = ArgoCodec::PackAlarmMode({3, 0, 1, 0});  // 0..10 V
-      s.outputTempMin = ArgoWire::EncodeTemperature(400);
-      s.outputTempMax = ArgoWire::EncodeTemperature(1000);
-      s.scaledOutMin = 0;
-      s.scaledOutMax = 5000;
-    });
+  void SetUp() override { SetUnitTexts(); }
+
+  // Starts the emulator with `profile` and the analog output set by `change`,
+  // opens it through a family session, reads its configuration as the main
+  // window does before a setup dialog opens (the driver learns the model's
+  // range, which its setters check), and shows the dialog on it.
+  void OpenDialog(const QString& profile, const std::function<void(ArgoDeviceState&)>& change,
+                  std::optional<std::pair<float, float>> tempLimits = std::nullopt) {
+    StartDevice(profile);
+    SetState(change);
     family_ = std::make_unique<ArgoFamily>();
+    family_->OnError = [this](int code) { errors_.push_back(code); };
     bool opened = false;
     bool reported = false;
-    const int baud = ArgoProfiles::Find(QStringLiteral("argo-current"))->baudRate;
-    family_->Open(argotest::kComPort, BaudIndex(baud), 0, [&](bool ok) {
+    family_->Open(argotest::kComPort, BaudIndex(ArgoProfiles::Find(profile)->baudRate), 0, [&](bool ok) {
       opened = ok;
       reported = true;
     });
     ASSERT_TRUE(WaitForEvents([&] { return reported; }, 10000));
     ASSERT_TRUE(opened);
-    // As the main window does before opening a setup dialog: the driver
-    // learns the model's range, which its setters check.
     reported = false;
     family_->ReadConfiguration([&](bool) { reported = true; });
     ASSERT_TRUE(WaitForEvents([&] { return reported; }, 20000));
     backend_ = std::make_unique<SlopeDeviceBackend>(*family_);
     dlg_ = std::make_unique<TAdjustSlopeDlg>();
     dlg_->SetBackend(backend_.get());
-    dlg_->TempMin = family_->Snapshot().RangeLo;
-    dlg_->TempMax = family_->Snapshot().RangeHi;
+    dlg_->TempMin = tempLimits ? tempLimits->first : family_->Snapshot().RangeLo;
+    dlg_->TempMax = tempLimits ? tempLimits->second : family_->Snapshot().RangeHi;
     dlg_->TempRaster = 10;
     dlg_->OutputRaster = 1;
     dlg_->resize(700, 450);
     dlg_->show();
+    const double hiTemp = Temp(State().outputTempMax);
     ASSERT_TRUE(
-        WaitForEvents([&] { return Settled(*dlg_) && dlg_->seHiRangeTemp->Value() == 1000.0; }, 10000));
+        WaitForEvents([&] { return Settled(*dlg_) && dlg_->seHiRangeTemp->Value() == hiTemp; }, 10000));
+  }
+  void OpenSingleColour() {
+    OpenDialog(QStringLiteral("argo-current"), [](ArgoDeviceState& s) {
+      s.alarmMode[3] = ArgoCodec::PackAlarmMode({3, 0, 1, 0});  // 0..10 V
+      s.outputTempMin = ArgoWire::EncodeTemperature(400);
+      s.outputTempMax = ArgoWire::EncodeTemperature(1000);
+      s.scaledOutMin = 0;
+      s.scaledOutMax = 5000;
+    });
   }
   void TearDown() override {
     dlg_.reset();
@@ -139,9 +148,11 @@ class AdjustSlopeDlgDeviceTest : public argotest::ArgoPtyTest {
   std::unique_ptr<ArgoFamily> family_;
   std::unique_ptr<SlopeDeviceBackend> backend_;
   std::unique_ptr<TAdjustSlopeDlg> dlg_;
+  std::vector<int> errors_;  // the driver's error codes
 };
 
 TEST_F(AdjustSlopeDlgDeviceTest, DragPastTheHighPointLeavesTheDevicePointsInOrder) {
+  ASSERT_NO_FATAL_FAILURE(OpenSingleColour());
   SlopeDiagram* d = dlg_->pbDiagram;
   const QPoint low = d->PointPixel(SlopeDiagram::kLow);
   const QPoint target = d->Layout().ToPixel(1500, 8);
@@ -165,6 +176,7 @@ TEST_F(AdjustSlopeDlgDeviceTest, DragPastTheHighPointLeavesTheDevicePointsInOrde
 }
 
 TEST_F(AdjustSlopeDlgDeviceTest, ModeFollowsTheDeviceAndCancelRestoresInOrder) {
+  ASSERT_NO_FATAL_FAILURE(OpenSingleColour());
   const ArgoDeviceState opening = State();
   dlg_->seHiRangeAnalogy->SetValue(7.5);
   dlg_->seLoRangeTemp->SetValue(600);
@@ -192,6 +204,50 @@ TEST_F(AdjustSlopeDlgDeviceTest, ModeFollowsTheDeviceAndCancelRestoresInOrder) {
   EXPECT_EQ(s.outputTempMax, opening.outputTempMax);
   EXPECT_EQ(s.scaledOutMin, opening.scaledOutMin);
   EXPECT_EQ(s.scaledOutMax, opening.scaledOutMax);
+}
+
+// Ratio firmware with process source 2: the temperatures are percentages,
+// and the point pushed to keep the order goes out unscaled like the edited
+// one (scaled by ten the device would refuse it and keep low above high).
+TEST_F(AdjustSlopeDlgDeviceTest, PercentModePushesUnscaled) {
+  ASSERT_NO_FATAL_FAILURE(OpenDialog(
+      QStringLiteral("ratio"),
+      [](ArgoDeviceState& s) {
+        s.processSource = 2;
+        s.alarmMode[3] = ArgoCodec::PackAlarmMode({3, 0, 1, 0});
+        s.outputTempMin = ArgoWire::EncodeTemperature(10);
+        s.outputTempMax = ArgoWire::EncodeTemperature(50);
+        s.scaledOutMin = 0;
+        s.scaledOutMax = 10000;
+      },
+      std::pair{-50.0f, 100.0f}));
+  EXPECT_TRUE(dlg_->stLimitsLo1->text().startsWith(QStringLiteral("-50.0 % = ")))
+      << dlg_->stLimitsLo1->text().toStdString();
+  dlg_->seLoRangeTemp->SetValue(60);
+  ASSERT_TRUE(WaitForEvents([&] { return Settled(*dlg_) && Temp(State().outputTempMin) == 60.0; }, 10000));
+  EXPECT_DOUBLE_EQ(Temp(State().outputTempMax), 61.0);
+  EXPECT_TRUE(errors_.empty());
+}
+
+// A thermocouple mode has no analog line: editing is off, the points and
+// the line are gone, and the diagram still paints.
+TEST(AdjustSlopeDlgFieldTest, ThermocoupleModeDisablesEditing) {
+  SetUnitTexts();
+  SlopeFieldBackend fields(4, 1.0);
+  fields.HiTemp = 1000;
+  fields.HiOutput = 10000;
+  TAdjustSlopeDlg dlg;
+  dlg.SetBackend(&fields);
+  dlg.TempMin = 0;
+  dlg.TempMax = 1000;
+  dlg.resize(600, 400);
+  dlg.show();
+  ASSERT_TRUE(WaitForEvents([&] { return !dlg.SequenceRunning(); }, 5000));
+  EXPECT_FALSE(dlg.seLoRangeTemp->isEnabled());
+  EXPECT_FALSE(dlg.stSlope->isEnabled());
+  EXPECT_TRUE(dlg.btnCancel->isEnabled());
+  const QImage image = dlg.pbDiagram->grab().toImage();
+  EXPECT_FALSE(image.isNull());
 }
 
 }  // namespace
