@@ -190,6 +190,13 @@ TEST_F(AdjustSlopeDlgDeviceTest, ModeFollowsTheDeviceAndCancelRestoresInOrder) {
   EXPECT_TRUE(dlg_->stLimitsLo2->text().startsWith(QStringLiteral("4mA = ")))
       << dlg_->stLimitsLo2->text().toStdString();
 
+  // So does its display unit: the edits, their limits and the texts turn to degrees Fahrenheit.
+  SetState([](ArgoDeviceState& s) { s.unit = 0; });
+  ASSERT_TRUE(WaitForEvents([&] { return dlg_->seHiRangeTemp->Value() == 1832.0; }, 10000));
+  EXPECT_DOUBLE_EQ(dlg_->seLoRangeTemp->Value(), 1112.0);
+  EXPECT_DOUBLE_EQ(dlg_->seLoRangeTemp->MinValue(), 662.0);
+  EXPECT_TRUE(dlg_->stSlope->text().endsWith(QStringLiteral("/°F"))) << dlg_->stSlope->text().toStdString();
+
   model_->ClearRequests();
   dlg_->btnCancel->click();
   ASSERT_TRUE(WaitForEvents([&] { return !dlg_->isVisible(); }, 10000));
