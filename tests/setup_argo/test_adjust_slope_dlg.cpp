@@ -213,6 +213,19 @@ TEST_F(AdjustSlopeDlgDeviceTest, ModeFollowsTheDeviceAndCancelRestoresInOrder) {
   EXPECT_EQ(s.scaledOutMax, opening.scaledOutMax);
 }
 
+// A device that falls silent: the edit's write fails without wedging the
+// dialog (the unanswered write may or may not have been taken), the edit
+// keeps the user's value, and Cancel still closes the dialog.
+TEST_F(AdjustSlopeDlgDeviceTest, SilentDeviceNeitherHangsNorWedges) {
+  ASSERT_NO_FATAL_FAILURE(OpenSingleColour());
+  SetFaults([](ArgoFaults& f) { f.silent = true; });
+  dlg_->seHiRangeAnalogy->SetValue(7.5);
+  ASSERT_TRUE(WaitForEvents([&] { return Settled(*dlg_) && dlg_->btnOk->isEnabled(); }, 60000));
+  EXPECT_DOUBLE_EQ(dlg_->seHiRangeAnalogy->Value(), 7.5);
+  dlg_->btnCancel->click();
+  ASSERT_TRUE(WaitForEvents([&] { return !dlg_->isVisible(); }, 60000));
+}
+
 // Ratio firmware with process source 2: the temperatures are percentages,
 // and the point pushed to keep the order goes out unscaled like the edited
 // one (scaled by ten the device would refuse it and keep low above high).
