@@ -244,11 +244,7 @@ void TAdjustSlopeDlg::ApplyState(const SlopeBackend::TState& state, bool force) 
   Fahrenheit = state.fahrenheit;
   percent_ = state.percent;
   if (unitChanged || force) UpdateTempLimits();
-  const auto display = [&](double t) {
-    return percent_ ? t
-                    : static_cast<double>(SentinelUtils::CelsiusToUnit(Fahrenheit, static_cast<float>(t)));
-  };
-  const double values[4] = {display(state.loTemp), display(state.hiTemp), state.loOutput / 1000.0,
+  const double values[4] = {DisplayTemp(state.loTemp), DisplayTemp(state.hiTemp), state.loOutput / 1000.0,
                             state.hiOutput / 1000.0};
   TDSpinEdit* edits[4] = {seLoRangeTemp, seHiRangeTemp, seLoRangeAnalogy, seHiRangeAnalogy};
   bool changed = unitChanged;
@@ -285,6 +281,10 @@ void TAdjustSlopeDlg::ModeChange(int mode) {
   pbDiagram->SetAnalog(analog_);
   UpdateTempLimits();
   UpdateSlopeTexts();
+}
+
+double TAdjustSlopeDlg::DisplayTemp(double t) const {
+  return percent_ ? t : static_cast<double>(SentinelUtils::CelsiusToUnit(Fahrenheit, static_cast<float>(t)));
 }
 
 QString TAdjustSlopeDlg::TempUnitText() const { return SlopeMath::TemperatureUnit(Fahrenheit, percent_); }
@@ -380,12 +380,14 @@ void TAdjustSlopeDlg::ParamChangeTimerTimer() {
   SlopeWritePlanner::TInput in;
   TDSpinEdit* edits[4] = {seLoRangeTemp, seHiRangeTemp, seLoRangeAnalogy, seHiRangeAnalogy};
   double* values[4] = {&in.loTemp, &in.hiTemp, &in.loOutput, &in.hiOutput};
+  const double lastRead[4] = {DisplayTemp(state_.loTemp), DisplayTemp(state_.hiTemp),
+                              state_.loOutput / 1000.0, state_.hiOutput / 1000.0};
   for (int i = 0; i < 4; ++i) {
     if (!edits[i]->TryValue(*values[i])) {
-      // Text that is no number is not written; the edit shows the last value read.
+      // Text that is no number is not written; the edit goes back to the
+      // value last read, which also stands in for it when keeping the order.
       pending_ &= ~edits[i]->Tag();
-      forceRefresh_ = true;
-      *values[i] = edits[i]->MinValue();
+      *values[i] = lastRead[i];
     }
   }
   in.pending = pending_;
@@ -400,7 +402,7 @@ void TAdjustSlopeDlg::ParamChangeTimerTimer() {
   pending_ = 0;
   if (in.pending == 0) {
     ApplyState(state_, true);
-    HoldInput(false);
+    btnOk->setEnabled(true);
     ScheduleRefresh();
     return;
   }

@@ -92,6 +92,8 @@ class TAdjustSlopeDlg : public QDialog {
   void HoldInput(bool hold);
   void DiagramDragged(int point, double temperature, double output);
   QString TempUnitText() const;
+  // Degrees Celsius (or percent) as the edits show them.
+  double DisplayTemp(double t) const;
 
   SlopeBackend* backend_ = nullptr;
   SlopeBackend::TState state_;

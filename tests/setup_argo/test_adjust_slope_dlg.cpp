@@ -76,10 +76,14 @@ TEST(AdjustSlopeDlgFieldTest, TextsAndDelayedWrite) {
   EXPECT_EQ(fields.HiOutput, 10000);
   EXPECT_TRUE(dlg.btnOk->isEnabled());
 
-  // Text that is no number writes nothing and leaves the dialog usable.
+  // Text that is no number writes nothing, leaves the dialog usable, and
+  // the value last read stands in for it when the other edit is written.
+  dlg.seLoRangeAnalogy->SetValue(3);
   dlg.seHiRangeAnalogy->setText(QStringLiteral("-"));
   ASSERT_TRUE(WaitForEvents([&] { return Settled(dlg) && dlg.btnOk->isEnabled(); }, 5000));
+  EXPECT_EQ(fields.LoOutput, 3000);
   EXPECT_EQ(fields.HiOutput, 10000);
+  EXPECT_EQ(dlg.seHiRangeAnalogy->Value(), 10.0);
 
   // Cancel hands back the values of the opening.
   dlg.btnCancel->click();
