@@ -85,16 +85,6 @@ void EndProgram(QProcess& program) {
   }
 }
 
-bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QThread::usleep(500);
-  }
-  return true;
-}
-
 void PrintFigures(const char* what, std::vector<double> ms) {
   if (ms.empty()) {
     std::printf("%-44s no run finished\n", what);
@@ -118,7 +108,7 @@ double OffscreenStart(const QString& exe, const QString& slavePath) {
   clock.start();
   program.start(exe, {});
   double result = -1;
-  if (program.waitForStarted(10000) && WaitFor([&] { return Started(files.report); }, 30000))
+  if (program.waitForStarted(10000) && WaitFor([&] { return Started(files.report); }, 30000, 500))
     result = Ms(clock);
   EndProgram(program);
   return result;
@@ -203,7 +193,8 @@ XStart XServerStart(const QString& exe, const QString& slavePath, const QString&
         std::free(e);
       }
     }
-    if (out.startedMs < 0 && WaitFor([&] { return Started(files.report); }, 30000)) out.startedMs = Ms(clock);
+    if (out.startedMs < 0 && WaitFor([&] { return Started(files.report); }, 30000, 500))
+      out.startedMs = Ms(clock);
   }
   EndProgram(program);
   xcb_disconnect(x);

@@ -40,19 +40,7 @@
 #include "tools/devsim/devsim_options.h"
 #include "tools/devsim/pty_server.h"
 
-namespace {
-
-bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QThread::msleep(5);
-  }
-  return true;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 // One streaming configuration of the program and the emulator.
 struct Scenario {

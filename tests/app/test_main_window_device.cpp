@@ -262,6 +262,20 @@ class MainWindowSilentDeviceTest : public MainWindowDeviceTest {
     MainWindowDeviceTest::TearDown();
   }
 
+  // Starts a burst, lets it run, gives the emulator `faults` and stops; the
+  // stop command must return at once, whatever the line does.
+  TThermaSentinelForm& StopAfterFault(const ArgoFaults& faults) {
+    TThermaSentinelForm& f = StartConnected();
+    f.mStartClick(f.mStart);
+    EXPECT_TRUE(WaitForEvents([&] { return f.SampleCount() > 100; }, 15000, EventPump::EventLoop));
+    model_->SetFaults(faults);
+    QElapsedTimer t;
+    t.start();
+    f.mStopClick(f.mStop);
+    EXPECT_LT(t.elapsed(), 100) << "the stop command waited on the line";
+    return f;
+  }
+
   std::shared_ptr<ArgoModel> model_;
   std::unique_ptr<PtyServer> server_;
 };
@@ -272,17 +286,9 @@ class MainWindowSilentDeviceTest : public MainWindowDeviceTest {
 // stop command returns at once, the lost device is reported once and the
 // connection closed, and the window keeps answering throughout.
 TEST_F(MainWindowSilentDeviceTest, StopOnADeviceThatFellSilent) {
-  TThermaSentinelForm& f = StartConnected();
-  f.mStartClick(f.mStart);
-  ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() > 100; }, 15000, EventPump::EventLoop));
-
   ArgoFaults faults;
   faults.silent = true;
-  model_->SetFaults(faults);
-  QElapsedTimer t;
-  t.start();
-  f.mStopClick(f.mStop);
-  EXPECT_LT(t.elapsed(), 100) << "the stop command waited on the line";
+  TThermaSentinelForm& f = StopAfterFault(faults);
 
   qint64 gap = 0;
   EXPECT_TRUE(RunWatchingTicks([&] { return f.State() == csClosed; }, 10000, gap)) << int(f.State());
@@ -300,17 +306,9 @@ TEST_F(MainWindowSilentDeviceTest, StopOnADeviceThatFellSilent) {
 // port (no more than one error), the window keeps answering, and ending
 // the window as a SIGTERM does takes well under a second.
 TEST_F(MainWindowSilentDeviceTest, StopOnADeviceThatVanishes) {
-  TThermaSentinelForm& f = StartConnected();
-  f.mStartClick(f.mStart);
-  ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() > 100; }, 15000, EventPump::EventLoop));
-
   ArgoFaults faults = model_->Faults();
   faults.vanishAfterRequests = 1;
-  model_->SetFaults(faults);
-  QElapsedTimer t;
-  t.start();
-  f.mStopClick(f.mStop);
-  EXPECT_LT(t.elapsed(), 100) << "the stop command waited on the line";
+  TThermaSentinelForm& f = StopAfterFault(faults);
 
   qint64 gap = 0;
   EXPECT_TRUE(RunWatchingTicks([&] { return f.State() == csClosed; }, 10000, gap)) << int(f.State());
@@ -327,7 +325,8 @@ TEST_F(MainWindowSilentDeviceTest, StopOnADeviceThatVanishes) {
   EXPECT_LT(gap, 100);
   EXPECT_TRUE(f.mScan->isEnabled());
 
-  t.restart();
+  QElapsedTimer t;
+  t.start();
   f.TerminateBySignal();
   form_.reset();
   EXPECT_LT(t.elapsed(), 1000) << "ending the window waited on the gone device";
