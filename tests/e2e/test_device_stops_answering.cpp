@@ -39,6 +39,7 @@ class DeviceOfCase {
   }
   ~DeviceOfCase() { server_->Stop(); }
   ArgoModel& Model() { return *model_; }
+  bool Vanished() const { return server_->Vanished(); }
   void Apply(Fault fault) {
     ArgoFaults f = model_->Faults();
     if (fault == Fault::Silent) {
@@ -153,4 +154,34 @@ TEST(DeviceStopsAnswering, SignalWithUnsavedDataSavesAndEnds) {
   EXPECT_TRUE(bytes.startsWith("[Sentinel DataFile]"));
   EXPECT_TRUE(bytes.endsWith("End of File\r\n"));
   EXPECT_EQ(run.Report().value("Unsaved"), "0");
+}
+
+// The program ends on SIGTERM while it measures, and the device falls
+// silent, or hangs up on the first request it gets (the burst-off of the
+// stop the ending sends): the program still ends within a second.
+TEST(DeviceStopsAnswering, LostOnTheStopOfTheEnd) {
+  for (const Fault fault : {Fault::Silent, Fault::Vanish}) {
+    SCOPED_TRACE(fault == Fault::Silent ? "silent" : "vanishing");
+    ProgramRun run;
+    const int com = 13;
+    run.WriteSettings(QStringLiteral("[COM]\nCOM=%1\nBaudrate=5\nDeviceType=1\n"
+                                     "[Options]\nAutoScan=1\nAutoStart=1\nAskForSaving=0\n"
+                                     "[Settings]\nArgoBurstStartDelay=0\n")
+                          .arg(com));
+    DeviceOfCase device(run, com, 115200);
+    run.StartProgram();
+    ASSERT_TRUE(run.WaitForReport(
+        [](const auto& r) { return r.value("State") == "7" && r.value("Records").toInt() > 50; }, 30000))
+        << run.Output().toStdString();
+    ArgoFaults faults = device.Model().Faults();
+    if (fault == Fault::Silent)
+      faults.silent = true;
+    else
+      faults.vanishAfterRequests = 1;
+    device.Model().SetFaults(faults);
+    EXPECT_TRUE(TerminatesWithin(run, 1000)) << run.Output().toStdString();
+    if (fault == Fault::Vanish) {
+      EXPECT_TRUE(device.Vanished()) << "the device never got the stop";
+    }
+  }
 }
