@@ -212,6 +212,9 @@ XStart XServerStart(const QString& exe, const QString& slavePath, const QString&
         Started(files.report))
       out.startedMs = Ms(clock);
   }
+  if (out.startedMs < 0)
+    std::fprintf(stderr, "bench_cold_start: a run on the X server never reported its start (%s)\n",
+                 Running(program) ? "still running" : "ended");
   EndProgram(program);
   xcb_disconnect(x);
   return out;
