@@ -56,6 +56,17 @@ class DeviceOfCase {
   std::unique_ptr<PtyServer> server_;
 };
 
+// Settings that connect the device on `com` at start and start measuring;
+// `baud` is the stored baud rate setting (1: 9600 .. 5: 115200 Bd).
+void WriteAutoStartSettings(ProgramRun& run, int com, int baud, bool askForSaving) {
+  run.WriteSettings(QStringLiteral("[COM]\nCOM=%1\nBaudrate=%2\nDeviceType=1\n"
+                                   "[Options]\nAutoScan=1\nAutoStart=1\nAskForSaving=%3\n"
+                                   "[Settings]\nArgoBurstStartDelay=0\n")
+                        .arg(com)
+                        .arg(baud)
+                        .arg(askForSaving ? 1 : 0));
+}
+
 bool TerminatesWithin(ProgramRun& run, int ms) {
   QElapsedTimer t;
   t.start();
@@ -78,10 +89,7 @@ TEST(DeviceStopsAnswering, OneErrorNoStartResponsiveAndPromptEnd) {
     ProgramRun run;
     const int com = 11;
     // 9600 Bd: the read of the whole configuration takes seconds.
-    run.WriteSettings(QStringLiteral("[COM]\nCOM=%1\nBaudrate=1\nDeviceType=1\n"
-                                     "[Options]\nAutoScan=1\nAutoStart=1\nAskForSaving=0\n"
-                                     "[Settings]\nArgoBurstStartDelay=0\n")
-                          .arg(com));
+    WriteAutoStartSettings(run, com, 1, false);
     DeviceOfCase device(run, com, 9600);
     if (c.point == Point::Connection) device.Apply(c.fault);
     run.StartProgram({}, {{QStringLiteral("THERMASENTINEL_TEST_TICKS"), QStringLiteral("1")}});
@@ -130,10 +138,7 @@ TEST(DeviceStopsAnswering, OneErrorNoStartResponsiveAndPromptEnd) {
 TEST(DeviceStopsAnswering, SignalWithUnsavedDataSavesAndEnds) {
   ProgramRun run;
   const int com = 12;
-  run.WriteSettings(QStringLiteral("[COM]\nCOM=%1\nBaudrate=5\nDeviceType=1\n"
-                                   "[Options]\nAutoScan=1\nAutoStart=1\nAskForSaving=1\n"
-                                   "[Settings]\nArgoBurstStartDelay=0\n")
-                        .arg(com));
+  WriteAutoStartSettings(run, com, 5, true);
   DeviceOfCase device(run, com, 115200);
   run.StartProgram();
   ASSERT_TRUE(run.WaitForReport(
@@ -164,10 +169,7 @@ TEST(DeviceStopsAnswering, LostOnTheStopOfTheEnd) {
     SCOPED_TRACE(fault == Fault::Silent ? "silent" : "vanishing");
     ProgramRun run;
     const int com = 13;
-    run.WriteSettings(QStringLiteral("[COM]\nCOM=%1\nBaudrate=5\nDeviceType=1\n"
-                                     "[Options]\nAutoScan=1\nAutoStart=1\nAskForSaving=0\n"
-                                     "[Settings]\nArgoBurstStartDelay=0\n")
-                          .arg(com));
+    WriteAutoStartSettings(run, com, 5, false);
     DeviceOfCase device(run, com, 115200);
     run.StartProgram();
     ASSERT_TRUE(run.WaitForReport(
