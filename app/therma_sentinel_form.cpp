@@ -225,16 +225,13 @@ void TThermaSentinelForm::FormCreate() {
 }
 
 void TThermaSentinelForm::CreateDialogs() {
-  // The program's dialogs, created once in this order. The setup dialogs of
-  // both device families, the scan, interface, view settings, measurement
-  // settings, emissivity and options dialogs are created here as well once
-  // they exist (later: ScanDeviceDlg, ViewSettingsDlg, InterfaceDlg,
-  // MeasurementSettingsDlg, ChangeEmissDlg, OptionsDlg, BrioDeviceSetupDLg,
-  // VererodurDeviceSetupDlg, MatTableDlg, AdjustSlopeDlg, AdjustSlopeDlgBriov2,
-  // ArgoHeadParamDlg, LoopMaintenanceDlg, LoopMaintenanceDlgDazo4_20,
-  // Dazo4_20DeviceSetupDLg, Briov2DeviceSetupDLg, LoopMaintenanceDlgBrio,
-  // LoopMaintenanceDlgBriov2, ArgoDeviceSetupDlg, fWindowDigital,
-  // Kora_DeviceSetupDLg, AdjustSlopeDlgKora).
+  // The program's dialogs, created once in this order. The scan, interface,
+  // view settings, measurement settings, emissivity and options dialogs are
+  // created here as well once they exist (later: ScanDeviceDlg,
+  // ViewSettingsDlg, InterfaceDlg, MeasurementSettingsDlg, ChangeEmissDlg,
+  // OptionsDlg, fWindowDigital). A device family's setup and
+  // loop-maintenance dialogs are its own (DeviceFamily::RunDeviceSetup,
+  // DeviceFamily::RunLoopMaintenance).
   fParamShow = new TfParamShow(this);
   DeviceInfoDlg = new TDeviceInfoDlg(this);
   SetDefaultSettingsDlg = new TSetDefaultSettingsDlg(this);
@@ -319,8 +316,8 @@ void TThermaSentinelForm::FormShow() {
 
   LIS_->LoadLanguage();
   LISLanguageChange();
-  // later: hand LIS to ScanDeviceDlg, the setup dialogs, InterfaceDlg,
-  // MeasurementSettingsDlg, ChangeEmissDlg and OptionsDlg.
+  // later: hand LIS to ScanDeviceDlg, InterfaceDlg, MeasurementSettingsDlg,
+  // ChangeEmissDlg and OptionsDlg.
 
   // The scan dialog's time-out (later: ScanDeviceDlg->TimeoutSeconds).
   config_->WriteArgoScanTimeOut(config_->ReadArgoScanTimeOut());

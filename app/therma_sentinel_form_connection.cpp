@@ -164,7 +164,6 @@ void TThermaSentinelForm::ConfigurationRead(bool complete, int closes) {
   }
   Diagram_->SetYRangeMin(deviceTmin_);
   Diagram_->SetYRangeMax(deviceTmax_);
-  // later: reset the three change counters of ArgoDeviceSetupDlg.
   const std::int32_t serial = device.SerialNumber;
   if (serial >= 0) {
     deviceReadThisRun_ = true;

@@ -395,10 +395,16 @@ void TThermaSentinelForm::CreateMenus() {
   connect(mHelpFile, &QAction::triggered, this, [] {
     // later: the help file of the language (help commands).
   });
+  // The family's own dialogs (enabled only when it has them).
+  connect(mDeviceSetup, &QAction::triggered, this, [this] {
+    if (family_ != nullptr && family_->HasDeviceSetup()) family_->RunDeviceSetup();
+  });
+  connect(mLoopMaintenance, &QAction::triggered, this, [this] {
+    if (family_ != nullptr && family_->HasLoopMaintenance()) family_->RunLoopMaintenance();
+  });
   // Commands of dialogs that come later: present, without effect.
   // later: mInterface (InterfaceDlg), mMeasurementSettings
-  // (MeasurementSettingsDlg), mDeviceSetup and mLoopMaintenance (setup
-  // dialogs of both families), mEmissivity (ChangeEmissDlg), mViewSettings
+  // (MeasurementSettingsDlg), mEmissivity (ChangeEmissDlg), mViewSettings
   // (ViewSettingsDlg), mOptions (OptionsDlg).
 }
 

@@ -3,9 +3,12 @@
 // The "key=value" report the program writes when THERMASENTINEL_TEST_REPORT
 // names a file, as the benchmarks that run the whole program read it.
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMap>
 #include <QString>
+#include <QThread>
+#include <functional>
 
 inline QMap<QString, QString> ReadProgramReport(const QString& path) {
   QMap<QString, QString> out;
@@ -17,4 +20,15 @@ inline QMap<QString, QString> ReadProgramReport(const QString& path) {
     if (eq > 0) out.insert(line.left(eq), line.mid(eq + 1));
   }
   return out;
+}
+
+// Checks `done` every `pollUs` until it holds (true) or `timeoutMs` passed.
+inline bool WaitFor(const std::function<bool()>& done, int timeoutMs, unsigned long pollUs = 5000) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > timeoutMs) return false;
+    QThread::usleep(pollUs);
+  }
+  return true;
 }

@@ -262,6 +262,20 @@ class MainWindowSilentDeviceTest : public MainWindowDeviceTest {
     MainWindowDeviceTest::TearDown();
   }
 
+  // Starts a burst, lets it run, gives the emulator `faults` and stops; the
+  // stop command must return at once, whatever the line does.
+  TThermaSentinelForm& StopAfterFault(const ArgoFaults& faults) {
+    TThermaSentinelForm& f = StartConnected();
+    f.mStartClick(f.mStart);
+    EXPECT_TRUE(WaitForEvents([&] { return f.SampleCount() > 100; }, 15000, EventPump::EventLoop));
+    model_->SetFaults(faults);
+    QElapsedTimer t;
+    t.start();
+    f.mStopClick(f.mStop);
+    EXPECT_LT(t.elapsed(), 100) << "the stop command waited on the line";
+    return f;
+  }
+
   std::shared_ptr<ArgoModel> model_;
   std::unique_ptr<PtyServer> server_;
 };
@@ -272,17 +286,9 @@ class MainWindowSilentDeviceTest : public MainWindowDeviceTest {
 // stop command returns at once, the lost device is reported once and the
 // connection closed, and the window keeps answering throughout.
 TEST_F(MainWindowSilentDeviceTest, StopOnADeviceThatFellSilent) {
-  TThermaSentinelForm& f = StartConnected();
-  f.mStartClick(f.mStart);
-  ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() > 100; }, 15000, EventPump::EventLoop));
-
   ArgoFaults faults;
   faults.silent = true;
-  model_->SetFaults(faults);
-  QElapsedTimer t;
-  t.start();
-  f.mStopClick(f.mStop);
-  EXPECT_LT(t.elapsed(), 100) << "the stop command waited on the line";
+  TThermaSentinelForm& f = StopAfterFault(faults);
 
   qint64 gap = 0;
   EXPECT_TRUE(RunWatchingTicks([&] { return f.State() == csClosed; }, 10000, gap)) << int(f.State());
@@ -293,4 +299,35 @@ TEST_F(MainWindowSilentDeviceTest, StopOnADeviceThatFellSilent) {
   EXPECT_EQ(f.State(), csClosed);
   EXPECT_EQ(f.ErrorCount(), 1);
   EXPECT_LT(gap, 100);
+}
+
+// The device vanishes (its port hangs up) on the burst-off of a stop: the
+// stop command returns at once, the connection is closed as for a removed
+// port (no more than one error), the window keeps answering, and ending
+// the window as a SIGTERM does takes well under a second.
+TEST_F(MainWindowSilentDeviceTest, StopOnADeviceThatVanishes) {
+  ArgoFaults faults = model_->Faults();
+  faults.vanishAfterRequests = 1;
+  TThermaSentinelForm& f = StopAfterFault(faults);
+
+  qint64 gap = 0;
+  EXPECT_TRUE(RunWatchingTicks([&] { return f.State() == csClosed; }, 10000, gap)) << int(f.State());
+  ASSERT_TRUE(server_->Vanished()) << "the emulator never saw the stop";
+  // The removed-port reaction closes the port; at most the exchange the
+  // hang-up cut short is reported.
+  const int errors = f.ErrorCount();
+  EXPECT_LE(errors, 1);
+  EXPECT_LT(gap, 100) << "the window stalled";
+  // Nothing more comes from the gone device.
+  RunWatchingTicks([] { return false; }, 1500, gap);
+  EXPECT_EQ(f.State(), csClosed);
+  EXPECT_EQ(f.ErrorCount(), errors);
+  EXPECT_LT(gap, 100);
+  EXPECT_TRUE(f.mScan->isEnabled());
+
+  QElapsedTimer t;
+  t.start();
+  f.TerminateBySignal();
+  form_.reset();
+  EXPECT_LT(t.elapsed(), 1000) << "ending the window waited on the gone device";
 }

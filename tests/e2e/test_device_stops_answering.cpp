@@ -39,6 +39,7 @@ class DeviceOfCase {
   }
   ~DeviceOfCase() { server_->Stop(); }
   ArgoModel& Model() { return *model_; }
+  bool Vanished() const { return server_->Vanished(); }
   void Apply(Fault fault) {
     ArgoFaults f = model_->Faults();
     if (fault == Fault::Silent) {
@@ -54,6 +55,17 @@ class DeviceOfCase {
   std::shared_ptr<ArgoModel> model_;
   std::unique_ptr<PtyServer> server_;
 };
+
+// Settings that connect the device on `com` at start and start measuring;
+// `baud` is the stored baud rate setting (1: 9600 .. 5: 115200 Bd).
+void WriteAutoStartSettings(ProgramRun& run, int com, int baud, bool askForSaving) {
+  run.WriteSettings(QStringLiteral("[COM]\nCOM=%1\nBaudrate=%2\nDeviceType=1\n"
+                                   "[Options]\nAutoScan=1\nAutoStart=1\nAskForSaving=%3\n"
+                                   "[Settings]\nArgoBurstStartDelay=0\n")
+                        .arg(com)
+                        .arg(baud)
+                        .arg(askForSaving ? 1 : 0));
+}
 
 bool TerminatesWithin(ProgramRun& run, int ms) {
   QElapsedTimer t;
@@ -77,10 +89,7 @@ TEST(DeviceStopsAnswering, OneErrorNoStartResponsiveAndPromptEnd) {
     ProgramRun run;
     const int com = 11;
     // 9600 Bd: the read of the whole configuration takes seconds.
-    run.WriteSettings(QStringLiteral("[COM]\nCOM=%1\nBaudrate=1\nDeviceType=1\n"
-                                     "[Options]\nAutoScan=1\nAutoStart=1\nAskForSaving=0\n"
-                                     "[Settings]\nArgoBurstStartDelay=0\n")
-                          .arg(com));
+    WriteAutoStartSettings(run, com, 1, false);
     DeviceOfCase device(run, com, 9600);
     if (c.point == Point::Connection) device.Apply(c.fault);
     run.StartProgram({}, {{QStringLiteral("THERMASENTINEL_TEST_TICKS"), QStringLiteral("1")}});
@@ -129,10 +138,7 @@ TEST(DeviceStopsAnswering, OneErrorNoStartResponsiveAndPromptEnd) {
 TEST(DeviceStopsAnswering, SignalWithUnsavedDataSavesAndEnds) {
   ProgramRun run;
   const int com = 12;
-  run.WriteSettings(QStringLiteral("[COM]\nCOM=%1\nBaudrate=5\nDeviceType=1\n"
-                                   "[Options]\nAutoScan=1\nAutoStart=1\nAskForSaving=1\n"
-                                   "[Settings]\nArgoBurstStartDelay=0\n")
-                        .arg(com));
+  WriteAutoStartSettings(run, com, 5, true);
   DeviceOfCase device(run, com, 115200);
   run.StartProgram();
   ASSERT_TRUE(run.WaitForReport(
@@ -153,4 +159,31 @@ TEST(DeviceStopsAnswering, SignalWithUnsavedDataSavesAndEnds) {
   EXPECT_TRUE(bytes.startsWith("[Sentinel DataFile]"));
   EXPECT_TRUE(bytes.endsWith("End of File\r\n"));
   EXPECT_EQ(run.Report().value("Unsaved"), "0");
+}
+
+// The program ends on SIGTERM while it measures, and the device falls
+// silent, or hangs up on the first request it gets (the burst-off of the
+// stop the ending sends): the program still ends within a second.
+TEST(DeviceStopsAnswering, LostOnTheStopOfTheEnd) {
+  for (const Fault fault : {Fault::Silent, Fault::Vanish}) {
+    SCOPED_TRACE(fault == Fault::Silent ? "silent" : "vanishing");
+    ProgramRun run;
+    const int com = 13;
+    WriteAutoStartSettings(run, com, 5, false);
+    DeviceOfCase device(run, com, 115200);
+    run.StartProgram();
+    ASSERT_TRUE(run.WaitForReport(
+        [](const auto& r) { return r.value("State") == "7" && r.value("Records").toInt() > 50; }, 30000))
+        << run.Output().toStdString();
+    ArgoFaults faults = device.Model().Faults();
+    if (fault == Fault::Silent)
+      faults.silent = true;
+    else
+      faults.vanishAfterRequests = 1;
+    device.Model().SetFaults(faults);
+    EXPECT_TRUE(TerminatesWithin(run, 1000)) << run.Output().toStdString();
+    if (fault == Fault::Vanish) {
+      EXPECT_TRUE(device.Vanished()) << "the device never got the stop";
+    }
+  }
 }

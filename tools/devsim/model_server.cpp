@@ -9,10 +9,6 @@
 
 #include "tools/devsim/model_line.h"
 
-namespace {
-constexpr auto kTickInterval = std::chrono::milliseconds(1);
-}
-
 ModelServer::ModelServer(std::shared_ptr<DeviceModel> model)
     : modelLine_(std::make_shared<ModelLine>(model)), model_(std::move(model)) {
   wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -94,6 +90,10 @@ bool ModelServer::IsRunning() const { return running_; }
 
 bool ModelServer::Vanished() const { return vanished_ || modelLine_->Vanished(); }
 
+void ModelServer::SetTickInterval(std::chrono::microseconds interval) {
+  tickIntervalUs_ = std::max<std::int64_t>(50, interval.count());
+}
+
 bool ModelServer::KeepServing() const { return !stop_ && !modelLine_->Vanished(); }
 
 void ModelServer::Access(const std::function<void(DeviceModel&, DeviceLink&)>& fn) { modelLine_->Access(fn); }
@@ -101,7 +101,7 @@ void ModelServer::Access(const std::function<void(DeviceModel&, DeviceLink&)>& f
 void ModelServer::TickIfDue(Clock::time_point now) {
   if (!modelLine_->WantsTicks() || now < nextTick_) return;
   modelLine_->Tick(now);
-  nextTick_ = now + kTickInterval;
+  nextTick_ = now + std::chrono::microseconds(tickIntervalUs_.load());
 }
 
 std::optional<ModelServer::Clock::time_point> ModelServer::NextTick() const {

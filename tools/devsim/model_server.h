@@ -2,6 +2,8 @@
 
 #include <QString>
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -42,6 +44,10 @@ class ModelServer {
   bool Vanished() const;
 
   std::shared_ptr<DeviceModel> Model() const { return model_; }
+  // How often a model that wants ticks gets one (default 1 ms, at least
+  // 50 us). A stream that fills the line needs ticks finer than its frame
+  // time, or it sends at most one frame a tick.
+  void SetTickInterval(std::chrono::microseconds interval);
   // Runs `fn` with the model and its link under the model line's lock, e.g.
   // to change the model's behaviour or inspect its state from a test.
   void Access(const std::function<void(DeviceModel&, DeviceLink&)>& fn);
@@ -92,4 +98,5 @@ class ModelServer {
   std::atomic<bool> vanished_{false};
   int wakeFd_ = -1;
   Clock::time_point nextTick_{};  // serving thread only
+  std::atomic<std::int64_t> tickIntervalUs_{1000};
 };
