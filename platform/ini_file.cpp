@@ -23,6 +23,35 @@ constexpr char16_t kHighTable[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
+// `name` trimmed and case-folded, as the index holds names. Short ASCII
+// names (all of the program's own) are folded into a buffer on the stack,
+// so a lookup allocates nothing.
+class FoldedName {
+ public:
+  explicit FoldedName(const QString& name) {
+    const QStringView t = QStringView(name).trimmed();
+    if (t.size() <= kSize) {
+      const char16_t* p = t.utf16();
+      qsizetype i = 0;
+      for (; i < t.size() && p[i] < 0x80; ++i)
+        buffer_[i] = p[i] >= u'A' && p[i] <= u'Z' ? static_cast<char16_t>(p[i] + 0x20) : p[i];
+      if (i == t.size()) {
+        text_ = QString::fromRawData(reinterpret_cast<const QChar*>(buffer_), i);
+        return;
+      }
+    }
+    text_ = t.toString().toCaseFolded();
+  }
+  FoldedName(const FoldedName&) = delete;
+  FoldedName& operator=(const FoldedName&) = delete;
+  const QString& Text() const { return text_; }
+
+ private:
+  static constexpr qsizetype kSize = 64;
+  char16_t buffer_[kSize];
+  QString text_;
+};
+
 bool IsBlank(const QByteArray& raw) { return raw.trimmed().isEmpty(); }
 
 // A section or key name the file format can hold.
@@ -324,7 +353,7 @@ void IniFile::IndexInserted(int entry, int at) const {
 
 int IniFile::FindSection(const QString& section, int* end, int* entry) const {
   IndexSections();
-  const auto it = firstSection_.constFind(section.trimmed().toCaseFolded());
+  const auto it = firstSection_.constFind(FoldedName(section).Text());
   if (it == firstSection_.cend()) return -1;
   const std::size_t k = static_cast<std::size_t>(it.value());
   if (end) *end = k + 1 < sections_.size() ? sections_[k + 1].header : static_cast<int>(lines_.size());
@@ -334,7 +363,7 @@ int IniFile::FindSection(const QString& section, int* end, int* entry) const {
 
 int IniFile::FindKey(int entry, const QString& key) const {
   const SectionEntry& e = sections_[static_cast<std::size_t>(entry)];
-  const auto it = e.keys.constFind(key.trimmed().toCaseFolded());
+  const auto it = e.keys.constFind(FoldedName(key).Text());
   return it == e.keys.cend() ? -1 : e.header + it.value();
 }
 
@@ -391,8 +420,9 @@ bool IniFile::WriteString(const QString& section, const QString& key, const QStr
   const int k = FindKey(entry, key);
   if (k >= 0) {
     Line& l = lines[static_cast<size_t>(k)];
-    Line replaced = ParseLine(ToWindows1252(l.name + QLatin1Char('=') + stored));
-    if (replaced.raw == l.raw) return true;  // already stored as it is
+    const QByteArray raw = ToWindows1252(l.name + QLatin1Char('=') + stored);
+    if (raw == l.raw) return true;  // already stored as it is
+    Line replaced = ParseLine(raw);
     if (inPlace && (replaced.kind != Kind::Key || replaced.folded != l.folded)) sectionsValid_ = false;
     l = std::move(replaced);
     return Commit(lines);

@@ -237,7 +237,11 @@ void TpyreonArgo::FireError(int code) {
 }
 
 void TpyreonArgo::SleepMs(int ms) {
-  if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
+  if (pause_) {
+    pause_(ms);
+  } else if (ms > 0) {
+    QThread::msleep(static_cast<unsigned long>(ms));
+  }
 }
 
 void TpyreonArgo::ClearPortBuffers(bool input, bool output) {

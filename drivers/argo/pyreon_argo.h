@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <span>
 
@@ -72,6 +73,11 @@ class TpyreonArgo : public QObject {
   bool Busy() const { return busy_; }
   int Retries() const { return retries_; }
   TComPort* Port() const { return port_; }
+  // The driver's pauses (waits for the device to settle, steps of the
+  // reply poll) call `pause` instead of sleeping; null sleeps again. For an
+  // emulator whose answer is in the input queue when the write returns, as
+  // in fuzzing, where a pause would wait for nothing.
+  void SetPauseForTesting(std::function<void(int ms)> pause) { pause_ = std::move(pause); }
 
   // One exchange: frames `request` (checksum, bus prefix), sends it up to
   // `retries` times and waits for exactly `replyLength` bytes.
@@ -318,6 +324,7 @@ class TpyreonArgo : public QObject {
   void ClearPortBuffers(bool input, bool output);
   int PortInputCount();
 
+  std::function<void(int ms)> pause_;
   TComPort* port_ = nullptr;
   TRingBuffer* ring_ = nullptr;
   QTimer* reconnectTimer_ = nullptr;

@@ -192,6 +192,51 @@ TEST_F(FakeSerialDeviceTest, ResponderAnswersWrites) {
   EXPECT_EQ(buffer, (Bytes{0x3F, 0x01, 0x06}));
 }
 
+// With immediate input the responder's answer is in the queue, and the
+// events raised, when the write returns, on the writing thread; while
+// delayed input is pending, input takes the usual way through the I/O
+// thread (ordered by when it is due).
+TEST_F(FakeSerialDeviceTest, ImmediateInputIsThereWhenTheWriteReturns) {
+  line->SetImmediateInput(true);
+  line->SetResponder([](FakeSerialLine& l, std::span<const std::uint8_t> written) {
+    Bytes reply(written.begin(), written.end());
+    reply.push_back(0x06);
+    l.Inject(reply);
+  });
+  FakeSerialDevice device(line);
+  std::mutex mutex;
+  std::uint32_t seen = 0;
+  std::thread::id eventThread;
+  device.SetEventMask(SerialEvent::RxChar | SerialEvent::TxEmpty);
+  device.SetEventCallback([&](std::uint32_t bits) {
+    std::lock_guard lock(mutex);
+    seen |= bits;
+    eventThread = std::this_thread::get_id();
+  });
+  ASSERT_EQ(device.Open(name), SerialStatus::Ok);
+  device.SetTimeouts(ReadTimeouts(0, 0, 500));
+  const Bytes request{0x3F, 0x01};
+  int n = 0;
+  ASSERT_EQ(device.Write(request, n), SerialStatus::Ok);
+  int count = 0;
+  ASSERT_EQ(device.InputCount(count), SerialStatus::Ok);
+  EXPECT_EQ(count, 3);
+  {
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(seen, SerialEvent::RxChar | SerialEvent::TxEmpty);
+    EXPECT_EQ(eventThread, std::this_thread::get_id());
+  }
+  Bytes buffer(3);
+  ASSERT_EQ(device.Read(buffer, n), SerialStatus::Ok);
+  EXPECT_EQ(buffer, (Bytes{0x3F, 0x01, 0x06}));
+
+  line->Inject("late", Ms(40));
+  line->Inject("ab");
+  Bytes six(6);
+  ASSERT_EQ(device.Read(six, n), SerialStatus::Ok);
+  EXPECT_EQ(Bytes(six.begin(), six.begin() + n), (Bytes{'a', 'b', 'l', 'a', 't', 'e'}));
+}
+
 TEST_F(FakeSerialDeviceTest, PurgeAndOverflowUseTheSharedQueue) {
   FakeSerialDevice device(line);
   ASSERT_EQ(device.Open(name), SerialStatus::Ok);
