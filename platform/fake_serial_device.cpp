@@ -166,6 +166,21 @@ int FakeSerialDevice::SetQueueSizes(int inputSize, int outputSize) {
   return SerialStatus::Ok;
 }
 
+int FakeSerialDevice::Read(std::span<std::uint8_t> buffer, int& transferred) {
+  bool now = false;
+  if (open_) {
+    std::lock_guard lock(line_->mutex_);
+    now = line_->immediateInput_ && line_->pending_.empty();
+  }
+  if (!now) return QueuedSerialDevice::Read(buffer, transferred);
+  transferred = 0;
+  SerialTimeouts noWait = timeouts_;
+  noWait.readInterval = SerialTimeouts::kMaxDword;
+  noWait.readTotalMultiplier = 0;
+  noWait.readTotalConstant = 0;
+  return queue_.Read(buffer, noWait, transferred);
+}
+
 int FakeSerialDevice::Write(std::span<const std::uint8_t> data, int& transferred) {
   transferred = 0;
   if (!open_) return SerialStatus::NotReady;

@@ -66,7 +66,9 @@ class FakeSerialLine : public std::enable_shared_from_this<FakeSerialLine> {
   // goes into the open device's input queue before Inject returns, on the
   // injecting thread, instead of through the device's I/O thread: a reply
   // given by the responder can then be read as soon as the write returns.
-  // A write's TxEmpty event is then raised on the writing thread too.
+  // A write's TxEmpty event is then raised on the writing thread too, and
+  // a read returns at once with what is queued while nothing is pending
+  // (the line is taken to be driven by the reading thread alone).
   // For single-threaded exchanges that must not wait for a thread hand-off,
   // such as fuzzing a driver's exchanges.
   void SetImmediateInput(bool on);

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <exception>
 
@@ -239,9 +240,14 @@ void TpyreonArgo::FireError(int code) {
 void TpyreonArgo::SleepMs(int ms) {
   if (pause_) {
     pause_(ms);
+    pausedMs_ += std::max(ms, 0);
   } else if (ms > 0) {
     QThread::msleep(static_cast<unsigned long>(ms));
   }
+}
+
+double TpyreonArgo::WaitedMs(std::chrono::steady_clock::time_point start, std::int64_t pausedAtStart) const {
+  return ElapsedMs(start) + static_cast<double>(pausedMs_ - pausedAtStart);
 }
 
 void TpyreonArgo::ClearPortBuffers(bool input, bool output) {
@@ -322,10 +328,13 @@ void TpyreonArgo::SendAndReceive(const QByteArray& request, int timeout, TArgoRe
         port_->Write(&b, 1);
       }
       const auto drainStart = Clock::Now();
-      while (port_->OutputCount() > 0 && ElapsedMs(drainStart) < drainLimitMs) SleepMs(1);
+      const std::int64_t pausedAtDrain = pausedMs_;
+      while (port_->OutputCount() > 0 && WaitedMs(drainStart, pausedAtDrain) < drainLimitMs) SleepMs(1);
 
       const auto pollStart = Clock::Now();
-      while (port_->InputCount() < replyLength && ElapsedMs(pollStart) <= kReplyPollMs) SleepMs(1);
+      const std::int64_t pausedAtPoll = pausedMs_;
+      while (port_->InputCount() < replyLength && WaitedMs(pollStart, pausedAtPoll) <= kReplyPollMs)
+        SleepMs(1);
 
       const int got = port_->Read(local, replyLength);
       if (got == replyLength) {
