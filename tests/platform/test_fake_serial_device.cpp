@@ -138,17 +138,37 @@ TEST_F(FakeSerialDeviceTest, RecordsCallsAndFollowsTheDtrRules) {
   EXPECT_EQ(line->Settings().baudRate, 19200);
 }
 
+// Records the RxChar and TxEmpty events a device raises and the thread
+// that raised them last.
+class EventLog {
+ public:
+  void Watch(FakeSerialDevice& device) {
+    device.SetEventMask(SerialEvent::RxChar | SerialEvent::TxEmpty);
+    device.SetEventCallback([this](std::uint32_t bits) {
+      std::lock_guard lock(mutex_);
+      seen_ |= bits;
+      thread_ = std::this_thread::get_id();
+    });
+  }
+  std::uint32_t Seen() {
+    std::lock_guard lock(mutex_);
+    return seen_;
+  }
+  std::thread::id Thread() {
+    std::lock_guard lock(mutex_);
+    return thread_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::uint32_t seen_ = 0;
+  std::thread::id thread_;
+};
+
 TEST_F(FakeSerialDeviceTest, InjectedInputArrivesOnTheIoThread) {
   FakeSerialDevice device(line);
-  std::mutex mutex;
-  std::uint32_t seen = 0;
-  std::thread::id eventThread;
-  device.SetEventMask(SerialEvent::RxChar | SerialEvent::TxEmpty);
-  device.SetEventCallback([&](std::uint32_t bits) {
-    std::lock_guard lock(mutex);
-    seen |= bits;
-    eventThread = std::this_thread::get_id();
-  });
+  EventLog events;
+  events.Watch(device);
   line->Inject("lost while closed");
   ASSERT_EQ(device.Open(name), SerialStatus::Ok);
   device.SetTimeouts(ReadTimeouts(0, 0, 300));
@@ -166,13 +186,9 @@ TEST_F(FakeSerialDeviceTest, InjectedInputArrivesOnTheIoThread) {
   int written = 0;
   const Bytes one{0x42};
   device.Write(one, written);
-  ASSERT_TRUE(WaitFor([&] {
-    std::lock_guard lock(mutex);
-    return (seen & SerialEvent::TxEmpty) != 0;
-  }));
-  std::lock_guard lock(mutex);
-  EXPECT_EQ(seen, SerialEvent::RxChar | SerialEvent::TxEmpty);
-  EXPECT_NE(eventThread, std::this_thread::get_id());
+  ASSERT_TRUE(WaitFor([&] { return (events.Seen() & SerialEvent::TxEmpty) != 0; }));
+  EXPECT_EQ(events.Seen(), SerialEvent::RxChar | SerialEvent::TxEmpty);
+  EXPECT_NE(events.Thread(), std::this_thread::get_id());
 }
 
 TEST_F(FakeSerialDeviceTest, ResponderAnswersWrites) {
@@ -204,15 +220,8 @@ TEST_F(FakeSerialDeviceTest, ImmediateInputIsThereWhenTheWriteReturns) {
     l.Inject(reply);
   });
   FakeSerialDevice device(line);
-  std::mutex mutex;
-  std::uint32_t seen = 0;
-  std::thread::id eventThread;
-  device.SetEventMask(SerialEvent::RxChar | SerialEvent::TxEmpty);
-  device.SetEventCallback([&](std::uint32_t bits) {
-    std::lock_guard lock(mutex);
-    seen |= bits;
-    eventThread = std::this_thread::get_id();
-  });
+  EventLog events;
+  events.Watch(device);
   ASSERT_EQ(device.Open(name), SerialStatus::Ok);
   device.SetTimeouts(ReadTimeouts(0, 0, 5000));
   const Bytes request{0x3F, 0x01};
@@ -221,11 +230,8 @@ TEST_F(FakeSerialDeviceTest, ImmediateInputIsThereWhenTheWriteReturns) {
   int count = 0;
   ASSERT_EQ(device.InputCount(count), SerialStatus::Ok);
   EXPECT_EQ(count, 3);
-  {
-    std::lock_guard lock(mutex);
-    EXPECT_EQ(seen, SerialEvent::RxChar | SerialEvent::TxEmpty);
-    EXPECT_EQ(eventThread, std::this_thread::get_id());
-  }
+  EXPECT_EQ(events.Seen(), SerialEvent::RxChar | SerialEvent::TxEmpty);
+  EXPECT_EQ(events.Thread(), std::this_thread::get_id());
   Bytes buffer(4);
   const auto start = SteadyClock::now();
   ASSERT_EQ(device.Read(buffer, n), SerialStatus::Ok);
