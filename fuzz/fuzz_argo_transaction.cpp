@@ -7,6 +7,9 @@
 //
 // Replies keep their length, so no exchange runs into its time-out: the
 // time-out paths are covered by the device tests, and the target stays fast.
+// The emulator answers on the writing thread and the reply is in the input
+// queue when the write returns, so the driver's pauses are skipped: an
+// exchange costs no thread hand-off, no poll and no sleep.
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -94,6 +97,9 @@ struct Environment {
     qputenv("THERMASENTINEL_PORTS", QFile::encodeName(ports));
     app = new QCoreApplication(argc, argv);
     line = FakeSerialLine::Create();
+    // The emulator's answer is in the input queue when the write returns:
+    // no exchange waits for a thread hand-off or a poll.
+    line->SetImmediateInput(true);
     link = std::make_unique<ScriptedLink>(*line, script);
     line->SetResponder([this](FakeSerialLine&, std::span<const std::uint8_t> written) {
       std::lock_guard lock(modelMutex);
@@ -104,6 +110,7 @@ struct Environment {
     driver->SetComPort(7);
     driver->SetLogFile(qEnvironmentVariableIsSet("FUZZ_ARGO_LOG"));
     driver->OnMessage = [](QObject*, const QString&) {};
+    driver->SetPauseForTesting([](int) {});
     if (!driver->OpenPort()) std::abort();
   }
   QCoreApplication* app = nullptr;

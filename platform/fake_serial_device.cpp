@@ -74,7 +74,7 @@ int FakeSerialDevice::Close() {
     std::lock_guard lock(line_->mutex_);
     stop_ = true;
   }
-  line_->changed_.notify_all();
+  line_->deviceWake_.notify_all();
   if (thread_.joinable()) thread_.join();
   queue_.Shutdown();
   line_->Detach(this);
@@ -90,7 +90,7 @@ void FakeSerialDevice::Run() {
   for (;;) {
     if (stop_) return;
     if (hungUp_) {
-      line.changed_.wait(lock);
+      line.deviceWake_.wait(lock);
       continue;
     }
     if (line.hangUpPending_) {
@@ -120,9 +120,9 @@ void FakeSerialDevice::Run() {
       continue;
     }
     if (line.pending_.empty()) {
-      line.changed_.wait(lock);
+      line.deviceWake_.wait(lock);
     } else {
-      line.changed_.wait_until(lock, line.pending_.front().due);
+      line.deviceWake_.wait_until(lock, line.pending_.front().due);
     }
   }
 }
@@ -166,6 +166,21 @@ int FakeSerialDevice::SetQueueSizes(int inputSize, int outputSize) {
   return SerialStatus::Ok;
 }
 
+int FakeSerialDevice::Read(std::span<std::uint8_t> buffer, int& transferred) {
+  bool now = false;
+  if (open_) {
+    std::lock_guard lock(line_->mutex_);
+    now = line_->immediateInput_ && line_->pending_.empty();
+  }
+  if (!now) return QueuedSerialDevice::Read(buffer, transferred);
+  transferred = 0;
+  SerialTimeouts noWait = timeouts_;
+  noWait.readInterval = SerialTimeouts::kMaxDword;
+  noWait.readTotalMultiplier = 0;
+  noWait.readTotalConstant = 0;
+  return queue_.Read(buffer, noWait, transferred);
+}
+
 int FakeSerialDevice::Write(std::span<const std::uint8_t> data, int& transferred) {
   transferred = 0;
   if (!open_) return SerialStatus::NotReady;
@@ -178,12 +193,19 @@ int FakeSerialDevice::Write(std::span<const std::uint8_t> data, int& transferred
   transferred = static_cast<int>(data.size());
   line_->RespondTo(data);
   if (EventMask() & SerialEvent::TxEmpty) {
-    // Reported from the I/O thread, like the real lines.
+    // Reported from the I/O thread, like the real lines (with immediate
+    // input, at once, like the input).
+    bool now = false;
     {
       std::lock_guard lock(line_->mutex_);
-      txEmptyPending_ = true;
+      now = line_->immediateInput_;
+      txEmptyPending_ = !now;
     }
-    line_->changed_.notify_all();
+    if (now) {
+      Raise(SerialEvent::TxEmpty);
+    } else {
+      line_->deviceWake_.notify_all();
+    }
   }
   return SerialStatus::Ok;
 }

@@ -36,6 +36,9 @@ class FakeSerialDevice : public QueuedSerialDevice {
   int SetTimeouts(const SerialTimeouts& timeouts) override;
   int SetQueueSizes(int inputSize, int outputSize) override;
 
+  // With the line's immediate input and nothing pending, no input can come
+  // while the reader waits: the read returns at once with what is queued.
+  int Read(std::span<std::uint8_t> buffer, int& transferred) override;
   int Write(std::span<const std::uint8_t> data, int& transferred) override;
 
   int OutputCount(int& count) override;

@@ -42,6 +42,12 @@ void FakeSerialLine::Inject(std::span<const std::uint8_t> bytes, std::chrono::mi
   {
     std::lock_guard lock(mutex_);
     if (device_ == nullptr) return;
+    if (immediateInput_ && delay.count() <= 0 && pending_.empty()) {
+      // Into the queue at once; after a hang-up nothing arrives any more.
+      if (hangUpPending_ || device_->hungUp_) return;
+      device_->Raise(device_->queue_.Append(bytes));
+      return;
+    }
     Pending item{std::chrono::steady_clock::now() + delay,
                  std::vector<std::uint8_t>(bytes.begin(), bytes.end())};
     // Keep arrival order: after every item due no later than this one.
@@ -49,12 +55,17 @@ void FakeSerialLine::Inject(std::span<const std::uint8_t> bytes, std::chrono::mi
                                 [](const TimePoint& due, const Pending& p) { return due < p.due; });
     pending_.insert(pos, std::move(item));
   }
-  changed_.notify_all();
+  deviceWake_.notify_all();
 }
 
 void FakeSerialLine::Inject(std::string_view bytes, std::chrono::milliseconds delay) {
   Inject(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
          delay);
+}
+
+void FakeSerialLine::SetImmediateInput(bool on) {
+  std::lock_guard lock(mutex_);
+  immediateInput_ = on;
 }
 
 void FakeSerialLine::InjectErrors(std::uint32_t errors) {
@@ -68,7 +79,7 @@ void FakeSerialLine::HangUp() {
     if (device_ == nullptr) return;
     hangUpPending_ = true;
   }
-  changed_.notify_all();
+  deviceWake_.notify_all();
 }
 
 bool FakeSerialLine::IsOpen() const {

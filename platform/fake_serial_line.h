@@ -62,6 +62,16 @@ class FakeSerialLine : public std::enable_shared_from_this<FakeSerialLine> {
   void SetModemStatus(std::uint32_t status);
   void SetResponder(Responder responder);
   void SetCallObserver(CallObserver observer);
+  // With `on`, input injected without a delay (while nothing is pending)
+  // goes into the open device's input queue before Inject returns, on the
+  // injecting thread, instead of through the device's I/O thread: a reply
+  // given by the responder can then be read as soon as the write returns.
+  // A write's TxEmpty event is then raised on the writing thread too, and
+  // a read returns at once with what is queued while nothing is pending
+  // (the line is taken to be driven by the reading thread alone).
+  // For single-threaded exchanges that must not wait for a thread hand-off,
+  // such as fuzzing a driver's exchanges.
+  void SetImmediateInput(bool on);
 
   // Input as if it arrived on the line now (or after `delay`). Bytes
   // injected while no device is open are dropped, as on a closed port.
@@ -113,7 +123,10 @@ class FakeSerialLine : public std::enable_shared_from_this<FakeSerialLine> {
   std::uint32_t TakeInjectedErrors();
 
   mutable std::mutex mutex_;
+  // Wakes waiters for recorded calls and written bytes.
   mutable std::condition_variable changed_;
+  // Wakes the device's I/O thread: input, a hang-up, a stop, a TxEmpty.
+  std::condition_variable deviceWake_;
   FakeSerialDevice* device_ = nullptr;
   int openResult_ = SerialStatus::Ok;
   int openErrno_ = 0;
@@ -132,4 +145,5 @@ class FakeSerialLine : public std::enable_shared_from_this<FakeSerialLine> {
   std::uint64_t attachCount_ = 0;
   Responder responder_;
   CallObserver observer_;
+  bool immediateInput_ = false;
 };

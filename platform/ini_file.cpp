@@ -23,17 +23,44 @@ constexpr char16_t kHighTable[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
+// `name` trimmed and case-folded, as the index holds names. Short ASCII
+// names (all of the program's own) are folded into a buffer on the stack,
+// so a lookup allocates nothing.
+class FoldedName {
+ public:
+  explicit FoldedName(const QString& name) {
+    const QStringView t = QStringView(name).trimmed();
+    if (t.size() <= kSize) {
+      const char16_t* p = t.utf16();
+      qsizetype i = 0;
+      for (; i < t.size() && p[i] < 0x80; ++i)
+        buffer_[i] = p[i] >= u'A' && p[i] <= u'Z' ? static_cast<char16_t>(p[i] + 0x20) : p[i];
+      if (i == t.size()) {
+        text_ = QString::fromRawData(reinterpret_cast<const QChar*>(buffer_), i);
+        return;
+      }
+    }
+    text_ = t.toString().toCaseFolded();
+  }
+  FoldedName(const FoldedName&) = delete;
+  FoldedName& operator=(const FoldedName&) = delete;
+  const QString& Text() const { return text_; }
+
+ private:
+  static constexpr qsizetype kSize = 64;
+  char16_t buffer_[kSize];
+  QString text_;
+};
+
 bool IsBlank(const QByteArray& raw) { return raw.trimmed().isEmpty(); }
 
 // A section or key name the file format can hold.
 bool ValidName(const QString& name, bool isKey) {
-  if (name.trimmed().isEmpty()) return false;
-  for (QChar c : name) {
-    if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar(0)) return false;
-    if (!isKey && c == QLatin1Char(']')) return false;
-    if (isKey && c == QLatin1Char('=')) return false;
-  }
   const QString t = name.trimmed();
+  if (t.isEmpty()) return false;
+  if (name.contains(QLatin1Char('\r')) || name.contains(QLatin1Char('\n')) || name.contains(QChar(0)))
+    return false;
+  if (name.contains(isKey ? QLatin1Char('=') : QLatin1Char(']'))) return false;
   if (isKey && (t.startsWith(QLatin1Char('[')) || t.startsWith(QLatin1Char(';')))) return false;
   return true;
 }
@@ -143,46 +170,40 @@ bool IniFile::EndUpdate() {
 }
 
 bool IniFile::Commit(std::vector<Line>& lines) {
-  sectionsValid_ = false;
-  if (updateDepth_ > 0) {
-    // `lines` is the cache itself.
-    dirty_ = true;
-    return true;
-  }
-  if (inMemory_) {
-    lines_ = std::move(lines);
+  if (&lines == &lines_) {
+    // Changed in place: in an update, or in memory.
+    if (updateDepth_ > 0) dirty_ = true;
     return true;
   }
   return Store(std::move(lines));
 }
 
 QString IniFile::FromWindows1252(const QByteArray& bytes) {
-  QString out;
-  out.reserve(bytes.size());
-  for (char ch : bytes) {
-    const auto b = static_cast<unsigned char>(ch);
-    out += QChar(b >= 0x80 && b <= 0x9F ? kHighTable[b - 0x80] : static_cast<char16_t>(b));
+  // Latin-1 but for 0x80..0x9F, which are mended in place.
+  QString out = QString::fromLatin1(bytes);
+  char16_t* p = reinterpret_cast<char16_t*>(out.data());
+  for (qsizetype i = 0, n = out.size(); i < n; ++i) {
+    if (p[i] >= 0x80 && p[i] <= 0x9F) p[i] = kHighTable[p[i] - 0x80];
   }
   return out;
 }
 
 QByteArray IniFile::ToWindows1252(const QString& text) {
-  QByteArray out;
-  out.reserve(text.size());
-  for (QChar qc : text) {
-    const char16_t c = qc.unicode();
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-      out += static_cast<char>(c);
-      continue;
-    }
-    char mapped = '?';
-    for (int i = 0; i < 32; ++i) {
-      if (kHighTable[i] == c) {
-        mapped = static_cast<char>(0x80 + i);
+  // Latin-1 (unmappable characters become '?') but for the characters the
+  // high table holds and the C1 controls, which are mended in place.
+  QByteArray out = text.toLatin1();
+  const char16_t* in = reinterpret_cast<const char16_t*>(text.constData());
+  char* p = out.data();
+  for (qsizetype i = 0, n = text.size(); i < n; ++i) {
+    const char16_t c = in[i];
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) continue;
+    p[i] = '?';
+    for (int k = 0; k < 32; ++k) {
+      if (kHighTable[k] == c) {
+        p[i] = static_cast<char>(0x80 + k);
         break;
       }
     }
-    out += mapped;
   }
   return out;
 }
@@ -286,40 +307,71 @@ void IniFile::ParseContent(const QByteArray& data, std::vector<Line>& lines) {
   }
 }
 
-int IniFile::FindSection(const QString& section, int* end) const {
-  // The section headers are indexed once per change of the lines, so a
-  // lookup passes the headers only, however many keys the file holds.
-  if (!sectionsValid_) {
-    sections_.clear();
-    for (std::size_t i = 0; i < lines_.size(); ++i)
-      if (lines_[i].kind == Kind::Section) sections_.push_back(static_cast<int>(i));
-    sectionsValid_ = true;
+void IniFile::IndexSections() const {
+  if (sectionsValid_) return;
+  sections_.clear();
+  firstSection_.clear();
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    const Line& l = lines_[i];
+    if (l.kind == Kind::Section) {
+      if (!firstSection_.contains(l.folded))
+        firstSection_.insert(l.folded, static_cast<int>(sections_.size()));
+      sections_.push_back({static_cast<int>(i), {}});
+    } else if (l.kind == Kind::Key && !sections_.empty()) {
+      SectionEntry& e = sections_.back();
+      if (!e.keys.contains(l.folded)) e.keys.insert(l.folded, static_cast<int>(i) - e.header);
+    }
   }
-  const QString wanted = section.trimmed().toCaseFolded();
-  for (std::size_t k = 0; k < sections_.size(); ++k) {
-    const int i = sections_[k];
-    if (lines_[static_cast<std::size_t>(i)].folded != wanted) continue;
-    if (end) *end = k + 1 < sections_.size() ? sections_[k + 1] : static_cast<int>(lines_.size());
-    return i;
-  }
-  return -1;
+  sectionsValid_ = true;
 }
 
-int IniFile::FindKey(int sectionIndex, int sectionEnd, const QString& key) const {
-  const QString wanted = key.trimmed().toCaseFolded();
-  for (int i = sectionIndex + 1; i < sectionEnd; ++i) {
-    const Line& l = lines_[static_cast<size_t>(i)];
-    if (l.kind == Kind::Key && l.folded == wanted) return i;
+void IniFile::IndexInserted(int entry, int at) const {
+  if (!sectionsValid_) return;
+  const Line& l = lines_[static_cast<std::size_t>(at)];
+  if (l.kind != Kind::Key) {
+    sectionsValid_ = false;
+    return;
   }
-  return -1;
+  if (entry < 0) {
+    // A new section at the end: its header and this key.
+    const Line& header = lines_[static_cast<std::size_t>(at - 1)];
+    if (header.kind != Kind::Section) {
+      sectionsValid_ = false;
+      return;
+    }
+    if (!firstSection_.contains(header.folded))
+      firstSection_.insert(header.folded, static_cast<int>(sections_.size()));
+    sections_.push_back({at - 1, {}});
+    sections_.back().keys.insert(l.folded, 1);
+    return;
+  }
+  // Keys go after the section's last key, so only later sections move.
+  for (std::size_t k = static_cast<std::size_t>(entry) + 1; k < sections_.size(); ++k) ++sections_[k].header;
+  SectionEntry& e = sections_[static_cast<std::size_t>(entry)];
+  if (!e.keys.contains(l.folded)) e.keys.insert(l.folded, at - e.header);
+}
+
+int IniFile::FindSection(const QString& section, int* end, int* entry) const {
+  IndexSections();
+  const auto it = firstSection_.constFind(FoldedName(section).Text());
+  if (it == firstSection_.cend()) return -1;
+  const std::size_t k = static_cast<std::size_t>(it.value());
+  if (end) *end = k + 1 < sections_.size() ? sections_[k + 1].header : static_cast<int>(lines_.size());
+  if (entry) *entry = static_cast<int>(k);
+  return sections_[k].header;
+}
+
+int IniFile::FindKey(int entry, const QString& key) const {
+  const SectionEntry& e = sections_[static_cast<std::size_t>(entry)];
+  const auto it = e.keys.constFind(FoldedName(key).Text());
+  return it == e.keys.cend() ? -1 : e.header + it.value();
 }
 
 const IniFile::Line* IniFile::FindValue(const QString& section, const QString& key) const {
   Refresh();
-  int end = 0;
-  const int s = FindSection(section, &end);
-  if (s < 0) return nullptr;
-  const int k = FindKey(s, end, key);
+  int entry = 0;
+  if (FindSection(section, nullptr, &entry) < 0) return nullptr;
+  const int k = FindKey(entry, key);
   return k < 0 ? nullptr : &lines_[static_cast<size_t>(k)];
 }
 
@@ -351,26 +403,34 @@ bool IniFile::WriteString(const QString& section, const QString& key, const QStr
   Refresh();
   if (unreadable_) return false;
   const QString stored = Stored(value);
+  // In an update and in memory the cache (and its index) is changed in
+  // place; otherwise a copy is stored and then becomes the cache.
+  const bool inPlace = updateDepth_ > 0 || inMemory_;
   std::vector<Line> copy;
-  std::vector<Line>& lines = updateDepth_ > 0 ? lines_ : (copy = lines_);
+  std::vector<Line>& lines = inPlace ? lines_ : (copy = lines_);
   int end = 0;
-  const int s = FindSection(section, &end);
+  int entry = -1;
+  const int s = FindSection(section, &end, &entry);
   if (s < 0) {
     lines.push_back(ParseLine(ToWindows1252(QLatin1Char('[') + section.trimmed() + QLatin1Char(']'))));
     lines.push_back(ParseLine(ToWindows1252(key.trimmed() + QLatin1Char('=') + stored)));
+    if (inPlace) IndexInserted(-1, static_cast<int>(lines.size()) - 1);
     return Commit(lines);
   }
-  const int k = FindKey(s, end, key);
+  const int k = FindKey(entry, key);
   if (k >= 0) {
     Line& l = lines[static_cast<size_t>(k)];
-    const Line replaced = ParseLine(ToWindows1252(l.name + QLatin1Char('=') + stored));
-    if (replaced.raw == l.raw) return true;  // already stored as it is
-    l = replaced;
+    const QByteArray raw = ToWindows1252(l.name + QLatin1Char('=') + stored);
+    if (raw == l.raw) return true;  // already stored as it is
+    Line replaced = ParseLine(raw);
+    if (inPlace && (replaced.kind != Kind::Key || replaced.folded != l.folded)) sectionsValid_ = false;
+    l = std::move(replaced);
     return Commit(lines);
   }
   int insertAt = end;
   while (insertAt > s + 1 && IsBlank(lines[static_cast<size_t>(insertAt - 1)].raw)) --insertAt;
   lines.insert(lines.begin() + insertAt, ParseLine(ToWindows1252(key.trimmed() + QLatin1Char('=') + stored)));
+  if (inPlace) IndexInserted(entry, insertAt);
   return Commit(lines);
 }
 
@@ -442,22 +502,23 @@ bool IniFile::EraseSection(const QString& section) {
   const int s = FindSection(section, &end);
   if (s < 0) return true;
   std::vector<Line> copy;
-  std::vector<Line>& lines = updateDepth_ > 0 ? lines_ : (copy = lines_);
+  std::vector<Line>& lines = updateDepth_ > 0 || inMemory_ ? lines_ : (copy = lines_);
   lines.erase(lines.begin() + s, lines.begin() + end);
+  sectionsValid_ = false;
   return Commit(lines);
 }
 
 bool IniFile::DeleteKey(const QString& section, const QString& key) {
   Refresh();
   if (unreadable_) return false;
-  int end = 0;
-  const int s = FindSection(section, &end);
-  if (s < 0) return true;
-  const int k = FindKey(s, end, key);
+  int entry = 0;
+  if (FindSection(section, nullptr, &entry) < 0) return true;
+  const int k = FindKey(entry, key);
   if (k < 0) return true;
   std::vector<Line> copy;
-  std::vector<Line>& lines = updateDepth_ > 0 ? lines_ : (copy = lines_);
+  std::vector<Line>& lines = updateDepth_ > 0 || inMemory_ ? lines_ : (copy = lines_);
   lines.erase(lines.begin() + k);
+  sectionsValid_ = false;
   return Commit(lines);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -145,10 +146,17 @@ class IniFile {
   // Writes `data` to a new file beside `target` and renames it over.
   static bool ReplaceFile(const QString& target, const QByteArray& data);
   // Index of the first section header matching `section`, -1 when none; the
-  // section's lines run up to `end` (exclusive).
-  int FindSection(const QString& section, int* end) const;
-  int FindKey(int sectionIndex, int sectionEnd, const QString& key) const;
+  // section's lines run up to `end` (exclusive), `entry` is its place in
+  // sections_.
+  int FindSection(const QString& section, int* end, int* entry = nullptr) const;
+  // Index of the first line in section `entry` holding `key`, -1 when none.
+  int FindKey(int entry, const QString& key) const;
   const Line* FindValue(const QString& section, const QString& key) const;
+  // Builds sections_ and firstSection_ from lines_ when they are not valid.
+  void IndexSections() const;
+  // Keeps the index right after `line` was inserted into lines_ at `at`
+  // as a key of section `entry`, or (entry -1) appended as a new section.
+  void IndexInserted(int entry, int at) const;
 
   QString path_;
   bool inMemory_ = false;
@@ -156,8 +164,18 @@ class IniFile {
   bool dirty_ = false;  // the cache holds writes not yet in the file
   mutable Problem problem_ = Problem::None;
   mutable std::vector<Line> lines_;
-  // Indices of the section headers in lines_, valid while sectionsValid_.
-  mutable std::vector<int> sections_;
+  // The section headers in file order, each with the first line of each of
+  // its keys (as an offset from the header, so inserting lines into earlier
+  // sections only moves the headers), and the first header of each folded
+  // section name; valid while sectionsValid_. A lookup then costs two hash
+  // look-ups, however large the file, and a write keeps the index up to date
+  // instead of scanning the file again.
+  struct SectionEntry {
+    int header = 0;            // index of the header line in lines_
+    QHash<QString, int> keys;  // folded key name -> offset of its first line
+  };
+  mutable std::vector<SectionEntry> sections_;
+  mutable QHash<QString, int> firstSection_;  // folded name -> place in sections_
   mutable bool sectionsValid_ = false;
   mutable Stamp stamp_;
   mutable bool cacheValid_ = false;

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <exception>
 
@@ -236,9 +237,18 @@ void TpyreonArgo::FireError(int code) {
 }
 
 void TpyreonArgo::SleepMs(int ms) {
+  if (pause_) {
+    pause_(ms);
+    pausedMs_ += std::max(ms, 0);
+    return;
+  }
   const auto start = Clock::Now();
   for (double left = ms; left > 0 && !Cancelled(); left = ms - ElapsedMs(start))
     QThread::msleep(static_cast<unsigned long>(std::min(left, 10.0) + 0.5));
+}
+
+double TpyreonArgo::WaitedMs(std::chrono::steady_clock::time_point start, std::int64_t pausedAtStart) const {
+  return ElapsedMs(start) + static_cast<double>(pausedMs_ - pausedAtStart);
 }
 
 void TpyreonArgo::ClearPortBuffers(bool input, bool output) {
@@ -325,11 +335,17 @@ void TpyreonArgo::SendAndReceive(const QByteArray& request, int timeout, TArgoRe
         port_->Write(&b, 1);
       }
       // The read engine wakes this thread when the reply is complete; the
-      // wait is cut into slices only so that a cancel ends it early.
+      // wait is cut into slices only so that a cancel ends it early. With
+      // the pauses replaced, a read returns at once and a replaced pause
+      // stands for the time the reply may still take.
       int got = 0;
       const auto waitStart = Clock::Now();
-      while (got < replyLength && ElapsedMs(waitStart) < replyWaitMs && !Cancelled())
-        got += port_->Read(local + got, replyLength - got);
+      const std::int64_t pausedAtWait = pausedMs_;
+      while (got < replyLength && WaitedMs(waitStart, pausedAtWait) < replyWaitMs && !Cancelled()) {
+        const int n = port_->Read(local + got, replyLength - got);
+        got += n;
+        if (n == 0 && pause_) SleepMs(1);
+      }
       if (got == replyLength) {
         ok = true;
       } else {

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <exception>
@@ -85,6 +86,12 @@ class TpyreonArgo : public QObject {
   bool Busy() const { return busy_; }
   int Retries() const { return retries_; }
   TComPort* Port() const { return port_; }
+  // The driver's pauses (waits for the device to settle, steps of the
+  // reply poll) call `pause` instead of sleeping, and count as time passed
+  // for the reply's time-out; null sleeps again. For an emulator whose answer
+  // is in the input queue when the write returns, as in fuzzing, where a
+  // pause would wait for nothing.
+  void SetPauseForTesting(std::function<void(int ms)> pause) { pause_ = std::move(pause); }
 
   // One exchange: frames `request` (checksum, bus prefix), sends it up to
   // `retries` times and waits for exactly `replyLength` bytes.
@@ -333,10 +340,15 @@ class TpyreonArgo : public QObject {
   // An exchange of a sequence (read-all) got no answer after all its tries
   // or was cancelled: the sequence gives up and sends nothing more.
   bool SequenceAbandoned() const { return inSequence_ && (sequenceAbandoned_ || Cancelled()); }
+  // Milliseconds since `start`, the pauses taken by pause_ since then
+  // (`pausedAtStart` = pausedMs_ at `start`) included.
+  double WaitedMs(std::chrono::steady_clock::time_point start, std::int64_t pausedAtStart) const;
   // Purges both directions of the port (exceptions swallowed).
   void ClearPortBuffers(bool input, bool output);
   int PortInputCount();
 
+  std::function<void(int ms)> pause_;
+  std::int64_t pausedMs_ = 0;  // the pauses taken by pause_
   TComPort* port_ = nullptr;
   TRingBuffer* ring_ = nullptr;
   QTimer* reconnectTimer_ = nullptr;

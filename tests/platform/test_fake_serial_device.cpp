@@ -138,17 +138,37 @@ TEST_F(FakeSerialDeviceTest, RecordsCallsAndFollowsTheDtrRules) {
   EXPECT_EQ(line->Settings().baudRate, 19200);
 }
 
+// Records the RxChar and TxEmpty events a device raises and the thread
+// that raised them last.
+class EventLog {
+ public:
+  void Watch(FakeSerialDevice& device) {
+    device.SetEventMask(SerialEvent::RxChar | SerialEvent::TxEmpty);
+    device.SetEventCallback([this](std::uint32_t bits) {
+      std::lock_guard lock(mutex_);
+      seen_ |= bits;
+      thread_ = std::this_thread::get_id();
+    });
+  }
+  std::uint32_t Seen() {
+    std::lock_guard lock(mutex_);
+    return seen_;
+  }
+  std::thread::id Thread() {
+    std::lock_guard lock(mutex_);
+    return thread_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::uint32_t seen_ = 0;
+  std::thread::id thread_;
+};
+
 TEST_F(FakeSerialDeviceTest, InjectedInputArrivesOnTheIoThread) {
   FakeSerialDevice device(line);
-  std::mutex mutex;
-  std::uint32_t seen = 0;
-  std::thread::id eventThread;
-  device.SetEventMask(SerialEvent::RxChar | SerialEvent::TxEmpty);
-  device.SetEventCallback([&](std::uint32_t bits) {
-    std::lock_guard lock(mutex);
-    seen |= bits;
-    eventThread = std::this_thread::get_id();
-  });
+  EventLog events;
+  events.Watch(device);
   line->Inject("lost while closed");
   ASSERT_EQ(device.Open(name), SerialStatus::Ok);
   device.SetTimeouts(ReadTimeouts(0, 0, 300));
@@ -166,13 +186,9 @@ TEST_F(FakeSerialDeviceTest, InjectedInputArrivesOnTheIoThread) {
   int written = 0;
   const Bytes one{0x42};
   device.Write(one, written);
-  ASSERT_TRUE(WaitFor([&] {
-    std::lock_guard lock(mutex);
-    return (seen & SerialEvent::TxEmpty) != 0;
-  }));
-  std::lock_guard lock(mutex);
-  EXPECT_EQ(seen, SerialEvent::RxChar | SerialEvent::TxEmpty);
-  EXPECT_NE(eventThread, std::this_thread::get_id());
+  ASSERT_TRUE(WaitFor([&] { return (events.Seen() & SerialEvent::TxEmpty) != 0; }));
+  EXPECT_EQ(events.Seen(), SerialEvent::RxChar | SerialEvent::TxEmpty);
+  EXPECT_NE(events.Thread(), std::this_thread::get_id());
 }
 
 TEST_F(FakeSerialDeviceTest, ResponderAnswersWrites) {
@@ -190,6 +206,44 @@ TEST_F(FakeSerialDeviceTest, ResponderAnswersWrites) {
   Bytes buffer(3);
   ASSERT_EQ(device.Read(buffer, n), SerialStatus::Ok);
   EXPECT_EQ(buffer, (Bytes{0x3F, 0x01, 0x06}));
+}
+
+// With immediate input the responder's answer is in the queue, and the
+// events raised, when the write returns, on the writing thread; while
+// delayed input is pending, input takes the usual way through the I/O
+// thread (ordered by when it is due) and reads wait as usual.
+TEST_F(FakeSerialDeviceTest, ImmediateInputIsThereWhenTheWriteReturns) {
+  line->SetImmediateInput(true);
+  line->SetResponder([](FakeSerialLine& l, std::span<const std::uint8_t> written) {
+    Bytes reply(written.begin(), written.end());
+    reply.push_back(0x06);
+    l.Inject(reply);
+  });
+  FakeSerialDevice device(line);
+  EventLog events;
+  events.Watch(device);
+  ASSERT_EQ(device.Open(name), SerialStatus::Ok);
+  device.SetTimeouts(ReadTimeouts(0, 0, 5000));
+  const Bytes request{0x3F, 0x01};
+  int n = 0;
+  ASSERT_EQ(device.Write(request, n), SerialStatus::Ok);
+  int count = 0;
+  ASSERT_EQ(device.InputCount(count), SerialStatus::Ok);
+  EXPECT_EQ(count, 3);
+  EXPECT_EQ(events.Seen(), SerialEvent::RxChar | SerialEvent::TxEmpty);
+  EXPECT_EQ(events.Thread(), std::this_thread::get_id());
+  Bytes buffer(4);
+  const auto start = SteadyClock::now();
+  ASSERT_EQ(device.Read(buffer, n), SerialStatus::Ok);
+  // Nothing more can come: no wait for the read's time-out.
+  EXPECT_LT(SteadyClock::now() - start, Ms(2500));
+  EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + n), (Bytes{0x3F, 0x01, 0x06}));
+
+  line->Inject("late", Ms(40));
+  line->Inject("ab");
+  Bytes six(6);
+  ASSERT_EQ(device.Read(six, n), SerialStatus::Ok);
+  EXPECT_EQ(Bytes(six.begin(), six.begin() + n), (Bytes{'a', 'b', 'l', 'a', 't', 'e'}));
 }
 
 TEST_F(FakeSerialDeviceTest, PurgeAndOverflowUseTheSharedQueue) {

@@ -382,4 +382,52 @@ TEST_F(IniFileTest, ADocumentInMemoryNeverTouchesAFile) {
   EXPECT_TRUE(DirEntries().isEmpty());
 }
 
+// Writes in memory and inside an update change the cached document in
+// place; every read after each write must see what a fresh read of the
+// document sees (duplicate and case-variant sections, keys before blank
+// lines, names the file's character set cannot hold).
+TEST_F(IniFileTest, ReadsAfterInPlaceWritesMatchAFreshRead) {
+  struct Write {
+    const char* section;
+    const char* key;
+    const char* value;
+  };
+  const QByteArray document = "k0=top\n[A]\nx=1\n\n\n[b]\ny=2\n[a]\nx=3\nz=4\n;c=5\n[B]\nw=6\n\n";
+  const std::vector<Write> writes = {
+      {"A", "x", "7"},       {"a", "z", "8"},        {"b", "new", "9"},   {"A", "new", "10"},
+      {"C", "c", "11"},      {"c", "d", "12"},       {"B", "w", "13"},    {"\u0101", "k", "14"},
+      {"?", "\u0101", "15"}, {"A", "X", " padded "}, {"A", "y", "\"q\""}, {"b", "Y", "16"},
+      {"B", "NEW", "17"},    {"C", "z", "18"},
+  };
+  const QStringList sections = {"A", "a", "b", "B", "C", "c", "?", "\u0101", "none"};
+  const QStringList keys = {"x", "X", "y", "z", "w", "new", "c", "d", "k", "\u0101", "?", "k0", "none"};
+  auto expectSameReads = [&](const IniFile& ini, std::size_t step) {
+    const IniFile fresh = IniFile::FromContent(ini.Content());
+    for (const QString& s : sections) {
+      EXPECT_EQ(ini.ReadSection(s), fresh.ReadSection(s)) << step << ' ' << s.toStdString();
+      for (const QString& k : keys)
+        EXPECT_EQ(ini.ReadString(s, k, "-"), fresh.ReadString(s, k, "-"))
+            << step << ' ' << s.toStdString() << ' ' << k.toStdString();
+    }
+  };
+  IniFile inMemory = IniFile::FromContent(document);
+  const QString path = WriteRaw(document);
+  IniFile updated(path);
+  updated.BeginUpdate();
+  for (std::size_t i = 0; i < writes.size(); ++i) {
+    const Write& w = writes[i];
+    EXPECT_TRUE(inMemory.WriteString(QString::fromUtf8(w.section), QString::fromUtf8(w.key),
+                                     QString::fromUtf8(w.value)));
+    EXPECT_TRUE(updated.WriteString(QString::fromUtf8(w.section), QString::fromUtf8(w.key),
+                                    QString::fromUtf8(w.value)));
+    expectSameReads(inMemory, i);
+    expectSameReads(updated, i);
+  }
+  EXPECT_TRUE(updated.EndUpdate());
+  EXPECT_EQ(ReadRaw(path), inMemory.Content());
+  EXPECT_EQ(inMemory.ReadString("a", "new", "-"), QStringLiteral("10"));
+  EXPECT_EQ(inMemory.ReadString("c", "D", "-"), QStringLiteral("12"));
+  EXPECT_EQ(inMemory.ReadString("b", "w", "-"), QStringLiteral("13"));  // [b] comes first
+}
+
 }  // namespace
