@@ -11,6 +11,7 @@
 #include "platform/logger.h"
 #include "transport/com_port.h"
 #include "transport/com_port_error.h"
+#include "transport/ring_buffer.h"
 
 namespace {
 
@@ -33,10 +34,16 @@ TpyreonBrio::TpyreonBrio(QObject* owner) : QObject(owner) {
   connectPoll_ = new QTimer(this);
   connectPoll_->setInterval(1000);
   connect(connectPoll_, &QTimer::timeout, this, [this] { ConnectPollTimer(); });
+  burstTimer_ = new QTimer(this);
+  burstTimer_->setInterval(100);
+  connect(burstTimer_, &QTimer::timeout, this, [this] { BurstParserTimer(); });
+  ring_ = new TRingBuffer(this);
+  ring_->SetCount(10000);
 }
 
 TpyreonBrio::~TpyreonBrio() {
   connectPoll_->stop();
+  burstTimer_->stop();
   FreeComPort();
 }
 
@@ -56,6 +63,7 @@ void TpyreonBrio::CreateComPort() {
   port_->SetStopBits(sbOneStopBit);
   port_->Buffer().SetInputSize(kInputBufferSize);
   port_->OnRxChar = nullptr;
+  port_->SetEvents(TComEvents{evRxChar});
   port_->OnError = [this](QObject*, TComErrors) { WriteLog(QStringLiteral("COMERROR EVENT")); };
   port_->OnBreak = [this](QObject*) { WriteLog(QStringLiteral("COM-BREAK EVENT")); };
   port_->OnRxFlag = [this](QObject*) { WriteLog(QStringLiteral("COM-FLAG EVENT")); };
@@ -94,6 +102,7 @@ bool TpyreonBrio::ConnectPollActive() const { return connectPoll_->isActive(); }
 bool TpyreonBrio::OpenPort() {
   WriteLog(QStringLiteral("Com Port %1 öffnen").arg(comPort_));
   connected_ = false;
+  StopBurstParser();
   try {
     if (port_ == nullptr) CreateComPort();
     if (port_->Connected()) {
@@ -103,11 +112,14 @@ bool TpyreonBrio::OpenPort() {
     port_->SetPort(QStringLiteral("COM") + QString::number(comPort_));
     port_->Parity().SetBits(prNone);
     port_->Timeouts().SetReadInterval(0);
+    port_->SetSyncMethod(smThreadSync);
     port_->Open();
     if (!port_->Connected()) return false;
     const QByteArray zeros(10, '\0');
     port_->Write(zeros.constData(), static_cast<int>(zeros.size()));
     port_->ClearBuffer(true, true);
+    ring_->Clear(0);
+    burstQueue_.clear();
     ClearLoaded();
     return true;
   } catch (const std::exception& e) {
@@ -118,9 +130,9 @@ bool TpyreonBrio::OpenPort() {
 }
 
 void TpyreonBrio::ClosePort() {
+  StopBurstParser();
   WriteLog(QStringLiteral("Com Port %1 schliessen").arg(comPort_));
   if (port_ == nullptr) return;
-  port_->OnRxChar = nullptr;
   try {
     port_->Close();
   } catch (const std::exception&) {
@@ -138,6 +150,8 @@ void TpyreonBrio::ComPortAfterOpen() {
 void TpyreonBrio::ComPortAfterClose() {
   portClosed_ = true;
   connected_ = false;
+  firstChunk_ = true;
+  firstFrame_ = true;
   // A closed port has nothing to poll.
   connectPoll_->stop();
   if (OnComClose) OnComClose(this);
@@ -360,6 +374,7 @@ bool TpyreonBrio::PowerOnDevice(bool configure) {
   port_->OnRxChar = nullptr;
   SetDtr(true);
   if (!configure) return true;
+  burstTimer_->stop();
   SleepMs(100);
   bool ok = WriteMemoryByteVerified(kOperatingMode, 0x8C) >= 0;
   if (ok) {
@@ -385,6 +400,7 @@ void TpyreonBrio::EnterLoopMaintenance() {
   SleepMs(2000);
   port_->OnRxChar = nullptr;
   SetDtr(true);
+  burstTimer_->stop();
   SleepMs(100);
   BrioReply reply;
   SendAndReceive(Request({0x3D, 0x02, 0x61, 0x90}), 50, reply, false, 1);
@@ -478,4 +494,147 @@ void TpyreonBrio::WriteLog(const QString& text) {
     return;
   }
   Logger::AppendToFile(LogFileName(), text);
+}
+
+// --- Burst ---------------------------------------------------------------------------
+
+class TpyreonBrio::ParserSink : public TBrioBurstParser::Listener {
+ public:
+  explicit ParserSink(TpyreonBrio& driver) : driver_(driver) {}
+  void OnFrame(const TBrioBurstFrame& frame) override {
+    TBrioBurstRecord record;
+    for (int k = 0; k < frame.Count && k < static_cast<int>(record.Values.size()); ++k)
+      record.Values[std::size_t(k)] = frame.Values[std::size_t(k)];
+    record.Time = static_cast<float>(frame.Time);
+    driver_.burstQueue_.push_back(record);
+    driver_.WriteLog(QStringLiteral("korrekten Burst erhalten"));
+    if (driver_.firstFrame_) {
+      driver_.firstFrame_ = false;
+      driver_.firstFrameTime_ = record.Time;
+      if (driver_.OnBusrtStart) driver_.OnBusrtStart(&driver_);
+    }
+  }
+  void OnBadFrame() override { driver_.WriteLog(QStringLiteral("fehlerhaften Burst erhalten")); }
+  void OnNoSync() override { driver_.WriteLog(QStringLiteral("Keinen Start gefunden !")); }
+
+ private:
+  TpyreonBrio& driver_;
+};
+
+int TpyreonBrio::BurstFrameLengthFor(const std::array<std::uint16_t, 5>& channels) {
+  int n = 0;
+  while (n < 5 && channels[std::size_t(n)] != 0) ++n;
+  return 2 + 2 * n;
+}
+
+BrioConfigImage TpyreonBrio::BurstImage(BrioConfigImage image, const std::array<std::uint16_t, 5>& channels) {
+  for (std::size_t k = 0; k < channels.size(); ++k) {
+    image.Data[106 + 2 * k] = static_cast<std::uint8_t>(channels[k] & 0xFF);
+    image.Data[107 + 2 * k] = static_cast<std::uint8_t>(channels[k] >> 8);
+  }
+  image.Data[116] = 0;
+  image.Data[117] = 0;
+  image.Data[44] |= 0x88;
+  return image;
+}
+
+bool TpyreonBrio::BurstParserActive() const { return burstTimer_->isActive(); }
+
+void TpyreonBrio::StopBurstParser() {
+  burstTimer_->stop();
+  if (port_ != nullptr) port_->OnRxChar = nullptr;
+}
+
+bool TpyreonBrio::StartBurst(std::uint16_t c1, std::uint16_t c2, std::uint16_t c3, std::uint16_t c4,
+                             std::uint16_t c5) {
+  // Programming an image that was never read would overwrite the device's
+  // configuration with whatever the driver holds: nothing is sent then.
+  if (!PortOpen() || !config_.Loaded || !vectors_.Loaded) {
+    Logger::Warning(QStringLiteral("COM%1").arg(comPort_),
+                    QStringLiteral("burst not started: the images were not read from this device"));
+    return false;
+  }
+  const std::array<std::uint16_t, 5> channels{c1, c2, c3, c4, c5};
+  config_ = BurstImage(config_, channels);
+  parser_.SetChannelCount((BurstFrameLengthFor(channels) - 2) / 2);
+  const bool written = WriteConfiguration(config_);
+  PrepareBurst();
+  SleepMs(500);
+  PowerOnDevice(false);
+  connectPoll_->stop();
+  firstChunk_ = true;
+  firstFrame_ = true;
+  parserBusy_ = false;
+  ClearQueues();
+  ring_->Clear(0);
+  burstQueue_.clear();
+  if (port_ != nullptr && PortOpen()) {
+    port_->OnRxChar = [this](QObject*, int count) { BurstRxChar(count); };
+    burstTimer_->start();
+  }
+  return written;
+}
+
+void TpyreonBrio::PrepareBurst() {
+  if (!PortOpen()) {
+    FireError(brioErrPortNotOpenForPower);
+    return;
+  }
+  connected_ = false;
+  ClearLoaded();
+  connectPoll_->start();
+  SetDtr(false);
+  burstTimer_->start();
+}
+
+void TpyreonBrio::BurstRxChar(int count) {
+  if (port_ == nullptr) return;
+  try {
+    port_->Timeouts().SetReadInterval(-1);
+    port_->Timeouts().SetReadTotalMultiplier(0);
+    port_->Timeouts().SetReadTotalConstant(0);
+    int pending = std::max(count, port_->InputCount());
+    while (pending > 0) {
+      const int got = port_->Read(rxScratch_, std::min<int>(pending, static_cast<int>(sizeof(rxScratch_))));
+      if (got <= 0) break;
+      // The chunk's bytes get times spread evenly since the previous chunk.
+      const std::int64_t now = Clock::ToCounter(port_->LastArrival());
+      if (firstChunk_) {
+        firstChunk_ = false;
+        ring_->SetStartCount(now);
+        lastChunk_ = now;
+      }
+      const double step = static_cast<double>(std::max<std::int64_t>(now - lastChunk_, 0)) / got;
+      for (int i = 0; i < got; ++i) ring_->Put(rxScratch_[i], lastChunk_ + std::llround((i + 1) * step));
+      lastChunk_ = std::max(lastChunk_, now);
+      pending = port_->InputCount();
+    }
+  } catch (const std::exception& e) {
+    Logger::Warning(QStringLiteral("COM%1").arg(comPort_),
+                    QStringLiteral("burst read: ") + ExceptionDetails(e));
+  }
+}
+
+void TpyreonBrio::BurstParserTimer() {
+  burstTimer_->stop();
+  if (parserBusy_) return;
+  parserBusy_ = true;
+  ParserSink sink(*this);
+  try {
+    parser_.Pass(*ring_, sink);
+  } catch (const std::exception&) {
+    WriteLog(QStringLiteral("EXCEPTION in PYREONBrio BURSTTIMER !"));
+  }
+  parserBusy_ = false;
+  if (PortOpen()) burstTimer_->start();
+}
+
+bool TpyreonBrio::GetNextBurstEntry(TBrioBurstRecord& entry) {
+  entry = TBrioBurstRecord();
+  if (burstQueue_.empty()) return false;
+  WriteLog(QStringLiteral("Burst Auslesen ") + QString::number(burstQueue_.size()));
+  entry = burstQueue_.front();
+  entry.Time = static_cast<float>(entry.Time - firstFrameTime_);
+  burstQueue_.pop_front();
+  return true;
 }

@@ -5,12 +5,15 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 
 #include "drivers/brio/brio_boot_loader.h"
+#include "drivers/brio/brio_burst_parser.h"
 
 class QTimer;
 class TComPort;
+class TRingBuffer;
 
 // Events of the first-generation Brio driver (called only when assigned).
 using TbrioSenderEvent = std::function<void(QObject* sender)>;
@@ -45,6 +48,13 @@ struct TBrioImage {
 using BrioCalibrationImage = TBrioImage<128>;  // 0x1080-0x10FF
 using BrioConfigImage = TBrioImage<128>;       // 0x1000-0x107F
 using BrioVectorImage = TBrioImage<32>;        // 0xFFE0-0xFFFF, the reset vector last
+
+// One burst entry: the values of the streamed memory words in channel order
+// (the first (L - 2) / 2 filled) and the time in seconds.
+struct TBrioBurstRecord {
+  std::array<std::uint16_t, 6> Values{};
+  float Time = 0.0f;
+};
 
 // Driver of the first-generation Brio devices: the firmware has no command
 // set of its own; the driver peeks and pokes the microcontroller's memory
@@ -140,10 +150,30 @@ class TpyreonBrio : public QObject, private TBrioLoaderLink {
   // password) were read from the device in this connection.
   bool WriteConfiguration(const BrioConfigImage& image);
 
+  // --- Burst -------------------------------------------------------------------------
+  // Writes the channel list (memory addresses, 0 ends it) and the burst flag
+  // into the configuration image, programs it, restarts the device and
+  // listens. The result is the write's. Sends nothing and gives false unless
+  // the configuration and vector images were read in this connection.
+  bool StartBurst(std::uint16_t c1, std::uint16_t c2, std::uint16_t c3, std::uint16_t c4, std::uint16_t c5);
+  void PrepareBurst();
+  // The oldest entry with its time relative to the first frame; false and an
+  // all-zero entry when none is queued.
+  bool GetNextBurstEntry(TBrioBurstRecord& entry);
+  int BurstCount() const { return static_cast<int>(burstQueue_.size()); }
+  int BurstFrameLength() const { return parser_.FrameLength(); }
+  bool BurstParserActive() const;
+  // The frame length for a channel list: 2 + 2 per channel before the first zero.
+  static int BurstFrameLengthFor(const std::array<std::uint16_t, 5>& channels);
+  // `image` with the channel list and the burst flag written in.
+  static BrioConfigImage BurstImage(BrioConfigImage image, const std::array<std::uint16_t, 5>& channels);
+
   void WriteLog(const QString& text);
   QString LogFileName() const;
 
  private:
+  class ParserSink;
+
   // TBrioLoaderLink: the loader's frames go through this driver's exchange.
   TBrioGeneration LoaderGeneration() const override { return TBrioGeneration::First; }
   bool LoaderPortOpen() const override { return PortOpen(); }
@@ -163,6 +193,9 @@ class TpyreonBrio : public QObject, private TBrioLoaderLink {
   void ComPortAfterOpen();
   void ComPortAfterClose();
   void ConnectPollTimer();
+  void BurstRxChar(int count);
+  void BurstParserTimer();
+  void StopBurstParser();
   void FireError(int code);
   void ClearLoaded();
   void SetDtr(bool on);
@@ -173,6 +206,8 @@ class TpyreonBrio : public QObject, private TBrioLoaderLink {
 
   TComPort* port_ = nullptr;
   QTimer* connectPoll_ = nullptr;
+  QTimer* burstTimer_ = nullptr;
+  TRingBuffer* ring_ = nullptr;
   bool logFile_ = false;
   int comPort_ = 1;
   bool portClosed_ = true;
@@ -183,4 +218,13 @@ class TpyreonBrio : public QObject, private TBrioLoaderLink {
   BrioCalibrationImage calibration_;
   BrioConfigImage config_;
   BrioVectorImage vectors_;
+
+  TBrioBurstParser parser_;
+  std::deque<TBrioBurstRecord> burstQueue_;
+  bool firstChunk_ = true;
+  bool firstFrame_ = true;
+  bool parserBusy_ = false;
+  double firstFrameTime_ = 0.0;
+  std::int64_t lastChunk_ = 0;
+  std::uint8_t rxScratch_[1024] = {};
 };

@@ -23,6 +23,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using test_support::WaitFor;
+using test_support::WaitForEvents;
 
 constexpr int kComPort = 9;
 const QString kLinePath = QStringLiteral("brio-gen1-test-line");
@@ -278,6 +279,62 @@ TEST_F(BrioGen1Driver, DeviceVanishingMidProgramming) {
   EXPECT_EQ(Memory(0x1000, 40), Bytes(image.Data.begin(), image.Data.begin() + 40));
   EXPECT_EQ(Memory(0x1028, 88), Bytes(88, 0xFF));
   EXPECT_EQ(driver_->Port()->Parity().Bits(), prNone);
+}
+
+// Burst start: the channel list goes into the configuration segment, the
+// device restarts into streaming, and the queued entries carry the values
+// it sent, in order, timed from the first frame.
+TEST_F(BrioGen1Driver, StartBurstStreamsTheChannelsBeforeTheFirstZero) {
+  OpenAndPower();
+  driver_->ReadAllImages();
+  const Bytes configBefore = Memory(0x1000, 128);
+  int starts = 0;
+  driver_->OnBusrtStart = [&](QObject*) { ++starts; };
+  ASSERT_TRUE(driver_->StartBurst(0x0200, 0, 0x0204, 0, 0));
+  EXPECT_EQ(driver_->BurstFrameLength(), 4);
+  const Bytes config = Memory(0x1000, 128);
+  EXPECT_EQ(Bytes(config.begin() + 106, config.begin() + 118),
+            (Bytes{0x00, 0x02, 0x00, 0x00, 0x04, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}));
+  EXPECT_EQ(config[44], configBefore[44] | 0x88);
+  EXPECT_EQ(Bytes(config.begin(), config.begin() + 44),
+            Bytes(configBefore.begin(), configBefore.begin() + 44));
+
+  ASSERT_TRUE(WaitForEvents([&] { return driver_->BurstCount() >= 20; }, 10000));
+  EXPECT_EQ(starts, 1);
+  std::vector<TBrioBurstRecord> got;
+  TBrioBurstRecord entry;
+  while (driver_->GetNextBurstEntry(entry)) got.push_back(entry);
+  EXPECT_FLOAT_EQ(got.front().Time, 0.0f);
+  for (std::size_t i = 1; i < got.size(); ++i) EXPECT_GT(got[i].Time, got[i - 1].Time);
+  // The entries are a run of the frames the device sent.
+  const std::vector<BrioSentFrame> sent = model_->SentFrames();
+  std::size_t offset = 0;
+  auto matches = [&](std::size_t at) {
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      if (at + i >= sent.size() || sent[at + i].values.size() != 1) return false;
+      if (sent[at + i].values[0] != got[i].Values[0] || got[i].Values[1] != 0) return false;
+    }
+    return true;
+  };
+  while (offset < sent.size() && !matches(offset)) ++offset;
+  EXPECT_LT(offset, 3u) << "entries do not match the frames sent";
+  // An empty queue gives a zero entry.
+  EXPECT_FALSE(driver_->GetNextBurstEntry(entry));
+  EXPECT_EQ(entry.Values[0], 0);
+  EXPECT_FLOAT_EQ(entry.Time, 0.0f);
+}
+
+// A burst start before the images were read sends nothing: it would program
+// an image the device never gave.
+TEST_F(BrioGen1Driver, StartBurstNeedsTheImagesOfThisConnection) {
+  OpenAndPower();
+  driver_->ReadConfigurationImage();
+  const Bytes flash = Memory(0x1000, 0x100);
+  model_->ClearRequests();
+  EXPECT_FALSE(driver_->StartBurst(0x0200, 0x0202, 0x0204, 0, 0));
+  EXPECT_TRUE(Requests().empty());
+  EXPECT_EQ(Memory(0x1000, 0x100), flash);
+  EXPECT_FALSE(driver_->BurstParserActive());
 }
 
 }  // namespace
