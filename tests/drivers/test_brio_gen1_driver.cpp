@@ -13,6 +13,7 @@
 #include "drivers/brio/pyreon_brio.h"
 #include "platform/fake_serial_device.h"
 #include "platform/fake_serial_line.h"
+#include "platform/folders.h"
 #include "tests/support/wait_for.h"
 #include "tools/devsim/brio_gen1_model.h"
 #include "tools/devsim/brio_profiles.h"
@@ -43,6 +44,7 @@ class BrioGen1Driver : public ::testing::Test {
     f.write("[Ports]\r\nCOM9=" + kLinePath.toUtf8() + "\r\n");
     f.close();
     qputenv("THERMASENTINEL_PORTS", ports.toUtf8());
+    Folders::SetProgramFolderForTesting(dir_.path());
 
     driver_ = std::make_unique<TpyreonBrio>();
     driver_->SetComPort(kComPort);
@@ -57,6 +59,7 @@ class BrioGen1Driver : public ::testing::Test {
     server_.reset();
     FakeSerialDevice::Unregister(kLinePath);
     qunsetenv("THERMASENTINEL_PORTS");
+    Folders::SetProgramFolderForTesting(QString());
   }
   // Opens the port and powers the device (DTR high) until its firmware runs.
   void OpenAndPower() {
@@ -335,6 +338,49 @@ TEST_F(BrioGen1Driver, StartBurstNeedsTheImagesOfThisConnection) {
   EXPECT_TRUE(Requests().empty());
   EXPECT_EQ(Memory(0x1000, 0x100), flash);
   EXPECT_FALSE(driver_->BurstParserActive());
+}
+
+// The connect poll finds the powered device; loop maintenance powers it up
+// into mode 0x90 and holds the poll.
+TEST_F(BrioGen1Driver, ConnectPollAndLoopMaintenance) {
+  int connects = 0;
+  driver_->OnConnect = [&](QObject*) { ++connects; };
+  OpenAndPower();
+  EXPECT_TRUE(driver_->ConnectPollActive());
+  ASSERT_TRUE(WaitForEvents([&] { return connects == 1; }, 5000));
+  EXPECT_TRUE(driver_->Connected());
+  EXPECT_FALSE(driver_->ConnectPollActive());
+  model_->ClearRequests();
+
+  driver_->EnterLoopMaintenance();
+  EXPECT_TRUE(driver_->HoldPoll());
+  ASSERT_TRUE(WaitFor([&] { return model_->Requests().size() >= 2; }));
+  EXPECT_EQ(Requests(), (std::vector<Bytes>{{0x3D, 0x02, 0x61, 0x90}, {0x3D, 0x02, 0x64, 0x02}}));
+  EXPECT_EQ(Memory(0x0261, 1), Bytes{0x90});
+  EXPECT_EQ(Memory(0x0264, 1), Bytes{0x02});
+}
+
+// The log file holds the port's and the loader's lines as written; a text
+// starting with character 1 deletes it.
+TEST_F(BrioGen1Driver, LogFileOfAConfigurationWrite) {
+  driver_->SetLogFile(true);
+  OpenAndPower();
+  driver_->ReadAllImages();
+  ASSERT_TRUE(driver_->WriteConfiguration(driver_->ConfigImage()));
+  QFile log(driver_->LogFileName());
+  ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+  const QString text = QString::fromUtf8(log.readAll());
+  log.close();
+  for (const char* line :
+       {"\tCom Port 9 öffnen\n", "\tCom Port 9 geöffnet\n", "\tStart BSL\n", "\tStart BSL erfolgreich\n",
+        "\tBSLsync erfolgreich\n", "\tÜbertragung Passwort erfolgreich\n",
+        "\tErase Segment bei Addr. : 0x1000 erfolgreich\n",
+        "\tErase Segment bei Addr. : 0x1040 erfolgreich\n",
+        "\tFlashen von 128bytes ab Adr.  0x1000 erfolgreich\n",
+        "\tSenden :\tSende : 3E 10 80 \t\t\t Versuch : 0\n", "\tSende : 3E 10 80 \t\t\tEmpfangen : "})
+    EXPECT_TRUE(text.contains(QString::fromUtf8(line))) << line;
+  driver_->WriteLog(QString(QChar(1)));
+  EXPECT_FALSE(QFile::exists(driver_->LogFileName()));
 }
 
 }  // namespace
