@@ -14,15 +14,13 @@
 #include "platform/fake_serial_device.h"
 #include "platform/fake_serial_line.h"
 #include "platform/folders.h"
+#include "tests/drivers/fixtures/brio_gen1_on_fake_line.h"
 #include "tests/support/wait_for.h"
-#include "tools/devsim/brio_gen1_model.h"
-#include "tools/devsim/brio_profiles.h"
-#include "tools/devsim/fake_line_server.h"
 #include "transport/com_port.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using briotest::Bytes;
 using test_support::WaitFor;
 using test_support::WaitForEvents;
 
@@ -32,11 +30,7 @@ const QString kLinePath = QStringLiteral("brio-gen1-test-line");
 class BrioGen1Driver : public ::testing::Test {
  protected:
   void SetUp() override {
-    model_ = std::make_shared<BrioGen1Model>(BrioProfiles::Default(1));
-    line_ = FakeSerialLine::Create();
-    server_ = std::make_unique<FakeLineServer>(model_, line_);
-    server_->Start();
-    FakeSerialDevice::Register(kLinePath, line_);
+    FakeSerialDevice::Register(kLinePath, device_.line);
     ASSERT_TRUE(dir_.isValid());
     const QString ports = dir_.filePath(QStringLiteral("ports.ini"));
     QFile f(ports);
@@ -56,7 +50,7 @@ class BrioGen1Driver : public ::testing::Test {
   }
   void TearDown() override {
     driver_.reset();
-    server_.reset();
+    device_.server.reset();
     FakeSerialDevice::Unregister(kLinePath);
     qunsetenv("THERMASENTINEL_PORTS");
     Folders::SetProgramFolderForTesting(QString());
@@ -65,26 +59,17 @@ class BrioGen1Driver : public ::testing::Test {
   void OpenAndPower() {
     ASSERT_TRUE(driver_->OpenPort());
     driver_->Port()->SetDTR(true);
-    ASSERT_TRUE(WaitFor([&] { return model_->CurrentMode() == BrioDeviceModel::Mode::Application; }));
+    ASSERT_TRUE(device_.WaitForFirmware());
     model_->ClearRequests();
   }
-  void SetFaults(const std::function<void(BrioFaults&)>& change) {
-    BrioFaults f = model_->Faults();
-    change(f);
-    model_->SetFaults(f);
-  }
-  std::vector<Bytes> Requests() const {
-    std::vector<Bytes> out;
-    for (const BrioRequestRecord& r : model_->Requests()) out.push_back(r.bytes);
-    return out;
-  }
-  Bytes Memory(std::uint16_t address, std::size_t n) const { return model_->ReadMemory(address, n); }
+  void SetFaults(const std::function<void(BrioFaults&)>& change) { device_.SetFaults(change); }
+  std::vector<Bytes> Requests() const { return device_.Requests(); }
+  Bytes Memory(std::uint16_t address, std::size_t n) const { return device_.Memory(address, n); }
   void Poke(std::uint16_t address, const Bytes& bytes) { model_->WriteMemory(address, bytes); }
 
   QTemporaryDir dir_;
-  std::shared_ptr<BrioGen1Model> model_;
-  std::shared_ptr<FakeSerialLine> line_;
-  std::unique_ptr<FakeLineServer> server_;
+  briotest::Gen1OnFakeLine device_;
+  std::shared_ptr<BrioGen1Model> model_ = device_.model;
   std::unique_ptr<TpyreonBrio> driver_;
   std::vector<int> errors_;
   std::vector<bool> loads_;

@@ -17,13 +17,11 @@
 #include "drivers/brio/brio_boot_loader.h"
 #include "platform/fake_serial_device.h"
 #include "platform/fake_serial_line.h"
-#include "tools/devsim/brio_gen1_model.h"
-#include "tools/devsim/brio_profiles.h"
-#include "tools/devsim/fake_line_server.h"
+#include "tests/drivers/fixtures/brio_gen1_on_fake_line.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using briotest::Bytes;
 
 Bytes ToBytes(const QByteArray& a) { return Bytes(a.begin(), a.end()); }
 
@@ -79,11 +77,7 @@ class LineLink : public TBrioLoaderLink {
 class BrioLoaderEngine : public ::testing::Test {
  protected:
   void SetUp() override {
-    model_ = std::make_shared<BrioGen1Model>(BrioProfiles::Default(1));
-    line_ = FakeSerialLine::Create();
-    server_ = std::make_unique<FakeLineServer>(model_, line_);
-    server_->Start();
-    port_ = std::make_unique<FakeSerialDevice>(line_);
+    port_ = std::make_unique<FakeSerialDevice>(device_.line);
     ASSERT_EQ(port_->Open(QStringLiteral("fake")), SerialStatus::Ok);
     link_ = std::make_unique<LineLink>(*port_, TBrioGeneration::First);
     link_->settings.baudRate = 9600;
@@ -92,34 +86,26 @@ class BrioLoaderEngine : public ::testing::Test {
     ASSERT_EQ(port_->Configure(link_->settings), SerialStatus::Ok);
     // Power the device and let its firmware start.
     ASSERT_EQ(port_->SetDtr(true), SerialStatus::Ok);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (model_->CurrentMode() != BrioDeviceModel::Mode::Application &&
-           std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_EQ(model_->CurrentMode(), BrioDeviceModel::Mode::Application);
+    ASSERT_TRUE(device_.WaitForFirmware());
     loader_ = std::make_unique<TBrioBootLoader>(*link_);
   }
   void TearDown() override {
     if (port_) port_->Close();
-    server_.reset();
+    device_.server.reset();
   }
-  void SetFaults(const std::function<void(BrioFaults&)>& change) {
-    BrioFaults f = model_->Faults();
-    change(f);
-    model_->SetFaults(f);
-  }
-  Bytes Vectors() const { return model_->ReadMemory(0xFFE0, 32); }
-  Bytes Memory(std::uint16_t address, std::size_t n) const { return model_->ReadMemory(address, n); }
+  void SetFaults(const std::function<void(BrioFaults&)>& change) { device_.SetFaults(change); }
+  Bytes Vectors() const { return device_.Memory(0xFFE0, 32); }
+  Bytes Memory(std::uint16_t address, std::size_t n) const { return device_.Memory(address, n); }
+  // Requests longer than a SYNC, oldest first.
   std::vector<Bytes> LoaderFrames() const {
     std::vector<Bytes> out;
-    for (const BrioRequestRecord& r : model_->Requests())
-      if (r.bytes.size() > 1) out.push_back(r.bytes);
+    for (const Bytes& r : device_.Requests())
+      if (r.size() > 1) out.push_back(r);
     return out;
   }
 
-  std::shared_ptr<BrioGen1Model> model_;
-  std::shared_ptr<FakeSerialLine> line_;
-  std::unique_ptr<FakeLineServer> server_;
+  briotest::Gen1OnFakeLine device_;
+  std::shared_ptr<BrioGen1Model> model_ = device_.model;
   std::unique_ptr<FakeSerialDevice> port_;
   std::unique_ptr<LineLink> link_;
   std::unique_ptr<TBrioBootLoader> loader_;
