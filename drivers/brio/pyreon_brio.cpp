@@ -427,9 +427,10 @@ void TpyreonBrio::SetLoopOutputTemperature(float t) {
 
 bool TpyreonBrio::WriteConfiguration(const BrioConfigImage& image) {
   // The loader's password is the vector table: only one read from this
-  // device in this connection may be sent. Checked before anything is sent,
+  // device in this connection may be sent, and only over a configuration
+  // segment that was read in this connection too. Checked before anything is sent,
   // since a failed exchange on the way clears the Loaded flags.
-  if (!PortOpen() || !image.Loaded || !vectors_.Loaded) {
+  if (!PortOpen() || !image.Loaded || !config_.Loaded || !vectors_.Loaded) {
     Logger::Warning(QStringLiteral("COM%1").arg(comPort_),
                     QStringLiteral("configuration not written: the images were not read from this device"));
     return false;

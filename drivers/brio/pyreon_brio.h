@@ -146,8 +146,9 @@ class TpyreonBrio : public QObject, private TBrioLoaderLink {
   // clamped to the word range.
   static std::uint16_t LoopOutputWord(float t);
   // Programs `image` into the device's configuration segment. Sends nothing
-  // and gives false unless `image` and the vector image (the loader's
-  // password) were read from the device in this connection.
+  // and gives false unless `image`, the driver's configuration image and the
+  // vector image (the loader's password) were read from the device in this
+  // connection.
   bool WriteConfiguration(const BrioConfigImage& image);
 
   // --- Burst -------------------------------------------------------------------------

@@ -250,6 +250,13 @@ TEST_F(BrioGen1Driver, WriteConfigurationNeedsTheImagesOfThisConnection) {
   ASSERT_TRUE(driver_->OpenPort());
   image.Loaded = true;
   EXPECT_FALSE(driver_->WriteConfiguration(image));
+  // The vector table alone does not do: the segment was not read either.
+  driver_->Port()->SetDTR(true);
+  ASSERT_TRUE(device_.WaitForFirmware());
+  driver_->ReadVectorImage();
+  ASSERT_TRUE(driver_->VectorImage().Loaded);
+  model_->ClearRequests();
+  EXPECT_FALSE(driver_->WriteConfiguration(image));
   EXPECT_TRUE(Requests().empty());
   EXPECT_FALSE(model_->PasswordAccepted());
   EXPECT_NE(model_->CurrentMode(), BrioDeviceModel::Mode::Loader);
