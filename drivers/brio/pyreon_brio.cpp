@@ -18,6 +18,8 @@ namespace {
 constexpr int kInputBufferSize = 10000;
 // Longest single wait inside an exchange, so a cancel is seen promptly.
 constexpr int kReadSliceMs = 50;
+// While a burst streams, received bytes are handed on this far apart.
+constexpr int kBurstInputBatchMs = 20;
 // Failures in a row after which a segment read gives up.
 constexpr int kSegmentFailureLimit = 5;
 
@@ -371,7 +373,7 @@ bool TpyreonBrio::PowerOnDevice(bool configure) {
   connected_ = false;
   SetDtr(false);
   SleepMs(2000);
-  port_->OnRxChar = nullptr;
+  ClearRxHandler();
   SetDtr(true);
   if (!configure) return true;
   burstTimer_->stop();
@@ -398,7 +400,7 @@ void TpyreonBrio::EnterLoopMaintenance() {
   holdPoll_ = true;
   SetDtr(false);
   SleepMs(2000);
-  port_->OnRxChar = nullptr;
+  ClearRxHandler();
   SetDtr(true);
   burstTimer_->stop();
   SleepMs(100);
@@ -543,7 +545,13 @@ bool TpyreonBrio::BurstParserActive() const { return burstTimer_->isActive(); }
 
 void TpyreonBrio::StopBurstParser() {
   burstTimer_->stop();
-  if (port_ != nullptr) port_->OnRxChar = nullptr;
+  ClearRxHandler();
+}
+
+void TpyreonBrio::ClearRxHandler() {
+  if (port_ == nullptr) return;
+  port_->OnRxChar = nullptr;
+  port_->SetInputBatchInterval(0);
 }
 
 bool TpyreonBrio::StartBurst(std::uint16_t c1, std::uint16_t c2, std::uint16_t c3, std::uint16_t c4,
@@ -571,6 +579,9 @@ bool TpyreonBrio::StartBurst(std::uint16_t c1, std::uint16_t c2, std::uint16_t c
   burstQueue_.clear();
   if (port_ != nullptr && PortOpen()) {
     port_->OnRxChar = [this](QObject*, int count) { BurstRxChar(count); };
+    // The stream is handed on in batches: the driver's thread wakes a
+    // bounded number of times a second, and every byte keeps its arrival time.
+    port_->SetInputBatchInterval(kBurstInputBatchMs);
     burstTimer_->start();
   }
   return written;

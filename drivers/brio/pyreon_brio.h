@@ -197,6 +197,8 @@ class TpyreonBrio : public QObject, private TBrioLoaderLink {
   void BurstRxChar(int count);
   void BurstParserTimer();
   void StopBurstParser();
+  // Received bytes are left in the port's queue again (outside burst mode).
+  void ClearRxHandler();
   void FireError(int code);
   void ClearLoaded();
   void SetDtr(bool on);
