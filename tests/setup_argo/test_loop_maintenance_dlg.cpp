@@ -5,10 +5,9 @@
 #include <QPushButton>
 #include <memory>
 
-#include "measurement/argo_family.h"
 #include "setup_argo/loop_maintenance_dlg.h"
 #include "setup_argo/loop_output_percent.h"
-#include "tests/drivers/fixtures/argo_pty_fixture.h"
+#include "tests/setup_argo/argo_session_fixture.h"
 #include "ui/d_spin_edit.h"
 
 namespace {
@@ -22,27 +21,15 @@ TEST(LoopOutputPercentTest, DeviceByteAsShown) {
     EXPECT_EQ(LoopOutputPercent::FromDeviceByte(byte), shown) << int(byte);
 }
 
-// The dialog on a real device session, the emulator behind the port.
-class LoopMaintenanceDlgTest : public argotest::ArgoPtyTest {
+class LoopMaintenanceDlgTest : public argotest::ArgoSessionTest {
  protected:
   void SetUp() override {
-    StartDevice();
-    family_ = std::make_unique<ArgoFamily>();
-    bool opened = false;
-    bool answered = false;
-    family_->Open(argotest::kComPort, BaudIndex(model_->Options().baudRate), 0,
-                  [&](bool ok) { opened = ok; });
-    family_->PostDriverJob([](TpyreonArgo& d) { d.GetTemperatureUnit(); }, [&](bool) { answered = true; });
-    ASSERT_TRUE(WaitForEvents([&] { return answered; }, 10000));
-    ASSERT_TRUE(opened);
-    ASSERT_TRUE(family_->Snapshot().Connected);
+    StartSession();
     dlg_.FDevice = family_.get();
-    model_->ClearRequests();
   }
   void TearDown() override {
     dlg_.FDevice = nullptr;
-    family_.reset();
-    ArgoPtyTest::TearDown();
+    ArgoSessionTest::TearDown();
   }
 
   // Shows the dialog and waits until it took the device's values.
@@ -56,7 +43,6 @@ class LoopMaintenanceDlgTest : public argotest::ArgoPtyTest {
   }
   std::vector<QString> Names() const { return RequestNames(); }
 
-  std::unique_ptr<ArgoFamily> family_;
   TLoopMaintenanceDlg dlg_;
 };
 
@@ -138,9 +124,7 @@ TEST_F(LoopMaintenanceDlgTest, EveryWayOfClosingResetsTheOutputs) {
 
 TEST_F(LoopMaintenanceDlgTest, CallbackEverySecondWithTheDevicesUnit) {
   SetState([](ArgoDeviceState& s) { s.unit = 0; });
-  bool read = false;
-  family_->PostDriverJob([](TpyreonArgo& d) { d.GetTemperatureUnit(); }, [&](bool) { read = true; });
-  ASSERT_TRUE(WaitForEvents([&] { return read; }, 10000));
+  RunOnSession([](TpyreonArgo& d) { d.GetTemperatureUnit(); });
   std::vector<bool> units;
   dlg_.FOnSettingsChanged = [&](QObject* sender, bool fahrenheit) {
     EXPECT_EQ(sender, &dlg_);
