@@ -111,7 +111,8 @@ TEST_F(LoopMaintenanceDlgTest, EveryWayOfClosingResetsTheOutputs) {
   };
   for (const auto& [name, closeIt] : ways) {
     Show();
-    dlg_.seAmbientOut->StepUp();
+    dlg_.seIrOut->StepUp();
+    ASSERT_TRUE(WaitForEvents([&] { return State().loopOutputFixed; }, 10000)) << name;
     closeIt(dlg_);
     EXPECT_FALSE(dlg_.isVisible()) << name;
     EXPECT_TRUE(WaitForEvents([&] { return !family_->Busy(); }, 10000)) << name;

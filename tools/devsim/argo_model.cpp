@@ -585,7 +585,6 @@ bool ArgoModel::Execute(const Command& command, std::span<const std::uint8_t> ar
       return byte("GetIRDacPercent", "SetIRDacPercent", s.irDacPercent);
     case 0x1B:
     case 0x9B:
-      if (command.args > 0) s.loopOutputFixed = true;
       return byte("GetAmbientDacPercent", "SetAmbientDacPercent", s.ambientDacPercent);
     case 0x1C:
     case 0x9C:
