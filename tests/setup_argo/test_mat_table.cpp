@@ -114,6 +114,10 @@ class MatTableDlgTest : public argotest::ArgoSessionTest {
 
 TEST_F(MatTableDlgTest, SingleOutputFirmwareOffersOnlyValidOutputs) {
   Open(2450);
+  dlg_.FTable[0].DevLo = R::kOutputChannel2;  // no such output here: shown blank
+  Select(1, 1);
+  EXPECT_EQ(dlg_.sgMatTable->Cells(3, 1), QString());
+  dlg_.FTable[0].DevLo = R::kVisualAlarm1;
   ASSERT_EQ(dlg_.cbAlarmDevice->count(), 4);
   for (int i = 0; i < dlg_.cbAlarmDevice->count(); ++i)
     EXPECT_FALSE(dlg_.cbAlarmDevice->itemText(i).isEmpty());
@@ -132,6 +136,20 @@ TEST_F(MatTableDlgTest, SingleOutputFirmwareOffersOnlyValidOutputs) {
   Select(3, 2);
   EXPECT_EQ(Requests("GetFirmwareRevision"), 1);
   EXPECT_EQ(Requests("SetMaterialTable"), 0);
+}
+
+TEST_F(MatTableDlgTest, FailedFirmwareReadCountsAsOtherFirmware) {
+  StartSession([](ArgoDeviceState& s) { s.firmware = 2450; });
+  SetFaults([](ArgoFaults& f) { f.silent = true; });
+  dlg_.FDevice = family_.get();
+  dlg_.FTable[0].DevLo = R::kOutputChannel2;
+  dlg_.show();
+  EXPECT_FALSE(dlg_.sgMatTable->isEnabled());  // no input while the read runs
+  ASSERT_TRUE(WaitForEvents([&] { return dlg_.Ready(); }, 15000));
+  EXPECT_EQ(dlg_.Firmware(), 65535);
+  EXPECT_EQ(dlg_.cbAlarmDevice->count(), 5);
+  EXPECT_EQ(dlg_.sgMatTable->Cells(3, 1), QStringLiteral("output channel 2"));
+  EXPECT_TRUE(dlg_.btnOK->isEnabled());
 }
 
 TEST_F(MatTableDlgTest, SetAllAndTheOutputOfAnotherAlarm) {
