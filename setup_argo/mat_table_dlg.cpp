@@ -115,7 +115,7 @@ TMatTableDlg::TMatTableDlg(QWidget* owner) : QDialog(owner) {
   FormRegistry::Add(this);
 }
 
-QString TMatTableDlg::Text(const QString& key, const QString& defaultText) const {
+QString TMatTableDlg::OtherText(const QString& key, const QString& defaultText) const {
   return FLng ? FLng->OtherText(key, defaultText) : defaultText;
 }
 
@@ -149,21 +149,21 @@ void TMatTableDlg::FormShow() {
 }
 
 QString TMatTableDlg::OutputText(std::uint8_t code) const {
-  const QString alarm = Text(QStringLiteral("Alarm"), QStringLiteral("Alarm"));
-  const QString channel = Text(QStringLiteral("OutputChannel"), QStringLiteral("output channel"));
+  const QString alarm = OtherText(QStringLiteral("Alarm"), QStringLiteral("Alarm"));
+  const QString channel = OtherText(QStringLiteral("OutputChannel"), QStringLiteral("output channel"));
   switch (code) {
     case MaterialTableRules::kVisualAlarm1:
-      return alarm + QStringLiteral(" 1 (") + Text(QStringLiteral("Blue"), QStringLiteral("Blue")) +
+      return alarm + QStringLiteral(" 1 (") + OtherText(QStringLiteral("Blue"), QStringLiteral("Blue")) +
              QStringLiteral(")");
     case MaterialTableRules::kVisualAlarm2:
-      return alarm + QStringLiteral(" 2 (") + Text(QStringLiteral("Red"), QStringLiteral("Red")) +
+      return alarm + QStringLiteral(" 2 (") + OtherText(QStringLiteral("Red"), QStringLiteral("Red")) +
              QStringLiteral(")");
     case MaterialTableRules::kOutputChannel2:
       return channel + QStringLiteral(" 2");
     case MaterialTableRules::kOutputChannel1:
       return channel + QStringLiteral(" 1");
     case MaterialTableRules::kNone:
-      return Text(QStringLiteral("None"), QStringLiteral("None"));
+      return OtherText(QStringLiteral("None"), QStringLiteral("None"));
     default:
       return QString();
   }
@@ -177,10 +177,10 @@ void TMatTableDlg::FirmwareKnown(int firmware) {
     for (const std::uint8_t code : MaterialTableRules::ItemCodes(SingleOutput()))
       cbAlarmDevice->addItem(OutputText(code));
   }
-  const QString alarm = Text(QStringLiteral("Alarm"), QStringLiteral("Alarm"));
-  const QString value = Text(QStringLiteral("Value"), QStringLiteral("value"));
-  const QString outputTo = Text(QStringLiteral("OutputTo"), QStringLiteral("output to"));
-  sgMatTable->SetCells(kColEmiss, 0, Text(QStringLiteral("Epsilon"), QStringLiteral("Eps.")));
+  const QString alarm = OtherText(QStringLiteral("Alarm"), QStringLiteral("Alarm"));
+  const QString value = OtherText(QStringLiteral("Value"), QStringLiteral("value"));
+  const QString outputTo = OtherText(QStringLiteral("OutputTo"), QStringLiteral("output to"));
+  sgMatTable->SetCells(kColEmiss, 0, OtherText(QStringLiteral("Epsilon"), QStringLiteral("Eps.")));
   sgMatTable->SetCells(kColLoAlarm, 0, alarm + QStringLiteral(" A ") + value);
   sgMatTable->SetCells(kColDevLo, 0, alarm + QStringLiteral(" A ") + outputTo);
   sgMatTable->SetCells(kColHiAlarm, 0, alarm + QStringLiteral(" B ") + value);

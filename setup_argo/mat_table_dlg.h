@@ -69,7 +69,8 @@ class TMatTableDlg : public QDialog {
   void cbAlarmDeviceChange();
   void SetAlarmLimits();
   QString OutputText(std::uint8_t code) const;
-  QString Text(const QString& key, const QString& defaultText) const;
+  // A text of the language file's "Other" section.
+  QString OtherText(const QString& key, const QString& defaultText) const;
   bool SingleOutput() const;
 
   int firmware_ = 0;
