@@ -57,7 +57,7 @@ std::vector<Entry> Ordered(const std::vector<Entry>& entries) {
 
 QStringList EnglishLngBuilder::SourceFolders() {
   return {QStringLiteral("app"), QStringLiteral("ui"), QStringLiteral("drivers"),
-          QStringLiteral("measurement")};
+          QStringLiteral("measurement"), QStringLiteral("setup_argo")};
 }
 
 EnglishLngBuilder::Result EnglishLngBuilder::Update(const QString& fileName, const QString& sourceRoot) {

@@ -117,6 +117,10 @@ class TpyreonArgo : public QObject {
   float AllowedRangeHi() const { return allowedHi_; }
   bool IsRatioFirmware() const { return config_.FWrev >= 5001 && config_.FWrev <= 5999; }
   bool HasExtendedAlarms() const { return config_.FWrev >= 5013 && config_.FWrev <= 5099; }
+  // Firmware that keeps the large (five-group) head code; every other
+  // firmware keeps the short one. Read-all, write-all and the head-code
+  // editor all decide by this one rule.
+  static bool UsesLargeHeadCode(int firmware) { return firmware > 2000 && firmware < 3000; }
 
   // --- Parameter commands ---------------------------------------------------------
   bool GetPanelLock();

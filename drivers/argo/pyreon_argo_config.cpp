@@ -98,7 +98,7 @@ bool TpyreonArgo::ReadAllSteps() {
     done(QStringLiteral("READ AMBIENT-DAC PERCENT"));
     GetMaterialTable();
     done(QStringLiteral("READ MATERIAL TABLE"));
-    if (config_.FWrev > 2000 && config_.FWrev < 3000)
+    if (UsesLargeHeadCode(config_.FWrev))
       GetHeadCodeLarge();
     else
       GetHeadCodeShort();
@@ -306,7 +306,7 @@ void TpyreonArgo::WriteAllParameters(const TArgoConfig& newConfig) {
     stepIf(n.F3Temp1 != c.F3Temp1, QStringLiteral("WRITE F3 TEMP. 1"), [&] { SetF3Temp1(n.F3Temp1); });
     stepIf(n.F3Temp2 != c.F3Temp2, QStringLiteral("WRITE F3 TEMP. 2"), [&] { SetF3Temp2(n.F3Temp2); });
     // The same form as the read: large for firmware 2001..2999.
-    if (n.FWrev > 2000 && n.FWrev < 3000)
+    if (UsesLargeHeadCode(n.FWrev))
       stepIf(n.HeadCodeLarge != c.HeadCodeLarge, QStringLiteral("WRITE HEADCODE LARGE"),
              [&] { SetHeadCodeLarge(n.HeadCodeLarge); });
     else
