@@ -31,6 +31,9 @@ QString HexBytes(const std::uint8_t* data, int count) {
   return s;
 }
 
+// Milliseconds `bytes` take on the line at 9600 baud, 10 bits each.
+int LineTimeMs(int bytes) { return (bytes * 10 * 1000 + 9599) / 9600; }
+
 std::int32_t Nearest(double x) { return static_cast<std::int32_t>(NumberText::Round(x)); }
 
 // A loop-output argument: tenths in one byte. Values beyond a byte are
@@ -272,7 +275,10 @@ void TpyreonBrio_mA::SendAndReceive(const QByteArray& request, int timeoutMs, Br
     port_->ClearBuffer(true, true);
     port_->Timeouts().SetReadInterval(0);
     port_->Timeouts().SetReadTotalMultiplier(0);
-    port_->Timeouts().SetReadTotalConstant(timeoutMs);
+    // The time-out runs from when the request has left the line. A write
+    // returns before its bytes are on the wire, so the request's own line
+    // time is added, as a drained real port would have spent it already.
+    port_->Timeouts().SetReadTotalConstant(timeoutMs + LineTimeMs(static_cast<int>(request.size())));
     for (int t = 0; t < kTries && !ok && !Cancelled(); ++t) {
       WriteLog(QStringLiteral("Senden :\t") + text + QStringLiteral(" Versuch : ") + QString::number(t));
       try {
@@ -406,8 +412,11 @@ float TpyreonBrio_mA::ReadEmissivity() {
 }
 
 void TpyreonBrio_mA::SetEmissivity(float e) {
-  const auto w = static_cast<std::uint16_t>(NumberText::Round(static_cast<double>(e) * 1000.0));
-  if (w < 100 || w > 1100) return;
+  // The range is checked on the value itself (within float precision), so
+  // 0.0999 is refused rather than rounded up into range.
+  const double thousandths = static_cast<double>(e) * 1000.0;
+  if (!(thousandths >= 100.0 - 1e-3 && thousandths <= 1100.0 + 1e-3)) return;
+  const auto w = static_cast<std::uint16_t>(NumberText::Round(thousandths));
   QByteArray request;
   request.append('\x84').append(static_cast<char>(w >> 8)).append(static_cast<char>(w & 0xFF));
   BrioReply reply;
