@@ -7,7 +7,7 @@
 #include <QElapsedTimer>
 #include <cstring>
 
-#include "fixtures/brio_gen2_fixture.h"
+#include "test_brio_gen2_fixture.h"
 #include "tools/devsim/brio_wire.h"
 
 namespace briotest {
