@@ -9,6 +9,7 @@
 #include <exception>
 #include <functional>
 
+#include "drivers/brio/brio_boot_loader.h"
 #include "drivers/brio/brio_ma_burst_parser.h"
 #include "drivers/brio/brio_notify.h"
 
@@ -55,7 +56,7 @@ enum BrioErrorCode : int {
 // Everything runs on the thread that owns the driver (a device session's
 // thread); every wait is bounded and a cancel check ends long sequences
 // between steps.
-class TpyreonBrio_mA : public QObject {
+class TpyreonBrio_mA : public QObject, private TBrioLoaderLink {
   Q_OBJECT
 
  public:
@@ -159,7 +160,28 @@ class TpyreonBrio_mA : public QObject {
   const BrioExtendedImage& ExtendedImage() const { return extended_; }
   const BrioVectorImage& VectorImage() const { return vectors_; }
 
+  // --- Writers through the bootstrap loader -----------------------------------------------
+  // Each takes the caller's images and programs them; nothing is sent (and
+  // the result is false) unless the vector image and the images of every
+  // kind passed were read from the device in this connection.
+  bool WriteCalibrationImage(const BrioCalibrationImage& newCalibration);
+  bool WriteDazo4_20Configuration(const BrioConfigImage& config);
+  bool WriteBriov2Configuration(const BrioConfigImage& config);
+  bool WriteKoraConfiguration(const BrioConfigImage& config);
+  bool WriteConfigurationAndCalibration(const BrioConfigImage& config,
+                                        const BrioCalibrationImage& calibration);
+  bool WriteConfigurationAndNewCalibration(const BrioConfigImage& config,
+                                           const BrioCalibrationImage& newCalibration);
+  bool WriteKoraImages(const BrioConfigImage& config, const BrioCalibrationImage& calibration);
+  bool WriteBriov2Images(const BrioConfigImage& config, const BrioExtendedImage& extended,
+                         const BrioCalibrationImage& calibration);
+
   // --- Burst ------------------------------------------------------------------------------------
+  // Program the channel list (device memory addresses, 0 ends it) and
+  // restart the device into streaming. Refused, with nothing sent, unless
+  // configuration copy 1 and the vector image were read in this connection.
+  bool StartBurst(std::uint16_t c1, std::uint16_t c2, std::uint16_t c3);
+  bool StartBurstExtended(std::array<std::uint16_t, 8> codes);
   void PrepareBurst();
   // Takes the oldest entry (time relative to the first frame); an all-zero
   // entry when none is queued.
@@ -197,6 +219,25 @@ class TpyreonBrio_mA : public QObject {
   // Reads a 2-byte word with up to three exchanges; false when all failed.
   bool ReadWordValue(std::uint8_t command, std::uint16_t& word);
   float ReadTemperatureValue(std::uint8_t command, int channel, bool canBeHighResolution);
+  // TBrioLoaderLink.
+  TBrioGeneration LoaderGeneration() const override { return TBrioGeneration::Second; }
+  bool LoaderPortOpen() const override { return PortOpen(); }
+  QByteArray LoaderExchange(const QByteArray& request, int timeoutMs, int expected) override;
+  void LoaderSend(const QByteArray& request) override;
+  void LoaderEnableDtr() override;
+  void LoaderSetEvenParity(bool even) override;
+  void LoaderClearQueues() override { ClearPortBuffers(); }
+  void LoaderSleep(int ms) override { SleepMs(ms); }
+  void LoaderLog(const QString& text) override { WriteLog(text); }
+  // The writers' common frame: configuration (data bytes 40 and 41 zeroed
+  // when asked), extended and calibration blocks, each when given.
+  bool WriteImages(const BrioConfigImage* config, bool zeroBytes40, const BrioExtendedImage* extended,
+                   const BrioCalibrationImage* calibration);
+  bool WriteFlashBlock(TBrioBootLoader& loader, int segment, std::uint16_t address,
+                       const std::array<std::uint8_t, 128>& data);
+  bool WriteExtendedBlock(TBrioBootLoader& loader, const std::array<std::uint8_t, 256>& data);
+  bool ProgramBurst(const std::array<std::uint16_t, 8>& codes, bool twoWireLayout);
+  bool FinishBurstStart(bool written, int channels);
   bool ReadImage(const char* command, int timeoutMs, std::uint8_t* data, int length);
   void PostAllLoadedWhenComplete();
 
