@@ -172,6 +172,17 @@ void TpyreonBrio_mA::PowerCycle(int highSleepMs) {
   dtrOn_ = true;
 }
 
+void TpyreonBrio_mA::RaiseDtr(bool dropFirst) {
+  if (dropFirst) {
+    SetDtr(false);
+    SleepMs(500);
+  }
+  dtrOn_ = false;
+  if (port_ != nullptr) port_->OnRxChar = nullptr;
+  SetDtr(true);
+  dtrOn_ = true;
+}
+
 void TpyreonBrio_mA::WriteRaw(const QByteArray& bytes) {
   if (!PortOpen()) return;
   try {
@@ -479,12 +490,7 @@ void TpyreonBrio_mA::StartLoopMaintenance(bool useCommand) {
     return;
   }
   holdPoll_ = true;
-  SetDtr(false);
-  SleepMs(500);
-  dtrOn_ = false;
-  port_->OnRxChar = nullptr;
-  SetDtr(true);
-  dtrOn_ = true;
+  RaiseDtr(true);
   burstParser_->stop();
   SleepMs(100);
   if (useCommand) {
@@ -521,14 +527,7 @@ bool TpyreonBrio_mA::PowerOnHandshake(bool wait) {
   }
   holdPoll_ = false;
   connected_ = false;
-  if (dtrOn_) {
-    SetDtr(false);
-    SleepMs(500);
-  }
-  dtrOn_ = false;
-  port_->OnRxChar = nullptr;
-  SetDtr(true);
-  dtrOn_ = true;
+  RaiseDtr(dtrOn_);
   if (!wait) return true;
 
   burstParser_->stop();

@@ -214,6 +214,8 @@ class TpyreonBrio_mA : public QObject, private TBrioLoaderLink {
   void SleepMs(int ms);
   void SetDtr(bool on);
   void PowerCycle(int highSleepMs);
+  // DTR high (after 500 ms low when `dropFirst`); the burst handler is taken off.
+  void RaiseDtr(bool dropFirst);
   void WriteRaw(const QByteArray& bytes);
   void LogFailure(const QString& what, const std::exception& e) const;
   // Reads a 2-byte word with up to three exchanges; false when all failed.

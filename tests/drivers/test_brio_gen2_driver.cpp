@@ -49,13 +49,13 @@ TEST_F(BrioGen2Test, PowerOnHandshakeSequenceAndTiming) {
   EXPECT_TRUE(log.contains(QStringLiteral("\tSende : 0E \t\t\tEmpfangen : 00 29 05 \n")));
 }
 
-TEST_F(BrioGen2Test, HandshakeWithoutWaitingPowerCyclesAndGivesUp) {
+TEST_F(BrioGen2Test, UnansweredWaitIsTriedAgainInTheNextPass) {
   BrioFaults f;
   f.ignoreWait = 1;
   StartDevice(QStringLiteral("brio-2w"));
   model_->SetFaults(f);
   ASSERT_TRUE(driver_->OpenPort());
-  // The first "9WAIT" goes unanswered; the second pass succeeds.
+  // The first "9WAIT" goes unanswered; the next pass succeeds.
   ASSERT_TRUE(driver_->PowerOnHandshake(true));
   int waits = 0;
   for (const auto& r : model_->Requests()) waits += r.bytes == Text("9WAIT") ? 1 : 0;
