@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <cstring>
 
+#include "drivers/device_session.h"
 #include "test_brio_gen2_fixture.h"
 #include "tools/devsim/brio_wire.h"
 
@@ -353,6 +354,44 @@ TEST_F(BrioGen2Test, DeviceVanishingMidReadEndsWithFailure) {
   EXPECT_EQ(sink_.Count(MsgBrioDisconnected), 1);
   driver_->DropRemovedPort();
   EXPECT_FALSE(driver_->PortOpen());
+}
+
+// On a device session's thread: the exchanges run there, the messages
+// arrive on the receiver's thread in the order posted.
+TEST_F(BrioGen2Test, OnASessionThreadMessagesArriveOnTheReceiversThread) {
+  StartDevice();
+  delete driver_;
+  driver_ = nullptr;
+  DeviceSession session;
+  TpyreonBrio_mA* remote = nullptr;
+  ASSERT_TRUE(session.Start([&] {
+    remote = new TpyreonBrio_mA();
+    remote->SetComPort(kComPort);
+    return remote;
+  }));
+  bool ok = false;
+  bool done = false;
+  ASSERT_TRUE(session.Post(
+      [&] {
+        TBrioNotify n;
+        n.Enabled = true;
+        n.Window = &sink_;
+        n.Msg = MsgBrioPortOpened;
+        remote->SetPortOpenedNotify(n);
+        n.Msg = MsgBrioDeviceFound;
+        remote->SetDeviceFoundNotify(n);
+        n.Msg = MsgBrioNewValues;
+        remote->SetNewValuesNotify(n);
+        ok =
+            remote->OpenPort() && remote->PowerOnHandshake(true) && remote->ReadTargetTemperature() == 250.0f;
+      },
+      [&](bool) { done = true; }));
+  ASSERT_TRUE(test_support::WaitForEvents([&] { return done && sink_.got.size() >= 3; }, 15000));
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(sink_.Numbers(),
+            (std::vector<std::uint16_t>{MsgBrioPortOpened, MsgBrioDeviceFound, MsgBrioNewValues}));
+  EXPECT_FALSE(sink_.onOtherThread);
+  EXPECT_TRUE(session.Shutdown(3000));
 }
 
 }  // namespace
