@@ -340,6 +340,28 @@ TEST_F(BrioGen2Test, BurstEntriesEqualTheFramesSent) {
   EXPECT_EQ(empty, TBrioV2BurstRecord());
 }
 
+// The watchdog runs from the last chunk received; it reports silence only
+// while the device counts as connected, every 300 ms.
+TEST_F(BrioGen2Test, BurstWatchdogReportsSilenceWhileConnected) {
+  StartDevice();
+  OpenAndPowerOn();
+  driver_->BeginBurstReception(3);
+  const Bytes noise{0x12, 0x34, 0x56};
+  line_->Inject(std::span<const std::uint8_t>(noise));
+  QElapsedTimer t;
+  t.start();
+  ASSERT_TRUE(test_support::WaitForEvents(
+      [&] {
+        Deliver();
+        return sink_.Errors().size() >= 3;
+      },
+      5000));
+  // Three reports need at least 900 ms of silence.
+  EXPECT_GE(t.elapsed(), 850);
+  for (std::int32_t code : sink_.Errors()) EXPECT_EQ(code, 5);
+  driver_->ClosePort();
+}
+
 TEST_F(BrioGen2Test, DeviceVanishingMidReadEndsWithFailure) {
   StartDevice();
   OpenAndPowerOn();
