@@ -330,7 +330,8 @@ void Live(const Shape& shape, int penWidth = 1) {
   for (int k = 0; k < 20; ++k) chart.Paint();
   const double paint = (Now() - p0) / 20;
   std::printf(
-      "Live (half swing %.0f samples, pen %d): %.0f samples/s x %d graphs into 1200x600, update every %.0f ms, %.0f "
+      "Live (half swing %.0f samples, pen %d): %.0f samples/s x %d graphs into 1200x600, update every %.0f "
+      "ms, %.0f "
       "s "
       "of data: %.3f s CPU "
       "(%.2f%% of a core), %.3f s wall, %llu drawings (%llu moved; a full one %.2f ms), X bar drawn %d "
@@ -384,10 +385,16 @@ int main(int argc, char** argv) {
       {"B5", B5},
       {"B6", B6},
       {"Live", [] { Live(Shape{}); }},
-      {"Live-busy", [] { Live(Shape{100.0, -1}); }},
+      {"Live-busy",
+       [] {
+         Live(Shape{100.0, -1});
+       }},
       // The program's default pen is two pixels wide.
       {"Live-pen2", [] { Live(Shape{}, 2); }},
-      {"Live-busy-pen2", [] { Live(Shape{100.0, -1}, 2); }},
+      {"Live-busy-pen2",
+       [] {
+         Live(Shape{100.0, -1}, 2);
+       }},
       {"Paint-10k", [] { PaintAt(10'000); }},
       {"Paint-100k", [] { PaintAt(100'000); }},
       {"Paint-1M", [] { PaintAt(1'000'000); }},
