@@ -53,7 +53,7 @@ struct Feed {
   std::span<const float> span() const { return {v, kGraphs}; }
 };
 
-void SetUpChart(TDiagramModel& c, std::int64_t maxData, TDiagramMemoryMode mode) {
+void SetUpChart(TDiagramModel& c, std::int64_t maxData, TDiagramMemoryMode mode, int penWidth = 1) {
   c.SetGraphCount(kGraphs);
   c.SetResolution(0.001);
   c.SetYRangeMin(-100);
@@ -68,6 +68,7 @@ void SetUpChart(TDiagramModel& c, std::int64_t maxData, TDiagramMemoryMode mode)
     p.ShowDiagram = true;
     p.RangeDiagram = true;
     p.Color = 0x000000FFu << (g % 3 * 8);
+    p.PenWidth = static_cast<std::uint8_t>(penWidth);
     c.SetGraph(g, p);
   }
 }
@@ -288,11 +289,11 @@ double CpuSeconds() {
 // A shown chart following live data as the main window drives it: 1150
 // samples a second, the window moved to the newest time every 50 ms and the
 // events (paints of the plot and of the scroll bars) handled after each move.
-// `shape` sets how busy the picture is.
-void Live(const Shape& shape) {
+// `shape` sets how busy the picture is, `penWidth` the pen of every graph.
+void Live(const Shape& shape, int penWidth = 1) {
   TDiagram chart;
   chart.resize(1200, 600);
-  SetUpChart(chart, 10'000'000, dmmStop);
+  SetUpChart(chart, 10'000'000, dmmStop, penWidth);
   chart.SetYScaleMode(smGlobal);
   chart.show();
   constexpr double kRate = 1150.0, kPeriod = 0.05, kWindow = 10.0;
@@ -329,13 +330,14 @@ void Live(const Shape& shape) {
   for (int k = 0; k < 20; ++k) chart.Paint();
   const double paint = (Now() - p0) / 20;
   std::printf(
-      "Live (half swing %.0f samples): %.0f samples/s x %d graphs into 1200x600, update every %.0f ms, %.0f "
+      "Live (half swing %.0f samples, pen %d): %.0f samples/s x %d graphs into 1200x600, update every %.0f "
+      "ms, %.0f "
       "s "
       "of data: %.3f s CPU "
       "(%.2f%% of a core), %.3f s wall, %llu drawings (%llu moved; a full one %.2f ms), X bar drawn %d "
       "times "
       "(style %d times)\n",
-      shape.HalfPeriod, kRate, kGraphs, kPeriod * 1e3, seconds, cpu, cpu / seconds * 100.0, wall,
+      shape.HalfPeriod, penWidth, kRate, kGraphs, kPeriod * 1e3, seconds, cpu, cpu / seconds * 100.0, wall,
       static_cast<unsigned long long>(renders), static_cast<unsigned long long>(scrolls), paint * 1e3,
       xBar->RepaintRequests() - barRequests0, xBar->StyleDrawings() - barDrawings0);
 }
@@ -386,6 +388,12 @@ int main(int argc, char** argv) {
       {"Live-busy",
        [] {
          Live(Shape{100.0, -1});
+       }},
+      // The program's default pen is two pixels wide.
+      {"Live-pen2", [] { Live(Shape{}, 2); }},
+      {"Live-busy-pen2",
+       [] {
+         Live(Shape{100.0, -1}, 2);
        }},
       {"Paint-10k", [] { PaintAt(10'000); }},
       {"Paint-100k", [] { PaintAt(100'000); }},

@@ -168,45 +168,61 @@ std::int64_t DivRound(std::int64_t n, std::int64_t d) {
 }  // namespace
 
 void TDiagramPainter::DrawCurve(QImage& image, const std::vector<QPoint>& pts, QRgb color, int clipLeft,
-                                int clipRight) {
+                                int clipRight, int penWidth) {
   const int w = image.width(), h = image.height();
   clipLeft = std::max(clipLeft, 0);
   clipRight = std::min(clipRight, w);
   if (clipLeft >= clipRight || h <= 0 || pts.empty()) return;
   uchar* const bits = image.bits();
   const qsizetype stride = image.bytesPerLine();
-  auto put = [&](int x, std::int64_t y) {
-    if (y >= 0 && y < h) reinterpret_cast<QRgb*>(bits + stride * y)[x] = color;
+  // A pixel of the one-pixel line at (x, y) becomes the square of the pen
+  // over x + lo .. x + hi, y + lo .. y + hi.
+  penWidth = std::max(penWidth, 1);
+  const int lo = -(penWidth / 2), hi = (penWidth - 1) / 2;
+  // The one-pixel line is followed over the columns and rows whose squares
+  // reach into the clip and the image.
+  const int left = clipLeft - hi, right = clipRight - lo, top = -hi, bottom = h - lo;
+  auto put = [&](std::int64_t x, std::int64_t y) {
+    if (y < top || y >= bottom || x < left || x >= right) return;
+    if (penWidth == 1) {
+      reinterpret_cast<QRgb*>(bits + stride * y)[x] = color;
+      return;
+    }
+    const int x0 = static_cast<int>(std::max<std::int64_t>(x + lo, clipLeft));
+    const int x1 = static_cast<int>(std::min<std::int64_t>(x + hi + 1, clipRight));
+    const int y0 = static_cast<int>(std::max<std::int64_t>(y + lo, 0));
+    const int y1 = static_cast<int>(std::min<std::int64_t>(y + hi + 1, h));
+    for (int r = y0; r < y1; ++r) {
+      QRgb* line = reinterpret_cast<QRgb*>(bits + stride * r);
+      for (int c = x0; c < x1; ++c) line[c] = color;
+    }
   };
   auto segment = [&](QPoint a, QPoint b) {
     const std::int64_t dx = std::abs(b.x() - a.x()), dy = std::abs(b.y() - a.y());
     if (dx >= dy) {  // one pixel per column
       if (b.x() < a.x()) std::swap(a, b);
-      if (b.x() < clipLeft || a.x() >= clipRight) return;
+      if (b.x() < left || a.x() >= right) return;
       if (dx == 0) {
         put(a.x(), a.y());
         return;
       }
-      const int x0 = std::max(a.x(), clipLeft), x1 = std::min(b.x(), clipRight - 1);
+      const int x0 = std::max(a.x(), left), x1 = std::min(b.x(), right - 1);
       const std::int64_t ry = b.y() - a.y();
       for (int x = x0; x <= x1; ++x) put(x, a.y() + DivRound((x - a.x()) * ry, dx));
       return;
     }
     // one pixel per row
     if (b.y() < a.y()) std::swap(a, b);
-    if (std::max(a.x(), b.x()) < clipLeft || std::min(a.x(), b.x()) >= clipRight) return;
+    if (std::max(a.x(), b.x()) < left || std::min(a.x(), b.x()) >= right) return;
     const std::int64_t rx = b.x() - a.x();
-    const int y0 = std::max(a.y(), 0), y1 = std::min(b.y(), h - 1);
+    const int y0 = std::max(a.y(), top), y1 = std::min(b.y(), bottom - 1);
     if (y0 > y1) return;
-    if (rx == 0) {
+    if (rx == 0 && penWidth == 1) {
       QRgb* p = reinterpret_cast<QRgb*>(bits + stride * y0) + a.x();
       for (int y = y0; y <= y1; ++y, p += stride / 4) *p = color;
       return;
     }
-    for (int y = y0; y <= y1; ++y) {
-      const std::int64_t x = a.x() + DivRound((y - a.y()) * rx, dy);
-      if (x >= clipLeft && x < clipRight) reinterpret_cast<QRgb*>(bits + stride * y)[x] = color;
-    }
+    for (int y = y0; y <= y1; ++y) put(a.x() + DivRound((y - a.y()) * rx, dy), y);
   };
   if (pts.size() == 1) {
     segment(pts[0], pts[0]);
@@ -442,7 +458,8 @@ TDiagramPainter::TCurveExtent TDiagramPainter::PaintCurves(const TDiagramModel& 
     const std::vector<QPoint> pts =
         CurvePoints(ModelSource(model, g, reduced ? &columns : nullptr, std::max(fromColumn, 0)), geo,
                     fromColumn, toColumn);
-    extent.Wide = extent.Wide || gp.PenWidth > 1;
+    extent.Wide = extent.Wide || gp.PenWidth > kMaxDrawnPen;
+    extent.Reach = std::max(extent.Reach, PenReach(gp.PenWidth));
     if (pts.empty()) {
       extent.Empty = true;
       continue;
@@ -451,8 +468,8 @@ TDiagramPainter::TCurveExtent TDiagramPainter::PaintCurves(const TDiagramModel& 
     extent.LastX = std::min(extent.LastX, pts.back().x());
     if (whole && pts.size() <= 2) continue;
     const QRgb color = ToQColor(gp.Color).rgb();
-    if (gp.PenWidth <= 1) {
-      DrawCurve(image, pts, color, clipLeft, clipRight);
+    if (gp.PenWidth <= kMaxDrawnPen) {
+      DrawCurve(image, pts, color, clipLeft, clipRight, gp.PenWidth);
     } else {
       QPainter p(&image);
       p.setClipRect(QRect(clipLeft, 0, clipRight - clipLeft, image.height()));

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPoint>
 #include <QString>
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -74,12 +75,19 @@ class TDiagramPainter {
   // else all points).
   static std::vector<QPoint> CurvePoints(const TCurveSource& source, const TCurveGeometry& geo,
                                          int fromColumn = 0, int toColumn = -1);
-  // Draws the polyline `pts` with a one-pixel pen of `color` straight into
-  // the scan lines of `image` (32 bits per pixel), only in the pixel
-  // columns [clipLeft, clipRight). A segment's pixels depend on its two ends
-  // only, so clipped drawings join without a seam.
+  // Pens up to this width are drawn by DrawCurve, wider ones by QPainter.
+  static constexpr int kMaxDrawnPen = 8;
+  // How far a pen of `penWidth` (up to kMaxDrawnPen) reaches left, right,
+  // up or down beyond the one-pixel line it follows.
+  static int PenReach(int penWidth) { return std::max(penWidth, 1) / 2; }
+  // Draws the polyline `pts` with a pen of `color` straight into the scan
+  // lines of `image` (32 bits per pixel), only in the pixel columns
+  // [clipLeft, clipRight). A pen of width w puts a w x w square on every
+  // pixel of the one-pixel line (reaching PenReach(w) left of and above it,
+  // w - 1 - PenReach(w) right of and below it). A segment's pixels depend on
+  // its two ends only, so clipped drawings join without a seam.
   static void DrawCurve(QImage& image, const std::vector<QPoint>& pts, QRgb color, int clipLeft,
-                        int clipRight);
+                        int clipRight, int penWidth = 1);
   // The envelopes of all graphs of the model, column by column
   // ([(column - fromColumn) * GraphCount() + graph]) for the columns
   // [fromColumn, toColumn) (all: 0, -1), each column read in one pass;
@@ -116,7 +124,8 @@ class TDiagramPainter {
     int LastX = 0;       // the lowest x of a graph's last point
     int EndX = 0;        // x of the first column (or slot) not drawn for want of data
     bool Empty = false;  // a shown graph has no points
-    bool Wide = false;   // a shown graph has a pen wider than one pixel
+    bool Wide = false;   // a shown graph has a pen wider than kMaxDrawnPen
+    int Reach = 0;       // the largest PenReach of the shown graphs' pens
   };
   // Draws the curves of the shown graphs, of the columns [fromColumn,
   // toColumn) (all: 0, -1), into the pixel columns [clipLeft, clipRight) of

@@ -63,13 +63,17 @@ bool TDiagramRenderer::Render(const TDiagramModel& model, QSize size, int W, int
                 geo.Limit >= limit_ && d >= 0 && d < lay.P;
   const int L = lay.L;
   const bool reduced = static_cast<double>(geo.Width) >= 2.0 * geo.P;
-  int shift = 0, repairFrom = w, leftEnd = L;
+  // The pens reach this far beyond the one-pixel lines they follow (the
+  // same pens as last time, as the keys are equal).
+  const int r = reach_;
+  int shift = 0, repairFrom = w, leftFrom = L, leftEnd = L;
   if (scroll) {
     // The curve layer moves left by d pixels; the columns from where the
     // curves may have grown are drawn again, and so are those at the left
-    // edge, where the first point of the window joins the curves.
+    // edge, where the first point of the window joins the curves, each
+    // widened by the pens' reach.
     shift = static_cast<int>(d);
-    repairFrom = frontier_ - shift;
+    repairFrom = frontier_ - shift - r;
     scroll = repairFrom >= L + 2;
     if (scroll) {
       const qsizetype stride = curves_.bytesPerLine();
@@ -80,26 +84,30 @@ bool TDiagramRenderer::Render(const TDiagramModel& model, QSize size, int W, int
           std::memmove(row + L, row + L + shift, sizeof(QRgb) * (w - L - shift));
         std::fill(row + std::max(repairFrom, L), row + w, QRgb{0});
       }
-      const int rightFrom = reduced ? repairFrom - L - 2 : 0;
+      const int rightFrom = reduced ? repairFrom - r - L - 2 : 0;
       const TDiagramPainter::TCurveExtent right =
           TDiagramPainter::PaintCurves(model, curves_, geo, rightFrom, -1, repairFrom, w);
-      scroll = (!reduced || right.FirstXMax < repairFrom) && !right.Wide;
+      scroll = (!reduced || right.FirstXMax < repairFrom - r) && !right.Wide;
       if (scroll) {
         // The left edge: every graph's first point and the segments out of it.
-        const int leftTo = reduced ? 4 : -1;
+        const int leftTo = reduced ? 4 + 2 * r : -1;
         TDiagramPainter::TCurveExtent left =
             TDiagramPainter::PaintCurves(model, curves_, geo, 0, leftTo, 0, 0);  // measures only
-        leftEnd = std::max(L + 2, left.FirstXMax + 1);
-        // While columns hold many slots only the first four are read: each
+        // The one-pixel lines change in [L, lineEnd); the pens, from r
+        // further left to r further right.
+        const int lineEnd = std::max(L + 2, left.FirstXMax + 1);
+        leftFrom = std::max(L - r, 0);
+        leftEnd = lineEnd + r;
+        // While columns hold many slots only the first few are read: each
         // graph must start and go on within them.
-        scroll =
-            (!reduced || (!left.Empty && leftEnd <= L + 2 && left.LastX >= L + 2)) && leftEnd <= repairFrom;
+        scroll = (!reduced || (!left.Empty && lineEnd <= L + 2 && left.LastX >= leftEnd + r)) &&
+                 leftEnd <= repairFrom;
         if (scroll) {
           for (int y = 0; y < h; ++y) {
             auto* row = reinterpret_cast<QRgb*>(bits + stride * y);
-            std::fill(row + L, row + leftEnd, QRgb{0});
+            std::fill(row + leftFrom, row + leftEnd, QRgb{0});
           }
-          TDiagramPainter::PaintCurves(model, curves_, geo, 0, leftTo, L, leftEnd);
+          TDiagramPainter::PaintCurves(model, curves_, geo, 0, leftTo, leftFrom, leftEnd);
           frontier_ = std::min(right.LastX, right.EndX);
         }
       }
@@ -118,6 +126,7 @@ bool TDiagramRenderer::Render(const TDiagramModel& model, QSize size, int W, int
       const TDiagramPainter::TCurveExtent all =
           TDiagramPainter::PaintCurves(model, curves_, geo, 0, -1, 0, w);
       frontier_ = std::min(all.LastX, all.EndX);
+      reach_ = all.Reach;
       valid_ = !all.Wide;
     }
     FindDecorations(L, lay.B0, background);
@@ -127,7 +136,7 @@ bool TDiagramRenderer::Render(const TDiagramModel& model, QSize size, int W, int
   limit_ = geo.Limit;
   const bool message = !model.DiaMessage().isEmpty();
   if (scroll && !message && !messageShown_) {
-    MovePicture(L, lay.B0, shift, repairFrom, leftEnd);
+    MovePicture(L, lay.B0, shift, repairFrom, leftFrom, leftEnd);
   } else {
     ComposeRect(0, w, 0, h);
     TDiagramPainter::PaintMessage(model, picture_);
@@ -160,7 +169,7 @@ void TDiagramRenderer::FindDecorations(int L, int B0, const QColor& background) 
   }
 }
 
-void TDiagramRenderer::MovePicture(int L, int B0, int shift, int repairFrom, int leftEnd) {
+void TDiagramRenderer::MovePicture(int L, int B0, int shift, int repairFrom, int leftFrom, int leftEnd) {
   const int w = picture_.width(), h = picture_.height();
   const int bottom = std::min(B0 + 1, h);
   if (shift > 0 && L + shift < w) {
@@ -170,7 +179,7 @@ void TDiagramRenderer::MovePicture(int L, int B0, int shift, int repairFrom, int
     }
   }
   ComposeRect(repairFrom, w, 0, bottom);
-  ComposeRect(L, leftEnd, 0, bottom);
+  ComposeRect(leftFrom, leftEnd, 0, bottom);
   ComposeRect(0, w, bottom, h);  // the X labels
   // The fixed decorations moved with the picture: where they were and where
   // they came from.

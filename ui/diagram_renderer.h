@@ -23,7 +23,8 @@ class TDiagramModel;
 // only the columns at the left edge and from the last drawn point on are
 // drawn again. Of the decorations only the strip of the X labels changes.
 // Anything else (a zoom, a Y change, new graph properties, a hold, a
-// transform of the values, a pen wider than one pixel) draws everything.
+// transform of the values, a pen too wide for TDiagramPainter::DrawCurve)
+// draws everything.
 class TDiagramRenderer {
  public:
   // Draws the chart of a client area clientWidth x clientHeight into a back
@@ -59,9 +60,9 @@ class TDiagramRenderer {
   // Notes the pixels of the decorations over the plot (right of L, not below B0).
   void FindDecorations(int L, int B0, const QColor& background);
   // Moves the plot part of the picture left by `shift` pixels and composes
-  // again what changed: the new columns, the left edge, the X labels and
-  // the fixed decorations.
-  void MovePicture(int L, int B0, int shift, int repairFrom, int leftEnd);
+  // again what changed: the new columns (from repairFrom), the left edge
+  // [leftFrom, leftEnd), the X labels and the fixed decorations.
+  void MovePicture(int L, int B0, int shift, int repairFrom, int leftFrom, int leftEnd);
 
   QImage decorations_, curves_, picture_;
   TKey key_;
@@ -70,6 +71,7 @@ class TDiagramRenderer {
   std::int64_t firstColumn_ = 0;  // absolute column at L
   std::int64_t limit_ = 0;        // readable slots when last drawn
   int frontier_ = 0;              // curves may grow from this x on
+  int reach_ = 0;                 // the pens' reach beyond their lines
   bool messageShown_ = false;
   std::vector<QPoint> decorated_;  // see FindDecorations
 };

@@ -281,4 +281,54 @@ TEST(DiagramPainter, CurvePixelsAreGapFreeSymmetricAndClipWithoutASeam) {
   }
 }
 
+// A wide pen covers the square of its width on every pixel of the one-pixel
+// line (PenReach left of and above it), drawn from either end, and clipped
+// drawings side by side make the whole one, also where the squares reach
+// over the cut or out of the image.
+TEST(DiagramPainter, WidePensAreSquaresAlongTheLineAndClipWithoutASeam) {
+  constexpr QRgb kInk = 0xFF102030;
+  constexpr int kSize = 120, kMargin = 40;  // the one-pixel line is drawn with room around
+  std::mt19937 rng(9);
+  std::uniform_int_distribution<int> d(-20, 140);
+  for (int pen : {2, 3, TDiagramPainter::kMaxDrawnPen}) {
+    const int lo = -TDiagramPainter::PenReach(pen), hi = pen - 1 - TDiagramPainter::PenReach(pen);
+    for (int round = 0; round < 100; ++round) {
+      const std::vector<QPoint> pts = {{d(rng), d(rng)}, {d(rng), d(rng)}, {d(rng), d(rng)}};
+      SCOPED_TRACE(::testing::Message()
+                   << "pen " << pen << ": " << pts[0].x() << "," << pts[0].y() << " " << pts[1].x() << ","
+                   << pts[1].y() << " " << pts[2].x() << "," << pts[2].y());
+      auto draw = [&](const std::vector<QPoint>& p, int left, int right) {
+        QImage img(kSize, kSize, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        TDiagramPainter::DrawCurve(img, p, kInk, left, right, pen);
+        return img;
+      };
+      const QImage whole = draw(pts, 0, kSize);
+      EXPECT_EQ(whole, draw({pts[2], pts[1], pts[0]}, 0, kSize));
+      QImage line(kSize + 2 * kMargin, kSize + 2 * kMargin, QImage::Format_RGB32);
+      line.fill(Qt::white);
+      std::vector<QPoint> moved;
+      for (const QPoint& q : pts) moved.push_back(q + QPoint(kMargin, kMargin));
+      TDiagramPainter::DrawCurve(line, moved, kInk, 0, line.width());
+      for (int y = 0; y < kSize; ++y)
+        for (int x = 0; x < kSize; ++x) {
+          bool covered = false;
+          for (int v = y - hi; v <= y - lo && !covered; ++v)
+            for (int u = x - hi; u <= x - lo && !covered; ++u)
+              covered = line.pixel(u + kMargin, v + kMargin) == kInk;
+          ASSERT_EQ(whole.pixel(x, y) == kInk, covered) << x << "," << y;
+        }
+      QImage pieced = draw(pts, 0, 0);
+      const int cuts[] = {1 + round % 37, 40 + round % 41, 90 + round % 29};
+      int from = 0;
+      for (int cut : cuts) {
+        TDiagramPainter::DrawCurve(pieced, pts, kInk, from, cut, pen);
+        from = cut;
+      }
+      TDiagramPainter::DrawCurve(pieced, pts, kInk, from, kSize, pen);
+      EXPECT_EQ(pieced, whole);
+    }
+  }
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <cmath>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "ui/diagram_model.h"
@@ -94,7 +95,8 @@ QImage FullDrawing(const TDiagramModel& model) {
 // full drawing of the same window, for a table of zooms (from several
 // pixels per slot to many slots per pixel), of slots per update (less than
 // a pixel, a few pixels, more than the plot) and of data (gaps of missing
-// values, an overwrite buffer that drops its oldest slots, a wide pen).
+// values, an overwrite buffer that drops its oldest slots), each with a
+// pen one, two and three pixels wide, and a pen too wide to be moved.
 TEST(DiagramRenderer, AMovedPictureEqualsAFullDrawing) {
   struct Case {
     const char* name;
@@ -102,7 +104,7 @@ TEST(DiagramRenderer, AMovedPictureEqualsAFullDrawing) {
     std::int64_t step;   // slots per update
     int nanEvery = 0;
     TDiagramMemoryMode mode = dmmStop;
-    int penWidth = 1;
+    int penWidth = 0;  // 0: each of 1, 2 and 3
     double noise = 1.0;
   };
   const Case cases[] = {
@@ -111,35 +113,39 @@ TEST(DiagramRenderer, AMovedPictureEqualsAFullDrawing) {
       {"columns, ten slots per pixel", 6'000, 57},
       {"columns, under a pixel per update", 6'000, 3},
       {"columns, a hundred slots per pixel", 60'000, 1'150},
-      {"columns, a wide noise band", 20'000, 400, 0, dmmStop, 1, 40.0},
+      {"columns, a wide noise band", 20'000, 400, 0, dmmStop, 0, 40.0},
       {"columns, a jump wider than the plot", 6'000, 9'000},
       {"columns, gaps of missing values", 6'000, 57, 3'000},
       {"points, gaps of missing values", 300, 5, 120},
       {"columns, overwrite buffer", 6'000, 211, 0, dmmOverwrite},
-      {"columns, a wide pen draws everything", 6'000, 57, 0, dmmStop, 2},
+      {"columns, a pen too wide to move draws everything", 6'000, 57, 0, dmmStop,
+       TDiagramPainter::kMaxDrawnPen + 4},
   };
-  for (const Case& k : cases) {
-    SCOPED_TRACE(k.name);
-    LiveChart chart(k.mode == dmmOverwrite ? 20'000 : 1'000'000, k.mode, k.penWidth);
-    chart.noise = k.noise;
-    chart.nanEvery = k.nanEvery;
-    chart.Feed(k.width + 1000);
-    TDiagramRenderer live;
-    int moved = 0;
-    for (int update = 0; update < 40; ++update) {
-      chart.Feed(k.step);
-      chart.Follow(k.width);
-      if (live.Render(chart.model, kBuffer, kClientWidth, kClientHeight, kBackground)) ++moved;
-      const QImage full = FullDrawing(chart.model);
-      ASSERT_EQ(live.Image(), full) << "update " << update << ", window " << chart.model.WindowStart() << "+"
-                                    << chart.model.WindowWidth();
+  for (const Case& k : cases)
+    for (int pen = 1; pen <= 3; ++pen) {
+      const int penWidth = k.penWidth ? k.penWidth : pen;
+      if (k.penWidth && pen > 1) break;
+      SCOPED_TRACE(std::string(k.name) + ", pen " + std::to_string(penWidth));
+      LiveChart chart(k.mode == dmmOverwrite ? 20'000 : 1'000'000, k.mode, penWidth);
+      chart.noise = k.noise;
+      chart.nanEvery = k.nanEvery;
+      chart.Feed(k.width + 1000);
+      TDiagramRenderer live;
+      int moved = 0;
+      for (int update = 0; update < 40; ++update) {
+        chart.Feed(k.step);
+        chart.Follow(k.width);
+        if (live.Render(chart.model, kBuffer, kClientWidth, kClientHeight, kBackground)) ++moved;
+        const QImage full = FullDrawing(chart.model);
+        ASSERT_EQ(live.Image(), full) << "update " << update << ", window " << chart.model.WindowStart()
+                                      << "+" << chart.model.WindowWidth();
+      }
+      // A gap at the left edge of the window draws everything.
+      if (penWidth > TDiagramPainter::kMaxDrawnPen || k.step > k.width)
+        EXPECT_EQ(moved, 0);
+      else
+        EXPECT_GT(moved, k.nanEvery ? 20 : 36);
     }
-    // A gap at the left edge of the window draws everything.
-    if (k.penWidth > 1 || k.step > k.width)
-      EXPECT_EQ(moved, 0);
-    else
-      EXPECT_GT(moved, k.nanEvery ? 20 : 36);
-  }
 }
 
 // Samples whose time goes backwards write stored slots again: the next
