@@ -197,7 +197,7 @@ void TpyreonBrio::SendAndReceive(const QByteArray& request, int timeoutMs, BrioR
   reply.Failed = true;
   reply.Data.clear();
   if (!PortOpen()) {
-    FireError(brioErrPortClosed);
+    FireError(brioErrNotOpen);
     return;
   }
   const QString text = QStringLiteral("Sende : ") + HexBytes(request) + QStringLiteral("\t\t\t");
@@ -257,7 +257,7 @@ void TpyreonBrio::SendAndReceive(const QByteArray& request, int timeoutMs, BrioR
 void TpyreonBrio::ConnectPollTimer() {
   connectPoll_->stop();
   if (!PortOpen()) {
-    FireError(brioErrPortClosed);
+    FireError(brioErrNotOpen);
     return;
   }
   BrioReply reply;
@@ -290,14 +290,14 @@ float TpyreonBrio::ReadTargetTemperature() { return ReadTemperature(kTargetTempe
 float TpyreonBrio::ReadInternalTemperature() { return ReadTemperature(kInternalTemperature, 2); }
 float TpyreonBrio::ReadActualTemperature() { return ReadTemperature(kActualTemperature, 4); }
 
-template <int Size>
+template <std::size_t Size>
 void TpyreonBrio::ReadSegment(TBrioImage<Size>& image, std::uint16_t start, const TbrioReadEvent& event) {
   image.Loaded = false;
   bool complete = PortOpen();
   int failures = 0;
   // A word is read until it comes (or too many tries in a row failed): the
   // image never holds a word the device did not send.
-  for (int offset = 0; complete && offset < Size;) {
+  for (int offset = 0; complete && offset < static_cast<int>(Size);) {
     const int address = start + offset;
     BrioReply reply;
     SendAndReceive(Request({0x3E, address >> 8, address}), 50, reply, false, 2);
@@ -366,7 +366,7 @@ int TpyreonBrio::ReadSerialNumber() {
 
 bool TpyreonBrio::PowerOnDevice(bool configure) {
   if (!PortOpen()) {
-    FireError(brioErrPortNotOpenForPower);
+    FireError(brioErrNotOpenControl);
     return false;
   }
   holdPoll_ = false;
@@ -393,7 +393,7 @@ bool TpyreonBrio::PowerOnDevice(bool configure) {
 
 void TpyreonBrio::EnterLoopMaintenance() {
   if (!PortOpen()) {
-    FireError(brioErrPortNotOpenForPower);
+    FireError(brioErrNotOpenControl);
     ClosePort();
     return;
   }
@@ -447,7 +447,7 @@ bool TpyreonBrio::WriteConfiguration(const BrioConfigImage& image) {
     for (int attempt = 0; attempt < 4 && !ok && PortOpen(); ++attempt)
       ok = loader.EraseSegments(segments) && loader.ProgramBlock(kConfigAddress, image.Data);
   }
-  if (ok) ok = loader.LoadProgramCounter(vectors.Word(30));
+  if (ok) ok = loader.LoadProgramCounter(vectors.WordAt(30));
   if (ok) {
     connected_ = false;
     connectPoll_->start();
@@ -589,7 +589,7 @@ bool TpyreonBrio::StartBurst(std::uint16_t c1, std::uint16_t c2, std::uint16_t c
 
 void TpyreonBrio::PrepareBurst() {
   if (!PortOpen()) {
-    FireError(brioErrPortNotOpenForPower);
+    FireError(brioErrNotOpenControl);
     return;
   }
   connected_ = false;

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "drivers/brio/brio_boot_loader.h"
+#include "drivers/brio/brio_image.h"
 #include "drivers/brio/brio_burst_parser.h"
 
 class QTimer;
@@ -22,32 +23,10 @@ using TbrioReadEvent = std::function<void(QObject* sender, bool success)>;
 using TbrioProgressEvent = std::function<void(QObject* sender, int percent)>;
 using TbrioNewTempEvent = std::function<void(QObject* sender, std::uint8_t tempTyp, float temp)>;
 
-// Error codes of OnError.
-enum BrioErrorCode : int {
-  brioErrPortNotOpenForPower = 3,  // power, loop maintenance or burst asked with the port closed
-  brioErrPortClosed = 4,           // an exchange or the connect poll with the port closed
-  brioErrNoAnswer = 5,             // an exchange got no (complete) answer
-};
-
 struct BrioReply {
   bool Failed = true;
   QByteArray Data;
 };
-
-// A parameter image: device memory as read, and whether it was read
-// completely from the device in this connection.
-template <int Size>
-struct TBrioImage {
-  bool Loaded = false;
-  std::array<std::uint8_t, Size> Data{};
-  // The little-endian word at byte `offset`.
-  std::uint16_t Word(int offset) const {
-    return static_cast<std::uint16_t>(Data[std::size_t(offset)] | (Data[std::size_t(offset) + 1] << 8));
-  }
-};
-using BrioCalibrationImage = TBrioImage<128>;  // 0x1080-0x10FF
-using BrioConfigImage = TBrioImage<128>;       // 0x1000-0x107F
-using BrioVectorImage = TBrioImage<32>;        // 0xFFE0-0xFFFF, the reset vector last
 
 // One burst entry: the values of the streamed memory words in channel order
 // (the first (L - 2) / 2 filled) and the time in seconds.
@@ -186,7 +165,7 @@ class TpyreonBrio : public QObject, private TBrioLoaderLink {
   void LoaderSleep(int ms) override { SleepMs(ms); }
   void LoaderLog(const QString& text) override { WriteLog(text); }
 
-  template <int Size>
+  template <std::size_t Size>
   void ReadSegment(TBrioImage<Size>& image, std::uint16_t start, const TbrioReadEvent& event);
   float ReadTemperature(std::uint16_t address, std::uint8_t tempTyp);
   void CreateComPort();

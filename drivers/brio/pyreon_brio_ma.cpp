@@ -267,7 +267,7 @@ void TpyreonBrio_mA::PortAfterClose() {
   WriteLog(QStringLiteral("Com Port %1 geschlossen").arg(comPort_));
 }
 
-void TpyreonBrio_mA::SendAndReceive(const QByteArray& request, int timeoutMs, BrioReply& reply,
+void TpyreonBrio_mA::SendAndReceive(const QByteArray& request, int timeoutMs, BrioMaReply& reply,
                                     int expected) {
   reply.Failed = true;
   reply.Data.fill(0);
@@ -339,7 +339,7 @@ void TpyreonBrio_mA::SendAndReceive(const QByteArray& request, int timeoutMs, Br
 
 void TpyreonBrio_mA::ConnectPollTimer() {
   connectPoll_->stop();
-  BrioReply reply;
+  BrioMaReply reply;
   SendAndReceive(QByteArray(1, '\x01'), 100, reply, 2);
   if (!reply.Failed) {
     if (!connected_) {
@@ -354,7 +354,7 @@ void TpyreonBrio_mA::ConnectPollTimer() {
 // --- Values -------------------------------------------------------------------------
 
 bool TpyreonBrio_mA::ReadWordValue(std::uint8_t command, std::uint16_t& word) {
-  BrioReply reply;
+  BrioMaReply reply;
   for (int n = 0; n < kValueExchanges && PortOpen() && !Cancelled(); ++n) {
     SendAndReceive(QByteArray(1, static_cast<char>(command)), 50, reply, 2);
     if (!reply.Failed) {
@@ -400,7 +400,7 @@ float TpyreonBrio_mA::PollEmissivity() {
 }
 
 std::int8_t TpyreonBrio_mA::ReadEmissivitySwitches() {
-  BrioReply reply;
+  BrioMaReply reply;
   for (int n = 0; n < kValueExchanges && PortOpen() && !Cancelled(); ++n) {
     SendAndReceive(QByteArray(1, '\x11'), 50, reply, 1);
     if (!reply.Failed) return static_cast<std::int8_t>(reply.Data[0]);
@@ -409,14 +409,14 @@ std::int8_t TpyreonBrio_mA::ReadEmissivitySwitches() {
 }
 
 int TpyreonBrio_mA::ReadSerialNumber() {
-  BrioReply reply;
+  BrioMaReply reply;
   SendAndReceive(QByteArray(1, '\x0E'), 50, reply, 3);
   if (reply.Failed) return -1;
   return reply.Data[0] * 65536 + reply.Data[1] * 256 + reply.Data[2];
 }
 
 float TpyreonBrio_mA::ReadEmissivity() {
-  BrioReply reply;
+  BrioMaReply reply;
   SendAndReceive(QByteArray(1, '\x04'), 50, reply, 2);
   if (reply.Failed) return -1.0f;
   return static_cast<float>((reply.Data[0] << 8 | reply.Data[1]) / 1000.0);
@@ -430,7 +430,7 @@ void TpyreonBrio_mA::SetEmissivity(float e) {
   const auto w = static_cast<std::uint16_t>(NumberText::Round(thousandths));
   QByteArray request;
   request.append('\x84').append(static_cast<char>(w >> 8)).append(static_cast<char>(w & 0xFF));
-  BrioReply reply;
+  BrioMaReply reply;
   SendAndReceive(request, 50, reply, 2);
 }
 
@@ -439,7 +439,7 @@ bool TpyreonBrio_mA::GetLaserState() {
     PostError(brioErrNotOpen);
     return false;
   }
-  BrioReply reply;
+  BrioMaReply reply;
   SendAndReceive(QByteArray(1, '\x10'), 50, reply, 1);
   if (reply.Failed) {
     PostError(brioErrNoAnswer);
@@ -452,13 +452,13 @@ void TpyreonBrio_mA::SetLaser(bool on) {
   if (!PortOpen()) return;
   QByteArray request("\x90", 1);
   request.append(on ? '\x01' : '\x00');
-  BrioReply reply;
+  BrioMaReply reply;
   SendAndReceive(request, 20, reply, 1);
   if (reply.Failed) PostError(brioErrNoAnswer);
 }
 
 void TpyreonBrio_mA::SetLoopOutput(float volts) {
-  BrioReply reply;
+  BrioMaReply reply;
   if (volts < 0.0f) {
     SendAndReceive(QByteArray(1, '\x82'), 10, reply, 0);
     return;
@@ -469,7 +469,7 @@ void TpyreonBrio_mA::SetLoopOutput(float volts) {
 }
 
 void TpyreonBrio_mA::SetLoopOutputCurrent(float value) {
-  BrioReply reply;
+  BrioMaReply reply;
   if (value == 0.0f) {
     SendAndReceive(QByteArray(1, '\x82'), 10, reply, 1);
     return;
@@ -480,7 +480,7 @@ void TpyreonBrio_mA::SetLoopOutputCurrent(float value) {
 }
 
 void TpyreonBrio_mA::EndLoopMaintenance() {
-  BrioReply reply;
+  BrioMaReply reply;
   SendAndReceive(QByteArray(1, '\x82'), 10, reply, 0);
 }
 
@@ -495,7 +495,7 @@ void TpyreonBrio_mA::StartLoopMaintenance(bool useCommand) {
   SleepMs(100);
   if (useCommand) {
     PowerOnHandshake(true);
-    BrioReply reply;
+    BrioMaReply reply;
     SendAndReceive(QByteArray("\x81\x00\x00", 3), 50, reply, 0);
   } else {
     WriteMemoryByte(0x025F, 0x90);
@@ -510,10 +510,10 @@ int TpyreonBrio_mA::WriteMemoryByte(std::uint16_t address, std::uint8_t value) {
   frame.append(static_cast<char>(value));
   const auto start = Clock::Now();
   do {
-    BrioReply first;
+    BrioMaReply first;
     SendAndReceive(frame, 10, first, 1);
     if (first.Failed) return -1;
-    BrioReply second;
+    BrioMaReply second;
     SendAndReceive(frame, 10, second, 1);
     if (!second.Failed && first.Data[0] == second.Data[0]) return first.Data[0];
   } while (Clock::MillisecondsSince(start) <= memoryWriteTimeout_ && !Cancelled());
@@ -537,7 +537,7 @@ bool TpyreonBrio_mA::PowerOnHandshake(bool wait) {
   bool ready = false;
   for (int pass = 0; pass < kHandshakePasses && !ready && PortOpen() && !Cancelled(); ++pass) {
     ClearPortBuffers();
-    BrioReply none;
+    BrioMaReply none;
     SendAndReceive(QByteArrayLiteral("9WAIT"), 50, none, 0);
     SleepMs(100);
     QByteArray answer;
@@ -608,14 +608,14 @@ void TpyreonBrio_mA::Identify() {
 }
 
 bool TpyreonBrio_mA::IsHighResolution() const {
-  const auto word44 = static_cast<std::int16_t>(calibration_[0].Word(44));
+  const auto word44 = static_cast<std::int16_t>(calibration_[0].WordAt(2 * 44));
   if (word44 >= 1000 && word44 <= 1999) return true;
-  const std::uint16_t word0 = calibration_[0].Word(0);
+  const std::uint16_t word0 = calibration_[0].WordAt(0);
   return (featureWord_ & 0x0010) != 0 && word0 >= 10000 && word0 <= 10999;
 }
 
 std::uint16_t TpyreonBrio_mA::GetOutputModeMask() const {
-  return IsBriov2() && calibration_[0].Word(0) >= 1018 ? 0x8018 : 0x0018;
+  return IsBriov2() && calibration_[0].WordAt(0) >= 1018 ? 0x8018 : 0x0018;
 }
 
 // --- Log ------------------------------------------------------------------------------------

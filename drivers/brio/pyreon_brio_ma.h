@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "drivers/brio/brio_boot_loader.h"
+#include "drivers/brio/brio_image.h"
 #include "drivers/brio/brio_ma_burst_parser.h"
 #include "drivers/brio/brio_notify.h"
 
@@ -18,34 +19,11 @@ class TComPort;
 class TRingBuffer;
 
 // The reply of one exchange (reply byte i at Data[i]).
-struct BrioReply {
+struct BrioMaReply {
   std::array<std::uint8_t, 1024> Data{};
   bool Failed = true;
 };
 
-// A raw parameter image as the device holds it in flash.
-template <std::size_t N>
-struct BrioImage {
-  bool Loaded = false;
-  std::array<std::uint8_t, N> Data{};
-  // The little-endian word at data bytes 2k and 2k+1.
-  std::uint16_t Word(std::size_t k) const {
-    return static_cast<std::uint16_t>(Data[2 * k] | Data[2 * k + 1] << 8);
-  }
-};
-using BrioConfigImage = BrioImage<128>;       // "9CONF", flash 0x1000
-using BrioCalibrationImage = BrioImage<128>;  // "9CALI", flash 0x1080 (both layouts)
-using BrioExtendedImage = BrioImage<256>;     // "9CON2", flash 0xC000
-using BrioVectorImage = BrioImage<32>;        // "9INTV", flash 0xFFE0 (the loader password)
-
-// The codes of the error notification.
-enum BrioErrorCode : int {
-  brioErrOpen = 1,
-  brioErrClose = 2,
-  brioErrNotOpenControl = 3,
-  brioErrNotOpen = 4,
-  brioErrNoAnswer = 5,
-};
 
 // Driver of the second-generation Brio devices (type codes 5 to 11): one
 // serial port at 9600 8N1, one-byte binary and five-character ASCII
@@ -109,7 +87,7 @@ class TpyreonBrio_mA : public QObject, private TBrioLoaderLink {
   int InputCount();
 
   // One exchange (two tries): `expected` reply bytes within `timeoutMs`.
-  void SendAndReceive(const QByteArray& request, int timeoutMs, BrioReply& reply, int expected);
+  void SendAndReceive(const QByteArray& request, int timeoutMs, BrioMaReply& reply, int expected);
 
   // --- Values --------------------------------------------------------------------------------
   float ReadTargetTemperature();

@@ -15,7 +15,7 @@ const BrioCalibrationImage& TpyreonBrio_mA::CalibrationImage(int n) const {
 }
 
 bool TpyreonBrio_mA::ReadImage(const char* command, int timeoutMs, std::uint8_t* data, int length) {
-  BrioReply reply;
+  BrioMaReply reply;
   SendAndReceive(QByteArray(command), timeoutMs, reply, length);
   if (reply.Failed) return false;
   QThread::msleep(10);

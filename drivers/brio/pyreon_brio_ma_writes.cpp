@@ -39,14 +39,14 @@ int ChannelsBeforeZero(std::span<const std::uint16_t> codes) {
 }  // namespace
 
 QByteArray TpyreonBrio_mA::LoaderExchange(const QByteArray& request, int timeoutMs, int expected) {
-  BrioReply reply;
+  BrioMaReply reply;
   SendAndReceive(request, timeoutMs, reply, expected);
   if (reply.Failed) return QByteArray();
   return QByteArray(reinterpret_cast<const char*>(reply.Data.data()), expected);
 }
 
 void TpyreonBrio_mA::LoaderSend(const QByteArray& request) {
-  BrioReply reply;
+  BrioMaReply reply;
   SendAndReceive(request, 10, reply, 0);
 }
 

@@ -12,12 +12,12 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 template <std::size_t N>
-Bytes Data(const BrioImage<N>& image) {
+Bytes Data(const TBrioImage<N>& image) {
   return Bytes(image.Data.begin(), image.Data.end());
 }
 
 template <std::size_t N>
-void Fill(BrioImage<N>& image, std::uint8_t seed) {
+void Fill(TBrioImage<N>& image, std::uint8_t seed) {
   for (std::size_t i = 0; i < N; ++i) image.Data[i] = static_cast<std::uint8_t>(seed + 7 * i);
 }
 
