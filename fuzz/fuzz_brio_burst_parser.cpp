@@ -1,56 +1,20 @@
 // Feeds arbitrary bytes in arbitrary chunks to the Brio burst frame parser.
 // The first byte chooses the channel count, the second the chunking.
 
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-
+#include "burst_parser_fuzz_harness.h"
 #include "drivers/brio/brio_burst_parser.h"
-#include "transport/ring_buffer.h"
-
-namespace {
-
-class Check : public TBrioBurstParser::Listener {
- public:
-  explicit Check(int channels) : channels_(channels) {}
-  void OnFrame(const TBrioBurstFrame& f) override {
-    if (f.Count != channels_) std::abort();
-    for (int k = f.Count; k < TBrioBurstParser::kMaxChannels; ++k)
-      if (f.Values[static_cast<std::size_t>(k)] != 0) std::abort();
-    ++frames;
-  }
-  std::size_t frames = 0;
-
- private:
-  int channels_;
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size < 2) return 0;
-  const int channels = data[0] % 9;
-  const std::size_t chunk = 1 + data[1] % 64;
-  data += 2;
-  size -= 2;
-  static TRingBuffer* ring = [] {
-    auto* r = new TRingBuffer();
-    r->SetCount(256);
-    return r;
-  }();
-  ring->Clear(0);
-  ring->ResetLostCount();
-  TBrioBurstParser parser;
-  parser.SetChannelCount(channels);
-  Check check(channels);
-  for (std::size_t i = 0; i < size; i += chunk) {
-    for (std::size_t k = i; k < i + chunk && k < size; ++k) ring->Put(data[k], static_cast<std::int64_t>(k));
-    parser.Pass(*ring, check);
-    // A pass leaves less than four frames' worth behind.
-    if (ring->Available() >= 4u * static_cast<std::uint32_t>(parser.FrameLength()) && ring->LostCount() == 0)
-      std::abort();
-  }
-  // Every frame needs at least its sync pair and its data.
-  if (check.frames * static_cast<std::size_t>(parser.FrameLength()) > size) std::abort();
-  return 0;
+  return burst_fuzz::RunBurstParser<TBrioBurstParser, TBrioBurstFrame>(
+      data, size, 64, 256,
+      [](const TBrioBurstFrame& f, int channels) {
+        if (f.Count != channels) std::abort();
+        burst_fuzz::CheckUnusedChannelsZero(f, f.Count, TBrioBurstParser::kMaxChannels);
+      },
+      [](const TRingBuffer& ring, const TBrioBurstParser& parser) {
+        // A pass leaves less than four frames' worth behind.
+        if (ring.Available() >= 4u * static_cast<std::uint32_t>(parser.FrameLength()) &&
+            ring.LostCount() == 0)
+          std::abort();
+      });
 }
