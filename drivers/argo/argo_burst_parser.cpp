@@ -2,26 +2,8 @@
 
 #include <QByteArray>
 
+#include "drivers/sync_search.h"
 #include "transport/ring_buffer.h"
-
-namespace {
-
-constexpr std::uint8_t kSync = 0xAA;
-
-// 1-based position of the first run of `run` sync bytes in `s`, 0 when none.
-int FirstSyncRun(const QByteArray& s, int run) {
-  int count = 0;
-  for (int i = 0; i < s.size(); ++i) {
-    if (static_cast<std::uint8_t>(s.at(i)) == kSync) {
-      if (++count == run) return i - run + 2;
-    } else {
-      count = 0;
-    }
-  }
-  return 0;
-}
-
-}  // namespace
 
 void ArgoBurstParser::SetChannelCount(int n) { channels_ = n < 0 ? 0 : (n > 8 ? 8 : n); }
 
@@ -37,24 +19,8 @@ ArgoBurstParser::PassResult ArgoBurstParser::Pass(TRingBuffer& ring, Listener& l
 
   QByteArray window;
   while (ring.Available() >= twoFrames) {
-    // Sync search: two 0xAA in a row.
     TRingBufferEntry entry;
-    int run = 0;
-    bool found = false;
-    // A sync pair is never split between two passes: once its first byte
-    // was taken, its second is taken too, or a frame would be lost.
-    while (ring.Available() >= twoFrames || (run == 1 && ring.Available() > 0)) {
-      ring.Get(entry);
-      if (entry.Value == kSync) {
-        if (++run == 2) {
-          found = true;
-          break;
-        }
-      } else {
-        run = 0;
-      }
-    }
-    if (!found) {
+    if (!SyncSearch::TakeSyncPair(ring, twoFrames, entry)) {
       ++noSyncRounds_;
       if (noSyncRounds_ > static_cast<std::uint32_t>(kNoSyncPasses)) {
         noSyncRounds_ = 0;
@@ -63,15 +29,12 @@ ArgoBurstParser::PassResult ArgoBurstParser::Pass(TRingBuffer& ring, Listener& l
       continue;
     }
     noSyncRounds_ = 0;
-    TRingBufferEntry next;
-    if (ring.Available() > 0 && ring.Peek(next) && next.Value == kSync) ring.Get(entry);
+    SyncSearch::TakeThirdSync(ring, entry);
 
     // The next frame's sync must follow right after the data bytes.
     if (!ring.PeekString(window, static_cast<std::uint8_t>(frameLength))) continue;
-    const int pair = FirstSyncRun(window, 2);
-    const int triple = FirstSyncRun(window, 3);
     const int l = static_cast<int>(frameLength);
-    if (pair != l - 1 && triple != l - 2) {
+    if (!SyncSearch::NextSyncFollows(window, l)) {
       listener.OnBadFrame();
       continue;
     }

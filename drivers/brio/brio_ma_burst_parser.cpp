@@ -2,26 +2,8 @@
 
 #include <QByteArray>
 
+#include "drivers/sync_search.h"
 #include "transport/ring_buffer.h"
-
-namespace {
-
-constexpr std::uint8_t kSync = 0xAA;
-
-// 1-based position of the first run of `run` sync bytes in `s`, 0 when none.
-int FirstSyncRun(const QByteArray& s, int run) {
-  int count = 0;
-  for (int i = 0; i < s.size(); ++i) {
-    if (static_cast<std::uint8_t>(s.at(i)) == kSync) {
-      if (++count == run) return i - run + 2;
-    } else {
-      count = 0;
-    }
-  }
-  return 0;
-}
-
-}  // namespace
 
 void BrioMaBurstParser::SetChannelCount(int n) { channels_ = n < 0 ? 0 : (n > 8 ? 8 : n); }
 
@@ -31,33 +13,15 @@ int BrioMaBurstParser::Pass(TRingBuffer& ring, Listener& listener) const {
   QByteArray window;
   while (ring.Available() >= 4 * l) {
     TRingBufferEntry entry;
-    int run = 0;
-    bool found = false;
-    // A sync pair is never split: once its first byte was taken its second
-    // is looked at too.
-    while (ring.Available() >= 2 * l || (run == 1 && ring.Available() > 0)) {
-      ring.Get(entry);
-      if (entry.Value == kSync) {
-        if (++run == 2) {
-          found = true;
-          break;
-        }
-      } else {
-        run = 0;
-      }
-    }
-    if (!found) {
+    if (!SyncSearch::TakeSyncPair(ring, 2 * l, entry)) {
       listener.OnNoSync();
       break;
     }
-    TRingBufferEntry next;
-    if (ring.Peek(next) && next.Value == kSync) ring.Get(entry);
+    SyncSearch::TakeThirdSync(ring, entry);
 
     if (!ring.PeekString(window, static_cast<std::uint8_t>(l))) break;
-    const int pair = FirstSyncRun(window, 2);
-    const int triple = FirstSyncRun(window, 3);
     const int length = static_cast<int>(l);
-    if (pair != length - 1 && triple != length - 2) {
+    if (!SyncSearch::NextSyncFollows(window, length)) {
       listener.OnBadFrame();
       continue;
     }
