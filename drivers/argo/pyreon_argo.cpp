@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "drivers/argo/argo_codec.h"
+#include "drivers/driver_port.h"
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "platform/logger.h"
@@ -100,15 +101,11 @@ void TpyreonArgo::CreateComPort() {
   port_->OnAfterClose = [this](QObject*) { ComPortAfterClose(); };
   if (static_cast<int>(baudrate_) >= 0 && static_cast<int>(baudrate_) < 5)
     port_->SetBaudRate(PortBaudRate(baudrate_));
-  port_->Parity().SetBits(prNone);
-  port_->SetDataBits(dbEight);
-  port_->SetStopBits(sbOneStopBit);
+  DriverPort::SetLine8N1(*port_);
   port_->SetEvents(TComEvents{evRxChar, evTxEmpty});
   port_->Buffer().SetInputSize(kInputBufferSize);
   port_->OnRxChar = nullptr;
-  port_->OnError = [this](QObject*, TComErrors) { WriteLog(QStringLiteral("COMERROR EVENT")); };
-  port_->OnBreak = [this](QObject*) { WriteLog(QStringLiteral("COM-BREAK EVENT")); };
-  port_->OnRxFlag = [this](QObject*) { WriteLog(QStringLiteral("COM-FLAG EVENT")); };
+  DriverPort::LogLineEvents(*port_, [this](const QString& line) { WriteLog(line); });
   port_->OnRx80Full = [this](QObject*) { WriteLog(QStringLiteral("COM-FX80FULL EVENT")); };
   port_->OnTxEmpty = [](QObject*) {};
   portClosed_ = true;
@@ -120,20 +117,8 @@ void TpyreonArgo::FreeComPort() {
   TComPort* port = port_;
   port_ = nullptr;
   // Tear down without raising the driver's events.
-  port->OnAfterOpen = nullptr;
-  port->OnAfterClose = nullptr;
-  port->OnRxChar = nullptr;
-  port->OnError = nullptr;
-  port->OnBreak = nullptr;
-  port->OnRxFlag = nullptr;
-  port->OnRx80Full = nullptr;
-  port->OnTxEmpty = nullptr;
-  try {
-    port->Close();
-  } catch (const std::exception& e) {
-    LogFailure(QStringLiteral("closing the port"), e);
-  }
-  delete port;
+  DriverPort::Dispose(port,
+                      [this](const std::exception& e) { LogFailure(QStringLiteral("closing the port"), e); });
   portClosed_ = true;
   connected_ = false;
   burstActive_ = false;

@@ -7,6 +7,7 @@
 
 #include "drivers/argo/argo_codec.h"
 #include "drivers/argo/pyreon_argo.h"
+#include "drivers/arrival_stamps.h"
 #include "platform/clock.h"
 #include "platform/number_text.h"
 #include "transport/com_port.h"
@@ -154,17 +155,8 @@ void TpyreonArgo::ComPortRxChar(int count) {
       // Times come from when the bytes arrived, not from when this thread
       // got to them: the batch is spread evenly from the previous batch's
       // arrival to this one's (the first from its length at the line rate).
-      const std::int64_t arrival = Clock::ToCounter(port_->LastArrival());
-      if (firstByte_) {
-        const std::int64_t byteNs = Clock::Frequency() * 10 / ArgoCodec::BaudRateValue(baudrate_);
-        lastCount_ = arrival - byteNs * got;
-        ring_->SetStartCount(lastCount_);
-        firstByte_ = false;
-      }
-      const double step = static_cast<double>(std::max<std::int64_t>(arrival - lastCount_, 0)) / got;
-      for (int i = 0; i < got; ++i)
-        ring_->Put(rxScratch_[i], lastCount_ + static_cast<std::int64_t>(NumberText::Round((i + 1) * step)));
-      lastCount_ = std::max(lastCount_, arrival);
+      ArrivalStamps::Put(*ring_, rxScratch_, got, Clock::ToCounter(port_->LastArrival()),
+                         ArgoCodec::BaudRateValue(baudrate_), firstByte_, lastCount_);
       pending = PortInputCount();
     }
   } catch (const std::exception& e) {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <exception>
 
+#include "drivers/driver_port.h"
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "platform/logger.h"
@@ -60,15 +61,11 @@ void TpyreonBrio::CreateComPort() {
   port_->OnAfterOpen = [this](QObject*) { ComPortAfterOpen(); };
   port_->OnAfterClose = [this](QObject*) { ComPortAfterClose(); };
   port_->SetBaudRate(br9600);
-  port_->Parity().SetBits(prNone);
-  port_->SetDataBits(dbEight);
-  port_->SetStopBits(sbOneStopBit);
+  DriverPort::SetLine8N1(*port_);
   port_->Buffer().SetInputSize(kInputBufferSize);
   port_->OnRxChar = nullptr;
   port_->SetEvents(TComEvents{evRxChar});
-  port_->OnError = [this](QObject*, TComErrors) { WriteLog(QStringLiteral("COMERROR EVENT")); };
-  port_->OnBreak = [this](QObject*) { WriteLog(QStringLiteral("COM-BREAK EVENT")); };
-  port_->OnRxFlag = [this](QObject*) { WriteLog(QStringLiteral("COM-FLAG EVENT")); };
+  DriverPort::LogLineEvents(*port_, [this](const QString& line) { WriteLog(line); });
   portClosed_ = true;
 }
 
@@ -76,18 +73,7 @@ void TpyreonBrio::FreeComPort() {
   if (port_ == nullptr) return;
   TComPort* port = port_;
   port_ = nullptr;
-  port->OnAfterOpen = nullptr;
-  port->OnAfterClose = nullptr;
-  port->OnRxChar = nullptr;
-  port->OnError = nullptr;
-  port->OnBreak = nullptr;
-  port->OnRxFlag = nullptr;
-  try {
-    port->Close();
-  } catch (const std::exception&) {
-    // The port is closed and its dispatch stopped in any case.
-  }
-  delete port;
+  DriverPort::Dispose(port, [](const std::exception&) {});
   portClosed_ = true;
   connected_ = false;
 }

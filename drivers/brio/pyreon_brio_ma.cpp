@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "drivers/driver_port.h"
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "platform/logger.h"
@@ -72,15 +73,11 @@ void TpyreonBrio_mA::CreateComPort() {
   port_->OnAfterOpen = [this](QObject*) { PortAfterOpen(); };
   port_->OnAfterClose = [this](QObject*) { PortAfterClose(); };
   port_->SetBaudRate(br9600);
-  port_->Parity().SetBits(prNone);
-  port_->SetDataBits(dbEight);
-  port_->SetStopBits(sbOneStopBit);
+  DriverPort::SetLine8N1(*port_);
   port_->SetEvents(TComEvents{evRxChar});
   port_->Buffer().SetInputSize(kInputBufferSize);
   port_->FlowControl().SetControlDTR(dtrDisable);
-  port_->OnError = [this](QObject*, TComErrors) { WriteLog(QStringLiteral("COMERROR EVENT")); };
-  port_->OnBreak = [this](QObject*) { WriteLog(QStringLiteral("COM-BREAK EVENT")); };
-  port_->OnRxFlag = [this](QObject*) { WriteLog(QStringLiteral("COM-FLAG EVENT")); };
+  DriverPort::LogLineEvents(*port_, [this](const QString& line) { WriteLog(line); });
   portClosed_ = true;
 }
 
@@ -88,18 +85,8 @@ void TpyreonBrio_mA::FreeComPort() {
   if (port_ == nullptr) return;
   TComPort* port = port_;
   port_ = nullptr;
-  port->OnAfterOpen = nullptr;
-  port->OnAfterClose = nullptr;
-  port->OnRxChar = nullptr;
-  port->OnError = nullptr;
-  port->OnBreak = nullptr;
-  port->OnRxFlag = nullptr;
-  try {
-    port->Close();
-  } catch (const std::exception& e) {
-    LogFailure(QStringLiteral("closing the port"), e);
-  }
-  delete port;
+  DriverPort::Dispose(port,
+                      [this](const std::exception& e) { LogFailure(QStringLiteral("closing the port"), e); });
   portClosed_ = true;
 }
 

@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "drivers/arrival_stamps.h"
 #include "drivers/brio/pyreon_brio_ma.h"
 #include "platform/clock.h"
 #include "platform/number_text.h"
@@ -88,17 +89,8 @@ void TpyreonBrio_mA::BurstReceive(int count) {
       const int got = port_->Read(rxScratch_, std::min<int>(pending, static_cast<int>(sizeof(rxScratch_))));
       if (got <= 0) break;
       // Stamps spread evenly from the previous batch's arrival to this one's.
-      const std::int64_t arrival = Clock::ToCounter(port_->LastArrival());
-      if (receiveFirst_) {
-        const std::int64_t byteNs = Clock::Frequency() * 10 / 9600;
-        lastChunk_ = arrival - byteNs * got;
-        ring_->SetStartCount(lastChunk_);
-        receiveFirst_ = false;
-      }
-      const double step = static_cast<double>(std::max<std::int64_t>(arrival - lastChunk_, 0)) / got;
-      for (int i = 0; i < got; ++i)
-        ring_->Put(rxScratch_[i], lastChunk_ + static_cast<std::int64_t>(NumberText::Round((i + 1) * step)));
-      lastChunk_ = std::max(lastChunk_, arrival);
+      ArrivalStamps::Put(*ring_, rxScratch_, got, Clock::ToCounter(port_->LastArrival()), 9600, receiveFirst_,
+                         lastChunk_);
       pending = InputCount();
     }
   } catch (const std::exception& e) {

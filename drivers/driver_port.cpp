@@ -1,0 +1,32 @@
+#include "drivers/driver_port.h"
+
+#include "transport/com_port.h"
+
+void DriverPort::SetLine8N1(TComPort& port) {
+  port.Parity().SetBits(prNone);
+  port.SetDataBits(dbEight);
+  port.SetStopBits(sbOneStopBit);
+}
+
+void DriverPort::LogLineEvents(TComPort& port, const LogLine& log) {
+  port.OnError = [log](QObject*, TComErrors) { log(QStringLiteral("COMERROR EVENT")); };
+  port.OnBreak = [log](QObject*) { log(QStringLiteral("COM-BREAK EVENT")); };
+  port.OnRxFlag = [log](QObject*) { log(QStringLiteral("COM-FLAG EVENT")); };
+}
+
+void DriverPort::Dispose(TComPort* port, const CloseFailure& onFailure) {
+  port->OnAfterOpen = nullptr;
+  port->OnAfterClose = nullptr;
+  port->OnRxChar = nullptr;
+  port->OnError = nullptr;
+  port->OnBreak = nullptr;
+  port->OnRxFlag = nullptr;
+  port->OnRx80Full = nullptr;
+  port->OnTxEmpty = nullptr;
+  try {
+    port->Close();
+  } catch (const std::exception& e) {
+    onFailure(e);
+  }
+  delete port;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <exception>
+#include <functional>
+
+class TComPort;
+
+// The serial port handling the device drivers share: the 8N1 line, the
+// logging of line events and the quiet teardown of a port.
+class DriverPort {
+ public:
+  using LogLine = std::function<void(const QString& line)>;
+  using CloseFailure = std::function<void(const std::exception& error)>;
+
+  // No parity, eight data bits, one stop bit.
+  static void SetLine8N1(TComPort& port);
+
+  // Logs "COMERROR EVENT", "COM-BREAK EVENT" and "COM-FLAG EVENT" through `log`.
+  static void LogLineEvents(TComPort& port, const LogLine& log);
+
+  // Detaches every handler so no driver event is raised, closes the port
+  // (a failing close goes to `onFailure`; the port's dispatch is stopped in
+  // any case) and deletes it.
+  static void Dispose(TComPort* port, const CloseFailure& onFailure);
+};
