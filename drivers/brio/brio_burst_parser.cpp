@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 
+#include "drivers/burst_values.h"
 #include "drivers/sync_search.h"
 #include "transport/ring_buffer.h"
 
@@ -30,12 +31,7 @@ int TBrioBurstParser::Pass(TRingBuffer& ring, Listener& listener) const {
     }
     TBrioBurstFrame frame;
     frame.Count = channels_;
-    for (int k = 0; k < channels_; ++k) {
-      ring.Get(entry);
-      const std::uint8_t high = entry.Value;
-      ring.Get(entry);
-      frame.Values[std::size_t(k)] = static_cast<std::uint16_t>(high << 8 | entry.Value);
-    }
+    BurstValues::Take(ring, channels_, frame.Values, entry);
     frame.Time = entry.Time;
     listener.OnFrame(frame);
     ++frames;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 
+#include "drivers/burst_values.h"
 #include "drivers/sync_search.h"
 #include "transport/ring_buffer.h"
 
@@ -26,14 +27,7 @@ int BrioMaBurstParser::Pass(TRingBuffer& ring, Listener& listener) const {
       continue;
     }
     TBrioV2BurstRecord record;
-    std::uint8_t data[16] = {};
-    for (int i = 0; i < length - 2; ++i) {
-      ring.Get(entry);
-      data[i] = entry.Value;
-    }
-    for (int k = 0; k < channels_; ++k)
-      record.Values[static_cast<std::size_t>(k)] =
-          static_cast<std::uint16_t>(data[2 * k] << 8 | data[2 * k + 1]);
+    BurstValues::Take(ring, channels_, record.Values, entry);
     record.Time = static_cast<float>(entry.Time);
     listener.OnFrame(record);
     ++frames;
