@@ -1,6 +1,7 @@
 #include "drivers/driver_port.h"
 
 #include "transport/com_port.h"
+#include "transport/ring_buffer.h"
 
 void DriverPort::SetLine8N1(TComPort& port) {
   port.Parity().SetBits(prNone);
@@ -12,6 +13,18 @@ void DriverPort::LogLineEvents(TComPort& port, const LogLine& log) {
   port.OnError = [log](QObject*, TComErrors) { log(QStringLiteral("COMERROR EVENT")); };
   port.OnBreak = [log](QObject*) { log(QStringLiteral("COM-BREAK EVENT")); };
   port.OnRxFlag = [log](QObject*) { log(QStringLiteral("COM-FLAG EVENT")); };
+}
+
+void DriverPort::SetReadQueuedAtOnce(TComPort& port) {
+  port.Timeouts().SetReadInterval(-1);
+  port.Timeouts().SetReadTotalMultiplier(0);
+  port.Timeouts().SetReadTotalConstant(0);
+}
+
+TRingBuffer* DriverPort::CreateRing(QObject* owner, std::uint32_t count) {
+  auto* ring = new TRingBuffer(owner);
+  ring->SetCount(count);
+  return ring;
 }
 
 void DriverPort::Dispose(TComPort* port, const CloseFailure& onFailure) {

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <exception>
 #include <functional>
 
+class QObject;
 class TComPort;
+class TRingBuffer;
 
 // The serial port handling the device drivers share: the 8N1 line, the
 // logging of line events and the quiet teardown of a port.
@@ -18,6 +21,12 @@ class DriverPort {
 
   // Logs "COMERROR EVENT", "COM-BREAK EVENT" and "COM-FLAG EVENT" through `log`.
   static void LogLineEvents(TComPort& port, const LogLine& log);
+
+  // Reads take whatever is queued at once, without waiting.
+  static void SetReadQueuedAtOnce(TComPort& port);
+
+  // The ring buffer received bytes wait in for the parser, owned by `owner`.
+  static TRingBuffer* CreateRing(QObject* owner, std::uint32_t count);
 
   // Detaches every handler so no driver event is raised, closes the port
   // (a failing close goes to `onFailure`; the port's dispatch is stopped in

@@ -9,6 +9,7 @@
 
 #include "drivers/argo/argo_codec.h"
 #include "drivers/driver_port.h"
+#include "drivers/driver_timer.h"
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "platform/logger.h"
@@ -59,21 +60,14 @@ TpyreonArgo::TpyreonArgo(QObject* owner) : QObject(owner) {
   CreateComPort();
   retries_ = 3;
 
-  reconnectTimer_ = new QTimer(this);
-  reconnectTimer_->setInterval(1000);
-  connect(reconnectTimer_, &QTimer::timeout, this, [this] { ReconnectTimerTimer(); });
-  burstTimer_ = new QTimer(this);
-  burstTimer_->setInterval(20);
-  connect(burstTimer_, &QTimer::timeout, this, [this] { BurstFrameTimerTimer(); });
-  watchdogTimer_ = new QTimer(this);
-  watchdogTimer_->setInterval(1500);
-  connect(watchdogTimer_, &QTimer::timeout, this, [this] { WatchdogTimerTimer(); });
+  reconnectTimer_ = DriverTimer::Create(this, 1000, [this] { ReconnectTimerTimer(); });
+  burstTimer_ = DriverTimer::Create(this, 20, [this] { BurstFrameTimerTimer(); });
+  watchdogTimer_ = DriverTimer::Create(this, 1500, [this] { WatchdogTimerTimer(); });
   connected_ = false;
 
   firstFrame_ = true;
   firstByte_ = true;
-  ring_ = new TRingBuffer(this);
-  ring_->SetCount(kRingCount);
+  ring_ = DriverPort::CreateRing(this, kRingCount);
 }
 
 TpyreonArgo::~TpyreonArgo() {

@@ -8,6 +8,7 @@
 #include "drivers/argo/argo_codec.h"
 #include "drivers/argo/pyreon_argo.h"
 #include "drivers/arrival_stamps.h"
+#include "drivers/driver_port.h"
 #include "platform/clock.h"
 #include "platform/number_text.h"
 #include "transport/com_port.h"
@@ -144,9 +145,7 @@ void TpyreonArgo::ComPortRxChar(int count) {
   if (!burstActive_ || port_ == nullptr) return;
   try {
     // The port reads whatever is queued at once.
-    port_->Timeouts().SetReadInterval(-1);
-    port_->Timeouts().SetReadTotalMultiplier(0);
-    port_->Timeouts().SetReadTotalConstant(0);
+    DriverPort::SetReadQueuedAtOnce(*port_);
     int pending = std::max(count, PortInputCount());
     while (pending > 0) {
       const int want = std::min<int>(pending, static_cast<int>(sizeof(rxScratch_)));

@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "drivers/driver_port.h"
+#include "drivers/driver_timer.h"
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "platform/logger.h"
@@ -34,14 +35,9 @@ QString HexBytes(const QByteArray& bytes) {
 
 TpyreonBrio::TpyreonBrio(QObject* owner) : QObject(owner) {
   CreateComPort();
-  connectPoll_ = new QTimer(this);
-  connectPoll_->setInterval(1000);
-  connect(connectPoll_, &QTimer::timeout, this, [this] { ConnectPollTimer(); });
-  burstTimer_ = new QTimer(this);
-  burstTimer_->setInterval(100);
-  connect(burstTimer_, &QTimer::timeout, this, [this] { BurstParserTimer(); });
-  ring_ = new TRingBuffer(this);
-  ring_->SetCount(10000);
+  connectPoll_ = DriverTimer::Create(this, 1000, [this] { ConnectPollTimer(); });
+  burstTimer_ = DriverTimer::Create(this, 100, [this] { BurstParserTimer(); });
+  ring_ = DriverPort::CreateRing(this, 10000);
 }
 
 TpyreonBrio::~TpyreonBrio() {
@@ -588,9 +584,7 @@ void TpyreonBrio::PrepareBurst() {
 void TpyreonBrio::BurstRxChar(int count) {
   if (port_ == nullptr) return;
   try {
-    port_->Timeouts().SetReadInterval(-1);
-    port_->Timeouts().SetReadTotalMultiplier(0);
-    port_->Timeouts().SetReadTotalConstant(0);
+    DriverPort::SetReadQueuedAtOnce(*port_);
     int pending = std::max(count, port_->InputCount());
     while (pending > 0) {
       const int got = port_->Read(rxScratch_, std::min<int>(pending, static_cast<int>(sizeof(rxScratch_))));

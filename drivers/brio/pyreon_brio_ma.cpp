@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "drivers/driver_port.h"
+#include "drivers/driver_timer.h"
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "platform/logger.h"
@@ -48,17 +49,10 @@ std::uint8_t LoopByte(float value) {
 
 TpyreonBrio_mA::TpyreonBrio_mA(QObject* owner) : QObject(owner) {
   CreateComPort();
-  connectPoll_ = new QTimer(this);
-  connectPoll_->setInterval(1000);
-  connect(connectPoll_, &QTimer::timeout, this, [this] { ConnectPollTimer(); });
-  burstParser_ = new QTimer(this);
-  burstParser_->setInterval(100);
-  connect(burstParser_, &QTimer::timeout, this, [this] { BurstParserTimer(); });
-  burstWatchdog_ = new QTimer(this);
-  burstWatchdog_->setInterval(300);
-  connect(burstWatchdog_, &QTimer::timeout, this, [this] { BurstWatchdogTimer(); });
-  ring_ = new TRingBuffer(this);
-  ring_->SetCount(kRingCount);
+  connectPoll_ = DriverTimer::Create(this, 1000, [this] { ConnectPollTimer(); });
+  burstParser_ = DriverTimer::Create(this, 100, [this] { BurstParserTimer(); });
+  burstWatchdog_ = DriverTimer::Create(this, 300, [this] { BurstWatchdogTimer(); });
+  ring_ = DriverPort::CreateRing(this, kRingCount);
 }
 
 TpyreonBrio_mA::~TpyreonBrio_mA() {

@@ -6,6 +6,7 @@
 
 #include "drivers/arrival_stamps.h"
 #include "drivers/brio/pyreon_brio_ma.h"
+#include "drivers/driver_port.h"
 #include "platform/clock.h"
 #include "platform/number_text.h"
 #include "transport/com_port.h"
@@ -81,9 +82,7 @@ void TpyreonBrio_mA::BurstReceive(int count) {
   burstWatchdog_->stop();
   if (!PortOpen()) return;
   try {
-    port_->Timeouts().SetReadInterval(-1);
-    port_->Timeouts().SetReadTotalMultiplier(0);
-    port_->Timeouts().SetReadTotalConstant(0);
+    DriverPort::SetReadQueuedAtOnce(*port_);
     int pending = std::max(count, InputCount());
     while (pending > 0) {
       const int got = port_->Read(rxScratch_, std::min<int>(pending, static_cast<int>(sizeof(rxScratch_))));
