@@ -27,7 +27,24 @@ TRingBuffer* DriverPort::CreateRing(QObject* owner, std::uint32_t count) {
   return ring;
 }
 
-void DriverPort::Dispose(TComPort* port, const CloseFailure& onFailure) {
+int DriverPort::InputCount(TComPort& port, const Failure& onFailure) {
+  try {
+    return port.InputCount();
+  } catch (const std::exception& e) {
+    onFailure(e);
+    return 0;
+  }
+}
+
+void DriverPort::ClearBuffers(TComPort& port, bool input, bool output, const Failure& onFailure) {
+  try {
+    port.ClearBuffer(input, output);
+  } catch (const std::exception& e) {
+    onFailure(e);
+  }
+}
+
+void DriverPort::Dispose(TComPort* port, const Failure& onFailure) {
   port->OnAfterOpen = nullptr;
   port->OnAfterClose = nullptr;
   port->OnRxChar = nullptr;

@@ -221,9 +221,7 @@ void TpyreonArgo::SleepMs(int ms) {
     pausedMs_ += std::max(ms, 0);
     return;
   }
-  const auto start = Clock::Now();
-  for (double left = ms; left > 0 && !Cancelled(); left = ms - ElapsedMs(start))
-    QThread::msleep(static_cast<unsigned long>(std::min(left, 10.0) + 0.5));
+  DriverTimer::Sleep(ms, [this] { return Cancelled(); });
 }
 
 double TpyreonArgo::WaitedMs(std::chrono::steady_clock::time_point start, std::int64_t pausedAtStart) const {
@@ -232,21 +230,15 @@ double TpyreonArgo::WaitedMs(std::chrono::steady_clock::time_point start, std::i
 
 void TpyreonArgo::ClearPortBuffers(bool input, bool output) {
   if (port_ == nullptr) return;
-  try {
-    port_->ClearBuffer(input, output);
-  } catch (const std::exception& e) {
+  DriverPort::ClearBuffers(*port_, input, output, [this](const std::exception& e) {
     LogFailure(QStringLiteral("clearing the port's buffers"), e);
-  }
+  });
 }
 
 int TpyreonArgo::PortInputCount() {
   if (port_ == nullptr) return 0;
-  try {
-    return port_->InputCount();
-  } catch (const std::exception& e) {
-    LogFailure(QStringLiteral("reading the input count"), e);
-    return 0;
-  }
+  return DriverPort::InputCount(
+      *port_, [this](const std::exception& e) { LogFailure(QStringLiteral("reading the input count"), e); });
 }
 
 void TpyreonArgo::LoseConnection() {

@@ -154,10 +154,7 @@ void TpyreonBrio::ClearLoaded() {
 
 void TpyreonBrio::ClearQueues() {
   if (port_ == nullptr || !port_->Connected()) return;
-  try {
-    port_->ClearBuffer(true, true);
-  } catch (const std::exception&) {
-  }
+  DriverPort::ClearBuffers(*port_, true, true, [](const std::exception&) {});
 }
 
 void TpyreonBrio::SetDtr(bool on) {
@@ -169,9 +166,7 @@ void TpyreonBrio::SetDtr(bool on) {
 }
 
 void TpyreonBrio::SleepMs(int ms) {
-  const auto start = Clock::Now();
-  for (double left = ms; left > 0 && !Cancelled(); left = ms - Clock::MillisecondsSince(start))
-    QThread::msleep(static_cast<unsigned long>(std::min(left, 10.0) + 0.5));
+  DriverTimer::Sleep(ms, [this] { return Cancelled(); });
 }
 
 void TpyreonBrio::SendAndReceive(const QByteArray& request, int timeoutMs, BrioReply& reply, bool noResync,

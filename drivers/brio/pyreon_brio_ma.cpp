@@ -112,27 +112,19 @@ void TpyreonBrio_mA::ClearLoadedFlags() {
 
 void TpyreonBrio_mA::ClearPortBuffers() {
   if (port_ == nullptr) return;
-  try {
-    port_->ClearBuffer(true, true);
-  } catch (const std::exception& e) {
+  DriverPort::ClearBuffers(*port_, true, true, [this](const std::exception& e) {
     LogFailure(QStringLiteral("clearing the port's buffers"), e);
-  }
+  });
 }
 
 int TpyreonBrio_mA::InputCount() {
   if (!PortOpen()) return 0;
-  try {
-    return port_->InputCount();
-  } catch (const std::exception& e) {
-    LogFailure(QStringLiteral("reading the input count"), e);
-    return 0;
-  }
+  return DriverPort::InputCount(
+      *port_, [this](const std::exception& e) { LogFailure(QStringLiteral("reading the input count"), e); });
 }
 
 void TpyreonBrio_mA::SleepMs(int ms) {
-  const auto start = Clock::Now();
-  for (double left = ms; left > 0 && !Cancelled(); left = ms - Clock::MillisecondsSince(start))
-    QThread::msleep(static_cast<unsigned long>(std::min(left, 10.0) + 0.5));
+  DriverTimer::Sleep(ms, [this] { return Cancelled(); });
 }
 
 void TpyreonBrio_mA::SetDtr(bool on) {
