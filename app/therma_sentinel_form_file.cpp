@@ -2,9 +2,7 @@
 // about unsaved data.
 
 #include <QApplication>
-#include <QCoreApplication>
 #include <QDateTime>
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -251,8 +249,9 @@ bool TThermaSentinelForm::ReadDataFile(const QString& fileName) {
   };
 
   // The file is read on a worker; its rows come in batches and go into the
-  // chart here, while the window repaints and shows the progress. User input
-  // waits until the load is done.
+  // chart here. The chart and the status bar are painted directly between
+  // batches to show the progress: no event is dispatched meanwhile, so no
+  // timer, device notification or user input can re-enter the window.
   MeasurementDataLoader loader;
   loader.Start(fileName);
   TDiagram& d = *Diagram_;
@@ -304,8 +303,6 @@ bool TThermaSentinelForm::ReadDataFile(const QString& fileName) {
         duration = std::max(duration, t);
         ++loaded;
       }
-      // Repaints between batches.
-      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
   };
   while (loader.WaitForBatches(50)) {
@@ -314,8 +311,9 @@ bool TThermaSentinelForm::ReadDataFile(const QString& fileName) {
       shownPercent = loader.Percent();
       SetStatusText(4, QStringLiteral("Reading File: ") + fileName + QStringLiteral(" -> ") +
                            QString::number(shownPercent) + QStringLiteral("%"));
+      StatusBar_->repaint();
+      d.repaint();
     }
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   }
   take();
   d.OnBufferFull = std::move(bufferFull);
