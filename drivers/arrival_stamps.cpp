@@ -8,8 +8,9 @@
 
 void ArrivalStamps::Put(TRingBuffer& ring, const std::uint8_t* bytes, int count, std::int64_t arrival,
                         int baudRate, bool& first, std::int64_t& last) {
+  if (count <= 0) return;
   if (first) {
-    const std::int64_t byteCounts = Clock::Frequency() * 10 / baudRate;
+    const std::int64_t byteCounts = baudRate > 0 ? Clock::Frequency() * 10 / baudRate : 0;
     last = arrival - byteCounts * count;
     ring.SetStartCount(last);
     first = false;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <exception>
 
+#include "drivers/arrival_stamps.h"
 #include "drivers/driver_port.h"
 #include "drivers/driver_timer.h"
 #include "platform/clock.h"
@@ -584,16 +585,10 @@ void TpyreonBrio::BurstRxChar(int count) {
     while (pending > 0) {
       const int got = port_->Read(rxScratch_, std::min<int>(pending, static_cast<int>(sizeof(rxScratch_))));
       if (got <= 0) break;
-      // The chunk's bytes get times spread evenly since the previous chunk.
-      const std::int64_t now = Clock::ToCounter(port_->LastArrival());
-      if (firstChunk_) {
-        firstChunk_ = false;
-        ring_->SetStartCount(now);
-        lastChunk_ = now;
-      }
-      const double step = static_cast<double>(std::max<std::int64_t>(now - lastChunk_, 0)) / got;
-      for (int i = 0; i < got; ++i) ring_->Put(rxScratch_[i], lastChunk_ + std::llround((i + 1) * step));
-      lastChunk_ = std::max(lastChunk_, now);
+      // The chunk's bytes get times spread evenly since the previous chunk;
+      // the first chunk after a start is the burst's time zero.
+      ArrivalStamps::Put(*ring_, rxScratch_, got, Clock::ToCounter(port_->LastArrival()),
+                         ArrivalStamps::kStartAtArrival, firstChunk_, lastChunk_);
       pending = port_->InputCount();
     }
   } catch (const std::exception& e) {
