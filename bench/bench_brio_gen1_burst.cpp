@@ -64,17 +64,7 @@ Figures FirstGenerationBurst(double seconds) {
   driver.ClosePort();
   if (errors > 0) std::printf("%s: driver errors %d\n", qPrintable(f.name), errors);
 
-  const auto sent = model->SentFrames();
-  burst_bench::MatchRecords(
-      f, sent.size(), taken.size(),
-      [&](std::size_t k, std::size_t j) {
-        for (std::size_t c = 0; c < 5; ++c)
-          if (c >= sent[k].values.size() || sent[k].values[c] != taken[j].Values[c]) return false;
-        return true;
-      },
-      [&](std::size_t j) {
-        return taken[j].Values == taken[j - 1].Values && taken[j].Time == taken[j - 1].Time;
-      });
+  burst_bench::MatchFrames(f, model->SentFrames(), taken);
   return f;
 }
 

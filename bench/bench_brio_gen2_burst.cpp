@@ -76,19 +76,7 @@ burst_bench::Figures SecondGenerationBurst(double seconds, const std::array<std:
     }
   });
   driver.ClosePort();
-  const auto sent = model->SentFrames();
-  burst_bench::MatchRecords(
-      f, sent.size(), taken.size(),
-      [&](std::size_t k, std::size_t j) {
-        for (std::size_t c = 0; c < 8; ++c) {
-          const std::uint16_t want = c < sent[k].values.size() ? sent[k].values[c] : 0;
-          if (taken[j].Values[c] != want) return false;
-        }
-        return true;
-      },
-      [&](std::size_t j) {
-        return taken[j].Values == taken[j - 1].Values && taken[j].Time == taken[j - 1].Time;
-      });
+  burst_bench::MatchFrames(f, model->SentFrames(), taken);
   return f;
 }
 

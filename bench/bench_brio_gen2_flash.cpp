@@ -198,9 +198,9 @@ int main(int argc, char** argv) {
     mean.wallMs += w.wallMs / n;
     mean.requestLineMs += w.requestLineMs / n;
     mean.replyLineMs += w.replyLineMs / n;
-    mean.requestBytes += w.requestBytes / runs.size();
-    mean.replyBytes += w.replyBytes / runs.size();
-    mean.programmed += w.programmed / runs.size();
+    mean.requestBytes += w.requestBytes;
+    mean.replyBytes += w.replyBytes;
+    mean.programmed += w.programmed;
     mean.flashMs += w.flashMs / n;
     mean.flashRequestLineMs += w.flashRequestLineMs / n;
     for (int s = 0; s < 3; ++s) {
@@ -208,6 +208,9 @@ int main(int argc, char** argv) {
       mean.segmentRequestLineMs[s] += w.segmentRequestLineMs[s] / n;
     }
   }
+  mean.requestBytes /= runs.size();
+  mean.replyBytes /= runs.size();
+  mean.programmed /= runs.size();
   const auto perSecond = [](double bytes, double ms) { return ms > 0 ? 1000.0 * bytes / ms : 0.0; };
   std::printf(
       "second-generation configuration write (WriteBriov2Images: configuration, extended and calibration "

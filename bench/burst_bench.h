@@ -133,6 +133,26 @@ inline void MatchRecords(Figures& f, std::size_t sentCount, std::size_t takenCou
   f.spanned = f.matched > 0 ? s - first : 0;
 }
 
+// MatchRecords for records with `Values` and `Time` against sent frames with
+// `values` (in channel order, as many as the frame carried): a record gives
+// a frame when its values are the frame's, followed by zeros.
+template <class Sent, class Record>
+void MatchFrames(Figures& f, const std::vector<Sent>& sent, const std::vector<Record>& taken) {
+  MatchRecords(
+      f, sent.size(), taken.size(),
+      [&](std::size_t k, std::size_t j) {
+        const auto& want = sent[k].values;
+        const auto& got = taken[j].Values;
+        if (want.size() > got.size()) return false;
+        for (std::size_t c = 0; c < got.size(); ++c)
+          if (got[c] != (c < want.size() ? want[c] : 0)) return false;
+        return true;
+      },
+      [&](std::size_t j) {
+        return taken[j].Values == taken[j - 1].Values && taken[j].Time == taken[j - 1].Time;
+      });
+}
+
 // Drains `take` every 64 ms (the main window's pace) for `seconds` plus
 // 300 ms for the parser to catch up, and measures the driver's counters
 // over that time.
@@ -252,13 +272,7 @@ inline Figures SingleColourBurst(double seconds) {
   });
   driver.SetBurstMode(false);
   driver.ClosePort();
-  const auto sent = model->SentFrames();
-  MatchRecords(
-      f, sent.size(), taken.size(),
-      [&](std::size_t k, std::size_t j) { return sent[k].values == taken[j].Values; },
-      [&](std::size_t j) {
-        return taken[j].Values == taken[j - 1].Values && taken[j].Time == taken[j - 1].Time;
-      });
+  MatchFrames(f, model->SentFrames(), taken);
   return f;
 }
 
