@@ -7,6 +7,12 @@
 // the process's own counters without the emulator's thread, and the ratios
 // to the single-colour burst.
 //
+// The stream runs on a pseudo-terminal, so the driver reads through the
+// real line backend; the emulated device is powered without DTR and ignores
+// parity, which a pseudo-terminal cannot carry. The burst start programs
+// the channels through the loader and restarts the device at its reset
+// vector as on a real line.
+//
 // Usage: bench_brio_gen1_burst [seconds]   (default 30; TS_BENCH_SMOKE=1: 2)
 
 #include <QCoreApplication>
