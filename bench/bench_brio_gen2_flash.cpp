@@ -143,7 +143,8 @@ bool ReadEverything(TpyreonBrio_mA& driver) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   int writes = std::getenv("TS_BENCH_SMOKE") ? 1 : 5;
-  if (argc > 1) writes = std::max(1, std::atoi(argv[1]));
+  // Options (such as the benchmark library's, which CI passes) are not a count.
+  if (argc > 1 && argv[1][0] != '-') writes = std::max(1, std::atoi(argv[1]));
 
   // An in-process line: it carries the DTR power cycle and the loader's parity.
   auto model = std::make_shared<BrioGen2Model>(*BrioProfiles::Find(2, QStringLiteral("briov2")));
