@@ -54,6 +54,11 @@ class BrioEmulator {
     lineName_.clear();
   }
 
+  // The device disappears from the line (an unplugged adapter).
+  void Vanish() {
+    if (server_) server_->Vanish();
+  }
+
   BrioDeviceModel& Model() const { return *model_; }
   const BrioProfile& Profile() const { return profile_; }
 
