@@ -512,14 +512,14 @@ bool TThermaSentinelForm::BrioCloseWait() {
   if (!DeviceType::IsBrio(deviceTypeCode_) || family_ == nullptr) return false;
   int waitMs = 0;
   Guarded("close query", [&] {
-    if (state_ > csConnected) {
-      // The measurement stops (the device restarts and gets its
-      // configuration back); the close goes on when that has finished, or
-      // at the deadline. The window stays responsive meanwhile.
+    if (state_ > csConnected || burstStarted_ || rewritePending_) {
+      // A running (or starting) measurement stops: the device restarts and
+      // gets back the configuration the burst changed; a restart under way
+      // ends in that rewrite. The close goes on when it has finished, or at
+      // the deadline; the window stays responsive meanwhile.
       stopRequested_ = true;
       stopDone_ = false;
-      QMetaObject::invokeMethod(
-          this, [this] { MsgStopRequest(); }, Qt::QueuedConnection);
+      if (state_ > csConnected || burstStarted_) RequestBrioStop();
       waitMs = kBrioStopDeadlineMs;
     } else if (state_ == csConnected) {
       mDisconnectClick(this);
@@ -536,6 +536,19 @@ bool TThermaSentinelForm::BrioCloseWait() {
   closeWaitTimer_->start(waitMs);
   UpdateState();
   return true;
+}
+
+void TThermaSentinelForm::RequestBrioStop() {
+  // A burst start still programming the device is not cut short: the stop
+  // follows once it reported back.
+  if (family_ != nullptr && family_->Busy()) {
+    QTimer::singleShot(100, this, [this] {
+      if (!closed_) RequestBrioStop();
+    });
+    return;
+  }
+  QMetaObject::invokeMethod(
+      this, [this] { MsgStopRequest(); }, Qt::QueuedConnection);
 }
 
 void TThermaSentinelForm::ContinueClose() {

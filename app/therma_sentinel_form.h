@@ -362,6 +362,8 @@ class TThermaSentinelForm : public QMainWindow {
   // The close waits for a Brio measurement to stop (or a Brio device to be
   // disconnected); true when it must wait.
   bool BrioCloseWait();
+  // Posts the stop request once no device job runs.
+  void RequestBrioStop();
   void ContinueClose();
 
   // measurement

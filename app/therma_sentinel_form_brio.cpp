@@ -342,7 +342,5 @@ void TThermaSentinelForm::BrioStopFinished() {
 }
 
 QString TThermaSentinelForm::BrioSerialText() const {
-  if (family_ == nullptr) return QString();
-  const auto& image = family_->Snapshot().ConfigImage;
-  return QString::number(image[0] * 65536 + image[1] * 256 + image[2]);
+  return QString::number(deviceSerial_);
 }

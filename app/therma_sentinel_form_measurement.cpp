@@ -87,8 +87,8 @@ void TThermaSentinelForm::mStartClick(QObject*) {
     BurstTimer->start();
     startDelay_ = config_->ReadArgoBurstStartDelay();
   } else {
-    Diagram_->SetYDecimal(DeviceType::IsBrioSecondGeneration(deviceTypeCode_) && deviceTypeCode_ <= DeviceType::Fenn2W &&
-                                  family_->Snapshot().HighResolution
+    Diagram_->SetYDecimal(DeviceType::IsBrioSecondGeneration(deviceTypeCode_) &&
+                                  deviceTypeCode_ <= DeviceType::Fenn2W && family_->Snapshot().HighResolution
                               ? 2
                               : 1);
     const int interval = std::clamp(static_cast<int>(std::lround(Diagram_->Resolution() * 1000.0)), 50, 500);
@@ -165,16 +165,16 @@ void TThermaSentinelForm::mStopClick(QObject*) {
   if (unsavedData_ && options_.Has(TOption::ForceSaving) && state_ > csConnected) ForceSave();
   SetStatusText(2, QString());
   StatusBar_->repaint();
-  if (state_ <= csConnected) {
-    UpdateState();
-    return;
-  }
-  if (DeviceType::IsBrio(deviceTypeCode_)) {
+  if (DeviceType::IsBrio(deviceTypeCode_) && (state_ > csConnected || burstStarted_)) {
     // A Brio device is restarted and read again; a configuration a burst
     // changed is written back once it is read (see BrioLoaded).
     if (family_ != nullptr) family_->StopBurst({});
     burstStarted_ = false;
     BrioRestart(500);
+    UpdateState();
+    return;
+  }
+  if (state_ <= csConnected) {
     UpdateState();
     return;
   }
@@ -237,7 +237,8 @@ bool TThermaSentinelForm::NewBurstData(double& Time, double& Cycle) {
     values_ = family_->ConvertRecord(rec);
     burstPanelValues_ = values_;
     // A Brio box temperature above 200 is no reading (the panel keeps it).
-    if (brio && values_[ChannelValues::TBox] > 200.0f && values_[ChannelValues::TBox] != ChannelValues::kNoValue)
+    if (brio && values_[ChannelValues::TBox] > 200.0f &&
+        values_[ChannelValues::TBox] != ChannelValues::kNoValue)
       values_[ChannelValues::TBox] = 0.0f;
     Time = rec.Time;
     ++recordCount_;
@@ -434,12 +435,12 @@ void TThermaSentinelForm::ShowLiveTexts() {
     if (DeviceType::IsBrio(deviceTypeCode_) && family_ != nullptr) {
       ShowBrioPanels(v);
     } else {
-    ShowPanelText(ChannelValues::TObj, burstPanelsPercent_ ? PercentText(v[ChannelValues::TObj])
-                                                           : TemperatureText(v[ChannelValues::TObj]));
-    for (int c : {ChannelValues::TInt, ChannelValues::TBox, ChannelValues::TAct, ChannelValues::T2C,
-                  ChannelValues::T1C})
-      ShowPanelText(c, TemperatureText(v[c]));
-    ShowPanelText(ChannelValues::Tau, PercentText(v[ChannelValues::Tau]));
+      ShowPanelText(ChannelValues::TObj, burstPanelsPercent_ ? PercentText(v[ChannelValues::TObj])
+                                                             : TemperatureText(v[ChannelValues::TObj]));
+      for (int c : {ChannelValues::TInt, ChannelValues::TBox, ChannelValues::TAct, ChannelValues::T2C,
+                    ChannelValues::T1C})
+        ShowPanelText(c, TemperatureText(v[c]));
+      ShowPanelText(ChannelValues::Tau, PercentText(v[ChannelValues::Tau]));
     }
     CopyPanelsToSecondSet();
   }
@@ -496,8 +497,10 @@ void TThermaSentinelForm::ShowBrioPanels(const TChannelValues& v) {
   if (!DeviceType::IsBrioSecondGeneration(deviceTypeCode_) || deviceTypeCode_ < DeviceType::Briov2) return;
   if (inspection) {
     ShowPanelText(ChannelValues::Epsilon, NumberText::FormatFixed(v[ChannelValues::Epsilon] / 100.0f, 3));
-    ShowPanelText(ChannelValues::MVin, NumberText::FormatFixed(v[ChannelValues::MVin] / 10.0f, 3) + QStringLiteral(" V"));
-    ShowPanelText(ChannelValues::Vcc, NumberText::FormatFixed(v[ChannelValues::Vcc] / 10.0f, 3) + QStringLiteral(" V"));
+    ShowPanelText(ChannelValues::MVin,
+                  NumberText::FormatFixed(v[ChannelValues::MVin] / 10.0f, 3) + QStringLiteral(" V"));
+    ShowPanelText(ChannelValues::Vcc,
+                  NumberText::FormatFixed(v[ChannelValues::Vcc] / 10.0f, 3) + QStringLiteral(" V"));
     ShowPanelText(ChannelValues::TAmb, TemperatureText(v[ChannelValues::TAmb]));
   } else {
     for (int c : {ChannelValues::Epsilon, ChannelValues::MVin, ChannelValues::Vcc, ChannelValues::TAmb}) {

@@ -26,40 +26,18 @@ ArgoFamily::~ArgoFamily() { Shutdown(0, 1500); }
 TpyreonArgo* ArgoFamily::MakeDriver() {
   auto* d = new TpyreonArgo(nullptr);
   d->setObjectName(QStringLiteral("pyreonArgo"));
-  d->OnConnect = [this](QObject*) {
-    Publish();
-    Report([this] {
-      if (OnConnect) OnConnect();
-    });
-  };
-  d->OnDisconnect = [this](QObject*) {
-    Publish();
-    Report([this] {
-      if (OnDisconnect) OnDisconnect();
-    });
-  };
+  d->OnConnect = Forward(&DeviceFamily::OnConnect);
+  d->OnDisconnect = Forward(&DeviceFamily::OnDisconnect);
   d->OnComClose = [this](QObject*) { Publish(); };
-  d->OnError = [this](QObject*, int code) {
-    Report([this, code] {
-      if (OnError) OnError(code);
-    });
-  };
+  d->OnError = [this](QObject*, int code) { ReportError(code); };
   d->OnLoadConfigData = [this](QObject*, bool ok) {
     Publish();
     Report([this, ok] {
       if (OnLoadConfigData) OnLoadConfigData(ok);
     });
   };
-  d->OnProgress = [this](QObject*, int percent, const QString& caption) {
-    Report([this, percent, caption] {
-      if (OnProgress) OnProgress(percent, caption);
-    });
-  };
-  d->OnNewTemp = [this](QObject*, std::uint8_t type, float value) {
-    Report([this, type, value] {
-      if (OnNewTemp) OnNewTemp(type, value);
-    });
-  };
+  d->OnProgress = [this](QObject*, int percent, const QString& caption) { ReportProgress(percent, caption); };
+  d->OnNewTemp = [this](QObject*, std::uint8_t type, float value) { ReportNewTemp(type, value); };
   d->OnBurstData = [this](QObject*) { TakeBurstRecords(); };
   return d;
 }
@@ -77,12 +55,10 @@ void ArgoFamily::TakeBurstRecords() {
 
 void ArgoFamily::FillSnapshot(const TpyreonArgo& d, TDeviceSnapshot& s) const {
   const TArgoConfig& c = d.Config();
-  s.PortOpen = d.PortOpen();
-  s.Connected = d.Connected();
+  FillPortState(d, s);
   s.Streaming = d.BurstActive();
   s.TypeCode =
       c.FWrev == 0 ? DeviceType::None : (d.IsRatioFirmware() ? DeviceType::ArgoRatio : DeviceType::Argo);
-  s.ComPort = d.ComPort();
   s.BaudIndex = static_cast<int>(d.Baudrate());
   s.Rs485Address = d.RS485_Addr();
   s.SerialNumber = c.SerialNumber;
@@ -97,23 +73,15 @@ void ArgoFamily::FillSnapshot(const TpyreonArgo& d, TDeviceSnapshot& s) const {
 }
 
 void ArgoFamily::Open(int port, int baudIndex, int rs485Address, std::function<void(bool opened)> done) {
-  snapshot_.ComPort = port;
   snapshot_.BaudIndex = baudIndex;
   snapshot_.Rs485Address = rs485Address;
-  Run<bool>(
-      [this, port, baudIndex, rs485Address](TpyreonArgo& d) {
-        d.SetComPort(port);
+  OpenPort(
+      port,
+      [baudIndex, rs485Address](TpyreonArgo& d) {
         d.SetBaudrate(static_cast<TArgoBaudrate>(baudIndex));
         d.SetRS485_Addr(static_cast<std::int8_t>(rs485Address));
-        const bool opened = d.OpenPort();
-        if (opened) WatchPortRemoval(d.Port());
-        return opened && d.PortOpen();
       },
       std::move(done));
-}
-
-void ArgoFamily::Close() {
-  CancelAndClose([](TpyreonArgo& d) { d.ClosePort(); });
 }
 
 void ArgoFamily::ReadConfiguration(std::function<void(bool complete)> done) {

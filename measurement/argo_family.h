@@ -19,7 +19,6 @@ class ArgoFamily : public SessionFamily<TpyreonArgo> {
   ~ArgoFamily() override;
 
   void Open(int port, int baudIndex, int rs485Address, std::function<void(bool opened)> done) override;
-  void Close() override;
   void ReadConfiguration(std::function<void(bool complete)> done) override;
   void StartBurst(bool fast, std::function<void(bool started)> done) override;
   void StopBurst(std::function<void()> done) override;

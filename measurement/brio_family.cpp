@@ -1,17 +1,6 @@
 #include "measurement/brio_family.h"
 
-#include <QTimer>
-
 #include "drivers/device_type.h"
-#include "drivers/driver_timer.h"
-
-namespace {
-
-// How often streamed entries move from the driver to the record queue (the
-// driver parses every 100 ms).
-constexpr int kRecordTakeMs = 50;
-
-}  // namespace
 
 BrioFamily::BrioFamily(QObject* owner, std::uint8_t typeCode)
     : SessionFamily(owner),
@@ -25,50 +14,27 @@ BrioFamily::~BrioFamily() { Shutdown(0, 1500); }
 TpyreonBrio* BrioFamily::MakeDriver() {
   auto* d = new TpyreonBrio(nullptr);
   d->setObjectName(QStringLiteral("pyreonBrio"));
-  const auto forward = [this](std::function<void()> DeviceFamily::*event) {
-    return [this, event](QObject*) {
-      Publish();
-      Report([this, event] {
-        if (this->*event) (this->*event)();
-      });
-    };
-  };
-  d->OnComOpen = forward(&DeviceFamily::OnComOpen);
-  d->OnComClose = forward(&DeviceFamily::OnComClose);
-  d->OnConnect = forward(&DeviceFamily::OnConnect);
-  d->OnDisconnect = forward(&DeviceFamily::OnDisconnect);
-  d->OnAllLoaded = forward(&DeviceFamily::OnAllLoaded);
-  d->OnBusrtStart = forward(&DeviceFamily::OnBurstStart);
-  d->OnError = [this](QObject*, int code) {
-    Report([this, code] {
-      if (OnError) OnError(code);
-    });
-  };
-  d->OnProgress = [this](QObject*, int percent) {
-    Report([this, percent] {
-      if (OnProgress) OnProgress(percent, QString());
-    });
-  };
-  d->OnNewTemp = [this](QObject*, std::uint8_t type, float value) {
-    Report([this, type, value] {
-      if (OnNewTemp) OnNewTemp(type, value);
-    });
-  };
-  recordTimer_ = DriverTimer::Create(d, kRecordTakeMs, [this] { TakeBurstRecords(); });
+  d->OnComOpen = Forward(&DeviceFamily::OnComOpen);
+  d->OnComClose = Forward(&DeviceFamily::OnComClose);
+  d->OnConnect = Forward(&DeviceFamily::OnConnect);
+  d->OnDisconnect = Forward(&DeviceFamily::OnDisconnect);
+  d->OnAllLoaded = Forward(&DeviceFamily::OnAllLoaded);
+  d->OnBusrtStart = Forward(&DeviceFamily::OnBurstStart);
+  d->OnError = [this](QObject*, int code) { ReportError(code); };
+  d->OnProgress = [this](QObject*, int percent) { ReportProgress(percent, QString()); };
+  d->OnNewTemp = [this](QObject*, std::uint8_t type, float value) { ReportNewTemp(type, value); };
+  MakeRecordTimer(d);
   return d;
 }
 
 void BrioFamily::FillSnapshot(const TpyreonBrio& d, TDeviceSnapshot& s) const {
-  s.PortOpen = d.PortOpen();
-  s.Connected = d.Connected();
-  s.Streaming = recordTimer_->isActive();
+  FillPortState(d, s);
   s.TypeCode = typeCode_;
-  s.ComPort = d.ComPort();
   s.BaudIndex = 0;  // 9600 Bd
   const BrioConfigImage& config = d.ConfigImage();
   s.ConfigImage = config.Data;
   s.ImagesLoaded = config.Loaded && d.CalibrationImage().Loaded && d.VectorImage().Loaded;
-  if (config.Loaded) s.SerialNumber = config.Data[0] << 16 | config.Data[1] << 8 | config.Data[2];
+  if (config.Loaded) s.SerialNumber = SerialOf(config);
   s.RangeLo = -20.0f;
   s.RangeHi = 1000.0f;
 }
@@ -85,23 +51,7 @@ void BrioFamily::TakeBurstRecords() {
 }
 
 void BrioFamily::Open(int port, int, int, std::function<void(bool opened)> done) {
-  snapshot_.ComPort = port;
-  Run<bool>(
-      [this, port](TpyreonBrio& d) {
-        recordTimer_->stop();
-        d.SetComPort(port);
-        const bool opened = d.OpenPort();
-        if (opened) WatchPortRemoval(d.Port());
-        return opened && d.PortOpen();
-      },
-      std::move(done));
-}
-
-void BrioFamily::Close() {
-  CancelAndClose([this](TpyreonBrio& d) {
-    recordTimer_->stop();
-    d.ClosePort();
-  });
+  OpenPort(port, {}, std::move(done));
 }
 
 void BrioFamily::PowerOn(std::function<void(bool ok)> done) {
@@ -128,19 +78,13 @@ void BrioFamily::StartBurst(bool, std::function<void(bool started)> done) {
       [this](TpyreonBrio& d) {
         const auto& c = kBurstChannels;
         const bool written = d.StartBurst(c[0], c[1], c[2], c[3], c[4]);
-        if (d.BurstParserActive()) recordTimer_->start();
+        if (d.BurstParserActive()) StartTakingRecords();
         return written;
       },
       std::move(done));
 }
 
-void BrioFamily::StopBurst(std::function<void()> done) {
-  snapshot_.Streaming = false;
-  PostDriverJob([this](TpyreonBrio&) { recordTimer_->stop(); },
-                [done = std::move(done)](bool) {
-                  if (done) done();
-                });
-}
+void BrioFamily::StopBurst(std::function<void()> done) { StopTakingRecords(std::move(done)); }
 
 void BrioFamily::PollValues(std::function<void(const TPollResult&)> done) {
   Run<TPollResult>(

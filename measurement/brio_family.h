@@ -9,8 +9,6 @@
 #include "measurement/channel_conversion.h"
 #include "measurement/session_family.h"
 
-class QTimer;
-
 // The first-generation Brio family (type codes 3 and 4) behind the family
 // interface: one `TpyreonBrio` on its own device session thread. The
 // driver's events come back as the interface's notifications (OnComOpen,
@@ -34,7 +32,6 @@ class BrioFamily : public SessionFamily<TpyreonBrio> {
 
   // Opens the port; OnComOpen follows from the driver.
   void Open(int port, int baudIndex, int rs485Address, std::function<void(bool opened)> done) override;
-  void Close() override;
   void PowerOn(std::function<void(bool ok)> done) override;
   // Checks the boot ROM (a foreign chip closes the port, `done(false)`),
   // then reads the calibration, configuration and vector images with
@@ -53,14 +50,18 @@ class BrioFamily : public SessionFamily<TpyreonBrio> {
   TChannelValues ConvertRecord(const TMeasurementRecord& record) const override;
   bool ObjectIsPercent() const override { return false; }
 
+  // The serial number both generations keep in configuration bytes 0..2
+  // (high byte first).
+  static std::int32_t SerialOf(const BrioConfigImage& config) {
+    return config.Data[0] << 16 | config.Data[1] << 8 | config.Data[2];
+  }
+
  protected:
+  void TakeBurstRecords() override;
   TpyreonBrio* MakeDriver() override;
   void FillSnapshot(const TpyreonBrio& driver, TDeviceSnapshot& snapshot) const override;
 
  private:
-  void TakeBurstRecords();
-
   std::uint8_t typeCode_;
-  QTimer* recordTimer_ = nullptr;  // session thread
   ChannelConversion::TBrioBurstLayout layout_;
 };

@@ -1,44 +1,46 @@
 #include "measurement/brio_ma_family.h"
 
 #include <QEvent>
-#include <QTimer>
 
 #include "drivers/device_type.h"
-#include "drivers/driver_timer.h"
+#include "measurement/brio_family.h"
 
-namespace {
-
-// How often streamed entries move from the driver to the record queue.
-constexpr int kRecordTakeMs = 50;
-
-}  // namespace
-
-// Receives the driver's notifications on the session thread, after the job
-// that posted them: the snapshot is published first, then the notification
-// goes to the owner, so the owner's handler sees what the driver had.
+// Receives the driver's notifications. On the session thread it gets them
+// after the job that posted them: the snapshot is published first, then the
+// notification goes to the owner, so the owner's handler sees what the
+// driver had. On the owner's thread it gets them at once (the image-read
+// steps, which only move the progress while the reads go on).
 class BrioMaFamily::Relay : public QObject {
  public:
-  Relay(BrioMaFamily& family, QObject* parent) : QObject(parent), family_(family) {}
+  Relay(BrioMaFamily& family, QObject* parent, bool onOwnerThread)
+      : QObject(parent), family_(family), onOwnerThread_(onOwnerThread) {}
 
   bool event(QEvent* e) override {
     if (e->type() != TBrioNotifyEvent::Type()) return QObject::event(e);
     const auto* n = static_cast<TBrioNotifyEvent*>(e);
-    family_.Forward(n->Msg, n->WParam, n->LParam);
+    if (onOwnerThread_)
+      family_.Deliver(n->Msg, n->WParam, n->LParam);
+    else
+      family_.Forward(n->Msg, n->WParam, n->LParam);
     return true;
   }
 
  private:
   BrioMaFamily& family_;
+  const bool onOwnerThread_;
 };
 
-BrioMaFamily::BrioMaFamily(QObject* owner) : SessionFamily(owner) { StartSession(); }
+BrioMaFamily::BrioMaFamily(QObject* owner)
+    : SessionFamily(owner), progressRelay_(std::make_unique<Relay>(*this, nullptr, true)) {
+  StartSession();
+}
 
 BrioMaFamily::~BrioMaFamily() { Shutdown(0, 1500); }
 
 TpyreonBrio_mA* BrioMaFamily::MakeDriver() {
   auto* d = new TpyreonBrio_mA(nullptr);
   d->setObjectName(QStringLiteral("pyreonBrio_mA"));
-  auto* relay = new Relay(*this, d);
+  auto* relay = new Relay(*this, d, false);
   const std::pair<void (TpyreonBrio_mA::*)(const TBrioNotify&), std::uint16_t> records[] = {
       {&TpyreonBrio_mA::SetPortOpenedNotify, MsgBrioPortOpened},
       {&TpyreonBrio_mA::SetDeviceFoundNotify, MsgBrioDeviceFound},
@@ -54,19 +56,24 @@ TpyreonBrio_mA* BrioMaFamily::MakeDriver() {
   for (const auto& [setter, msg] : records) {
     TBrioNotify n;
     n.Enabled = true;
-    n.Window = relay;
+    const bool progress =
+        msg == MsgBrioCaliLoaded || msg == MsgBrioConfigLoaded || msg == MsgBrioVectorsLoaded;
+    n.Window = progress ? static_cast<QObject*>(progressRelay_.get()) : relay;
     n.Msg = msg;
     (d->*setter)(n);
   }
-  recordTimer_ = DriverTimer::Create(d, kRecordTakeMs, [this] { TakeBurstRecords(); });
+  MakeRecordTimer(d);
   return d;
 }
 
 void BrioMaFamily::Forward(std::uint16_t msg, std::uint32_t wParam, std::int32_t lParam) {
   Publish();
-  Report([this, msg, wParam, lParam] {
-    if (OnBrioNotify) OnBrioNotify(msg, wParam, lParam);
-  });
+  Report([this, msg, wParam, lParam] { Deliver(msg, wParam, lParam); });
+}
+
+void BrioMaFamily::Deliver(std::uint16_t msg, std::uint32_t wParam, std::int32_t lParam) {
+  // Nothing reaches the owner once the session ended.
+  if (Session().Running() && OnBrioNotify) OnBrioNotify(msg, wParam, lParam);
 }
 
 std::uint8_t BrioMaFamily::TypeCodeOf(std::uint16_t f) {
@@ -81,20 +88,17 @@ std::uint8_t BrioMaFamily::TypeCodeOf(std::uint16_t f) {
 }
 
 void BrioMaFamily::FillSnapshot(const TpyreonBrio_mA& d, TDeviceSnapshot& s) const {
-  s.PortOpen = d.PortOpen();
-  s.Connected = d.Connected();
-  s.Streaming = recordTimer_->isActive();
+  FillPortState(d, s);
   s.FeatureWord = d.FeatureWord();
   s.TypeCode = TypeCodeOf(d.FeatureWord());
   s.HighResolution = d.IsHighResolution();
-  s.ComPort = d.ComPort();
   s.BaudIndex = 0;  // 9600 Bd
   const BrioConfigImage& config = d.ConfigImage(1);
   s.ConfigImage = config.Data;
   const bool extendedNeeded = d.IsBriov2() || d.IsDunav2();
   s.ImagesLoaded =
       config.Loaded && d.CalibrationImage(1).Loaded && (!extendedNeeded || d.ExtendedImage().Loaded);
-  if (config.Loaded) s.SerialNumber = config.Data[0] << 16 | config.Data[1] << 8 | config.Data[2];
+  if (config.Loaded) s.SerialNumber = BrioFamily::SerialOf(config);
   s.RangeLo = d.RangeLow();
   s.RangeHi = d.RangeHigh();
   s.Laser = false;
@@ -112,23 +116,7 @@ void BrioMaFamily::TakeBurstRecords() {
 }
 
 void BrioMaFamily::Open(int port, int, int, std::function<void(bool opened)> done) {
-  snapshot_.ComPort = port;
-  Run<bool>(
-      [this, port](TpyreonBrio_mA& d) {
-        recordTimer_->stop();
-        d.SetComPort(port);
-        const bool opened = d.OpenPort();
-        if (opened) WatchPortRemoval(d.Port());
-        return opened && d.PortOpen();
-      },
-      std::move(done));
-}
-
-void BrioMaFamily::Close() {
-  CancelAndClose([this](TpyreonBrio_mA& d) {
-    recordTimer_->stop();
-    d.ClosePort();
-  });
+  OpenPort(port, {}, std::move(done));
 }
 
 void BrioMaFamily::PowerOn(std::function<void(bool ok)> done) {
@@ -169,19 +157,13 @@ void BrioMaFamily::StartBurst(bool, std::function<void(bool started)> done) {
         } else {
           written = d.StartBurstExtended(inspection ? kInspectionChannels : kExtendedChannels);
         }
-        if (d.PortOpen()) recordTimer_->start();
+        if (d.PortOpen()) StartTakingRecords();
         return written;
       },
       std::move(done));
 }
 
-void BrioMaFamily::StopBurst(std::function<void()> done) {
-  snapshot_.Streaming = false;
-  PostDriverJob([this](TpyreonBrio_mA&) { recordTimer_->stop(); },
-                [done = std::move(done)](bool) {
-                  if (done) done();
-                });
-}
+void BrioMaFamily::StopBurst(std::function<void()> done) { StopTakingRecords(std::move(done)); }
 
 void BrioMaFamily::PollValues(std::function<void(const TPollResult&)> done) {
   Run<TPollResult>(

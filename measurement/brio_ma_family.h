@@ -4,20 +4,20 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "drivers/brio/pyreon_brio_ma.h"
 #include "measurement/channel_conversion.h"
 #include "measurement/session_family.h"
-
-class QTimer;
 
 // The second-generation Brio family (type codes 5 to 11) behind the family
 // interface: one `TpyreonBrio_mA` on its own device session thread. The
 // driver's notifications reach the owner through OnBrioNotify, as queued
 // calls on the owner's thread carrying their message numbers
 // (MsgBrioPortOpened .. MsgBrioNewValues), each after the snapshot taken
-// when it was handed on; burst entries leave the session through the
-// bounded record queue.
+// when it was handed on (the image-read steps come at once, for the
+// progress); burst entries leave the session through the bounded record
+// queue.
 class BrioMaFamily : public SessionFamily<TpyreonBrio_mA> {
  public:
   // Channel lists of the burst: three channels (codes 5-7), and the
@@ -31,7 +31,6 @@ class BrioMaFamily : public SessionFamily<TpyreonBrio_mA> {
 
   // Opens the port; MsgBrioPortOpened follows.
   void Open(int port, int baudIndex, int rs485Address, std::function<void(bool opened)> done) override;
-  void Close() override;
   // The power-on handshake; MsgBrioDeviceFound follows when the device answers.
   void PowerOn(std::function<void(bool ok)> done) override;
   // Identifies the device and reads its images; MsgBrioAllLoaded follows.
@@ -53,16 +52,19 @@ class BrioMaFamily : public SessionFamily<TpyreonBrio_mA> {
   static std::uint8_t TypeCodeOf(std::uint16_t featureWord);
 
  protected:
+  void TakeBurstRecords() override;
   TpyreonBrio_mA* MakeDriver() override;
   void FillSnapshot(const TpyreonBrio_mA& driver, TDeviceSnapshot& snapshot) const override;
 
  private:
   class Relay;
 
-  void TakeBurstRecords();
+  // On the session thread: publishes, then delivers on the owner's thread.
   void Forward(std::uint16_t msg, std::uint32_t wParam, std::int32_t lParam);
+  // On the owner's thread.
+  void Deliver(std::uint16_t msg, std::uint32_t wParam, std::int32_t lParam);
 
+  std::unique_ptr<Relay> progressRelay_;  // owner's thread
   bool inputInspection_ = false;
-  QTimer* recordTimer_ = nullptr;  // session thread
   ChannelConversion::TBrioBurstLayout layout_;
 };

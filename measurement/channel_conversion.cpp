@@ -36,7 +36,8 @@ float BrioRawToCelsius(std::uint16_t raw, bool highResolution) {
   return highResolution ? (static_cast<float>(raw) - 10000.0f) / 100.0f : RawToCelsius(raw);
 }
 
-TChannelValues ConvertBrioBurstRecord(const std::array<std::uint16_t, 8>& slots, const TBrioBurstLayout& layout) {
+TChannelValues ConvertBrioBurstRecord(const std::array<std::uint16_t, 8>& slots,
+                                      const TBrioBurstLayout& layout) {
   TChannelValues v{};
   const auto slot = [&](int n, auto convert) {
     return n <= layout.Channels ? convert(slots[static_cast<std::size_t>(n - 1)]) : ChannelValues::kNoValue;

@@ -56,7 +56,8 @@ struct TBrioBurstLayout {
 // slots 1 to 3, TBox from slot 4 where the model has it (else no value),
 // and the input inspection (Epsilon slot 5 / 10, mVin slot 6 / 100, Vcc
 // slot 7 / 100, TAmb slot 8). A slot the frame does not carry gives no value.
-TChannelValues ConvertBrioBurstRecord(const std::array<std::uint16_t, 8>& slots, const TBrioBurstLayout& layout);
+TChannelValues ConvertBrioBurstRecord(const std::array<std::uint16_t, 8>& slots,
+                                      const TBrioBurstLayout& layout);
 
 // The channels before the first 0 of a channel list.
 int ChannelsBeforeZero(const std::uint16_t* codes, int count);

@@ -96,7 +96,9 @@ class DeviceFamily {
   // Brio families: switches the device on and lets it find its feet (the
   // first generation configured for normal operation, the second through
   // its power-on handshake); `done(ok)`.
-  virtual void PowerOn(std::function<void(bool ok)> done) { if (done) done(false); }
+  virtual void PowerOn(std::function<void(bool ok)> done) {
+    if (done) done(false);
+  }
   // Brio families: programs `image` as the device's configuration (the one
   // saved before a burst changed it); `done(written)`.
   virtual void RewriteConfiguration(const std::array<std::uint8_t, 128>& image,

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <utility>
 
 #include "drivers/device_session.h"
+#include "drivers/driver_timer.h"
 #include "measurement/device_family.h"
 #include "transport/com_port.h"
 
@@ -53,6 +55,19 @@ class SessionFamily : public DeviceFamily {
   }
   DeviceSession& Session() { return *session_; }
 
+  // Closes the port; queued jobs are dropped.
+  void Close() override {
+    // Whatever was still to be done on this device is moot.
+    session_->CancelJobs();
+    snapshot_.PortOpen = false;
+    snapshot_.Connected = false;
+    snapshot_.Streaming = false;
+    PostDriverJob([this](Driver& d) {
+      if (recordTimer_ != nullptr) recordTimer_->stop();
+      d.ClosePort();
+    });
+  }
+
  protected:
   explicit SessionFamily(QObject* owner) : session_(std::make_unique<DeviceSession>(owner)) {}
   // The derived family shuts the session down in its own destructor, before
@@ -86,6 +101,33 @@ class SessionFamily : public DeviceFamily {
   // On the session thread: `call` runs on the owner's thread.
   void Report(std::function<void()> call) { session_->Notify(std::move(call)); }
 
+  // For the driver's events, on the session thread: one that changed the
+  // device publishes the snapshot before `event` is called on the owner's
+  // thread; the others only pass their values on.
+  std::function<void(QObject*)> Forward(std::function<void()> DeviceFamily::*event) {
+    return [this, event](QObject*) {
+      Publish();
+      Report([this, event] {
+        if (this->*event) (this->*event)();
+      });
+    };
+  }
+  void ReportError(int code) {
+    Report([this, code] {
+      if (OnError) OnError(code);
+    });
+  }
+  void ReportProgress(int percent, const QString& caption) {
+    Report([this, percent, caption] {
+      if (OnProgress) OnProgress(percent, caption);
+    });
+  }
+  void ReportNewTemp(std::uint8_t type, float value) {
+    Report([this, type, value] {
+      if (OnNewTemp) OnNewTemp(type, value);
+    });
+  }
+
   // Runs `job` and hands its result to `done` (see PostDriverJob).
   template <typename R>
   void Run(std::function<R(Driver&)> job, std::function<void(R)> done) {
@@ -107,15 +149,50 @@ class SessionFamily : public DeviceFamily {
     };
   }
 
-  // Drops what was still to be done and closes the port (`close` runs on
-  // the session thread).
-  void CancelAndClose(std::function<void(Driver&)> close) {
-    // Whatever was still to be done on this device is moot.
-    session_->CancelJobs();
-    snapshot_.PortOpen = false;
-    snapshot_.Connected = false;
+  // Opens port "COM<port>" after `prepare` set the driver's line up;
+  // `done(opened)`.
+  void OpenPort(int port, std::function<void(Driver&)> prepare, std::function<void(bool opened)> done) {
+    snapshot_.ComPort = port;
+    Run<bool>(
+        [this, port, prepare = std::move(prepare)](Driver& d) {
+          if (recordTimer_ != nullptr) recordTimer_->stop();
+          if (prepare) prepare(d);
+          d.SetComPort(port);
+          const bool opened = d.OpenPort();
+          if (opened) WatchPortRemoval(d.Port());
+          return opened && d.PortOpen();
+        },
+        std::move(done));
+  }
+
+  // For drivers that queue their burst entries without telling: on the
+  // session thread, a timer (child of `parent`) moves them to Records()
+  // through TakeBurstRecords while a burst is taken.
+  void MakeRecordTimer(QObject* parent) {
+    recordTimer_ = DriverTimer::Create(parent, kRecordTakeMs, [this] { TakeBurstRecords(); });
+  }
+  virtual void TakeBurstRecords() {}
+  // On the session thread.
+  void StartTakingRecords() { recordTimer_->start(); }
+  bool TakingRecords() const { return recordTimer_ != nullptr && recordTimer_->isActive(); }
+  // No more records are taken; `done` follows on the owner's thread.
+  void StopTakingRecords(std::function<void()> done) {
     snapshot_.Streaming = false;
-    PostDriverJob(std::move(close));
+    PostDriverJob(
+        [this](Driver&) {
+          if (recordTimer_ != nullptr) recordTimer_->stop();
+        },
+        [done = std::move(done)](bool) {
+          if (done) done();
+        });
+  }
+
+  // On the session thread: the port's state in the snapshot.
+  void FillPortState(const Driver& d, TDeviceSnapshot& s) const {
+    s.PortOpen = d.PortOpen();
+    s.Connected = d.Connected();
+    s.ComPort = d.ComPort();
+    s.Streaming = TakingRecords();
   }
 
   Driver* driver_ = nullptr;  // lives on the session thread
@@ -124,6 +201,11 @@ class SessionFamily : public DeviceFamily {
   std::atomic<std::uint64_t> bytesLost_{0};
 
  private:
+  // How often streamed entries move from the driver to the record queue
+  // (the Brio drivers parse every 100 ms).
+  static constexpr int kRecordTakeMs = 50;
+
   std::unique_ptr<DeviceSession> session_;
+  QTimer* recordTimer_ = nullptr;  // session thread
   int pending_ = 0;
 };

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -158,6 +159,9 @@ TEST_P(BrioMaFamilyModels, ConnectsAndIdentifies) {
   EXPECT_EQ(got[0], MsgBrioPortOpened);
   EXPECT_EQ(got[1], MsgBrioDeviceFound);
   EXPECT_EQ(got.back(), MsgBrioAllLoaded);
+  // The image-read steps, for the progress, while the reads went on.
+  for (std::uint16_t step : {MsgBrioCaliLoaded, MsgBrioConfigLoaded, MsgBrioVectorsLoaded})
+    EXPECT_EQ(std::count(got.begin(), got.end(), step), 1) << step;
   const TDeviceSnapshot& s = f.Snapshot();
   EXPECT_EQ(s.TypeCode, emulator_.Profile().deviceTypeCode);
   EXPECT_EQ(static_cast<std::uint32_t>(s.SerialNumber), emulator_.Profile().serial);
