@@ -63,10 +63,11 @@ struct TValuePanel {
 // the chart and its commands, the measurement data file.
 //
 // Devices are driven through the family interface (DeviceFamily), each on
-// its own device thread; the single-colour family implements it. The Brio
-// families implement the same interface; the scan dialog and the external
-// displays attach at the marked places ("later:" comments); until they exist
-// their commands are disabled or do nothing.
+// its own device thread: the single-colour family and both Brio generations
+// (the window's Brio handlers are in therma_sentinel_form_brio.cpp). The
+// scan dialog and the external displays attach at the marked places
+// ("later:" comments); until they exist their commands are disabled or do
+// nothing.
 class TThermaSentinelForm : public QMainWindow {
   Q_OBJECT
 

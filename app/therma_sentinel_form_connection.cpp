@@ -76,7 +76,8 @@ void TThermaSentinelForm::ConnectFamily(int port, int baudIndex) {
   }
   family_->Open(port, baudIndex, config_->ReadRS845Addr(), [this](bool opened) {
     if (opened) {
-      if (state_ == csWaiting) ConnectTimeOutTimer->start();
+      // A Brio device reported its open port (Opened) before this.
+      if (state_ == csWaiting || state_ == csOpened) ConnectTimeOutTimer->start();
     } else if (state_ == csWaiting) {
       mDisconnectClick(this);
     }

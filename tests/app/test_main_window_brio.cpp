@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <cmath>
 #include <memory>
 
 #include "app/therma_sentinel_form.h"
@@ -168,6 +169,26 @@ INSTANTIATE_TEST_SUITE_P(Models, MainWindowBrioModels,
                            name.remove(QLatin1Char('-'));
                            return name.toStdString();
                          });
+
+// A device measuring in hundredths: the polled values arrive as the
+// driver's new-value notifications, the panel shows two decimals and the
+// external displays get the hundredths with the two-decimals flag.
+TEST_F(MainWindowBrioTest, HighResolutionValuesKeepTheirHundredths) {
+  Prepare(2, QStringLiteral("fenn-2w-hires"), 2, false);
+  TThermaSentinelForm& f = StartConnected();
+  ASSERT_EQ(f.DeviceTypeCode(), DeviceType::Fenn2W);
+  f.mStartClick(f.mStart);
+  ASSERT_EQ(f.MeasureMode(), MeasureMode::Poll);
+  ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() >= 2; }, 20000, EventPump::EventLoop));
+  const double target = emulator_.Profile().live.target;
+  EXPECT_NEAR(f.CurrentValues()[ChannelValues::TObj], target, 0.006);
+  EXPECT_TRUE(f.Panels1[ChannelValues::TObj].Label->text().startsWith(QString::number(target, 'f', 2)))
+      << f.Panels1[ChannelValues::TObj].Label->text().toStdString();
+  const TDisplayValueMessage shown = f.DisplayValue(1);
+  EXPECT_TRUE(shown.HasValue);
+  EXPECT_EQ(shown.Flags() & DisplayValueFlags::TwoDecimals, DisplayValueFlags::TwoDecimals);
+  EXPECT_EQ(shown.Raw(), static_cast<int>(std::lround(target * 100.0)) + 10000);
+}
 
 // AutoStart: the measurement starts by itself once the device is read.
 TEST_F(MainWindowBrioTest, AutoStartMeasures) {
