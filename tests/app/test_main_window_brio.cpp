@@ -201,15 +201,26 @@ TEST_F(MainWindowBrioTest, AutoStartMeasures) {
   EXPECT_EQ(form_->MeasureMode(), MeasureMode::Burst);
 }
 
-// Closing during a burst: the window stays responsive while the device is
-// stopped, restarted and given its configuration back, then closes within
-// the deadline and stores the device's serial number.
-TEST_F(MainWindowBrioTest, CloseDuringBurstStopsAndWaits) {
-  Prepare(1, QStringLiteral("voduz1"), 1, false);
+// Closing during a burst, or while the burst is still being programmed:
+// the window stays responsive while the device is stopped, restarted and
+// given its configuration back, then closes within the deadline and stores
+// the device's serial number.
+struct CloseCase {
+  int generation;
+  const char* profile;
+  bool whileStarting;
+};
+
+class MainWindowBrioClose : public MainWindowBrioTest, public ::testing::WithParamInterface<CloseCase> {};
+
+TEST_P(MainWindowBrioClose, StopsWaitsAndCloses) {
+  Prepare(GetParam().generation, QString::fromLatin1(GetParam().profile), 1, false);
   TThermaSentinelForm& f = StartConnected();
   f.mStartClick(f.mStart);
-  ASSERT_TRUE(WaitForEvents([&] { return f.State() == csMeasuring && f.SampleCount() > 5; }, 30000,
-                            EventPump::EventLoop));
+  if (!GetParam().whileStarting) {
+    ASSERT_TRUE(WaitForEvents([&] { return f.State() == csMeasuring && f.SampleCount() > 5; }, 30000,
+                              EventPump::EventLoop));
+  }
   QElapsedTimer clock;
   clock.start();
   EXPECT_FALSE(f.close());
@@ -236,7 +247,31 @@ TEST_F(MainWindowBrioTest, CloseDuringBurstStopsAndWaits) {
   IniFile ini(settings_);
   EXPECT_EQ(ini.ReadInteger(QStringLiteral("COM"), QStringLiteral("Brio_Serial"), -1),
             static_cast<int>(emulator_.Profile().serial));
-  EXPECT_EQ(ini.ReadInteger(QStringLiteral("COM"), QStringLiteral("DeviceType"), -1), DeviceType::Voduz1);
+  EXPECT_EQ(ini.ReadInteger(QStringLiteral("COM"), QStringLiteral("DeviceType"), -1),
+            emulator_.Profile().deviceTypeCode);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MainWindowBrioClose,
+                         ::testing::Values(CloseCase{1, "voduz1", false}, CloseCase{2, "brio-2w", false},
+                                           CloseCase{2, "briov2", true}),
+                         [](const auto& info) {
+                           QString name = QString::fromLatin1(info.param.profile);
+                           name.remove(QLatin1Char('-'));
+                           return name.toStdString() + (info.param.whileStarting ? "Starting" : "Measuring");
+                         });
+
+// Closing with a Brio device connected and idle: it is disconnected and the
+// window closes after a short pause, without waiting for any deadline.
+TEST_F(MainWindowBrioTest, CloseWhileConnectedDisconnects) {
+  Prepare(2, QStringLiteral("duna-2w-v1"), 1, false);
+  TThermaSentinelForm& f = StartConnected();
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_FALSE(f.close());
+  EXPECT_EQ(f.State(), csClosed);
+  ASSERT_TRUE(WaitForEvents([&] { return !f.isVisible(); }, 5000, EventPump::EventLoop));
+  EXPECT_GE(clock.elapsed(), TThermaSentinelForm::kBrioDisconnectPauseMs - 50);
+  EXPECT_EQ(f.RewritesDone(), 0);
 }
 
 // The device vanishes in the middle of a burst: the connection is closed
