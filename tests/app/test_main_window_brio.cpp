@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <cmath>
 #include <memory>
+#include <ostream>
 
 #include "app/therma_sentinel_form.h"
 #include "drivers/device_type.h"
@@ -41,6 +42,9 @@ struct BrioCase {
   int generation;
   const char* profile;
 };
+void PrintTo(const BrioCase& c, std::ostream* os) {
+  *os << "generation " << c.generation << " " << c.profile;
+}
 
 class MainWindowBrioTest : public ::testing::Test {
  protected:
@@ -210,6 +214,9 @@ struct CloseCase {
   const char* profile;
   bool whileStarting;
 };
+void PrintTo(const CloseCase& c, std::ostream* os) {
+  *os << c.profile << (c.whileStarting ? " while starting" : " while measuring");
+}
 
 class MainWindowBrioClose : public MainWindowBrioTest, public ::testing::WithParamInterface<CloseCase> {};
 
