@@ -366,6 +366,9 @@ class TThermaSentinelForm : public QMainWindow {
   // Posts the stop request once no device job runs.
   void RequestBrioStop();
   void ContinueClose();
+  // The close that waits goes on at once (the stop finished, or the device
+  // is gone).
+  void ResumeWaitingClose();
 
   // measurement
   void BurstTimerTimer();

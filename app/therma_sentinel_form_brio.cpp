@@ -333,14 +333,16 @@ void TThermaSentinelForm::BrioRestart(int pauseMs) {
 
 void TThermaSentinelForm::BrioStopFinished() {
   stopDone_ = true;
-  if (closeWaitTimer_ != nullptr && closeWaitTimer_->isActive()) {
-    closeWaitTimer_->stop();
-    // The close that waited for the stop goes on.
-    QMetaObject::invokeMethod(
-        this, [this] { close(); }, Qt::QueuedConnection);
-  }
+  // The close that waited for the stop goes on.
+  ResumeWaitingClose();
 }
 
-QString TThermaSentinelForm::BrioSerialText() const {
-  return QString::number(deviceSerial_);
+void TThermaSentinelForm::ResumeWaitingClose() {
+  // A close waiting for the device's stop has nothing more to wait for.
+  if (closeWaitTimer_ == nullptr || !closeWaitTimer_->isActive()) return;
+  closeWaitTimer_->stop();
+  QMetaObject::invokeMethod(
+      this, [this] { ContinueClose(); }, Qt::QueuedConnection);
 }
+
+QString TThermaSentinelForm::BrioSerialText() const { return QString::number(deviceSerial_); }

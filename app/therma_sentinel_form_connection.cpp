@@ -80,6 +80,7 @@ void TThermaSentinelForm::ConnectFamily(int port, int baudIndex) {
       if (state_ == csWaiting || state_ == csOpened) ConnectTimeOutTimer->start();
     } else if (state_ == csWaiting) {
       mDisconnectClick(this);
+      ResumeWaitingClose();
     }
     UpdateState();
   });
@@ -152,7 +153,10 @@ void TThermaSentinelForm::ConnectTimeOutTimerTimer() {
   // it while those ran on its own thread).
   if (DeviceType::IsBrio(deviceTypeCode_) && family_ != nullptr && family_->Busy()) return;
   ConnectTimeOutTimer->stop();
-  if (state_ == csWaiting || state_ == csOpened) mDisconnectClick(this);
+  if (state_ == csWaiting || state_ == csOpened) {
+    mDisconnectClick(this);
+    ResumeWaitingClose();
+  }
 }
 
 void TThermaSentinelForm::ReadConfigTimeOutTimerTimer() {
@@ -270,6 +274,7 @@ void TThermaSentinelForm::PortRemoved() {
   if (family_ == nullptr) return;
   family_->Close();
   mDisconnectClick(this);
+  ResumeWaitingClose();
 }
 
 void TThermaSentinelForm::mLASERClick(QObject*) {

@@ -267,6 +267,24 @@ INSTANTIATE_TEST_SUITE_P(Cases, MainWindowBrioClose,
                            return name.toStdString() + (info.param.whileStarting ? "Starting" : "Measuring");
                          });
 
+// The device vanishes while the close waits for its stop: the close goes
+// on without waiting for the deadline.
+TEST_F(MainWindowBrioTest, CloseGoesOnWhenTheDeviceVanishes) {
+  Prepare(2, QStringLiteral("brio-2w"), 1, false);
+  TThermaSentinelForm& f = StartConnected();
+  f.mStartClick(f.mStart);
+  ASSERT_TRUE(WaitForEvents([&] { return f.State() == csMeasuring && f.SampleCount() > 5; }, 30000,
+                            EventPump::EventLoop));
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_FALSE(f.close());
+  emulator_.Vanish();
+  ASSERT_TRUE(WaitForEvents([&] { return !f.isVisible(); }, TThermaSentinelForm::kBrioStopDeadlineMs + 5000,
+                            EventPump::EventLoop));
+  EXPECT_LT(clock.elapsed(), TThermaSentinelForm::kBrioStopDeadlineMs / 3) << clock.elapsed();
+  EXPECT_EQ(f.RewritesDone(), 0);
+}
+
 // Closing with a Brio device connected and idle: it is disconnected and the
 // window closes after a short pause, without waiting for any deadline.
 TEST_F(MainWindowBrioTest, CloseWhileConnectedDisconnects) {
