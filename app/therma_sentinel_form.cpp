@@ -478,8 +478,18 @@ void TThermaSentinelForm::closeEvent(QCloseEvent* event) {
     event->accept();
     return;
   }
-  // A termination signal asks nothing: its data were saved already.
-  if (!terminating_ && !FormCloseQuery()) {
+  // While the close waits for a Brio device, further closes wait with it.
+  if (closeWaitTimer_ != nullptr && closeWaitTimer_->isActive()) {
+    event->ignore();
+    return;
+  }
+  // A termination signal asks nothing: its data were saved already. A
+  // close that waited was asked already.
+  if (!terminating_ && !closeAfterWait_ && !FormCloseQuery()) {
+    event->ignore();
+    return;
+  }
+  if (!terminating_ && !closeAfterWait_ && BrioCloseWait()) {
     event->ignore();
     return;
   }
@@ -496,6 +506,55 @@ bool TThermaSentinelForm::FormCloseQuery() {
     if (!canClose && !isVisible()) showNormal();
   });
   return canClose;
+}
+
+bool TThermaSentinelForm::BrioCloseWait() {
+  if (!DeviceType::IsBrio(deviceTypeCode_) || family_ == nullptr) return false;
+  int waitMs = 0;
+  Guarded("close query", [&] {
+    if (state_ > csConnected || burstStarted_ || rewritePending_) {
+      // A running (or starting) measurement stops: the device restarts and
+      // gets back the configuration the burst changed; a restart under way
+      // ends in that rewrite. The close goes on when it has finished, or at
+      // the deadline; the window stays responsive meanwhile.
+      stopRequested_ = true;
+      stopDone_ = false;
+      if (state_ > csConnected || burstStarted_) RequestBrioStop();
+      waitMs = kBrioStopDeadlineMs;
+    } else if (state_ == csConnected) {
+      mDisconnectClick(this);
+      repaint();
+      waitMs = kBrioDisconnectPauseMs;
+    }
+  });
+  if (waitMs <= 0) return false;
+  if (closeWaitTimer_ == nullptr) {
+    closeWaitTimer_ = new QTimer(this);
+    closeWaitTimer_->setSingleShot(true);
+    connect(closeWaitTimer_, &QTimer::timeout, this, [this] { ContinueClose(); });
+  }
+  closeWaitTimer_->start(waitMs);
+  UpdateState();
+  return true;
+}
+
+void TThermaSentinelForm::RequestBrioStop() {
+  // A burst start still programming the device is not cut short: the stop
+  // follows once it reported back.
+  if (family_ != nullptr && family_->Busy()) {
+    QTimer::singleShot(100, this, [this] {
+      if (!closed_) RequestBrioStop();
+    });
+    return;
+  }
+  QMetaObject::invokeMethod(
+      this, [this] { MsgStopRequest(); }, Qt::QueuedConnection);
+}
+
+void TThermaSentinelForm::ContinueClose() {
+  if (closeWaitTimer_ != nullptr) closeWaitTimer_->stop();
+  closeAfterWait_ = true;
+  close();
 }
 
 void TThermaSentinelForm::FormClose() {

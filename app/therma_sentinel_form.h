@@ -63,10 +63,11 @@ struct TValuePanel {
 // the chart and its commands, the measurement data file.
 //
 // Devices are driven through the family interface (DeviceFamily), each on
-// its own device thread; the single-colour family implements it. The Brio
-// families implement the same interface; the scan dialog and the external
-// displays attach at the marked places ("later:" comments); until they exist
-// their commands are disabled or do nothing.
+// its own device thread: the single-colour family and both Brio generations
+// (the window's Brio handlers are in therma_sentinel_form_brio.cpp). The
+// scan dialog and the external displays attach at the marked places
+// ("later:" comments); until they exist their commands are disabled or do
+// nothing.
 class TThermaSentinelForm : public QMainWindow {
   Q_OBJECT
 
@@ -95,6 +96,17 @@ class TThermaSentinelForm : public QMainWindow {
   bool UnsavedData() const { return unsavedData_; }
   void SetUnsavedData(bool value) { unsavedData_ = value; }
   int ErrorCount() const { return errorCount_; }
+  bool RewritePending() const { return rewritePending_; }
+  bool StopRequested() const { return stopRequested_; }
+  // Brio: notifications of the second generation received, configuration
+  // rewrites finished.
+  int BrioNotifications() const { return brioNotifications_; }
+  int RewritesDone() const { return rewritesDone_; }
+  // The longest a close waits for a running Brio measurement to stop (the
+  // device restarts, is read and gets its configuration back).
+  static constexpr int kBrioStopDeadlineMs = 45000;
+  // The pause of a disconnected Brio device before the close goes on.
+  static constexpr int kBrioDisconnectPauseMs = 500;
   int RecordCount() const { return recordCount_; }
   // Chart samples added since the start of the current measurement.
   std::int64_t SampleCount() const { return sampleCount_; }
@@ -315,6 +327,49 @@ class TThermaSentinelForm : public QMainWindow {
   QString KeepPluggedText() const;
   void SetChartMessageForLaser(bool laserOn);
 
+  // Brio families (therma_sentinel_form_brio.cpp)
+  enum class TFamilyGroup { SingleColour, BrioFirst, BrioSecond };
+  static TFamilyGroup FamilyGroupOf(std::uint8_t code);
+  void WireBrioFamily();
+  void pyreonBrioComOpen(QObject* Sender);
+  void pyreonBrioComClose(QObject* Sender);
+  void pyreonBrioConnect(QObject* Sender);
+  void pyreonBrioAllLoaded(QObject* Sender);
+  void pyreonBrioError(QObject* Sender, int Errorcode);
+  void pyreonBrioProgress(QObject* Sender, int Percent);
+  void pyreonBrioBusrtStart(QObject* Sender);
+  void BrioNotify(std::uint16_t msg, std::uint32_t wParam, std::int32_t lParam);
+  void WMBrioPortOpened();
+  void WMBrioPortClosed();
+  void WMBrioDeviceFound();
+  void WMBrioDisconnected();
+  void WMBrioAllLoaded();
+  void WMBrioError(std::int32_t code);
+  void WMBrioBurstStart();
+  void WMBrioNewValues(std::uint32_t wParam, std::int32_t lParam);
+  // The end of loading of both generations: rewrite, stop done or connected.
+  void BrioLoaded();
+  void HideBrioChannels();
+  // Writes the configuration saved at the burst start back to the device.
+  void BrioRewrite();
+  // Closes the port and, after `pauseMs`, connects the stored device again.
+  void BrioRestart(int pauseMs);
+  // A stop asked for by the close has finished.
+  void BrioStopFinished();
+  // measurement (therma_sentinel_form_measurement.cpp)
+  void StartBrioBurst();
+  void ShowBrioPanels(const TChannelValues& values);
+  QString BrioSerialText() const;
+  // The close waits for a Brio measurement to stop (or a Brio device to be
+  // disconnected); true when it must wait.
+  bool BrioCloseWait();
+  // Posts the stop request once no device job runs.
+  void RequestBrioStop();
+  void ContinueClose();
+  // The close that waits goes on at once (the stop finished, or the device
+  // is gone).
+  void ResumeWaitingClose();
+
   // measurement
   void BurstTimerTimer();
   // The record queue's drop count in the status bar (panel 3), when it changed.
@@ -450,6 +505,15 @@ class TThermaSentinelForm : public QMainWindow {
 
   // components
   std::unique_ptr<DeviceFamily> family_;
+  TFamilyGroup familyGroup_ = TFamilyGroup::SingleColour;
+  // Brio: the configuration image taken when a burst started (written back
+  // after the measurement), a burst was started, the close's wait.
+  std::array<std::uint8_t, 128> savedConfigImage_{};
+  bool burstStarted_ = false;
+  QTimer* closeWaitTimer_ = nullptr;
+  bool closeAfterWait_ = false;
+  int brioNotifications_ = 0;
+  int rewritesDone_ = 0;
   // A configuration read is queued or running.
   bool configReadPending_ = false;
   bool terminating_ = false;

@@ -11,6 +11,8 @@
 #include "drivers/device_type.h"
 #include "drivers/sentinel_utils.h"
 #include "measurement/argo_family.h"
+#include "measurement/brio_family.h"
+#include "measurement/brio_ma_family.h"
 #include "platform/number_text.h"
 #include "ui/diagram.h"
 #include "ui/lng_ini_supp.h"
@@ -28,11 +30,34 @@ TArgoBaudrate BaudIndex(int stored, TArgoBaudrate fallback) {
 
 void TThermaSentinelForm::CreateDriver() { CreateFamily(); }
 
+TThermaSentinelForm::TFamilyGroup TThermaSentinelForm::FamilyGroupOf(std::uint8_t code) {
+  if (DeviceType::IsBrioFirstGeneration(code)) return TFamilyGroup::BrioFirst;
+  if (DeviceType::IsBrioSecondGeneration(code)) return TFamilyGroup::BrioSecond;
+  return TFamilyGroup::SingleColour;
+}
+
 void TThermaSentinelForm::CreateFamily() {
-  if (family_ != nullptr) return;
-  // The Brio families implement DeviceFamily as well once their drivers
-  // exist; until then a Brio type code has no family to connect.
-  if (DeviceType::IsBrio(deviceTypeCode_)) return;
+  const TFamilyGroup group = FamilyGroupOf(deviceTypeCode_);
+  if (family_ != nullptr && familyGroup_ == group) return;
+  if (family_ != nullptr) {
+    // Another family's device: the old one's thread ends first.
+    family_->Close();
+    if (family_->Shutdown(500, 1000))
+      family_.reset();
+    else
+      LeaveStuckFamily();
+  }
+  familyGroup_ = group;
+  if (group == TFamilyGroup::BrioFirst) {
+    family_ = std::make_unique<BrioFamily>(this, deviceTypeCode_);
+    WireBrioFamily();
+    return;
+  }
+  if (group == TFamilyGroup::BrioSecond) {
+    family_ = std::make_unique<BrioMaFamily>(this);
+    WireBrioFamily();
+    return;
+  }
   family_ = std::make_unique<ArgoFamily>(this);
   family_->OnConnect = [this] { pyreonArgoConnect(this); };
   family_->OnDisconnect = [this] { pyreonArgoDisconnect(this); };
@@ -51,9 +76,11 @@ void TThermaSentinelForm::ConnectFamily(int port, int baudIndex) {
   }
   family_->Open(port, baudIndex, config_->ReadRS845Addr(), [this](bool opened) {
     if (opened) {
-      if (state_ == csWaiting) ConnectTimeOutTimer->start();
+      // A Brio device reported its open port (Opened) before this.
+      if (state_ == csWaiting || state_ == csOpened) ConnectTimeOutTimer->start();
     } else if (state_ == csWaiting) {
       mDisconnectClick(this);
+      ResumeWaitingClose();
     }
     UpdateState();
   });
@@ -75,10 +102,10 @@ void TThermaSentinelForm::RunScanDialog() {
   // StoredDeviceType, PreferredPort, ScanNonUSB, Fahrenheit), connecting the
   // family it returns and storing its port.
   //
-  // Until it exists, a stored single-colour device is reconnected on its
-  // stored port, which is what the dialog does when that port holds the
-  // wanted device.
-  if (DeviceType::IsSingleColour(config_->ReadDeviceType())) mScanClick(this);
+  // Until it exists, a stored device of a known family is reconnected on
+  // its stored port, which is what the dialog does when that port holds
+  // the wanted device.
+  if (DeviceType::IsKnown(config_->ReadDeviceType())) mScanClick(this);
 }
 
 void TThermaSentinelForm::mScanClick(QObject* Sender) {
@@ -90,7 +117,9 @@ void TThermaSentinelForm::mScanClick(QObject* Sender) {
   errorCount_ = 0;
   state_ = csWaiting;
   UpdateState();
-  // The connect time-out starts once the port is open (ConnectFamily).
+  // The connect time-out starts once the port is open (ConnectFamily); a
+  // Brio device's images count as unread until it is read again (the
+  // family's driver clears them when the port opens).
   ConnectFamily(config_->ReadComPort(), static_cast<int>(BaudIndex(config_->ReadBaudrate(), argo9600)));
   UpdateState();
   repaint();
@@ -119,8 +148,15 @@ void TThermaSentinelForm::mDisconnectClick(QObject* Sender) {
 }
 
 void TThermaSentinelForm::ConnectTimeOutTimerTimer() {
+  // A Brio device's power-on and image reads run longer than the time-out:
+  // it counts only while no device job runs (as the window could not count
+  // it while those ran on its own thread).
+  if (DeviceType::IsBrio(deviceTypeCode_) && family_ != nullptr && family_->Busy()) return;
   ConnectTimeOutTimer->stop();
-  if (state_ == csWaiting || state_ == csOpened) mDisconnectClick(this);
+  if (state_ == csWaiting || state_ == csOpened) {
+    mDisconnectClick(this);
+    ResumeWaitingClose();
+  }
 }
 
 void TThermaSentinelForm::ReadConfigTimeOutTimerTimer() {
@@ -179,6 +215,10 @@ void TThermaSentinelForm::ConfigurationRead(bool complete, int closes) {
 
 QString TThermaSentinelForm::KeepPluggedText() const {
   if (family_ == nullptr) return QString();
+  if (DeviceType::IsBrio(deviceTypeCode_))
+    return NumberText::Format(
+        LIS_->MessageText(QStringLiteral("Brio_KeepPlugged"), QStringLiteral("Keep %s #%s plugged in")),
+        {deviceTypeLabel_, BrioSerialText()});
   return NumberText::Format(
       LIS_->MessageText(QStringLiteral("Argo_KeepPlugged"), QStringLiteral("Keep %s #%d plugged in")),
       {deviceTypeLabel_, static_cast<int>(family_->Snapshot().SerialNumber)});
@@ -234,6 +274,7 @@ void TThermaSentinelForm::PortRemoved() {
   if (family_ == nullptr) return;
   family_->Close();
   mDisconnectClick(this);
+  ResumeWaitingClose();
 }
 
 void TThermaSentinelForm::mLASERClick(QObject*) {

@@ -69,7 +69,9 @@ void TThermaSentinelForm::mStartClick(QObject*) {
   measureMode_ = mode;
   windowStartPending_ = true;
 
-  if (measureMode_ == MeasureMode::Burst) {
+  if (measureMode_ == MeasureMode::Burst && DeviceType::IsBrio(deviceTypeCode_)) {
+    StartBrioBurst();
+  } else if (measureMode_ == MeasureMode::Burst) {
     // A poll still queued runs before the burst starts (jobs keep their order).
     PollTimer->stop();
     Diagram_->SetYRangeMin(deviceTypeCode_ == DeviceType::ArgoRatio ? -60.0 : deviceTmin_);
@@ -85,7 +87,10 @@ void TThermaSentinelForm::mStartClick(QObject*) {
     BurstTimer->start();
     startDelay_ = config_->ReadArgoBurstStartDelay();
   } else {
-    Diagram_->SetYDecimal(1);
+    Diagram_->SetYDecimal(DeviceType::IsBrioSecondGeneration(deviceTypeCode_) &&
+                                  deviceTypeCode_ <= DeviceType::Fenn2W && family_->Snapshot().HighResolution
+                              ? 2
+                              : 1);
     const int interval = std::clamp(static_cast<int>(std::lround(Diagram_->Resolution() * 1000.0)), 50, 500);
     PollTimer->setInterval(interval);
     if (2.0 * interval / 1000.0 > initialTime_) initialTime_ = static_cast<float>(2.0 * interval / 1000.0);
@@ -113,6 +118,46 @@ void TThermaSentinelForm::mStartClick(QObject*) {
   UpdateState();
 }
 
+void TThermaSentinelForm::StartBrioBurst() {
+  const TDeviceSnapshot& device = family_->Snapshot();
+  const bool second = DeviceType::IsBrioSecondGeneration(deviceTypeCode_);
+  const bool extended = second && deviceTypeCode_ >= DeviceType::Briov2;
+  PollTimer->stop();
+  Diagram_->SetYDecimal(second && !extended && device.HighResolution ? 2 : 1);
+  state_ = csWaiting;
+  UpdateState();
+  // The burst is programmed into the device's configuration: the image
+  // before it is written back after the measurement.
+  savedConfigImage_ = device.ConfigImage;
+  rewritePending_ = true;
+  if (second) family_->SetInputInspection(options_.Has(TOption::Briov2InputInspection));
+  if (extended) {
+    for (int c : {ChannelValues::Epsilon, ChannelValues::MVin, ChannelValues::Vcc, ChannelValues::TAmb}) {
+      values_[static_cast<std::size_t>(c)] = 0.0f;
+      ShowPanelText(c, QStringLiteral("-----"));
+    }
+    CopyPanelsToSecondSet();
+  }
+  const int closes = closeCount_;
+  family_->StartBurst(false, [this, closes](bool started) {
+    if (closeCount_ != closes) return;
+    if (!started) {
+      // Nothing streams: the device is restarted and gets its
+      // configuration back, as after a stop.
+      BrioRestart(500);
+      return;
+    }
+    if (state_ == csWaiting) {
+      state_ = csConnected;
+      UpdateState();
+    }
+  });
+  burstStarted_ = true;
+  droppedShown_ = 0;
+  startDelay_ = config_->ReadBrioBurstStartDelay() / (second ? 10.0 : 1.0);
+  BurstTimer->setInterval(second ? 50 : 128);
+}
+
 void TThermaSentinelForm::mStopClick(QObject*) {
   ShowLiveTexts();
   useInitialTime_ = false;
@@ -120,6 +165,15 @@ void TThermaSentinelForm::mStopClick(QObject*) {
   if (unsavedData_ && options_.Has(TOption::ForceSaving) && state_ > csConnected) ForceSave();
   SetStatusText(2, QString());
   StatusBar_->repaint();
+  if (DeviceType::IsBrio(deviceTypeCode_) && (state_ > csConnected || burstStarted_)) {
+    // A Brio device is restarted and read again; a configuration a burst
+    // changed is written back once it is read (see BrioLoaded).
+    if (family_ != nullptr) family_->StopBurst({});
+    burstStarted_ = false;
+    BrioRestart(500);
+    UpdateState();
+    return;
+  }
   if (state_ <= csConnected) {
     UpdateState();
     return;
@@ -171,6 +225,7 @@ bool TThermaSentinelForm::NewBurstData(double& Time, double& Cycle) {
   const bool fast = burstFastLayout_;
   const bool ratio = deviceTypeCode_ == DeviceType::ArgoRatio;
   const bool ratioPercent = RatioPercentMode();
+  const bool brio = DeviceType::IsBrio(deviceTypeCode_);
   for (const TMeasurementRecord& rec : recordBatch_) {
     ++taken;
     if (records) {
@@ -180,6 +235,11 @@ bool TThermaSentinelForm::NewBurstData(double& Time, double& Cycle) {
       records->write(line.toLatin1());
     }
     values_ = family_->ConvertRecord(rec);
+    burstPanelValues_ = values_;
+    // A Brio box temperature above 200 is no reading (the panel keeps it).
+    if (brio && values_[ChannelValues::TBox] > 200.0f &&
+        values_[ChannelValues::TBox] != ChannelValues::kNoValue)
+      values_[ChannelValues::TBox] = 0.0f;
     Time = rec.Time;
     ++recordCount_;
     const std::int64_t now = NowMs();
@@ -205,12 +265,13 @@ bool TThermaSentinelForm::NewBurstData(double& Time, double& Cycle) {
     Cycle = (Time - lastSampleTime_) / taken;
     lastSampleTime_ = Time;
     // Panel texts of the newest record, shown at the next refresh.
-    burstPanelValues_ = values_;
+    if (!brio) burstPanelValues_ = values_;
     burstPanelsPercent_ = !fast && ratio && ratioPercent;
     burstPanelsPending_ = true;
     RequestLiveTexts();
+    const bool hires = brio && family_->Snapshot().HighResolution;
     for (int kind = 1; kind <= 11; ++kind)
-      FeedDisplays(kind, values_[static_cast<std::size_t>(ChannelValues::ChannelOfDisplayKind(kind))], false);
+      FeedDisplays(kind, values_[static_cast<std::size_t>(ChannelValues::ChannelOfDisplayKind(kind))], hires);
   }
   inBurstBatch_ = false;
   return taken > 0;
@@ -371,12 +432,16 @@ void TThermaSentinelForm::ShowLiveTexts() {
   if (burstPanelsPending_) {
     burstPanelsPending_ = false;
     const TChannelValues& v = burstPanelValues_;
-    ShowPanelText(ChannelValues::TObj, burstPanelsPercent_ ? PercentText(v[ChannelValues::TObj])
-                                                           : TemperatureText(v[ChannelValues::TObj]));
-    for (int c : {ChannelValues::TInt, ChannelValues::TBox, ChannelValues::TAct, ChannelValues::T2C,
-                  ChannelValues::T1C})
-      ShowPanelText(c, TemperatureText(v[c]));
-    ShowPanelText(ChannelValues::Tau, PercentText(v[ChannelValues::Tau]));
+    if (DeviceType::IsBrio(deviceTypeCode_) && family_ != nullptr) {
+      ShowBrioPanels(v);
+    } else {
+      ShowPanelText(ChannelValues::TObj, burstPanelsPercent_ ? PercentText(v[ChannelValues::TObj])
+                                                             : TemperatureText(v[ChannelValues::TObj]));
+      for (int c : {ChannelValues::TInt, ChannelValues::TBox, ChannelValues::TAct, ChannelValues::T2C,
+                    ChannelValues::T1C})
+        ShowPanelText(c, TemperatureText(v[c]));
+      ShowPanelText(ChannelValues::Tau, PercentText(v[ChannelValues::Tau]));
+    }
     CopyPanelsToSecondSet();
   }
   if (statusTextsPending_) {
@@ -416,6 +481,32 @@ void TThermaSentinelForm::ShowLiveTexts() {
     };
     SetStatusText(6, memText(d.GetUsedMemory(), true) + memText(d.GetMaxMemory(), false));
     StatusBarResize();
+  }
+}
+
+void TThermaSentinelForm::ShowBrioPanels(const TChannelValues& v) {
+  const bool hires = family_->Snapshot().HighResolution;
+  for (int c : {ChannelValues::TObj, ChannelValues::TInt, ChannelValues::TAct}) {
+    QString text;
+    SentinelUtils::FormatTemperature(fahrenheit_, hires, text, v[c]);
+    ShowPanelText(c, text);
+  }
+  ShowPanelText(ChannelValues::TBox, TemperatureText(v[ChannelValues::TBox]));
+  const bool inspection = options_.Has(TOption::Briov2InputInspection) &&
+                          (deviceTypeCode_ == DeviceType::Briov2 || deviceTypeCode_ == DeviceType::Dunav2);
+  if (!DeviceType::IsBrioSecondGeneration(deviceTypeCode_) || deviceTypeCode_ < DeviceType::Briov2) return;
+  if (inspection) {
+    ShowPanelText(ChannelValues::Epsilon, NumberText::FormatFixed(v[ChannelValues::Epsilon] / 100.0f, 3));
+    ShowPanelText(ChannelValues::MVin,
+                  NumberText::FormatFixed(v[ChannelValues::MVin] / 10.0f, 3) + QStringLiteral(" V"));
+    ShowPanelText(ChannelValues::Vcc,
+                  NumberText::FormatFixed(v[ChannelValues::Vcc] / 10.0f, 3) + QStringLiteral(" V"));
+    ShowPanelText(ChannelValues::TAmb, TemperatureText(v[ChannelValues::TAmb]));
+  } else {
+    for (int c : {ChannelValues::Epsilon, ChannelValues::MVin, ChannelValues::Vcc, ChannelValues::TAmb}) {
+      Panels1[c].Box->hide();
+      Panels2[c].Box->hide();
+    }
   }
 }
 

@@ -2,8 +2,6 @@
 
 #include <QThread>
 
-#include "drivers/argo/pyreon_argo.h"
-#include "drivers/device_session.h"
 #include "drivers/device_type.h"
 #include "transport/com_port.h"
 
@@ -21,56 +19,27 @@ bool OnBus(int address) { return address >= 1 && address <= 79; }
 
 }  // namespace
 
-ArgoFamily::ArgoFamily(QObject* owner) : session_(std::make_unique<DeviceSession>(owner)) {
-  session_->Start([this]() -> QObject* {
-    auto* driver = new TpyreonArgo(nullptr);
-    driver->setObjectName(QStringLiteral("pyreonArgo"));
-    driver->SetCancelCheck([session = session_.get()] { return session->Cancelled(); });
-    Wire(*driver);
-    driver_ = driver;
-    return driver;
-  });
-}
+ArgoFamily::ArgoFamily(QObject* owner) : SessionFamily(owner) { StartSession(); }
 
 ArgoFamily::~ArgoFamily() { Shutdown(0, 1500); }
 
-void ArgoFamily::Wire(TpyreonArgo& d) {
-  DeviceSession* s = session_.get();
-  d.OnConnect = [this, s](QObject*) {
+TpyreonArgo* ArgoFamily::MakeDriver() {
+  auto* d = new TpyreonArgo(nullptr);
+  d->setObjectName(QStringLiteral("pyreonArgo"));
+  d->OnConnect = Forward(&DeviceFamily::OnConnect);
+  d->OnDisconnect = Forward(&DeviceFamily::OnDisconnect);
+  d->OnComClose = [this](QObject*) { Publish(); };
+  d->OnError = [this](QObject*, int code) { ReportError(code); };
+  d->OnLoadConfigData = [this](QObject*, bool ok) {
     Publish();
-    s->Notify([this] {
-      if (OnConnect) OnConnect();
-    });
-  };
-  d.OnDisconnect = [this, s](QObject*) {
-    Publish();
-    s->Notify([this] {
-      if (OnDisconnect) OnDisconnect();
-    });
-  };
-  d.OnComClose = [this](QObject*) { Publish(); };
-  d.OnError = [this, s](QObject*, int code) {
-    s->Notify([this, code] {
-      if (OnError) OnError(code);
-    });
-  };
-  d.OnLoadConfigData = [this, s](QObject*, bool ok) {
-    Publish();
-    s->Notify([this, ok] {
+    Report([this, ok] {
       if (OnLoadConfigData) OnLoadConfigData(ok);
     });
   };
-  d.OnProgress = [this, s](QObject*, int percent, const QString& caption) {
-    s->Notify([this, percent, caption] {
-      if (OnProgress) OnProgress(percent, caption);
-    });
-  };
-  d.OnNewTemp = [this, s](QObject*, std::uint8_t type, float value) {
-    s->Notify([this, type, value] {
-      if (OnNewTemp) OnNewTemp(type, value);
-    });
-  };
-  d.OnBurstData = [this](QObject*) { TakeBurstRecords(); };
+  d->OnProgress = [this](QObject*, int percent, const QString& caption) { ReportProgress(percent, caption); };
+  d->OnNewTemp = [this](QObject*, std::uint8_t type, float value) { ReportNewTemp(type, value); };
+  d->OnBurstData = [this](QObject*) { TakeBurstRecords(); };
+  return d;
 }
 
 void ArgoFamily::TakeBurstRecords() {
@@ -84,16 +53,12 @@ void ArgoFamily::TakeBurstRecords() {
   bytesLost_.store(driver_->BurstBytesLost());
 }
 
-void ArgoFamily::Publish() {
-  const TpyreonArgo& d = *driver_;
+void ArgoFamily::FillSnapshot(const TpyreonArgo& d, TDeviceSnapshot& s) const {
   const TArgoConfig& c = d.Config();
-  TDeviceSnapshot s;
-  s.PortOpen = d.PortOpen();
-  s.Connected = d.Connected();
+  FillPortState(d, s);
   s.Streaming = d.BurstActive();
   s.TypeCode =
       c.FWrev == 0 ? DeviceType::None : (d.IsRatioFirmware() ? DeviceType::ArgoRatio : DeviceType::Argo);
-  s.ComPort = d.ComPort();
   s.BaudIndex = static_cast<int>(d.Baudrate());
   s.Rs485Address = d.RS485_Addr();
   s.SerialNumber = c.SerialNumber;
@@ -105,71 +70,18 @@ void ArgoFamily::Publish() {
   s.DisplaySource = c.DisplayMainSource;
   s.Fahrenheit = c.TempUnitFahrenheit;
   s.Laser = c.SpotIllumination;
-  session_->Notify([this, s] { snapshot_ = s; });
-}
-
-template <typename R>
-void ArgoFamily::Run(std::function<R(TpyreonArgo&)> job, std::function<void(R)> done) {
-  auto result = std::make_shared<R>();
-  ++pending_;
-  const bool posted = session_->Post(
-      [this, job = std::move(job), result] {
-        *result = job(*driver_);
-        Publish();
-      },
-      [this, done = std::move(done), result](bool) {
-        --pending_;
-        if (done) done(*result);
-      });
-  if (!posted) --pending_;
-}
-
-bool ArgoFamily::PostDriverJob(std::function<void(TpyreonArgo&)> job, std::function<void(bool ran)> done) {
-  ++pending_;
-  const bool posted = session_->Post(
-      [this, job = std::move(job)] {
-        job(*driver_);
-        Publish();
-      },
-      [this, done = std::move(done)](bool ran) {
-        --pending_;
-        if (done) done(ran);
-      });
-  if (!posted) --pending_;
-  return posted;
 }
 
 void ArgoFamily::Open(int port, int baudIndex, int rs485Address, std::function<void(bool opened)> done) {
-  snapshot_.ComPort = port;
   snapshot_.BaudIndex = baudIndex;
   snapshot_.Rs485Address = rs485Address;
-  DeviceSession* s = session_.get();
-  Run<bool>(
-      [this, s, port, baudIndex, rs485Address](TpyreonArgo& d) {
-        d.SetComPort(port);
+  OpenPort(
+      port,
+      [baudIndex, rs485Address](TpyreonArgo& d) {
         d.SetBaudrate(static_cast<TArgoBaudrate>(baudIndex));
         d.SetRS485_Addr(static_cast<std::int8_t>(rs485Address));
-        const bool opened = d.OpenPort();
-        if (opened && d.Port() != nullptr) {
-          // Reported once from the port's side; the owner reacts.
-          d.Port()->OnRemoved = [this, s](QObject*) {
-            s->Notify([this] {
-              if (OnPortRemoved) OnPortRemoved();
-            });
-          };
-        }
-        return opened && d.PortOpen();
       },
       std::move(done));
-}
-
-void ArgoFamily::Close() {
-  // Whatever was still to be done on this device is moot.
-  session_->CancelJobs();
-  snapshot_.PortOpen = false;
-  snapshot_.Connected = false;
-  snapshot_.Streaming = false;
-  PostDriverJob([](TpyreonArgo& d) { d.ClosePort(); });
 }
 
 void ArgoFamily::ReadConfiguration(std::function<void(bool complete)> done) {
@@ -254,9 +166,4 @@ TChannelValues ArgoFamily::ConvertRecord(const TMeasurementRecord& record) const
 
 bool ArgoFamily::ObjectIsPercent() const {
   return ChannelConversion::ObjectIsPercent(snapshot_.TypeCode, snapshot_.DisplaySource);
-}
-
-bool ArgoFamily::Shutdown(int drainMs, int deadlineMs) {
-  if (session_->Running()) session_->Drain(drainMs);
-  return session_->Shutdown(deadlineMs);
 }

@@ -37,4 +37,29 @@ enum class TArgoBurstLayout {
 TChannelValues ConvertArgoBurstRecord(const std::array<std::uint16_t, 8>& slots, TArgoBurstLayout layout,
                                       bool objectPercent);
 
+// A Brio temperature word: (raw - 1000) / 10, or (raw - 10000) / 100 at
+// high resolution (second generation).
+float BrioRawToCelsius(std::uint16_t raw, bool highResolution);
+
+// What a Brio burst streams: the number of channel words per frame (the
+// channel list up to its first 0), and for the second generation the
+// model's resolution, whether slot 4 is the box temperature and whether
+// slots 5 to 8 carry the input inspection.
+struct TBrioBurstLayout {
+  int Channels = 0;
+  bool HighResolution = false;
+  bool HasBox = false;
+  bool InputInspection = false;
+};
+
+// The current values of one Brio burst record: TObj, TInt and TAct from
+// slots 1 to 3, TBox from slot 4 where the model has it (else no value),
+// and the input inspection (Epsilon slot 5 / 10, mVin slot 6 / 100, Vcc
+// slot 7 / 100, TAmb slot 8). A slot the frame does not carry gives no value.
+TChannelValues ConvertBrioBurstRecord(const std::array<std::uint16_t, 8>& slots,
+                                      const TBrioBurstLayout& layout);
+
+// The channels before the first 0 of a channel list.
+int ChannelsBeforeZero(const std::uint16_t* codes, int count);
+
 }  // namespace ChannelConversion

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <functional>
 
@@ -27,6 +28,14 @@ struct TDeviceSnapshot {
   std::uint8_t DisplaySource = 0;
   bool Fahrenheit = false;  // the unit the device shows
   bool Laser = false;
+  // Brio families: the configuration image as read (bytes 0..2 hold the
+  // serial number, high byte first), whether every image the model needs
+  // was read in this connection, the identification's feature word and
+  // whether temperatures come in hundredths.
+  std::array<std::uint8_t, 128> ConfigImage{};
+  bool ImagesLoaded = false;
+  std::uint16_t FeatureWord = 0;
+  bool HighResolution = false;
 };
 
 // One poll of the current values (the values themselves arrive through
@@ -56,6 +65,15 @@ class DeviceFamily {
   std::function<void(std::uint8_t tempType, float value)> OnNewTemp;
   // The port's device disappeared (an unplugged adapter).
   std::function<void()> OnPortRemoved;
+  // First-generation Brio: the port was opened, closed; every image was
+  // read; the first burst frame arrived.
+  std::function<void()> OnComOpen;
+  std::function<void()> OnComClose;
+  std::function<void()> OnAllLoaded;
+  std::function<void()> OnBurstStart;
+  // Second-generation Brio: the driver's notifications, by their message
+  // numbers (MsgBrioPortOpened .. MsgBrioNewValues) with their parameters.
+  std::function<void(std::uint16_t msg, std::uint32_t wParam, std::int32_t lParam)> OnBrioNotify;
 
   virtual const TDeviceSnapshot& Snapshot() const = 0;
   // True while a job is queued or running.
@@ -75,6 +93,22 @@ class DeviceFamily {
   virtual void StopBurst(std::function<void()> done) = 0;
   // Reads the current values once (they arrive through OnNewTemp).
   virtual void PollValues(std::function<void(const TPollResult&)> done) = 0;
+  // Brio families: switches the device on and lets it find its feet (the
+  // first generation configured for normal operation, the second through
+  // its power-on handshake); `done(ok)`.
+  virtual void PowerOn(std::function<void(bool ok)> done) {
+    if (done) done(false);
+  }
+  // Brio families: programs `image` as the device's configuration (the one
+  // saved before a burst changed it); `done(written)`.
+  virtual void RewriteConfiguration(const std::array<std::uint8_t, 128>& image,
+                                    std::function<void(bool written)> done) {
+    static_cast<void>(image);
+    if (done) done(false);
+  }
+  // Second-generation Brio: the input-inspection channels (emissivity, mV
+  // input, supply, ambient) join the burst where the model has them.
+  virtual void SetInputInspection(bool on) { static_cast<void>(on); }
   virtual bool HasLaser() const = 0;
   virtual void ToggleLaser(std::function<void(bool on)> done) = 0;
 

@@ -1,0 +1,323 @@
+// The main window with the emulated Brio devices (in process, on a fake
+// line that carries DTR and parity): connection with the model decision,
+// burst and poll measurements and their stop (the device restarts and gets
+// back the configuration the burst changed), automatic start, the close
+// that waits for a running measurement to stop, and a device vanishing in
+// the middle of a burst.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cmath>
+#include <memory>
+#include <ostream>
+
+#include "app/therma_sentinel_form.h"
+#include "drivers/device_type.h"
+#include "drivers/sentinel_utils.h"
+#include "platform/folders.h"
+#include "platform/ini_file.h"
+#include "tests/support/brio_emulator.h"
+#include "tests/support/wait_for.h"
+#include "ui/lng_ini_supp.h"
+#include "ui/panel_status_bar.h"
+
+namespace {
+
+using test_support::BrioEmulator;
+using test_support::EventPump;
+using test_support::WaitForEvents;
+
+constexpr int kPort = 9;
+
+struct BrioCase {
+  int generation;
+  const char* profile;
+};
+void PrintTo(const BrioCase& c, std::ostream* os) {
+  *os << "generation " << c.generation << " " << c.profile;
+}
+
+class MainWindowBrioTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    form_.reset();
+    emulator_.Stop();
+    Folders::SetProgramFolderForTesting(QString());
+    qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("THERMASENTINEL_PORTS");
+  }
+
+  // A per-test home with the language file, the emulated device on COM9 and
+  // the settings that connect it at start.
+  void Prepare(int generation, const QString& profile, int communicationMode, bool autoStart) {
+    ASSERT_TRUE(dir_.isValid());
+    QDir().mkpath(dir_.filePath(QStringLiteral("prog")));
+    QFile::copy(QStringLiteral(TS_SOURCE_DIR "/lang/English.lng"),
+                dir_.filePath(QStringLiteral("prog/English.lng")));
+    Folders::SetProgramFolderForTesting(dir_.filePath(QStringLiteral("prog")));
+    qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("cfg")).toLocal8Bit());
+    TLngINISupp::ResetSharedStateForTesting();
+    ASSERT_TRUE(emulator_.Start(generation, profile, dir_.path(), kPort));
+    const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    QDir().mkpath(dir_.filePath(QStringLiteral("cfg/") + name));
+    settings_ =
+        dir_.filePath(QStringLiteral("cfg/") + name + QLatin1Char('/') + name + QStringLiteral(".ini"));
+    QFile f(settings_);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[COM]\r\nCOM=9\r\nDeviceType=" + QByteArray::number(emulator_.Profile().deviceTypeCode) +
+            "\r\n[Options]\r\nAutoScan=1\r\nAutoStart=" + QByteArray(autoStart ? "1" : "0") +
+            "\r\nAskForSaving=0\r\n[Settings]\r\nBrioBurstStartDelay=0\r\nCommunicationMode=" +
+            QByteArray::number(communicationMode) + "\r\n");
+  }
+
+  TThermaSentinelForm& StartConnected() {
+    form_ = std::make_unique<TThermaSentinelForm>(QStringList{QStringLiteral("ThermaSentinel")});
+    form_->show();
+    EXPECT_TRUE(WaitForEvents([&] { return form_->State() == csConnected; }, 30000, EventPump::EventLoop))
+        << int(form_->State());
+    return *form_;
+  }
+
+  // Waits for a stopped measurement's restart: the device read again, its
+  // configuration written back, connected.
+  bool WaitReconnected(TThermaSentinelForm& f, int rewrites) {
+    return WaitForEvents(
+        [&] { return f.State() == csConnected && !f.RewritePending() && f.RewritesDone() == rewrites; },
+        60000, EventPump::EventLoop);
+  }
+
+  std::vector<std::uint8_t> FlashConfiguration() const { return emulator_.Model().ReadMemory(0x1000, 128); }
+  // The configuration the device had before the burst, as the model's
+  // writer programs it (the 4-20 mA models' writer clears data bytes 40
+  // and 41).
+  std::vector<std::uint8_t> ProfileConfiguration() const {
+    const auto& c = emulator_.Profile().configuration;
+    std::vector<std::uint8_t> bytes(c.begin(), c.end());
+    if (emulator_.Profile().deviceTypeCode >= DeviceType::Brio2W &&
+        emulator_.Profile().deviceTypeCode <= DeviceType::Fenn2W)
+      bytes[40] = bytes[41] = 0;
+    return bytes;
+  }
+
+  QTemporaryDir dir_;
+  QString settings_;
+  BrioEmulator emulator_;
+  std::unique_ptr<TThermaSentinelForm> form_;
+};
+
+class MainWindowBrioModels : public MainWindowBrioTest, public ::testing::WithParamInterface<BrioCase> {};
+
+// Every model line: connected with its model and serial, a burst measured
+// and stopped (the configuration the burst programmed is written back), a
+// polled measurement, and the disconnect.
+TEST_P(MainWindowBrioModels, ConnectsMeasuresAndDisconnects) {
+  Prepare(GetParam().generation, QString::fromLatin1(GetParam().profile), 1, false);
+  TThermaSentinelForm& f = StartConnected();
+  ASSERT_EQ(f.State(), csConnected);
+  const BrioProfile& p = emulator_.Profile();
+  EXPECT_EQ(f.DeviceTypeCode(), p.deviceTypeCode);
+  QString label;
+  SentinelUtils::DeviceTypeName(static_cast<std::uint8_t>(p.deviceTypeCode), label);
+  EXPECT_EQ(f.StatusBar()->PanelText(1), label + QStringLiteral(": Connected"));
+  EXPECT_EQ(f.StatusBar()->PanelText(5), QStringLiteral("Keep %1 #%2 plugged in").arg(label).arg(p.serial));
+  if (GetParam().generation == 2) {
+    EXPECT_GT(f.BrioNotifications(), 0);
+  }
+
+  // Burst: through Waiting to Measuring once the first frame came.
+  f.mStartClick(f.mStart);
+  EXPECT_EQ(f.MeasureMode(), MeasureMode::Burst);
+  EXPECT_TRUE(f.RewritePending());
+  ASSERT_TRUE(WaitForEvents([&] { return f.State() == csMeasuring && f.SampleCount() > 20; }, 30000,
+                            EventPump::EventLoop))
+      << int(f.State());
+  EXPECT_NEAR(f.CurrentValues()[ChannelValues::TObj], p.live.target, 100.0);
+  EXPECT_NE(FlashConfiguration(), ProfileConfiguration());
+  f.mStopClick(f.mStop);
+  ASSERT_TRUE(WaitReconnected(f, 1)) << int(f.State());
+  EXPECT_EQ(FlashConfiguration(), ProfileConfiguration());
+
+  // Poll: the values come through the driver's notifications or events.
+  f.Config()->WriteCommunicationMode(2);
+  f.mStartClick(f.mStart);
+  EXPECT_EQ(f.MeasureMode(), MeasureMode::Poll);
+  EXPECT_EQ(f.State(), csMeasuring);
+  ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() >= 3; }, 20000, EventPump::EventLoop));
+  EXPECT_NEAR(f.CurrentValues()[ChannelValues::TObj], p.live.target, 0.6);
+  f.mStopClick(f.mStop);
+  ASSERT_TRUE(WaitReconnected(f, 1)) << int(f.State());
+
+  f.mDisconnectClick(f.mDisconnect);
+  EXPECT_EQ(f.State(), csClosed);
+  ASSERT_TRUE(WaitForEvents([&] { return !f.Family()->Busy(); }, 5000, EventPump::EventLoop));
+  EXPECT_FALSE(f.Family()->Snapshot().PortOpen);
+  EXPECT_TRUE(f.mScan->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, MainWindowBrioModels,
+                         ::testing::Values(BrioCase{1, "voduz1"}, BrioCase{2, "brio-2w"},
+                                           BrioCase{2, "duna-2w-v1"}, BrioCase{2, "fenn-2w"},
+                                           BrioCase{2, "briov2"}, BrioCase{2, "dunav2"},
+                                           BrioCase{2, "duna-2w-v2"}, BrioCase{2, "duna-2w2m-v2"}),
+                         [](const auto& info) {
+                           QString name = QString::fromLatin1(info.param.profile);
+                           name.remove(QLatin1Char('-'));
+                           return name.toStdString();
+                         });
+
+// A device measuring in hundredths: the polled values arrive as the
+// driver's new-value notifications, the panel shows two decimals and the
+// external displays get the hundredths with the two-decimals flag.
+TEST_F(MainWindowBrioTest, HighResolutionValuesKeepTheirHundredths) {
+  Prepare(2, QStringLiteral("fenn-2w-hires"), 2, false);
+  TThermaSentinelForm& f = StartConnected();
+  ASSERT_EQ(f.DeviceTypeCode(), DeviceType::Fenn2W);
+  f.mStartClick(f.mStart);
+  ASSERT_EQ(f.MeasureMode(), MeasureMode::Poll);
+  ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() >= 2; }, 20000, EventPump::EventLoop));
+  const double target = emulator_.Profile().live.target;
+  EXPECT_NEAR(f.CurrentValues()[ChannelValues::TObj], target, 0.006);
+  EXPECT_TRUE(f.Panels1[ChannelValues::TObj].Label->text().startsWith(QString::number(target, 'f', 2)))
+      << f.Panels1[ChannelValues::TObj].Label->text().toStdString();
+  const TDisplayValueMessage shown = f.DisplayValue(1);
+  EXPECT_TRUE(shown.HasValue);
+  EXPECT_EQ(shown.Flags() & DisplayValueFlags::TwoDecimals, DisplayValueFlags::TwoDecimals);
+  EXPECT_EQ(shown.Raw(), static_cast<int>(std::lround(target * 100.0)) + 10000);
+}
+
+// AutoStart: the measurement starts by itself once the device is read.
+TEST_F(MainWindowBrioTest, AutoStartMeasures) {
+  Prepare(2, QStringLiteral("brio-2w"), 1, true);
+  form_ = std::make_unique<TThermaSentinelForm>(QStringList{QStringLiteral("ThermaSentinel")});
+  form_->show();
+  ASSERT_TRUE(WaitForEvents([&] { return form_->State() == csMeasuring && form_->SampleCount() > 5; }, 40000,
+                            EventPump::EventLoop))
+      << int(form_->State());
+  EXPECT_EQ(form_->MeasureMode(), MeasureMode::Burst);
+}
+
+// Closing during a burst, or while the burst is still being programmed:
+// the window stays responsive while the device is stopped, restarted and
+// given its configuration back, then closes within the deadline and stores
+// the device's serial number.
+struct CloseCase {
+  int generation;
+  const char* profile;
+  bool whileStarting;
+};
+void PrintTo(const CloseCase& c, std::ostream* os) {
+  *os << c.profile << (c.whileStarting ? " while starting" : " while measuring");
+}
+
+class MainWindowBrioClose : public MainWindowBrioTest, public ::testing::WithParamInterface<CloseCase> {};
+
+TEST_P(MainWindowBrioClose, StopsWaitsAndCloses) {
+  Prepare(GetParam().generation, QString::fromLatin1(GetParam().profile), 1, false);
+  TThermaSentinelForm& f = StartConnected();
+  f.mStartClick(f.mStart);
+  if (!GetParam().whileStarting) {
+    ASSERT_TRUE(WaitForEvents([&] { return f.State() == csMeasuring && f.SampleCount() > 5; }, 30000,
+                              EventPump::EventLoop));
+  }
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_FALSE(f.close());
+  EXPECT_TRUE(f.isVisible());
+  EXPECT_TRUE(f.StopRequested());
+  // Responsive meanwhile: a timer of the window's thread keeps its pace.
+  int ticks = 0;
+  qint64 longestGap = 0, last = clock.elapsed();
+  QTimer probe;
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    ++ticks;
+    longestGap = std::max(longestGap, clock.elapsed() - last);
+    last = clock.elapsed();
+  });
+  probe.start(10);
+  ASSERT_TRUE(WaitForEvents([&] { return !f.isVisible(); }, TThermaSentinelForm::kBrioStopDeadlineMs + 5000,
+                            EventPump::EventLoop));
+  EXPECT_LT(clock.elapsed(), TThermaSentinelForm::kBrioStopDeadlineMs);
+  EXPECT_GT(ticks, 10);
+  EXPECT_LT(longestGap, 1000);
+  EXPECT_EQ(f.RewritesDone(), 1);
+  EXPECT_EQ(FlashConfiguration(), ProfileConfiguration());
+  form_.reset();
+  IniFile ini(settings_);
+  EXPECT_EQ(ini.ReadInteger(QStringLiteral("COM"), QStringLiteral("Brio_Serial"), -1),
+            static_cast<int>(emulator_.Profile().serial));
+  EXPECT_EQ(ini.ReadInteger(QStringLiteral("COM"), QStringLiteral("DeviceType"), -1),
+            emulator_.Profile().deviceTypeCode);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MainWindowBrioClose,
+                         ::testing::Values(CloseCase{1, "voduz1", false}, CloseCase{2, "brio-2w", false},
+                                           CloseCase{2, "briov2", true}),
+                         [](const auto& info) {
+                           QString name = QString::fromLatin1(info.param.profile);
+                           name.remove(QLatin1Char('-'));
+                           return name.toStdString() + (info.param.whileStarting ? "Starting" : "Measuring");
+                         });
+
+// The device vanishes while the close waits for its stop: the close goes
+// on without waiting for the deadline.
+TEST_F(MainWindowBrioTest, CloseGoesOnWhenTheDeviceVanishes) {
+  Prepare(2, QStringLiteral("brio-2w"), 1, false);
+  TThermaSentinelForm& f = StartConnected();
+  f.mStartClick(f.mStart);
+  ASSERT_TRUE(WaitForEvents([&] { return f.State() == csMeasuring && f.SampleCount() > 5; }, 30000,
+                            EventPump::EventLoop));
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_FALSE(f.close());
+  emulator_.Vanish();
+  ASSERT_TRUE(WaitForEvents([&] { return !f.isVisible(); }, TThermaSentinelForm::kBrioStopDeadlineMs + 5000,
+                            EventPump::EventLoop));
+  EXPECT_LT(clock.elapsed(), TThermaSentinelForm::kBrioStopDeadlineMs / 3) << clock.elapsed();
+  EXPECT_EQ(f.RewritesDone(), 0);
+}
+
+// Closing with a Brio device connected and idle: it is disconnected and the
+// window closes after a short pause, without waiting for any deadline.
+TEST_F(MainWindowBrioTest, CloseWhileConnectedDisconnects) {
+  Prepare(2, QStringLiteral("duna-2w-v1"), 1, false);
+  TThermaSentinelForm& f = StartConnected();
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_FALSE(f.close());
+  EXPECT_EQ(f.State(), csClosed);
+  ASSERT_TRUE(WaitForEvents([&] { return !f.isVisible(); }, 5000, EventPump::EventLoop));
+  EXPECT_GE(clock.elapsed(), TThermaSentinelForm::kBrioDisconnectPauseMs - 50);
+  EXPECT_EQ(f.RewritesDone(), 0);
+}
+
+// The device vanishes in the middle of a burst: the connection is closed
+// once, and the window stays usable (the device is connected again after
+// it came back).
+TEST_F(MainWindowBrioTest, DeviceVanishingMidBurstClosesOnce) {
+  Prepare(2, QStringLiteral("briov2"), 1, false);
+  TThermaSentinelForm& f = StartConnected();
+  f.mStartClick(f.mStart);
+  ASSERT_TRUE(WaitForEvents([&] { return f.State() == csMeasuring && f.SampleCount() > 5; }, 30000,
+                            EventPump::EventLoop));
+  emulator_.Vanish();
+  ASSERT_TRUE(WaitForEvents([&] { return f.State() == csClosed; }, 10000, EventPump::EventLoop))
+      << int(f.State());
+  ASSERT_TRUE(WaitForEvents([&] { return !f.Family()->Busy(); }, 5000, EventPump::EventLoop));
+  EXPECT_FALSE(f.Family()->Snapshot().PortOpen);
+  // Nothing reconnects behind the user's back.
+  WaitForEvents([] { return false; }, 1500, EventPump::EventLoop);
+  EXPECT_EQ(f.State(), csClosed);
+  EXPECT_TRUE(f.mScan->isEnabled());
+  EXPECT_TRUE(f.mOpen->isEnabled());
+}
+
+}  // namespace
