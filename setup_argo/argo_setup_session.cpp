@@ -59,11 +59,10 @@ void ArgoSetupSession::Post(std::function<void(TpyreonArgo&, TOutcome&)> job, Do
         outcome->config = d.Config();
         outcome->connected = d.Connected() && d.PortOpen();
       },
-      [alive, outcome, done = std::move(done)](bool ran) {
+      [alive, outcome, done = std::move(done)](bool) {
         const auto pending = alive.lock();
         if (!pending) return;
         --*pending;
-        outcome->ran = outcome->ran && ran;
         if (done) done(*outcome);
       });
   if (!posted) {
