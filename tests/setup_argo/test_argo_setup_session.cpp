@@ -334,6 +334,37 @@ TEST_F(ArgoSetupSessionTest, UnconfirmedWritesAreNamed) {
   EXPECT_EQ(RequestBytes().size(), 2u);
 }
 
+// The material table and the head code go through the same writes; the
+// device vanishing in the middle of the table's 32 exchanges is reported
+// once, naming the table, and what followed was not sent.
+TEST_F(ArgoSetupSessionTest, MaterialTableAndHeadCodeWrites) {
+  Open();
+  TArgoMaterialTable table = cache_.MaterialTable;
+  table[0].Emiss = 0.5f;
+  table[7].DevHi = 4;
+  model_->ClearRequests();
+  Outcome o = Write({ArgoSetupWrite::OfMaterialTable(table)});
+  EXPECT_TRUE(o.report.AllConfirmed());
+  EXPECT_EQ(RequestBytes().size(), 32u);
+  EXPECT_EQ(RequestBytes().front(), (Bytes{0xA3, 0x00, 0x01, 0xF4, 0x56}));
+  EXPECT_EQ(o.config.MaterialTable[7].DevHi, 4);
+
+  o = Write({ArgoSetupWrite::OfHeadCode(
+      TArgoHeadCodeShort{QStringLiteral("0001"), QStringLiteral("0002"), QStringLiteral("v")})});
+  EXPECT_TRUE(o.report.AllConfirmed());
+  EXPECT_EQ(State().headCode[2], 31u);
+  EXPECT_EQ(o.config.HeadCodeShort[2], QStringLiteral("000V"));
+
+  table[3].Emiss = 0.25f;
+  model_->ClearRequests();
+  SetFaults([](ArgoFaults& f) { f.vanishAfterRequests = 10; });
+  o = Write({ArgoSetupWrite::OfMaterialTable(table), ArgoSetupWrite::Of(ArgoSetupWrite::Emissivity, 0.9f)});
+  EXPECT_EQ(Items(o.report), (std::vector<std::pair<QString, TArgoWriteResult>>{
+                                 {QStringLiteral("MATERIAL TABLE"), TArgoWriteResult::Unconfirmed},
+                                 {QStringLiteral("EMISSIVITY"), TArgoWriteResult::NotAttempted}}));
+  EXPECT_EQ(RequestBytes().size(), 10u);
+}
+
 // Cancel after several edits writes back exactly what changed and leaves
 // the device as it was at opening.
 TEST_F(ArgoSetupSessionTest, CancelRestoresTheOpeningState) {
