@@ -8,12 +8,7 @@
 //
 // With FUZZ_WRITE_SEED=<path> in the environment the target writes the
 // saved cached configuration to <path> (a seed for the corpus) and ends.
-#include <unistd.h>
-
 #include <QByteArray>
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QString>
 #include <cmath>
 #include <cstddef>
@@ -22,33 +17,21 @@
 
 #include "drivers/argo/argo_types.h"
 #include "drivers/argo/pyreon_argo.h"
+#include "fuzz/config_file_fuzz_harness.h"
 #include "setup_argo/argo_setup_config_file.h"
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+using config_fuzz::Check;
 
 QString ScratchPath(const char* what) {
-  static const QString folder =
-      QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
-  return folder + QStringLiteral("/fuzz_argo_setup_config_load_") + QString::number(::getpid()) +
-         QLatin1Char('_') + QLatin1String(what) + QStringLiteral(".cfg");
+  return config_fuzz::ScratchPath("fuzz_argo_setup_config_load", what);
 }
 
-QByteArray ReadAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// The saved text without its date line, which follows the clock.
+// The saved text of `config`, without its date line.
 QByteArray SavedText(TpyreonArgo& driver, const TArgoConfig& config, const QString& path) {
   Check(ArgoSetupConfigFile::Save(driver, config, path).ok);
-  QByteArray out;
-  for (const QByteArray& line : ReadAll(path).split('\n'))
-    if (!line.startsWith("Date=")) out += line + '\n';
-  return out;
+  return config_fuzz::WithoutDate(config_fuzz::ReadAll(path));
 }
 
 // A cache as the driver holds it after reading a device.
@@ -99,10 +82,7 @@ bool AllFinite(const TArgoConfig& c) {
 
 struct Environment {
   Environment() {
-    static int argc = 1;
-    static char name[] = "fuzz_argo_setup_config_load";
-    static char* argv[] = {name, nullptr};
-    app = new QCoreApplication(argc, argv);
+    config_fuzz::StartApplication("fuzz_argo_setup_config_load");
     driver = new TpyreonArgo;
     const QByteArray seed = qgetenv("FUZZ_WRITE_SEED");
     if (!seed.isEmpty()) {
@@ -111,7 +91,6 @@ struct Environment {
     }
     baseText = SavedText(*driver, base, ScratchPath("base"));
   }
-  QCoreApplication* app = nullptr;
   TpyreonArgo* driver = nullptr;
   const TArgoConfig base = DeviceCache();
   QByteArray baseText;
@@ -123,11 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static Environment env;
   const QString input = ScratchPath("in");
   const QString saved = ScratchPath("saved");
-  {
-    QFile f(input);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 0;
-    f.write(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-  }
+  if (!config_fuzz::WriteAll(input, data, size)) return 0;
   const ArgoSetupConfigFile::TLoadResult r = ArgoSetupConfigFile::Load(*env.driver, env.base, input);
   if (r.status != ArgoSetupConfigFile::Loaded) {
     // Nothing to write: the copy is the cache, and the user is told why.
