@@ -65,8 +65,10 @@ TEST_F(BrioFakeLine, SecondGenerationPowerOnHandshake) {
   Serve(model);
   // Opening raised DTR for a moment; the configuration dropped it again.
   EXPECT_TRUE(Exchange({0x01}, 2).empty());
-  ASSERT_EQ(port_->SetDtr(true), SerialStatus::Ok);
+  // The model stamps the rise while SetDtr runs, so the host's clock is
+  // read before it.
   const auto rise = Clock::now();
+  ASSERT_EQ(port_->SetDtr(true), SerialStatus::Ok);
   Sleep(250ms);
   Write(Bytes(10, 0x00));
   Sleep(50ms);
