@@ -23,7 +23,9 @@
 
 #include "drivers/argo/pyreon_argo.h"
 #include "drivers/sentinel_utils.h"
+#include "drivers/device_session.h"
 #include "measurement/argo_family.h"
+#include "setup_argo/mat_table_dlg.h"
 #include "setup_argo/argo_device_setup_view.h"
 #include "ui/d_spin_edit.h"
 #include "ui/event_adapters.h"
@@ -86,11 +88,6 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& caption) {
   return button;
 }
 
-// Sets a combo's item without raising its change event (-1: no selection).
-void SetItem(QComboBox* combo, int item) {
-  combo->setCurrentIndex(item >= 0 && item < combo->count() ? item : -1);
-}
-
 float ToUnit(bool fahrenheit, float celsius) { return SentinelUtils::CelsiusToUnit(fahrenheit, celsius); }
 float DeltaToUnit(bool fahrenheit, float kelvin) { return SentinelUtils::DeltaCelsiusToUnit(fahrenheit, kelvin); }
 
@@ -145,6 +142,10 @@ void TArgoDeviceSetupDlg::SetActivePage(int index) {
 }
 
 bool TArgoDeviceSetupDlg::WritePending() const { return ParamChangeTimer->isActive(); }
+
+void TArgoDeviceSetupDlg::SetComboItem(QComboBox* combo, int item) {
+  combo->setCurrentIndex(item >= 0 && item < combo->count() ? item : -1);
+}
 
 QString TArgoDeviceSetupDlg::OtherText(const QString& key, const QString& defaultText) const {
   return FLng ? FLng->OtherText(key, defaultText) : defaultText;
@@ -628,7 +629,7 @@ void TArgoDeviceSetupDlg::FormShow() {
         FReadAvgTimeOnce = false;
         const std::optional<int> item = View::PostProcMode(FCache.AdvancedHoldMode, FCache.PeakHoldTime,
                                                            FCache.ValleyHoldTime, result->liveAverageTime);
-        if (item) SetItem(cbPostProcMode, *item);
+        if (item) SetComboItem(cbPostProcMode, *item);
       }
       DeviceToControls();
       TabSheetOutputShow();
@@ -677,8 +678,8 @@ void TArgoDeviceSetupDlg::LoadFromDevice() {
   FReadAvgTimeOnce = true;
   stFirmware->setText(QString::number(c.FWrev));
   stSerial->setText(QString::number(c.SerialNumber));
-  SetItem(cbEmissivityMode, View::EmissivityItem(c.EmissivitySource));
-  SetItem(cbAmbientSource, View::AmbientItem(c.AmbientSource));
+  SetComboItem(cbEmissivityMode, View::EmissivityItem(c.EmissivitySource));
+  SetComboItem(cbAmbientSource, View::AmbientItem(c.AmbientSource));
   FFahrenheit = c.TempUnitFahrenheit;
   cbSmartAveraging->setChecked(c.AverageMode);
   SetTemperatureRanges();
@@ -687,9 +688,9 @@ void TArgoDeviceSetupDlg::LoadFromDevice() {
   LoadEdit(seAlarm3, ToUnit(FFahrenheit, c.Alarm[2]));
   LoadEdit(seAlarm4, ToUnit(FFahrenheit, c.Alarm[3]));
   LoadEdit(seAlHyst, FModelInfo.AlHysteresis ? DeltaToUnit(FFahrenheit, c.AlarmHysteresis) : 0.0);
-  SetItem(cbSource1, View::SourceItem(c.AlarmMode[0].Source));
-  SetItem(cbSource2, View::SourceItem(c.AlarmMode[1].Source));
-  SetItem(cbSource3, View::SourceItem(c.AlarmMode[2].Source));
+  SetComboItem(cbSource1, View::SourceItem(c.AlarmMode[0].Source));
+  SetComboItem(cbSource2, View::SourceItem(c.AlarmMode[1].Source));
+  SetComboItem(cbSource3, View::SourceItem(c.AlarmMode[2].Source));
   rgNormally1->SetItemIndex(View::FlagItem(c.AlarmMode[0].OpenClose));
   rgNormally2->SetItemIndex(View::FlagItem(c.AlarmMode[1].OpenClose));
   rgNormally3->SetItemIndex(View::FlagItem(c.AlarmMode[2].OpenClose));
@@ -749,7 +750,7 @@ void TArgoDeviceSetupDlg::DeviceToControls() {
         edit->SetIncrement(View::AlarmIncrement(edit->Value(), FFahrenheit));
       }
       if (!FKeepOutputMode) {
-        SetItem(cbOutputMode4, View::OutputModeItem(c.AlarmMode[3].OutMode));
+        SetComboItem(cbOutputMode4, View::OutputModeItem(c.AlarmMode[3].OutMode));
         stOutputRemark->setText(View::ThermocoupleOutput(c.AlarmMode[3].OutMode) ? QStringLiteral("OUT-TC")
                                                                                    : QStringLiteral("OUT-mV/mA"));
       }
@@ -779,7 +780,7 @@ void TArgoDeviceSetupDlg::PostProcModeFromDevice() {
   const TArgoConfig& c = FCache;
   const std::optional<int> item = View::PostProcMode(c.AdvancedHoldMode, c.PeakHoldTime, c.ValleyHoldTime,
                                                      std::nullopt);
-  if (item) SetItem(cbPostProcMode, *item);
+  if (item) SetComboItem(cbPostProcMode, *item);
   // With neither a hold mode nor a hold time the list keeps its item: the
   // average time was read live once, at showing.
 }
@@ -1048,8 +1049,7 @@ void TArgoDeviceSetupDlg::RunWrite(const QString& what, std::function<bool(Tpyre
     if (ran) FCache = result->config;
     if (tag != 0) MarkNotWritten(tag, !result->confirmed);
     if (!result->confirmed) {
-      Report(OtherText(QStringLiteral("NotWrittenMsg"), QStringLiteral("%1 was not written to the device."))
-                 .replace(QStringLiteral("%1"), what));
+      ReportNotWritten(what);
     }
     if (tag != 0) ReloadTag(tag);
     if (after) after(result->confirmed);

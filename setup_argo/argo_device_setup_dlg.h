@@ -254,6 +254,11 @@ class TArgoDeviceSetupDlg : public QDialog {
   void RunSequence(std::function<bool(TpyreonArgo&, QString& failed)> job,
                    std::function<void(bool complete, const QString& failed)> after);
   void Report(const QString& text);
+  void ReportNotWritten(const QString& names);
+  int ShowSubDialog(QDialog* dialog);
+  QString PickFile(bool save, const QString& proposed);
+  // Sets a list's item without raising its change event (-1: no selection).
+  static void SetComboItem(QComboBox* combo, int item);
   void SetInputEnabled(bool enabled);
   void SequenceProgress(int percent, const QString& caption);
 
