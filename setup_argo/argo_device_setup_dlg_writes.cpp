@@ -7,9 +7,9 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
-#include <QThread>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <cmath>
@@ -17,8 +17,8 @@
 #include "drivers/argo/pyreon_argo.h"
 #include "drivers/sentinel_utils.h"
 #include "measurement/argo_family.h"
-#include "setup_argo/argo_device_setup_dlg.h"
 #include "setup_argo/adjust_slope_dlg.h"
+#include "setup_argo/argo_device_setup_dlg.h"
 #include "setup_argo/argo_device_setup_view.h"
 #include "setup_argo/argo_head_param_dlg.h"
 #include "setup_argo/mat_table_dlg.h"
@@ -68,11 +68,13 @@ void TArgoDeviceSetupDlg::WriteTag(int tag) {
     case 2: {
       const float v = value > 1.1001 ? 1.1f : (value < 0.1 ? 0.1f : static_cast<float>(value));
       if (tag == 1) {
-        RunWrite(name(QStringLiteral("Emissivity"), QStringLiteral("Emissivity")),
-                 [v](TpyreonArgo& d) { return Reached(d.SetEmissivity(v)); }, {}, tag);
+        RunWrite(
+            name(QStringLiteral("Emissivity"), QStringLiteral("Emissivity")),
+            [v](TpyreonArgo& d) { return Reached(d.SetEmissivity(v)); }, {}, tag);
       } else {
-        RunWrite(name(QStringLiteral("Transmissivity"), QStringLiteral("Transmissivity")),
-                 [v](TpyreonArgo& d) { return Reached(d.SetTransmission(v)); }, {}, tag);
+        RunWrite(
+            name(QStringLiteral("Transmissivity"), QStringLiteral("Transmissivity")),
+            [v](TpyreonArgo& d) { return Reached(d.SetTransmission(v)); }, {}, tag);
       }
       break;
     }
@@ -103,18 +105,17 @@ void TArgoDeviceSetupDlg::WriteTag(int tag) {
     case 6: {
       const float t = ToCelsius(f, value);
       const bool three = tag == 5;
-      RunWrite(three ? name(QStringLiteral("OutputChannel2Alarm"), QStringLiteral("Alarm of output channel 2"))
-                     : name(QStringLiteral("OutputChannel1Alarm"), QStringLiteral("Alarm of output channel 1")),
-               [t, three](TpyreonArgo& d) {
-                 return Reached(three ? d.SetAlarm3(t) : d.SetAlarm4(t));
-               },
-               {}, tag);
+      RunWrite(
+          three ? name(QStringLiteral("OutputChannel2Alarm"), QStringLiteral("Alarm of output channel 2"))
+                : name(QStringLiteral("OutputChannel1Alarm"), QStringLiteral("Alarm of output channel 1")),
+          [t, three](TpyreonArgo& d) { return Reached(three ? d.SetAlarm3(t) : d.SetAlarm4(t)); }, {}, tag);
       break;
     }
     case 7: {
       const float t = ToCelsius(f, value);
-      RunWrite(name(QStringLiteral("AmbientValue"), QStringLiteral("Fixed ambient value")),
-               [t](TpyreonArgo& d) { return Reached(d.SetAmbientValue(t)); }, {}, tag);
+      RunWrite(
+          name(QStringLiteral("AmbientValue"), QStringLiteral("Fixed ambient value")),
+          [t](TpyreonArgo& d) { return Reached(d.SetAmbientValue(t)); }, {}, tag);
       break;
     }
     case 8:
@@ -138,18 +139,18 @@ void TArgoDeviceSetupDlg::WriteTag(int tag) {
       }
       const float t = ToCelsius(f, tag == 8 ? low : high);
       const bool lowEnd = tag == 8;
-      RunWrite(lowEnd ? name(QStringLiteral("AmbLoRange"), QStringLiteral("Low range temperature"))
-                      : name(QStringLiteral("AmbHiRange"), QStringLiteral("High range temperature")),
-               [t, lowEnd](TpyreonArgo& d) {
-                 return Reached(lowEnd ? d.SetF3Temp1(t) : d.SetF3Temp2(t));
-               },
-               {}, tag);
+      RunWrite(
+          lowEnd ? name(QStringLiteral("AmbLoRange"), QStringLiteral("Low range temperature"))
+                 : name(QStringLiteral("AmbHiRange"), QStringLiteral("High range temperature")),
+          [t, lowEnd](TpyreonArgo& d) { return Reached(lowEnd ? d.SetF3Temp1(t) : d.SetF3Temp2(t)); }, {},
+          tag);
       break;
     }
     case 10: {
       const float s = static_cast<float>(value);
-      RunWrite(name(QStringLiteral("AvgTime"), QStringLiteral("Average time")),
-               [s](TpyreonArgo& d) { return Reached(d.SetAverageTime(s)); }, {}, tag);
+      RunWrite(
+          name(QStringLiteral("AvgTime"), QStringLiteral("Average time")),
+          [s](TpyreonArgo& d) { return Reached(d.SetAverageTime(s)); }, {}, tag);
       break;
     }
     case 11: {
@@ -160,52 +161,57 @@ void TArgoDeviceSetupDlg::WriteTag(int tag) {
       }
       const float s = static_cast<float>(value);
       const bool peak = mode == View::ppPeakHold;
-      RunWrite(name(QStringLiteral("HoldTime"), QStringLiteral("Hold time")),
-               [s, peak](TpyreonArgo& d) {
-                 return Reached(peak ? d.SetPeakHoldTime(s) : d.SetValleyHoldTime(s));
-               },
-               {}, tag);
+      RunWrite(
+          name(QStringLiteral("HoldTime"), QStringLiteral("Hold time")),
+          [s, peak](TpyreonArgo& d) { return Reached(peak ? d.SetPeakHoldTime(s) : d.SetValleyHoldTime(s)); },
+          {}, tag);
       break;
     }
     case 12: {
       const float t = ToCelsius(f, value);
-      RunWrite(name(QStringLiteral("Treshold"), QStringLiteral("Treshold")),
-               [t](TpyreonArgo& d) { return Reached(d.SetAdvancedHoldThreshold(t)); }, {}, tag);
+      RunWrite(
+          name(QStringLiteral("Treshold"), QStringLiteral("Treshold")),
+          [t](TpyreonArgo& d) { return Reached(d.SetAdvancedHoldThreshold(t)); }, {}, tag);
       break;
     }
     case 13: {
       const float k = DeltaToCelsius(f, value);
-      RunWrite(name(QStringLiteral("Hysterese"), QStringLiteral("Hysterese")),
-               [k](TpyreonArgo& d) { return Reached(d.SetAdvancedHoldHysteresis(k)); }, {}, tag);
+      RunWrite(
+          name(QStringLiteral("Hysterese"), QStringLiteral("Hysterese")),
+          [k](TpyreonArgo& d) { return Reached(d.SetAdvancedHoldHysteresis(k)); }, {}, tag);
       break;
     }
     case 14: {
       const float k = DeltaToCelsius(f, value);
-      RunWrite(name(QStringLiteral("Offset"), QStringLiteral("Offset")),
-               [k](TpyreonArgo& d) { return Reached(d.SetTweakOffset(k)); }, {}, tag);
+      RunWrite(
+          name(QStringLiteral("Offset"), QStringLiteral("Offset")),
+          [k](TpyreonArgo& d) { return Reached(d.SetTweakOffset(k)); }, {}, tag);
       break;
     }
     case 15: {
       const float g = static_cast<float>(value);
-      RunWrite(name(QStringLiteral("Gain"), QStringLiteral("Gain")),
-               [g](TpyreonArgo& d) { return Reached(d.SetTweakGain(g)); }, {}, tag);
+      RunWrite(
+          name(QStringLiteral("Gain"), QStringLiteral("Gain")),
+          [g](TpyreonArgo& d) { return Reached(d.SetTweakGain(g)); }, {}, tag);
       break;
     }
     case 16: {
       const int fahrenheit = value == 1 ? 1 : 0;
-      RunWrite(name(QStringLiteral("TempUnit"), QStringLiteral("Temperature unit")),
-               [fahrenheit](TpyreonArgo& d) { return Reached(d.SetTemperatureUnit(fahrenheit)); },
-               [this](bool) {
-                 LoadingGuard guard(FLoading);
-                 DeviceToControls();
-               },
-               tag);
+      RunWrite(
+          name(QStringLiteral("TempUnit"), QStringLiteral("Temperature unit")),
+          [fahrenheit](TpyreonArgo& d) { return Reached(d.SetTemperatureUnit(fahrenheit)); },
+          [this](bool) {
+            LoadingGuard guard(FLoading);
+            DeviceToControls();
+          },
+          tag);
       break;
     }
     case 17: {
       const float k = DeltaToCelsius(f, value);
-      RunWrite(name(QStringLiteral("AlarmHysteresis"), QStringLiteral("Alarm hysteresis")),
-               [k](TpyreonArgo& d) { return Reached(d.SetAlarmHysteresis(k)); }, {}, tag);
+      RunWrite(
+          name(QStringLiteral("AlarmHysteresis"), QStringLiteral("Alarm hysteresis")),
+          [k](TpyreonArgo& d) { return Reached(d.SetAlarmHysteresis(k)); }, {}, tag);
       break;
     }
     default:
@@ -217,35 +223,38 @@ void TArgoDeviceSetupDlg::cbEmissivityModeChange() {
   if (FBusy || FLoading) return;
   const int source = View::EmissivitySourceForItem(cbEmissivityMode->currentIndex());
   if (source < 0) return;
-  RunWrite(OtherText(QStringLiteral("EmissivitySource"), QStringLiteral("Emissivity source")),
-           [source](TpyreonArgo& d) { return Reached(d.SetEmissivitySource(source)); },
-           [this](bool) {
-             LoadingGuard guard(FLoading);
-             SetComboItem(cbEmissivityMode, View::EmissivityItem(FCache.EmissivitySource));
-           });
+  RunWrite(
+      OtherText(QStringLiteral("EmissivitySource"), QStringLiteral("Emissivity source")),
+      [source](TpyreonArgo& d) { return Reached(d.SetEmissivitySource(source)); },
+      [this](bool) {
+        LoadingGuard guard(FLoading);
+        SetComboItem(cbEmissivityMode, View::EmissivityItem(FCache.EmissivitySource));
+      });
 }
 
 void TArgoDeviceSetupDlg::cbAmbientSourceChange() {
   if (FBusy || FLoading) return;
   const int source = View::AmbientSourceForItem(cbAmbientSource->currentIndex());
   if (source < 0) return;
-  RunWrite(OtherText(QStringLiteral("AmbientSource"), QStringLiteral("Ambient source")),
-           [source](TpyreonArgo& d) { return Reached(d.SetAmbientSource(source)); },
-           [this](bool) {
-             LoadingGuard guard(FLoading);
-             SetComboItem(cbAmbientSource, View::AmbientItem(FCache.AmbientSource));
-           });
+  RunWrite(
+      OtherText(QStringLiteral("AmbientSource"), QStringLiteral("Ambient source")),
+      [source](TpyreonArgo& d) { return Reached(d.SetAmbientSource(source)); },
+      [this](bool) {
+        LoadingGuard guard(FLoading);
+        SetComboItem(cbAmbientSource, View::AmbientItem(FCache.AmbientSource));
+      });
 }
 
 void TArgoDeviceSetupDlg::cbSmartAveragingClick() {
   if (FBusy || FLoading) return;
   const bool on = cbSmartAveraging->isChecked();
-  RunWrite(OtherText(QStringLiteral("SmartAveraging"), QStringLiteral("Smart averaging")),
-           [on](TpyreonArgo& d) { return Reached(d.SetAverageMode(on)); },
-           [this](bool) {
-             LoadingGuard guard(FLoading);
-             cbSmartAveraging->setChecked(FCache.AverageMode);
-           });
+  RunWrite(
+      OtherText(QStringLiteral("SmartAveraging"), QStringLiteral("Smart averaging")),
+      [on](TpyreonArgo& d) { return Reached(d.SetAverageMode(on)); },
+      [this](bool) {
+        LoadingGuard guard(FLoading);
+        cbSmartAveraging->setChecked(FCache.AverageMode);
+      });
 }
 
 void TArgoDeviceSetupDlg::AlarmModeChange(int mode) {
@@ -316,33 +325,34 @@ void TArgoDeviceSetupDlg::AlarmModeChange(int mode) {
   record.DigiAna = static_cast<std::uint8_t>(digiAna);
   record.OutMode = static_cast<std::uint8_t>(outMode);
   static const char* const kNames[] = {"Alarm 1", "Alarm 2", "Output channel 2", "Output channel 1"};
-  RunWrite(OtherText(QStringLiteral("AlarmMode%1").arg(mode + 1),
-                     QString::fromLatin1(kNames[mode]) + QStringLiteral(" mode")),
-           [mode, record](TpyreonArgo& d) { return Reached(d.SetAlarmMode(mode, record)); }, reload);
+  RunWrite(
+      OtherText(QStringLiteral("AlarmMode%1").arg(mode + 1),
+                QString::fromLatin1(kNames[mode]) + QStringLiteral(" mode")),
+      [mode, record](TpyreonArgo& d) { return Reached(d.SetAlarmMode(mode, record)); }, reload);
 }
 
 void TArgoDeviceSetupDlg::btnResetOffsetGainClick() {
   if (FBusy) return;
-  RunWrite(OtherText(QStringLiteral("OffsetGain"), QStringLiteral("Offset/Gain")),
-           [](TpyreonArgo& d) {
-             return Reached(d.SetTweakOffset(0.0f)) && Reached(d.SetTweakGain(1.0f));
-           },
-           [this](bool) {
-             ReloadTag(14);
-             ReloadTag(15);
-           });
+  RunWrite(
+      OtherText(QStringLiteral("OffsetGain"), QStringLiteral("Offset/Gain")),
+      [](TpyreonArgo& d) { return Reached(d.SetTweakOffset(0.0f)) && Reached(d.SetTweakGain(1.0f)); },
+      [this](bool) {
+        ReloadTag(14);
+        ReloadTag(15);
+      });
 }
 
 void TArgoDeviceSetupDlg::sbtnPanelLockClick() {
   if (FBusy) return;
   const bool lock = !FCache.PanelLock;
-  RunWrite(OtherText(QStringLiteral("PanelLock"), QStringLiteral("Panel lock")),
-           [lock](TpyreonArgo& d) {
-             const TArgoWriteResult result = d.SetPanelLock(lock);
-             QThread::msleep(100);
-             return Reached(result);
-           },
-           [this](bool) { ShowPanelLock(); });
+  RunWrite(
+      OtherText(QStringLiteral("PanelLock"), QStringLiteral("Panel lock")),
+      [lock](TpyreonArgo& d) {
+        const TArgoWriteResult result = d.SetPanelLock(lock);
+        QThread::msleep(100);
+        return Reached(result);
+      },
+      [this](bool) { ShowPanelLock(); });
 }
 
 void TArgoDeviceSetupDlg::cbPostProcModeChange() {
@@ -353,7 +363,8 @@ void TArgoDeviceSetupDlg::cbPostProcModeChange() {
   struct Remembered {
     float avg, peak, valley;
   };
-  const auto remembered = std::make_shared<Remembered>(Remembered{FLastAvgTime, FLastPeakHold, FLastValleyHold});
+  const auto remembered =
+      std::make_shared<Remembered>(Remembered{FLastAvgTime, FLastPeakHold, FLastValleyHold});
   const auto job = [item, remembered](TpyreonArgo& d) {
     Remembered& r = *remembered;
     const auto keep = [](float cached, float& last) {
@@ -444,7 +455,8 @@ void TArgoDeviceSetupDlg::btnPresetClick(bool blue) {
 
 void TArgoDeviceSetupDlg::ReportNotWritten(const QString& names) {
   Report(OtherText(QStringLiteral("NotWrittenMsg"), QStringLiteral("%1 was not written to the device."))
-             .replace(QStringLiteral("%1"), names.isEmpty() ? OtherTextOrKey(QStringLiteral("Settings")) : names));
+             .replace(QStringLiteral("%1"),
+                      names.isEmpty() ? OtherTextOrKey(QStringLiteral("Settings")) : names));
 }
 
 int TArgoDeviceSetupDlg::ShowSubDialog(QDialog* dialog) {
@@ -510,11 +522,12 @@ void TArgoDeviceSetupDlg::btnHeadParamClick() {
   if (ShowSubDialog(&dlg) != QDialog::Accepted) return;
   const TArgoHeadCodeShort shortCode = dlg.FShortCode;
   const TArgoHeadCodeLarge largeCode = dlg.FLargeCode;
-  RunWrite(OtherText(QStringLiteral("HeadParameter"), QStringLiteral("Head parameter")),
-           [large, shortCode, largeCode](TpyreonArgo& d) {
-             return Reached(large ? d.SetHeadCodeLarge(largeCode) : d.SetHeadCodeShort(shortCode));
-           },
-           [this](bool) { ShowHeadCode(); });
+  RunWrite(
+      OtherText(QStringLiteral("HeadParameter"), QStringLiteral("Head parameter")),
+      [large, shortCode, largeCode](TpyreonArgo& d) {
+        return Reached(large ? d.SetHeadCodeLarge(largeCode) : d.SetHeadCodeShort(shortCode));
+      },
+      [this](bool) { ShowHeadCode(); });
 }
 
 void TArgoDeviceSetupDlg::btnOKClick() {
@@ -523,15 +536,16 @@ void TArgoDeviceSetupDlg::btnOKClick() {
   // The bus address is written only when the user changed it.
   const bool changed = address != FLoadedAddress;
   FClosing = true;
-  RunWrite(OtherText(QStringLiteral("Address"), QStringLiteral("Multidrop address")),
-           [address, changed](TpyreonArgo& d) { return !changed || Reached(d.SetRS485Address(address)); },
-           [this](bool confirmed) {
-             if (confirmed) {
-               accept();
-             } else {
-               FClosing = false;
-             }
-           });
+  RunWrite(
+      OtherText(QStringLiteral("Address"), QStringLiteral("Multidrop address")),
+      [address, changed](TpyreonArgo& d) { return !changed || Reached(d.SetRS485Address(address)); },
+      [this](bool confirmed) {
+        if (confirmed) {
+          accept();
+        } else {
+          FClosing = false;
+        }
+      });
 }
 
 void TArgoDeviceSetupDlg::btnCancelClick() {
@@ -590,7 +604,8 @@ void TArgoDeviceSetupDlg::btnSaveClick() {
       },
       [this](bool complete, const QString& failed) {
         if (!complete) {
-          Report(OtherText(QStringLiteral("SaveFailed"), QStringLiteral("The configuration could not be saved to %1."))
+          Report(OtherText(QStringLiteral("SaveFailed"),
+                           QStringLiteral("The configuration could not be saved to %1."))
                      .replace(QStringLiteral("%1"), failed));
         }
       });
