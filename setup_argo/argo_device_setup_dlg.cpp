@@ -132,6 +132,7 @@ TArgoDeviceSetupDlg::~TArgoDeviceSetupDlg() {
 void TArgoDeviceSetupDlg::SetDevice(ArgoFamily* device) {
   if (device == FDevice) return;
   FDevice = device;
+  FSetupSession = device ? std::make_unique<ArgoSetupSession>(*device) : nullptr;
   FModelInfo = TArgoModelInfo{};
   FLoaded = false;
 }
@@ -535,7 +536,7 @@ void TArgoDeviceSetupDlg::WireHandlers() {
   connect(btnSave, &QPushButton::clicked, this, &TArgoDeviceSetupDlg::btnSaveClick);
   connect(btnLoad, &QPushButton::clicked, this, &TArgoDeviceSetupDlg::btnLoadClick);
   connect(btnStopSequence, &QPushButton::clicked, this, [this] {
-    if (FDevice) FDevice->Session().CancelJobs();
+    if (FSetupSession) FSetupSession->CancelSequence();
   });
   connect(ParamChangeTimer, &QTimer::timeout, this, &TArgoDeviceSetupDlg::ParamChangeTimerTimer);
   connect(FRefreshTimer, &QTimer::timeout, this, [this] { FRefreshDue = true; });
@@ -1058,23 +1059,18 @@ void TArgoDeviceSetupDlg::ParamChangeTimerTimer() {
   btnOK->setEnabled(!FSequenceRunning);
 }
 
-void TArgoDeviceSetupDlg::RunWrite(const QString& what, std::function<bool(TpyreonArgo&)> job,
-                                   std::function<void(bool confirmed)> after, int tag) {
+void TArgoDeviceSetupDlg::RunDriverJob(const QString& what, std::function<bool(TpyreonArgo&)> job,
+                                       std::function<void(bool confirmed)> after) {
   const auto result = std::make_shared<JobResult>();
-  const auto finish = [this, result, what, tag, after](bool ran) {
+  const auto finish = [this, result, what, after](bool ran) {
     if (!ran) result->confirmed = false;
     if (ran) FCache = result->config;
-    if (tag != 0) MarkNotWritten(tag, !result->confirmed);
-    if (!result->confirmed) {
-      ReportNotWritten(what);
-    }
-    if (tag != 0) ReloadTag(tag);
+    if (!result->confirmed) ReportNotWritten(what);
     if (after) after(result->confirmed);
     LoadingGuard guard(FLoading);
     UpdateEnabledStates();
   };
   if (!FDevice) {
-    result->config = FCache;
     finish(false);
     return;
   }
@@ -1101,8 +1097,7 @@ void TArgoDeviceSetupDlg::SequenceProgress(int percent, const QString& caption) 
   pbProgress->setValue(percent);
 }
 
-void TArgoDeviceSetupDlg::RunSequence(std::function<bool(TpyreonArgo&, QString& failed)> job,
-                                      std::function<void(bool complete, const QString& failed)> after) {
+void TArgoDeviceSetupDlg::BeginSequence() {
   FSequenceRunning = true;
   SetInputEnabled(false);
   setCursor(Qt::WaitCursor);
@@ -1111,50 +1106,29 @@ void TArgoDeviceSetupDlg::RunSequence(std::function<bool(TpyreonArgo&, QString& 
   lblProgress->show();
   pbProgress->show();
   btnStopSequence->show();
-  const auto result = std::make_shared<JobResult>();
-  const QPointer<TArgoDeviceSetupDlg> self(this);
-  const auto finish = [this, result, after](bool ran) {
-    if (!ran) result->confirmed = false;
-    if (ran) FCache = result->config;
-    FSequenceRunning = false;
-    lblProgress->hide();
-    pbProgress->hide();
-    btnStopSequence->hide();
-    setCursor(Qt::ArrowCursor);
-    SetInputEnabled(true);
-    if (after) after(result->confirmed, result->failed);
-  };
-  if (!FDevice) {
-    finish(false);
-    return;
+  btnStopSequence->setEnabled(true);
+  if (FDevice) {
+    // The driver's progress shows here while the sequence runs; whoever
+    // listened before still hears it.
+    FSavedProgress = FDevice->OnProgress;
+    const QPointer<TArgoDeviceSetupDlg> self(this);
+    FDevice->OnProgress = [saved = FSavedProgress, self](int percent, const QString& caption) {
+      if (saved) saved(percent, caption);
+      if (self) self->SequenceProgress(percent, caption);
+    };
   }
-  ++FJobsInFlight;
-  const bool posted = FDevice->PostDriverJob(
-      [result, job = std::move(job), self](TpyreonArgo& d) {
-        // The driver's progress reaches this dialog while the sequence runs.
-        TargoProgressEvent saved = d.OnProgress;
-        d.OnProgress = [saved, self](QObject* sender, int percent, const QString& caption) {
-          if (saved) saved(sender, percent, caption);
-          QMetaObject::invokeMethod(
-              qApp,
-              [self, percent, caption] {
-                if (self) self->SequenceProgress(percent, caption);
-              },
-              Qt::QueuedConnection);
-        };
-        result->confirmed = job(d, result->failed);
-        d.OnProgress = saved;
-        result->config = d.Config();
-      },
-      [self, finish](bool ran) {
-        if (!self) return;
-        --self->FJobsInFlight;
-        finish(ran);
-      });
-  if (!posted) {
-    --FJobsInFlight;
-    finish(false);
-  }
+}
+
+void TArgoDeviceSetupDlg::EndSequence(const ArgoSetupSession::TOutcome& outcome) {
+  if (FDevice) FDevice->OnProgress = FSavedProgress;
+  FSavedProgress = nullptr;
+  if (outcome.ran) FCache = outcome.config;
+  FSequenceRunning = false;
+  lblProgress->hide();
+  pbProgress->hide();
+  btnStopSequence->hide();
+  setCursor(Qt::ArrowCursor);
+  SetInputEnabled(true);
 }
 
 void TArgoDeviceSetupDlg::keyPressEvent(QKeyEvent* event) {
