@@ -133,6 +133,7 @@ void TArgoDeviceSetupDlg::SetDevice(ArgoFamily* device) {
   if (device == FDevice) return;
   FDevice = device;
   FSetupSession = device ? std::make_unique<ArgoSetupSession>(*device) : nullptr;
+  FJobsInFlight = 0;
   FModelInfo = TArgoModelInfo{};
   FLoaded = false;
 }
@@ -674,11 +675,11 @@ void TArgoDeviceSetupDlg::FormShow() {
       },
       [self, loaded](bool) {
         if (!self) return;
-        --self->FJobsInFlight;
+        self->JobDone();
         if (self->isVisible()) loaded();
       });
   if (!posted) {
-    --FJobsInFlight;
+    JobDone();
     result->config = FCache;
     loaded();
   }
@@ -903,12 +904,12 @@ void TArgoDeviceSetupDlg::RefreshTick() {
   const bool posted = FDevice->PostDriverJob([result](TpyreonArgo& d) { result->config = d.Config(); },
                                              [self, result, show](bool ran) {
                                                if (!self) return;
-                                               --self->FJobsInFlight;
+                                               self->JobDone();
                                                if (!ran) return;
                                                self->FCache = result->config;
                                                show();
                                              });
-  if (!posted) --FJobsInFlight;
+  if (!posted) JobDone();
 }
 
 TDSpinEdit* TArgoDeviceSetupDlg::EditForTag(int tag) const {
@@ -1083,11 +1084,11 @@ void TArgoDeviceSetupDlg::RunDriverJob(const QString& what, std::function<bool(T
       },
       [self, finish](bool ran) {
         if (!self) return;
-        --self->FJobsInFlight;
+        self->JobDone();
         finish(ran);
       });
   if (!posted) {
-    --FJobsInFlight;
+    JobDone();
     finish(false);
   }
 }

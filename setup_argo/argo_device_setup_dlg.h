@@ -262,6 +262,11 @@ class TArgoDeviceSetupDlg : public QDialog {
   // The parameters an outcome says did not reach the device.
   static QString NotReached(const ArgoSetupSession::TOutcome& outcome, const ArgoSetupWrites& writes);
   void ShowAlarmMode(int mode);
+  // A job of this dialog reported back (reports of a session dropped by
+  // SetDevice never come).
+  void JobDone() {
+    if (FJobsInFlight > 0) --FJobsInFlight;
+  }
   void Report(const QString& text);
   void ReportNotWritten(const QString& names);
   int ShowSubDialog(QDialog* dialog);

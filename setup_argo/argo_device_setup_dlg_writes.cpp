@@ -58,7 +58,7 @@ QString TArgoDeviceSetupDlg::NotReached(const ArgoSetupSession::TOutcome& outcom
 void TArgoDeviceSetupDlg::RunWrites(const ArgoSetupWrites& writes, std::function<void(bool reached)> after,
                                     int tag, int waitMs) {
   const auto finish = [this, writes, tag, after](const ArgoSetupSession::TOutcome& outcome) {
-    --FJobsInFlight;
+    JobDone();
     if (outcome.ran) FCache = outcome.config;
     const QString missed = NotReached(outcome, writes);
     if (tag != 0) MarkNotWritten(tag, !missed.isEmpty());
@@ -248,7 +248,7 @@ void TArgoDeviceSetupDlg::btnPresetClick(bool blue) {
   BeginSequence();
   ++FJobsInFlight;
   FSetupSession->Write(writes, [this, writes](const ArgoSetupSession::TOutcome& outcome) {
-    --FJobsInFlight;
+    JobDone();
     EndSequence(outcome);
     ShowAlarmMode(0);
     ShowAlarmMode(1);
@@ -361,7 +361,7 @@ void TArgoDeviceSetupDlg::btnCancelClick() {
   BeginSequence();
   ++FJobsInFlight;
   FSetupSession->Restore(FConfigAtOpen, [this](const ArgoSetupSession::TOutcome& outcome) {
-    --FJobsInFlight;
+    JobDone();
     EndSequence(outcome);
     const QString missed = NotReached(outcome, {});
     if (missed.isEmpty() && outcome.ran) {
@@ -397,7 +397,7 @@ void TArgoDeviceSetupDlg::btnSaveClick() {
   BeginSequence();
   ++FJobsInFlight;
   FSetupSession->Save(file, [this](const ArgoSetupSession::TOutcome& outcome) {
-    --FJobsInFlight;
+    JobDone();
     EndSequence(outcome);
     if (!outcome.message.isEmpty()) Report(outcome.message);
   });
@@ -410,7 +410,7 @@ void TArgoDeviceSetupDlg::btnLoadClick() {
   BeginSequence();
   ++FJobsInFlight;
   FSetupSession->Load(file, [this](const ArgoSetupSession::TOutcome& outcome) {
-    --FJobsInFlight;
+    JobDone();
     EndSequence(outcome);
     if (!outcome.fileLoaded) {
       // Nothing was written.
