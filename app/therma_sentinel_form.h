@@ -35,6 +35,8 @@ class TForm1;
 class TLngINISupp;
 class TfParamShow;
 class TDeviceInfoDlg;
+class TLoopMaintenanceDlg;
+class ArgoFamily;
 class TDisplayLink;
 class TSetDefaultSettingsDlg;
 
@@ -133,6 +135,16 @@ class TThermaSentinelForm : public QMainWindow {
   void mDeviceInfoClick(QObject* Sender);
   void mAboutClick(QObject* Sender);
   void mSetDefaultSettingsClick(QObject* Sender);
+
+  // ---- device setup and loop maintenance (therma_sentinel_form_setup.cpp) ----
+  // The setup and loop-maintenance dialogs go by the device type code.
+  void mDeviceSetupClick(QObject* Sender);
+  void mLoopMaintenanceClick(QObject* Sender);
+  bool HasDeviceSetupDialog() const;
+  bool HasLoopMaintenanceDialog() const;
+  // The single-colour dialogs' callback after device changes: takes a
+  // changed display unit and polls the values of the shown panels.
+  void DeviceSettingsChanged(QObject* Sender, bool Fahrenheit);
 
   // ---- state ----
   void UpdateState();
@@ -266,6 +278,7 @@ class TThermaSentinelForm : public QMainWindow {
   TDeviceInfoDlg* DeviceInfoDlg = nullptr;
   TSetDefaultSettingsDlg* SetDefaultSettingsDlg = nullptr;
   TForm1* Form1 = nullptr;
+  TLoopMaintenanceDlg* LoopMaintenanceDlg = nullptr;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -348,6 +361,14 @@ class TThermaSentinelForm : public QMainWindow {
 
   // settings of the view
   void ReadViewSettings();
+
+  // device dialogs (therma_sentinel_form_setup.cpp)
+  class DeviceDialogScope;
+  ArgoFamily* Argo() const;
+  // A display unit the device reported: stored, shown by a visible
+  // device-info dialog and the chart.
+  void TakeDeviceUnit(bool fahrenheit);
+  bool settingsPollBusy_ = false;
 
   // ---- fields ----
   QStringList arguments_;

@@ -252,12 +252,7 @@ void TThermaSentinelForm::PollTimerTimer() {
 }
 
 void TThermaSentinelForm::PollDone(const TPollResult& result) {
-  if (result.Answered && result.Fahrenheit != fahrenheit_) {
-    fahrenheit_ = result.Fahrenheit;
-    Diagram_->update();
-    if (DeviceInfoDlg != nullptr && DeviceInfoDlg->isVisible())
-      DeviceInfoDlg->UnitMessage(fahrenheit_ ? 1 : 0);
-  }
+  if (result.Answered) TakeDeviceUnit(result.Fahrenheit);
   CopyPanelsToSecondSet();
   for (int c : {ChannelValues::Epsilon, ChannelValues::Vcc, ChannelValues::TAmb}) {
     if (Panels1[c].Label->text() == QStringLiteral("-----")) {

@@ -1,0 +1,343 @@
+// The main window's device dialogs with the emulated single-colour device
+// (the emulator in this process, on a pseudo-terminal): loop maintenance
+// and device setup opened through the menu, and the callback with which the
+// dialogs keep the window in step with the device.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "app/device_info_dlg.h"
+#include "app/therma_sentinel_form.h"
+#include "measurement/channel_values.h"
+#include "platform/folders.h"
+#include "setup_argo/loop_maintenance_dlg.h"
+#include "tests/support/wait_for.h"
+#include "tools/devsim/argo_model.h"
+#include "tools/devsim/devsim_options.h"
+#include "tools/devsim/pty_server.h"
+#include "ui/d_spin_edit.h"
+#include "ui/lng_ini_supp.h"
+
+namespace {
+
+using test_support::EventPump;
+using test_support::WaitForEvents;
+
+// Acts inside a modal dialog's own event loop: each step waits for its
+// condition, then runs its action. A script that gets stuck rejects every
+// open dialog at its deadline, so a test fails instead of hanging.
+class ModalScript {
+ public:
+  struct Step {
+    std::function<bool()> ready;
+    std::function<void()> action;
+  };
+  explicit ModalScript(std::vector<Step> steps, int deadlineMs = 30000)
+      : steps_(std::move(steps)), deadline_(deadlineMs) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
+    timer_.start(5);
+  }
+  bool Finished() const { return next_ == steps_.size(); }
+  // The step that did not come (for messages).
+  std::size_t Next() const { return next_; }
+
+ private:
+  void Tick() {
+    while (next_ < steps_.size() && steps_[next_].ready()) steps_[next_++].action();
+    if (Finished() || !deadline_.hasExpired()) return;
+    timer_.stop();
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* dlg = qobject_cast<QDialog*>(w); dlg != nullptr && dlg->isVisible()) dlg->reject();
+  }
+
+  std::vector<Step> steps_;
+  std::size_t next_ = 0;
+  QDeadlineTimer deadline_;
+  QTimer timer_;
+};
+
+class MainWindowSetupTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    form_.reset();
+    if (server_) server_->Stop();
+    Folders::SetProgramFolderForTesting(QString());
+    qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("THERMASENTINEL_PORTS");
+  }
+
+  // The emulator with `profile` on COM4, stored as the device to connect at
+  // start, and the window connected to it.
+  TThermaSentinelForm& StartConnected(const QString& profile, const QString& extraSettings = QString()) {
+    EXPECT_TRUE(dir_.isValid());
+    QDir().mkpath(dir_.filePath(QStringLiteral("prog")));
+    QFile::copy(QStringLiteral(TS_SOURCE_DIR "/lang/English.lng"),
+                dir_.filePath(QStringLiteral("prog/English.lng")));
+    Folders::SetProgramFolderForTesting(dir_.filePath(QStringLiteral("prog")));
+    qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("cfg")).toLocal8Bit());
+    qputenv("THERMASENTINEL_PORTS", dir_.filePath(QStringLiteral("ports.ini")).toLocal8Bit());
+    TLngINISupp::ResetSharedStateForTesting();
+
+    const auto p = ArgoProfiles::Find(profile);
+    EXPECT_TRUE(p.has_value());
+    ArgoOptions options;
+    options.baudRate = 115200;
+    model_ = std::make_shared<ArgoModel>(*p, options);
+    server_ = std::make_unique<PtyServer>(model_);
+    QString error;
+    EXPECT_TRUE(server_->Start(&error)) << error.toStdString();
+    EXPECT_TRUE(SetPortsEntry(dir_.filePath(QStringLiteral("ports.ini")), 4, server_->SlavePath(), error));
+
+    const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    QDir().mkpath(dir_.filePath(QStringLiteral("cfg/") + name));
+    QFile f(SettingsFile());
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(
+        "[COM]\r\nCOM=4\r\nBaudrate=5\r\nDeviceType=1\r\n[Options]\r\nAutoScan=1\r\nAutoStart=0\r\n"
+        "AskForSaving=0\r\n[Settings]\r\nArgoBurstStartDelay=0\r\n" +
+        extraSettings.toLatin1());
+    f.close();
+
+    form_ = std::make_unique<TThermaSentinelForm>(QStringList{QStringLiteral("ThermaSentinel")});
+    form_->show();
+    EXPECT_TRUE(WaitForEvents([&] { return form_->State() == csConnected && !form_->Family()->Busy(); },
+                              15000, EventPump::EventLoop))
+        << int(form_->State());
+    return *form_;
+  }
+  QString SettingsFile() const {
+    const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    return dir_.filePath(QStringLiteral("cfg/") + name + QLatin1Char('/') + name + QStringLiteral(".ini"));
+  }
+
+  ArgoDeviceState State() const { return model_->State(); }
+  void SetState(const std::function<void(ArgoDeviceState&)>& change) {
+    ArgoDeviceState s = model_->State();
+    change(s);
+    model_->SetState(s);
+  }
+  // The requests since the last clear with their command and first argument.
+  std::vector<std::pair<int, int>> Commands() const {
+    std::vector<std::pair<int, int>> out;
+    for (const auto& r : model_->Requests())
+      out.emplace_back(r.command, r.bytes.size() > 1 ? r.bytes[1] : -1);
+    return out;
+  }
+  std::vector<int> CommandBytes() const {
+    std::vector<int> out;
+    for (const auto& r : model_->Requests()) out.push_back(r.command);
+    return out;
+  }
+  // The window's device work rests while a device dialog is open.
+  void ExpectWindowBusy(const TThermaSentinelForm& f) const {
+    EXPECT_EQ(f.State(), csBusy);
+    EXPECT_FALSE(f.PollTimer->isActive());
+    EXPECT_FALSE(f.BurstTimer->isActive());
+    EXPECT_FALSE(f.mDeviceSetup->isEnabled());
+    EXPECT_FALSE(f.mLoopMaintenance->isEnabled());
+    EXPECT_FALSE(f.mStart->isEnabled());
+    EXPECT_FALSE(f.mDisconnect->isEnabled());
+  }
+  // ... and is back afterwards.
+  void ExpectWindowRestored(const TThermaSentinelForm& f) const {
+    EXPECT_EQ(f.State(), csConnected);
+    EXPECT_TRUE(f.PollTimer->isActive());
+    EXPECT_TRUE(f.mStart->isEnabled());
+    EXPECT_TRUE(f.mLoopMaintenance->isEnabled());
+  }
+
+  QTemporaryDir dir_;
+  std::shared_ptr<ArgoModel> model_;
+  std::unique_ptr<PtyServer> server_;
+  std::unique_ptr<TThermaSentinelForm> form_;
+};
+
+// Loop maintenance through the menu for the single-colour model and the
+// ratio model: stepping 0 -> 3 writes 1, 2, 3 at once; every way of closing
+// leaves the outputs in normal operation and gives the window back its
+// state and its timer.
+TEST_F(MainWindowSetupTest, LoopMaintenanceThroughTheMenu) {
+  struct Case {
+    const char* profile;
+    std::uint8_t typeCode;
+  };
+  for (const Case& c : {Case{"argo-current", 1}, Case{"ratio", 2}}) {
+    SCOPED_TRACE(c.profile);
+    TThermaSentinelForm& f = StartConnected(QString::fromLatin1(c.profile));
+    ASSERT_EQ(f.DeviceTypeCode(), c.typeCode);
+    ASSERT_TRUE(f.mLoopMaintenance->isEnabled());
+    TLoopMaintenanceDlg& dlg = *f.LoopMaintenanceDlg;
+
+    using CloseIt = std::function<void(TLoopMaintenanceDlg&)>;
+    const std::vector<std::pair<const char*, CloseIt>> ways = {
+        {"close button", [](TLoopMaintenanceDlg& d) { d.BtnClose->click(); }},
+        {"Esc",
+         [](TLoopMaintenanceDlg& d) {
+           QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+           QApplication::sendEvent(&d, &esc);
+         }},
+        {"close box", [](TLoopMaintenanceDlg& d) { d.close(); }},
+        {"reset, then close box",
+         [](TLoopMaintenanceDlg& d) {
+           d.BtnReset->click();
+           d.close();
+         }},
+    };
+    for (const auto& [name, closeIt] : ways) {
+      SCOPED_TRACE(name);
+      SetState([](ArgoDeviceState& s) {
+        s.irDacPercent = 0;
+        s.loopOutputFixed = false;
+      });
+      model_->ClearRequests();
+      const auto fixedAt3 = [&] {
+        const ArgoDeviceState s = State();
+        return s.loopOutputFixed && s.irDacPercent == 3;
+      };
+      ModalScript script({
+          {[&] { return dlg.isVisible() && dlg.seIrOut->isEnabled(); },
+           [&] {
+             ExpectWindowBusy(f);
+             model_->ClearRequests();
+             for (int i = 0; i < 3; ++i) dlg.seIrOut->StepUp();
+           }},
+          {fixedAt3, [&, closeIt = closeIt] { closeIt(dlg); }},
+      });
+      f.mLoopMaintenance->trigger();
+      ASSERT_TRUE(script.Finished()) << "stuck at step " << script.Next();
+      EXPECT_FALSE(dlg.isVisible());
+      ASSERT_TRUE(WaitForEvents([&] { return !State().loopOutputFixed && !f.Family()->Busy(); }, 10000,
+                                EventPump::EventLoop));
+      const auto commands = Commands();
+      ASSERT_GE(commands.size(), 4u);
+      const std::vector<std::pair<int, int>> steps(commands.begin(), commands.begin() + 3);
+      EXPECT_EQ(steps, (std::vector<std::pair<int, int>>{{0x9A, 1}, {0x9A, 2}, {0x9A, 3}}));
+      EXPECT_EQ(commands.back().first, 0x8F);
+      ExpectWindowRestored(f);
+      EXPECT_EQ(dlg.FDevice, nullptr);
+    }
+    form_.reset();
+    server_->Stop();
+  }
+}
+
+// The device goes away while the loop-maintenance dialog is open: closing
+// it does not bring back a connection that no longer exists.
+TEST_F(MainWindowSetupTest, LoopMaintenanceOnADeviceThatWasDisconnected) {
+  TThermaSentinelForm& f = StartConnected(QStringLiteral("argo-current"));
+  TLoopMaintenanceDlg& dlg = *f.LoopMaintenanceDlg;
+  ModalScript script({
+      {[&] { return dlg.isVisible() && dlg.seIrOut->isEnabled(); },
+       [&] {
+         // What the removed-port reaction does.
+         f.mDisconnectClick(&f);
+       }},
+      {[] { return true; }, [&] { dlg.BtnClose->click(); }},
+  });
+  f.mLoopMaintenance->trigger();
+  ASSERT_TRUE(script.Finished());
+  EXPECT_EQ(f.State(), csClosed);
+  EXPECT_FALSE(f.PollTimer->isActive());
+  EXPECT_TRUE(f.mScan->isEnabled());
+  EXPECT_FALSE(f.mLoopMaintenance->isEnabled());
+}
+
+// The dialogs' callback with a changed unit: the window stores it, a shown
+// device-info dialog follows, and the panels shown are polled (0x01, 0x02,
+// 0x03; the ratio values on the ratio model) and show the new values in the
+// new unit.
+TEST_F(MainWindowSetupTest, DeviceSettingsChangedTakesTheUnitAndPolls) {
+  struct Case {
+    const char* profile;
+    std::vector<int> channels;  // of the panels shown, with their commands
+    std::vector<int> commands;
+  };
+  const Case cases[] = {
+      {"argo-current", {ChannelValues::TObj, ChannelValues::TInt, ChannelValues::TBox}, {0x01, 0x02, 0x03}},
+      {"ratio",
+       {ChannelValues::TObj, ChannelValues::TBox, ChannelValues::T2C, ChannelValues::T1C, ChannelValues::Tau},
+       {0x01, 0x03, 0x63, 0x62, 0x64}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.profile);
+    // Only the panels of the case are shown.
+    static const char* const kPrefixes[] = {"TObj", "TInt", "TBox", "TAct", "TQuot",  "TSingle",
+                                            "Tau",  "Eps",  "mVin", "Vcc",  "Ambient"};
+    QString shown;
+    for (int ch = 0; ch < 11; ++ch) {
+      const bool on = std::find(c.channels.begin(), c.channels.end(), ch) != c.channels.end();
+      shown += QStringLiteral("%1_ShowDigital=%2\r\n").arg(QLatin1String(kPrefixes[ch])).arg(on ? 1 : 0);
+    }
+    TThermaSentinelForm& f = StartConnected(QString::fromLatin1(c.profile), shown);
+    std::vector<int> expected;
+    for (std::size_t i = 0; i < c.channels.size(); ++i)
+      if (f.Graph()[static_cast<std::size_t>(c.channels[i])].ShowDigital) expected.push_back(c.commands[i]);
+    ASSERT_FALSE(expected.empty()) << "the settings named no panel";
+    ASSERT_FALSE(f.Fahrenheit());
+    f.DeviceInfoDlg->Fahrenheit = false;
+    f.DeviceInfoDlg->show();
+    ASSERT_TRUE(WaitForEvents([&] { return f.DeviceInfoDlg->isVisible(); }, 5000));
+    // The device measures 25.0 °C now.
+    SetState([](ArgoDeviceState& s) { s.objectTemp = 1250; });
+    // No poll of the window's own in between.
+    f.PollTimer->stop();
+    ASSERT_TRUE(WaitForEvents([&] { return !f.Family()->Busy(); }, 5000, EventPump::EventLoop));
+    model_->ClearRequests();
+
+    f.DeviceSettingsChanged(nullptr, true);
+    EXPECT_TRUE(f.Fahrenheit());
+    EXPECT_TRUE(f.DeviceInfoDlg->Fahrenheit);
+    EXPECT_TRUE(f.DeviceInfoDlg->stDeviceRange->text().contains(QStringLiteral("°F")))
+        << f.DeviceInfoDlg->stDeviceRange->text().toStdString();
+    ASSERT_TRUE(WaitForEvents([&] { return !f.Family()->Busy(); }, 5000, EventPump::EventLoop));
+    std::vector<int> polled = CommandBytes();
+    std::sort(polled.begin(), polled.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(polled, expected);
+    EXPECT_TRUE(f.Panels1[ChannelValues::TObj].Label->text().contains(QStringLiteral("77.0")))
+        << f.Panels1[ChannelValues::TObj].Label->text().toStdString();
+    f.DeviceInfoDlg->hide();
+
+    // The same unit again changes nothing but polls.
+    model_->ClearRequests();
+    f.DeviceSettingsChanged(nullptr, true);
+    EXPECT_TRUE(f.Fahrenheit());
+    ASSERT_TRUE(WaitForEvents([&] { return !f.Family()->Busy(); }, 5000, EventPump::EventLoop));
+    EXPECT_EQ(model_->Requests().size(), expected.size());
+    form_.reset();
+    server_->Stop();
+  }
+}
+
+// Device setup is there for the single-colour model only; the ratio model
+// has its loop maintenance but no setup dialog yet.
+TEST_F(MainWindowSetupTest, CommandsFollowTheDeviceType) {
+  TThermaSentinelForm& f = StartConnected(QStringLiteral("ratio"));
+  ASSERT_EQ(f.DeviceTypeCode(), 2);
+  EXPECT_FALSE(f.mDeviceSetup->isEnabled());
+  EXPECT_FALSE(f.btnDeviceSetup->isEnabled());
+  EXPECT_TRUE(f.mLoopMaintenance->isEnabled());
+  // The command does nothing where it is disabled.
+  model_->ClearRequests();
+  f.mDeviceSetupClick(f.mDeviceSetup);
+  EXPECT_EQ(f.State(), csConnected);
+}
+
+}  // namespace
