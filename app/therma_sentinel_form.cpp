@@ -37,6 +37,7 @@
 #include "platform/ini_file.h"
 #include "platform/logger.h"
 #include "platform/number_text.h"
+#include "setup_argo/argo_device_setup_dlg.h"
 #include "setup_argo/loop_maintenance_dlg.h"
 #include "ui/diagram.h"
 #include "ui/form_registry.h"
@@ -237,6 +238,8 @@ void TThermaSentinelForm::CreateDialogs() {
   SetDefaultSettingsDlg = new TSetDefaultSettingsDlg(this);
   LoopMaintenanceDlg = new TLoopMaintenanceDlg(this);
   LoopMaintenanceDlg->FLng = LIS_;
+  ArgoDeviceSetupDlg = new TArgoDeviceSetupDlg(this);
+  ArgoDeviceSetupDlg->FLng = LIS_;
 }
 
 // ---------------------------------------------------------------------------

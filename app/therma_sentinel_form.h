@@ -36,6 +36,7 @@ class TLngINISupp;
 class TfParamShow;
 class TDeviceInfoDlg;
 class TLoopMaintenanceDlg;
+class TArgoDeviceSetupDlg;
 class ArgoFamily;
 class TDisplayLink;
 class TSetDefaultSettingsDlg;
@@ -279,6 +280,7 @@ class TThermaSentinelForm : public QMainWindow {
   TSetDefaultSettingsDlg* SetDefaultSettingsDlg = nullptr;
   TForm1* Form1 = nullptr;
   TLoopMaintenanceDlg* LoopMaintenanceDlg = nullptr;
+  TArgoDeviceSetupDlg* ArgoDeviceSetupDlg = nullptr;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -363,8 +365,22 @@ class TThermaSentinelForm : public QMainWindow {
   void ReadViewSettings();
 
   // device dialogs (therma_sentinel_form_setup.cpp)
+  // While a device dialog is open the window's measurement timers rest and
+  // its state is busy; leaving puts back what entering saved.
+  struct DeviceDialogState {
+    std::uint8_t state = csClosed;
+    int closeCount = 0;
+    bool burstTimer = false;
+    bool pollTimer = false;
+  };
+  DeviceDialogState EnterDeviceDialog();
+  void LeaveDeviceDialog(const DeviceDialogState& saved);
   class DeviceDialogScope;
   ArgoFamily* Argo() const;
+  // The single-colour setup: the device is read on its session, then the
+  // dialog is shown (`read`: the read completed).
+  void RunArgoDeviceSetup(const DeviceDialogState& saved);
+  void ShowArgoDeviceSetup(const DeviceDialogState& saved, bool read);
   // A display unit the device reported: stored, shown by a visible
   // device-info dialog and the chart.
   void TakeDeviceUnit(bool fahrenheit);

@@ -5,6 +5,7 @@
 
 #include <QPointer>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 
 #include "app/device_info_dlg.h"
@@ -12,6 +13,7 @@
 #include "drivers/argo/pyreon_argo.h"
 #include "drivers/device_type.h"
 #include "measurement/argo_family.h"
+#include "setup_argo/argo_device_setup_dlg.h"
 #include "setup_argo/loop_maintenance_dlg.h"
 #include "ui/diagram.h"
 
@@ -25,55 +27,46 @@ constexpr bool HasLoopDialog(std::uint8_t code) { return DeviceType::IsSingleCol
 
 }  // namespace
 
-// While a device dialog is open the window's own device work rests: its
-// measurement timers are stopped and its state is "busy". Leaving puts back
-// the state and the timers, however the dialog ended (an exception
-// included), unless the device was disconnected meanwhile.
+TThermaSentinelForm::DeviceDialogState TThermaSentinelForm::EnterDeviceDialog() {
+  const DeviceDialogState saved{state_, closeCount_, BurstTimer->isActive(), PollTimer->isActive()};
+  BurstTimer->stop();
+  PollTimer->stop();
+  state_ = csBusy;
+  UpdateState();
+  return saved;
+}
+
+void TThermaSentinelForm::LeaveDeviceDialog(const DeviceDialogState& saved) {
+  if (closed_) return;
+  // A device disconnected meanwhile stays disconnected.
+  if (closeCount_ == saved.closeCount && state_ == csBusy) {
+    state_ = saved.state;
+    if (saved.burstTimer) BurstTimer->start();
+    // A connected device is polled again.
+    if (saved.pollTimer || saved.state == csConnected) PollTimer->start();
+  }
+  UpdateState();
+}
+
+// Leaves the device dialog when it ends, however the dialog ended (an
+// exception included).
 class TThermaSentinelForm::DeviceDialogScope {
  public:
-  struct Saved {
-    std::uint8_t state = csClosed;
-    int closeCount = 0;
-    bool burstTimer = false;
-    bool pollTimer = false;
-  };
-
-  // Stops the timers and sets the busy state; returns what Leave restores.
-  static Saved Enter(TThermaSentinelForm& form) {
-    Saved saved{form.state_, form.closeCount_, form.BurstTimer->isActive(), form.PollTimer->isActive()};
-    form.BurstTimer->stop();
-    form.PollTimer->stop();
-    form.state_ = csBusy;
-    form.UpdateState();
-    return saved;
-  }
-  static void Leave(TThermaSentinelForm& form, const Saved& saved) {
-    if (form.closed_) return;
-    if (form.closeCount_ == saved.closeCount && form.state_ == csBusy) {
-      form.state_ = saved.state;
-      if (saved.burstTimer) form.BurstTimer->start();
-      // A connected device is polled again.
-      if (saved.pollTimer || saved.state == csConnected) form.PollTimer->start();
-    }
-    form.UpdateState();
-  }
-
-  // Enters now and leaves when the scope ends.
-  explicit DeviceDialogScope(TThermaSentinelForm& form) : form_(form), saved_(Enter(form)) {}
-  DeviceDialogScope(TThermaSentinelForm& form, const Saved& saved) : form_(form), saved_(saved) {}
-  ~DeviceDialogScope() { Leave(form_, saved_); }
+  DeviceDialogScope(TThermaSentinelForm& form, const DeviceDialogState& saved) : form_(form), saved_(saved) {}
+  explicit DeviceDialogScope(TThermaSentinelForm& form) : DeviceDialogScope(form, form.EnterDeviceDialog()) {}
+  ~DeviceDialogScope() { form_.LeaveDeviceDialog(saved_); }
   DeviceDialogScope(const DeviceDialogScope&) = delete;
   DeviceDialogScope& operator=(const DeviceDialogScope&) = delete;
 
  private:
   TThermaSentinelForm& form_;
-  Saved saved_;
+  const DeviceDialogState saved_;
 };
 
 ArgoFamily* TThermaSentinelForm::Argo() const { return dynamic_cast<ArgoFamily*>(family_.get()); }
 
 bool TThermaSentinelForm::HasDeviceSetupDialog() const {
-  return HasSetupDialog(deviceTypeCode_) && Argo() != nullptr;
+  return HasSetupDialog(deviceTypeCode_) && Argo() != nullptr && ArgoDeviceSetupDlg != nullptr;
 }
 
 bool TThermaSentinelForm::HasLoopMaintenanceDialog() const {
@@ -82,7 +75,71 @@ bool TThermaSentinelForm::HasLoopMaintenanceDialog() const {
 
 void TThermaSentinelForm::mDeviceSetupClick(QObject*) {
   if (!HasDeviceSetupDialog() || state_ != csConnected) return;
-  const DeviceDialogScope scope(*this);
+  const DeviceDialogState saved = EnterDeviceDialog();
+  switch (deviceTypeCode_) {
+    case DeviceType::Argo:
+      RunArgoDeviceSetup(saved);
+      return;
+    default:
+      LeaveDeviceDialog(saved);
+  }
+}
+
+void TThermaSentinelForm::RunArgoDeviceSetup(const DeviceDialogState& saved) {
+  // The dialog shows what the device holds now. The read runs on the
+  // device's session; the window keeps painting and shows its progress,
+  // its commands held off by the busy state.
+  auto read = std::make_shared<bool>(false);
+  const QPointer<TThermaSentinelForm> self(this);
+  const bool posted = Argo()->PostDriverJob([read](TpyreonArgo& d) { *read = d.ReadAllParameters(false); },
+                                            [self, saved, read](bool ran) {
+                                              if (self) self->ShowArgoDeviceSetup(saved, ran && *read);
+                                            });
+  if (!posted) LeaveDeviceDialog(saved);
+}
+
+void TThermaSentinelForm::ShowArgoDeviceSetup(const DeviceDialogState& saved, bool read) {
+  const DeviceDialogScope scope(*this, saved);
+  SetProgress(0);
+  // A device that did not answer the read (the driver reported it) or was
+  // disconnected meanwhile gets no dialog.
+  ArgoFamily* argo = Argo();
+  if (!read || closed_ || closeCount_ != saved.closeCount || argo == nullptr) return;
+
+  const TDeviceSnapshot& device = argo->Snapshot();
+  if (device.RangeHi > device.RangeLo) {
+    deviceTmin_ = device.RangeLo;
+    deviceTmax_ = device.RangeHi;
+  }
+  Diagram_->SetYRangeMin(deviceTmin_);
+  Diagram_->SetYRangeMax(deviceTmax_);
+
+  TArgoDeviceSetupDlg& dlg = *ArgoDeviceSetupDlg;
+  dlg.SetDevice(argo);
+  dlg.FOnSettingsChanged = [this](QObject* sender, bool fahrenheit) {
+    DeviceSettingsChanged(sender, fahrenheit);
+  };
+  dlg.SetActivePage(config_->ReadArgoDeviceSetupPage());
+  dlg.FSlopeRasters = config_->ReadSlopeRaster();
+  dlg.FAdjustColor = static_cast<std::uint32_t>(config_->ReadAdjustColor());
+  dlg.FRangeLow = deviceTmin_;
+  dlg.FRangeHigh = deviceTmax_;
+  // The page, the rasters and the colour are kept whatever the result.
+  const auto writeBack = [this, &dlg] {
+    const TConfig::Batch batch(*config_);
+    config_->WriteArgoDeviceSetupPage(static_cast<std::uint8_t>(std::clamp(dlg.ActivePage(), 0, 255)));
+    config_->WriteSlopeRaster(dlg.FSlopeRasters);
+    config_->WriteAdjustColor(static_cast<int>(dlg.FAdjustColor));
+    dlg.FOnSettingsChanged = nullptr;
+    dlg.SetDevice(nullptr);
+  };
+  try {
+    dlg.ShowModal();
+  } catch (...) {
+    writeBack();
+    throw;
+  }
+  writeBack();
 }
 
 void TThermaSentinelForm::mLoopMaintenanceClick(QObject*) {

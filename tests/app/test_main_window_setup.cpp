@@ -10,10 +10,12 @@
 #include <QDeadlineTimer>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -27,6 +29,7 @@
 #include "app/therma_sentinel_form.h"
 #include "measurement/channel_values.h"
 #include "platform/folders.h"
+#include "setup_argo/argo_device_setup_dlg.h"
 #include "setup_argo/loop_maintenance_dlg.h"
 #include "tests/support/wait_for.h"
 #include "tools/devsim/argo_model.h"
@@ -338,6 +341,133 @@ TEST_F(MainWindowSetupTest, CommandsFollowTheDeviceType) {
   model_->ClearRequests();
   f.mDeviceSetupClick(f.mDeviceSetup);
   EXPECT_EQ(f.State(), csConnected);
+}
+
+// Device setup for the single-colour model: the device is read first, on
+// its session, while the window keeps painting, shows the read's caption and
+// percentage and holds its commands off; then the dialog opens with the
+// stored page, rasters and colour (in its stored byte order) and the
+// measuring range; the page, rasters and colour it ends with are stored
+// whatever its result.
+TEST_F(MainWindowSetupTest, DeviceSetupReadsThenShowsTheDialogAndKeepsItsSettings) {
+  TThermaSentinelForm& f =
+      StartConnected(QStringLiteral("argo-current"),
+                     QStringLiteral("Argo_DeviceSetup_Page=2\r\nSlopeRasterT=5\r\nSlopeRasterO=5\r\n"
+                                    "AdjustColor=1193046\r\n"));
+  ASSERT_TRUE(f.mDeviceSetup->isEnabled());
+  ASSERT_TRUE(f.btnDeviceSetup->isEnabled());
+  TArgoDeviceSetupDlg& dlg = *f.ArgoDeviceSetupDlg;
+  // Late answers make the read take a while.
+  ArgoFaults faults = model_->Faults();
+  faults.lateReplyMs = 10;
+  model_->SetFaults(faults);
+
+  struct Case {
+    const char* name;
+    int result;
+    int page;
+    TSlopeRaster rasters;
+    std::uint32_t color;
+  };
+  const Case cases[] = {
+      {"Cancel", QDialog::Rejected, 0, {1, 10}, 0x00FF8000},
+      {"OK", QDialog::Accepted, 2, {10, 0}, 0x000000FF},
+  };
+  int expectedPage = 2;
+  TSlopeRaster expectedRasters{5, 5};
+  std::uint32_t expectedColor = 0x123456;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(WaitForEvents([&] { return !f.Family()->Busy(); }, 5000, EventPump::EventLoop));
+    model_->ClearRequests();
+    // The window while the device is read.
+    bool shownAfterRead = false;
+    qint64 maxGap = 0;
+    int maxProgress = 0;
+    bool busyWhileRead = true;
+    QString caption;
+    QElapsedTimer tick;
+    tick.start();
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+      maxGap = std::max(maxGap, tick.restart());
+      if (shownAfterRead) return;
+      const bool busy = f.State() == csBusy && !f.mDeviceSetup->isEnabled() && !f.mStart->isEnabled() &&
+                        !f.mDisconnect->isEnabled();
+      busyWhileRead = busyWhileRead && busy;
+      if (f.ProgressBar->value() > maxProgress && f.ProgressBar->isTextVisible()) {
+        maxProgress = f.ProgressBar->value();
+        caption = f.ProgressBar->text();
+      }
+    });
+    probe.start(10);
+
+    std::size_t requestsAtShow = 0;
+    ModalScript script({
+        {[&] { return dlg.isVisible(); },
+         [&] {
+           shownAfterRead = true;
+           requestsAtShow = model_->Requests().size();
+           ExpectWindowBusy(f);
+           EXPECT_EQ(dlg.ActivePage(), expectedPage);
+           EXPECT_EQ(dlg.FSlopeRasters, expectedRasters);
+           EXPECT_EQ(dlg.FAdjustColor, expectedColor);
+           EXPECT_FLOAT_EQ(dlg.FRangeLow, f.Family()->Snapshot().RangeLo);
+           EXPECT_FLOAT_EQ(dlg.FRangeHigh, f.Family()->Snapshot().RangeHi);
+           ASSERT_TRUE(dlg.FOnSettingsChanged);
+           dlg.SetActivePage(c.page);
+           dlg.FSlopeRasters = c.rasters;
+           dlg.FAdjustColor = c.color;
+           dlg.done(c.result);
+         }},
+    });
+    f.mDeviceSetup->trigger();
+    EXPECT_EQ(f.State(), csBusy);
+    ASSERT_TRUE(WaitForEvents([&] { return script.Finished() && f.State() == csConnected; }, 30000,
+                              EventPump::EventLoop))
+        << int(f.State());
+    probe.stop();
+    EXPECT_FALSE(dlg.isVisible());
+    // The whole configuration was read before the dialog opened.
+    EXPECT_GE(requestsAtShow, 40u);
+    EXPECT_LT(maxGap, 100) << "the window stalled during the read";
+    EXPECT_TRUE(busyWhileRead);
+    EXPECT_GT(maxProgress, 50);
+    EXPECT_TRUE(caption.startsWith(QStringLiteral("READ"))) << caption.toStdString();
+    EXPECT_EQ(f.ProgressBar->value(), 0);
+    ExpectWindowRestored(f);
+    EXPECT_TRUE(f.mDeviceSetup->isEnabled());
+
+    EXPECT_EQ(f.Config()->ReadArgoDeviceSetupPage(), c.page);
+    EXPECT_EQ(f.Config()->ReadSlopeRaster(), c.rasters);
+    EXPECT_EQ(static_cast<std::uint32_t>(f.Config()->ReadAdjustColor()), c.color);
+    expectedPage = c.page;
+    expectedRasters = c.rasters;
+    expectedColor = c.color;
+  }
+}
+
+// A device that does not answer the read gets no dialog; the window is
+// not left busy.
+TEST_F(MainWindowSetupTest, DeviceSetupOnASilentDeviceShowsNoDialog) {
+  TThermaSentinelForm& f = StartConnected(QStringLiteral("argo-current"));
+  TArgoDeviceSetupDlg& dlg = *f.ArgoDeviceSetupDlg;
+  bool shown = false;
+  QTimer probe;
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    if (dlg.isVisible()) {
+      shown = true;
+      dlg.reject();
+    }
+  });
+  probe.start(5);
+  ArgoFaults faults = model_->Faults();
+  faults.silent = true;
+  model_->SetFaults(faults);
+  f.mDeviceSetup->trigger();
+  EXPECT_TRUE(WaitForEvents([&] { return f.State() != csBusy; }, 20000, EventPump::EventLoop));
+  EXPECT_FALSE(shown);
+  EXPECT_EQ(f.ProgressBar->value(), 0);
 }
 
 }  // namespace
