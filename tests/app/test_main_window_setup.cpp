@@ -13,7 +13,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -31,6 +30,8 @@
 #include "platform/folders.h"
 #include "setup_argo/argo_device_setup_dlg.h"
 #include "setup_argo/loop_maintenance_dlg.h"
+#include "tests/app/main_window_home.h"
+#include "tests/setup_argo/loop_dialog_closings.h"
 #include "tests/support/wait_for.h"
 #include "tools/devsim/argo_model.h"
 #include "tools/devsim/devsim_options.h"
@@ -81,22 +82,14 @@ class MainWindowSetupTest : public ::testing::Test {
   void TearDown() override {
     form_.reset();
     if (server_) server_->Stop();
-    Folders::SetProgramFolderForTesting(QString());
-    qunsetenv("XDG_CONFIG_HOME");
-    qunsetenv("THERMASENTINEL_PORTS");
+    apptest::LeaveMainWindowHome();
   }
 
   // The emulator with `profile` on COM4, stored as the device to connect at
   // start, and the window connected to it.
   TThermaSentinelForm& StartConnected(const QString& profile, const QString& extraSettings = QString()) {
     EXPECT_TRUE(dir_.isValid());
-    QDir().mkpath(dir_.filePath(QStringLiteral("prog")));
-    QFile::copy(QStringLiteral(TS_SOURCE_DIR "/lang/English.lng"),
-                dir_.filePath(QStringLiteral("prog/English.lng")));
-    Folders::SetProgramFolderForTesting(dir_.filePath(QStringLiteral("prog")));
-    qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("cfg")).toLocal8Bit());
-    qputenv("THERMASENTINEL_PORTS", dir_.filePath(QStringLiteral("ports.ini")).toLocal8Bit());
-    TLngINISupp::ResetSharedStateForTesting();
+    apptest::PrepareMainWindowHome(dir_);
 
     const auto p = ArgoProfiles::Find(profile);
     EXPECT_TRUE(p.has_value());
@@ -188,22 +181,7 @@ TEST_F(MainWindowSetupTest, LoopMaintenanceThroughTheMenu) {
     ASSERT_TRUE(f.mLoopMaintenance->isEnabled());
     TLoopMaintenanceDlg& dlg = *f.LoopMaintenanceDlg;
 
-    using CloseIt = std::function<void(TLoopMaintenanceDlg&)>;
-    const std::vector<std::pair<const char*, CloseIt>> ways = {
-        {"close button", [](TLoopMaintenanceDlg& d) { d.BtnClose->click(); }},
-        {"Esc",
-         [](TLoopMaintenanceDlg& d) {
-           QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-           QApplication::sendEvent(&d, &esc);
-         }},
-        {"close box", [](TLoopMaintenanceDlg& d) { d.close(); }},
-        {"reset, then close box",
-         [](TLoopMaintenanceDlg& d) {
-           d.BtnReset->click();
-           d.close();
-         }},
-    };
-    for (const auto& [name, closeIt] : ways) {
+    for (const auto& [name, closeIt] : argotest::LoopDialogClosings()) {
       SCOPED_TRACE(name);
       SetState([](ArgoDeviceState& s) {
         s.irDacPercent = 0;
