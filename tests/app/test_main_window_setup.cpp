@@ -199,8 +199,14 @@ TEST_F(MainWindowSetupTest, LoopMaintenanceThroughTheMenu) {
              model_->ClearRequests();
              for (int i = 0; i < 3; ++i) dlg.seIrOut->StepUp();
            }},
-          {fixedAt3, [&, closeIt = closeIt] { closeIt(dlg); }},
+          {fixedAt3,
+           [&, closeIt = closeIt] {
+             ExpectWindowBusy(f);
+             closeIt(dlg);
+           }},
       });
+      // A poll of the window's own is under way as the dialog opens.
+      f.PollTimerTimer();
       f.mLoopMaintenance->trigger();
       ASSERT_TRUE(script.Finished()) << "stuck at step " << script.Next();
       EXPECT_FALSE(dlg.isVisible());
