@@ -130,7 +130,7 @@ void TLoopMaintenanceDlg::FormShow() {
       });
 }
 
-void TLoopMaintenanceDlg::WritePercent(const TDSpinEdit* edit, void (TpyreonArgo::*setter)(int)) {
+void TLoopMaintenanceDlg::WritePercent(const TDSpinEdit* edit, TArgoWriteResult (TpyreonArgo::*setter)(int)) {
   double value = 0;
   if (FBusy || !edit->TryValue(value) || !LoopOutputPercent::Writable(value)) return;
   const int percent = static_cast<int>(std::lround(value));

@@ -10,6 +10,7 @@ class QTimer;
 class TDSpinEdit;
 class TLngINISupp;
 class TpyreonArgo;
+struct TArgoWriteResult;
 
 // Tests the current loops of a single-colour device: every change of one of
 // the two values fixes the device's IR or ambient output at that percentage
@@ -51,7 +52,7 @@ class TLoopMaintenanceDlg : public QDialog {
  private:
   void FormShow();
   // Fixes an output at the edit's value (a typed or stepped change).
-  void WritePercent(const TDSpinEdit* edit, void (TpyreonArgo::*setter)(int));
+  void WritePercent(const TDSpinEdit* edit, TArgoWriteResult (TpyreonArgo::*setter)(int));
   void BtnResetClick();
   void Timer1Timer();
   // Posts a driver job; counts it as pending until it reports back.

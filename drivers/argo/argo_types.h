@@ -3,9 +3,11 @@
 // Records, codes and event types of the single-colour driver TpyreonArgo.
 
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 class QObject;
 
@@ -183,6 +185,52 @@ struct TArgoConfig {
   std::uint8_t DisplayMainSource = 0;
   float RatioAlarmHysteresis = 0.0f;
   std::uint8_t RatioAlarmMode = 0;
+};
+
+// What became of one write to the device: a setter's result, and the
+// result of each parameter of a write-all. Converts to true only when the
+// device confirmed the write.
+struct TArgoWriteResult {
+  enum Kind : std::uint8_t {
+    Confirmed,     // the device answered; its echo is in the cache
+    Rejected,      // outside the setter's range: nothing sent, error 6 fired
+    Unconfirmed,   // no answer, the port closed or the write cancelled: the cache is unchanged
+    NotAttempted,  // a write-all ended (cancelled, device gone) before this parameter
+  };
+  Kind Result = Unconfirmed;
+
+  constexpr TArgoWriteResult(Kind kind = Unconfirmed) : Result(kind) {}
+  constexpr explicit operator bool() const { return Result == Confirmed; }
+  bool operator==(const TArgoWriteResult&) const = default;
+};
+
+// One parameter of a write-all that differed from the cache.
+struct TArgoWriteItem {
+  QString Key;   // field name as in the configuration file, e.g. "Eps", "AL2", "AlarmMode3"
+  QString Name;  // its name in the progress caption, e.g. "EMISSIVITY", "ALARM 2"
+  TArgoWriteResult Result;
+};
+
+// What a write-all did: every parameter that differed from the cache, in
+// the order of writing, with what became of it.
+struct TArgoWriteReport {
+  std::vector<TArgoWriteItem> Items;
+  bool Cancelled = false;   // the owner cancelled the sequence
+  bool DeviceLost = false;  // a write went unanswered after all its tries; the rest was not sent
+
+  // True when nothing differed or every write was confirmed.
+  bool AllConfirmed() const {
+    for (const TArgoWriteItem& i : Items)
+      if (!i.Result) return false;
+    return true;
+  }
+  // Names of the parameters that did (true) or did not (false) reach the device.
+  QStringList Names(bool confirmed) const {
+    QStringList out;
+    for (const TArgoWriteItem& i : Items)
+      if (static_cast<bool>(i.Result) == confirmed) out.push_back(i.Name);
+    return out;
+  }
 };
 
 // One burst frame: the channel values in slot order and the arrival time.

@@ -123,158 +123,161 @@ class TpyreonArgo : public QObject {
   static bool UsesLargeHeadCode(int firmware) { return firmware > 2000 && firmware < 3000; }
 
   // --- Parameter commands ---------------------------------------------------------
+  // Every setter returns what became of its write: confirmed when the device
+  // answered (its echo is then cached), rejected when the value is outside
+  // the setter's range (nothing sent, error 6), else unconfirmed.
   bool GetPanelLock();
-  void SetPanelLock(bool value);
+  TArgoWriteResult SetPanelLock(bool value);
   TArgoModelInfo GetModelInfo();
   float ReadObjectTemperature();
   float ReadActualTemperature();
   float ReadInternalTemperature();
   float ReadBoxTemperature();
   float GetEmissivity();
-  void SetEmissivity(float value);
+  TArgoWriteResult SetEmissivity(float value);
   float GetTransmission();
-  void SetTransmission(float value);
+  TArgoWriteResult SetTransmission(float value);
   float GetAverageTime();
-  void SetAverageTime(float seconds);
+  TArgoWriteResult SetAverageTime(float seconds);
   float GetValleyHoldTime();
-  void SetValleyHoldTime(float seconds);
+  TArgoWriteResult SetValleyHoldTime(float seconds);
   float GetPeakHoldTime();
-  void SetPeakHoldTime(float seconds);
+  TArgoWriteResult SetPeakHoldTime(float seconds);
   // True when the device shows degrees Fahrenheit.
   bool GetTemperatureUnit();
   // 1 selects Fahrenheit, anything else Celsius.
-  void SetTemperatureUnit(int value);
+  TArgoWriteResult SetTemperatureUnit(int value);
   float GetAlarm1();
-  void SetAlarm1(float t);
+  TArgoWriteResult SetAlarm1(float t);
   float GetAlarm2();
-  void SetAlarm2(float t);
+  TArgoWriteResult SetAlarm2(float t);
   float GetAlarm3();
-  void SetAlarm3(float t);
+  TArgoWriteResult SetAlarm3(float t);
   float GetAlarm4();
-  void SetAlarm4(float t);
+  TArgoWriteResult SetAlarm4(float t);
   float GetRatioAlarmHysteresis();
-  void SetRatioAlarmHysteresis(float value);
+  TArgoWriteResult SetRatioAlarmHysteresis(float value);
   std::uint8_t GetRatioAlarmMode();
-  void SetRatioAlarmMode(std::uint8_t value);
+  TArgoWriteResult SetRatioAlarmMode(std::uint8_t value);
   std::int32_t GetSerialNumber();
   std::uint16_t GetFirmwareRevision();
   std::uint8_t GetRS485Address();
-  void SetRS485Address(std::uint8_t value);
-  void ResetLoopOutput();
+  TArgoWriteResult SetRS485Address(std::uint8_t value);
+  TArgoWriteResult ResetLoopOutput();
   int GetScaledOutputMin();
-  void SetScaledOutputMin(int value);
+  TArgoWriteResult SetScaledOutputMin(int value);
   int GetScaledOutputMax();
-  void SetScaledOutputMax(int value);
+  TArgoWriteResult SetScaledOutputMax(int value);
   std::uint8_t GetAmbientSource();
-  void SetAmbientSource(int index);
+  TArgoWriteResult SetAmbientSource(int index);
   float GetAmbientValue();
-  void SetAmbientValue(float t);
+  TArgoWriteResult SetAmbientValue(float t);
   std::uint8_t GetEmissivitySource();
-  void SetEmissivitySource(int index);
+  TArgoWriteResult SetEmissivitySource(int index);
   std::uint8_t GetIRFailsafe();
-  void SetIRFailsafe(int index);
+  TArgoWriteResult SetIRFailsafe(int index);
   std::uint8_t GetAmbientFailsafe();
-  void SetAmbientFailsafe(int index);
+  TArgoWriteResult SetAmbientFailsafe(int index);
   float GetOutputTempMin();
-  void SetOutputTempMin(float t);
+  TArgoWriteResult SetOutputTempMin(float t);
   float GetOutputTempMax();
-  void SetOutputTempMax(float t);
+  TArgoWriteResult SetOutputTempMax(float t);
   std::uint8_t GetIRDacPercent();
-  void SetIRDacPercent(int percent);
+  TArgoWriteResult SetIRDacPercent(int percent);
   std::uint8_t GetAmbientDacPercent();
-  void SetAmbientDacPercent(int percent);
+  TArgoWriteResult SetAmbientDacPercent(int percent);
   bool GetAverageMode();
-  void SetAverageMode(bool on);
+  TArgoWriteResult SetAverageMode(bool on);
   std::uint8_t GetAdvancedHoldMode();
-  void SetAdvancedHoldMode(int mode);
+  TArgoWriteResult SetAdvancedHoldMode(int mode);
   float GetAdvancedHoldThreshold();
-  void SetAdvancedHoldThreshold(float t);
+  TArgoWriteResult SetAdvancedHoldThreshold(float t);
   void StartEmissivityCalculation(float t1, float t2);
   float GetAdvancedHoldHysteresis();
-  void SetAdvancedHoldHysteresis(float value);
+  TArgoWriteResult SetAdvancedHoldHysteresis(float value);
   TArgoMaterialTable GetMaterialTable();
-  void SetMaterialTable(const TArgoMaterialTable& table);
+  TArgoWriteResult SetMaterialTable(const TArgoMaterialTable& table);
   TArgoHeadCodeShort GetHeadCodeShort();
-  void SetHeadCodeShort(const TArgoHeadCodeShort& groups);
+  TArgoWriteResult SetHeadCodeShort(const TArgoHeadCodeShort& groups);
   TArgoHeadCodeLarge GetHeadCodeLarge();
-  void SetHeadCodeLarge(const TArgoHeadCodeLarge& groups);
+  TArgoWriteResult SetHeadCodeLarge(const TArgoHeadCodeLarge& groups);
   bool GetSpotIllumination();
-  void SetSpotIllumination(bool on);
+  TArgoWriteResult SetSpotIllumination(bool on);
   float GetTweakOffset();
-  void SetTweakOffset(float t);
+  TArgoWriteResult SetTweakOffset(float t);
   float GetTweakGain();
-  void SetTweakGain(float g);
+  TArgoWriteResult SetTweakGain(float g);
   TArgoAlarmMode GetAlarmMode(int n);
-  void SetAlarmMode(int n, const TArgoAlarmMode& mode);
+  TArgoWriteResult SetAlarmMode(int n, const TArgoAlarmMode& mode);
   float GetF3Temp1();
-  void SetF3Temp1(float t);
+  TArgoWriteResult SetF3Temp1(float t);
   float GetF3Temp2();
-  void SetF3Temp2(float t);
+  TArgoWriteResult SetF3Temp2(float t);
   float GetAlarmHysteresis();
-  void SetAlarmHysteresis(float value);
+  TArgoWriteResult SetAlarmHysteresis(float value);
 
   // Ratio model (firmware 5001..5999).
   float GetDeflection1();
-  void SetDeflection1(float value);
+  TArgoWriteResult SetDeflection1(float value);
   float GetDeflection2();
-  void SetDeflection2(float value);
+  TArgoWriteResult SetDeflection2(float value);
   int GetAddTop();
-  void SetAddTop(int value);
+  TArgoWriteResult SetAddTop(int value);
   float GetMulTop();
-  void SetMulTop(float value);
+  TArgoWriteResult SetMulTop(float value);
   int GetAddQuot();
-  void SetAddQuot(int value);
+  TArgoWriteResult SetAddQuot(int value);
   float GetMulQuot();
-  void SetMulQuot(float value);
+  TArgoWriteResult SetMulQuot(float value);
   // Fibre diameter and length; false when nothing was read.
   bool GetLWLParameter(int& diameter, int& length);
-  void SetLWLParameter(int diameter, int length);
+  TArgoWriteResult SetLWLParameter(int diameter, int length);
   bool GetMBRange(float& start, float& end);
-  void SetMBRange(float start, float end);
+  TArgoWriteResult SetMBRange(float start, float end);
   float GetSlope();
-  void SetSlope(float value);
+  TArgoWriteResult SetSlope(float value);
   float GetSlope2();
-  void SetSlope2(float value);
+  TArgoWriteResult SetSlope2(float value);
   float GetEpsilon();
-  void SetEpsilon(float value);
+  TArgoWriteResult SetEpsilon(float value);
   float GetEpsilon2();
-  void SetEpsilon2(float value);
+  TArgoWriteResult SetEpsilon2(float value);
   float GetDetTop();
-  void SetDetTop(float value);
+  TArgoWriteResult SetDetTop(float value);
   float GetLimTau();
-  void SetLimTau(float value);
+  TArgoWriteResult SetLimTau(float value);
   std::int64_t GetItemNumber();
-  void SetItemNumber(std::uint32_t value);
+  TArgoWriteResult SetItemNumber(std::uint32_t value);
   std::int64_t GetRatioSerialNumber();
-  void SetRatioSerialNumber(std::uint32_t value);
+  TArgoWriteResult SetRatioSerialNumber(std::uint32_t value);
   float ReadSingleTemperature();
   float ReadQuotientTemperature();
   float ReadTau();
   std::uint8_t SendRatioCommand(int index, std::uint8_t code);
   std::uint8_t GetDALFunction(int output);
-  void SetDALFunction(int output, std::uint8_t value);
+  TArgoWriteResult SetDALFunction(int output, std::uint8_t value);
   std::uint8_t GetAlarmSource(int output);
-  void SetAlarmSource(int output, std::uint8_t value);
+  TArgoWriteResult SetAlarmSource(int output, std::uint8_t value);
   std::uint8_t GetAlarmNormallyOpen(int output);
-  void SetAlarmNormallyOpen(int output, std::uint8_t value);
+  TArgoWriteResult SetAlarmNormallyOpen(int output, std::uint8_t value);
   void GetAlarmValues(int output, TArgoAlarmValues& values);
-  void SetAlarmValues(int output, const TArgoAlarmValues& values);
+  TArgoWriteResult SetAlarmValues(int output, const TArgoAlarmValues& values);
   std::uint8_t GetProcessSource();
-  void SetProcessSource(std::uint8_t value);
+  TArgoWriteResult SetProcessSource(std::uint8_t value);
   float GetSmartThreshold();
-  void SetSmartThreshold(float value);
+  TArgoWriteResult SetSmartThreshold(float value);
   TArgoVisualAlarms GetVisualAlarmSettings();
-  void SetVisualAlarmSettings(const TArgoVisualAlarms& alarms);
+  TArgoWriteResult SetVisualAlarmSettings(const TArgoVisualAlarms& alarms);
   std::uint8_t GetVisualAlarmSource();
-  void SetVisualAlarmSource(std::uint8_t value);
+  TArgoWriteResult SetVisualAlarmSource(std::uint8_t value);
   std::uint8_t GetDisplayMainSource();
-  void SetDisplayMainSource(std::uint8_t value);
-  void SetStandardDisplay();
+  TArgoWriteResult SetDisplayMainSource(std::uint8_t value);
+  TArgoWriteResult SetStandardDisplay();
 
   // --- Burst mode --------------------------------------------------------------------
   // The eight slot codes of the device's selection (zeros when nothing came).
   void GetBurstChannels(std::array<std::uint8_t, 8>& slots);
-  void SetBurstChannels(const std::array<std::uint8_t, 8>& slots);
+  TArgoWriteResult SetBurstChannels(const std::array<std::uint8_t, 8>& slots);
   bool SetBurstMode(bool on);
   bool BurstActive() const { return burstActive_; }
   // Takes the oldest record (time relative to the first frame); false and
@@ -288,7 +291,11 @@ class TpyreonArgo : public QObject {
 
   // --- Whole configuration -------------------------------------------------------------
   bool ReadAllParameters(bool notify);
-  void WriteAllParameters(const TArgoConfig& newConfig);
+  // Writes every field of `newConfig` that differs from the cache, in the
+  // driver's fixed order. Once a write goes unanswered after all its tries,
+  // or the owner cancels, nothing more is sent; the report names what did
+  // and did not reach the device.
+  TArgoWriteReport WriteAllParameters(const TArgoConfig& newConfig);
 
   // --- Configuration files ----------------------------------------------------------------
   int SaveConfigFile(const TArgoConfig& config, const QString& fileName);
@@ -322,20 +329,23 @@ class TpyreonArgo : public QObject {
   float ReadTemperature(std::uint8_t code, std::uint8_t tempTyp, int timeout);
   bool CheckRange(bool ok);
   float GetTimeParam(std::uint8_t code, float& cache);
-  void SetTimeParam(std::uint8_t code, float seconds, int timeout, float& cache);
+  TArgoWriteResult SetTimeParam(std::uint8_t code, float seconds, int timeout, float& cache);
   float GetTempParam(std::uint8_t code, float& cache, int timeout = 20);
-  void SetTempParam(std::uint8_t code, float t, float lo, float hi, int timeout, float& cache);
+  TArgoWriteResult SetTempParam(std::uint8_t code, float t, float lo, float hi, int timeout, float& cache);
   float GetRatioWordParam(const QByteArray& request, float (*decode)(std::uint16_t), float& cache,
                           int timeout);
   int GetSignedRatioWord(std::uint8_t code, std::int16_t& cache);
-  void SetSignedRatioWord(std::uint8_t code, int value, std::int16_t& cache);
-  void SetRatioWordParam(std::uint8_t code, float value, bool inRange, bool (*encode)(float, std::uint16_t&),
-                         float (*decode)(std::uint16_t), float& cache, int timeout);
+  TArgoWriteResult SetSignedRatioWord(std::uint8_t code, int value, std::int16_t& cache);
+  TArgoWriteResult SetRatioWordParam(std::uint8_t code, float value, bool inRange,
+                                     bool (*encode)(float, std::uint16_t&), float (*decode)(std::uint16_t),
+                                     float& cache, int timeout);
   bool ReadHeadCodeGroups(int groups, std::array<std::uint32_t, 5>& values);
-  bool WriteHeadCodeGroups(const QString* texts, int groups, std::array<std::uint32_t, 5>& values);
+  TArgoWriteResult WriteHeadCodeGroups(const QString* texts, int groups,
+                                       std::array<std::uint32_t, 5>& values);
   void StoreHeadCodeShort(const std::array<std::uint32_t, 5>& values, bool valid);
   void StoreHeadCodeLarge(const std::array<std::uint32_t, 5>& values, bool valid);
-  void AlarmValuesSequence(int output, TArgoAlarmValues& values, bool write);
+  // False when a step went unanswered.
+  bool AlarmValuesSequence(int output, TArgoAlarmValues& values, bool write);
   void Progress(int step, int total, const QString& caption);
   // The requests of ReadAllParameters; false when the sequence gave up.
   bool ReadAllSteps();

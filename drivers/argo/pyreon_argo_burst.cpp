@@ -65,20 +65,23 @@ void TpyreonArgo::GetBurstChannels(std::array<std::uint8_t, 8>& slots) {
   config_.BurstChannels[8] = 0;
 }
 
-void TpyreonArgo::SetBurstChannels(const std::array<std::uint8_t, 8>& slots) {
-  if (!PortOpen()) return;
+TArgoWriteResult TpyreonArgo::SetBurstChannels(const std::array<std::uint8_t, 8>& slots) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
   // A slot code is one nibble; a larger one would change its neighbour.
-  if (!CheckRange(std::all_of(slots.begin(), slots.end(), [](std::uint8_t s) { return s <= 15; }))) return;
+  if (!CheckRange(std::all_of(slots.begin(), slots.end(), [](std::uint8_t s) { return s <= 15; })))
+    return TArgoWriteResult::Rejected;
   const auto packed = ArgoCodec::PackBurstSlots(slots);
   QByteArray req(1, '\x51');
   for (std::uint8_t b : packed) req.append(static_cast<char>(b));
   TArgoReply r;
-  if (Exchange(req, 50, 4, r))
+  const bool answered = Exchange(req, 50, 4, r);
+  if (answered)
     burstSlots_ = ArgoCodec::UnpackBurstSlots(std::span<const std::uint8_t>(r.Data.data(), 4));
   else
     burstSlots_.fill(0);
   std::copy(burstSlots_.begin(), burstSlots_.end(), config_.BurstChannels.begin());
   config_.BurstChannels[8] = 0;
+  return answered ? TArgoWriteResult::Confirmed : TArgoWriteResult::Unconfirmed;
 }
 
 bool TpyreonArgo::SetBurstMode(bool on) {

@@ -81,12 +81,15 @@ float TpyreonArgo::GetTimeParam(std::uint8_t code, float& cache) {
   return cache;
 }
 
-void TpyreonArgo::SetTimeParam(std::uint8_t code, float seconds, int timeout, float& cache) {
-  if (!PortOpen()) return;
+TArgoWriteResult TpyreonArgo::SetTimeParam(std::uint8_t code, float seconds, int timeout, float& cache) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
   // The word carries at most 327.67 s on models that count in hundredths.
-  if (!CheckRange(ArgoCodec::InRange(seconds, 0.0f, ArgoCodec::MaxTimeValue(config_.ModelInfo)))) return;
+  if (!CheckRange(ArgoCodec::InRange(seconds, 0.0f, ArgoCodec::MaxTimeValue(config_.ModelInfo))))
+    return TArgoWriteResult::Rejected;
   const auto echo = WriteWord(code, ArgoCodec::EncodeTimeValue(seconds, config_.ModelInfo), timeout);
-  if (echo) cache = ArgoCodec::DecodeTimeValue(*echo, config_.ModelInfo);
+  if (!echo) return TArgoWriteResult::Unconfirmed;
+  cache = ArgoCodec::DecodeTimeValue(*echo, config_.ModelInfo);
+  return TArgoWriteResult::Confirmed;
 }
 
 float TpyreonArgo::GetTempParam(std::uint8_t code, float& cache, int timeout) {
@@ -97,12 +100,16 @@ float TpyreonArgo::GetTempParam(std::uint8_t code, float& cache, int timeout) {
   return cache;
 }
 
-void TpyreonArgo::SetTempParam(std::uint8_t code, float t, float lo, float hi, int timeout, float& cache) {
-  if (!PortOpen()) return;
+TArgoWriteResult TpyreonArgo::SetTempParam(std::uint8_t code, float t, float lo, float hi, int timeout,
+                                           float& cache) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
   std::uint16_t w = 0;
-  if (!CheckRange(ArgoCodec::InRange(t, lo, hi) && ArgoCodec::EncodeT(t, w))) return;
+  if (!CheckRange(ArgoCodec::InRange(t, lo, hi) && ArgoCodec::EncodeT(t, w)))
+    return TArgoWriteResult::Rejected;
   const auto echo = WriteWord(code, w, timeout);
-  if (echo) cache = ArgoCodec::DecodeT(*echo);
+  if (!echo) return TArgoWriteResult::Unconfirmed;
+  cache = ArgoCodec::DecodeT(*echo);
+  return TArgoWriteResult::Confirmed;
 }
 
 float TpyreonArgo::GetRatioWordParam(const QByteArray& request, float (*decode)(std::uint16_t), float& cache,
@@ -122,20 +129,25 @@ int TpyreonArgo::GetSignedRatioWord(std::uint8_t code, std::int16_t& cache) {
   return cache = static_cast<std::int16_t>(*w);
 }
 
-void TpyreonArgo::SetSignedRatioWord(std::uint8_t code, int value, std::int16_t& cache) {
-  if (!PortOpen() || !IsRatioFirmware()) return;
-  if (!CheckRange(value >= -32768 && value <= 32767)) return;
-  if (const auto e = WriteWord(code, static_cast<std::uint16_t>(value), 100))
-    cache = static_cast<std::int16_t>(*e);
+TArgoWriteResult TpyreonArgo::SetSignedRatioWord(std::uint8_t code, int value, std::int16_t& cache) {
+  if (!PortOpen() || !IsRatioFirmware()) return TArgoWriteResult::Unconfirmed;
+  if (!CheckRange(value >= -32768 && value <= 32767)) return TArgoWriteResult::Rejected;
+  const auto e = WriteWord(code, static_cast<std::uint16_t>(value), 100);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  cache = static_cast<std::int16_t>(*e);
+  return TArgoWriteResult::Confirmed;
 }
 
-void TpyreonArgo::SetRatioWordParam(std::uint8_t code, float value, bool inRange,
-                                    bool (*encode)(float, std::uint16_t&), float (*decode)(std::uint16_t),
-                                    float& cache, int timeout) {
-  if (!PortOpen() || !IsRatioFirmware()) return;
+TArgoWriteResult TpyreonArgo::SetRatioWordParam(std::uint8_t code, float value, bool inRange,
+                                                bool (*encode)(float, std::uint16_t&),
+                                                float (*decode)(std::uint16_t), float& cache, int timeout) {
+  if (!PortOpen() || !IsRatioFirmware()) return TArgoWriteResult::Unconfirmed;
   std::uint16_t w = 0;
-  if (!CheckRange(inRange && encode(value, w))) return;
-  if (const auto e = WriteWord(code, w, timeout)) cache = decode(*e);
+  if (!CheckRange(inRange && encode(value, w))) return TArgoWriteResult::Rejected;
+  const auto e = WriteWord(code, w, timeout);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  cache = decode(*e);
+  return TArgoWriteResult::Confirmed;
 }
 
 // --- Identification and live values ----------------------------------------------------
@@ -148,9 +160,12 @@ bool TpyreonArgo::GetPanelLock() {
   return config_.PanelLock;
 }
 
-void TpyreonArgo::SetPanelLock(bool value) {
-  if (!PortOpen()) return;
-  if (const auto e = WriteByte(0x44, value ? 1 : 0, 20)) config_.PanelLock = *e == 1;
+TArgoWriteResult TpyreonArgo::SetPanelLock(bool value) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
+  const auto e = WriteByte(0x44, value ? 1 : 0, 20);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  config_.PanelLock = *e == 1;
+  return TArgoWriteResult::Confirmed;
 }
 
 TArgoModelInfo TpyreonArgo::GetModelInfo() {
@@ -205,11 +220,15 @@ float TpyreonArgo::GetEmissivity() {
   return config_.Emissivity = ArgoCodec::DecodeM(*w);
 }
 
-void TpyreonArgo::SetEmissivity(float value) {
-  if (!PortOpen()) return;
+TArgoWriteResult TpyreonArgo::SetEmissivity(float value) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
   std::uint16_t w = 0;
-  if (!CheckRange(ArgoCodec::InRange(value, 0.1f, 1.1001f) && ArgoCodec::EncodeM(value, w))) return;
-  if (const auto e = WriteWord(0x84, w, 20)) config_.Emissivity = ArgoCodec::DecodeM(*e);
+  if (!CheckRange(ArgoCodec::InRange(value, 0.1f, 1.1001f) && ArgoCodec::EncodeM(value, w)))
+    return TArgoWriteResult::Rejected;
+  const auto e = WriteWord(0x84, w, 20);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  config_.Emissivity = ArgoCodec::DecodeM(*e);
+  return TArgoWriteResult::Confirmed;
 }
 
 float TpyreonArgo::GetTransmission() {
@@ -219,19 +238,29 @@ float TpyreonArgo::GetTransmission() {
   return config_.Transmission = ArgoCodec::DecodeM(*w);
 }
 
-void TpyreonArgo::SetTransmission(float value) {
-  if (!PortOpen()) return;
+TArgoWriteResult TpyreonArgo::SetTransmission(float value) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
   std::uint16_t w = 0;
-  if (!CheckRange(ArgoCodec::InRange(value, 0.1f, 1.1001f) && ArgoCodec::EncodeM(value, w))) return;
-  if (const auto e = WriteWord(0x85, w, 20)) config_.Transmission = ArgoCodec::DecodeM(*e);
+  if (!CheckRange(ArgoCodec::InRange(value, 0.1f, 1.1001f) && ArgoCodec::EncodeM(value, w)))
+    return TArgoWriteResult::Rejected;
+  const auto e = WriteWord(0x85, w, 20);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  config_.Transmission = ArgoCodec::DecodeM(*e);
+  return TArgoWriteResult::Confirmed;
 }
 
 float TpyreonArgo::GetAverageTime() { return GetTimeParam(0x06, config_.AverageTime); }
-void TpyreonArgo::SetAverageTime(float s) { SetTimeParam(0x86, s, 50, config_.AverageTime); }
+TArgoWriteResult TpyreonArgo::SetAverageTime(float s) {
+  return SetTimeParam(0x86, s, 50, config_.AverageTime);
+}
 float TpyreonArgo::GetValleyHoldTime() { return GetTimeParam(0x07, config_.ValleyHoldTime); }
-void TpyreonArgo::SetValleyHoldTime(float s) { SetTimeParam(0x87, s, 20, config_.ValleyHoldTime); }
+TArgoWriteResult TpyreonArgo::SetValleyHoldTime(float s) {
+  return SetTimeParam(0x87, s, 20, config_.ValleyHoldTime);
+}
 float TpyreonArgo::GetPeakHoldTime() { return GetTimeParam(0x08, config_.PeakHoldTime); }
-void TpyreonArgo::SetPeakHoldTime(float s) { SetTimeParam(0x88, s, 20, config_.PeakHoldTime); }
+TArgoWriteResult TpyreonArgo::SetPeakHoldTime(float s) {
+  return SetTimeParam(0x88, s, 20, config_.PeakHoldTime);
+}
 
 bool TpyreonArgo::GetTemperatureUnit() {
   if (!PortOpen()) return false;
@@ -241,19 +270,30 @@ bool TpyreonArgo::GetTemperatureUnit() {
   return config_.TempUnitFahrenheit;
 }
 
-void TpyreonArgo::SetTemperatureUnit(int value) {
-  if (!PortOpen()) return;
-  if (const auto e = WriteByte(0x89, value == 1 ? 0x00 : 0x01, 20)) config_.TempUnitFahrenheit = *e == 0;
+TArgoWriteResult TpyreonArgo::SetTemperatureUnit(int value) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
+  const auto e = WriteByte(0x89, value == 1 ? 0x00 : 0x01, 20);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  config_.TempUnitFahrenheit = *e == 0;
+  return TArgoWriteResult::Confirmed;
 }
 
 float TpyreonArgo::GetAlarm1() { return GetTempParam(0x0A, config_.Alarm[0]); }
-void TpyreonArgo::SetAlarm1(float t) { SetTempParam(0x8A, t, -50.0f, 3000.0f, 100, config_.Alarm[0]); }
+TArgoWriteResult TpyreonArgo::SetAlarm1(float t) {
+  return SetTempParam(0x8A, t, -50.0f, 3000.0f, 100, config_.Alarm[0]);
+}
 float TpyreonArgo::GetAlarm2() { return GetTempParam(0x0B, config_.Alarm[1]); }
-void TpyreonArgo::SetAlarm2(float t) { SetTempParam(0x8B, t, -50.0f, allowedHi_, 100, config_.Alarm[1]); }
+TArgoWriteResult TpyreonArgo::SetAlarm2(float t) {
+  return SetTempParam(0x8B, t, -50.0f, allowedHi_, 100, config_.Alarm[1]);
+}
 float TpyreonArgo::GetAlarm3() { return GetTempParam(0x0C, config_.Alarm[2]); }
-void TpyreonArgo::SetAlarm3(float t) { SetTempParam(0x8C, t, -50.0f, allowedHi_, 100, config_.Alarm[2]); }
+TArgoWriteResult TpyreonArgo::SetAlarm3(float t) {
+  return SetTempParam(0x8C, t, -50.0f, allowedHi_, 100, config_.Alarm[2]);
+}
 float TpyreonArgo::GetAlarm4() { return GetTempParam(0x0D, config_.Alarm[3]); }
-void TpyreonArgo::SetAlarm4(float t) { SetTempParam(0x8D, t, -50.0f, allowedHi_, 100, config_.Alarm[3]); }
+TArgoWriteResult TpyreonArgo::SetAlarm4(float t) {
+  return SetTempParam(0x8D, t, -50.0f, allowedHi_, 100, config_.Alarm[3]);
+}
 
 float TpyreonArgo::GetRatioAlarmHysteresis() {
   if (!PortOpen()) return kArgoNoValue;
@@ -262,11 +302,15 @@ float TpyreonArgo::GetRatioAlarmHysteresis() {
   return config_.RatioAlarmHysteresis = ArgoCodec::DecodeH(*w);
 }
 
-void TpyreonArgo::SetRatioAlarmHysteresis(float value) {
-  if (!PortOpen()) return;
+TArgoWriteResult TpyreonArgo::SetRatioAlarmHysteresis(float value) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
   std::uint16_t w = 0;
-  if (!CheckRange(ArgoCodec::InRange(value, -50.0f, allowedHi_) && ArgoCodec::EncodeH(value, w))) return;
-  if (const auto e = WriteWord(0x8C, w, 100)) config_.RatioAlarmHysteresis = ArgoCodec::DecodeH(*e);
+  if (!CheckRange(ArgoCodec::InRange(value, -50.0f, allowedHi_) && ArgoCodec::EncodeH(value, w)))
+    return TArgoWriteResult::Rejected;
+  const auto e = WriteWord(0x8C, w, 100);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  config_.RatioAlarmHysteresis = ArgoCodec::DecodeH(*e);
+  return TArgoWriteResult::Confirmed;
 }
 
 std::uint8_t TpyreonArgo::GetRatioAlarmMode() {
@@ -276,9 +320,12 @@ std::uint8_t TpyreonArgo::GetRatioAlarmMode() {
   return config_.RatioAlarmMode = *b;
 }
 
-void TpyreonArgo::SetRatioAlarmMode(std::uint8_t value) {
-  if (!PortOpen()) return;
-  if (const auto e = WriteByte(0x8D, value, 20)) config_.RatioAlarmMode = *e;
+TArgoWriteResult TpyreonArgo::SetRatioAlarmMode(std::uint8_t value) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
+  const auto e = WriteByte(0x8D, value, 20);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  config_.RatioAlarmMode = *e;
+  return TArgoWriteResult::Confirmed;
 }
 
 std::uint8_t TpyreonArgo::GetRS485Address() {
@@ -288,15 +335,18 @@ std::uint8_t TpyreonArgo::GetRS485Address() {
   return config_.RS485Addr = *b;
 }
 
-void TpyreonArgo::SetRS485Address(std::uint8_t value) {
-  if (!PortOpen()) return;
-  if (!CheckRange(value <= 79)) return;
-  if (const auto e = WriteByte(0x90, value, 20)) config_.RS485Addr = *e;
+TArgoWriteResult TpyreonArgo::SetRS485Address(std::uint8_t value) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
+  if (!CheckRange(value <= 79)) return TArgoWriteResult::Rejected;
+  const auto e = WriteByte(0x90, value, 20);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  config_.RS485Addr = *e;
+  return TArgoWriteResult::Confirmed;
 }
 
-void TpyreonArgo::ResetLoopOutput() {
-  if (!PortOpen()) return;
-  ReadByte(Req({0x8F}), 20);
+TArgoWriteResult TpyreonArgo::ResetLoopOutput() {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
+  return ReadByte(Req({0x8F}), 20) ? TArgoWriteResult::Confirmed : TArgoWriteResult::Unconfirmed;
 }
 
 int TpyreonArgo::GetScaledOutputMin() {
@@ -306,10 +356,13 @@ int TpyreonArgo::GetScaledOutputMin() {
   return config_.ScaledOutputMin = *w;
 }
 
-void TpyreonArgo::SetScaledOutputMin(int value) {
-  if (!PortOpen()) return;
-  if (!CheckRange(value >= 0 && value <= 20000)) return;
-  if (const auto e = WriteWord(0x91, static_cast<std::uint16_t>(value), 20)) config_.ScaledOutputMin = *e;
+TArgoWriteResult TpyreonArgo::SetScaledOutputMin(int value) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
+  if (!CheckRange(value >= 0 && value <= 20000)) return TArgoWriteResult::Rejected;
+  const auto e = WriteWord(0x91, static_cast<std::uint16_t>(value), 20);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  config_.ScaledOutputMin = *e;
+  return TArgoWriteResult::Confirmed;
 }
 
 int TpyreonArgo::GetScaledOutputMax() {
@@ -319,10 +372,13 @@ int TpyreonArgo::GetScaledOutputMax() {
   return config_.ScaledOutputMax = *w;
 }
 
-void TpyreonArgo::SetScaledOutputMax(int value) {
-  if (!PortOpen()) return;
-  if (!CheckRange(value >= 0 && value <= 20000)) return;
-  if (const auto e = WriteWord(0x92, static_cast<std::uint16_t>(value), 50)) config_.ScaledOutputMax = *e;
+TArgoWriteResult TpyreonArgo::SetScaledOutputMax(int value) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
+  if (!CheckRange(value >= 0 && value <= 20000)) return TArgoWriteResult::Rejected;
+  const auto e = WriteWord(0x92, static_cast<std::uint16_t>(value), 50);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  config_.ScaledOutputMax = *e;
+  return TArgoWriteResult::Confirmed;
 }
 
 std::uint8_t TpyreonArgo::GetAmbientSource() {
@@ -332,16 +388,18 @@ std::uint8_t TpyreonArgo::GetAmbientSource() {
   return config_.AmbientSource = ArgoCodec::SourceIndex(*b);
 }
 
-void TpyreonArgo::SetAmbientSource(int index) {
-  if (!PortOpen()) return;
-  if (!CheckRange(index >= 0 && index <= 2)) return;
-  if (const auto e = WriteByte(0x93, static_cast<std::uint8_t>(index + 1), 20))
-    config_.AmbientSource = ArgoCodec::SourceIndex(*e);
+TArgoWriteResult TpyreonArgo::SetAmbientSource(int index) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
+  if (!CheckRange(index >= 0 && index <= 2)) return TArgoWriteResult::Rejected;
+  const auto e = WriteByte(0x93, static_cast<std::uint8_t>(index + 1), 20);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  config_.AmbientSource = ArgoCodec::SourceIndex(*e);
+  return TArgoWriteResult::Confirmed;
 }
 
 float TpyreonArgo::GetAmbientValue() { return GetTempParam(0x14, config_.AmbientValue); }
-void TpyreonArgo::SetAmbientValue(float t) {
-  SetTempParam(0x94, t, -50.0f, 3000.0f, 20, config_.AmbientValue);
+TArgoWriteResult TpyreonArgo::SetAmbientValue(float t) {
+  return SetTempParam(0x94, t, -50.0f, 3000.0f, 20, config_.AmbientValue);
 }
 
 std::uint8_t TpyreonArgo::GetEmissivitySource() {
@@ -351,11 +409,13 @@ std::uint8_t TpyreonArgo::GetEmissivitySource() {
   return config_.EmissivitySource = ArgoCodec::SourceIndex(*b);
 }
 
-void TpyreonArgo::SetEmissivitySource(int index) {
-  if (!PortOpen()) return;
-  if (!CheckRange(index >= 0 && index <= 2)) return;
-  if (const auto e = WriteByte(0x95, static_cast<std::uint8_t>(index + 1), 20))
-    config_.EmissivitySource = ArgoCodec::SourceIndex(*e);
+TArgoWriteResult TpyreonArgo::SetEmissivitySource(int index) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
+  if (!CheckRange(index >= 0 && index <= 2)) return TArgoWriteResult::Rejected;
+  const auto e = WriteByte(0x95, static_cast<std::uint8_t>(index + 1), 20);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  config_.EmissivitySource = ArgoCodec::SourceIndex(*e);
+  return TArgoWriteResult::Confirmed;
 }
 
 std::uint8_t TpyreonArgo::GetIRFailsafe() {
@@ -365,11 +425,13 @@ std::uint8_t TpyreonArgo::GetIRFailsafe() {
   return config_.IRFailsafe = ArgoCodec::FailsafeIndex(*b);
 }
 
-void TpyreonArgo::SetIRFailsafe(int index) {
-  if (!PortOpen()) return;
-  if (!CheckRange(index >= 0 && index <= 3)) return;
-  if (const auto e = WriteByte(0x96, static_cast<std::uint8_t>(index), 20))
-    config_.IRFailsafe = ArgoCodec::FailsafeIndex(*e);
+TArgoWriteResult TpyreonArgo::SetIRFailsafe(int index) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
+  if (!CheckRange(index >= 0 && index <= 3)) return TArgoWriteResult::Rejected;
+  const auto e = WriteByte(0x96, static_cast<std::uint8_t>(index), 20);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  config_.IRFailsafe = ArgoCodec::FailsafeIndex(*e);
+  return TArgoWriteResult::Confirmed;
 }
 
 std::uint8_t TpyreonArgo::GetAmbientFailsafe() {
@@ -379,25 +441,29 @@ std::uint8_t TpyreonArgo::GetAmbientFailsafe() {
   return config_.AmbientFailsafe = ArgoCodec::FailsafeIndex(*b);
 }
 
-void TpyreonArgo::SetAmbientFailsafe(int index) {
-  if (!PortOpen()) return;
-  if (!CheckRange(index >= 0 && index <= 3)) return;
-  if (const auto e = WriteByte(0x97, static_cast<std::uint8_t>(index), 20))
-    config_.AmbientFailsafe = ArgoCodec::FailsafeIndex(*e);
+TArgoWriteResult TpyreonArgo::SetAmbientFailsafe(int index) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
+  if (!CheckRange(index >= 0 && index <= 3)) return TArgoWriteResult::Rejected;
+  const auto e = WriteByte(0x97, static_cast<std::uint8_t>(index), 20);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  config_.AmbientFailsafe = ArgoCodec::FailsafeIndex(*e);
+  return TArgoWriteResult::Confirmed;
 }
 
 float TpyreonArgo::GetOutputTempMin() { return GetTempParam(0x18, config_.OutputTempMin); }
 
-void TpyreonArgo::SetOutputTempMin(float t) {
+TArgoWriteResult TpyreonArgo::SetOutputTempMin(float t) {
   const bool tau = IsRatioFirmware() && config_.ProcessSource == 2;
-  SetTempParam(0x98, t, tau ? -50.0f : allowedLo_, tau ? 99.0f : allowedHi_, 20, config_.OutputTempMin);
+  return SetTempParam(0x98, t, tau ? -50.0f : allowedLo_, tau ? 99.0f : allowedHi_, 20,
+                      config_.OutputTempMin);
 }
 
 float TpyreonArgo::GetOutputTempMax() { return GetTempParam(0x19, config_.OutputTempMax); }
 
-void TpyreonArgo::SetOutputTempMax(float t) {
+TArgoWriteResult TpyreonArgo::SetOutputTempMax(float t) {
   const bool tau = IsRatioFirmware() && config_.ProcessSource == 2;
-  SetTempParam(0x99, t, tau ? -49.0f : allowedLo_, tau ? 100.0f : allowedHi_, 20, config_.OutputTempMax);
+  return SetTempParam(0x99, t, tau ? -49.0f : allowedLo_, tau ? 100.0f : allowedHi_, 20,
+                      config_.OutputTempMax);
 }
 
 std::uint8_t TpyreonArgo::GetIRDacPercent() {
@@ -407,10 +473,13 @@ std::uint8_t TpyreonArgo::GetIRDacPercent() {
   return config_.IRDacPercent = *b;
 }
 
-void TpyreonArgo::SetIRDacPercent(int percent) {
-  if (!PortOpen()) return;
-  if (!CheckRange(percent >= 0 && percent <= 100)) return;
-  if (const auto e = WriteByte(0x9A, static_cast<std::uint8_t>(percent), 20)) config_.IRDacPercent = *e;
+TArgoWriteResult TpyreonArgo::SetIRDacPercent(int percent) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
+  if (!CheckRange(percent >= 0 && percent <= 100)) return TArgoWriteResult::Rejected;
+  const auto e = WriteByte(0x9A, static_cast<std::uint8_t>(percent), 20);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  config_.IRDacPercent = *e;
+  return TArgoWriteResult::Confirmed;
 }
 
 std::uint8_t TpyreonArgo::GetAmbientDacPercent() {
@@ -420,10 +489,13 @@ std::uint8_t TpyreonArgo::GetAmbientDacPercent() {
   return config_.AmbientDacPercent = *b;
 }
 
-void TpyreonArgo::SetAmbientDacPercent(int percent) {
-  if (!PortOpen()) return;
-  if (!CheckRange(percent >= 0 && percent <= 100)) return;
-  if (const auto e = WriteByte(0x9B, static_cast<std::uint8_t>(percent), 20)) config_.AmbientDacPercent = *e;
+TArgoWriteResult TpyreonArgo::SetAmbientDacPercent(int percent) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
+  if (!CheckRange(percent >= 0 && percent <= 100)) return TArgoWriteResult::Rejected;
+  const auto e = WriteByte(0x9B, static_cast<std::uint8_t>(percent), 20);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  config_.AmbientDacPercent = *e;
+  return TArgoWriteResult::Confirmed;
 }
 
 bool TpyreonArgo::GetAverageMode() {
@@ -433,9 +505,12 @@ bool TpyreonArgo::GetAverageMode() {
   return config_.AverageMode = *b != 0;
 }
 
-void TpyreonArgo::SetAverageMode(bool on) {
-  if (!PortOpen()) return;
-  if (const auto e = WriteByte(0x9C, on ? 1 : 0, 20)) config_.AverageMode = *e != 0;
+TArgoWriteResult TpyreonArgo::SetAverageMode(bool on) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
+  const auto e = WriteByte(0x9C, on ? 1 : 0, 20);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  config_.AverageMode = *e != 0;
+  return TArgoWriteResult::Confirmed;
 }
 
 std::uint8_t TpyreonArgo::GetAdvancedHoldMode() {
@@ -445,17 +520,19 @@ std::uint8_t TpyreonArgo::GetAdvancedHoldMode() {
   return config_.AdvancedHoldMode = ArgoCodec::HoldModeIndex(*b);
 }
 
-void TpyreonArgo::SetAdvancedHoldMode(int mode) {
-  if (!PortOpen()) return;
-  if (!CheckRange(mode >= 0 && mode <= 2)) return;
-  if (const auto e = WriteByte(0x9D, static_cast<std::uint8_t>(mode), 20))
-    config_.AdvancedHoldMode = ArgoCodec::HoldModeIndex(*e);
+TArgoWriteResult TpyreonArgo::SetAdvancedHoldMode(int mode) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
+  if (!CheckRange(mode >= 0 && mode <= 2)) return TArgoWriteResult::Rejected;
+  const auto e = WriteByte(0x9D, static_cast<std::uint8_t>(mode), 20);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  config_.AdvancedHoldMode = ArgoCodec::HoldModeIndex(*e);
+  return TArgoWriteResult::Confirmed;
 }
 
 float TpyreonArgo::GetAdvancedHoldThreshold() { return GetTempParam(0x1E, config_.AdvancedHoldThreshold); }
 
-void TpyreonArgo::SetAdvancedHoldThreshold(float t) {
-  SetTempParam(0x9E, t, allowedLo_, allowedHi_, 20, config_.AdvancedHoldThreshold);
+TArgoWriteResult TpyreonArgo::SetAdvancedHoldThreshold(float t) {
+  return SetTempParam(0x9E, t, allowedLo_, allowedHi_, 20, config_.AdvancedHoldThreshold);
 }
 
 void TpyreonArgo::StartEmissivityCalculation(float t1, float t2) {
@@ -476,11 +553,15 @@ float TpyreonArgo::GetAdvancedHoldHysteresis() {
   return config_.AdvancedHoldHysteresis = ArgoCodec::DecodeH(*w);
 }
 
-void TpyreonArgo::SetAdvancedHoldHysteresis(float value) {
-  if (!PortOpen()) return;
+TArgoWriteResult TpyreonArgo::SetAdvancedHoldHysteresis(float value) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
   std::uint16_t w = 0;
-  if (!CheckRange(ArgoCodec::InRange(value, 0.0f, 3000.0f) && ArgoCodec::EncodeH(value, w))) return;
-  if (const auto e = WriteWord(0xA2, w, 20)) config_.AdvancedHoldHysteresis = ArgoCodec::DecodeH(*e);
+  if (!CheckRange(ArgoCodec::InRange(value, 0.0f, 3000.0f) && ArgoCodec::EncodeH(value, w)))
+    return TArgoWriteResult::Rejected;
+  const auto e = WriteWord(0xA2, w, 20);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  config_.AdvancedHoldHysteresis = ArgoCodec::DecodeH(*e);
+  return TArgoWriteResult::Confirmed;
 }
 
 TArgoMaterialTable TpyreonArgo::GetMaterialTable() {
@@ -507,8 +588,8 @@ TArgoMaterialTable TpyreonArgo::GetMaterialTable() {
   return read;
 }
 
-void TpyreonArgo::SetMaterialTable(const TArgoMaterialTable& table) {
-  if (!PortOpen()) return;
+TArgoWriteResult TpyreonArgo::SetMaterialTable(const TArgoMaterialTable& table) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
   // Every value must fit its word before anything is sent.
   std::array<std::array<std::uint16_t, 4>, 8> words{};
   bool ok = true;
@@ -518,13 +599,13 @@ void TpyreonArgo::SetMaterialTable(const TArgoMaterialTable& table) {
          ArgoCodec::EncodeT(m.HiAlarm, words[row][2]);
     words[row][3] = ArgoCodec::EncodeDeviations(m.DevLo, m.DevHi);
   }
-  if (!CheckRange(ok)) return;
+  if (!CheckRange(ok)) return TArgoWriteResult::Rejected;
   for (int row = 0; row < 8; ++row) {
     for (int field = 0; field < 4; ++field) {
       QByteArray req = Req({0xA3, row * 16 + field});
       AppendWord(req, words[static_cast<std::size_t>(row)][static_cast<std::size_t>(field)]);
       TArgoReply r;
-      if (!Exchange(req, 20, 3, r)) return;
+      if (!Exchange(req, 20, 3, r)) return TArgoWriteResult::Unconfirmed;
       const std::uint16_t w = W(r.Data, 1);
       TArgoMaterialRow& m = config_.MaterialTable[static_cast<std::size_t>(row)];
       if (field == 0)
@@ -537,6 +618,7 @@ void TpyreonArgo::SetMaterialTable(const TArgoMaterialTable& table) {
         ArgoCodec::DecodeDeviations(w, m.DevLo, m.DevHi);
     }
   }
+  return TArgoWriteResult::Confirmed;
 }
 
 bool TpyreonArgo::ReadHeadCodeGroups(int groups, std::array<std::uint32_t, 5>& values) {
@@ -550,24 +632,24 @@ bool TpyreonArgo::ReadHeadCodeGroups(int groups, std::array<std::uint32_t, 5>& v
   return true;
 }
 
-bool TpyreonArgo::WriteHeadCodeGroups(const QString* texts, int groups,
-                                      std::array<std::uint32_t, 5>& values) {
+TArgoWriteResult TpyreonArgo::WriteHeadCodeGroups(const QString* texts, int groups,
+                                                  std::array<std::uint32_t, 5>& values) {
   std::array<std::uint32_t, 5> parsed{};
   bool ok = true;
   for (int g = 0; g < groups; ++g)
     ok = ok && ArgoCodec::ParseHeadCodeGroup(texts[g], parsed[static_cast<std::size_t>(g)]);
-  if (!CheckRange(ok)) return false;
+  if (!CheckRange(ok)) return TArgoWriteResult::Rejected;
   for (int g = 0; g < groups; ++g) {
     const std::uint32_t v = parsed[static_cast<std::size_t>(g)];
     TArgoReply r;
     if (!Exchange(Req({0xA4, g, static_cast<int>(v >> 16), static_cast<int>(v >> 8), static_cast<int>(v)}),
                   20, 4, r))
-      return false;
+      return TArgoWriteResult::Unconfirmed;
     values[static_cast<std::size_t>(g)] = (static_cast<std::uint32_t>(r.Data[1]) << 16 |
                                            static_cast<std::uint32_t>(r.Data[2]) << 8 | r.Data[3]) &
                                           0xFFFFF;
   }
-  return true;
+  return TArgoWriteResult::Confirmed;
 }
 
 void TpyreonArgo::StoreHeadCodeShort(const std::array<std::uint32_t, 5>& v, bool valid) {
@@ -601,10 +683,12 @@ TArgoHeadCodeShort TpyreonArgo::GetHeadCodeShort() {
   return config_.HeadCodeShort;
 }
 
-void TpyreonArgo::SetHeadCodeShort(const TArgoHeadCodeShort& groups) {
-  if (!PortOpen()) return;
+TArgoWriteResult TpyreonArgo::SetHeadCodeShort(const TArgoHeadCodeShort& groups) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
   std::array<std::uint32_t, 5> v{};
-  if (WriteHeadCodeGroups(groups.data(), 3, v)) StoreHeadCodeShort(v, true);
+  const TArgoWriteResult result = WriteHeadCodeGroups(groups.data(), 3, v);
+  if (result) StoreHeadCodeShort(v, true);
+  return result;
 }
 
 TArgoHeadCodeLarge TpyreonArgo::GetHeadCodeLarge() {
@@ -614,10 +698,12 @@ TArgoHeadCodeLarge TpyreonArgo::GetHeadCodeLarge() {
   return config_.HeadCodeLarge;
 }
 
-void TpyreonArgo::SetHeadCodeLarge(const TArgoHeadCodeLarge& groups) {
-  if (!PortOpen()) return;
+TArgoWriteResult TpyreonArgo::SetHeadCodeLarge(const TArgoHeadCodeLarge& groups) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
   std::array<std::uint32_t, 5> v{};
-  if (WriteHeadCodeGroups(groups.data(), 5, v)) StoreHeadCodeLarge(v, true);
+  const TArgoWriteResult result = WriteHeadCodeGroups(groups.data(), 5, v);
+  if (result) StoreHeadCodeLarge(v, true);
+  return result;
 }
 
 bool TpyreonArgo::GetSpotIllumination() {
@@ -627,14 +713,19 @@ bool TpyreonArgo::GetSpotIllumination() {
   return config_.SpotIllumination = *b == 1;
 }
 
-void TpyreonArgo::SetSpotIllumination(bool on) {
-  if (!PortOpen()) return;
-  if (const auto e = WriteByte(0xA5, on ? 1 : 0, 20)) config_.SpotIllumination = *e == 1;
+TArgoWriteResult TpyreonArgo::SetSpotIllumination(bool on) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
+  const auto e = WriteByte(0xA5, on ? 1 : 0, 20);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  config_.SpotIllumination = *e == 1;
+  return TArgoWriteResult::Confirmed;
 }
 
 float TpyreonArgo::GetTweakOffset() { return GetTempParam(0x26, config_.TweakOffset); }
 // The temperature word reaches down to -100 degrees only.
-void TpyreonArgo::SetTweakOffset(float t) { SetTempParam(0xA6, t, -200.0f, 200.0f, 20, config_.TweakOffset); }
+TArgoWriteResult TpyreonArgo::SetTweakOffset(float t) {
+  return SetTempParam(0xA6, t, -200.0f, 200.0f, 20, config_.TweakOffset);
+}
 
 float TpyreonArgo::GetTweakGain() {
   if (!PortOpen()) return kArgoNoValue;
@@ -643,11 +734,14 @@ float TpyreonArgo::GetTweakGain() {
   return config_.TweakGain = ArgoCodec::DecodeG(*w);
 }
 
-void TpyreonArgo::SetTweakGain(float g) {
-  if (!PortOpen()) return;
+TArgoWriteResult TpyreonArgo::SetTweakGain(float g) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
   std::uint16_t w = 0;
-  if (!CheckRange(0.0f <= g && g < 2.0f && ArgoCodec::EncodeG(g, w))) return;
-  if (const auto e = WriteWord(0xA7, w, 20)) config_.TweakGain = ArgoCodec::DecodeG(*e);
+  if (!CheckRange(0.0f <= g && g < 2.0f && ArgoCodec::EncodeG(g, w))) return TArgoWriteResult::Rejected;
+  const auto e = WriteWord(0xA7, w, 20);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  config_.TweakGain = ArgoCodec::DecodeG(*e);
+  return TArgoWriteResult::Confirmed;
 }
 
 TArgoAlarmMode TpyreonArgo::GetAlarmMode(int n) {
@@ -657,18 +751,24 @@ TArgoAlarmMode TpyreonArgo::GetAlarmMode(int n) {
   return config_.AlarmMode[static_cast<std::size_t>(n)] = ArgoCodec::UnpackAlarmMode(r.Data[1]);
 }
 
-void TpyreonArgo::SetAlarmMode(int n, const TArgoAlarmMode& mode) {
-  if (!PortOpen()) return;
-  if (!CheckRange(n >= 0 && n <= 3 && ArgoCodec::AlarmModeValid(mode))) return;
+TArgoWriteResult TpyreonArgo::SetAlarmMode(int n, const TArgoAlarmMode& mode) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
+  if (!CheckRange(n >= 0 && n <= 3 && ArgoCodec::AlarmModeValid(mode))) return TArgoWriteResult::Rejected;
   TArgoReply r;
-  if (Exchange(Req({0xA8, n, ArgoCodec::PackAlarmMode(mode)}), 20, 2, r))
-    config_.AlarmMode[static_cast<std::size_t>(n)] = ArgoCodec::UnpackAlarmMode(r.Data[1]);
+  if (!Exchange(Req({0xA8, n, ArgoCodec::PackAlarmMode(mode)}), 20, 2, r))
+    return TArgoWriteResult::Unconfirmed;
+  config_.AlarmMode[static_cast<std::size_t>(n)] = ArgoCodec::UnpackAlarmMode(r.Data[1]);
+  return TArgoWriteResult::Confirmed;
 }
 
 float TpyreonArgo::GetF3Temp1() { return GetTempParam(0x2B, config_.F3Temp1); }
-void TpyreonArgo::SetF3Temp1(float t) { SetTempParam(0xAB, t, -50.0f, 3000.0f, 20, config_.F3Temp1); }
+TArgoWriteResult TpyreonArgo::SetF3Temp1(float t) {
+  return SetTempParam(0xAB, t, -50.0f, 3000.0f, 20, config_.F3Temp1);
+}
 float TpyreonArgo::GetF3Temp2() { return GetTempParam(0x2C, config_.F3Temp2); }
-void TpyreonArgo::SetF3Temp2(float t) { SetTempParam(0xAC, t, -50.0f, 3000.0f, 20, config_.F3Temp2); }
+TArgoWriteResult TpyreonArgo::SetF3Temp2(float t) {
+  return SetTempParam(0xAC, t, -50.0f, 3000.0f, 20, config_.F3Temp2);
+}
 
 float TpyreonArgo::GetAlarmHysteresis() {
   if (!PortOpen()) return kArgoNoValue;
@@ -677,13 +777,15 @@ float TpyreonArgo::GetAlarmHysteresis() {
   return config_.AlarmHysteresis = static_cast<float>(*b / 10.0);
 }
 
-void TpyreonArgo::SetAlarmHysteresis(float value) {
-  if (!PortOpen()) return;
+TArgoWriteResult TpyreonArgo::SetAlarmHysteresis(float value) {
+  if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
   std::uint16_t w = 0;
   if (!CheckRange(ArgoCodec::InRange(value, 0.0f, 20.0f) && ArgoCodec::EncodeH(value, w) && w <= 0xFF))
-    return;
-  if (const auto e = WriteByte(0x4A, static_cast<std::uint8_t>(w), 20))
-    config_.AlarmHysteresis = static_cast<float>(*e / 10.0);
+    return TArgoWriteResult::Rejected;
+  const auto e = WriteByte(0x4A, static_cast<std::uint8_t>(w), 20);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  config_.AlarmHysteresis = static_cast<float>(*e / 10.0);
+  return TArgoWriteResult::Confirmed;
 }
 
 // --- Ratio model ----------------------------------------------------------------------------
@@ -693,9 +795,10 @@ float TpyreonArgo::GetDeflection1() {
   return GetRatioWordParam(Req({0x4A, 0x80, 0x80}), &ArgoCodec::DecodeC, config_.Deflection1, 100);
 }
 
-void TpyreonArgo::SetDeflection1(float value) {
-  if (config_.FWrev < 5016) return;
-  SetRatioWordParam(0x4A, value, true, &ArgoCodec::EncodeC, &ArgoCodec::DecodeC, config_.Deflection1, 100);
+TArgoWriteResult TpyreonArgo::SetDeflection1(float value) {
+  if (config_.FWrev < 5016) return TArgoWriteResult::Unconfirmed;
+  return SetRatioWordParam(0x4A, value, true, &ArgoCodec::EncodeC, &ArgoCodec::DecodeC, config_.Deflection1,
+                           100);
 }
 
 float TpyreonArgo::GetDeflection2() {
@@ -703,33 +806,36 @@ float TpyreonArgo::GetDeflection2() {
   return GetRatioWordParam(Req({0x4B, 0x80, 0x80}), &ArgoCodec::DecodeC, config_.Deflection2, 100);
 }
 
-void TpyreonArgo::SetDeflection2(float value) {
-  if (config_.FWrev < 5016) return;
-  SetRatioWordParam(0x4B, value, true, &ArgoCodec::EncodeC, &ArgoCodec::DecodeC, config_.Deflection2, 100);
+TArgoWriteResult TpyreonArgo::SetDeflection2(float value) {
+  if (config_.FWrev < 5016) return TArgoWriteResult::Unconfirmed;
+  return SetRatioWordParam(0x4B, value, true, &ArgoCodec::EncodeC, &ArgoCodec::DecodeC, config_.Deflection2,
+                           100);
 }
 
 int TpyreonArgo::GetAddTop() { return GetSignedRatioWord(0x4C, config_.AddTop); }
 
-void TpyreonArgo::SetAddTop(int value) { SetSignedRatioWord(0x4C, value, config_.AddTop); }
+TArgoWriteResult TpyreonArgo::SetAddTop(int value) { return SetSignedRatioWord(0x4C, value, config_.AddTop); }
 
 float TpyreonArgo::GetMulTop() {
   return GetRatioWordParam(Req({0x4D, 0x00, 0x00}), &ArgoCodec::DecodeQ, config_.MulTop, 100);
 }
 
-void TpyreonArgo::SetMulTop(float value) {
-  SetRatioWordParam(0x4D, value, true, &ArgoCodec::EncodeQ, &ArgoCodec::DecodeQ, config_.MulTop, 100);
+TArgoWriteResult TpyreonArgo::SetMulTop(float value) {
+  return SetRatioWordParam(0x4D, value, true, &ArgoCodec::EncodeQ, &ArgoCodec::DecodeQ, config_.MulTop, 100);
 }
 
 int TpyreonArgo::GetAddQuot() { return GetSignedRatioWord(0x4E, config_.AddQuot); }
 
-void TpyreonArgo::SetAddQuot(int value) { SetSignedRatioWord(0x4E, value, config_.AddQuot); }
+TArgoWriteResult TpyreonArgo::SetAddQuot(int value) {
+  return SetSignedRatioWord(0x4E, value, config_.AddQuot);
+}
 
 float TpyreonArgo::GetMulQuot() {
   return GetRatioWordParam(Req({0x4F, 0x00, 0x00}), &ArgoCodec::DecodeQ, config_.MulQuot, 100);
 }
 
-void TpyreonArgo::SetMulQuot(float value) {
-  SetRatioWordParam(0x4F, value, true, &ArgoCodec::EncodeQ, &ArgoCodec::DecodeQ, config_.MulQuot, 100);
+TArgoWriteResult TpyreonArgo::SetMulQuot(float value) {
+  return SetRatioWordParam(0x4F, value, true, &ArgoCodec::EncodeQ, &ArgoCodec::DecodeQ, config_.MulQuot, 100);
 }
 
 bool TpyreonArgo::GetLWLParameter(int& diameter, int& length) {
@@ -745,17 +851,18 @@ bool TpyreonArgo::GetLWLParameter(int& diameter, int& length) {
   return true;
 }
 
-void TpyreonArgo::SetLWLParameter(int diameter, int length) {
-  if (!PortOpen() || !IsRatioFirmware()) return;
-  if (!CheckRange(diameter >= 0 && diameter <= 0xFFFF && length >= 0 && length <= 0xFFFF)) return;
+TArgoWriteResult TpyreonArgo::SetLWLParameter(int diameter, int length) {
+  if (!PortOpen() || !IsRatioFirmware()) return TArgoWriteResult::Unconfirmed;
+  if (!CheckRange(diameter >= 0 && diameter <= 0xFFFF && length >= 0 && length <= 0xFFFF))
+    return TArgoWriteResult::Rejected;
   QByteArray req(1, '\x56');
   AppendWord(req, static_cast<std::uint16_t>(diameter));
   AppendWord(req, static_cast<std::uint16_t>(length));
   TArgoReply r;
-  if (Exchange(req, 20, 4, r)) {
-    config_.LWLDiameter = W(r.Data, 0);
-    config_.LWLLength = W(r.Data, 2);
-  }
+  if (!Exchange(req, 20, 4, r)) return TArgoWriteResult::Unconfirmed;
+  config_.LWLDiameter = W(r.Data, 0);
+  config_.LWLLength = W(r.Data, 2);
+  return TArgoWriteResult::Confirmed;
 }
 
 bool TpyreonArgo::GetMBRange(float& start, float& end) {
@@ -769,20 +876,20 @@ bool TpyreonArgo::GetMBRange(float& start, float& end) {
   return true;
 }
 
-void TpyreonArgo::SetMBRange(float start, float end) {
-  if (!PortOpen() || !IsRatioFirmware()) return;
+TArgoWriteResult TpyreonArgo::SetMBRange(float start, float end) {
+  if (!PortOpen() || !IsRatioFirmware()) return TArgoWriteResult::Unconfirmed;
   std::uint16_t ws = 0, we = 0;
   if (!CheckRange(0.0f <= start && start < end && end <= 3000.0f && ArgoCodec::EncodeT(start, ws) &&
                   ArgoCodec::EncodeT(end, we)))
-    return;
+    return TArgoWriteResult::Rejected;
   QByteArray req(1, '\x57');
   AppendWord(req, ws);
   AppendWord(req, we);
   TArgoReply r;
-  if (Exchange(req, 20, 4, r)) {
-    config_.MBRangeStart = ArgoCodec::DecodeT(W(r.Data, 0));
-    config_.MBRangeEnd = ArgoCodec::DecodeT(W(r.Data, 2));
-  }
+  if (!Exchange(req, 20, 4, r)) return TArgoWriteResult::Unconfirmed;
+  config_.MBRangeStart = ArgoCodec::DecodeT(W(r.Data, 0));
+  config_.MBRangeEnd = ArgoCodec::DecodeT(W(r.Data, 2));
+  return TArgoWriteResult::Confirmed;
 }
 
 namespace {
@@ -798,14 +905,14 @@ constexpr RatioM kEpsilon{0x5A, 0xFF, 0xFE, 0.05f, 1.0f, 100, 100};
 constexpr RatioM kEpsilon2{0x5B, 0x00, 0x00, 0.75f, 1.25f, 100, 100};
 }  // namespace
 
-#define ARGO_RATIO_M(Name, Reg, Field)                                                                 \
-  float TpyreonArgo::Get##Name() {                                                                     \
-    return GetRatioWordParam(Req({Reg.code, Reg.markerHi, Reg.markerLo}), &ArgoCodec::DecodeM, Field,  \
-                             Reg.getTimeout);                                                          \
-  }                                                                                                    \
-  void TpyreonArgo::Set##Name(float value) {                                                           \
-    SetRatioWordParam(Reg.code, value, ArgoCodec::InRange(value, Reg.lo, Reg.hi), &ArgoCodec::EncodeM, \
-                      &ArgoCodec::DecodeM, Field, Reg.setTimeout);                                     \
+#define ARGO_RATIO_M(Name, Reg, Field)                                                                \
+  float TpyreonArgo::Get##Name() {                                                                    \
+    return GetRatioWordParam(Req({Reg.code, Reg.markerHi, Reg.markerLo}), &ArgoCodec::DecodeM, Field, \
+                             Reg.getTimeout);                                                         \
+  }                                                                                                   \
+  TArgoWriteResult TpyreonArgo::Set##Name(float value) {                                              \
+    return SetRatioWordParam(Reg.code, value, ArgoCodec::InRange(value, Reg.lo, Reg.hi),              \
+                             &ArgoCodec::EncodeM, &ArgoCodec::DecodeM, Field, Reg.setTimeout);        \
   }
 
 ARGO_RATIO_M(Slope, kSlope, config_.Slope)
@@ -819,18 +926,18 @@ float TpyreonArgo::GetDetTop() {
 }
 
 // Written as a temperature word, the same form it is read in.
-void TpyreonArgo::SetDetTop(float value) {
-  SetRatioWordParam(0x5C, value, ArgoCodec::InRange(value, 100.0f, 3000.0f), &ArgoCodec::EncodeT,
-                    &ArgoCodec::DecodeT, config_.DetTop, 100);
+TArgoWriteResult TpyreonArgo::SetDetTop(float value) {
+  return SetRatioWordParam(0x5C, value, ArgoCodec::InRange(value, 100.0f, 3000.0f), &ArgoCodec::EncodeT,
+                           &ArgoCodec::DecodeT, config_.DetTop, 100);
 }
 
 float TpyreonArgo::GetLimTau() {
   return GetRatioWordParam(Req({0x5D, 0xFF, 0xFF}), &ArgoCodec::DecodeT, config_.LimTau, 100);
 }
 
-void TpyreonArgo::SetLimTau(float value) {
-  SetRatioWordParam(0x5D, value, ArgoCodec::InRange(value, -50.0f, 99.0f), &ArgoCodec::EncodeT,
-                    &ArgoCodec::DecodeT, config_.LimTau, 100);
+TArgoWriteResult TpyreonArgo::SetLimTau(float value) {
+  return SetRatioWordParam(0x5D, value, ArgoCodec::InRange(value, -50.0f, 99.0f), &ArgoCodec::EncodeT,
+                           &ArgoCodec::DecodeT, config_.LimTau, 100);
 }
 
 std::int64_t TpyreonArgo::GetItemNumber() {
@@ -840,13 +947,15 @@ std::int64_t TpyreonArgo::GetItemNumber() {
   return config_.ItemNumber = Be32(r.Data, 0);
 }
 
-void TpyreonArgo::SetItemNumber(std::uint32_t value) {
-  if (!PortOpen() || !IsRatioFirmware()) return;
+TArgoWriteResult TpyreonArgo::SetItemNumber(std::uint32_t value) {
+  if (!PortOpen() || !IsRatioFirmware()) return TArgoWriteResult::Unconfirmed;
   TArgoReply r;
-  if (Exchange(Req({0x5E, static_cast<int>(value >> 24), static_cast<int>(value >> 16),
-                    static_cast<int>(value >> 8), static_cast<int>(value)}),
-               20, 4, r))
-    config_.ItemNumber = Be32(r.Data, 0);
+  if (!Exchange(Req({0x5E, static_cast<int>(value >> 24), static_cast<int>(value >> 16),
+                     static_cast<int>(value >> 8), static_cast<int>(value)}),
+                20, 4, r))
+    return TArgoWriteResult::Unconfirmed;
+  config_.ItemNumber = Be32(r.Data, 0);
+  return TArgoWriteResult::Confirmed;
 }
 
 std::int64_t TpyreonArgo::GetRatioSerialNumber() {
@@ -856,13 +965,15 @@ std::int64_t TpyreonArgo::GetRatioSerialNumber() {
   return config_.RatioSerialNumber = Be32(r.Data, 0);
 }
 
-void TpyreonArgo::SetRatioSerialNumber(std::uint32_t value) {
-  if (!PortOpen() || !IsRatioFirmware()) return;
+TArgoWriteResult TpyreonArgo::SetRatioSerialNumber(std::uint32_t value) {
+  if (!PortOpen() || !IsRatioFirmware()) return TArgoWriteResult::Unconfirmed;
   TArgoReply r;
-  if (Exchange(Req({0x5F, static_cast<int>(value >> 24), static_cast<int>(value >> 16),
-                    static_cast<int>(value >> 8), static_cast<int>(value)}),
-               20, 4, r))
-    config_.RatioSerialNumber = Be32(r.Data, 0);
+  if (!Exchange(Req({0x5F, static_cast<int>(value >> 24), static_cast<int>(value >> 16),
+                     static_cast<int>(value >> 8), static_cast<int>(value)}),
+                20, 4, r))
+    return TArgoWriteResult::Unconfirmed;
+  config_.RatioSerialNumber = Be32(r.Data, 0);
+  return TArgoWriteResult::Confirmed;
 }
 
 float TpyreonArgo::ReadSingleTemperature() {
@@ -888,12 +999,13 @@ std::uint8_t TpyreonArgo::GetDALFunction(int output) {
   return config_.DALFunction[static_cast<std::size_t>(output)] = r.Data[1];
 }
 
-void TpyreonArgo::SetDALFunction(int output, std::uint8_t value) {
-  if (!PortOpen() || !IsRatioFirmware()) return;
-  if (!CheckRange(output >= 0 && output <= 1)) return;
+TArgoWriteResult TpyreonArgo::SetDALFunction(int output, std::uint8_t value) {
+  if (!PortOpen() || !IsRatioFirmware()) return TArgoWriteResult::Unconfirmed;
+  if (!CheckRange(output >= 0 && output <= 1)) return TArgoWriteResult::Rejected;
   TArgoReply r;
-  if (Exchange(Req({0x68, output, value}), 100, 2, r))
-    config_.DALFunction[static_cast<std::size_t>(output)] = r.Data[1];
+  if (!Exchange(Req({0x68, output, value}), 100, 2, r)) return TArgoWriteResult::Unconfirmed;
+  config_.DALFunction[static_cast<std::size_t>(output)] = r.Data[1];
+  return TArgoWriteResult::Confirmed;
 }
 
 std::uint8_t TpyreonArgo::GetAlarmSource(int output) {
@@ -903,12 +1015,13 @@ std::uint8_t TpyreonArgo::GetAlarmSource(int output) {
   return config_.AlarmSource[static_cast<std::size_t>(output)] = r.Data[1];
 }
 
-void TpyreonArgo::SetAlarmSource(int output, std::uint8_t value) {
-  if (!PortOpen() || !IsRatioFirmware()) return;
-  if (!CheckRange(output >= 0 && output <= 4 && value <= 5)) return;
+TArgoWriteResult TpyreonArgo::SetAlarmSource(int output, std::uint8_t value) {
+  if (!PortOpen() || !IsRatioFirmware()) return TArgoWriteResult::Unconfirmed;
+  if (!CheckRange(output >= 0 && output <= 4 && value <= 5)) return TArgoWriteResult::Rejected;
   TArgoReply r;
-  if (Exchange(Req({0x69, output, value}), 100, 2, r))
-    config_.AlarmSource[static_cast<std::size_t>(output)] = r.Data[1];
+  if (!Exchange(Req({0x69, output, value}), 100, 2, r)) return TArgoWriteResult::Unconfirmed;
+  config_.AlarmSource[static_cast<std::size_t>(output)] = r.Data[1];
+  return TArgoWriteResult::Confirmed;
 }
 
 std::uint8_t TpyreonArgo::GetAlarmNormallyOpen(int output) {
@@ -918,17 +1031,18 @@ std::uint8_t TpyreonArgo::GetAlarmNormallyOpen(int output) {
   return config_.AlarmNormallyOpen[static_cast<std::size_t>(output)] = r.Data[1];
 }
 
-void TpyreonArgo::SetAlarmNormallyOpen(int output, std::uint8_t value) {
-  if (!PortOpen() || !IsRatioFirmware()) return;
-  if (!CheckRange(output >= 0 && output <= 4 && value <= 1)) return;
+TArgoWriteResult TpyreonArgo::SetAlarmNormallyOpen(int output, std::uint8_t value) {
+  if (!PortOpen() || !IsRatioFirmware()) return TArgoWriteResult::Unconfirmed;
+  if (!CheckRange(output >= 0 && output <= 4 && value <= 1)) return TArgoWriteResult::Rejected;
   TArgoReply r;
-  if (Exchange(Req({0x6B, output, value}), 100, 2, r))
-    config_.AlarmNormallyOpen[static_cast<std::size_t>(output)] = r.Data[1];
+  if (!Exchange(Req({0x6B, output, value}), 100, 2, r)) return TArgoWriteResult::Unconfirmed;
+  config_.AlarmNormallyOpen[static_cast<std::size_t>(output)] = r.Data[1];
+  return TArgoWriteResult::Confirmed;
 }
 
-void TpyreonArgo::AlarmValuesSequence(int output, TArgoAlarmValues& values, bool write) {
+bool TpyreonArgo::AlarmValuesSequence(int output, TArgoAlarmValues& values, bool write) {
   TArgoReply r;
-  if (!Exchange(Req({0x69, output, 0xFF}), 100, 2, r)) return;
+  if (!Exchange(Req({0x69, output, 0xFF}), 100, 2, r)) return false;
   const std::uint8_t saved = r.Data[1];
   TArgoAlarmValues got;
   bool all = true;
@@ -951,6 +1065,7 @@ void TpyreonArgo::AlarmValuesSequence(int output, TArgoAlarmValues& values, bool
     config_.AlarmValues[o] = got;
     if (!write) values = got;
   }
+  return all && restored;
 }
 
 void TpyreonArgo::GetAlarmValues(int output, TArgoAlarmValues& values) {
@@ -959,11 +1074,12 @@ void TpyreonArgo::GetAlarmValues(int output, TArgoAlarmValues& values) {
   AlarmValuesSequence(output, values, false);
 }
 
-void TpyreonArgo::SetAlarmValues(int output, const TArgoAlarmValues& values) {
-  if (!PortOpen() || !IsRatioFirmware()) return;
-  if (!CheckRange(output >= 0 && output <= 4)) return;
+TArgoWriteResult TpyreonArgo::SetAlarmValues(int output, const TArgoAlarmValues& values) {
+  if (!PortOpen() || !IsRatioFirmware()) return TArgoWriteResult::Unconfirmed;
+  if (!CheckRange(output >= 0 && output <= 4)) return TArgoWriteResult::Rejected;
   TArgoAlarmValues copy = values;
-  AlarmValuesSequence(output, copy, true);
+  return AlarmValuesSequence(output, copy, true) ? TArgoWriteResult::Confirmed
+                                                 : TArgoWriteResult::Unconfirmed;
 }
 
 std::uint8_t TpyreonArgo::GetProcessSource() {
@@ -973,19 +1089,22 @@ std::uint8_t TpyreonArgo::GetProcessSource() {
   return config_.ProcessSource = *b <= 2 ? *b : 0;
 }
 
-void TpyreonArgo::SetProcessSource(std::uint8_t value) {
-  if (!PortOpen() || !IsRatioFirmware()) return;
-  if (!CheckRange(value <= 2)) return;
-  if (const auto e = WriteByte(0x6C, value, 100)) config_.ProcessSource = *e <= 2 ? *e : 0;
+TArgoWriteResult TpyreonArgo::SetProcessSource(std::uint8_t value) {
+  if (!PortOpen() || !IsRatioFirmware()) return TArgoWriteResult::Unconfirmed;
+  if (!CheckRange(value <= 2)) return TArgoWriteResult::Rejected;
+  const auto e = WriteByte(0x6C, value, 100);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  config_.ProcessSource = *e <= 2 ? *e : 0;
+  return TArgoWriteResult::Confirmed;
 }
 
 float TpyreonArgo::GetSmartThreshold() {
   return GetRatioWordParam(Req({0x6D, 0x00, 0x00}), &ArgoCodec::DecodeH, config_.SmartThreshold, 100);
 }
 
-void TpyreonArgo::SetSmartThreshold(float value) {
-  SetRatioWordParam(0x6D, value, ArgoCodec::InRange(value, 0.0f, 65535.0f), &ArgoCodec::EncodeH,
-                    &ArgoCodec::DecodeH, config_.SmartThreshold, 100);
+TArgoWriteResult TpyreonArgo::SetSmartThreshold(float value) {
+  return SetRatioWordParam(0x6D, value, ArgoCodec::InRange(value, 0.0f, 65535.0f), &ArgoCodec::EncodeH,
+                           &ArgoCodec::DecodeH, config_.SmartThreshold, 100);
 }
 
 TArgoVisualAlarms TpyreonArgo::GetVisualAlarmSettings() {
@@ -1001,20 +1120,21 @@ TArgoVisualAlarms TpyreonArgo::GetVisualAlarmSettings() {
   return read;
 }
 
-void TpyreonArgo::SetVisualAlarmSettings(const TArgoVisualAlarms& alarms) {
-  if (!PortOpen() || !IsRatioFirmware()) return;
+TArgoWriteResult TpyreonArgo::SetVisualAlarmSettings(const TArgoVisualAlarms& alarms) {
+  if (!PortOpen() || !IsRatioFirmware()) return TArgoWriteResult::Unconfirmed;
   std::array<std::array<std::uint8_t, 20>, 8> bytes{};
   bool ok = true;
   for (std::size_t i = 0; i < 8; ++i) ok = ok && ArgoCodec::EncodeVisualAlarm(alarms[i], bytes[i]);
-  if (!CheckRange(ok)) return;
+  if (!CheckRange(ok)) return TArgoWriteResult::Rejected;
   for (int i = 0; i < 8; ++i) {
     QByteArray req = Req({0x6F, i});
     for (std::uint8_t b : bytes[static_cast<std::size_t>(i)]) req.append(static_cast<char>(b));
     TArgoReply r;
-    if (!Exchange(req, 250, 20, r)) return;
+    if (!Exchange(req, 250, 20, r)) return TArgoWriteResult::Unconfirmed;
     config_.VisualAlarms[static_cast<std::size_t>(i)] =
         ArgoCodec::DecodeVisualAlarm(std::span<const std::uint8_t>(r.Data.data(), 20));
   }
+  return TArgoWriteResult::Confirmed;
 }
 
 std::uint8_t TpyreonArgo::GetVisualAlarmSource() {
@@ -1024,10 +1144,13 @@ std::uint8_t TpyreonArgo::GetVisualAlarmSource() {
   return config_.VisualAlarmSource = *b;
 }
 
-void TpyreonArgo::SetVisualAlarmSource(std::uint8_t value) {
-  if (!PortOpen() || !IsRatioFirmware()) return;
-  if (!CheckRange(value <= 4)) return;
-  if (const auto e = WriteByte(0x72, value, 20)) config_.VisualAlarmSource = *e;
+TArgoWriteResult TpyreonArgo::SetVisualAlarmSource(std::uint8_t value) {
+  if (!PortOpen() || !IsRatioFirmware()) return TArgoWriteResult::Unconfirmed;
+  if (!CheckRange(value <= 4)) return TArgoWriteResult::Rejected;
+  const auto e = WriteByte(0x72, value, 20);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  config_.VisualAlarmSource = *e;
+  return TArgoWriteResult::Confirmed;
 }
 
 std::uint8_t TpyreonArgo::GetDisplayMainSource() {
@@ -1037,16 +1160,20 @@ std::uint8_t TpyreonArgo::GetDisplayMainSource() {
   return config_.DisplayMainSource = *b;
 }
 
-void TpyreonArgo::SetDisplayMainSource(std::uint8_t value) {
-  if (!PortOpen() || !IsRatioFirmware()) return;
-  if (!CheckRange(value <= 4)) return;
-  if (const auto e = WriteByte(0x73, value, 20)) config_.DisplayMainSource = *e;
+TArgoWriteResult TpyreonArgo::SetDisplayMainSource(std::uint8_t value) {
+  if (!PortOpen() || !IsRatioFirmware()) return TArgoWriteResult::Unconfirmed;
+  if (!CheckRange(value <= 4)) return TArgoWriteResult::Rejected;
+  const auto e = WriteByte(0x73, value, 20);
+  if (!e) return TArgoWriteResult::Unconfirmed;
+  config_.DisplayMainSource = *e;
+  return TArgoWriteResult::Confirmed;
 }
 
-void TpyreonArgo::SetStandardDisplay() {
-  if (!PortOpen() || !IsRatioFirmware()) return;
-  if (!WriteByte(0x80, 0x00, 20)) return;
+TArgoWriteResult TpyreonArgo::SetStandardDisplay() {
+  if (!PortOpen() || !IsRatioFirmware()) return TArgoWriteResult::Unconfirmed;
+  if (!WriteByte(0x80, 0x00, 20)) return TArgoWriteResult::Unconfirmed;
   GetVisualAlarmSettings();
   GetVisualAlarmSource();
   GetDisplayMainSource();
+  return TArgoWriteResult::Confirmed;
 }

@@ -247,169 +247,210 @@ bool TpyreonArgo::ReadAllSteps() {
   return !SequenceAbandoned();
 }
 
-void TpyreonArgo::WriteAllParameters(const TArgoConfig& newConfig) {
+TArgoWriteReport TpyreonArgo::WriteAllParameters(const TArgoConfig& newConfig) {
   WriteLog(QStringLiteral("Schreibe ganze Konfiguration - START -"));
   const TArgoConfig n = newConfig;
   TArgoConfig& c = config_;
+  TArgoWriteReport report;
   int total = 37;
   int step = 0;
-  auto stepIf = [&](bool changed, const QString& caption, const std::function<void()>& write) {
+  // A device that does not answer one write will not answer the next
+  // thirty: the first write that goes unanswered after all its tries ends
+  // the sequence, as a cancel does. What was not sent is still listed.
+  inSequence_ = true;
+  sequenceAbandoned_ = false;
+  using Write = std::function<TArgoWriteResult()>;
+  auto write = [&](const QString& key, const QString& name, const Write& w) {
+    if (SequenceAbandoned()) {
+      report.Items.push_back({key, name, TArgoWriteResult::NotAttempted});
+      return;
+    }
+    report.Items.push_back({key, name, w()});
+    Progress(step, total, QStringLiteral("WRITE ") + name);
+  };
+  auto stepIf = [&](bool changed, const QString& key, const QString& name, const Write& w) {
     ++step;
-    if (!changed) return;
-    write();
-    Progress(step, total, caption);
+    if (changed) write(key, name, w);
   };
   auto alarmModes = [&] {
     ++step;
     for (int m = 0; m < 4; ++m) {
       const auto i = static_cast<std::size_t>(m);
       if (n.AlarmMode[i] == c.AlarmMode[i]) continue;
-      SetAlarmMode(m, n.AlarmMode[i]);
-      Progress(step, total, QStringLiteral("WRITE ALARM MODE ") + QString::number(m));
+      write(QStringLiteral("AlarmMode%1").arg(m), QStringLiteral("ALARM MODE ") + QString::number(m),
+            [&] { return SetAlarmMode(m, n.AlarmMode[i]); });
     }
   };
 
-  stepIf(n.AverageTime != c.AverageTime, QStringLiteral("WRITE AVERAGE TIME"),
-         [&] { SetAverageTime(n.AverageTime); });
-  stepIf(n.ValleyHoldTime != c.ValleyHoldTime, QStringLiteral("WRITE VALLEYHOLD TIME"),
-         [&] { SetValleyHoldTime(n.ValleyHoldTime); });
-  stepIf(n.PeakHoldTime != c.PeakHoldTime, QStringLiteral("WRITE PEAKHOLD TIME"),
-         [&] { SetPeakHoldTime(n.PeakHoldTime); });
+  stepIf(n.AverageTime != c.AverageTime, QStringLiteral("AvgTime"), QStringLiteral("AVERAGE TIME"),
+         [&] { return SetAverageTime(n.AverageTime); });
+  stepIf(n.ValleyHoldTime != c.ValleyHoldTime, QStringLiteral("VHoldTime"), QStringLiteral("VALLEYHOLD TIME"),
+         [&] { return SetValleyHoldTime(n.ValleyHoldTime); });
+  stepIf(n.PeakHoldTime != c.PeakHoldTime, QStringLiteral("PHoldTime"), QStringLiteral("PEAKHOLD TIME"),
+         [&] { return SetPeakHoldTime(n.PeakHoldTime); });
   // Command 0x4A is a deflection on the ratio model: the single-colour
   // hysteresis is written only where it is also read.
   stepIf(n.ModelInfo.AlHysteresis && !IsRatioFirmware() && n.AlarmHysteresis != c.AlarmHysteresis,
-         QStringLiteral("WRITE ALARM HYSTERESE"), [&] { SetAlarmHysteresis(n.AlarmHysteresis); });
+         QStringLiteral("AlarmHysteresis"), QStringLiteral("ALARM HYSTERESE"),
+         [&] { return SetAlarmHysteresis(n.AlarmHysteresis); });
 
   if (!IsRatioFirmware()) {
-    stepIf(n.Emissivity != c.Emissivity, QStringLiteral("WRITE EMISSIVITY"),
-           [&] { SetEmissivity(n.Emissivity); });
-    stepIf(n.Transmission != c.Transmission, QStringLiteral("WRITE TRANSMISSION"),
-           [&] { SetTransmission(n.Transmission); });
-    stepIf(n.Alarm[0] != c.Alarm[0], QStringLiteral("WRITE ALARM 1"), [&] { SetAlarm1(n.Alarm[0]); });
-    stepIf(n.Alarm[1] != c.Alarm[1], QStringLiteral("WRITE ALARM 2"), [&] { SetAlarm2(n.Alarm[1]); });
-    stepIf(n.Alarm[2] != c.Alarm[2], QStringLiteral("WRITE ALARM 3"), [&] { SetAlarm3(n.Alarm[2]); });
-    stepIf(n.Alarm[3] != c.Alarm[3], QStringLiteral("WRITE ALARM 4"), [&] { SetAlarm4(n.Alarm[3]); });
-    stepIf(n.AmbientSource != c.AmbientSource, QStringLiteral("WRITE AMBIENT TEMP. SOURCE"),
-           [&] { SetAmbientSource(n.AmbientSource); });
-    stepIf(n.AmbientValue != c.AmbientValue, QStringLiteral("WRITE AMBIENT TEMP. VALUE"),
-           [&] { SetAmbientValue(n.AmbientValue); });
-    stepIf(n.EmissivitySource != c.EmissivitySource, QStringLiteral("WRITE EMISSIVITY SOURCE"),
-           [&] { SetEmissivitySource(n.EmissivitySource); });
-    stepIf(n.IRFailsafe != c.IRFailsafe, QStringLiteral("WRITE IR FAILSAFE"),
-           [&] { SetIRFailsafe(n.IRFailsafe); });
-    stepIf(n.AmbientFailsafe != c.AmbientFailsafe, QStringLiteral("WRITE AMBIENT FAILSAFE"),
-           [&] { SetAmbientFailsafe(n.AmbientFailsafe); });
-    stepIf(n.MaterialTable != c.MaterialTable, QStringLiteral("WRITE MATERIAL TABLE"),
-           [&] { SetMaterialTable(n.MaterialTable); });
-    stepIf(n.TweakGain != c.TweakGain, QStringLiteral("WRITE TWEAK GAIN"),
-           [&] { SetTweakGain(n.TweakGain); });
-    stepIf(n.F3Temp1 != c.F3Temp1, QStringLiteral("WRITE F3 TEMP. 1"), [&] { SetF3Temp1(n.F3Temp1); });
-    stepIf(n.F3Temp2 != c.F3Temp2, QStringLiteral("WRITE F3 TEMP. 2"), [&] { SetF3Temp2(n.F3Temp2); });
+    stepIf(n.Emissivity != c.Emissivity, QStringLiteral("Eps"), QStringLiteral("EMISSIVITY"),
+           [&] { return SetEmissivity(n.Emissivity); });
+    stepIf(n.Transmission != c.Transmission, QStringLiteral("Trans"), QStringLiteral("TRANSMISSION"),
+           [&] { return SetTransmission(n.Transmission); });
+    stepIf(n.Alarm[0] != c.Alarm[0], QStringLiteral("AL1"), QStringLiteral("ALARM 1"),
+           [&] { return SetAlarm1(n.Alarm[0]); });
+    stepIf(n.Alarm[1] != c.Alarm[1], QStringLiteral("AL2"), QStringLiteral("ALARM 2"),
+           [&] { return SetAlarm2(n.Alarm[1]); });
+    stepIf(n.Alarm[2] != c.Alarm[2], QStringLiteral("AL3"), QStringLiteral("ALARM 3"),
+           [&] { return SetAlarm3(n.Alarm[2]); });
+    stepIf(n.Alarm[3] != c.Alarm[3], QStringLiteral("AL4"), QStringLiteral("ALARM 4"),
+           [&] { return SetAlarm4(n.Alarm[3]); });
+    stepIf(n.AmbientSource != c.AmbientSource, QStringLiteral("AmbTempSrc"),
+           QStringLiteral("AMBIENT TEMP. SOURCE"), [&] { return SetAmbientSource(n.AmbientSource); });
+    stepIf(n.AmbientValue != c.AmbientValue, QStringLiteral("AmbTempValue"),
+           QStringLiteral("AMBIENT TEMP. VALUE"), [&] { return SetAmbientValue(n.AmbientValue); });
+    stepIf(n.EmissivitySource != c.EmissivitySource, QStringLiteral("EpsilonSrc"),
+           QStringLiteral("EMISSIVITY SOURCE"), [&] { return SetEmissivitySource(n.EmissivitySource); });
+    stepIf(n.IRFailsafe != c.IRFailsafe, QStringLiteral("IRfailsafe"), QStringLiteral("IR FAILSAFE"),
+           [&] { return SetIRFailsafe(n.IRFailsafe); });
+    stepIf(n.AmbientFailsafe != c.AmbientFailsafe, QStringLiteral("Ambfailsafe"),
+           QStringLiteral("AMBIENT FAILSAFE"), [&] { return SetAmbientFailsafe(n.AmbientFailsafe); });
+    stepIf(n.MaterialTable != c.MaterialTable, QStringLiteral("Materialtable"),
+           QStringLiteral("MATERIAL TABLE"), [&] { return SetMaterialTable(n.MaterialTable); });
+    stepIf(n.TweakGain != c.TweakGain, QStringLiteral("TweakGain"), QStringLiteral("TWEAK GAIN"),
+           [&] { return SetTweakGain(n.TweakGain); });
+    stepIf(n.F3Temp1 != c.F3Temp1, QStringLiteral("F3Temp1"), QStringLiteral("F3 TEMP. 1"),
+           [&] { return SetF3Temp1(n.F3Temp1); });
+    stepIf(n.F3Temp2 != c.F3Temp2, QStringLiteral("F3Temp2"), QStringLiteral("F3 TEMP. 2"),
+           [&] { return SetF3Temp2(n.F3Temp2); });
     // The same form as the read: large for firmware 2001..2999.
     if (UsesLargeHeadCode(n.FWrev))
-      stepIf(n.HeadCodeLarge != c.HeadCodeLarge, QStringLiteral("WRITE HEADCODE LARGE"),
-             [&] { SetHeadCodeLarge(n.HeadCodeLarge); });
+      stepIf(n.HeadCodeLarge != c.HeadCodeLarge, QStringLiteral("HeadCodeStringLarge"),
+             QStringLiteral("HEADCODE LARGE"), [&] { return SetHeadCodeLarge(n.HeadCodeLarge); });
     else
-      stepIf(n.HeadCodeShort != c.HeadCodeShort, QStringLiteral("WRITE HEADCODE SHORT"),
-             [&] { SetHeadCodeShort(n.HeadCodeShort); });
+      stepIf(n.HeadCodeShort != c.HeadCodeShort, QStringLiteral("HeadCodeStringShort"),
+             QStringLiteral("HEADCODE SHORT"), [&] { return SetHeadCodeShort(n.HeadCodeShort); });
     alarmModes();
   } else {
     total = 42;
     alarmModes();
-    stepIf(n.AddTop != c.AddTop, QStringLiteral("WRITE RATIO ADDTOP"), [&] { SetAddTop(n.AddTop); });
-    stepIf(n.MulTop != c.MulTop, QStringLiteral("WRITE RATIO MULTOP"), [&] { SetMulTop(n.MulTop); });
-    stepIf(n.AddQuot != c.AddQuot, QStringLiteral("WRITE RATIO ADDQUOT"), [&] { SetAddQuot(n.AddQuot); });
-    stepIf(n.MulQuot != c.MulQuot, QStringLiteral("WRITE RATIO MULQUOT"), [&] { SetMulQuot(n.MulQuot); });
-    stepIf(n.LWLDiameter != c.LWLDiameter || n.LWLLength != c.LWLLength,
-           QStringLiteral("WRITE RATIO LWL DIA"), [&] { SetLWLParameter(n.LWLDiameter, n.LWLLength); });
-    stepIf(n.MBRangeStart != c.MBRangeStart || n.MBRangeEnd != c.MBRangeEnd,
-           QStringLiteral("WRITE RATIO MB ANF_END"), [&] { SetMBRange(n.MBRangeStart, n.MBRangeEnd); });
-    stepIf(n.Slope != c.Slope, QStringLiteral("WRITE RATIO SLOPE"), [&] { SetSlope(n.Slope); });
-    stepIf(n.Slope2 != c.Slope2, QStringLiteral("WRITE RATIO SLOPE2"), [&] { SetSlope2(n.Slope2); });
-    stepIf(n.Epsilon != c.Epsilon, QStringLiteral("WRITE RATIO EPSILON"), [&] { SetEpsilon(n.Epsilon); });
-    stepIf(n.Epsilon2 != c.Epsilon2, QStringLiteral("WRITE RATIO EPSILON2"),
-           [&] { SetEpsilon2(n.Epsilon2); });
-    stepIf(n.DetTop != c.DetTop, QStringLiteral("WRITE RATIO DET_TOP"), [&] { SetDetTop(n.DetTop); });
-    stepIf(n.LimTau != c.LimTau, QStringLiteral("WRITE RATIO LIM_TAU"), [&] { SetLimTau(n.LimTau); });
-    stepIf(n.ItemNumber != c.ItemNumber, QStringLiteral("WRITE RATIO ITEM_NUMBER"),
-           [&] { SetItemNumber(n.ItemNumber); });
-    stepIf(n.RatioSerialNumber != c.RatioSerialNumber, QStringLiteral("WRITE RATIO SERIAL_NUMBER"),
-           [&] { SetRatioSerialNumber(n.RatioSerialNumber); });
+    stepIf(n.AddTop != c.AddTop, QStringLiteral("r_AddTop"), QStringLiteral("RATIO ADDTOP"),
+           [&] { return SetAddTop(n.AddTop); });
+    stepIf(n.MulTop != c.MulTop, QStringLiteral("r_MulTop"), QStringLiteral("RATIO MULTOP"),
+           [&] { return SetMulTop(n.MulTop); });
+    stepIf(n.AddQuot != c.AddQuot, QStringLiteral("r_AddQuot"), QStringLiteral("RATIO ADDQUOT"),
+           [&] { return SetAddQuot(n.AddQuot); });
+    stepIf(n.MulQuot != c.MulQuot, QStringLiteral("r_MulQuot"), QStringLiteral("RATIO MULQUOT"),
+           [&] { return SetMulQuot(n.MulQuot); });
+    stepIf(n.LWLDiameter != c.LWLDiameter || n.LWLLength != c.LWLLength, QStringLiteral("r_LWL"),
+           QStringLiteral("RATIO LWL DIA"), [&] { return SetLWLParameter(n.LWLDiameter, n.LWLLength); });
+    stepIf(n.MBRangeStart != c.MBRangeStart || n.MBRangeEnd != c.MBRangeEnd, QStringLiteral("r_MB"),
+           QStringLiteral("RATIO MB ANF_END"), [&] { return SetMBRange(n.MBRangeStart, n.MBRangeEnd); });
+    stepIf(n.Slope != c.Slope, QStringLiteral("r_SLOPE"), QStringLiteral("RATIO SLOPE"),
+           [&] { return SetSlope(n.Slope); });
+    stepIf(n.Slope2 != c.Slope2, QStringLiteral("r_SLOPE2"), QStringLiteral("RATIO SLOPE2"),
+           [&] { return SetSlope2(n.Slope2); });
+    stepIf(n.Epsilon != c.Epsilon, QStringLiteral("r_EPSILON"), QStringLiteral("RATIO EPSILON"),
+           [&] { return SetEpsilon(n.Epsilon); });
+    stepIf(n.Epsilon2 != c.Epsilon2, QStringLiteral("r_EPSILON2"), QStringLiteral("RATIO EPSILON2"),
+           [&] { return SetEpsilon2(n.Epsilon2); });
+    stepIf(n.DetTop != c.DetTop, QStringLiteral("r_detTop"), QStringLiteral("RATIO DET_TOP"),
+           [&] { return SetDetTop(n.DetTop); });
+    stepIf(n.LimTau != c.LimTau, QStringLiteral("r_LimTau"), QStringLiteral("RATIO LIM_TAU"),
+           [&] { return SetLimTau(n.LimTau); });
+    stepIf(n.ItemNumber != c.ItemNumber, QStringLiteral("r_Itemnumber"), QStringLiteral("RATIO ITEM_NUMBER"),
+           [&] { return SetItemNumber(n.ItemNumber); });
+    stepIf(n.RatioSerialNumber != c.RatioSerialNumber, QStringLiteral("r_Serialnumber"),
+           QStringLiteral("RATIO SERIAL_NUMBER"), [&] { return SetRatioSerialNumber(n.RatioSerialNumber); });
     for (int o = 0; o < 2; ++o) {
       const auto i = static_cast<std::size_t>(o);
-      stepIf(n.DALFunction[i] != c.DALFunction[i], QStringLiteral("WRITE DAL%1 Function").arg(o),
-             [&] { SetDALFunction(o, n.DALFunction[i]); });
+      stepIf(n.DALFunction[i] != c.DALFunction[i], QStringLiteral("DAL%1_Function").arg(o),
+             QStringLiteral("DAL%1 Function").arg(o), [&] { return SetDALFunction(o, n.DALFunction[i]); });
     }
     for (int o = 0; o < 2; ++o) {
       const auto i = static_cast<std::size_t>(o);
-      stepIf(n.AlarmSource[i] != c.AlarmSource[i], QStringLiteral("WRITE DAL%1 Source").arg(o),
-             [&] { SetAlarmSource(o, n.AlarmSource[i]); });
+      stepIf(n.AlarmSource[i] != c.AlarmSource[i], QStringLiteral("AL%1_Source").arg(o),
+             QStringLiteral("DAL%1 Source").arg(o), [&] { return SetAlarmSource(o, n.AlarmSource[i]); });
     }
     for (int o = 0; o < 2; ++o) {
       const auto i = static_cast<std::size_t>(o);
-      stepIf(n.AlarmValues[i] != c.AlarmValues[i], QStringLiteral("WRITE DAL%1 VALUES").arg(o),
-             [&] { SetAlarmValues(o, n.AlarmValues[i]); });
+      stepIf(n.AlarmValues[i] != c.AlarmValues[i], QStringLiteral("AL%1_Values").arg(o),
+             QStringLiteral("DAL%1 VALUES").arg(o), [&] { return SetAlarmValues(o, n.AlarmValues[i]); });
     }
     for (int o = 0; o < 2; ++o) {
       const auto i = static_cast<std::size_t>(o);
-      stepIf(n.AlarmNormallyOpen[i] != c.AlarmNormallyOpen[i], QStringLiteral("WRITE DAL%1 NORMALLY").arg(o),
-             [&] { SetAlarmNormallyOpen(o, n.AlarmNormallyOpen[i]); });
+      stepIf(n.AlarmNormallyOpen[i] != c.AlarmNormallyOpen[i], QStringLiteral("AL%1_NoNc").arg(o),
+             QStringLiteral("DAL%1 NORMALLY").arg(o),
+             [&] { return SetAlarmNormallyOpen(o, n.AlarmNormallyOpen[i]); });
     }
-    stepIf(n.SmartThreshold != c.SmartThreshold, QStringLiteral("WRITE SMART THRESHOLD"),
-           [&] { SetSmartThreshold(n.SmartThreshold); });
-    stepIf(n.ProcessSource != c.ProcessSource, QStringLiteral("WRITE PROCESS SOURCE"),
-           [&] { SetProcessSource(n.ProcessSource); });
-    stepIf(n.VisualAlarms != c.VisualAlarms, QStringLiteral("WRITE VISUAL ALARM SETTINGS"),
-           [&] { SetVisualAlarmSettings(n.VisualAlarms); });
-    stepIf(n.VisualAlarmSource != c.VisualAlarmSource, QStringLiteral("WRITE VISUAL ALARM SOURCE"),
-           [&] { SetVisualAlarmSource(n.VisualAlarmSource); });
-    stepIf(n.DisplayMainSource != c.DisplayMainSource, QStringLiteral("WRITE DISPLAY MAIN SOURCE"),
-           [&] { SetDisplayMainSource(n.DisplayMainSource); });
+    stepIf(n.SmartThreshold != c.SmartThreshold, QStringLiteral("SmartThreshold"),
+           QStringLiteral("SMART THRESHOLD"), [&] { return SetSmartThreshold(n.SmartThreshold); });
+    stepIf(n.ProcessSource != c.ProcessSource, QStringLiteral("ProcessSource"),
+           QStringLiteral("PROCESS SOURCE"), [&] { return SetProcessSource(n.ProcessSource); });
+    stepIf(n.VisualAlarms != c.VisualAlarms, QStringLiteral("VisualAlarm"),
+           QStringLiteral("VISUAL ALARM SETTINGS"), [&] { return SetVisualAlarmSettings(n.VisualAlarms); });
+    stepIf(n.VisualAlarmSource != c.VisualAlarmSource, QStringLiteral("VisualAlarmSource"),
+           QStringLiteral("VISUAL ALARM SOURCE"), [&] { return SetVisualAlarmSource(n.VisualAlarmSource); });
+    stepIf(n.DisplayMainSource != c.DisplayMainSource, QStringLiteral("DisplayMainSource"),
+           QStringLiteral("DISPLAY MAIN SOURCE"), [&] { return SetDisplayMainSource(n.DisplayMainSource); });
     if (HasExtendedAlarms()) {
-      stepIf(n.Alarm[0] != c.Alarm[0], QStringLiteral("WRITE AL1 VALUE"), [&] { SetAlarm1(n.Alarm[0]); });
-      stepIf(n.Alarm[1] != c.Alarm[1], QStringLiteral("WRITE AL2 VALUE"), [&] { SetAlarm2(n.Alarm[1]); });
-      stepIf(n.RatioAlarmHysteresis != c.RatioAlarmHysteresis, QStringLiteral("WRITE AL-HYST VALUE"),
-             [&] { SetRatioAlarmHysteresis(n.RatioAlarmHysteresis); });
-      stepIf(n.RatioAlarmMode != c.RatioAlarmMode, QStringLiteral("WRITE AL-MODE VALUE"),
-             [&] { SetRatioAlarmMode(n.RatioAlarmMode); });
+      stepIf(n.Alarm[0] != c.Alarm[0], QStringLiteral("AL1"), QStringLiteral("AL1 VALUE"),
+             [&] { return SetAlarm1(n.Alarm[0]); });
+      stepIf(n.Alarm[1] != c.Alarm[1], QStringLiteral("AL2"), QStringLiteral("AL2 VALUE"),
+             [&] { return SetAlarm2(n.Alarm[1]); });
+      stepIf(n.RatioAlarmHysteresis != c.RatioAlarmHysteresis, QStringLiteral("ALhysteresis"),
+             QStringLiteral("AL-HYST VALUE"),
+             [&] { return SetRatioAlarmHysteresis(n.RatioAlarmHysteresis); });
+      stepIf(n.RatioAlarmMode != c.RatioAlarmMode, QStringLiteral("ALmode"), QStringLiteral("AL-MODE VALUE"),
+             [&] { return SetRatioAlarmMode(n.RatioAlarmMode); });
     }
   }
 
-  stepIf(n.TempUnitFahrenheit != c.TempUnitFahrenheit, QStringLiteral("WRITE TEMP. UNIT"),
-         [&] { SetTemperatureUnit(n.TempUnitFahrenheit ? 1 : 0); });
-  SleepMs(500);
-  stepIf(n.ScaledOutputMin != c.ScaledOutputMin, QStringLiteral("WRITE SKAL. OUT MIN"),
-         [&] { SetScaledOutputMin(n.ScaledOutputMin); });
-  stepIf(n.ScaledOutputMax != c.ScaledOutputMax, QStringLiteral("WRITE SKAL. OUT MAX"),
-         [&] { SetScaledOutputMax(n.ScaledOutputMax); });
-  stepIf(n.OutputTempMin != c.OutputTempMin, QStringLiteral("WRITE OUTPUT MIN."),
-         [&] { SetOutputTempMin(n.OutputTempMin); });
-  stepIf(n.OutputTempMax != c.OutputTempMax, QStringLiteral("WRITE OUTPUT MAX."),
-         [&] { SetOutputTempMax(n.OutputTempMax); });
-  stepIf(n.BurstChannels != c.BurstChannels, QStringLiteral("WRITE BURST VALUES"), [&] {
+  stepIf(n.TempUnitFahrenheit != c.TempUnitFahrenheit, QStringLiteral("Tempunit"),
+         QStringLiteral("TEMP. UNIT"), [&] { return SetTemperatureUnit(n.TempUnitFahrenheit ? 1 : 0); });
+  if (!SequenceAbandoned()) SleepMs(500);
+  stepIf(n.ScaledOutputMin != c.ScaledOutputMin, QStringLiteral("SkalOutMin"),
+         QStringLiteral("SKAL. OUT MIN"), [&] { return SetScaledOutputMin(n.ScaledOutputMin); });
+  stepIf(n.ScaledOutputMax != c.ScaledOutputMax, QStringLiteral("SkalOutMax"),
+         QStringLiteral("SKAL. OUT MAX"), [&] { return SetScaledOutputMax(n.ScaledOutputMax); });
+  stepIf(n.OutputTempMin != c.OutputTempMin, QStringLiteral("OutTmin"), QStringLiteral("OUTPUT MIN."),
+         [&] { return SetOutputTempMin(n.OutputTempMin); });
+  stepIf(n.OutputTempMax != c.OutputTempMax, QStringLiteral("OutTmax"), QStringLiteral("OUTPUT MAX."),
+         [&] { return SetOutputTempMax(n.OutputTempMax); });
+  stepIf(n.BurstChannels != c.BurstChannels, QStringLiteral("Burst"), QStringLiteral("BURST VALUES"), [&] {
     std::array<std::uint8_t, 8> slots{};
     std::copy(n.BurstChannels.begin(), n.BurstChannels.begin() + 8, slots.begin());
-    SetBurstChannels(slots);
+    return SetBurstChannels(slots);
   });
-  stepIf(n.AverageMode != c.AverageMode, QStringLiteral("WRITE AVG. MODE"),
-         [&] { SetAverageMode(n.AverageMode); });
-  stepIf(n.AdvancedHoldMode != c.AdvancedHoldMode, QStringLiteral("WRITE ADV. HOLD MODE"),
-         [&] { SetAdvancedHoldMode(n.AdvancedHoldMode); });
-  stepIf(n.AdvancedHoldThreshold != c.AdvancedHoldThreshold, QStringLiteral("WRITE ADV. HOLD THRESHOLD"),
-         [&] { SetAdvancedHoldThreshold(n.AdvancedHoldThreshold); });
-  stepIf(n.AdvancedHoldHysteresis != c.AdvancedHoldHysteresis, QStringLiteral("WRITE ADV. HOLD HYSTERESIS"),
-         [&] { SetAdvancedHoldHysteresis(n.AdvancedHoldHysteresis); });
-  stepIf(n.TweakOffset != c.TweakOffset, QStringLiteral("WRITE TWEAK OFFSET"),
-         [&] { SetTweakOffset(n.TweakOffset); });
-  stepIf(n.SpotIllumination != c.SpotIllumination, QStringLiteral("WRITE SPOT ILLUMINATION"),
-         [&] { SetSpotIllumination(n.SpotIllumination); });
-  stepIf(n.PanelLock != c.PanelLock, QStringLiteral("WRITE PANEL LOCK"), [&] { SetPanelLock(n.PanelLock); });
+  stepIf(n.AverageMode != c.AverageMode, QStringLiteral("AvgMode"), QStringLiteral("AVG. MODE"),
+         [&] { return SetAverageMode(n.AverageMode); });
+  stepIf(n.AdvancedHoldMode != c.AdvancedHoldMode, QStringLiteral("AdvHoldMode"),
+         QStringLiteral("ADV. HOLD MODE"), [&] { return SetAdvancedHoldMode(n.AdvancedHoldMode); });
+  stepIf(n.AdvancedHoldThreshold != c.AdvancedHoldThreshold, QStringLiteral("AdvHoldThreshold"),
+         QStringLiteral("ADV. HOLD THRESHOLD"),
+         [&] { return SetAdvancedHoldThreshold(n.AdvancedHoldThreshold); });
+  stepIf(n.AdvancedHoldHysteresis != c.AdvancedHoldHysteresis, QStringLiteral("AdvHoldHysteresis"),
+         QStringLiteral("ADV. HOLD HYSTERESIS"),
+         [&] { return SetAdvancedHoldHysteresis(n.AdvancedHoldHysteresis); });
+  stepIf(n.TweakOffset != c.TweakOffset, QStringLiteral("TweakOffs"), QStringLiteral("TWEAK OFFSET"),
+         [&] { return SetTweakOffset(n.TweakOffset); });
+  stepIf(n.SpotIllumination != c.SpotIllumination, QStringLiteral("SpotIllumination"),
+         QStringLiteral("SPOT ILLUMINATION"), [&] { return SetSpotIllumination(n.SpotIllumination); });
+  stepIf(n.PanelLock != c.PanelLock, QStringLiteral("PanelLock"), QStringLiteral("PANEL LOCK"),
+         [&] { return SetPanelLock(n.PanelLock); });
 
+  report.Cancelled = Cancelled();
+  report.DeviceLost = sequenceAbandoned_;
+  inSequence_ = false;
+  sequenceAbandoned_ = false;
   if (OnProgress) {
     OnProgress(this, 100, QStringLiteral("READY"));
     OnProgress(this, 0, QStringLiteral("READY"));
   }
   WriteLog(QStringLiteral("Schreibe ganze Konfiguration - ENDE -"));
+  return report;
 }
 
 // --- Configuration files ------------------------------------------------------------------
