@@ -395,13 +395,9 @@ void TThermaSentinelForm::CreateMenus() {
   connect(mHelpFile, &QAction::triggered, this, [] {
     // later: the help file of the language (help commands).
   });
-  // The family's own dialogs (enabled only when it has them).
-  connect(mDeviceSetup, &QAction::triggered, this, [this] {
-    if (family_ != nullptr && family_->HasDeviceSetup()) family_->RunDeviceSetup();
-  });
-  connect(mLoopMaintenance, &QAction::triggered, this, [this] {
-    if (family_ != nullptr && family_->HasLoopMaintenance()) family_->RunLoopMaintenance();
-  });
+  // The device's own dialogs (enabled only when its type has them).
+  connect(mDeviceSetup, &QAction::triggered, this, [this] { mDeviceSetupClick(mDeviceSetup); });
+  connect(mLoopMaintenance, &QAction::triggered, this, [this] { mLoopMaintenanceClick(mLoopMaintenance); });
   // Commands of dialogs that come later: present, without effect.
   // later: mInterface (InterfaceDlg), mMeasurementSettings
   // (MeasurementSettingsDlg), mEmissivity (ChangeEmissDlg), mViewSettings
@@ -732,7 +728,10 @@ void TThermaSentinelForm::StatusBarResize() {
   if (StatusBar_ != nullptr) StatusBar_->update();
 }
 
-void TThermaSentinelForm::SetProgress(int percent) { ProgressBar->setValue(std::clamp(percent, 0, 100)); }
+void TThermaSentinelForm::SetProgress(int percent) {
+  ProgressBar->setValue(std::clamp(percent, 0, 100));
+  if (percent <= 0) ProgressBar->setTextVisible(false);
+}
 
 // ---------------------------------------------------------------------------
 // Chart set-up
