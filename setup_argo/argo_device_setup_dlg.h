@@ -60,6 +60,8 @@ class TArgoDeviceSetupDlg : public QDialog {
   int ActivePage() const;
   void SetActivePage(int index);
   int ShowModal() { return exec(); }
+  // Every way out stops the change timer and the refresh.
+  void done(int result) override;
 
   static constexpr int kWriteDelayMs = 1500;
   static constexpr int kRefreshMs = 250;
@@ -189,7 +191,6 @@ class TArgoDeviceSetupDlg : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
-  void done(int result) override;
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
