@@ -4,18 +4,23 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 
 #include "drivers/argo/pyreon_argo.h"
+#include "setup_argo/adjust_slope_dlg.h"
 #include "setup_argo/argo_device_setup_dlg.h"
 #include "setup_argo/argo_device_setup_view.h"
+#include "setup_argo/argo_head_param_dlg.h"
+#include "setup_argo/mat_table_dlg.h"
 #include "tests/setup_argo/argo_session_fixture.h"
 #include "ui/d_spin_edit.h"
 #include "ui/radio_group.h"
@@ -551,6 +556,125 @@ TEST_F(ArgoDeviceSetupDlgTest, ADeviceVanishingAfterAnEditGivesOneMessageAndKeep
   // The dialog stays usable: Cancel ends it without a hang.
   dlg_->btnCancel->click();
   ASSERT_TRUE(WaitForEvents([&] { return !dlg_->isVisible(); }, 30000));
+}
+
+// Emissivity from the table and output channel 1 analog (0..10 V): the
+// material table and output slope buttons take clicks.
+void TableAndAnalogOutput(ArgoDeviceState& s) {
+  s.emissivitySource = 3;
+  s.alarmMode[3] = 0x38;
+}
+
+TEST_F(ArgoDeviceSetupDlgTest, SubDialogsGetTheCacheAndTheirResultsReachTheDevice) {
+  Open(TableAndAnalogOutput, 0);
+  ASSERT_TRUE(dlg_->btnEditMatTable->isEnabled());
+  ASSERT_TRUE(dlg_->btnAdjustOutputSlope->isEnabled());
+  // Material table: the cached table goes in, the edited one is written on OK.
+  dlg_->RunSubDialog = [](QDialog* dialog) {
+    auto* table = qobject_cast<TMatTableDlg*>(dialog);
+    EXPECT_NE(table, nullptr);
+    if (!table) return int(QDialog::Rejected);
+    table->FTable[3].Emiss = 0.5f;
+    return int(QDialog::Accepted);
+  };
+  dlg_->btnEditMatTable->click();
+  ASSERT_TRUE(Settled());
+  EXPECT_EQ(State().material[3][0], 500);
+  EXPECT_EQ(SetterNames().size(), 32u);
+
+  // Head code: the form is the driver's (firmware 2510 keeps the large code).
+  model_->ClearRequests();
+  dlg_->RunSubDialog = [](QDialog* dialog) {
+    auto* head = qobject_cast<TArgoHeadParamDlg*>(dialog);
+    EXPECT_NE(head, nullptr);
+    if (!head) return int(QDialog::Rejected);
+    EXPECT_EQ(head->Mode, TArgoHeadParamDlg::TMode::Large);
+    head->FLargeCode = {QStringLiteral("0001"), QStringLiteral("0002"), QStringLiteral("0003"),
+                        QStringLiteral("0004"), QStringLiteral("000V")};
+    return int(QDialog::Accepted);
+  };
+  dlg_->btnHeadParam->click();
+  ASSERT_TRUE(Settled());
+  EXPECT_EQ(State().headCode[4], 31u);
+  EXPECT_EQ(dlg_->stHeadParam[4]->text(), QStringLiteral("000V"));
+
+  // Output slope: rasters and colour go in and come back whatever the result.
+  dlg_->FSlopeRasters = {5, 2};
+  dlg_->FAdjustColor = 0x123456;
+  dlg_->RunSubDialog = [](QDialog* dialog) {
+    auto* slope = qobject_cast<TAdjustSlopeDlg*>(dialog);
+    EXPECT_NE(slope, nullptr);
+    if (!slope) return int(QDialog::Rejected);
+    EXPECT_EQ(slope->TempRaster, 5);
+    EXPECT_EQ(slope->DiagramColor, 0x123456u);
+    slope->TempRaster = 20;
+    slope->OutputRaster = 0;
+    slope->DiagramColor = 0xFF;
+    return int(QDialog::Rejected);
+  };
+  dlg_->btnAdjustOutputSlope->click();
+  EXPECT_EQ(dlg_->FSlopeRasters, (TSlopeRaster{20, 0}));
+  EXPECT_EQ(dlg_->FAdjustColor, 0xFFu);
+  EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(ArgoDeviceSetupDlgTest, AMaterialTableWriteCutShortIsReportedOnce) {
+  Open(TableAndAnalogOutput, 0);
+  dlg_->RunSubDialog = [](QDialog* dialog) {
+    if (auto* table = qobject_cast<TMatTableDlg*>(dialog)) table->FTable[0].Emiss = 0.5f;
+    return int(QDialog::Accepted);
+  };
+  SetFaults([](ArgoFaults& f) { f.vanishAfterRequests = 5; });
+  dlg_->btnEditMatTable->click();
+  ASSERT_TRUE(WaitForEvents([&] { return !dlg_->DeviceWorkPending(); }, 30000));
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_TRUE(messages_[0].contains(QStringLiteral("Material table"))) << messages_[0].toStdString();
+  EXPECT_TRUE(dlg_->ArgoDeviceSetup_PageControl->isEnabled());
+  dlg_->btnCancel->click();
+  ASSERT_TRUE(WaitForEvents([&] { return !dlg_->isVisible(); }, 30000));
+}
+
+TEST_F(ArgoDeviceSetupDlgTest, SaveAndLoadThroughTheDialog) {
+  Open({}, 0);
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  QString proposed;
+  const QString file = dir.filePath(QStringLiteral("Argo_test.cfg"));
+  dlg_->ChooseFile = [&](bool, const QString& name) {
+    proposed = name;
+    return file;
+  };
+  dlg_->btnSave->click();
+  ASSERT_TRUE(Settled());
+  EXPECT_TRUE(QFile::exists(file));
+  EXPECT_EQ(proposed, QStringLiteral("Argo_%1.cfg").arg(dlg_->Cache().SerialNumber));
+  EXPECT_TRUE(Setters().empty());
+
+  // The device changes; loading the file writes back only what differs.
+  TypeAndLeave(dlg_->seEmissivity, QStringLiteral("0.5"));
+  model_->ClearRequests();
+  dlg_->btnLoad->click();
+  ASSERT_TRUE(WaitForEvents([&] { return !dlg_->DeviceWorkPending(); }, 30000));
+  EXPECT_EQ(SetterNames(), (std::vector<QString>{QStringLiteral("SetEmissivity")}));
+  EXPECT_EQ(State().emissivity, 900);
+  EXPECT_EQ(dlg_->seEmissivity->text(), QStringLiteral("0.900"));
+  EXPECT_TRUE(messages_.empty());
+
+  // A file that does not load writes nothing and says why.
+  model_->ClearRequests();
+  dlg_->ChooseFile = [&](bool, const QString&) { return dir.filePath(QStringLiteral("missing.cfg")); };
+  dlg_->btnLoad->click();
+  ASSERT_TRUE(WaitForEvents([&] { return !dlg_->DeviceWorkPending(); }, 30000));
+  EXPECT_TRUE(Setters().empty());
+  EXPECT_EQ(messages_.size(), 1u);
+  // A save that fails is reported.
+  messages_.clear();
+  dlg_->ChooseFile = [&](bool, const QString&) {
+    return dir.filePath(QStringLiteral("no/such/folder/x.cfg"));
+  };
+  dlg_->btnSave->click();
+  ASSERT_TRUE(WaitForEvents([&] { return !dlg_->DeviceWorkPending(); }, 30000));
+  EXPECT_EQ(messages_.size(), 1u);
 }
 
 }  // namespace
