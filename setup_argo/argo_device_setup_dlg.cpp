@@ -697,11 +697,7 @@ void TArgoDeviceSetupDlg::LoadFromDevice() {
   FFahrenheit = c.TempUnitFahrenheit;
   cbSmartAveraging->setChecked(c.AverageMode);
   SetTemperatureRanges();
-  LoadEdit(seAmbLoRangeTemp, ToUnit(FFahrenheit, c.F3Temp1));
-  LoadEdit(seAmbHiRangeTemp, ToUnit(FFahrenheit, c.F3Temp2));
-  LoadEdit(seAlarm3, ToUnit(FFahrenheit, c.Alarm[2]));
-  LoadEdit(seAlarm4, ToUnit(FFahrenheit, c.Alarm[3]));
-  LoadEdit(seAlHyst, FModelInfo.AlHysteresis ? DeltaToUnit(FFahrenheit, c.AlarmHysteresis) : 0.0);
+  for (int tag : {8, 9, 5, 6, 17}) ReloadTag(tag);
   SetComboItem(cbSource1, View::SourceItem(c.AlarmMode[0].Source));
   SetComboItem(cbSource2, View::SourceItem(c.AlarmMode[1].Source));
   SetComboItem(cbSource3, View::SourceItem(c.AlarmMode[2].Source));
@@ -739,28 +735,25 @@ void TArgoDeviceSetupDlg::LoadEdit(TDSpinEdit* edit, double value) {
 void TArgoDeviceSetupDlg::DeviceToControls() {
   LoadingGuard guard(FLoading);
   const TArgoConfig& c = FCache;
-  LoadEdit(seEmissivity, c.Emissivity);
-  LoadEdit(seTransmissivity, c.Transmission);
+  ReloadTag(1);
+  ReloadTag(2);
   FFahrenheit = c.TempUnitFahrenheit;
   if (FFahrenheit != FRangesFahrenheit) {
     SetTemperatureRanges();
-    LoadEdit(seAlHyst, FModelInfo.AlHysteresis ? DeltaToUnit(FFahrenheit, c.AlarmHysteresis) : 0.0);
+    ReloadTag(17);
     PlaceUnitLabels();
     if (FMatTableDlg && FMatTableDlg->isVisible()) FMatTableDlg->UnitChanged(FFahrenheit);
   }
   if (FOnSettingsChanged) FOnSettingsChanged(this, FFahrenheit);
   switch (ActivePage()) {
     case kPageSignal:
-      LoadEdit(seAmbient, ToUnit(FFahrenheit, c.AmbientValue));
+      ReloadTag(7);
       if (!FKeepPostProcMode) PostProcModeFromDevice();
-      LoadEdit(seAvgTime, c.AverageTime);
-      LoadEdit(seHoldTime, View::HoldTimeShown(c.PeakHoldTime, c.ValleyHoldTime));
-      LoadEdit(seTreshold, ToUnit(FFahrenheit, c.AdvancedHoldThreshold));
-      LoadEdit(seHysterese, DeltaToUnit(FFahrenheit, c.AdvancedHoldHysteresis));
+      for (int tag : {10, 11, 12, 13}) ReloadTag(tag);
       break;
     case kPageOutput:
-      LoadEdit(seAlarm1, ToUnit(FFahrenheit, c.Alarm[0]));
-      LoadEdit(seAlarm2, ToUnit(FFahrenheit, c.Alarm[1]));
+      ReloadTag(3);
+      ReloadTag(4);
       for (TDSpinEdit* edit : {seAlarm1, seAlarm2}) {
         edit->SetIncrement(View::AlarmIncrement(edit->Value(), FFahrenheit));
       }
@@ -772,8 +765,8 @@ void TArgoDeviceSetupDlg::DeviceToControls() {
       }
       break;
     case kPageAdvanced:
-      LoadEdit(seOffset, DeltaToUnit(FFahrenheit, c.TweakOffset));
-      LoadEdit(seGain, c.TweakGain);
+      ReloadTag(14);
+      ReloadTag(15);
       ShowHeadCode();
       rgTempUnit->SetItemIndex(FFahrenheit ? 1 : 0);
       break;
@@ -848,10 +841,7 @@ void TArgoDeviceSetupDlg::SetTemperatureRanges() {
   limit(seAlHyst, r.alarmHysteresis);
   seAlHyst->SetHint(QString::asprintf("%0.1f .. %0.1f", r.alarmHysteresis.min, r.alarmHysteresis.max));
   LoadingGuard guard(FLoading);
-  LoadEdit(seAlarm3, ToUnit(FFahrenheit, FCache.Alarm[2]));
-  LoadEdit(seAlarm4, ToUnit(FFahrenheit, FCache.Alarm[3]));
-  LoadEdit(seAmbLoRangeTemp, ToUnit(FFahrenheit, FCache.F3Temp1));
-  LoadEdit(seAmbHiRangeTemp, ToUnit(FFahrenheit, FCache.F3Temp2));
+  for (int tag : {5, 6, 8, 9}) ReloadTag(tag);
   FRangesFahrenheit = FFahrenheit;
 }
 
@@ -936,64 +926,50 @@ void TArgoDeviceSetupDlg::MarkNotWritten(int tag, bool notWritten) {
   }
 }
 
-void TArgoDeviceSetupDlg::ReloadTag(int tag) {
+double TArgoDeviceSetupDlg::CachedShown(int tag) const {
   const TArgoConfig& c = FCache;
   const bool f = FFahrenheit;
-  LoadingGuard guard(FLoading);
   switch (tag) {
     case 1:
-      LoadEdit(seEmissivity, c.Emissivity);
-      break;
+      return c.Emissivity;
     case 2:
-      LoadEdit(seTransmissivity, c.Transmission);
-      break;
+      return c.Transmission;
     case 3:
-      LoadEdit(seAlarm1, ToUnit(f, c.Alarm[0]));
-      break;
     case 4:
-      LoadEdit(seAlarm2, ToUnit(f, c.Alarm[1]));
-      break;
     case 5:
-      LoadEdit(seAlarm3, ToUnit(f, c.Alarm[2]));
-      break;
     case 6:
-      LoadEdit(seAlarm4, ToUnit(f, c.Alarm[3]));
-      break;
+      return ToUnit(f, c.Alarm[static_cast<std::size_t>(tag - 3)]);
     case 7:
-      LoadEdit(seAmbient, ToUnit(f, c.AmbientValue));
-      break;
+      return ToUnit(f, c.AmbientValue);
     case 8:
-      LoadEdit(seAmbLoRangeTemp, ToUnit(f, c.F3Temp1));
-      break;
+      return ToUnit(f, c.F3Temp1);
     case 9:
-      LoadEdit(seAmbHiRangeTemp, ToUnit(f, c.F3Temp2));
-      break;
+      return ToUnit(f, c.F3Temp2);
     case 10:
-      LoadEdit(seAvgTime, c.AverageTime);
-      break;
+      return c.AverageTime;
     case 11:
-      LoadEdit(seHoldTime, View::HoldTimeShown(c.PeakHoldTime, c.ValleyHoldTime));
-      break;
+      return View::HoldTimeShown(c.PeakHoldTime, c.ValleyHoldTime);
     case 12:
-      LoadEdit(seTreshold, ToUnit(f, c.AdvancedHoldThreshold));
-      break;
+      return ToUnit(f, c.AdvancedHoldThreshold);
     case 13:
-      LoadEdit(seHysterese, DeltaToUnit(f, c.AdvancedHoldHysteresis));
-      break;
+      return DeltaToUnit(f, c.AdvancedHoldHysteresis);
     case 14:
-      LoadEdit(seOffset, DeltaToUnit(f, c.TweakOffset));
-      break;
+      return DeltaToUnit(f, c.TweakOffset);
     case 15:
-      LoadEdit(seGain, c.TweakGain);
-      break;
-    case 16:
-      rgTempUnit->SetItemIndex(c.TempUnitFahrenheit ? 1 : 0);
-      break;
+      return c.TweakGain;
     case 17:
-      LoadEdit(seAlHyst, FModelInfo.AlHysteresis ? DeltaToUnit(f, c.AlarmHysteresis) : 0.0);
-      break;
+      return FModelInfo.AlHysteresis ? DeltaToUnit(f, c.AlarmHysteresis) : 0.0;
     default:
-      break;
+      return 0.0;
+  }
+}
+
+void TArgoDeviceSetupDlg::ReloadTag(int tag) {
+  LoadingGuard guard(FLoading);
+  if (tag == 16) {
+    rgTempUnit->SetItemIndex(FCache.TempUnitFahrenheit ? 1 : 0);
+  } else if (TDSpinEdit* edit = EditForTag(tag)) {
+    LoadEdit(edit, CachedShown(tag));
   }
 }
 
@@ -1121,9 +1097,11 @@ void TArgoDeviceSetupDlg::BeginSequence() {
 }
 
 void TArgoDeviceSetupDlg::EndSequence(const ArgoSetupSession::TOutcome& outcome) {
+  if (outcome.ran) FCache = outcome.config;
+  // Ended already (the dialog closed while it ran).
+  if (!FSequenceRunning) return;
   if (FDevice) FDevice->OnProgress = FSavedProgress;
   FSavedProgress = nullptr;
-  if (outcome.ran) FCache = outcome.config;
   FSequenceRunning = false;
   lblProgress->hide();
   pbProgress->hide();
@@ -1146,6 +1124,10 @@ void TArgoDeviceSetupDlg::keyPressEvent(QKeyEvent* event) {
 
 void TArgoDeviceSetupDlg::done(int result) {
   ParamChangeTimer->stop();
+  FPendingTag = 0;
+  // A sequence still running reports to nobody: input and the driver's
+  // progress are given back now.
+  if (FSequenceRunning) EndSequence({});
   FRefreshTimer->stop();
   FBusy = true;
   FClosing = true;

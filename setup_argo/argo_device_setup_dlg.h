@@ -220,6 +220,8 @@ class TArgoDeviceSetupDlg : public QDialog {
   void RefreshTick();
   // Loads one spin edit unless the device did not confirm its last write.
   void LoadEdit(TDSpinEdit* edit, double value);
+  // The snapshot's value of the edit with `tag`, in the display unit.
+  double CachedShown(int tag) const;
   // Reloads the edit of `tag` from the snapshot.
   void ReloadTag(int tag);
   TDSpinEdit* EditForTag(int tag) const;
