@@ -370,7 +370,7 @@ void TArgoDeviceSetupDlg::btnCancelClick() {
     }
     ReportNotWritten(missed.isEmpty() ? OtherText(QStringLiteral("Settings"), QStringLiteral("Settings"))
                                       : missed);
-    if (outcome.report.Cancelled) {
+    if (outcome.report.Cancelled || !outcome.ran) {
       // Stopped by the user: the dialog stays open on what the device holds.
       FClosing = false;
       LoadingGuard guard(FLoading);

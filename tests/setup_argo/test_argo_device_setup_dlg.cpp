@@ -677,4 +677,44 @@ TEST_F(ArgoDeviceSetupDlgTest, SaveAndLoadThroughTheDialog) {
   EXPECT_EQ(messages_.size(), 1u);
 }
 
+TEST_F(ArgoDeviceSetupDlgTest, CancelShowsItsProgressAndCanBeStopped) {
+  Open({}, 0);
+  TypeAndLeave(dlg_->seEmissivity, QStringLiteral("0.5"));
+  TypeAndLeave(dlg_->seTransmissivity, QStringLiteral("0.7"));
+  TypeAndLeave(dlg_->seAlarm3, QStringLiteral("150"));
+  TypeAndLeave(dlg_->seAlarm4, QStringLiteral("250"));
+  TypeAndLeave(dlg_->seOffset, QStringLiteral("2"));
+  TypeAndLeave(dlg_->seGain, QStringLiteral("1.1"));
+  const ArgoDeviceState edited = State();
+  dlg_->btnCancel->click();
+  dlg_->btnStopSequence->click();
+  ASSERT_TRUE(WaitForEvents([&] { return !dlg_->DeviceWorkPending(); }, 20000));
+  // Stopped: the dialog stays open, usable, and says what was not restored.
+  EXPECT_TRUE(dlg_->isVisible());
+  EXPECT_TRUE(dlg_->ArgoDeviceSetup_PageControl->isEnabled());
+  EXPECT_FALSE(dlg_->lblProgress->isVisible());
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(State(), edited);
+
+  // Run to its end, Cancel restores the opening state; input is held off
+  // and the driver's "WRITE" progress shows while it runs.
+  SetFaults([](ArgoFaults& f) { f.lateReplyMs = 20; });
+  bool heldOff = true;
+  bool sawWrite = false;
+  QTimer probe;
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    if (!dlg_->lblProgress->isVisible()) return;
+    sawWrite = sawWrite || dlg_->lblProgress->text().startsWith(QStringLiteral("WRITE"));
+    heldOff = heldOff && !dlg_->ArgoDeviceSetup_PageControl->isEnabled() && !dlg_->btnOK->isEnabled() &&
+              !dlg_->btnCancel->isEnabled();
+  });
+  probe.start(1);
+  dlg_->btnCancel->click();
+  ASSERT_TRUE(WaitForEvents([&] { return !dlg_->isVisible(); }, 20000));
+  probe.stop();
+  EXPECT_TRUE(sawWrite);
+  EXPECT_TRUE(heldOff);
+  EXPECT_EQ(State(), opening_);
+}
+
 }  // namespace
