@@ -4,12 +4,7 @@
 //
 // With FUZZ_WRITE_SEED=<path> in the environment the target writes a saved
 // default record to <path> (a seed for the corpus) and ends.
-#include <unistd.h>
-
 #include <QByteArray>
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QString>
 #include <cstddef>
 #include <cstdint>
@@ -17,43 +12,19 @@
 
 #include "drivers/argo/argo_types.h"
 #include "drivers/argo/pyreon_argo.h"
+#include "fuzz/config_file_fuzz_harness.h"
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+using config_fuzz::Check;
+using config_fuzz::ReadAll;
+using config_fuzz::WithoutDate;
 
-QString ScratchPath(const char* what) {
-  // Memory-backed when possible.
-  static const QString folder =
-      QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
-  return folder + QStringLiteral("/fuzz_argo_config_file_") + QString::number(::getpid()) + QLatin1Char('_') +
-         QLatin1String(what) + QStringLiteral(".cfg");
-}
-
-QByteArray ReadAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// The saved text without its date line, which follows the clock.
-QByteArray WithoutDate(const QByteArray& text) {
-  QByteArray out;
-  for (const QByteArray& line : text.split('\n')) {
-    if (line.startsWith("Date=")) continue;
-    out += line;
-    out += '\n';
-  }
-  return out;
-}
+QString ScratchPath(const char* what) { return config_fuzz::ScratchPath("fuzz_argo_config_file", what); }
 
 struct Environment {
   Environment() {
-    static int argc = 1;
-    static char name[] = "fuzz_argo_config_file";
-    static char* argv[] = {name, nullptr};
-    app = new QCoreApplication(argc, argv);
+    config_fuzz::StartApplication("fuzz_argo_config_file");
     driver = new TpyreonArgo;
     driver->OnMessage = [](QObject*, const QString&) {};
     const QByteArray seed = qgetenv("FUZZ_WRITE_SEED");
@@ -62,7 +33,6 @@ struct Environment {
       std::exit(0);
     }
   }
-  QCoreApplication* app = nullptr;
   TpyreonArgo* driver = nullptr;
 };
 
@@ -73,11 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const QString input = ScratchPath("in");
   const QString saved = ScratchPath("saved");
   const QString again = ScratchPath("again");
-  {
-    QFile f(input);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 0;
-    f.write(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-  }
+  if (!config_fuzz::WriteAll(input, data, size)) return 0;
   TArgoConfig loaded;
   const int result = env.driver->LoadConfigFile(input, loaded);
   Check(result == 1 || result == -2);

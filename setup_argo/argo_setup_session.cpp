@@ -95,9 +95,13 @@ void ArgoSetupSession::Restore(const TArgoConfig& configAtOpen, Done done) {
 }
 
 void ArgoSetupSession::Save(const QString& fileName, Done done) {
-  Post([fileName](TpyreonArgo& d,
-                  TOutcome& o) { o.message = ArgoSetupConfigFile::Save(d, d.Config(), fileName).message; },
-       std::move(done));
+  Post(
+      [fileName](TpyreonArgo& d, TOutcome& o) {
+        const ArgoSetupConfigFile::TSaveResult saved = ArgoSetupConfigFile::Save(d, d.Config(), fileName);
+        o.saveFailed = !saved.ok;
+        o.message = saved.message;
+      },
+      std::move(done));
 }
 
 void ArgoSetupSession::Load(const QString& fileName, Done done) {
@@ -105,6 +109,7 @@ void ArgoSetupSession::Load(const QString& fileName, Done done) {
       [fileName](TpyreonArgo& d, TOutcome& o) {
         const ArgoSetupConfigFile::TLoadResult loaded = ArgoSetupConfigFile::Load(d, d.Config(), fileName);
         o.loadedAddress = loaded.address;
+        o.loadStatus = loaded.status;
         if (loaded.status != ArgoSetupConfigFile::Loaded) {
           o.message = loaded.message;
           return;

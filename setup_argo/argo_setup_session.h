@@ -13,9 +13,9 @@ class ArgoFamily;
 
 // The device work of the single-colour setup dialog, each piece one job on
 // the device's session (the dialog never waits on the line): the change
-// timer's write of one Tag, the writes of the selections, presets, reset
-// and panel lock, Cancel's write-back of the configuration at opening, and
-// saving and loading a configuration file.
+// timer's write of one Tag, the writes of the selections, presets, reset,
+// panel lock, material table and head code, Cancel's write-back of the
+// configuration at opening, and saving and loading a configuration file.
 //
 // Every job reports back once, on the dialog's thread, with what it wrote
 // (a write-all report: each parameter with what became of it), the driver's
@@ -32,6 +32,8 @@ class ArgoSetupSession {
     bool connected = false;   // the device still answers
     QString message;          // for the user: a failed save or load; empty otherwise
     bool fileLoaded = false;  // Load: the file loaded (and its differences were written)
+    ArgoSetupConfigFile::TLoadStatus loadStatus = ArgoSetupConfigFile::Loaded;  // Load: why it did not
+    bool saveFailed = false;  // Save: the file could not be written
     int loadedAddress = 0;    // Load: the file's bus address, for the address edit
   };
   using Done = std::function<void(const TOutcome&)>;

@@ -64,6 +64,12 @@ Names NamesOf(ArgoSetupWrite::Parameter p) {
       return {"PanelLock", "PANEL LOCK"};
     case ArgoSetupWrite::RS485Address:
       return {"RS485addr", "RS485 ADDR."};
+    case ArgoSetupWrite::MaterialTable:
+      return {"Materialtable", "MATERIAL TABLE"};
+    case ArgoSetupWrite::HeadCodeShort:
+      return {"HeadCodeStringShort", "HEADCODE SHORT"};
+    case ArgoSetupWrite::HeadCodeLarge:
+      return {"HeadCodeStringLarge", "HEADCODE LARGE"};
   }
   return {"", ""};
 }
@@ -137,6 +143,12 @@ TArgoWriteResult ArgoSetupWrite::Apply(TpyreonArgo& d) const {
       const int address = Code(Value);
       return d.SetRS485Address(static_cast<std::uint8_t>(address < 0 || address > 255 ? 255 : address));
     }
+    case MaterialTable:
+      return d.SetMaterialTable(Table);
+    case HeadCodeShort:
+      return d.SetHeadCodeShort({HeadCode[0], HeadCode[1], HeadCode[2]});
+    case HeadCodeLarge:
+      return d.SetHeadCodeLarge(HeadCode);
   }
   return TArgoWriteResult::Rejected;
 }

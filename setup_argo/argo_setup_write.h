@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <algorithm>
+#include <array>
 #include <vector>
 
 #include "drivers/argo/argo_types.h"
@@ -39,16 +41,46 @@ struct ArgoSetupWrite {
     AlarmMode,               // SetAlarmMode(Index, Mode)
     PanelLock,               // SetPanelLock (value 1 = locked)
     RS485Address,            // SetRS485Address (0..79)
+    MaterialTable,           // SetMaterialTable(Table)
+    HeadCodeShort,           // SetHeadCodeShort(the first three groups of HeadCode)
+    HeadCodeLarge,           // SetHeadCodeLarge(HeadCode)
   };
 
   Parameter Param = Emissivity;
   float Value = 0.0f;
-  int Index = 0;        // AlarmMode: 0..3
-  TArgoAlarmMode Mode;  // AlarmMode: the record written
+  int Index = 0;                      // AlarmMode: 0..3
+  TArgoAlarmMode Mode;                // AlarmMode: the record written
+  TArgoMaterialTable Table{};         // MaterialTable
+  std::array<QString, 5> HeadCode{};  // HeadCodeShort (groups 0..2), HeadCodeLarge
 
-  static ArgoSetupWrite Of(Parameter param, float value) { return {param, value, 0, {}}; }
+  static ArgoSetupWrite Of(Parameter param, float value) {
+    ArgoSetupWrite w;
+    w.Param = param;
+    w.Value = value;
+    return w;
+  }
   static ArgoSetupWrite OfAlarmMode(int index, const TArgoAlarmMode& mode) {
-    return {AlarmMode, 0.0f, index, mode};
+    ArgoSetupWrite w = Of(AlarmMode, 0.0f);
+    w.Index = index;
+    w.Mode = mode;
+    return w;
+  }
+  // The material table dialog's rows, written on its OK.
+  static ArgoSetupWrite OfMaterialTable(const TArgoMaterialTable& table) {
+    ArgoSetupWrite w = Of(MaterialTable, 0.0f);
+    w.Table = table;
+    return w;
+  }
+  // The head-code dialog's groups: three (short) or five (large).
+  static ArgoSetupWrite OfHeadCode(const TArgoHeadCodeShort& groups) {
+    ArgoSetupWrite w = Of(HeadCodeShort, 0.0f);
+    std::copy(groups.begin(), groups.end(), w.HeadCode.begin());
+    return w;
+  }
+  static ArgoSetupWrite OfHeadCode(const TArgoHeadCodeLarge& groups) {
+    ArgoSetupWrite w = Of(HeadCodeLarge, 0.0f);
+    w.HeadCode = groups;
+    return w;
   }
 
   // The configuration file's name of the field, e.g. "Eps", "AL2",

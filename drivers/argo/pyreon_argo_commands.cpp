@@ -28,6 +28,14 @@ std::uint16_t W(const std::array<std::uint8_t, 1024>& d, int i) {
   return static_cast<std::uint16_t>(d[i] << 8 | d[i + 1]);
 }
 
+// A write is confirmed by its echo, which `store` caches.
+template <typename T, typename Store>
+TArgoWriteResult Confirm(const std::optional<T>& echo, Store store) {
+  if (!echo) return TArgoWriteResult::Unconfirmed;
+  store(*echo);
+  return TArgoWriteResult::Confirmed;
+}
+
 }  // namespace
 
 // --- Exchange helpers --------------------------------------------------------------
@@ -86,10 +94,8 @@ TArgoWriteResult TpyreonArgo::SetTimeParam(std::uint8_t code, float seconds, int
   // The word carries at most 327.67 s on models that count in hundredths.
   if (!CheckRange(ArgoCodec::InRange(seconds, 0.0f, ArgoCodec::MaxTimeValue(config_.ModelInfo))))
     return TArgoWriteResult::Rejected;
-  const auto echo = WriteWord(code, ArgoCodec::EncodeTimeValue(seconds, config_.ModelInfo), timeout);
-  if (!echo) return TArgoWriteResult::Unconfirmed;
-  cache = ArgoCodec::DecodeTimeValue(*echo, config_.ModelInfo);
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteWord(code, ArgoCodec::EncodeTimeValue(seconds, config_.ModelInfo), timeout),
+                 [&](auto e) { cache = ArgoCodec::DecodeTimeValue(e, config_.ModelInfo); });
 }
 
 float TpyreonArgo::GetTempParam(std::uint8_t code, float& cache, int timeout) {
@@ -106,10 +112,7 @@ TArgoWriteResult TpyreonArgo::SetTempParam(std::uint8_t code, float t, float lo,
   std::uint16_t w = 0;
   if (!CheckRange(ArgoCodec::InRange(t, lo, hi) && ArgoCodec::EncodeT(t, w)))
     return TArgoWriteResult::Rejected;
-  const auto echo = WriteWord(code, w, timeout);
-  if (!echo) return TArgoWriteResult::Unconfirmed;
-  cache = ArgoCodec::DecodeT(*echo);
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteWord(code, w, timeout), [&](auto e) { cache = ArgoCodec::DecodeT(e); });
 }
 
 float TpyreonArgo::GetRatioWordParam(const QByteArray& request, float (*decode)(std::uint16_t), float& cache,
@@ -132,10 +135,8 @@ int TpyreonArgo::GetSignedRatioWord(std::uint8_t code, std::int16_t& cache) {
 TArgoWriteResult TpyreonArgo::SetSignedRatioWord(std::uint8_t code, int value, std::int16_t& cache) {
   if (!PortOpen() || !IsRatioFirmware()) return TArgoWriteResult::Unconfirmed;
   if (!CheckRange(value >= -32768 && value <= 32767)) return TArgoWriteResult::Rejected;
-  const auto e = WriteWord(code, static_cast<std::uint16_t>(value), 100);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  cache = static_cast<std::int16_t>(*e);
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteWord(code, static_cast<std::uint16_t>(value), 100),
+                 [&](auto e) { cache = static_cast<std::int16_t>(e); });
 }
 
 TArgoWriteResult TpyreonArgo::SetRatioWordParam(std::uint8_t code, float value, bool inRange,
@@ -144,10 +145,7 @@ TArgoWriteResult TpyreonArgo::SetRatioWordParam(std::uint8_t code, float value, 
   if (!PortOpen() || !IsRatioFirmware()) return TArgoWriteResult::Unconfirmed;
   std::uint16_t w = 0;
   if (!CheckRange(inRange && encode(value, w))) return TArgoWriteResult::Rejected;
-  const auto e = WriteWord(code, w, timeout);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  cache = decode(*e);
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteWord(code, w, timeout), [&](auto e) { cache = decode(e); });
 }
 
 // --- Identification and live values ----------------------------------------------------
@@ -162,10 +160,7 @@ bool TpyreonArgo::GetPanelLock() {
 
 TArgoWriteResult TpyreonArgo::SetPanelLock(bool value) {
   if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
-  const auto e = WriteByte(0x44, value ? 1 : 0, 20);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  config_.PanelLock = *e == 1;
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteByte(0x44, value ? 1 : 0, 20), [&](auto e) { config_.PanelLock = e == 1; });
 }
 
 TArgoModelInfo TpyreonArgo::GetModelInfo() {
@@ -225,10 +220,7 @@ TArgoWriteResult TpyreonArgo::SetEmissivity(float value) {
   std::uint16_t w = 0;
   if (!CheckRange(ArgoCodec::InRange(value, 0.1f, 1.1001f) && ArgoCodec::EncodeM(value, w)))
     return TArgoWriteResult::Rejected;
-  const auto e = WriteWord(0x84, w, 20);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  config_.Emissivity = ArgoCodec::DecodeM(*e);
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteWord(0x84, w, 20), [&](auto e) { config_.Emissivity = ArgoCodec::DecodeM(e); });
 }
 
 float TpyreonArgo::GetTransmission() {
@@ -243,10 +235,7 @@ TArgoWriteResult TpyreonArgo::SetTransmission(float value) {
   std::uint16_t w = 0;
   if (!CheckRange(ArgoCodec::InRange(value, 0.1f, 1.1001f) && ArgoCodec::EncodeM(value, w)))
     return TArgoWriteResult::Rejected;
-  const auto e = WriteWord(0x85, w, 20);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  config_.Transmission = ArgoCodec::DecodeM(*e);
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteWord(0x85, w, 20), [&](auto e) { config_.Transmission = ArgoCodec::DecodeM(e); });
 }
 
 float TpyreonArgo::GetAverageTime() { return GetTimeParam(0x06, config_.AverageTime); }
@@ -272,10 +261,8 @@ bool TpyreonArgo::GetTemperatureUnit() {
 
 TArgoWriteResult TpyreonArgo::SetTemperatureUnit(int value) {
   if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
-  const auto e = WriteByte(0x89, value == 1 ? 0x00 : 0x01, 20);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  config_.TempUnitFahrenheit = *e == 0;
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteByte(0x89, value == 1 ? 0x00 : 0x01, 20),
+                 [&](auto e) { config_.TempUnitFahrenheit = e == 0; });
 }
 
 float TpyreonArgo::GetAlarm1() { return GetTempParam(0x0A, config_.Alarm[0]); }
@@ -307,10 +294,8 @@ TArgoWriteResult TpyreonArgo::SetRatioAlarmHysteresis(float value) {
   std::uint16_t w = 0;
   if (!CheckRange(ArgoCodec::InRange(value, -50.0f, allowedHi_) && ArgoCodec::EncodeH(value, w)))
     return TArgoWriteResult::Rejected;
-  const auto e = WriteWord(0x8C, w, 100);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  config_.RatioAlarmHysteresis = ArgoCodec::DecodeH(*e);
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteWord(0x8C, w, 100),
+                 [&](auto e) { config_.RatioAlarmHysteresis = ArgoCodec::DecodeH(e); });
 }
 
 std::uint8_t TpyreonArgo::GetRatioAlarmMode() {
@@ -322,10 +307,7 @@ std::uint8_t TpyreonArgo::GetRatioAlarmMode() {
 
 TArgoWriteResult TpyreonArgo::SetRatioAlarmMode(std::uint8_t value) {
   if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
-  const auto e = WriteByte(0x8D, value, 20);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  config_.RatioAlarmMode = *e;
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteByte(0x8D, value, 20), [&](auto e) { config_.RatioAlarmMode = e; });
 }
 
 std::uint8_t TpyreonArgo::GetRS485Address() {
@@ -338,10 +320,7 @@ std::uint8_t TpyreonArgo::GetRS485Address() {
 TArgoWriteResult TpyreonArgo::SetRS485Address(std::uint8_t value) {
   if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
   if (!CheckRange(value <= 79)) return TArgoWriteResult::Rejected;
-  const auto e = WriteByte(0x90, value, 20);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  config_.RS485Addr = *e;
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteByte(0x90, value, 20), [&](auto e) { config_.RS485Addr = e; });
 }
 
 TArgoWriteResult TpyreonArgo::ResetLoopOutput() {
@@ -359,10 +338,8 @@ int TpyreonArgo::GetScaledOutputMin() {
 TArgoWriteResult TpyreonArgo::SetScaledOutputMin(int value) {
   if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
   if (!CheckRange(value >= 0 && value <= 20000)) return TArgoWriteResult::Rejected;
-  const auto e = WriteWord(0x91, static_cast<std::uint16_t>(value), 20);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  config_.ScaledOutputMin = *e;
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteWord(0x91, static_cast<std::uint16_t>(value), 20),
+                 [&](auto e) { config_.ScaledOutputMin = e; });
 }
 
 int TpyreonArgo::GetScaledOutputMax() {
@@ -375,10 +352,8 @@ int TpyreonArgo::GetScaledOutputMax() {
 TArgoWriteResult TpyreonArgo::SetScaledOutputMax(int value) {
   if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
   if (!CheckRange(value >= 0 && value <= 20000)) return TArgoWriteResult::Rejected;
-  const auto e = WriteWord(0x92, static_cast<std::uint16_t>(value), 50);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  config_.ScaledOutputMax = *e;
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteWord(0x92, static_cast<std::uint16_t>(value), 50),
+                 [&](auto e) { config_.ScaledOutputMax = e; });
 }
 
 std::uint8_t TpyreonArgo::GetAmbientSource() {
@@ -391,10 +366,8 @@ std::uint8_t TpyreonArgo::GetAmbientSource() {
 TArgoWriteResult TpyreonArgo::SetAmbientSource(int index) {
   if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
   if (!CheckRange(index >= 0 && index <= 2)) return TArgoWriteResult::Rejected;
-  const auto e = WriteByte(0x93, static_cast<std::uint8_t>(index + 1), 20);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  config_.AmbientSource = ArgoCodec::SourceIndex(*e);
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteByte(0x93, static_cast<std::uint8_t>(index + 1), 20),
+                 [&](auto e) { config_.AmbientSource = ArgoCodec::SourceIndex(e); });
 }
 
 float TpyreonArgo::GetAmbientValue() { return GetTempParam(0x14, config_.AmbientValue); }
@@ -412,10 +385,8 @@ std::uint8_t TpyreonArgo::GetEmissivitySource() {
 TArgoWriteResult TpyreonArgo::SetEmissivitySource(int index) {
   if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
   if (!CheckRange(index >= 0 && index <= 2)) return TArgoWriteResult::Rejected;
-  const auto e = WriteByte(0x95, static_cast<std::uint8_t>(index + 1), 20);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  config_.EmissivitySource = ArgoCodec::SourceIndex(*e);
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteByte(0x95, static_cast<std::uint8_t>(index + 1), 20),
+                 [&](auto e) { config_.EmissivitySource = ArgoCodec::SourceIndex(e); });
 }
 
 std::uint8_t TpyreonArgo::GetIRFailsafe() {
@@ -428,10 +399,8 @@ std::uint8_t TpyreonArgo::GetIRFailsafe() {
 TArgoWriteResult TpyreonArgo::SetIRFailsafe(int index) {
   if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
   if (!CheckRange(index >= 0 && index <= 3)) return TArgoWriteResult::Rejected;
-  const auto e = WriteByte(0x96, static_cast<std::uint8_t>(index), 20);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  config_.IRFailsafe = ArgoCodec::FailsafeIndex(*e);
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteByte(0x96, static_cast<std::uint8_t>(index), 20),
+                 [&](auto e) { config_.IRFailsafe = ArgoCodec::FailsafeIndex(e); });
 }
 
 std::uint8_t TpyreonArgo::GetAmbientFailsafe() {
@@ -444,10 +413,8 @@ std::uint8_t TpyreonArgo::GetAmbientFailsafe() {
 TArgoWriteResult TpyreonArgo::SetAmbientFailsafe(int index) {
   if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
   if (!CheckRange(index >= 0 && index <= 3)) return TArgoWriteResult::Rejected;
-  const auto e = WriteByte(0x97, static_cast<std::uint8_t>(index), 20);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  config_.AmbientFailsafe = ArgoCodec::FailsafeIndex(*e);
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteByte(0x97, static_cast<std::uint8_t>(index), 20),
+                 [&](auto e) { config_.AmbientFailsafe = ArgoCodec::FailsafeIndex(e); });
 }
 
 float TpyreonArgo::GetOutputTempMin() { return GetTempParam(0x18, config_.OutputTempMin); }
@@ -476,10 +443,8 @@ std::uint8_t TpyreonArgo::GetIRDacPercent() {
 TArgoWriteResult TpyreonArgo::SetIRDacPercent(int percent) {
   if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
   if (!CheckRange(percent >= 0 && percent <= 100)) return TArgoWriteResult::Rejected;
-  const auto e = WriteByte(0x9A, static_cast<std::uint8_t>(percent), 20);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  config_.IRDacPercent = *e;
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteByte(0x9A, static_cast<std::uint8_t>(percent), 20),
+                 [&](auto e) { config_.IRDacPercent = e; });
 }
 
 std::uint8_t TpyreonArgo::GetAmbientDacPercent() {
@@ -492,10 +457,8 @@ std::uint8_t TpyreonArgo::GetAmbientDacPercent() {
 TArgoWriteResult TpyreonArgo::SetAmbientDacPercent(int percent) {
   if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
   if (!CheckRange(percent >= 0 && percent <= 100)) return TArgoWriteResult::Rejected;
-  const auto e = WriteByte(0x9B, static_cast<std::uint8_t>(percent), 20);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  config_.AmbientDacPercent = *e;
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteByte(0x9B, static_cast<std::uint8_t>(percent), 20),
+                 [&](auto e) { config_.AmbientDacPercent = e; });
 }
 
 bool TpyreonArgo::GetAverageMode() {
@@ -507,10 +470,7 @@ bool TpyreonArgo::GetAverageMode() {
 
 TArgoWriteResult TpyreonArgo::SetAverageMode(bool on) {
   if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
-  const auto e = WriteByte(0x9C, on ? 1 : 0, 20);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  config_.AverageMode = *e != 0;
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteByte(0x9C, on ? 1 : 0, 20), [&](auto e) { config_.AverageMode = e != 0; });
 }
 
 std::uint8_t TpyreonArgo::GetAdvancedHoldMode() {
@@ -523,10 +483,8 @@ std::uint8_t TpyreonArgo::GetAdvancedHoldMode() {
 TArgoWriteResult TpyreonArgo::SetAdvancedHoldMode(int mode) {
   if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
   if (!CheckRange(mode >= 0 && mode <= 2)) return TArgoWriteResult::Rejected;
-  const auto e = WriteByte(0x9D, static_cast<std::uint8_t>(mode), 20);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  config_.AdvancedHoldMode = ArgoCodec::HoldModeIndex(*e);
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteByte(0x9D, static_cast<std::uint8_t>(mode), 20),
+                 [&](auto e) { config_.AdvancedHoldMode = ArgoCodec::HoldModeIndex(e); });
 }
 
 float TpyreonArgo::GetAdvancedHoldThreshold() { return GetTempParam(0x1E, config_.AdvancedHoldThreshold); }
@@ -558,10 +516,8 @@ TArgoWriteResult TpyreonArgo::SetAdvancedHoldHysteresis(float value) {
   std::uint16_t w = 0;
   if (!CheckRange(ArgoCodec::InRange(value, 0.0f, 3000.0f) && ArgoCodec::EncodeH(value, w)))
     return TArgoWriteResult::Rejected;
-  const auto e = WriteWord(0xA2, w, 20);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  config_.AdvancedHoldHysteresis = ArgoCodec::DecodeH(*e);
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteWord(0xA2, w, 20),
+                 [&](auto e) { config_.AdvancedHoldHysteresis = ArgoCodec::DecodeH(e); });
 }
 
 TArgoMaterialTable TpyreonArgo::GetMaterialTable() {
@@ -715,10 +671,7 @@ bool TpyreonArgo::GetSpotIllumination() {
 
 TArgoWriteResult TpyreonArgo::SetSpotIllumination(bool on) {
   if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
-  const auto e = WriteByte(0xA5, on ? 1 : 0, 20);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  config_.SpotIllumination = *e == 1;
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteByte(0xA5, on ? 1 : 0, 20), [&](auto e) { config_.SpotIllumination = e == 1; });
 }
 
 float TpyreonArgo::GetTweakOffset() { return GetTempParam(0x26, config_.TweakOffset); }
@@ -738,10 +691,7 @@ TArgoWriteResult TpyreonArgo::SetTweakGain(float g) {
   if (!PortOpen()) return TArgoWriteResult::Unconfirmed;
   std::uint16_t w = 0;
   if (!CheckRange(0.0f <= g && g < 2.0f && ArgoCodec::EncodeG(g, w))) return TArgoWriteResult::Rejected;
-  const auto e = WriteWord(0xA7, w, 20);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  config_.TweakGain = ArgoCodec::DecodeG(*e);
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteWord(0xA7, w, 20), [&](auto e) { config_.TweakGain = ArgoCodec::DecodeG(e); });
 }
 
 TArgoAlarmMode TpyreonArgo::GetAlarmMode(int n) {
@@ -782,10 +732,8 @@ TArgoWriteResult TpyreonArgo::SetAlarmHysteresis(float value) {
   std::uint16_t w = 0;
   if (!CheckRange(ArgoCodec::InRange(value, 0.0f, 20.0f) && ArgoCodec::EncodeH(value, w) && w <= 0xFF))
     return TArgoWriteResult::Rejected;
-  const auto e = WriteByte(0x4A, static_cast<std::uint8_t>(w), 20);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  config_.AlarmHysteresis = static_cast<float>(*e / 10.0);
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteByte(0x4A, static_cast<std::uint8_t>(w), 20),
+                 [&](auto e) { config_.AlarmHysteresis = static_cast<float>(e / 10.0); });
 }
 
 // --- Ratio model ----------------------------------------------------------------------------
@@ -1092,10 +1040,7 @@ std::uint8_t TpyreonArgo::GetProcessSource() {
 TArgoWriteResult TpyreonArgo::SetProcessSource(std::uint8_t value) {
   if (!PortOpen() || !IsRatioFirmware()) return TArgoWriteResult::Unconfirmed;
   if (!CheckRange(value <= 2)) return TArgoWriteResult::Rejected;
-  const auto e = WriteByte(0x6C, value, 100);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  config_.ProcessSource = *e <= 2 ? *e : 0;
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteByte(0x6C, value, 100), [&](auto e) { config_.ProcessSource = e <= 2 ? e : 0; });
 }
 
 float TpyreonArgo::GetSmartThreshold() {
@@ -1147,10 +1092,7 @@ std::uint8_t TpyreonArgo::GetVisualAlarmSource() {
 TArgoWriteResult TpyreonArgo::SetVisualAlarmSource(std::uint8_t value) {
   if (!PortOpen() || !IsRatioFirmware()) return TArgoWriteResult::Unconfirmed;
   if (!CheckRange(value <= 4)) return TArgoWriteResult::Rejected;
-  const auto e = WriteByte(0x72, value, 20);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  config_.VisualAlarmSource = *e;
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteByte(0x72, value, 20), [&](auto e) { config_.VisualAlarmSource = e; });
 }
 
 std::uint8_t TpyreonArgo::GetDisplayMainSource() {
@@ -1163,10 +1105,7 @@ std::uint8_t TpyreonArgo::GetDisplayMainSource() {
 TArgoWriteResult TpyreonArgo::SetDisplayMainSource(std::uint8_t value) {
   if (!PortOpen() || !IsRatioFirmware()) return TArgoWriteResult::Unconfirmed;
   if (!CheckRange(value <= 4)) return TArgoWriteResult::Rejected;
-  const auto e = WriteByte(0x73, value, 20);
-  if (!e) return TArgoWriteResult::Unconfirmed;
-  config_.DisplayMainSource = *e;
-  return TArgoWriteResult::Confirmed;
+  return Confirm(WriteByte(0x73, value, 20), [&](auto e) { config_.DisplayMainSource = e; });
 }
 
 TArgoWriteResult TpyreonArgo::SetStandardDisplay() {

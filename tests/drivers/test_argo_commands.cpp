@@ -39,15 +39,6 @@ struct CommandCase {
   std::vector<Bytes> requests;
 };
 
-QString Hex(const std::vector<Bytes>& list) {
-  QString s;
-  for (const auto& b : list) {
-    for (auto v : b) s += QString::asprintf("%02X ", v);
-    s += QStringLiteral("| ");
-  }
-  return s;
-}
-
 void ExpectTableNear(const TArgoMaterialTable& a, const TArgoMaterialTable& b) {
   for (std::size_t r = 0; r < 8; ++r) {
     EXPECT_NEAR(a[r].Emiss, b[r].Emiss, 1e-6);
@@ -73,7 +64,7 @@ class ArgoCommandTest : public ArgoPtyTest {
       model_->ClearRequests();
       events_ = EventLog();
       c.run(*driver_, LiveState{[this] { return State(); }});
-      EXPECT_EQ(Hex(RequestBytes()).toStdString(), Hex(c.requests).toStdString());
+      EXPECT_EQ(HexRequests(RequestBytes()).toStdString(), HexRequests(c.requests).toStdString());
       EXPECT_TRUE(events_.errors.empty()) << events_.errors.front();
       for (const auto& r : model_->Requests()) EXPECT_EQ(r.outcome, ArgoRequestOutcome::Answered);
     }

@@ -113,6 +113,7 @@ TEST_F(ArgoSetupConfigFileTest, ASaveThatFailsIsReported) {
   const QString file = Path("plain") + QStringLiteral("/Argo_115000.cfg");
   const Outcome o = Save(file);
   EXPECT_TRUE(o.ran);
+  EXPECT_TRUE(o.saveFailed);
   EXPECT_EQ(o.message, QStringLiteral("Saving the configuration failed: ") + file);
   EXPECT_FALSE(QFile::exists(file));
 }
@@ -158,17 +159,24 @@ TEST_F(ArgoSetupConfigFileTest, FilesThatDoNotLoadWriteNothing) {
     const char* from;
     const char* to;
     const char* message;
+    ArgoSetupConfigFile::TLoadStatus status;
   };
   const Case cases[] = {
-      {"missing", nullptr, nullptr, "File not found !"},
-      {"version 2.0", "FileRev=3.0", "FileRev=2.0", "File version mismatch !"},
-      {"no version", "FileRev=3.0", "Revision=3.0", "File version mismatch !"},
-      {"a value that is no number", "AL2=550.000", "AL2=hot", "conversion error"},
-      {"a key missing", "Trans=1.000\r\n", "", "conversion error"},
-      {"a code too large for its field", "AdvHoldMode=0", "AdvHoldMode=300", "conversion error"},
-      {"an address the device cannot take", "RS485addr=0", "RS485addr=99", "conversion error"},
-      {"not a number at all", "Eps=1.000", "Eps=nan", "conversion error"},
-      {"beyond any float", "Eps=1.000", "Eps=1e99", "conversion error"},
+      {"missing", nullptr, nullptr, "File not found !", ArgoSetupConfigFile::FileNotFound},
+      {"version 2.0", "FileRev=3.0", "FileRev=2.0", "File version mismatch !",
+       ArgoSetupConfigFile::VersionMismatch},
+      {"no version", "FileRev=3.0", "Revision=3.0", "File version mismatch !",
+       ArgoSetupConfigFile::VersionMismatch},
+      {"a value that is no number", "AL2=550.000", "AL2=hot", "conversion error",
+       ArgoSetupConfigFile::ConversionError},
+      {"a key missing", "Trans=1.000\r\n", "", "conversion error", ArgoSetupConfigFile::ConversionError},
+      {"a code too large for its field", "AdvHoldMode=0", "AdvHoldMode=300", "conversion error",
+       ArgoSetupConfigFile::ConversionError},
+      {"an address the device cannot take", "RS485addr=0", "RS485addr=99", "conversion error",
+       ArgoSetupConfigFile::ConversionError},
+      {"not a number at all", "Eps=1.000", "Eps=nan", "conversion error",
+       ArgoSetupConfigFile::ConversionError},
+      {"beyond any float", "Eps=1.000", "Eps=1e99", "conversion error", ArgoSetupConfigFile::ConversionError},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -185,6 +193,7 @@ TEST_F(ArgoSetupConfigFileTest, FilesThatDoNotLoadWriteNothing) {
     EXPECT_TRUE(o.ran);
     EXPECT_FALSE(o.fileLoaded);
     EXPECT_EQ(o.message, QString::fromLatin1(c.message));
+    EXPECT_EQ(o.loadStatus, c.status);
     EXPECT_TRUE(o.report.Items.empty());
     EXPECT_EQ(model_->RequestCount(), 0u);
   }

@@ -31,15 +31,6 @@ using Outcome = ArgoSetupSession::TOutcome;
 using Planner = ArgoSetupParamPlanner;
 using Selections = ArgoSetupSelectionWrites;
 
-QString Hex(const std::vector<Bytes>& list) {
-  QString s;
-  for (const auto& b : list) {
-    for (auto v : b) s += QString::asprintf("%02X ", v);
-    s += QStringLiteral("| ");
-  }
-  return s;
-}
-
 std::vector<std::pair<QString, TArgoWriteResult>> Items(const TArgoWriteReport& report) {
   std::vector<std::pair<QString, TArgoWriteResult>> out;
   for (const TArgoWriteItem& i : report.Items) out.emplace_back(i.Name, i.Result);
@@ -232,7 +223,7 @@ TEST_F(ArgoSetupSessionTest, OperationsPutTheExpectedBytesOnTheLine) {
     model_->ClearRequests();
     const Outcome o = Write(c.writes(cache_));
     EXPECT_TRUE(o.ran);
-    EXPECT_EQ(Hex(RequestBytes()), Hex(c.expected));
+    EXPECT_EQ(HexRequests(RequestBytes()), HexRequests(c.expected));
     EXPECT_TRUE(o.report.AllConfirmed()) << ArgoSetupSession::NotWrittenNames(o.report).toStdString();
     EXPECT_EQ(o.report.Items.size(), c.expected.size());
   }
@@ -263,34 +254,34 @@ TEST_F(ArgoSetupSessionTest, PostProcessingModesRememberTheirTimes) {
   const auto choose = [&](int item) {
     model_->ClearRequests();
     Write(pp.Choose(item, cache_.AverageTime, cache_.PeakHoldTime, cache_.ValleyHoldTime));
-    return Hex(RequestBytes());
+    return HexRequests(RequestBytes());
   };
   // Averaging with no time ever set: 0.2 s.
-  EXPECT_EQ(choose(ArgoSetupPostProcessing::Averaging), Hex({{0x88, 0x00, 0x00, 0x88},
-                                                             {0x87, 0x00, 0x00, 0x87},
-                                                             {0x86, 0x00, 0x02, 0x84},
-                                                             {0x9D, 0x00, 0x9D}}));
+  EXPECT_EQ(choose(ArgoSetupPostProcessing::Averaging), HexRequests({{0x88, 0x00, 0x00, 0x88},
+                                                                     {0x87, 0x00, 0x00, 0x87},
+                                                                     {0x86, 0x00, 0x02, 0x84},
+                                                                     {0x9D, 0x00, 0x9D}}));
   // The user sets 2.5 s, switches off and back: 2.5 s again.
   Write(Planner::Plan(10, 2.5, Celsius()));
-  EXPECT_EQ(choose(ArgoSetupPostProcessing::Off), Hex({{0x86, 0x00, 0x00, 0x86},
-                                                       {0x88, 0x00, 0x00, 0x88},
-                                                       {0x87, 0x00, 0x00, 0x87},
-                                                       {0x9D, 0x00, 0x9D}}));
-  EXPECT_EQ(choose(ArgoSetupPostProcessing::Averaging), Hex({{0x88, 0x00, 0x00, 0x88},
-                                                             {0x87, 0x00, 0x00, 0x87},
-                                                             {0x86, 0x00, 0x19, 0x9F},
-                                                             {0x9D, 0x00, 0x9D}}));
+  EXPECT_EQ(choose(ArgoSetupPostProcessing::Off), HexRequests({{0x86, 0x00, 0x00, 0x86},
+                                                               {0x88, 0x00, 0x00, 0x88},
+                                                               {0x87, 0x00, 0x00, 0x87},
+                                                               {0x9D, 0x00, 0x9D}}));
+  EXPECT_EQ(choose(ArgoSetupPostProcessing::Averaging), HexRequests({{0x88, 0x00, 0x00, 0x88},
+                                                                     {0x87, 0x00, 0x00, 0x87},
+                                                                     {0x86, 0x00, 0x19, 0x9F},
+                                                                     {0x9D, 0x00, 0x9D}}));
   EXPECT_EQ(State().averageTime, 25);
   // Peak hold for the first time: 1.0 s, the average time stays.
   EXPECT_EQ(choose(ArgoSetupPostProcessing::PeakHold),
-            Hex({{0x87, 0x00, 0x00, 0x87}, {0x88, 0x00, 0x0A, 0x82}, {0x9D, 0x00, 0x9D}}));
+            HexRequests({{0x87, 0x00, 0x00, 0x87}, {0x88, 0x00, 0x0A, 0x82}, {0x9D, 0x00, 0x9D}}));
   // Valley hold switches peak hold off and remembers it.
   EXPECT_EQ(choose(ArgoSetupPostProcessing::ValleyHold),
-            Hex({{0x88, 0x00, 0x00, 0x88}, {0x87, 0x00, 0x0A, 0x8D}, {0x9D, 0x00, 0x9D}}));
+            HexRequests({{0x88, 0x00, 0x00, 0x88}, {0x87, 0x00, 0x0A, 0x8D}, {0x9D, 0x00, 0x9D}}));
   EXPECT_FLOAT_EQ(pp.LastPeakHold(), 1.0f);
   // The advanced modes change no time.
-  EXPECT_EQ(choose(ArgoSetupPostProcessing::AdvValleyHold), Hex({{0x9D, 0x02, 0x9F}}));
-  EXPECT_EQ(choose(ArgoSetupPostProcessing::AdvPeakHold), Hex({{0x9D, 0x01, 0x9C}}));
+  EXPECT_EQ(choose(ArgoSetupPostProcessing::AdvValleyHold), HexRequests({{0x9D, 0x02, 0x9F}}));
+  EXPECT_EQ(choose(ArgoSetupPostProcessing::AdvPeakHold), HexRequests({{0x9D, 0x01, 0x9C}}));
   EXPECT_EQ(State().advancedHoldMode, 1);
   EXPECT_EQ(State().valleyHoldTime, 10);
 }
@@ -332,6 +323,37 @@ TEST_F(ArgoSetupSessionTest, UnconfirmedWritesAreNamed) {
             QStringLiteral("ALARM MODE 1, ALARM 1, ALARM 2"));
   EXPECT_TRUE(preset.report.DeviceLost);
   EXPECT_EQ(RequestBytes().size(), 2u);
+}
+
+// The material table and the head code go through the same writes; the
+// device vanishing in the middle of the table's 32 exchanges is reported
+// once, naming the table, and what followed was not sent.
+TEST_F(ArgoSetupSessionTest, MaterialTableAndHeadCodeWrites) {
+  Open();
+  TArgoMaterialTable table = cache_.MaterialTable;
+  table[0].Emiss = 0.5f;
+  table[7].DevHi = 4;
+  model_->ClearRequests();
+  Outcome o = Write({ArgoSetupWrite::OfMaterialTable(table)});
+  EXPECT_TRUE(o.report.AllConfirmed());
+  EXPECT_EQ(RequestBytes().size(), 32u);
+  EXPECT_EQ(RequestBytes().front(), (Bytes{0xA3, 0x00, 0x01, 0xF4, 0x56}));
+  EXPECT_EQ(o.config.MaterialTable[7].DevHi, 4);
+
+  o = Write({ArgoSetupWrite::OfHeadCode(
+      TArgoHeadCodeShort{QStringLiteral("0001"), QStringLiteral("0002"), QStringLiteral("v")})});
+  EXPECT_TRUE(o.report.AllConfirmed());
+  EXPECT_EQ(State().headCode[2], 31u);
+  EXPECT_EQ(o.config.HeadCodeShort[2], QStringLiteral("000V"));
+
+  table[3].Emiss = 0.25f;
+  model_->ClearRequests();
+  SetFaults([](ArgoFaults& f) { f.vanishAfterRequests = 10; });
+  o = Write({ArgoSetupWrite::OfMaterialTable(table), ArgoSetupWrite::Of(ArgoSetupWrite::Emissivity, 0.9f)});
+  EXPECT_EQ(Items(o.report), (std::vector<std::pair<QString, TArgoWriteResult>>{
+                                 {QStringLiteral("MATERIAL TABLE"), TArgoWriteResult::Unconfirmed},
+                                 {QStringLiteral("EMISSIVITY"), TArgoWriteResult::NotAttempted}}));
+  EXPECT_EQ(RequestBytes().size(), 10u);
 }
 
 // Cancel after several edits writes back exactly what changed and leaves
