@@ -884,22 +884,17 @@ void TArgoDeviceSetupDlg::RefreshTick() {
     DeviceToControls();
     FBusy = false;
   };
-  if (!FDevice) {
+  if (!FSetupSession) {
     show();
     return;
   }
-  const auto result = std::make_shared<JobResult>();
-  const QPointer<TArgoDeviceSetupDlg> self(this);
   ++FJobsInFlight;
-  const bool posted = FDevice->PostDriverJob([result](TpyreonArgo& d) { result->config = d.Config(); },
-                                             [self, result, show](bool ran) {
-                                               if (!self) return;
-                                               self->JobDone();
-                                               if (!ran) return;
-                                               self->FCache = result->config;
-                                               show();
-                                             });
-  if (!posted) JobDone();
+  FSetupSession->ReadCache([this, show](const ArgoSetupSession::TOutcome& outcome) {
+    JobDone();
+    if (!outcome.ran) return;
+    FCache = outcome.config;
+    show();
+  });
 }
 
 TDSpinEdit* TArgoDeviceSetupDlg::EditForTag(int tag) const {
@@ -1034,39 +1029,6 @@ void TArgoDeviceSetupDlg::ParamChangeTimerTimer() {
   if (FBusy || FClosing) return;
   WriteTag(tag);
   btnOK->setEnabled(!FSequenceRunning);
-}
-
-void TArgoDeviceSetupDlg::RunDriverJob(const QString& what, std::function<bool(TpyreonArgo&)> job,
-                                       std::function<void(bool confirmed)> after) {
-  const auto result = std::make_shared<JobResult>();
-  const auto finish = [this, result, what, after](bool ran) {
-    if (!ran) result->confirmed = false;
-    if (ran) FCache = result->config;
-    if (!result->confirmed) ReportNotWritten(what);
-    if (after) after(result->confirmed);
-    LoadingGuard guard(FLoading);
-    UpdateEnabledStates();
-  };
-  if (!FDevice) {
-    finish(false);
-    return;
-  }
-  const QPointer<TArgoDeviceSetupDlg> self(this);
-  ++FJobsInFlight;
-  const bool posted = FDevice->PostDriverJob(
-      [result, job = std::move(job)](TpyreonArgo& d) {
-        result->confirmed = job(d);
-        result->config = d.Config();
-      },
-      [self, finish](bool ran) {
-        if (!self) return;
-        self->JobDone();
-        finish(ran);
-      });
-  if (!posted) {
-    JobDone();
-    finish(false);
-  }
 }
 
 void TArgoDeviceSetupDlg::SequenceProgress(int percent, const QString& caption) {

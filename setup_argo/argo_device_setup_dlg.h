@@ -254,10 +254,6 @@ class TArgoDeviceSetupDlg : public QDialog {
   // user's value when the device did not confirm it.
   void RunWrites(const ArgoSetupWrites& writes, std::function<void(bool reached)> after = {}, int tag = 0,
                  int waitMs = 0);
-  // A driver job outside the write list (material table, head code), named
-  // `what` in the message when the device does not confirm it.
-  void RunDriverJob(const QString& what, std::function<bool(TpyreonArgo&)> job,
-                    std::function<void(bool confirmed)> after = {});
   // A sequence of writes holds off input, shows the driver's progress and
   // can be stopped between exchanges.
   void BeginSequence();

@@ -283,15 +283,12 @@ void TArgoDeviceSetupDlg::btnEditMatTableClick() {
   dlg.FDevice = FDevice;
   dlg.FLng = FLng;
   if (ShowSubDialog(&dlg) != QDialog::Accepted) return;
-  const TArgoMaterialTable table = dlg.FTable;
   BeginSequence();
-  RunDriverJob(
-      OtherText(QStringLiteral("MaterialTable"), QStringLiteral("Material table")),
-      [table](TpyreonArgo& d) { return Reached(d.SetMaterialTable(table)); },
-      [this](bool) {
-        EndSequence({});
-        TabSheetOutputShow();
-      });
+  ArgoSetupSession::TOutcome none;
+  RunWrites({ArgoSetupWrite::OfMaterialTable(dlg.FTable)}, [this, none](bool) {
+    EndSequence(none);
+    TabSheetOutputShow();
+  });
 }
 
 void TArgoDeviceSetupDlg::btnAdjustOutputSlopeClick() {
@@ -325,14 +322,8 @@ void TArgoDeviceSetupDlg::btnHeadParamClick() {
     dlg.FShortCode = FCache.HeadCodeShort;
   }
   if (ShowSubDialog(&dlg) != QDialog::Accepted) return;
-  const TArgoHeadCodeShort shortCode = dlg.FShortCode;
-  const TArgoHeadCodeLarge largeCode = dlg.FLargeCode;
-  RunDriverJob(
-      OtherText(QStringLiteral("HeadParameter"), QStringLiteral("Head parameter")),
-      [large, shortCode, largeCode](TpyreonArgo& d) {
-        return Reached(large ? d.SetHeadCodeLarge(largeCode) : d.SetHeadCodeShort(shortCode));
-      },
-      [this](bool) { ShowHeadCode(); });
+  RunWrites({large ? ArgoSetupWrite::OfHeadCode(dlg.FLargeCode) : ArgoSetupWrite::OfHeadCode(dlg.FShortCode)},
+            [this](bool) { ShowHeadCode(); });
 }
 
 void TArgoDeviceSetupDlg::btnOKClick() {

@@ -628,7 +628,8 @@ TEST_F(ArgoDeviceSetupDlgTest, AMaterialTableWriteCutShortIsReportedOnce) {
   dlg_->btnEditMatTable->click();
   ASSERT_TRUE(WaitForEvents([&] { return !dlg_->DeviceWorkPending(); }, 30000));
   ASSERT_EQ(messages_.size(), 1u);
-  EXPECT_TRUE(messages_[0].contains(QStringLiteral("Material table"))) << messages_[0].toStdString();
+  EXPECT_TRUE(messages_[0].contains(QStringLiteral("Material table"), Qt::CaseInsensitive))
+      << messages_[0].toStdString();
   EXPECT_TRUE(dlg_->ArgoDeviceSetup_PageControl->isEnabled());
   dlg_->btnCancel->click();
   ASSERT_TRUE(WaitForEvents([&] { return !dlg_->isVisible(); }, 30000));
