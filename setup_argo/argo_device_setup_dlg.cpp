@@ -105,11 +105,9 @@ QFont CodeFont() {
 
 }  // namespace
 
-// The snapshot a job hands back from the session thread.
+// The snapshot the opening job hands back from the session thread.
 struct TArgoDeviceSetupDlg::JobResult {
   TArgoConfig config;
-  bool confirmed = true;
-  QString failed;
   std::optional<float> liveAverageTime;
 };
 
@@ -217,6 +215,8 @@ void TArgoDeviceSetupDlg::BuildForm() {
   ParamChangeTimer = new QTimer(this);
   ParamChangeTimer->setObjectName(QStringLiteral("ParamChangeTimer"));
   ParamChangeTimer->setSingleShot(true);
+  // The delay counts from the last change, never less.
+  ParamChangeTimer->setTimerType(Qt::PreciseTimer);
   ParamChangeTimer->setInterval(kWriteDelayMs);
   FRefreshTimer = new QTimer(this);
   FRefreshTimer->setInterval(kRefreshMs);

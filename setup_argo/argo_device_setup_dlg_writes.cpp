@@ -129,6 +129,7 @@ void TArgoDeviceSetupDlg::cbEmissivityModeChange() {
   RunWrites(ArgoSetupSelectionWrites::EmissivitySource(cbEmissivityMode->currentIndex()), [this](bool) {
     LoadingGuard guard(FLoading);
     SetComboItem(cbEmissivityMode, View::EmissivityItem(FCache.EmissivitySource));
+    TabSheetOutputShow();
   });
 }
 
