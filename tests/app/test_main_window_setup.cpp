@@ -348,14 +348,14 @@ TEST_F(MainWindowSetupTest, DeviceSetupReadsThenShowsTheDialogAndKeepsItsSetting
 
   struct Case {
     const char* name;
-    int result;
+    QPushButton* TArgoDeviceSetupDlg::*button;
     int page;
     TSlopeRaster rasters;
     std::uint32_t color;
   };
   const Case cases[] = {
-      {"Cancel", QDialog::Rejected, 0, {1, 10}, 0x00FF8000},
-      {"OK", QDialog::Accepted, 2, {10, 0}, 0x000000FF},
+      {"Cancel", &TArgoDeviceSetupDlg::btnCancel, 0, {1, 10}, 0x00FF8000},
+      {"OK", &TArgoDeviceSetupDlg::btnOK, 2, {10, 0}, 0x000000FF},
   };
   int expectedPage = 2;
   TSlopeRaster expectedRasters{5, 5};
@@ -398,11 +398,15 @@ TEST_F(MainWindowSetupTest, DeviceSetupReadsThenShowsTheDialogAndKeepsItsSetting
            EXPECT_EQ(dlg.FAdjustColor, expectedColor);
            EXPECT_FLOAT_EQ(dlg.FRangeLow, f.Family()->Snapshot().RangeLo);
            EXPECT_FLOAT_EQ(dlg.FRangeHigh, f.Family()->Snapshot().RangeHi);
-           ASSERT_TRUE(dlg.FOnSettingsChanged);
+           EXPECT_TRUE(dlg.FOnSettingsChanged);
+         }},
+        {[&] { return !dlg.DeviceWorkPending(); },
+         [&] {
            dlg.SetActivePage(c.page);
+           // As the slope dialog hands them back.
            dlg.FSlopeRasters = c.rasters;
            dlg.FAdjustColor = c.color;
-           dlg.done(c.result);
+           (dlg.*c.button)->click();
          }},
     });
     f.mDeviceSetup->trigger();
