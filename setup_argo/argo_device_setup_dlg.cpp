@@ -22,11 +22,11 @@
 #include <cmath>
 
 #include "drivers/argo/pyreon_argo.h"
-#include "drivers/sentinel_utils.h"
 #include "drivers/device_session.h"
+#include "drivers/sentinel_utils.h"
 #include "measurement/argo_family.h"
-#include "setup_argo/mat_table_dlg.h"
 #include "setup_argo/argo_device_setup_view.h"
+#include "setup_argo/mat_table_dlg.h"
 #include "ui/d_spin_edit.h"
 #include "ui/event_adapters.h"
 #include "ui/form_registry.h"
@@ -89,7 +89,9 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& caption) {
 }
 
 float ToUnit(bool fahrenheit, float celsius) { return SentinelUtils::CelsiusToUnit(fahrenheit, celsius); }
-float DeltaToUnit(bool fahrenheit, float kelvin) { return SentinelUtils::DeltaCelsiusToUnit(fahrenheit, kelvin); }
+float DeltaToUnit(bool fahrenheit, float kelvin) {
+  return SentinelUtils::DeltaCelsiusToUnit(fahrenheit, kelvin);
+}
 
 // The code font of the head-code texts: the first installed of the two
 // fixed-width fonts the texts were laid out for, else the system's.
@@ -111,7 +113,8 @@ struct TArgoDeviceSetupDlg::JobResult {
   std::optional<float> liveAverageTime;
 };
 
-TArgoDeviceSetupDlg::TArgoDeviceSetupDlg(QWidget* owner) : QDialog(owner), FAlive(std::make_shared<bool>(true)) {
+TArgoDeviceSetupDlg::TArgoDeviceSetupDlg(QWidget* owner)
+    : QDialog(owner), FAlive(std::make_shared<bool>(true)) {
   setObjectName(QStringLiteral("ArgoDeviceSetupDlg"));
   setWindowTitle(QStringLiteral("Device Setup"));
   // No close box: the dialog ends through OK or Cancel (Esc).
@@ -129,6 +132,8 @@ TArgoDeviceSetupDlg::~TArgoDeviceSetupDlg() {
 void TArgoDeviceSetupDlg::SetDevice(ArgoFamily* device) {
   if (device == FDevice) return;
   FDevice = device;
+  FSetupSession = device ? std::make_unique<ArgoSetupSession>(*device) : nullptr;
+  FJobsInFlight = 0;
   FModelInfo = TArgoModelInfo{};
   FLoaded = false;
 }
@@ -329,8 +334,10 @@ QWidget* TArgoDeviceSetupDlg::BuildOutputPage() {
   auto* om = new QVBoxLayout(gbOutputMode4);
   om->addWidget(cbOutputMode4);
   om->addWidget(stOutputRemark);
-  btnAdjustOutputSlope = Button(gbOutputChannel1, "btnAdjustOutputSlope", QStringLiteral("Adjust output slope"));
-  lblUsedByMatTable[3] = Label(gbOutputChannel1, "lblUsedByMatTable4", QStringLiteral("(Used by material table)"));
+  btnAdjustOutputSlope =
+      Button(gbOutputChannel1, "btnAdjustOutputSlope", QStringLiteral("Adjust output slope"));
+  lblUsedByMatTable[3] =
+      Label(gbOutputChannel1, "lblUsedByMatTable4", QStringLiteral("(Used by material table)"));
   auto* c1 = new QGridLayout(gbOutputChannel1);
   c1->addWidget(lblAlarm4, 0, 0);
   c1->addWidget(seAlarm4, 0, 2);
@@ -345,10 +352,12 @@ QWidget* TArgoDeviceSetupDlg::BuildOutputPage() {
   seAlarm3 = Spin(gbOutputChannel2, "seAlarm3", 5, 0, 0, 0.1, 1);
   rgAnalogDigital3 = Radio(gbOutputChannel2, "rgAnalogDigital3", QString(), digitalAnalog);
   rgNormally3 = Radio(gbOutputChannel2, "rgNormally3", QString(), openClosed);
-  rgRange3 = Radio(gbOutputChannel2, "rgRange3", QString(), {QStringLiteral("0..10V"), QStringLiteral("0..5V")});
+  rgRange3 =
+      Radio(gbOutputChannel2, "rgRange3", QString(), {QStringLiteral("0..10V"), QStringLiteral("0..5V")});
   lblSource3 = Label(gbOutputChannel2, "lblSource3", QStringLiteral("Source:"));
   cbSource3 = Combo(gbOutputChannel2, "cbSource3", sources);
-  lblUsedByMatTable[2] = Label(gbOutputChannel2, "lblUsedByMatTable3", QStringLiteral("(Used by material table)"));
+  lblUsedByMatTable[2] =
+      Label(gbOutputChannel2, "lblUsedByMatTable3", QStringLiteral("(Used by material table)"));
   auto* c2 = new QGridLayout(gbOutputChannel2);
   c2->addWidget(lblAlarm3, 0, 0);
   c2->addWidget(seAlarm3, 0, 2);
@@ -451,10 +460,10 @@ QWidget* TArgoDeviceSetupDlg::BuildAdvancedPage() {
   seAddress = new QSpinBox(gbAddress);
   seAddress->setObjectName(QStringLiteral("seAddress"));
   seAddress->setRange(0, 79);
-  lblAddressRemark = Label(gbAddress,
-                           "lblAddressRemark",
-                           QStringLiteral("Changing the address takes effect after closing this dialog. Check "
-                                          "fixed address in interface setup!"));
+  lblAddressRemark =
+      Label(gbAddress, "lblAddressRemark",
+            QStringLiteral("Changing the address takes effect after closing this dialog. Check "
+                           "fixed address in interface setup!"));
   lblAddressRemark->setWordWrap(true);
   auto* am = new QVBoxLayout(gbAddress);
   am->addWidget(seAddress);
@@ -468,7 +477,8 @@ QWidget* TArgoDeviceSetupDlg::BuildAdvancedPage() {
   auto* ui = new QVBoxLayout(gbUserInterface);
   ui->addWidget(sbtnPanelLock);
 
-  rgTempUnit = Radio(page, "rgTempUnit", QStringLiteral("Temp unit"), {QStringLiteral("C"), QStringLiteral("F")}, 2);
+  rgTempUnit =
+      Radio(page, "rgTempUnit", QStringLiteral("Temp unit"), {QStringLiteral("C"), QStringLiteral("F")}, 2);
   rgTempUnit->SetTag(16);
 
   auto* layout = new QGridLayout(page);
@@ -481,9 +491,9 @@ QWidget* TArgoDeviceSetupDlg::BuildAdvancedPage() {
 }
 
 void TArgoDeviceSetupDlg::WireHandlers() {
-  for (TDSpinEdit* edit : {seEmissivity, seTransmissivity, seAmbient, seAmbLoRangeTemp, seAmbHiRangeTemp, seAvgTime,
-                           seHoldTime, seTreshold, seHysterese, seAlarm1, seAlarm2, seAlarm3, seAlarm4, seAlHyst,
-                           seOffset, seGain}) {
+  for (TDSpinEdit* edit :
+       {seEmissivity, seTransmissivity, seAmbient, seAmbLoRangeTemp, seAmbHiRangeTemp, seAvgTime, seHoldTime,
+        seTreshold, seHysterese, seAlarm1, seAlarm2, seAlarm3, seAlarm4, seAlHyst, seOffset, seGain}) {
     edit->OnChange = [this](QObject* sender) { seParamChange(sender); };
     edit->OnExit = [this](QObject*) { seAvgTimeExit(); };
   }
@@ -527,7 +537,7 @@ void TArgoDeviceSetupDlg::WireHandlers() {
   connect(btnSave, &QPushButton::clicked, this, &TArgoDeviceSetupDlg::btnSaveClick);
   connect(btnLoad, &QPushButton::clicked, this, &TArgoDeviceSetupDlg::btnLoadClick);
   connect(btnStopSequence, &QPushButton::clicked, this, [this] {
-    if (FDevice) FDevice->Session().CancelJobs();
+    if (FSetupSession) FSetupSession->CancelSequence();
   });
   connect(ParamChangeTimer, &QTimer::timeout, this, &TArgoDeviceSetupDlg::ParamChangeTimerTimer);
   connect(FRefreshTimer, &QTimer::timeout, this, [this] { FRefreshDue = true; });
@@ -556,7 +566,8 @@ void TArgoDeviceSetupDlg::SetItemTexts() {
   };
   const QString fixed = OtherText(QStringLiteral("FixedValue"), QStringLiteral("Fixed value"));
   const QString external = OtherTextOrKey(QStringLiteral("External"));
-  set(cbEmissivityMode, {fixed, external + QStringLiteral(" (Pin F2)"), OtherTextOrKey(QStringLiteral("Table"))});
+  set(cbEmissivityMode,
+      {fixed, external + QStringLiteral(" (Pin F2)"), OtherTextOrKey(QStringLiteral("Table"))});
   set(cbAmbientSource, {OtherTextOrKey(QStringLiteral("Internal")) + QStringLiteral(" (") +
                             OtherTextOrKey(QStringLiteral("Head")) + QStringLiteral(")"),
                         external + QStringLiteral(" (Pin F3)"), fixed});
@@ -565,13 +576,15 @@ void TArgoDeviceSetupDlg::SetItemTexts() {
                        OtherText(QStringLiteral("ValleyHold"), QStringLiteral("Valley hold")),
                        OtherText(QStringLiteral("AdvPeakHold"), QStringLiteral("Adv. peak hold")),
                        OtherText(QStringLiteral("AdvValleyHold"), QStringLiteral("Adv. valley hold"))});
-  const QStringList sources = {OtherTextOrKey(QStringLiteral("TObj")), OtherTextOrKey(QStringLiteral("THead")),
+  const QStringList sources = {OtherTextOrKey(QStringLiteral("TObj")),
+                               OtherTextOrKey(QStringLiteral("THead")),
                                OtherTextOrKey(QStringLiteral("TBox"))};
   for (QComboBox* combo : {cbSource1, cbSource2, cbSource3}) set(combo, sources);
   const QStringList digitalAnalog = {OtherTextOrKey(QStringLiteral("Digital")),
                                      OtherTextOrKey(QStringLiteral("Analog"))};
   for (RadioGroup* group : {rgAnalogDigital3, rgAnalogDigital4}) group->SetItems(digitalAnalog);
-  const QStringList openClose = {OtherTextOrKey(QStringLiteral("Open")), OtherTextOrKey(QStringLiteral("Close"))};
+  const QStringList openClose = {OtherTextOrKey(QStringLiteral("Open")),
+                                 OtherTextOrKey(QStringLiteral("Close"))};
   for (RadioGroup* group : {rgNormally1, rgNormally2, rgNormally3, rgNormally4}) group->SetItems(openClose);
   rgTempUnit->SetItems({OtherText(QStringLiteral("UnitCelsius"), QStringLiteral("°C")),
                         OtherText(QStringLiteral("UnitFahrenheit"), QStringLiteral("°F"))});
@@ -616,6 +629,7 @@ void TArgoDeviceSetupDlg::FormShow() {
     for (QLabel* label : stHeadParam) label->setText(QStringLiteral("0000"));
     {
       LoadingGuard guard(FLoading);
+      FFahrenheit = FCache.TempUnitFahrenheit;
       PlaceUnitLabels();
       LoadFromDevice();
       const bool single = View::SingleOutputFirmware(FCache.FWrev);
@@ -661,11 +675,11 @@ void TArgoDeviceSetupDlg::FormShow() {
       },
       [self, loaded](bool) {
         if (!self) return;
-        --self->FJobsInFlight;
+        self->JobDone();
         if (self->isVisible()) loaded();
       });
   if (!posted) {
-    --FJobsInFlight;
+    JobDone();
     result->config = FCache;
     loaded();
   }
@@ -711,7 +725,8 @@ void TArgoDeviceSetupDlg::ShowPanelLock() {
   const bool down = available && FCache.PanelLock;
   sbtnPanelLock->setEnabled(available);
   sbtnPanelLock->setChecked(down);
-  sbtnPanelLock->setText(down ? OtherTextOrKey(QStringLiteral("Locked")) : OtherTextOrKey(QStringLiteral("Unlocked")));
+  sbtnPanelLock->setText(down ? OtherTextOrKey(QStringLiteral("Locked"))
+                              : OtherTextOrKey(QStringLiteral("Unlocked")));
 }
 
 void TArgoDeviceSetupDlg::LoadEdit(TDSpinEdit* edit, double value) {
@@ -751,8 +766,9 @@ void TArgoDeviceSetupDlg::DeviceToControls() {
       }
       if (!FKeepOutputMode) {
         SetComboItem(cbOutputMode4, View::OutputModeItem(c.AlarmMode[3].OutMode));
-        stOutputRemark->setText(View::ThermocoupleOutput(c.AlarmMode[3].OutMode) ? QStringLiteral("OUT-TC")
-                                                                                   : QStringLiteral("OUT-mV/mA"));
+        stOutputRemark->setText(View::ThermocoupleOutput(c.AlarmMode[3].OutMode)
+                                    ? QStringLiteral("OUT-TC")
+                                    : QStringLiteral("OUT-mV/mA"));
       }
       break;
     case kPageAdvanced:
@@ -778,18 +794,17 @@ void TArgoDeviceSetupDlg::ShowHeadCode() {
 
 void TArgoDeviceSetupDlg::PostProcModeFromDevice() {
   const TArgoConfig& c = FCache;
-  const std::optional<int> item = View::PostProcMode(c.AdvancedHoldMode, c.PeakHoldTime, c.ValleyHoldTime,
-                                                     std::nullopt);
+  const std::optional<int> item =
+      View::PostProcMode(c.AdvancedHoldMode, c.PeakHoldTime, c.ValleyHoldTime, std::nullopt);
   if (item) SetComboItem(cbPostProcMode, *item);
   // With neither a hold mode nor a hold time the list keeps its item: the
   // average time was read live once, at showing.
 }
 
 void TArgoDeviceSetupDlg::UpdateEnabledStates() {
-  const View::Enabled e =
-      View::EnabledStates(cbEmissivityMode->currentIndex(), cbAmbientSource->currentIndex(),
-                          cbPostProcMode->currentIndex(), rgAnalogDigital3->ItemIndex(), rgAnalogDigital4->ItemIndex(),
-                          cbOutputMode4->currentIndex());
+  const View::Enabled e = View::EnabledStates(
+      cbEmissivityMode->currentIndex(), cbAmbientSource->currentIndex(), cbPostProcMode->currentIndex(),
+      rgAnalogDigital3->ItemIndex(), rgAnalogDigital4->ItemIndex(), cbOutputMode4->currentIndex());
   seEmissivity->setEnabled(e.emissivity);
   lblEmissivity->setEnabled(e.emissivity);
   btnEditMatTable->setEnabled(e.matTable);
@@ -844,8 +859,8 @@ void TArgoDeviceSetupDlg::PlaceUnitLabels() {
   const QString unit = FFahrenheit ? OtherText(QStringLiteral("UnitFahrenheit"), QStringLiteral("°F"))
                                    : OtherText(QStringLiteral("UnitCelsius"), QStringLiteral("°C"));
   const QString text =
-      QStringLiteral(" ") + OtherText(QStringLiteral("TempLabelString"), QStringLiteral("[%s]:")).replace(
-                                QStringLiteral("%s"), unit);
+      QStringLiteral(" ") + OtherText(QStringLiteral("TempLabelString"), QStringLiteral("[%s]:"))
+                                .replace(QStringLiteral("%s"), unit);
   const std::array<QLabel*, 7> captions = {lblAmbLoRangeTemp, lblAmbHiRangeTemp, lblAmbientValue, lblTreshold,
                                            lblHysterese,      lblAlarm4,         lblAlarm3};
   for (std::size_t i = 0; i < TempLbl.size(); ++i) {
@@ -889,18 +904,18 @@ void TArgoDeviceSetupDlg::RefreshTick() {
   const bool posted = FDevice->PostDriverJob([result](TpyreonArgo& d) { result->config = d.Config(); },
                                              [self, result, show](bool ran) {
                                                if (!self) return;
-                                               --self->FJobsInFlight;
+                                               self->JobDone();
                                                if (!ran) return;
                                                self->FCache = result->config;
                                                show();
                                              });
-  if (!posted) --FJobsInFlight;
+  if (!posted) JobDone();
 }
 
 TDSpinEdit* TArgoDeviceSetupDlg::EditForTag(int tag) const {
-  for (TDSpinEdit* edit : {seEmissivity, seTransmissivity, seAlarm1, seAlarm2, seAlarm3, seAlarm4, seAmbient,
-                           seAmbLoRangeTemp, seAmbHiRangeTemp, seAvgTime, seHoldTime, seTreshold, seHysterese,
-                           seOffset, seGain, seAlHyst}) {
+  for (TDSpinEdit* edit :
+       {seEmissivity, seTransmissivity, seAlarm1, seAlarm2, seAlarm3, seAlarm4, seAmbient, seAmbLoRangeTemp,
+        seAmbHiRangeTemp, seAvgTime, seHoldTime, seTreshold, seHysterese, seOffset, seGain, seAlHyst}) {
     if (edit->Tag() == tag) return edit;
   }
   return nullptr;
@@ -915,8 +930,9 @@ void TArgoDeviceSetupDlg::MarkNotWritten(int tag, bool notWritten) {
   if (TDSpinEdit* edit = EditForTag(tag)) {
     edit->setProperty("notWritten", notWritten);
     edit->setStyleSheet(notWritten ? QStringLiteral("QLineEdit { background: #ffd8d8; }") : QString());
-    edit->SetHint(notWritten ? OtherText(QStringLiteral("NotWritten"), QStringLiteral("Not written to the device"))
-                             : QString());
+    edit->SetHint(notWritten
+                      ? OtherText(QStringLiteral("NotWritten"), QStringLiteral("Not written to the device"))
+                      : QString());
   }
 }
 
@@ -1004,6 +1020,9 @@ void TArgoDeviceSetupDlg::seParamChange(QObject* sender) {
   if (FLoading || FBusy || FClosing || !FLoaded) return;
   int tag = 0;
   if (auto* edit = qobject_cast<TDSpinEdit*>(sender)) {
+    // Only an edit in the control that holds the focus is the user's: the
+    // edit's own clamping when it is left is not (the value is written then).
+    if (!edit->hasFocus()) return;
     tag = edit->Tag();
     if (edit == seAvgTime) {
       double value = 0;
@@ -1041,23 +1060,18 @@ void TArgoDeviceSetupDlg::ParamChangeTimerTimer() {
   btnOK->setEnabled(!FSequenceRunning);
 }
 
-void TArgoDeviceSetupDlg::RunWrite(const QString& what, std::function<bool(TpyreonArgo&)> job,
-                                   std::function<void(bool confirmed)> after, int tag) {
+void TArgoDeviceSetupDlg::RunDriverJob(const QString& what, std::function<bool(TpyreonArgo&)> job,
+                                       std::function<void(bool confirmed)> after) {
   const auto result = std::make_shared<JobResult>();
-  const auto finish = [this, result, what, tag, after](bool ran) {
+  const auto finish = [this, result, what, after](bool ran) {
     if (!ran) result->confirmed = false;
     if (ran) FCache = result->config;
-    if (tag != 0) MarkNotWritten(tag, !result->confirmed);
-    if (!result->confirmed) {
-      ReportNotWritten(what);
-    }
-    if (tag != 0) ReloadTag(tag);
+    if (!result->confirmed) ReportNotWritten(what);
     if (after) after(result->confirmed);
     LoadingGuard guard(FLoading);
     UpdateEnabledStates();
   };
   if (!FDevice) {
-    result->config = FCache;
     finish(false);
     return;
   }
@@ -1070,11 +1084,11 @@ void TArgoDeviceSetupDlg::RunWrite(const QString& what, std::function<bool(Tpyre
       },
       [self, finish](bool ran) {
         if (!self) return;
-        --self->FJobsInFlight;
+        self->JobDone();
         finish(ran);
       });
   if (!posted) {
-    --FJobsInFlight;
+    JobDone();
     finish(false);
   }
 }
@@ -1084,8 +1098,7 @@ void TArgoDeviceSetupDlg::SequenceProgress(int percent, const QString& caption) 
   pbProgress->setValue(percent);
 }
 
-void TArgoDeviceSetupDlg::RunSequence(std::function<bool(TpyreonArgo&, QString& failed)> job,
-                                      std::function<void(bool complete, const QString& failed)> after) {
+void TArgoDeviceSetupDlg::BeginSequence() {
   FSequenceRunning = true;
   SetInputEnabled(false);
   setCursor(Qt::WaitCursor);
@@ -1094,50 +1107,29 @@ void TArgoDeviceSetupDlg::RunSequence(std::function<bool(TpyreonArgo&, QString& 
   lblProgress->show();
   pbProgress->show();
   btnStopSequence->show();
-  const auto result = std::make_shared<JobResult>();
-  const QPointer<TArgoDeviceSetupDlg> self(this);
-  const auto finish = [this, result, after](bool ran) {
-    if (!ran) result->confirmed = false;
-    if (ran) FCache = result->config;
-    FSequenceRunning = false;
-    lblProgress->hide();
-    pbProgress->hide();
-    btnStopSequence->hide();
-    setCursor(Qt::ArrowCursor);
-    SetInputEnabled(true);
-    if (after) after(result->confirmed, result->failed);
-  };
-  if (!FDevice) {
-    finish(false);
-    return;
+  btnStopSequence->setEnabled(true);
+  if (FDevice) {
+    // The driver's progress shows here while the sequence runs; whoever
+    // listened before still hears it.
+    FSavedProgress = FDevice->OnProgress;
+    const QPointer<TArgoDeviceSetupDlg> self(this);
+    FDevice->OnProgress = [saved = FSavedProgress, self](int percent, const QString& caption) {
+      if (saved) saved(percent, caption);
+      if (self) self->SequenceProgress(percent, caption);
+    };
   }
-  ++FJobsInFlight;
-  const bool posted = FDevice->PostDriverJob(
-      [result, job = std::move(job), self](TpyreonArgo& d) {
-        // The driver's progress reaches this dialog while the sequence runs.
-        TargoProgressEvent saved = d.OnProgress;
-        d.OnProgress = [saved, self](QObject* sender, int percent, const QString& caption) {
-          if (saved) saved(sender, percent, caption);
-          QMetaObject::invokeMethod(
-              qApp,
-              [self, percent, caption] {
-                if (self) self->SequenceProgress(percent, caption);
-              },
-              Qt::QueuedConnection);
-        };
-        result->confirmed = job(d, result->failed);
-        d.OnProgress = saved;
-        result->config = d.Config();
-      },
-      [self, finish](bool ran) {
-        if (!self) return;
-        --self->FJobsInFlight;
-        finish(ran);
-      });
-  if (!posted) {
-    --FJobsInFlight;
-    finish(false);
-  }
+}
+
+void TArgoDeviceSetupDlg::EndSequence(const ArgoSetupSession::TOutcome& outcome) {
+  if (FDevice) FDevice->OnProgress = FSavedProgress;
+  FSavedProgress = nullptr;
+  if (outcome.ran) FCache = outcome.config;
+  FSequenceRunning = false;
+  lblProgress->hide();
+  pbProgress->hide();
+  btnStopSequence->hide();
+  setCursor(Qt::ArrowCursor);
+  SetInputEnabled(true);
 }
 
 void TArgoDeviceSetupDlg::keyPressEvent(QKeyEvent* event) {

@@ -10,6 +10,8 @@
 
 #include "drivers/argo/argo_types.h"
 #include "measurement/config.h"
+#include "setup_argo/argo_setup_post_processing.h"
+#include "setup_argo/argo_setup_session.h"
 
 class ArgoFamily;
 class QCheckBox;
@@ -58,6 +60,8 @@ class TArgoDeviceSetupDlg : public QDialog {
   int ActivePage() const;
   void SetActivePage(int index);
   int ShowModal() { return exec(); }
+  // Every way out stops the change timer and the refresh.
+  void done(int result) override;
 
   static constexpr int kWriteDelayMs = 1500;
   static constexpr int kRefreshMs = 250;
@@ -187,12 +191,10 @@ class TArgoDeviceSetupDlg : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
-  void done(int result) override;
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
   struct JobResult;
-  class InputHold;
 
   void BuildForm();
   QWidget* BuildSignalPage();
@@ -244,15 +246,28 @@ class TArgoDeviceSetupDlg : public QDialog {
   void btnSaveClick();
   void btnLoadClick();
 
-  // Runs `job` on the driver as one write named `what` (the parameter's name
-  // for the message when the device does not confirm it). `job` returns
-  // false when the device did not confirm; `after` runs on this thread with
-  // the snapshot updated.
-  void RunWrite(const QString& what, std::function<bool(TpyreonArgo&)> job,
-                std::function<void(bool confirmed)> after = {}, int tag = 0);
-  // A sequence of writes: input held off, progress shown, cancellable.
-  void RunSequence(std::function<bool(TpyreonArgo&, QString& failed)> job,
-                   std::function<void(bool complete, const QString& failed)> after);
+  // Writes in order as one job on the device's session; `after` runs with
+  // the snapshot updated (false when a write did not reach the device, which
+  // is then reported once by name). `tag` names the edit that keeps the
+  // user's value when the device did not confirm it.
+  void RunWrites(const ArgoSetupWrites& writes, std::function<void(bool reached)> after = {}, int tag = 0,
+                 int waitMs = 0);
+  // A driver job outside the write list (material table, head code), named
+  // `what` in the message when the device does not confirm it.
+  void RunDriverJob(const QString& what, std::function<bool(TpyreonArgo&)> job,
+                    std::function<void(bool confirmed)> after = {});
+  // A sequence of writes holds off input, shows the driver's progress and
+  // can be stopped between exchanges.
+  void BeginSequence();
+  void EndSequence(const ArgoSetupSession::TOutcome& outcome);
+  // The parameters an outcome says did not reach the device.
+  static QString NotReached(const ArgoSetupSession::TOutcome& outcome, const ArgoSetupWrites& writes);
+  void ShowAlarmMode(int mode);
+  // A job of this dialog reported back (reports of a session dropped by
+  // SetDevice never come).
+  void JobDone() {
+    if (FJobsInFlight > 0) --FJobsInFlight;
+  }
   void Report(const QString& text);
   void ReportNotWritten(const QString& names);
   int ShowSubDialog(QDialog* dialog);
@@ -284,9 +299,9 @@ class TArgoDeviceSetupDlg : public QDialog {
   std::uint8_t FLoadedAddress = 0;
   std::set<int> FNotWritten;
   QTimer* FRefreshTimer = nullptr;
-  float FLastAvgTime = 0.0f;
-  float FLastPeakHold = 0.0f;
-  float FLastValleyHold = 0.0f;
+  ArgoSetupPostProcessing FPostProcessing;  // remembers the times between showings
+  std::unique_ptr<ArgoSetupSession> FSetupSession;
+  std::function<void(int percent, const QString& caption)> FSavedProgress;
   std::shared_ptr<bool> FAlive;
   TMatTableDlg* FMatTableDlg = nullptr;
 };

@@ -435,6 +435,57 @@ TEST_F(MainWindowSetupTest, DeviceSetupReadsThenShowsTheDialogAndKeepsItsSetting
   }
 }
 
+// The setup dialog opened through the Device setup command works on the
+// device the window is connected to: opening and refreshing write nothing,
+// an edit reaches the device, Cancel takes it back.
+TEST_F(MainWindowSetupTest, DeviceSetupDialogEditsTheDeviceAndCancelRestoresIt) {
+  TThermaSentinelForm& f = StartConnected(QStringLiteral("argo-current"));
+  SetState([](ArgoDeviceState& s) {
+    s.emissivitySource = 2;  // fixed: the emissivity edit takes input
+    s.emissivity = 900;
+  });
+  const ArgoDeviceState opening = State();
+  TArgoDeviceSetupDlg& dlg = *f.ArgoDeviceSetupDlg;
+  int refreshes = 0;
+  const auto setters = [&] {
+    std::vector<std::vector<std::uint8_t>> out;
+    for (const auto& r : model_->Requests())
+      if (r.name.startsWith(QLatin1String("Set"))) out.push_back(r.bytes);
+    return out;
+  };
+  ModalScript script({
+      {[&] { return dlg.isVisible() && !dlg.DeviceWorkPending(); },
+       [&] {
+         model_->ClearRequests();
+         dlg.SetActivePage(0);
+         refreshes = dlg.RefreshCount();
+       }},
+      {[&] { return dlg.RefreshCount() >= refreshes + 3; },
+       [&] {
+         EXPECT_TRUE(setters().empty());
+         EXPECT_EQ(dlg.seEmissivity->text(), QStringLiteral("0.900"));
+         dlg.activateWindow();
+         dlg.seEmissivity->setFocus(Qt::TabFocusReason);
+       }},
+      {[&] { return dlg.seEmissivity->hasFocus(); },
+       [&] {
+         dlg.seEmissivity->setText(QStringLiteral("0.95"));
+         dlg.btnSave->setFocus(Qt::TabFocusReason);
+       }},
+      {[&] { return State().emissivity == 950 && !dlg.DeviceWorkPending(); },
+       [&] {
+         EXPECT_EQ(setters(), (std::vector<std::vector<std::uint8_t>>{{0x84, 0x03, 0xB6, 0x31}}));
+         dlg.btnCancel->click();
+       }},
+  });
+  f.mDeviceSetup->trigger();
+  ASSERT_TRUE(WaitForEvents([&] { return script.Finished() && !dlg.isVisible() && f.State() == csConnected; },
+                            30000, EventPump::EventLoop))
+      << script.Next();
+  EXPECT_EQ(dlg.result(), QDialog::Rejected);
+  EXPECT_EQ(State().emissivity, opening.emissivity);
+}
+
 // A device that does not answer the read gets no dialog; the window is
 // not left busy.
 TEST_F(MainWindowSetupTest, DeviceSetupOnASilentDeviceShowsNoDialog) {

@@ -16,8 +16,9 @@ namespace argotest {
 class ArgoSessionTest : public ArgoPtyTest {
  protected:
   // Starts the emulator with `change` applied to its state and connects.
-  void StartSession(const std::function<void(ArgoDeviceState&)>& change = {}) {
-    StartDevice();
+  void StartSession(const std::function<void(ArgoDeviceState&)>& change = {},
+                    const QString& profile = QStringLiteral("argo-current")) {
+    StartDevice(profile);
     if (change) SetState(change);
     family_ = std::make_unique<ArgoFamily>();
     bool opened = false;
