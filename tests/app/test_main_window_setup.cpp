@@ -37,6 +37,7 @@
 #include "tools/devsim/devsim_options.h"
 #include "tools/devsim/pty_server.h"
 #include "ui/d_spin_edit.h"
+#include "ui/diagram.h"
 #include "ui/lng_ini_supp.h"
 
 namespace {
@@ -386,6 +387,9 @@ TEST_F(MainWindowSetupTest, DeviceSetupReadsThenShowsTheDialogAndKeepsItsSetting
     });
     probe.start(10);
 
+    // A chart range of the user's, which the measuring range replaces.
+    f.Diagram()->SetYRangeMin(0.0);
+    f.Diagram()->SetYRangeMax(100.0);
     std::size_t requestsAtShow = 0;
     ModalScript script({
         {[&] { return dlg.isVisible(); },
@@ -398,6 +402,8 @@ TEST_F(MainWindowSetupTest, DeviceSetupReadsThenShowsTheDialogAndKeepsItsSetting
            EXPECT_EQ(dlg.FAdjustColor, expectedColor);
            EXPECT_FLOAT_EQ(dlg.FRangeLow, f.Family()->Snapshot().RangeLo);
            EXPECT_FLOAT_EQ(dlg.FRangeHigh, f.Family()->Snapshot().RangeHi);
+           EXPECT_DOUBLE_EQ(f.Diagram()->YRangeMin(), dlg.FRangeLow);
+           EXPECT_DOUBLE_EQ(f.Diagram()->YRangeMax(), dlg.FRangeHigh);
            EXPECT_TRUE(dlg.FOnSettingsChanged);
          }},
         {[&] { return !dlg.DeviceWorkPending(); },
