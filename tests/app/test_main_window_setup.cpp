@@ -303,8 +303,10 @@ TEST_F(MainWindowSetupTest, DeviceSettingsChangedTakesTheUnitAndPolls) {
         << f.Panels1[ChannelValues::TObj].Label->text().toStdString();
     f.DeviceInfoDlg->hide();
 
-    // The same unit again changes nothing but polls.
+    // The same unit again changes nothing but polls, once while a poll is
+    // under way.
     model_->ClearRequests();
+    f.DeviceSettingsChanged(nullptr, true);
     f.DeviceSettingsChanged(nullptr, true);
     EXPECT_TRUE(f.Fahrenheit());
     ASSERT_TRUE(WaitForEvents([&] { return !f.Family()->Busy(); }, 5000, EventPump::EventLoop));
