@@ -384,7 +384,9 @@ class TThermaSentinelForm : public QMainWindow {
   // A display unit the device reported: stored, shown by a visible
   // device-info dialog and the chart.
   void TakeDeviceUnit(bool fahrenheit);
-  bool settingsPollBusy_ = false;
+  // The connection (closeCount_) whose poll for the dialogs is under way;
+  // -1: none.
+  int settingsPollConnection_ = -1;
 
   // ---- fields ----
   QStringList arguments_;

@@ -443,6 +443,8 @@ void TThermaSentinelForm::CreateToolBar() {
           mSaveClick(b);
         else if (twin == mDeviceInfo)
           mDeviceInfoClick(b);
+        else if (twin == mDeviceSetup)
+          mDeviceSetupClick(b);
         else if (twin == mLASER)
           mLASERClick(b);
       });
@@ -461,7 +463,8 @@ void TThermaSentinelForm::CreateToolBar() {
   btnPause->setCheckable(true);
   separator();
   btnDeviceInfo = add("btnDeviceInfo", QStringLiteral("Info"), mDeviceInfo, QStyle::SP_MessageBoxInformation);
-  btnDeviceSetup = add("btnDeviceSetup", QStringLiteral("Setup"), nullptr, QStyle::SP_FileDialogDetailedView);
+  btnDeviceSetup =
+      add("btnDeviceSetup", QStringLiteral("Setup"), mDeviceSetup, QStyle::SP_FileDialogDetailedView);
   btnEmissivity = add("btnEmissivity", QStringLiteral("Emissivity"), nullptr, QStyle::SP_ArrowRight);
   btnLASER = add("btnLASER", QStringLiteral("LASER"), mLASER, QStyle::SP_DialogYesButton);
   btnLASER->setCheckable(true);

@@ -171,8 +171,11 @@ void TThermaSentinelForm::TakeDeviceUnit(bool fahrenheit) {
 void TThermaSentinelForm::DeviceSettingsChanged(QObject*, bool Fahrenheit) {
   TakeDeviceUnit(Fahrenheit);
   ArgoFamily* argo = Argo();
-  // The dialogs call this every second; one poll at a time.
-  if (argo == nullptr || settingsPollBusy_ || !DeviceType::IsSingleColour(deviceTypeCode_)) return;
+  // The dialogs call this every second; one poll at a time (a poll of a
+  // connection closed since never reports back).
+  if (argo == nullptr || settingsPollConnection_ == closeCount_ ||
+      !DeviceType::IsSingleColour(deviceTypeCode_))
+    return;
   const auto shown = [this](int channel) { return graph_[static_cast<std::size_t>(channel)].ShowDigital; };
   const bool ratio = deviceTypeCode_ == DeviceType::ArgoRatio;
   const bool object = shown(ChannelValues::TObj), internal = shown(ChannelValues::TInt),
@@ -180,7 +183,7 @@ void TThermaSentinelForm::DeviceSettingsChanged(QObject*, bool Fahrenheit) {
              single = ratio && shown(ChannelValues::T1C), tau = ratio && shown(ChannelValues::Tau);
   if (!(object || internal || box || quotient || single || tau)) return;
   // The values reach the panels through the driver's temperature event.
-  settingsPollBusy_ = true;
+  settingsPollConnection_ = closeCount_;
   const QPointer<TThermaSentinelForm> self(this);
   const bool posted = argo->PostDriverJob(
       [=](TpyreonArgo& d) {
@@ -191,8 +194,8 @@ void TThermaSentinelForm::DeviceSettingsChanged(QObject*, bool Fahrenheit) {
         if (single) d.ReadSingleTemperature();
         if (tau) d.ReadTau();
       },
-      [self](bool) {
-        if (self) self->settingsPollBusy_ = false;
+      [self, connection = closeCount_](bool) {
+        if (self && self->settingsPollConnection_ == connection) self->settingsPollConnection_ = -1;
       });
-  if (!posted) settingsPollBusy_ = false;
+  if (!posted) settingsPollConnection_ = -1;
 }

@@ -205,6 +205,8 @@ void TAdjustSlopeDlg::FormShow() {
   btnOk->setEnabled(true);
   gbMode_->setVisible(backend_ == nullptr || backend_->HasOutputMode());
   pbDiagram->SetColor(FromColorRef(DiagramColor));
+  // The dialog may be made after the language was loaded.
+  if (FLng) FLng->ApplyTexts(this);
   pbDiagram->SetPointLabels(OtherText(QStringLiteral("Low"), QStringLiteral("Low")),
                             OtherText(QStringLiteral("High"), QStringLiteral("High")));
   UpdateRasterChecks();

@@ -304,6 +304,7 @@ void TArgoDeviceSetupDlg::btnAdjustOutputSlopeClick() {
   dlg.TempRaster = FSlopeRasters.T;
   dlg.OutputRaster = FSlopeRasters.O;
   dlg.DiagramColor = FAdjustColor;
+  dlg.FLng = FLng;
   ShowSubDialog(&dlg);
   // Whatever the result: the rasters and the colour come back.
   FSlopeRasters.T = dlg.TempRaster;
@@ -314,6 +315,7 @@ void TArgoDeviceSetupDlg::btnAdjustOutputSlopeClick() {
 void TArgoDeviceSetupDlg::btnHeadParamClick() {
   if (FBusy || FSequenceRunning) return;
   TArgoHeadParamDlg dlg(this);
+  dlg.FLng = FLng;
   // The form of the code is the driver's, never guessed from the groups.
   const bool large = TpyreonArgo::UsesLargeHeadCode(FCache.FWrev);
   dlg.Mode = large ? TArgoHeadParamDlg::TMode::Large : TArgoHeadParamDlg::TMode::Short;

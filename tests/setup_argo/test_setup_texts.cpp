@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <initializer_list>
+#include <memory>
 
 #include "setup_argo/adjust_slope_dlg.h"
 #include "setup_argo/argo_head_param_dlg.h"
@@ -37,11 +39,12 @@ class SetupTextsTest : public ::testing::Test {
   void TearDown() override { TLngINISupp::ResetSharedStateForTesting(); }
 };
 
+// Dialogs made at start-up take their captions when the language loads;
+// those made later (the setup dialog makes its sub-dialogs when it opens
+// them) take them when they are shown.
 TEST_F(SetupTextsTest, DialogsTakeTheirTextsFromTheLanguageFile) {
-  TAdjustSlopeDlg slope;
-  TMatTableDlg matTable;
-  TArgoHeadParamDlg headParam;
-  TLoopMaintenanceDlg loop;
+  auto matTable = std::make_unique<TMatTableDlg>();
+  auto loop = std::make_unique<TLoopMaintenanceDlg>();
   TLngINISupp lng;
   lng.SetReadOnly(true);
   lng.OnShowMessage = [](const QString&) {};
@@ -49,10 +52,24 @@ TEST_F(SetupTextsTest, DialogsTakeTheirTextsFromTheLanguageFile) {
       "[AdjustSlopeDlg]\r\ngbLowRange=Unterer Punkt:\r\nlblSlope=Steigung:\r\nbtnCancel=&Abbrechen\r\n"
       "mTempRaster=&Temperaturraster\r\nmOutputRasterOff=Aus\r\nmColor=&Farbe ...\r\n"
       "[MatTableDlg]\r\ncbAllEmiss=Alle\r\nbtnCancel=Abbrechen\r\n"
-      "[ArgoHeadParamDlg]\r\nBtnOK=&Gut\r\n"
+      "[ArgoHeadParamDlg]\r\nCaption=Kopfparameter\r\nBtnOK=&Gut\r\n"
       "[LoopMaintenanceDlg]\r\nBtnClose=&Schliessen\r\n"
       "[Other]\r\nLow=Tief\r\nHigh=Hoch\r\n");
   ASSERT_TRUE(lng.LoadLanguage());
+  TAdjustSlopeDlg slope;
+  TArgoHeadParamDlg headParam;
+  TMatTableDlg lateMatTable;
+  for (QDialog* late : std::initializer_list<QDialog*>{&slope, &headParam, &lateMatTable}) {
+    EXPECT_NE(late->findChild<QPushButton*>(QStringLiteral("btnCancel"))->text(),
+              QStringLiteral("&Abbrechen"));
+  }
+  slope.FLng = &lng;
+  headParam.FLng = &lng;
+  lateMatTable.FLng = &lng;
+  for (QDialog* late : std::initializer_list<QDialog*>{&slope, &headParam, &lateMatTable}) {
+    late->show();
+    late->hide();
+  }
 
   struct Case {
     QWidget* form;
@@ -67,26 +84,26 @@ TEST_F(SetupTextsTest, DialogsTakeTheirTextsFromTheLanguageFile) {
       {&slope, "mTempRaster", "&Temperaturraster"},
       {&slope, "mOutputRasterOff", "Aus"},
       {&slope, "mColor", "&Farbe ..."},
-      {&matTable, "cbAllEmiss", "Alle"},
-      {&matTable, "btnCancel", "Abbrechen"},
+      {matTable.get(), "cbAllEmiss", "Alle"},
+      {matTable.get(), "btnCancel", "Abbrechen"},
+      {&lateMatTable, "cbAllEmiss", "Alle"},
       {&headParam, "BtnOK", "&Gut"},
-      {&loop, "BtnClose", "&Schliessen"},
+      {loop.get(), "BtnClose", "&Schliessen"},
   };
   for (const Case& c : cases)
     EXPECT_EQ(CaptionOf(c.form, c.control), QString::fromUtf8(c.text))
         << c.form->objectName().toStdString() << "." << c.control;
+  EXPECT_EQ(headParam.windowTitle(), QStringLiteral("Kopfparameter"));
 
   // Texts set by code: the labels of the slope points.
-  slope.FLng = &lng;
-  slope.show();
   EXPECT_EQ(slope.pbDiagram->PointLabel(SlopeDiagram::kLow), QStringLiteral("Tief"));
   EXPECT_EQ(slope.pbDiagram->PointLabel(SlopeDiagram::kHigh), QStringLiteral("Hoch"));
-  slope.hide();
   // Without a language component the English texts stay.
-  slope.FLng = nullptr;
-  slope.show();
-  EXPECT_EQ(slope.pbDiagram->PointLabel(SlopeDiagram::kLow), QStringLiteral("Low"));
-  slope.hide();
+  TAdjustSlopeDlg english;
+  english.show();
+  EXPECT_EQ(english.pbDiagram->PointLabel(SlopeDiagram::kLow), QStringLiteral("Low"));
+  EXPECT_EQ(CaptionOf(&english, "btnCancel"), QStringLiteral("&Cancel"));
+  english.hide();
 }
 
 }  // namespace
