@@ -37,6 +37,8 @@
 #include "platform/ini_file.h"
 #include "platform/logger.h"
 #include "platform/number_text.h"
+#include "setup_argo/argo_device_setup_dlg.h"
+#include "setup_argo/loop_maintenance_dlg.h"
 #include "ui/diagram.h"
 #include "ui/form_registry.h"
 #include "ui/lng_ini_supp.h"
@@ -229,12 +231,15 @@ void TThermaSentinelForm::CreateDialogs() {
   // view settings, measurement settings, emissivity and options dialogs are
   // created here as well once they exist (later: ScanDeviceDlg,
   // ViewSettingsDlg, InterfaceDlg, MeasurementSettingsDlg, ChangeEmissDlg,
-  // OptionsDlg, fWindowDigital). A device family's setup and
-  // loop-maintenance dialogs are its own (DeviceFamily::RunDeviceSetup,
-  // DeviceFamily::RunLoopMaintenance).
+  // OptionsDlg, fWindowDigital). The device dialogs are opened by device
+  // type code (therma_sentinel_form_setup.cpp).
   fParamShow = new TfParamShow(this);
   DeviceInfoDlg = new TDeviceInfoDlg(this);
   SetDefaultSettingsDlg = new TSetDefaultSettingsDlg(this);
+  LoopMaintenanceDlg = new TLoopMaintenanceDlg(this);
+  LoopMaintenanceDlg->FLng = LIS_;
+  ArgoDeviceSetupDlg = new TArgoDeviceSetupDlg(this);
+  ArgoDeviceSetupDlg->FLng = LIS_;
 }
 
 // ---------------------------------------------------------------------------

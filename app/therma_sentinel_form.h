@@ -35,6 +35,9 @@ class TForm1;
 class TLngINISupp;
 class TfParamShow;
 class TDeviceInfoDlg;
+class TLoopMaintenanceDlg;
+class TArgoDeviceSetupDlg;
+class ArgoFamily;
 class TDisplayLink;
 class TSetDefaultSettingsDlg;
 
@@ -145,6 +148,16 @@ class TThermaSentinelForm : public QMainWindow {
   void mDeviceInfoClick(QObject* Sender);
   void mAboutClick(QObject* Sender);
   void mSetDefaultSettingsClick(QObject* Sender);
+
+  // ---- device setup and loop maintenance (therma_sentinel_form_setup.cpp) ----
+  // The setup and loop-maintenance dialogs go by the device type code.
+  void mDeviceSetupClick(QObject* Sender);
+  void mLoopMaintenanceClick(QObject* Sender);
+  bool HasDeviceSetupDialog() const;
+  bool HasLoopMaintenanceDialog() const;
+  // The single-colour dialogs' callback after device changes: takes a
+  // changed display unit and polls the values of the shown panels.
+  void DeviceSettingsChanged(QObject* Sender, bool Fahrenheit);
 
   // ---- state ----
   void UpdateState();
@@ -278,6 +291,8 @@ class TThermaSentinelForm : public QMainWindow {
   TDeviceInfoDlg* DeviceInfoDlg = nullptr;
   TSetDefaultSettingsDlg* SetDefaultSettingsDlg = nullptr;
   TForm1* Form1 = nullptr;
+  TLoopMaintenanceDlg* LoopMaintenanceDlg = nullptr;
+  TArgoDeviceSetupDlg* ArgoDeviceSetupDlg = nullptr;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -403,6 +418,30 @@ class TThermaSentinelForm : public QMainWindow {
 
   // settings of the view
   void ReadViewSettings();
+
+  // device dialogs (therma_sentinel_form_setup.cpp)
+  // While a device dialog is open the window's measurement timers rest and
+  // its state is busy; leaving puts back what entering saved.
+  struct DeviceDialogState {
+    std::uint8_t state = csClosed;
+    int closeCount = 0;
+    bool burstTimer = false;
+    bool pollTimer = false;
+  };
+  DeviceDialogState EnterDeviceDialog();
+  void LeaveDeviceDialog(const DeviceDialogState& saved);
+  class DeviceDialogScope;
+  ArgoFamily* Argo() const;
+  // The single-colour setup: the device is read on its session, then the
+  // dialog is shown (`read`: the read completed).
+  void RunArgoDeviceSetup(const DeviceDialogState& saved);
+  void ShowArgoDeviceSetup(const DeviceDialogState& saved, bool read);
+  // A display unit the device reported: stored, shown by a visible
+  // device-info dialog and the chart.
+  void TakeDeviceUnit(bool fahrenheit);
+  // The connection (closeCount_) whose poll for the dialogs is under way;
+  // -1: none.
+  int settingsPollConnection_ = -1;
 
   // ---- fields ----
   QStringList arguments_;

@@ -1,6 +1,7 @@
 // Device connection and state of the main window.
 
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
@@ -265,8 +266,11 @@ void TThermaSentinelForm::pyreonArgoLoadConfigData(QObject*, bool success) {
   PollTimer->start();
 }
 
-void TThermaSentinelForm::pyreonArgoProgress(QObject*, int Percent, const QString&) {
+void TThermaSentinelForm::pyreonArgoProgress(QObject*, int Percent, const QString& caption) {
   SetProgress(Percent);
+  // The driver names the sequence that runs ("READ", "WRITE").
+  ProgressBar->setFormat(caption + QStringLiteral(" %p%"));
+  ProgressBar->setTextVisible(Percent > 0 && !caption.isEmpty());
   StatusBar_->repaint();
 }
 
@@ -346,15 +350,15 @@ void TThermaSentinelForm::UpdateState() {
   btnSave->setEnabled(save);
   mDeviceInfo->setEnabled(info);
   btnDeviceInfo->setEnabled(info);
-  // The family names its setup and loop-maintenance dialogs; the emissivity
-  // dialog comes later.
-  const bool setup = info && family_ != nullptr && family_->HasDeviceSetup();
+  // The device type code names the setup and loop-maintenance dialogs; the
+  // emissivity dialog comes later.
+  const bool setup = info && HasDeviceSetupDialog();
   mDeviceSetup->setEnabled(setup);
   btnDeviceSetup->setEnabled(setup);
   (void)emiss;
   mEmissivity->setEnabled(false);
   btnEmissivity->setEnabled(false);
-  mLoopMaintenance->setEnabled(loop && family_ != nullptr && family_->HasLoopMaintenance());
+  mLoopMaintenance->setEnabled(loop && HasLoopMaintenanceDialog());
   mViewSettings->setEnabled(false);
   mOptions->setEnabled(false);
   mLASER->setEnabled(laser);

@@ -313,12 +313,7 @@ void TThermaSentinelForm::PollTimerTimer() {
 }
 
 void TThermaSentinelForm::PollDone(const TPollResult& result) {
-  if (result.Answered && result.Fahrenheit != fahrenheit_) {
-    fahrenheit_ = result.Fahrenheit;
-    Diagram_->update();
-    if (DeviceInfoDlg != nullptr && DeviceInfoDlg->isVisible())
-      DeviceInfoDlg->UnitMessage(fahrenheit_ ? 1 : 0);
-  }
+  if (result.Answered) TakeDeviceUnit(result.Fahrenheit);
   CopyPanelsToSecondSet();
   for (int c : {ChannelValues::Epsilon, ChannelValues::Vcc, ChannelValues::TAmb}) {
     if (Panels1[c].Label->text() == QStringLiteral("-----")) {
@@ -327,9 +322,11 @@ void TThermaSentinelForm::PollDone(const TPollResult& result) {
     }
   }
   // A device that stopped answering is polled again by its driver's
-  // reconnect; the tick resumes with the connection.
+  // reconnect; the tick resumes with the connection. A device dialog that
+  // opened meanwhile has the device to itself until it closes.
   if (family_ != nullptr && family_->Snapshot().PortOpen && family_->Snapshot().Connected &&
-      state_ >= csConnected && !(state_ == csMeasuring && measureMode_ == MeasureMode::Burst))
+      state_ >= csConnected && state_ != csBusy &&
+      !(state_ == csMeasuring && measureMode_ == MeasureMode::Burst))
     PollTimer->start();
 }
 

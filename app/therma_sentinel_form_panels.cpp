@@ -395,13 +395,9 @@ void TThermaSentinelForm::CreateMenus() {
   connect(mHelpFile, &QAction::triggered, this, [] {
     // later: the help file of the language (help commands).
   });
-  // The family's own dialogs (enabled only when it has them).
-  connect(mDeviceSetup, &QAction::triggered, this, [this] {
-    if (family_ != nullptr && family_->HasDeviceSetup()) family_->RunDeviceSetup();
-  });
-  connect(mLoopMaintenance, &QAction::triggered, this, [this] {
-    if (family_ != nullptr && family_->HasLoopMaintenance()) family_->RunLoopMaintenance();
-  });
+  // The device's own dialogs (enabled only when its type has them).
+  connect(mDeviceSetup, &QAction::triggered, this, [this] { mDeviceSetupClick(mDeviceSetup); });
+  connect(mLoopMaintenance, &QAction::triggered, this, [this] { mLoopMaintenanceClick(mLoopMaintenance); });
   // Commands of dialogs that come later: present, without effect.
   // later: mInterface (InterfaceDlg), mMeasurementSettings
   // (MeasurementSettingsDlg), mEmissivity (ChangeEmissDlg), mViewSettings
@@ -447,6 +443,8 @@ void TThermaSentinelForm::CreateToolBar() {
           mSaveClick(b);
         else if (twin == mDeviceInfo)
           mDeviceInfoClick(b);
+        else if (twin == mDeviceSetup)
+          mDeviceSetupClick(b);
         else if (twin == mLASER)
           mLASERClick(b);
       });
@@ -465,7 +463,8 @@ void TThermaSentinelForm::CreateToolBar() {
   btnPause->setCheckable(true);
   separator();
   btnDeviceInfo = add("btnDeviceInfo", QStringLiteral("Info"), mDeviceInfo, QStyle::SP_MessageBoxInformation);
-  btnDeviceSetup = add("btnDeviceSetup", QStringLiteral("Setup"), nullptr, QStyle::SP_FileDialogDetailedView);
+  btnDeviceSetup =
+      add("btnDeviceSetup", QStringLiteral("Setup"), mDeviceSetup, QStyle::SP_FileDialogDetailedView);
   btnEmissivity = add("btnEmissivity", QStringLiteral("Emissivity"), nullptr, QStyle::SP_ArrowRight);
   btnLASER = add("btnLASER", QStringLiteral("LASER"), mLASER, QStyle::SP_DialogYesButton);
   btnLASER->setCheckable(true);
@@ -732,7 +731,10 @@ void TThermaSentinelForm::StatusBarResize() {
   if (StatusBar_ != nullptr) StatusBar_->update();
 }
 
-void TThermaSentinelForm::SetProgress(int percent) { ProgressBar->setValue(std::clamp(percent, 0, 100)); }
+void TThermaSentinelForm::SetProgress(int percent) {
+  ProgressBar->setValue(std::clamp(percent, 0, 100));
+  if (percent <= 0) ProgressBar->setTextVisible(false);
+}
 
 // ---------------------------------------------------------------------------
 // Chart set-up

@@ -17,6 +17,9 @@
 #include "platform/folders.h"
 #include "platform/ini_file.h"
 #include "platform/scoped_environment.h"
+#include "setup_argo/adjust_slope_dlg.h"
+#include "setup_argo/argo_head_param_dlg.h"
+#include "setup_argo/mat_table_dlg.h"
 #include "ui/lng_ini_supp.h"
 
 namespace {
@@ -112,6 +115,10 @@ EnglishLngBuilder::Result EnglishLngBuilder::Update(const QString& fileName, con
     TThermaSentinelForm main(QStringList{QStringLiteral("ThermaSentinel")}, QStringLiteral("1.0.0.0"));
     // What the window reads when it is shown and after a language change.
     main.LISLanguageChange();
+    // The dialogs the setup dialog makes when it opens them.
+    TAdjustSlopeDlg slope(&main);
+    TMatTableDlg matTable(&main);
+    TArgoHeadParamDlg headParam(&main);
     TLngINISupp lis;
     lis.SetReadOnly(false);
     lis.OnShowMessage = [](const QString&) {};

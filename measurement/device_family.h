@@ -47,8 +47,8 @@ struct TPollResult {
 
 // A device family as the main window drives it: connection with the read
 // of the whole configuration, burst and poll measuring, streamed records,
-// the laser, the removed-port reaction, the entry points of its setup and
-// loop-maintenance dialogs, and its notifications. Every device operation
+// the laser, the removed-port reaction and its notifications (the window
+// picks the device dialogs by device type code). Every device operation
 // runs on the family's own thread; the calls below return at once and
 // report back through `done` and the notifications, always on the thread
 // that owns the family (the GUI thread).
@@ -120,12 +120,6 @@ class DeviceFamily {
   virtual std::uint64_t BytesLost() const = 0;
   // Whether the object value is a percentage (ratio model, display mode 2).
   virtual bool ObjectIsPercent() const = 0;
-
-  // Entry points of the family's dialogs (none exists yet).
-  virtual bool HasDeviceSetup() const { return false; }
-  virtual void RunDeviceSetup() {}
-  virtual bool HasLoopMaintenance() const { return false; }
-  virtual void RunLoopMaintenance() {}
 
   // Ends the device's thread: what is queued gets `drainMs` to finish, then
   // everything is cancelled and the port closed, within `deadlineMs` more.

@@ -18,6 +18,8 @@
 #include "setup_argo/slope_diagram.h"
 #include "setup_argo/slope_write_planner.h"
 #include "ui/d_spin_edit.h"
+#include "ui/form_registry.h"
+#include "ui/lng_ini_supp.h"
 
 namespace {
 
@@ -59,9 +61,11 @@ TAdjustSlopeDlg::TAdjustSlopeDlg(QWidget* parent) : QDialog(parent) {
   gbMode_->setEnabled(false);
   left->addWidget(gbMode_);
 
-  const auto pointGroup = [&](const QString& title, TDSpinEdit*& temp, TDSpinEdit*& out, int tempTag,
-                              int outTag, double tempDefault, QLabel*& tempUnit, QLabel*& outUnit) {
+  const auto pointGroup = [&](const char* name, const QString& title, TDSpinEdit*& temp, TDSpinEdit*& out,
+                              int tempTag, int outTag, double tempDefault, QLabel*& tempUnit,
+                              QLabel*& outUnit) {
     auto* g = new QGroupBox(title, this);
+    g->setObjectName(QString::fromLatin1(name));
     auto* l = new QGridLayout(g);
     temp = MakeSpin(g, tempTag, -40, 900, 0.1, 1, tempDefault);
     out = MakeSpin(g, outTag, 0, 10, 0.01, 2, 0);
@@ -76,26 +80,32 @@ TAdjustSlopeDlg::TAdjustSlopeDlg(QWidget* parent) : QDialog(parent) {
     left->addWidget(g);
     return g;
   };
-  gbLow_ = pointGroup(QStringLiteral("Low range temperature: "), seLoRangeTemp, seLoRangeAnalogy, 1, 4, -40,
-                      lblLoTempUnit_, lblLoOutUnit_);
-  gbHigh_ = pointGroup(QStringLiteral("High range temperature: "), seHiRangeTemp, seHiRangeAnalogy, 2, 8, 900,
-                       lblHiTempUnit_, lblHiOutUnit_);
+  gbLow_ = pointGroup("gbLowRange", QStringLiteral("Low range temperature: "), seLoRangeTemp,
+                      seLoRangeAnalogy, 1, 4, -40, lblLoTempUnit_, lblLoOutUnit_);
+  gbHigh_ = pointGroup("gbHighRange", QStringLiteral("High range temperature: "), seHiRangeTemp,
+                       seHiRangeAnalogy, 2, 8, 900, lblHiTempUnit_, lblHiOutUnit_);
   seLoRangeTemp->setObjectName(QStringLiteral("seLoRangeTemp"));
   seLoRangeAnalogy->setObjectName(QStringLiteral("seLoRangeAnalogy"));
   seHiRangeTemp->setObjectName(QStringLiteral("seHiRangeTemp"));
   seHiRangeAnalogy->setObjectName(QStringLiteral("seHiRangeAnalogy"));
 
   gbParameter_ = new QGroupBox(QStringLiteral("Parameter"), this);
+  gbParameter_->setObjectName(QStringLiteral("gbParameter"));
   auto* pl = new QGridLayout(gbParameter_);
   stSlope = new QLabel(gbParameter_);
   stOffset = new QLabel(gbParameter_);
-  pl->addWidget(new QLabel(QStringLiteral("Slope:"), gbParameter_), 0, 0);
+  auto* lblSlope = new QLabel(QStringLiteral("Slope:"), gbParameter_);
+  lblSlope->setObjectName(QStringLiteral("lblSlope"));
+  auto* lblOffset = new QLabel(QStringLiteral("Offset:"), gbParameter_);
+  lblOffset->setObjectName(QStringLiteral("lblOffset"));
+  pl->addWidget(lblSlope, 0, 0);
   pl->addWidget(stSlope, 0, 1);
-  pl->addWidget(new QLabel(QStringLiteral("Offset:"), gbParameter_), 1, 0);
+  pl->addWidget(lblOffset, 1, 0);
   pl->addWidget(stOffset, 1, 1);
   left->addWidget(gbParameter_);
 
   gbLimits_ = new QGroupBox(QStringLiteral("Limits:"), this);
+  gbLimits_->setObjectName(QStringLiteral("gbLimits"));
   auto* ll = new QVBoxLayout(gbLimits_);
   for (QLabel** l : {&stLimitsLo1, &stLimitsHi1, &stLimitsLo2, &stLimitsHi2}) {
     *l = new QLabel(gbLimits_);
@@ -106,6 +116,8 @@ TAdjustSlopeDlg::TAdjustSlopeDlg(QWidget* parent) : QDialog(parent) {
   auto* buttons = new QHBoxLayout();
   btnOk = new QPushButton(QStringLiteral("&Ok"), this);
   btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+  btnOk->setObjectName(QStringLiteral("btnOk"));
+  btnCancel->setObjectName(QStringLiteral("btnCancel"));
   btnOk->setDefault(true);
   buttons->addWidget(btnOk);
   buttons->addWidget(btnCancel);
@@ -121,13 +133,17 @@ TAdjustSlopeDlg::TAdjustSlopeDlg(QWidget* parent) : QDialog(parent) {
   pbDiagram->OnDrag = [this](int point, double t, double v) { DiagramDragged(point, t, v); };
 
   PopupMenu = new QMenu(this);
-  const auto rasterMenu = [&](const QString& title, const QStringList& items, QActionGroup*& group,
-                              bool temp) {
+  PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
+  const auto rasterMenu = [&](const char* name, const QString& title, const QStringList& items,
+                              QActionGroup*& group, bool temp) {
     QMenu* m = PopupMenu->addMenu(title);
+    m->setObjectName(QString::fromLatin1(name));
     group = new QActionGroup(m);
     const int tags[] = {0, 1, 5, 10};
     for (int i = 0; i < 4; ++i) {
       QAction* a = m->addAction(items[i]);
+      a->setObjectName(QString::fromLatin1(name) +
+                       (tags[i] == 0 ? QStringLiteral("Off") : QString::number(tags[i])));
       a->setCheckable(true);
       a->setData(tags[i]);
       group->addAction(a);
@@ -137,14 +153,15 @@ TAdjustSlopeDlg::TAdjustSlopeDlg(QWidget* parent) : QDialog(parent) {
       });
     }
   };
-  rasterMenu(QStringLiteral("&Temperature raster"),
+  rasterMenu("mTempRaster", QStringLiteral("&Temperature raster"),
              {QStringLiteral("&Off"), QStringLiteral("1°"), QStringLiteral("5°"), QStringLiteral("10°")},
              tempRasterGroup_, true);
-  rasterMenu(QStringLiteral("&Output raster"),
+  rasterMenu("mOutputRaster", QStringLiteral("&Output raster"),
              {QStringLiteral("Off"), QStringLiteral("0.1 V / mA"), QStringLiteral("0.5 V / mA"),
               QStringLiteral("1.0 V / mA")},
              outputRasterGroup_, false);
   QAction* color = PopupMenu->addAction(QStringLiteral("&Color ..."));
+  color->setObjectName(QStringLiteral("mColor"));
   connect(color, &QAction::triggered, this, [this] {
     const QColor c = QColorDialog::getColor(FromColorRef(DiagramColor), this);
     if (!c.isValid()) return;
@@ -162,6 +179,8 @@ TAdjustSlopeDlg::TAdjustSlopeDlg(QWidget* parent) : QDialog(parent) {
   refreshTimer_->setSingleShot(true);
   refreshTimer_->setInterval(kRefreshPauseMs);
   connect(refreshTimer_, &QTimer::timeout, this, [this] { Refresh(); });
+
+  FormRegistry::Add(this);
 }
 
 TAdjustSlopeDlg::~TAdjustSlopeDlg() = default;
@@ -186,6 +205,10 @@ void TAdjustSlopeDlg::FormShow() {
   btnOk->setEnabled(true);
   gbMode_->setVisible(backend_ == nullptr || backend_->HasOutputMode());
   pbDiagram->SetColor(FromColorRef(DiagramColor));
+  // The dialog may be made after the language was loaded.
+  if (FLng) FLng->ApplyTexts(this);
+  pbDiagram->SetPointLabels(OtherText(QStringLiteral("Low"), QStringLiteral("Low")),
+                            OtherText(QStringLiteral("High"), QStringLiteral("High")));
   UpdateRasterChecks();
   ModeChange(FixedMode);
   UpdateTempLimits();
@@ -285,6 +308,10 @@ void TAdjustSlopeDlg::ModeChange(int mode) {
 
 double TAdjustSlopeDlg::DisplayTemp(double t) const {
   return percent_ ? t : static_cast<double>(SentinelUtils::CelsiusToUnit(Fahrenheit, static_cast<float>(t)));
+}
+
+QString TAdjustSlopeDlg::OtherText(const QString& key, const QString& defaultText) const {
+  return FLng ? FLng->OtherText(key, defaultText) : defaultText;
 }
 
 QString TAdjustSlopeDlg::TempUnitText() const { return SlopeMath::TemperatureUnit(Fahrenheit, percent_); }

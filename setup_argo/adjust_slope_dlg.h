@@ -16,6 +16,7 @@ class QPushButton;
 class QTimer;
 class SlopeDiagram;
 class TDSpinEdit;
+class TLngINISupp;
 
 // The output slope dialog: the two points of the analog output line, typed
 // into four edits or dragged in the diagram, written through its backend
@@ -42,6 +43,9 @@ class TAdjustSlopeDlg : public QDialog {
   std::uint32_t DiagramColor = 0x008000;  // 0x00BBGGRR
   // Texts of the output unit for dialogs without an output mode.
   int FixedMode = 0;
+  // The program's language component: the captions are applied by control
+  // name, the texts set by code are read through it.
+  TLngINISupp* FLng = nullptr;
 
   // Pause between two refreshes while nothing is pending.
   static constexpr int kRefreshPauseMs = 250;
@@ -78,6 +82,8 @@ class TAdjustSlopeDlg : public QDialog {
 
  private:
   void FormShow();
+  // A text of section "Other" of the language file.
+  QString OtherText(const QString& key, const QString& defaultText) const;
   void seChange(QObject* sender);
   void ParamChangeTimerTimer();
   void BtnCancelClick();

@@ -9,6 +9,7 @@
 #include <QSignalBlocker>
 
 #include "ui/form_registry.h"
+#include "ui/lng_ini_supp.h"
 
 namespace {
 
@@ -59,6 +60,8 @@ void TArgoHeadParamDlg::showEvent(QShowEvent* event) {
 }
 
 void TArgoHeadParamDlg::FormShow() {
+  // The dialog may be made after the language was loaded.
+  if (FLng) FLng->ApplyTexts(this);
   const bool large = Mode == TMode::Large;
   QFont font = meHeadParam->font();
   font.setPixelSize(large ? 20 : 30);

@@ -9,6 +9,7 @@
 class QFrame;
 class QLineEdit;
 class QPushButton;
+class TLngINISupp;
 
 // Lets the user type the head parameter code of a single-colour device:
 // three groups of four base-32 characters (short code) or five (large code),
@@ -29,6 +30,8 @@ class TArgoHeadParamDlg : public QDialog {
   TMode Mode = TMode::Short;
   TArgoHeadCodeShort FShortCode;
   TArgoHeadCodeLarge FLargeCode;
+  // The program's language component (captions applied at show).
+  TLngINISupp* FLng = nullptr;
 
   int ShowModal() { return exec(); }
 

@@ -8,6 +8,7 @@ class QLabel;
 class QPushButton;
 class QTimer;
 class TDSpinEdit;
+class TLngINISupp;
 class TpyreonArgo;
 struct TArgoWriteResult;
 
@@ -30,6 +31,8 @@ class TLoopMaintenanceDlg : public QDialog {
   // Called every second while the dialog is open (and nothing of its own
   // runs) with the device's display unit, so the main window can refresh.
   std::function<void(QObject* sender, bool fahrenheit)> FOnSettingsChanged;
+  // The program's language component (its captions are applied by name).
+  TLngINISupp* FLng = nullptr;
 
   int ShowModal() { return exec(); }
   void done(int result) override;

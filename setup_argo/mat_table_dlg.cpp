@@ -127,6 +127,8 @@ void TMatTableDlg::showEvent(QShowEvent* event) {
 }
 
 void TMatTableDlg::FormShow() {
+  // The dialog may be made after the language was loaded.
+  if (FLng) FLng->ApplyTexts(this);
   ready_ = false;
   firmware_ = 0;
   sgMatTable->setEnabled(false);

@@ -60,6 +60,11 @@ void SlopeDiagram::SetRasters(int tempRaster, int outputRaster) {
   outputRaster_ = outputRaster;
 }
 
+void SlopeDiagram::SetPointLabels(const QString& low, const QString& high) {
+  labels_ = {low, high};
+  update();
+}
+
 QString SlopeDiagram::TempText(double t) const {
   return NumberText::FloatToStrF(t, NumberText::FloatFormat::Fixed, 15, 0);
 }
@@ -171,7 +176,6 @@ void SlopeDiagram::paintEvent(QPaintEvent*) {
   QFont bold = font();
   bold.setBold(true);
   p.setFont(bold);
-  const QString labels[2] = {QStringLiteral("Low"), QStringLiteral("High")};
   for (int i = 0; i < 2; ++i) {
     const QPoint c = pixels_[i];
     switch (states_[i]) {
@@ -190,7 +194,7 @@ void SlopeDiagram::paintEvent(QPaintEvent*) {
         DrawArrow(p, c, 0, -1);
         continue;  // no label while dragged
     }
-    p.drawText(c.x() + 7, c.y() + fm.ascent() / 2, labels[i]);
+    p.drawText(c.x() + 7, c.y() + fm.ascent() / 2, labels_[static_cast<std::size_t>(i)]);
   }
 }
 

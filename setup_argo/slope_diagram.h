@@ -29,6 +29,9 @@ class SlopeDiagram : public QWidget {
   void SetAnalog(bool analog);
   void SetColor(const QColor& color);
   void SetRasters(int tempRaster, int outputRaster);
+  // The labels of the low and the high point.
+  void SetPointLabels(const QString& low, const QString& high);
+  const QString& PointLabel(int point) const { return labels_[point]; }
   // Multiplies the number of temperature labels allowed.
   void SetTemperatureLabelFactor(int factor) { labelFactor_ = factor; }
 
@@ -56,6 +59,7 @@ class SlopeDiagram : public QWidget {
   double tempHigh_ = 900.0;
   SlopeMath::TOutputRange range_;
   QString tempUnit_;
+  std::array<QString, 2> labels_{QStringLiteral("Low"), QStringLiteral("High")};
   SlopeMath::TLayout layout_;
   std::array<double, 2> temps_{0.0, 0.0};
   std::array<double, 2> outputs_{0.0, 0.0};

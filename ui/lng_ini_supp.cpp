@@ -298,37 +298,51 @@ void TLngINISupp::WriteIfMissing(const QString& section, const QString& key, con
   file->WriteString(section, key, value);
 }
 
+namespace {
+
+// Sets the captions of `form` and its named controls from the keys of its
+// section.
+void ApplyFormTexts(const IniFile& file, const QString& section, const QStringList& keys, QWidget* form) {
+  std::vector<std::pair<QObject*, CaptionKind>> components;
+  for (QObject* component : FormRegistry::Components(form)) {
+    const CaptionKind kind = KindOf(component);
+    if (kind != CaptionKind::None) components.emplace_back(component, kind);
+  }
+  for (const QString& key : keys) {
+    const QString value = file.ReadString(section, key, kError);
+    if (FormRegistry::SameName(key, kCaption)) form->setWindowTitle(value);
+    const qsizetype dot = key.indexOf(QLatin1Char('.'));
+    const QString barName = dot > 0 ? key.left(dot) : QString();
+    for (const auto& [component, kind] : components) {
+      if (kind == CaptionKind::StatusBar) {
+        if (barName.isEmpty() || !FormRegistry::SameName(component->objectName(), barName)) continue;
+        // A key naming no panel of the bar is ignored like any other
+        // key that matches nothing.
+        auto* bar = static_cast<PanelStatusBar*>(component);
+        const int panel = PanelIndexOf(key, static_cast<int>(dot));
+        if (panel >= 0 && panel < bar->PanelCount()) bar->SetPanelText(panel, value);
+        continue;
+      }
+      if (FormRegistry::SameName(component->objectName(), key)) SetCaptionOf(component, kind, value);
+    }
+  }
+}
+
+}  // namespace
+
+void TLngINISupp::ApplyTexts(QWidget* form) {
+  const IniFile* file = g_languageLoaded && form != nullptr ? File() : nullptr;
+  if (file == nullptr || form->objectName().isEmpty()) return;
+  ApplyFormTexts(*file, form->objectName(), file->ReadSection(form->objectName()), form);
+}
+
 void TLngINISupp::ApplyTexts() {
   if (const IniFile* file = File()) {
     for (const QString& section : file->ReadSections()) {
       const QList<QWidget*> forms = FormRegistry::FindForms(section);
       if (forms.isEmpty()) continue;
       const QStringList keys = file->ReadSection(section);
-      for (QWidget* form : forms) {
-        std::vector<std::pair<QObject*, CaptionKind>> components;
-        for (QObject* component : FormRegistry::Components(form)) {
-          const CaptionKind kind = KindOf(component);
-          if (kind != CaptionKind::None) components.emplace_back(component, kind);
-        }
-        for (const QString& key : keys) {
-          const QString value = file->ReadString(section, key, kError);
-          if (FormRegistry::SameName(key, kCaption)) form->setWindowTitle(value);
-          const qsizetype dot = key.indexOf(QLatin1Char('.'));
-          const QString barName = dot > 0 ? key.left(dot) : QString();
-          for (const auto& [component, kind] : components) {
-            if (kind == CaptionKind::StatusBar) {
-              if (barName.isEmpty() || !FormRegistry::SameName(component->objectName(), barName)) continue;
-              // A key naming no panel of the bar is ignored like any other
-              // key that matches nothing.
-              auto* bar = static_cast<PanelStatusBar*>(component);
-              const int panel = PanelIndexOf(key, static_cast<int>(dot));
-              if (panel >= 0 && panel < bar->PanelCount()) bar->SetPanelText(panel, value);
-              continue;
-            }
-            if (FormRegistry::SameName(component->objectName(), key)) SetCaptionOf(component, kind, value);
-          }
-        }
-      }
+      for (QWidget* form : forms) ApplyFormTexts(*file, section, keys, form);
     }
   }
   const QString caption =

@@ -109,6 +109,9 @@ class TLngINISupp : public QObject {
   bool ReloadTexts();
   void WriteMissingKeys();
   void ApplyTexts();
+  // Applies the loaded language's captions to one form, for a form made
+  // after the language was loaded (nothing while none is loaded).
+  void ApplyTexts(QWidget* form);
   void BuildLanguageMenu();
   void BuildLanguagePopup();
 

@@ -8,6 +8,7 @@
 #include "setup_argo/loop_maintenance_dlg.h"
 #include "setup_argo/loop_output_percent.h"
 #include "tests/setup_argo/argo_session_fixture.h"
+#include "tests/setup_argo/loop_dialog_closings.h"
 #include "ui/d_spin_edit.h"
 
 namespace {
@@ -100,16 +101,7 @@ TEST_F(LoopMaintenanceDlgTest, EveryStepIsWrittenAtOnce) {
 }
 
 TEST_F(LoopMaintenanceDlgTest, EveryWayOfClosingResetsTheOutputs) {
-  const std::vector<std::pair<const char*, std::function<void(TLoopMaintenanceDlg&)>>> ways = {
-      {"close button", [](TLoopMaintenanceDlg& d) { d.BtnClose->click(); }},
-      {"Esc",
-       [](TLoopMaintenanceDlg& d) {
-         QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-         QApplication::sendEvent(&d, &esc);
-       }},
-      {"close box", [](TLoopMaintenanceDlg& d) { d.close(); }},
-  };
-  for (const auto& [name, closeIt] : ways) {
+  for (const auto& [name, closeIt] : argotest::LoopDialogClosings()) {
     Show();
     dlg_.seIrOut->StepUp();
     ASSERT_TRUE(WaitForEvents([&] { return State().loopOutputFixed; }, 10000)) << name;

@@ -1,4 +1,4 @@
-#include "app/idle_hook.h"
+#include "ui/idle_hook.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>

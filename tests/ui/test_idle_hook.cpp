@@ -6,7 +6,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include "app/idle_hook.h"
+#include "ui/idle_hook.h"
 
 namespace {
 

@@ -1,0 +1,201 @@
+// The main window's device dialogs: the setup dialog and the loop
+// maintenance of the connected device, chosen by its device type code, and
+// the callback through which the single-colour dialogs keep the window in
+// step with the device while they are open.
+
+#include <QPointer>
+#include <QTimer>
+#include <algorithm>
+#include <memory>
+
+#include "app/device_info_dlg.h"
+#include "app/therma_sentinel_form.h"
+#include "drivers/argo/pyreon_argo.h"
+#include "drivers/device_type.h"
+#include "measurement/argo_family.h"
+#include "setup_argo/argo_device_setup_dlg.h"
+#include "setup_argo/loop_maintenance_dlg.h"
+#include "ui/diagram.h"
+
+namespace {
+
+// Device type codes whose setup dialog exists; the others keep the command
+// disabled until theirs is built.
+constexpr bool HasSetupDialog(std::uint8_t code) { return code == DeviceType::Argo; }
+// Device type codes whose loop-maintenance dialog exists.
+constexpr bool HasLoopDialog(std::uint8_t code) { return DeviceType::IsSingleColour(code); }
+
+}  // namespace
+
+TThermaSentinelForm::DeviceDialogState TThermaSentinelForm::EnterDeviceDialog() {
+  const DeviceDialogState saved{state_, closeCount_, BurstTimer->isActive(), PollTimer->isActive()};
+  BurstTimer->stop();
+  PollTimer->stop();
+  state_ = csBusy;
+  UpdateState();
+  return saved;
+}
+
+void TThermaSentinelForm::LeaveDeviceDialog(const DeviceDialogState& saved) {
+  if (closed_) return;
+  // A device disconnected meanwhile stays disconnected.
+  if (closeCount_ == saved.closeCount && state_ == csBusy) {
+    state_ = saved.state;
+    if (saved.burstTimer) BurstTimer->start();
+    // A connected device is polled again.
+    if (saved.pollTimer || saved.state == csConnected) PollTimer->start();
+  }
+  UpdateState();
+}
+
+// Leaves the device dialog when it ends, however the dialog ended (an
+// exception included).
+class TThermaSentinelForm::DeviceDialogScope {
+ public:
+  DeviceDialogScope(TThermaSentinelForm& form, const DeviceDialogState& saved) : form_(form), saved_(saved) {}
+  explicit DeviceDialogScope(TThermaSentinelForm& form) : DeviceDialogScope(form, form.EnterDeviceDialog()) {}
+  ~DeviceDialogScope() { form_.LeaveDeviceDialog(saved_); }
+  DeviceDialogScope(const DeviceDialogScope&) = delete;
+  DeviceDialogScope& operator=(const DeviceDialogScope&) = delete;
+
+ private:
+  TThermaSentinelForm& form_;
+  const DeviceDialogState saved_;
+};
+
+ArgoFamily* TThermaSentinelForm::Argo() const { return dynamic_cast<ArgoFamily*>(family_.get()); }
+
+bool TThermaSentinelForm::HasDeviceSetupDialog() const {
+  return HasSetupDialog(deviceTypeCode_) && Argo() != nullptr && ArgoDeviceSetupDlg != nullptr;
+}
+
+bool TThermaSentinelForm::HasLoopMaintenanceDialog() const {
+  return HasLoopDialog(deviceTypeCode_) && Argo() != nullptr && LoopMaintenanceDlg != nullptr;
+}
+
+void TThermaSentinelForm::mDeviceSetupClick(QObject*) {
+  if (!HasDeviceSetupDialog() || state_ != csConnected) return;
+  const DeviceDialogState saved = EnterDeviceDialog();
+  switch (deviceTypeCode_) {
+    case DeviceType::Argo:
+      RunArgoDeviceSetup(saved);
+      return;
+    default:
+      LeaveDeviceDialog(saved);
+  }
+}
+
+void TThermaSentinelForm::RunArgoDeviceSetup(const DeviceDialogState& saved) {
+  // The dialog shows what the device holds now. The read runs on the
+  // device's session; the window keeps painting and shows its progress,
+  // its commands held off by the busy state.
+  auto read = std::make_shared<bool>(false);
+  const QPointer<TThermaSentinelForm> self(this);
+  const bool posted = Argo()->PostDriverJob([read](TpyreonArgo& d) { *read = d.ReadAllParameters(false); },
+                                            [self, saved, read](bool ran) {
+                                              if (self) self->ShowArgoDeviceSetup(saved, ran && *read);
+                                            });
+  if (!posted) LeaveDeviceDialog(saved);
+}
+
+void TThermaSentinelForm::ShowArgoDeviceSetup(const DeviceDialogState& saved, bool read) {
+  const DeviceDialogScope scope(*this, saved);
+  SetProgress(0);
+  // A device that did not answer the read (the driver reported it) or was
+  // disconnected meanwhile gets no dialog.
+  ArgoFamily* argo = Argo();
+  if (!read || closed_ || closeCount_ != saved.closeCount || argo == nullptr) return;
+
+  const TDeviceSnapshot& device = argo->Snapshot();
+  if (device.RangeHi > device.RangeLo) {
+    deviceTmin_ = device.RangeLo;
+    deviceTmax_ = device.RangeHi;
+  }
+  Diagram_->SetYRangeMin(deviceTmin_);
+  Diagram_->SetYRangeMax(deviceTmax_);
+
+  TArgoDeviceSetupDlg& dlg = *ArgoDeviceSetupDlg;
+  dlg.SetDevice(argo);
+  dlg.FOnSettingsChanged = [this](QObject* sender, bool fahrenheit) {
+    DeviceSettingsChanged(sender, fahrenheit);
+  };
+  dlg.SetActivePage(config_->ReadArgoDeviceSetupPage());
+  dlg.FSlopeRasters = config_->ReadSlopeRaster();
+  dlg.FAdjustColor = static_cast<std::uint32_t>(config_->ReadAdjustColor());
+  dlg.FRangeLow = deviceTmin_;
+  dlg.FRangeHigh = deviceTmax_;
+  // The page, the rasters and the colour are kept whatever the result.
+  const auto writeBack = [this, &dlg] {
+    const TConfig::Batch batch(*config_);
+    config_->WriteArgoDeviceSetupPage(static_cast<std::uint8_t>(std::clamp(dlg.ActivePage(), 0, 255)));
+    config_->WriteSlopeRaster(dlg.FSlopeRasters);
+    config_->WriteAdjustColor(static_cast<int>(dlg.FAdjustColor));
+    dlg.FOnSettingsChanged = nullptr;
+    dlg.SetDevice(nullptr);
+  };
+  try {
+    dlg.ShowModal();
+  } catch (...) {
+    writeBack();
+    throw;
+  }
+  writeBack();
+}
+
+void TThermaSentinelForm::mLoopMaintenanceClick(QObject*) {
+  if (!HasLoopMaintenanceDialog() || state_ != csConnected) return;
+  const DeviceDialogScope scope(*this);
+  TLoopMaintenanceDlg& dlg = *LoopMaintenanceDlg;
+  dlg.FDevice = Argo();
+  dlg.FOnSettingsChanged = [this](QObject* sender, bool fahrenheit) {
+    DeviceSettingsChanged(sender, fahrenheit);
+  };
+  // The dialog keeps no device beyond its show.
+  const struct Unbind {
+    TLoopMaintenanceDlg& dlg;
+    ~Unbind() {
+      dlg.FDevice = nullptr;
+      dlg.FOnSettingsChanged = nullptr;
+    }
+  } unbind{dlg};
+  dlg.ShowModal();
+}
+
+void TThermaSentinelForm::TakeDeviceUnit(bool fahrenheit) {
+  if (fahrenheit == fahrenheit_) return;
+  fahrenheit_ = fahrenheit;
+  if (DeviceInfoDlg != nullptr && DeviceInfoDlg->isVisible()) DeviceInfoDlg->UnitMessage(fahrenheit_ ? 1 : 0);
+  Diagram_->update();
+}
+
+void TThermaSentinelForm::DeviceSettingsChanged(QObject*, bool Fahrenheit) {
+  TakeDeviceUnit(Fahrenheit);
+  ArgoFamily* argo = Argo();
+  // The dialogs call this every second; one poll at a time (a poll of a
+  // connection closed since never reports back).
+  if (argo == nullptr || settingsPollConnection_ == closeCount_ ||
+      !DeviceType::IsSingleColour(deviceTypeCode_))
+    return;
+  const auto shown = [this](int channel) { return graph_[static_cast<std::size_t>(channel)].ShowDigital; };
+  const bool ratio = deviceTypeCode_ == DeviceType::ArgoRatio;
+  const bool object = shown(ChannelValues::TObj), internal = shown(ChannelValues::TInt),
+             box = shown(ChannelValues::TBox), quotient = ratio && shown(ChannelValues::T2C),
+             single = ratio && shown(ChannelValues::T1C), tau = ratio && shown(ChannelValues::Tau);
+  if (!(object || internal || box || quotient || single || tau)) return;
+  // The values reach the panels through the driver's temperature event.
+  settingsPollConnection_ = closeCount_;
+  const QPointer<TThermaSentinelForm> self(this);
+  const bool posted = argo->PostDriverJob(
+      [=](TpyreonArgo& d) {
+        if (object) d.ReadObjectTemperature();
+        if (internal) d.ReadInternalTemperature();
+        if (box) d.ReadBoxTemperature();
+        if (quotient) d.ReadQuotientTemperature();
+        if (single) d.ReadSingleTemperature();
+        if (tau) d.ReadTau();
+      },
+      [self, connection = closeCount_](bool) {
+        if (self && self->settingsPollConnection_ == connection) self->settingsPollConnection_ = -1;
+      });
+  if (!posted) settingsPollConnection_ = -1;
+}

@@ -1,0 +1,536 @@
+// The main window's device dialogs with the emulated single-colour device
+// (the emulator in this process, on a pseudo-terminal): loop maintenance
+// and device setup opened through the menu, and the callback with which the
+// dialogs keep the window in step with the device.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDialog>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "app/device_info_dlg.h"
+#include "app/therma_sentinel_form.h"
+#include "measurement/channel_values.h"
+#include "platform/folders.h"
+#include "setup_argo/argo_device_setup_dlg.h"
+#include "setup_argo/loop_maintenance_dlg.h"
+#include "tests/app/main_window_home.h"
+#include "tests/setup_argo/loop_dialog_closings.h"
+#include "tests/support/wait_for.h"
+#include "tools/devsim/argo_model.h"
+#include "tools/devsim/devsim_options.h"
+#include "tools/devsim/pty_server.h"
+#include "ui/d_spin_edit.h"
+#include "ui/diagram.h"
+#include "ui/lng_ini_supp.h"
+
+namespace {
+
+using test_support::EventPump;
+using test_support::WaitForEvents;
+
+// Acts inside a modal dialog's own event loop: each step waits for its
+// condition, then runs its action. A script that gets stuck rejects every
+// open dialog at its deadline, so a test fails instead of hanging.
+class ModalScript {
+ public:
+  struct Step {
+    std::function<bool()> ready;
+    std::function<void()> action;
+  };
+  explicit ModalScript(std::vector<Step> steps, int deadlineMs = 30000)
+      : steps_(std::move(steps)), deadline_(deadlineMs) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
+    timer_.start(5);
+  }
+  bool Finished() const { return next_ == steps_.size(); }
+  // The step that did not come (for messages).
+  std::size_t Next() const { return next_; }
+
+ private:
+  void Tick() {
+    while (next_ < steps_.size() && steps_[next_].ready()) steps_[next_++].action();
+    if (Finished() || !deadline_.hasExpired()) return;
+    timer_.stop();
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* dlg = qobject_cast<QDialog*>(w); dlg != nullptr && dlg->isVisible()) dlg->reject();
+  }
+
+  std::vector<Step> steps_;
+  std::size_t next_ = 0;
+  QDeadlineTimer deadline_;
+  QTimer timer_;
+};
+
+class MainWindowSetupTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    form_.reset();
+    if (server_) server_->Stop();
+    apptest::LeaveMainWindowHome();
+  }
+
+  // The emulator with `profile` on COM4, stored as the device to connect at
+  // start, and the window connected to it.
+  TThermaSentinelForm& StartConnected(const QString& profile, const QString& extraSettings = QString()) {
+    EXPECT_TRUE(dir_.isValid());
+    apptest::PrepareMainWindowHome(dir_);
+
+    const auto p = ArgoProfiles::Find(profile);
+    EXPECT_TRUE(p.has_value());
+    ArgoOptions options;
+    options.baudRate = 115200;
+    model_ = std::make_shared<ArgoModel>(*p, options);
+    server_ = std::make_unique<PtyServer>(model_);
+    QString error;
+    EXPECT_TRUE(server_->Start(&error)) << error.toStdString();
+    EXPECT_TRUE(SetPortsEntry(dir_.filePath(QStringLiteral("ports.ini")), 4, server_->SlavePath(), error));
+
+    const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    QDir().mkpath(dir_.filePath(QStringLiteral("cfg/") + name));
+    QFile f(SettingsFile());
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(
+        "[COM]\r\nCOM=4\r\nBaudrate=5\r\nDeviceType=1\r\n[Options]\r\nAutoScan=1\r\nAutoStart=0\r\n"
+        "AskForSaving=0\r\n[Settings]\r\nArgoBurstStartDelay=0\r\n" +
+        extraSettings.toLatin1());
+    f.close();
+
+    form_ = std::make_unique<TThermaSentinelForm>(QStringList{QStringLiteral("ThermaSentinel")});
+    form_->show();
+    EXPECT_TRUE(WaitForEvents([&] { return form_->State() == csConnected && !form_->Family()->Busy(); },
+                              15000, EventPump::EventLoop))
+        << int(form_->State());
+    return *form_;
+  }
+  QString SettingsFile() const {
+    const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    return dir_.filePath(QStringLiteral("cfg/") + name + QLatin1Char('/') + name + QStringLiteral(".ini"));
+  }
+
+  ArgoDeviceState State() const { return model_->State(); }
+  void SetState(const std::function<void(ArgoDeviceState&)>& change) {
+    ArgoDeviceState s = model_->State();
+    change(s);
+    model_->SetState(s);
+  }
+  // The requests since the last clear with their command and first argument.
+  std::vector<std::pair<int, int>> Commands() const {
+    std::vector<std::pair<int, int>> out;
+    for (const auto& r : model_->Requests())
+      out.emplace_back(r.command, r.bytes.size() > 1 ? r.bytes[1] : -1);
+    return out;
+  }
+  std::vector<int> CommandBytes() const {
+    std::vector<int> out;
+    for (const auto& r : model_->Requests()) out.push_back(r.command);
+    return out;
+  }
+  // The window's device work rests while a device dialog is open.
+  void ExpectWindowBusy(const TThermaSentinelForm& f) const {
+    EXPECT_EQ(f.State(), csBusy);
+    EXPECT_FALSE(f.PollTimer->isActive());
+    EXPECT_FALSE(f.BurstTimer->isActive());
+    EXPECT_FALSE(f.mDeviceSetup->isEnabled());
+    EXPECT_FALSE(f.mLoopMaintenance->isEnabled());
+    EXPECT_FALSE(f.mStart->isEnabled());
+    EXPECT_FALSE(f.mDisconnect->isEnabled());
+  }
+  // ... and is back afterwards.
+  void ExpectWindowRestored(const TThermaSentinelForm& f) const {
+    EXPECT_EQ(f.State(), csConnected);
+    EXPECT_TRUE(f.PollTimer->isActive());
+    EXPECT_TRUE(f.mStart->isEnabled());
+    EXPECT_TRUE(f.mLoopMaintenance->isEnabled());
+  }
+
+  QTemporaryDir dir_;
+  std::shared_ptr<ArgoModel> model_;
+  std::unique_ptr<PtyServer> server_;
+  std::unique_ptr<TThermaSentinelForm> form_;
+};
+
+// Loop maintenance through the menu for the single-colour model and the
+// ratio model: stepping 0 -> 3 writes 1, 2, 3 at once; every way of closing
+// leaves the outputs in normal operation and gives the window back its
+// state and its timer.
+TEST_F(MainWindowSetupTest, LoopMaintenanceThroughTheMenu) {
+  struct Case {
+    const char* profile;
+    std::uint8_t typeCode;
+  };
+  for (const Case& c : {Case{"argo-current", 1}, Case{"ratio", 2}}) {
+    SCOPED_TRACE(c.profile);
+    TThermaSentinelForm& f = StartConnected(QString::fromLatin1(c.profile));
+    ASSERT_EQ(f.DeviceTypeCode(), c.typeCode);
+    ASSERT_TRUE(f.mLoopMaintenance->isEnabled());
+    TLoopMaintenanceDlg& dlg = *f.LoopMaintenanceDlg;
+
+    for (const auto& [name, closeIt] : argotest::LoopDialogClosings()) {
+      SCOPED_TRACE(name);
+      SetState([](ArgoDeviceState& s) {
+        s.irDacPercent = 0;
+        s.loopOutputFixed = false;
+      });
+      model_->ClearRequests();
+      const auto fixedAt3 = [&] {
+        const ArgoDeviceState s = State();
+        return s.loopOutputFixed && s.irDacPercent == 3;
+      };
+      ModalScript script({
+          {[&] { return dlg.isVisible() && dlg.seIrOut->isEnabled(); },
+           [&] {
+             ExpectWindowBusy(f);
+             model_->ClearRequests();
+             for (int i = 0; i < 3; ++i) dlg.seIrOut->StepUp();
+           }},
+          {fixedAt3,
+           [&, closeIt = closeIt] {
+             ExpectWindowBusy(f);
+             closeIt(dlg);
+           }},
+      });
+      // A poll of the window's own is under way as the dialog opens.
+      f.PollTimerTimer();
+      f.mLoopMaintenance->trigger();
+      ASSERT_TRUE(script.Finished()) << "stuck at step " << script.Next();
+      EXPECT_FALSE(dlg.isVisible());
+      ASSERT_TRUE(WaitForEvents([&] { return !State().loopOutputFixed && !f.Family()->Busy(); }, 10000,
+                                EventPump::EventLoop));
+      const auto commands = Commands();
+      ASSERT_GE(commands.size(), 4u);
+      const std::vector<std::pair<int, int>> steps(commands.begin(), commands.begin() + 3);
+      EXPECT_EQ(steps, (std::vector<std::pair<int, int>>{{0x9A, 1}, {0x9A, 2}, {0x9A, 3}}));
+      // The reset follows the last write (the window's own polls may follow).
+      const auto lastWrite = std::find_if(commands.rbegin(), commands.rend(),
+                                          [](const auto& c) { return c.first == 0x9A || c.first == 0x9B; });
+      EXPECT_NE(std::find_if(commands.rbegin(), lastWrite, [](const auto& c) { return c.first == 0x8F; }),
+                lastWrite);
+      ExpectWindowRestored(f);
+      EXPECT_EQ(dlg.FDevice, nullptr);
+    }
+    form_.reset();
+    server_->Stop();
+  }
+}
+
+// The device goes away while the loop-maintenance dialog is open: closing
+// it does not bring back a connection that no longer exists.
+TEST_F(MainWindowSetupTest, LoopMaintenanceOnADeviceThatWasDisconnected) {
+  TThermaSentinelForm& f = StartConnected(QStringLiteral("argo-current"));
+  TLoopMaintenanceDlg& dlg = *f.LoopMaintenanceDlg;
+  ModalScript script({
+      {[&] { return dlg.isVisible() && dlg.seIrOut->isEnabled(); },
+       [&] {
+         // What the removed-port reaction does.
+         f.mDisconnectClick(&f);
+       }},
+      {[] { return true; }, [&] { dlg.BtnClose->click(); }},
+  });
+  f.mLoopMaintenance->trigger();
+  ASSERT_TRUE(script.Finished());
+  EXPECT_EQ(f.State(), csClosed);
+  EXPECT_FALSE(f.PollTimer->isActive());
+  EXPECT_TRUE(f.mScan->isEnabled());
+  EXPECT_FALSE(f.mLoopMaintenance->isEnabled());
+}
+
+// The dialogs' callback with a changed unit: the window stores it, a shown
+// device-info dialog follows, and the panels shown are polled (0x01, 0x02,
+// 0x03; the ratio values on the ratio model) and show the new values in the
+// new unit.
+TEST_F(MainWindowSetupTest, DeviceSettingsChangedTakesTheUnitAndPolls) {
+  struct Case {
+    const char* profile;
+    std::vector<int> channels;  // of the panels shown, with their commands
+    std::vector<int> commands;
+  };
+  const Case cases[] = {
+      {"argo-current", {ChannelValues::TObj, ChannelValues::TInt, ChannelValues::TBox}, {0x01, 0x02, 0x03}},
+      {"ratio",
+       {ChannelValues::TObj, ChannelValues::TBox, ChannelValues::T2C, ChannelValues::T1C, ChannelValues::Tau},
+       {0x01, 0x03, 0x63, 0x62, 0x64}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.profile);
+    // Only the panels of the case are shown.
+    static const char* const kPrefixes[] = {"TObj", "TInt", "TBox", "TAct", "TQuot",  "TSingle",
+                                            "Tau",  "Eps",  "mVin", "Vcc",  "Ambient"};
+    QString shown;
+    for (int ch = 0; ch < 11; ++ch) {
+      const bool on = std::find(c.channels.begin(), c.channels.end(), ch) != c.channels.end();
+      shown += QStringLiteral("%1_ShowDigital=%2\r\n").arg(QLatin1String(kPrefixes[ch])).arg(on ? 1 : 0);
+    }
+    TThermaSentinelForm& f = StartConnected(QString::fromLatin1(c.profile), shown);
+    std::vector<int> expected;
+    for (std::size_t i = 0; i < c.channels.size(); ++i)
+      if (f.Graph()[static_cast<std::size_t>(c.channels[i])].ShowDigital) expected.push_back(c.commands[i]);
+    ASSERT_FALSE(expected.empty()) << "the settings named no panel";
+    ASSERT_FALSE(f.Fahrenheit());
+    f.DeviceInfoDlg->Fahrenheit = false;
+    f.DeviceInfoDlg->show();
+    ASSERT_TRUE(WaitForEvents([&] { return f.DeviceInfoDlg->isVisible(); }, 5000));
+    // The device measures 25.0 °C now.
+    SetState([](ArgoDeviceState& s) { s.objectTemp = 1250; });
+    // No poll of the window's own in between.
+    f.PollTimer->stop();
+    ASSERT_TRUE(WaitForEvents([&] { return !f.Family()->Busy(); }, 5000, EventPump::EventLoop));
+    f.PollTimer->stop();  // a poll that was under way started it again
+    model_->ClearRequests();
+
+    f.DeviceSettingsChanged(nullptr, true);
+    EXPECT_TRUE(f.Fahrenheit());
+    EXPECT_TRUE(f.DeviceInfoDlg->Fahrenheit);
+    EXPECT_TRUE(f.DeviceInfoDlg->stDeviceRange->text().contains(QStringLiteral("°F")))
+        << f.DeviceInfoDlg->stDeviceRange->text().toStdString();
+    ASSERT_TRUE(WaitForEvents([&] { return !f.Family()->Busy(); }, 5000, EventPump::EventLoop));
+    std::vector<int> polled = CommandBytes();
+    std::sort(polled.begin(), polled.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(polled, expected);
+    EXPECT_TRUE(f.Panels1[ChannelValues::TObj].Label->text().contains(QStringLiteral("77.0")))
+        << f.Panels1[ChannelValues::TObj].Label->text().toStdString();
+    f.DeviceInfoDlg->hide();
+
+    // The same unit again changes nothing but polls, once while a poll is
+    // under way.
+    model_->ClearRequests();
+    f.DeviceSettingsChanged(nullptr, true);
+    f.DeviceSettingsChanged(nullptr, true);
+    EXPECT_TRUE(f.Fahrenheit());
+    ASSERT_TRUE(WaitForEvents([&] { return !f.Family()->Busy(); }, 5000, EventPump::EventLoop));
+    EXPECT_EQ(model_->Requests().size(), expected.size());
+    form_.reset();
+    server_->Stop();
+  }
+}
+
+// Device setup is there for the single-colour model only; the ratio model
+// has its loop maintenance but no setup dialog yet.
+TEST_F(MainWindowSetupTest, CommandsFollowTheDeviceType) {
+  TThermaSentinelForm& f = StartConnected(QStringLiteral("ratio"));
+  ASSERT_EQ(f.DeviceTypeCode(), 2);
+  EXPECT_FALSE(f.mDeviceSetup->isEnabled());
+  EXPECT_FALSE(f.btnDeviceSetup->isEnabled());
+  EXPECT_TRUE(f.mLoopMaintenance->isEnabled());
+  // The command does nothing where it is disabled.
+  model_->ClearRequests();
+  f.mDeviceSetupClick(f.mDeviceSetup);
+  EXPECT_EQ(f.State(), csConnected);
+}
+
+// Device setup for the single-colour model: the device is read first, on
+// its session, while the window keeps painting, shows the read's caption and
+// percentage and holds its commands off; then the dialog opens with the
+// stored page, rasters and colour (in its stored byte order) and the
+// measuring range; the page, rasters and colour it ends with are stored
+// whatever its result.
+TEST_F(MainWindowSetupTest, DeviceSetupReadsThenShowsTheDialogAndKeepsItsSettings) {
+  TThermaSentinelForm& f =
+      StartConnected(QStringLiteral("argo-current"),
+                     QStringLiteral("Argo_DeviceSetup_Page=2\r\nSlopeRasterT=5\r\nSlopeRasterO=5\r\n"
+                                    "AdjustColor=1193046\r\n"));
+  ASSERT_TRUE(f.mDeviceSetup->isEnabled());
+  ASSERT_TRUE(f.btnDeviceSetup->isEnabled());
+  TArgoDeviceSetupDlg& dlg = *f.ArgoDeviceSetupDlg;
+  // Late answers make the read take a while.
+  ArgoFaults faults = model_->Faults();
+  faults.lateReplyMs = 15;
+  model_->SetFaults(faults);
+
+  struct Case {
+    const char* name;
+    QPushButton* TArgoDeviceSetupDlg::*button;
+    int page;
+    TSlopeRaster rasters;
+    std::uint32_t color;
+  };
+  const Case cases[] = {
+      {"Cancel", &TArgoDeviceSetupDlg::btnCancel, 0, {1, 10}, 0x00FF8000},
+      {"OK", &TArgoDeviceSetupDlg::btnOK, 2, {10, 0}, 0x000000FF},
+  };
+  int expectedPage = 2;
+  TSlopeRaster expectedRasters{5, 5};
+  std::uint32_t expectedColor = 0x123456;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(WaitForEvents([&] { return !f.Family()->Busy(); }, 5000, EventPump::EventLoop));
+    model_->ClearRequests();
+    // The window while the device is read.
+    bool shownAfterRead = false;
+    qint64 maxGap = 0;
+    int maxProgress = 0;
+    bool busyWhileRead = true;
+    QString caption;
+    QElapsedTimer tick;
+    tick.start();
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+      const qint64 gap = tick.restart();
+      // From the dialog's show on the window is the dialog's.
+      if (shownAfterRead || dlg.isVisible()) return;
+      maxGap = std::max(maxGap, gap);
+      const bool busy = f.State() == csBusy && !f.mDeviceSetup->isEnabled() && !f.mStart->isEnabled() &&
+                        !f.mDisconnect->isEnabled();
+      busyWhileRead = busyWhileRead && busy;
+      if (f.ProgressBar->value() > maxProgress && f.ProgressBar->isTextVisible()) {
+        maxProgress = f.ProgressBar->value();
+        caption = f.ProgressBar->text();
+      }
+    });
+    probe.start(10);
+
+    // A chart range of the user's, which the measuring range replaces.
+    f.Diagram()->SetYRangeMin(0.0);
+    f.Diagram()->SetYRangeMax(100.0);
+    std::size_t requestsAtShow = 0;
+    QElapsedTimer readClock;
+    qint64 readMs = 0;
+    ModalScript script({
+        {[&] { return dlg.isVisible(); },
+         [&] {
+           shownAfterRead = true;
+           readMs = readClock.elapsed();
+           requestsAtShow = model_->Requests().size();
+           ExpectWindowBusy(f);
+           EXPECT_EQ(dlg.ActivePage(), expectedPage);
+           EXPECT_EQ(dlg.FSlopeRasters, expectedRasters);
+           EXPECT_EQ(dlg.FAdjustColor, expectedColor);
+           EXPECT_FLOAT_EQ(dlg.FRangeLow, f.Family()->Snapshot().RangeLo);
+           EXPECT_FLOAT_EQ(dlg.FRangeHigh, f.Family()->Snapshot().RangeHi);
+           EXPECT_DOUBLE_EQ(f.Diagram()->YRangeMin(), dlg.FRangeLow);
+           EXPECT_DOUBLE_EQ(f.Diagram()->YRangeMax(), dlg.FRangeHigh);
+           EXPECT_TRUE(dlg.FOnSettingsChanged);
+         }},
+        {[&] { return !dlg.DeviceWorkPending(); },
+         [&] {
+           dlg.SetActivePage(c.page);
+           // As the slope dialog hands them back.
+           dlg.FSlopeRasters = c.rasters;
+           dlg.FAdjustColor = c.color;
+           (dlg.*c.button)->click();
+         }},
+    });
+    readClock.start();
+    // The menu command once, the tool button once.
+    if (c.button == &TArgoDeviceSetupDlg::btnOK)
+      f.btnDeviceSetup->click();
+    else
+      f.mDeviceSetup->trigger();
+    EXPECT_EQ(f.State(), csBusy);
+    ASSERT_TRUE(WaitForEvents([&] { return script.Finished() && f.State() == csConnected; }, 30000,
+                              EventPump::EventLoop))
+        << int(f.State());
+    probe.stop();
+    EXPECT_FALSE(dlg.isVisible());
+    // The whole configuration was read before the dialog opened.
+    EXPECT_GE(requestsAtShow, 40u);
+    EXPECT_GT(readMs, 500);
+    EXPECT_LT(maxGap, 250) << "the window stalled during the read";
+    EXPECT_TRUE(busyWhileRead);
+    EXPECT_GT(maxProgress, 50);
+    EXPECT_TRUE(caption.startsWith(QStringLiteral("READ"))) << caption.toStdString();
+    EXPECT_EQ(f.ProgressBar->value(), 0);
+    ExpectWindowRestored(f);
+    EXPECT_TRUE(f.mDeviceSetup->isEnabled());
+
+    EXPECT_EQ(f.Config()->ReadArgoDeviceSetupPage(), c.page);
+    EXPECT_EQ(f.Config()->ReadSlopeRaster(), c.rasters);
+    EXPECT_EQ(static_cast<std::uint32_t>(f.Config()->ReadAdjustColor()), c.color);
+    expectedPage = c.page;
+    expectedRasters = c.rasters;
+    expectedColor = c.color;
+  }
+}
+
+// The setup dialog opened through the Device setup command works on the
+// device the window is connected to: opening and refreshing write nothing,
+// an edit reaches the device, Cancel takes it back.
+TEST_F(MainWindowSetupTest, DeviceSetupDialogEditsTheDeviceAndCancelRestoresIt) {
+  TThermaSentinelForm& f = StartConnected(QStringLiteral("argo-current"));
+  SetState([](ArgoDeviceState& s) {
+    s.emissivitySource = 2;  // fixed: the emissivity edit takes input
+    s.emissivity = 900;
+  });
+  const ArgoDeviceState opening = State();
+  TArgoDeviceSetupDlg& dlg = *f.ArgoDeviceSetupDlg;
+  int refreshes = 0;
+  const auto setters = [&] {
+    std::vector<std::vector<std::uint8_t>> out;
+    for (const auto& r : model_->Requests())
+      if (r.name.startsWith(QLatin1String("Set"))) out.push_back(r.bytes);
+    return out;
+  };
+  ModalScript script({
+      {[&] { return dlg.isVisible() && !dlg.DeviceWorkPending(); },
+       [&] {
+         model_->ClearRequests();
+         dlg.SetActivePage(0);
+         refreshes = dlg.RefreshCount();
+       }},
+      {[&] { return dlg.RefreshCount() >= refreshes + 3; },
+       [&] {
+         EXPECT_TRUE(setters().empty());
+         EXPECT_EQ(dlg.seEmissivity->text(), QStringLiteral("0.900"));
+         dlg.activateWindow();
+         dlg.seEmissivity->setFocus(Qt::TabFocusReason);
+       }},
+      {[&] { return dlg.seEmissivity->hasFocus(); },
+       [&] {
+         dlg.seEmissivity->setText(QStringLiteral("0.95"));
+         dlg.btnSave->setFocus(Qt::TabFocusReason);
+       }},
+      {[&] { return State().emissivity == 950 && !dlg.DeviceWorkPending(); },
+       [&] {
+         EXPECT_EQ(setters(), (std::vector<std::vector<std::uint8_t>>{{0x84, 0x03, 0xB6, 0x31}}));
+         dlg.btnCancel->click();
+       }},
+  });
+  f.mDeviceSetup->trigger();
+  ASSERT_TRUE(WaitForEvents([&] { return script.Finished() && !dlg.isVisible() && f.State() == csConnected; },
+                            30000, EventPump::EventLoop))
+      << script.Next();
+  EXPECT_EQ(dlg.result(), QDialog::Rejected);
+  EXPECT_EQ(State().emissivity, opening.emissivity);
+}
+
+// A device that does not answer the read gets no dialog; the window is
+// not left busy.
+TEST_F(MainWindowSetupTest, DeviceSetupOnASilentDeviceShowsNoDialog) {
+  TThermaSentinelForm& f = StartConnected(QStringLiteral("argo-current"));
+  TArgoDeviceSetupDlg& dlg = *f.ArgoDeviceSetupDlg;
+  bool shown = false;
+  QTimer probe;
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    if (dlg.isVisible()) {
+      shown = true;
+      dlg.reject();
+    }
+  });
+  probe.start(5);
+  ArgoFaults faults = model_->Faults();
+  faults.silent = true;
+  model_->SetFaults(faults);
+  f.mDeviceSetup->trigger();
+  EXPECT_TRUE(WaitForEvents([&] { return f.State() != csBusy; }, 20000, EventPump::EventLoop));
+  EXPECT_FALSE(shown);
+  EXPECT_EQ(f.ProgressBar->value(), 0);
+}
+
+}  // namespace
