@@ -395,6 +395,17 @@ TEST_F(ArgoDeviceSetupDlgTest, EditsAndChoicesReachTheDeviceAsOnTheWire) {
         {0xA8, 0x01, 0x20, 0x89},
         {0x8A, 0x04, 0xE2, 0x6C},
         {0x8B, 0x05, 0x14, 0x9A}}},
+      {"preset blue: the model's range ends, unconverted",
+       [](ArgoDeviceSetupDlgTest& t, TArgoDeviceSetupDlg& d) {
+         d.FRangeLow = -20;
+         d.FRangeHigh = 500;
+         d.btnPresetBlue->click();
+         ASSERT_TRUE(t.Settled());
+       },
+       {{0xA8, 0x00, 0x30, 0x98},
+        {0xA8, 0x01, 0x30, 0x99},
+        Req({0x8A, 0x03, 0x20}),
+        Req({0x8B, 0x17, 0x70})}},
       {"reset offset and gain",
        [](ArgoDeviceSetupDlgTest& t, TArgoDeviceSetupDlg& d) {
          d.btnResetOffsetGain->click();
@@ -716,6 +727,22 @@ TEST_F(ArgoDeviceSetupDlgTest, CancelShowsItsProgressAndCanBeStopped) {
   EXPECT_TRUE(sawWrite);
   EXPECT_TRUE(heldOff);
   EXPECT_EQ(State(), opening_);
+}
+
+TEST_F(ArgoDeviceSetupDlgTest, ChoosingFahrenheitShowsEveryTemperatureInIt) {
+  Open({}, 2);
+  EXPECT_EQ(dlg_->TempLbl[5]->text(), QStringLiteral(" [°C]:"));
+  dlg_->rgTempUnit->SetItemIndex(1);
+  dlg_->btnSave->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(Settled());
+  EXPECT_EQ(Setters(), (std::vector<Bytes>{{0x89, 0x00, 0x89}}));
+  dlg_->SetActivePage(1);
+  ASSERT_TRUE(WaitForEvents([&] { return dlg_->seAlarm1->text() == QStringLiteral("77.0"); }, 10000));
+  EXPECT_EQ(dlg_->seAlarm3->text(), QStringLiteral("392.0"));  // 200 °C
+  EXPECT_EQ(dlg_->TempLbl[5]->text(), QStringLiteral(" [°F]:"));
+  EXPECT_NEAR(dlg_->seAlarm3->MaxValue(), 1832, 1e-3);
+  EXPECT_NEAR(dlg_->seAlHyst->MaxValue(), 36, 1e-3);
+  EXPECT_EQ(Setters().size(), 1u);  // showing the new unit writes nothing
 }
 
 }  // namespace
