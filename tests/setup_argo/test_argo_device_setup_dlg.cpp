@@ -395,6 +395,17 @@ TEST_F(ArgoDeviceSetupDlgTest, EditsAndChoicesReachTheDeviceAsOnTheWire) {
         {0xA8, 0x01, 0x20, 0x89},
         {0x8A, 0x04, 0xE2, 0x6C},
         {0x8B, 0x05, 0x14, 0x9A}}},
+      {"preset blue: the model's range ends, unconverted",
+       [](ArgoDeviceSetupDlgTest& t, TArgoDeviceSetupDlg& d) {
+         d.FRangeLow = -20;
+         d.FRangeHigh = 500;
+         d.btnPresetBlue->click();
+         ASSERT_TRUE(t.Settled());
+       },
+       {{0xA8, 0x00, 0x30, 0x98},
+        {0xA8, 0x01, 0x30, 0x99},
+        Req({0x8A, 0x03, 0x20}),
+        Req({0x8B, 0x17, 0x70})}},
       {"reset offset and gain",
        [](ArgoDeviceSetupDlgTest& t, TArgoDeviceSetupDlg& d) {
          d.btnResetOffsetGain->click();
@@ -686,7 +697,6 @@ TEST_F(ArgoDeviceSetupDlgTest, CancelShowsItsProgressAndCanBeStopped) {
   TypeAndLeave(dlg_->seAlarm4, QStringLiteral("250"));
   TypeAndLeave(dlg_->seOffset, QStringLiteral("2"));
   TypeAndLeave(dlg_->seGain, QStringLiteral("1.1"));
-  const ArgoDeviceState edited = State();
   dlg_->btnCancel->click();
   dlg_->btnStopSequence->click();
   ASSERT_TRUE(WaitForEvents([&] { return !dlg_->DeviceWorkPending(); }, 20000));
@@ -695,27 +705,41 @@ TEST_F(ArgoDeviceSetupDlgTest, CancelShowsItsProgressAndCanBeStopped) {
   EXPECT_TRUE(dlg_->ArgoDeviceSetup_PageControl->isEnabled());
   EXPECT_FALSE(dlg_->lblProgress->isVisible());
   ASSERT_EQ(messages_.size(), 1u);
-  EXPECT_EQ(State(), edited);
+  // Stopped between exchanges: at most the write under way got through.
+  EXPECT_NE(State(), opening_);
 
   // Run to its end, Cancel restores the opening state; input is held off
-  // and the driver's "WRITE" progress shows while it runs.
-  SetFaults([](ArgoFaults& f) { f.lateReplyMs = 20; });
-  bool heldOff = true;
-  bool sawWrite = false;
-  QTimer probe;
-  QObject::connect(&probe, &QTimer::timeout, [&] {
-    if (!dlg_->lblProgress->isVisible()) return;
-    sawWrite = sawWrite || dlg_->lblProgress->text().startsWith(QStringLiteral("WRITE"));
-    heldOff = heldOff && !dlg_->ArgoDeviceSetup_PageControl->isEnabled() && !dlg_->btnOK->isEnabled() &&
-              !dlg_->btnCancel->isEnabled();
-  });
-  probe.start(1);
+  // while it runs and the driver's "WRITE" progress shows (whoever listened
+  // to the progress before still hears it).
+  SetFaults([](ArgoFaults& f) { f.lateReplyMs = 0; });
+  std::vector<QString> captions;
+  family_->OnProgress = [&](int, const QString& caption) { captions.push_back(caption); };
   dlg_->btnCancel->click();
+  EXPECT_FALSE(dlg_->ArgoDeviceSetup_PageControl->isEnabled());
+  EXPECT_FALSE(dlg_->btnOK->isEnabled());
+  EXPECT_FALSE(dlg_->btnCancel->isEnabled());
+  EXPECT_TRUE(dlg_->lblProgress->isVisibleTo(dlg_.get()));
   ASSERT_TRUE(WaitForEvents([&] { return !dlg_->isVisible(); }, 20000));
-  probe.stop();
-  EXPECT_TRUE(sawWrite);
-  EXPECT_TRUE(heldOff);
+  ASSERT_FALSE(captions.empty());
+  EXPECT_TRUE(captions.front().startsWith(QStringLiteral("WRITE"))) << captions.front().toStdString();
+  EXPECT_EQ(dlg_->lblProgress->text(), captions.back());
   EXPECT_EQ(State(), opening_);
+}
+
+TEST_F(ArgoDeviceSetupDlgTest, ChoosingFahrenheitShowsEveryTemperatureInIt) {
+  Open({}, 2);
+  EXPECT_EQ(dlg_->TempLbl[5]->text(), QStringLiteral(" [°C]:"));
+  dlg_->rgTempUnit->SetItemIndex(1);
+  dlg_->btnSave->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(Settled());
+  EXPECT_EQ(Setters(), (std::vector<Bytes>{{0x89, 0x00, 0x89}}));
+  dlg_->SetActivePage(1);
+  ASSERT_TRUE(WaitForEvents([&] { return dlg_->seAlarm1->text() == QStringLiteral("77.0"); }, 10000));
+  EXPECT_EQ(dlg_->seAlarm3->text(), QStringLiteral("392.0"));  // 200 °C
+  EXPECT_EQ(dlg_->TempLbl[5]->text(), QStringLiteral(" [°F]:"));
+  EXPECT_NEAR(dlg_->seAlarm3->MaxValue(), 1832, 1e-3);
+  EXPECT_NEAR(dlg_->seAlHyst->MaxValue(), 36, 1e-3);
+  EXPECT_EQ(Setters().size(), 1u);  // showing the new unit writes nothing
 }
 
 }  // namespace
