@@ -37,6 +37,7 @@ enum BrioValueType : int {
 void TThermaSentinelForm::WireBrioFamily() {
   family_->OnPortRemoved = [this] { PortRemoved(); };
   family_->OnError = [this](int code) { pyreonBrioError(this, code); };
+  family_->OnProgress = [this](int p, const QString&) { pyreonBrioProgress(this, p); };
   if (DeviceType::IsBrioSecondGeneration(deviceTypeCode_)) {
     family_->OnBrioNotify = [this](std::uint16_t msg, std::uint32_t w, std::int32_t l) {
       BrioNotify(msg, w, l);
@@ -47,7 +48,6 @@ void TThermaSentinelForm::WireBrioFamily() {
   family_->OnComClose = [this] { pyreonBrioComClose(this); };
   family_->OnConnect = [this] { pyreonBrioConnect(this); };
   family_->OnAllLoaded = [this] { pyreonBrioAllLoaded(this); };
-  family_->OnProgress = [this](int p, const QString&) { pyreonBrioProgress(this, p); };
   family_->OnNewTemp = [this](std::uint8_t t, float v) { pyreonNewTemp(this, t, v); };
   family_->OnBurstStart = [this] { pyreonBrioBusrtStart(this); };
 }
@@ -148,7 +148,10 @@ void TThermaSentinelForm::WMBrioPortOpened() {
   errorCount_ = 0;
   SetStatusText(4, LIS_->MessageText(QStringLiteral("Brio_ComportOpened"),
                                      QStringLiteral("Brio Comport opened. Brio Power On ...")));
-  family_->PowerOn({});
+  // The handshake moves the progress bar; one that found no device clears it.
+  family_->PowerOn([this](bool ready) {
+    if (!ready) SetProgress(0);
+  });
   UpdateState();
 }
 
@@ -308,6 +311,7 @@ void TThermaSentinelForm::BrioRewrite() {
                          LIS_->OtherTextOrKey(written ? QStringLiteral("OK!") : QStringLiteral("Failed!")));
     rewritePending_ = false;
     ++rewritesDone_;
+    SetProgress(0);
     repaint();
     if (stopRequested_) {
       BrioStopFinished();

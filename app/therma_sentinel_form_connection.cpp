@@ -364,8 +364,9 @@ void TThermaSentinelForm::UpdateState() {
   mLASER->setEnabled(laser);
   btnLASER->setEnabled(laser);
 
-  // A second-generation family hides it for code 7 with firmware 10004 or older.
-  const bool emissVisible = deviceTypeCode_ != DeviceType::ArgoRatio;
+  const bool secondGeneration = family_ != nullptr && DeviceType::IsBrioSecondGeneration(deviceTypeCode_);
+  const bool emissVisible =
+      DeviceType::OffersEmissivity(deviceTypeCode_, secondGeneration ? family_->Snapshot().Firmware : 0);
   mEmissivity->setVisible(emissVisible);
   btnEmissivity->setVisible(emissVisible);
   const bool laserVisible = laserFamily && options_.Has(TOption::LASER_Button_enabled);

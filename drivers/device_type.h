@@ -28,6 +28,13 @@ constexpr bool IsBrio(std::uint8_t code) {
   return IsBrioFirstGeneration(code) || IsBrioSecondGeneration(code);
 }
 constexpr bool IsKnown(std::uint8_t code) { return code >= Argo && code <= Duna2W2Mv2; }
+// Whether the emissivity command is offered: never for the ratio model, and
+// for the Fenn2W only from firmware version 10005 on (`firmware` is the
+// version word of the second-generation calibration image).
+constexpr bool OffersEmissivity(std::uint8_t code, int firmware) {
+  if (code == ArgoRatio) return false;
+  return code != Fenn2W || firmware > 10004;
+}
 }  // namespace DeviceType
 
 // How a measurement takes its values.

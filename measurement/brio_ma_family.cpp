@@ -41,27 +41,17 @@ TpyreonBrio_mA* BrioMaFamily::MakeDriver() {
   auto* d = new TpyreonBrio_mA(nullptr);
   d->setObjectName(QStringLiteral("pyreonBrio_mA"));
   auto* relay = new Relay(*this, d, false);
-  const std::pair<void (TpyreonBrio_mA::*)(const TBrioNotify&), std::uint16_t> records[] = {
-      {&TpyreonBrio_mA::SetPortOpenedNotify, MsgBrioPortOpened},
-      {&TpyreonBrio_mA::SetDeviceFoundNotify, MsgBrioDeviceFound},
-      {&TpyreonBrio_mA::SetDisconnectedNotify, MsgBrioDisconnected},
-      {&TpyreonBrio_mA::SetCaliLoadedNotify, MsgBrioCaliLoaded},
-      {&TpyreonBrio_mA::SetConfigLoadedNotify, MsgBrioConfigLoaded},
-      {&TpyreonBrio_mA::SetVectorsLoadedNotify, MsgBrioVectorsLoaded},
-      {&TpyreonBrio_mA::SetAllLoadedNotify, MsgBrioAllLoaded},
-      {&TpyreonBrio_mA::SetErrorNotify, MsgBrioError},
-      {&TpyreonBrio_mA::SetBurstStartNotify, MsgBrioBurstStart},
-      {&TpyreonBrio_mA::SetNewValuesNotify, MsgBrioNewValues},
-  };
-  for (const auto& [setter, msg] : records) {
+  d->RegisterNotifications([this, relay](std::uint16_t msg) {
     TBrioNotify n;
     n.Enabled = true;
     const bool progress =
         msg == MsgBrioCaliLoaded || msg == MsgBrioConfigLoaded || msg == MsgBrioVectorsLoaded;
     n.Window = progress ? static_cast<QObject*>(progressRelay_.get()) : relay;
     n.Msg = msg;
-    (d->*setter)(n);
-  }
+    return n;
+  });
+  // The handshake and the programming report their share done at once.
+  d->SetProgressHandler([this](int percent) { ReportProgress(percent, QString()); });
   MakeRecordTimer(d);
   return d;
 }
@@ -101,6 +91,8 @@ void BrioMaFamily::FillSnapshot(const TpyreonBrio_mA& d, TDeviceSnapshot& s) con
   if (config.Loaded) s.SerialNumber = BrioFamily::SerialOf(config);
   s.RangeLo = d.RangeLow();
   s.RangeHi = d.RangeHigh();
+  // The calibration image's first word is the firmware's version.
+  s.Firmware = d.CalibrationImage(1).WordAt(0);
   s.Laser = false;
 }
 

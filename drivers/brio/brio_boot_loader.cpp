@@ -84,6 +84,20 @@ bool TBrioBootLoader::SendUntilAck(const QByteArray& request, int timeoutMs, int
   return false;
 }
 
+void TBrioBootLoader::SetProgress(int totalSteps, ProgressHandler handler) {
+  stepsTotal_ = totalSteps;
+  stepsDone_ = 0;
+  progress_ = std::move(handler);
+}
+
+bool TBrioBootLoader::Step(bool ok) {
+  if (ok && stepsDone_ < stepsTotal_) {
+    ++stepsDone_;
+    if (progress_) progress_(stepsDone_, stepsTotal_);
+  }
+  return ok;
+}
+
 void TBrioBootLoader::LogResult(const QString& text, bool ok) {
   link_.LoaderLog(text + (ok ? kSucceeded : kFailed));
 }
@@ -102,7 +116,7 @@ bool TBrioBootLoader::StartBootloader() {
   if (second) link_.LoaderSleep(100);
   if (SendUntilAck(QByteArray(1, static_cast<char>(kSync)), kStartTimeoutMs, kStartTries)) {
     link_.LoaderLog(QStringLiteral("Start BSL erfolgreich"));
-    return true;
+    return Step(true);
   }
   link_.LoaderLog(QStringLiteral("Start BSL FEHLER"));
   RestoreParity();
@@ -127,7 +141,7 @@ bool TBrioBootLoader::SendBootloaderPassword(std::span<const std::uint8_t> vecto
                   SendUntilAck(BuildFrame(kReceivePassword, kPasswordAddress, kPasswordSize, vectorImage),
                                kPasswordTimeoutMs, kPasswordTries);
   LogResult(text, ok);
-  return ok;
+  return Step(ok);
 }
 
 bool TBrioBootLoader::EraseSegment(int segment) {
@@ -140,7 +154,7 @@ bool TBrioBootLoader::EraseSegment(int segment) {
   const bool ok =
       BootloaderSync() && SendUntilAck(BuildFrame(kErase, *address, 0xA502), kEraseTimeoutMs, kEraseTries);
   LogResult(QStringLiteral("Erase Segment bei Addr. : 0x") + Hex4(*address), ok);
-  return ok;
+  return Step(ok);
 }
 
 bool TBrioBootLoader::EraseSegments(std::span<const int> segments) {
@@ -156,7 +170,7 @@ bool TBrioBootLoader::ProgramBlock(std::uint16_t address, std::span<const std::u
        SendUntilAck(BuildFrame(kProgram, address, static_cast<std::uint16_t>(n), data), kProgramTimeoutMs,
                     kProgramTries);
   LogResult(QStringLiteral("Flashen von %1bytes ab Adr.  0x").arg(n) + Hex4(address), ok);
-  return ok;
+  return Step(ok);
 }
 
 QByteArray TBrioBootLoader::ReadBlock(std::uint16_t address, int n) {
@@ -178,11 +192,13 @@ QByteArray TBrioBootLoader::ReadBlock(std::uint16_t address, int n) {
     }
   }
   LogResult(QStringLiteral("Lesen von %1bytes ab Adr.  0x").arg(n) + Hex4(address), !data.isEmpty());
+  Step(!data.isEmpty());
   return data;
 }
 
 bool TBrioBootLoader::LoadProgramCounter(std::uint16_t address) {
-  return BootloaderSync() && SendUntilAck(BuildFrame(kLoadPc, address, 0), kLoadPcTimeoutMs, kLoadPcTries);
+  return Step(BootloaderSync() &&
+              SendUntilAck(BuildFrame(kLoadPc, address, 0), kLoadPcTimeoutMs, kLoadPcTries));
 }
 
 void TBrioBootLoader::RestoreParity() { link_.LoaderSetEvenParity(false); }

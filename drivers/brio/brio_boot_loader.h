@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 
@@ -59,6 +60,15 @@ class TBrioBootLoader {
 
   explicit TBrioBootLoader(TBrioLoaderLink& link) : link_(link) {}
 
+  // Progress of a programming sequence: the caller names how many loader
+  // steps it will take (starting the loader, the password, each erased
+  // segment, each block programmed or read back, the restart); every step
+  // that succeeds reports (done, total). A step repeated after a failure
+  // counts again, but done never passes total.
+  using ProgressHandler = std::function<void(int done, int total)>;
+  void SetProgress(int totalSteps, ProgressHandler handler);
+  int StepsDone() const { return stepsDone_; }
+
   // The inverted 16-bit XOR of `frame` read as little-endian words (an odd
   // length is completed with a zero byte); sent low byte first.
   static std::uint16_t BootloaderChecksum(std::span<const std::uint8_t> frame);
@@ -109,6 +119,11 @@ class TBrioBootLoader {
   // Sends `request` until a lone ACK answers, at most `tries` times.
   bool SendUntilAck(const QByteArray& request, int timeoutMs, int tries);
   void LogResult(const QString& text, bool ok);
+  // Counts one step when `ok`; gives `ok`.
+  bool Step(bool ok);
 
   TBrioLoaderLink& link_;
+  ProgressHandler progress_;
+  int stepsTotal_ = 0;
+  int stepsDone_ = 0;
 };

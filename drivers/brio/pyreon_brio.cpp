@@ -417,6 +417,11 @@ bool TpyreonBrio::WriteConfiguration(const BrioConfigImage& image) {
   }
   const BrioVectorImage vectors = vectors_;
   TBrioBootLoader loader(*this);
+  // Start, password, the two segments, the block, the restart.
+  constexpr int kSteps = 6;
+  loader.SetProgress(kSteps, [this](int done, int total) {
+    if (OnProgress) OnProgress(this, done * 100 / total);
+  });
   if (!loader.StartBootloader()) return false;
   bool ok = loader.SendBootloaderPassword(vectors.Data);
   if (ok) {

@@ -127,6 +127,26 @@ void TpyreonBrio_mA::SleepMs(int ms) {
   DriverTimer::Sleep(ms, [this] { return Cancelled(); });
 }
 
+void TpyreonBrio_mA::RegisterNotifications(const std::function<TBrioNotify(std::uint16_t msg)>& make) {
+  const std::pair<void (TpyreonBrio_mA::*)(const TBrioNotify&), std::uint16_t> records[] = {
+      {&TpyreonBrio_mA::SetPortOpenedNotify, MsgBrioPortOpened},
+      {&TpyreonBrio_mA::SetDeviceFoundNotify, MsgBrioDeviceFound},
+      {&TpyreonBrio_mA::SetDisconnectedNotify, MsgBrioDisconnected},
+      {&TpyreonBrio_mA::SetCaliLoadedNotify, MsgBrioCaliLoaded},
+      {&TpyreonBrio_mA::SetConfigLoadedNotify, MsgBrioConfigLoaded},
+      {&TpyreonBrio_mA::SetVectorsLoadedNotify, MsgBrioVectorsLoaded},
+      {&TpyreonBrio_mA::SetErrorNotify, MsgBrioError},
+      {&TpyreonBrio_mA::SetAllLoadedNotify, MsgBrioAllLoaded},
+      {&TpyreonBrio_mA::SetBurstStartNotify, MsgBrioBurstStart},
+      {&TpyreonBrio_mA::SetNewValuesNotify, MsgBrioNewValues},
+  };
+  for (const auto& [setter, msg] : records) (this->*setter)(make(msg));
+}
+
+void TpyreonBrio_mA::ReportProgress(int percent) {
+  if (progress_) progress_(percent);
+}
+
 void TpyreonBrio_mA::SetDtr(bool on) {
   if (!PortOpen()) return;
   try {
@@ -493,6 +513,13 @@ int TpyreonBrio_mA::WriteMemoryByte(std::uint16_t address, std::uint8_t value) {
   return -1;
 }
 
+int TpyreonBrio_mA::HandshakePercent(int pass, double fraction) {
+  // Pass p starts at 90 * (1 - 0.25^p) percent.
+  const auto start = [](int p) { return 90.0 * (1.0 - std::pow(0.25, p)); };
+  const double from = start(pass);
+  return static_cast<int>(std::lround(from + (start(pass + 1) - from) * std::clamp(fraction, 0.0, 1.0)));
+}
+
 bool TpyreonBrio_mA::PowerOnHandshake(bool wait) {
   if (!PortOpen()) {
     PostError(brioErrNotOpenControl);
@@ -503,6 +530,13 @@ bool TpyreonBrio_mA::PowerOnHandshake(bool wait) {
   RaiseDtr(dtrOn_);
   if (!wait) return true;
 
+  // The steps of a pass and their share of it: the answer to "9WAIT", the
+  // second the device waits (shown in tenths), the two bytes it answers.
+  constexpr int kWaitingMs = 1000;
+  constexpr int kWaitingSteps = 10;
+  constexpr double kAnswered = 0.15;
+  constexpr double kWaited = 0.9;
+  ReportProgress(0);
   burstParser_->stop();
   SleepMs(250);
   WriteRaw(QByteArray(10, '\0'));
@@ -521,8 +555,12 @@ bool TpyreonBrio_mA::PowerOnHandshake(bool wait) {
     } catch (const std::exception& e) {
       LogFailure(QStringLiteral("reading the handshake"), e);
     }
+    ReportProgress(HandshakePercent(pass, kAnswered));
     if (answer == QByteArrayLiteral("WAITING")) {
-      SleepMs(1000);
+      for (int step = 1; step <= kWaitingSteps; ++step) {
+        SleepMs(kWaitingMs / kWaitingSteps);
+        ReportProgress(HandshakePercent(pass, kAnswered + (kWaited - kAnswered) * step / kWaitingSteps));
+      }
       WriteRaw(QByteArray(1, '\x01'));
       // The two reply bytes are due within 10 ms.
       const auto sent = Clock::Now();
@@ -534,6 +572,7 @@ bool TpyreonBrio_mA::PowerOnHandshake(bool wait) {
       WriteRaw(QByteArray(10, '\0'));
       SleepMs(100);
     }
+    ReportProgress(HandshakePercent(pass, 1.0));
   }
   if (!ready) {
     connectPoll_->start();
@@ -542,6 +581,7 @@ bool TpyreonBrio_mA::PowerOnHandshake(bool wait) {
   ClearPortBuffers();
   const bool result = ReadSerialNumber() != -1;
   connectPoll_->start();
+  ReportProgress(100);
   return result;
 }
 

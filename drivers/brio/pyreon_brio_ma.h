@@ -52,6 +52,15 @@ class TpyreonBrio_mA : public QObject, private TBrioLoaderLink {
   void SetCancelCheck(std::function<bool()> check) { cancelCheck_ = std::move(check); }
   bool Cancelled() const { return cancelCheck_ && cancelCheck_(); }
 
+  // Progress in percent of the long sequences: the power-on handshake and
+  // the programming through the loader. Called on the driver's thread.
+  void SetProgressHandler(std::function<void(int percent)> handler) { progress_ = std::move(handler); }
+  // The loader steps a write of these images takes when nothing is
+  // repeated: start and password, then per configuration or calibration
+  // block its erase and program, and for the extended segment two reads,
+  // two erases and three programs.
+  static int ImageWriteSteps(bool config, bool extended, bool calibration);
+
   // --- Notifications ---------------------------------------------------------------
   void SetPortOpenedNotify(const TBrioNotify& record) { notify_[bnPortOpened] = record; }
   void SetDeviceFoundNotify(const TBrioNotify& record) { notify_[bnDeviceFound] = record; }
@@ -63,6 +72,9 @@ class TpyreonBrio_mA : public QObject, private TBrioLoaderLink {
   void SetAllLoadedNotify(const TBrioNotify& record) { notify_[bnAllLoaded] = record; }
   void SetBurstStartNotify(const TBrioNotify& record) { notify_[bnBurstStart] = record; }
   void SetNewValuesNotify(const TBrioNotify& record) { notify_[bnNewValues] = record; }
+  // Stores the ten records an owner registers, each made by `make` from the
+  // message number it carries (MsgBrioPortOpened .. MsgBrioNewValues).
+  void RegisterNotifications(const std::function<TBrioNotify(std::uint16_t msg)>& make);
 
   // --- State ---------------------------------------------------------------------------
   bool PortClosed() const { return portClosed_; }
@@ -110,6 +122,10 @@ class TpyreonBrio_mA : public QObject, private TBrioLoaderLink {
   int WriteMemoryByte(std::uint16_t address, std::uint8_t value);
 
   bool PowerOnHandshake(bool wait);
+  // The share of the handshake shown after `fraction` of pass `pass`: the
+  // first pass, which a device that answers ends, spans most of the bar,
+  // each further pass a quarter of the one before.
+  static int HandshakePercent(int pass, double fraction);
   void Identify();
 
   // --- Feature tests ------------------------------------------------------------------------
@@ -190,6 +206,7 @@ class TpyreonBrio_mA : public QObject, private TBrioLoaderLink {
   void ClearLoadedFlags();
   void ClearPortBuffers();
   void SleepMs(int ms);
+  void ReportProgress(int percent);
   void SetDtr(bool on);
   void PowerCycle(int highSleepMs);
   // DTR high (after 500 ms low when `dropFirst`); the burst handler is taken off.
@@ -231,6 +248,7 @@ class TpyreonBrio_mA : public QObject, private TBrioLoaderLink {
   int comPort_ = 1;
   int memoryWriteTimeout_ = 2000;
   std::function<bool()> cancelCheck_;
+  std::function<void(int percent)> progress_;
 
   bool portClosed_ = true;
   bool connected_ = false;

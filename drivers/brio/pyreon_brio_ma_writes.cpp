@@ -100,6 +100,10 @@ bool TpyreonBrio_mA::WriteExtendedBlock(TBrioBootLoader& loader, const std::arra
   return false;
 }
 
+int TpyreonBrio_mA::ImageWriteSteps(bool config, bool extended, bool calibration) {
+  return 2 + (config ? 2 : 0) + (extended ? 7 : 0) + (calibration ? 2 : 0);
+}
+
 bool TpyreonBrio_mA::WriteImages(const BrioConfigImage* config, bool zeroBytes40,
                                  const BrioExtendedImage* extended, const BrioCalibrationImage* calibration) {
   // The loader takes the vector image as its password: one that was not
@@ -124,6 +128,8 @@ bool TpyreonBrio_mA::WriteImages(const BrioConfigImage* config, bool zeroBytes40
 
   bool result = false;
   TBrioBootLoader loader(*this);
+  loader.SetProgress(ImageWriteSteps(config != nullptr, extended != nullptr, calibration != nullptr),
+                     [this](int done, int total) { ReportProgress(done * 100 / total); });
   if (loader.StartBootloader()) {
     bool ok = loader.SendBootloaderPassword(password);
     if (ok && config) {

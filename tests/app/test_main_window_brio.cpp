@@ -2,8 +2,9 @@
 // line that carries DTR and parity): connection with the model decision,
 // burst and poll measurements and their stop (the device restarts and gets
 // back the configuration the burst changed), automatic start, the close
-// that waits for a running measurement to stop, and a device vanishing in
-// the middle of a burst.
+// that waits for a running measurement to stop, a device vanishing in
+// the middle of a burst, the progress bar during the power-on handshake and
+// the programming, and which devices are offered the emissivity command.
 
 #include <gtest/gtest.h>
 
@@ -14,8 +15,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 #include <cmath>
 #include <memory>
 #include <ostream>
@@ -114,11 +117,66 @@ class MainWindowBrioTest : public ::testing::Test {
   std::unique_ptr<TThermaSentinelForm> form_;
 };
 
+// What the progress bar showed and how the window kept going meanwhile:
+// every value with the probe's tick count, the bar's paint count and the
+// status text (what the window said it was doing) at that moment.
+class ProgressWatch : public QObject {
+ public:
+  struct Seen {
+    int percent;
+    int ticks;
+    int paints;
+    QString status;
+  };
+
+  explicit ProgressWatch(TThermaSentinelForm& form) {
+    QProgressBar* bar = form.ProgressBar;
+    bar->installEventFilter(this);
+    QObject::connect(bar, &QProgressBar::valueChanged, this, [this, &form](int v) {
+      seen.push_back({v, ticks_, paints_, form.StatusBar()->PanelText(4)});
+    });
+    QObject::connect(&probe_, &QTimer::timeout, this, [this] { ++ticks_; });
+    probe_.start(10);
+  }
+
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() == QEvent::Paint) ++paints_;
+    return QObject::eventFilter(o, e);
+  }
+
+  // The values shown under a status text starting with `status`, from the
+  // first that is not 0 up to the first 100 (empty when 100 never came).
+  std::vector<Seen> RiseTo100(const QString& status = QString()) const {
+    std::vector<Seen> rise;
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+      if (!seen[i].status.startsWith(status)) continue;
+      if (rise.empty() && seen[i].percent == 0) continue;
+      rise.push_back(seen[i]);
+      if (seen[i].percent == 100) return rise;
+    }
+    return {};
+  }
+  static bool Rising(const std::vector<Seen>& rise) {
+    for (std::size_t i = 1; i < rise.size(); ++i)
+      if (rise[i].percent <= rise[i - 1].percent) return false;
+    return true;
+  }
+
+  std::vector<Seen> seen;
+
+ private:
+  QTimer probe_;
+  int ticks_ = 0;
+  int paints_ = 0;
+};
+
 class MainWindowBrioModels : public MainWindowBrioTest, public ::testing::WithParamInterface<BrioCase> {};
 
 // Every model line: connected with its model and serial, a burst measured
 // and stopped (the configuration the burst programmed is written back), a
-// polled measurement, and the disconnect.
+// polled measurement, and the disconnect. Programming the burst start and
+// the rewrite after the stop each move the progress bar up to 100 % while
+// the window keeps running its timers and painting.
 TEST_P(MainWindowBrioModels, ConnectsMeasuresAndDisconnects) {
   Prepare(GetParam().generation, QString::fromLatin1(GetParam().profile), 1, false);
   TThermaSentinelForm& f = StartConnected();
@@ -132,8 +190,13 @@ TEST_P(MainWindowBrioModels, ConnectsMeasuresAndDisconnects) {
   if (GetParam().generation == 2) {
     EXPECT_GT(f.BrioNotifications(), 0);
   }
+  // The Fenn 2W profile's firmware is 1000: no emissivity command.
+  const bool emissivity = p.deviceTypeCode != DeviceType::Fenn2W;
+  EXPECT_EQ(f.mEmissivity->isVisible(), emissivity);
+  EXPECT_EQ(!f.btnEmissivity->isHidden(), emissivity);
 
   // Burst: through Waiting to Measuring once the first frame came.
+  ProgressWatch watch(f);
   f.mStartClick(f.mStart);
   EXPECT_EQ(f.MeasureMode(), MeasureMode::Burst);
   EXPECT_TRUE(f.RewritePending());
@@ -142,9 +205,24 @@ TEST_P(MainWindowBrioModels, ConnectsMeasuresAndDisconnects) {
       << int(f.State());
   EXPECT_NEAR(f.CurrentValues()[ChannelValues::TObj], p.live.target, 100.0);
   EXPECT_NE(FlashConfiguration(), ProfileConfiguration());
+  // Start, password, segments and block, (first generation) the restart.
+  const auto programmed = watch.RiseTo100();
+  EXPECT_GE(programmed.size(), 4u);
+  EXPECT_TRUE(ProgressWatch::Rising(programmed));
+  if (!programmed.empty()) {
+    EXPECT_GT(programmed.back().ticks, programmed.front().ticks);
+    EXPECT_GT(programmed.back().paints, programmed.front().paints);
+  }
   f.mStopClick(f.mStop);
   ASSERT_TRUE(WaitReconnected(f, 1)) << int(f.State());
   EXPECT_EQ(FlashConfiguration(), ProfileConfiguration());
+  const auto rewritten = watch.RiseTo100(QStringLiteral("Rewrite old Status"));
+  EXPECT_GE(rewritten.size(), 4u);
+  EXPECT_TRUE(ProgressWatch::Rising(rewritten));
+  if (!rewritten.empty()) {
+    EXPECT_GT(rewritten.back().ticks, rewritten.front().ticks);
+  }
+  EXPECT_EQ(f.ProgressBar->value(), 0);
 
   // Poll: the values come through the driver's notifications or events.
   f.Config()->WriteCommunicationMode(2);
@@ -174,6 +252,48 @@ INSTANTIATE_TEST_SUITE_P(Models, MainWindowBrioModels,
                            return name.toStdString();
                          });
 
+// The emissivity command by device type code and firmware version word:
+// never for the ratio model, for the Fenn 2W only after firmware 10004.
+TEST(EmissivityCommand, OfferedByCodeAndFirmware) {
+  struct Row {
+    std::uint8_t code;
+    int firmware;
+    bool offered;
+  };
+  const Row rows[] = {
+      {DeviceType::Argo, 0, true},           {DeviceType::ArgoRatio, 0, false},
+      {DeviceType::ArgoRatio, 20000, false}, {DeviceType::Voduz1, 0, true},
+      {DeviceType::Brio2W, 1000, true},      {DeviceType::Fenn2W, 0, false},
+      {DeviceType::Fenn2W, 1000, false},     {DeviceType::Fenn2W, 10004, false},
+      {DeviceType::Fenn2W, 10005, true},     {DeviceType::Fenn2W, 10500, true},
+      {DeviceType::Briov2, 1018, true},      {DeviceType::None, 0, true},
+  };
+  for (const Row& r : rows)
+    EXPECT_EQ(DeviceType::OffersEmissivity(r.code, r.firmware), r.offered)
+        << int(r.code) << " " << r.firmware;
+}
+
+// The second-generation power-on handshake moves the progress bar: a
+// rising sequence to 100 % over the second the device waits, the window
+// handling its timers and painting the bar meanwhile; the image reads then
+// start from 0 again.
+TEST_F(MainWindowBrioTest, HandshakeShowsProgress) {
+  Prepare(2, QStringLiteral("brio-2w"), 1, false);
+  form_ = std::make_unique<TThermaSentinelForm>(QStringList{QStringLiteral("ThermaSentinel")});
+  ProgressWatch watch(*form_);
+  form_->show();
+  ASSERT_TRUE(WaitForEvents([&] { return form_->State() == csConnected; }, 30000, EventPump::EventLoop))
+      << int(form_->State());
+  const auto rise = watch.RiseTo100(QStringLiteral("Brio Comport opened. Brio Power On"));
+  ASSERT_GE(rise.size(), 8u);
+  EXPECT_TRUE(ProgressWatch::Rising(rise));
+  // The handshake waits a second for the device: the window's own timer
+  // ticked and the bar was painted while the values came.
+  EXPECT_GT(rise.back().ticks - rise.front().ticks, 10);
+  EXPECT_GT(rise.back().paints - rise.front().paints, 3);
+  EXPECT_EQ(form_->ProgressBar->value(), 0);
+}
+
 // A device measuring in hundredths: the polled values arrive as the
 // driver's new-value notifications, the panel shows two decimals and the
 // external displays get the hundredths with the two-decimals flag.
@@ -181,6 +301,9 @@ TEST_F(MainWindowBrioTest, HighResolutionValuesKeepTheirHundredths) {
   Prepare(2, QStringLiteral("fenn-2w-hires"), 2, false);
   TThermaSentinelForm& f = StartConnected();
   ASSERT_EQ(f.DeviceTypeCode(), DeviceType::Fenn2W);
+  // Firmware 10500: the emissivity command is offered.
+  EXPECT_TRUE(f.mEmissivity->isVisible());
+  EXPECT_FALSE(f.btnEmissivity->isHidden());
   f.mStartClick(f.mStart);
   ASSERT_EQ(f.MeasureMode(), MeasureMode::Poll);
   ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() >= 2; }, 20000, EventPump::EventLoop));

@@ -220,7 +220,11 @@ TEST_F(BrioGen1Driver, WriteConfigurationProgramsTheSegment) {
   for (std::size_t i = 0; i < image.Data.size(); ++i)
     image.Data[i] = std::uint8_t(image.Data[i] ^ (i * 3 + 1));
   model_->ClearRequests();
+  std::vector<int> progress;
+  driver_->OnProgress = [&](QObject*, int percent) { progress.push_back(percent); };
   ASSERT_TRUE(driver_->WriteConfiguration(image));
+  // Six loader steps: start, password, two segments, the block, the restart.
+  EXPECT_EQ(progress, (std::vector<int>{16, 33, 50, 66, 83, 100}));
   EXPECT_EQ(Memory(0x1000, 128), Bytes(image.Data.begin(), image.Data.end()));
   EXPECT_EQ(Memory(0x1080, 128), Bytes(flashBefore.begin() + 128, flashBefore.end()));
   EXPECT_EQ(Memory(0xC000, 0x4000), mainBefore);

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "drivers/device_session.h"
 #include "test_brio_gen2_fixture.h"
@@ -25,7 +27,14 @@ TEST_F(BrioGen2Test, PowerOnHandshakeSequenceAndTiming) {
   Deliver();
   EXPECT_EQ(sink_.Numbers(), std::vector<std::uint16_t>{MsgBrioPortOpened});
   EXPECT_FALSE(line_->Dtr());
+  std::vector<int> progress;
+  driver_->SetProgressHandler([&](int percent) { progress.push_back(percent); });
   ASSERT_TRUE(driver_->PowerOnHandshake(true));
+  // From 0 to 100 in steps, the second of waiting in tenths among them.
+  ASSERT_GE(progress.size(), 12u);
+  EXPECT_EQ(progress.front(), 0);
+  EXPECT_EQ(progress.back(), 100);
+  EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end(), std::less_equal<>()));
   EXPECT_TRUE(line_->Dtr());
   EXPECT_TRUE(driver_->DtrOn());
   EXPECT_TRUE(driver_->Connected());
@@ -57,10 +66,32 @@ TEST_F(BrioGen2Test, UnansweredWaitIsTriedAgainInTheNextPass) {
   model_->SetFaults(f);
   ASSERT_TRUE(driver_->OpenPort());
   // The first "9WAIT" goes unanswered; the next pass succeeds.
+  std::vector<int> progress;
+  driver_->SetProgressHandler([&](int percent) { progress.push_back(percent); });
   ASSERT_TRUE(driver_->PowerOnHandshake(true));
   int waits = 0;
   for (const auto& r : model_->Requests()) waits += r.bytes == Text("9WAIT") ? 1 : 0;
   EXPECT_EQ(waits, 2);
+  // The progress goes on rising through the second pass.
+  EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end(), std::less_equal<>()));
+  ASSERT_GE(progress.size(), 3u);
+  EXPECT_GT(progress[progress.size() - 2], TpyreonBrio_mA::HandshakePercent(1, 0.0));
+  EXPECT_EQ(progress.back(), 100);
+}
+
+// The handshake's share per pass: the first pass spans most of the bar,
+// each later one a quarter of the one before, so eleven failed passes end
+// below 100 % and nothing goes back.
+TEST(BrioGen2HandshakeProgress, SharePerPass) {
+  struct Row {
+    int pass;
+    double fraction;
+    int percent;
+  };
+  const Row rows[] = {{0, 0.0, 0},  {0, 0.5, 34}, {0, 1.0, 68},  {1, 0.0, 68},
+                      {1, 1.0, 84}, {2, 1.0, 89}, {10, 1.0, 90}, {0, 2.0, 68}};
+  for (const Row& r : rows)
+    EXPECT_EQ(TpyreonBrio_mA::HandshakePercent(r.pass, r.fraction), r.percent) << r.pass << " " << r.fraction;
 }
 
 TEST_F(BrioGen2Test, ValueReadsPostTheirChannelsAndScaledValues) {

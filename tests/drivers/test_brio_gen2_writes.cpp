@@ -113,6 +113,59 @@ TEST_F(BrioGen2WriteTest, FourToTwentyWritersZeroBytes40And41OnTheirOwnCopy) {
   }
 }
 
+// The loader's progress while the writers program: one report per loader
+// step that succeeded, ending at 100 %; the step count follows from the
+// segments written.
+TEST_F(BrioGen2WriteTest, ProgressCountsTheLoaderSteps) {
+  struct Case {
+    const char* name;
+    const char* profile;
+    bool (*write)(TpyreonBrio_mA&);
+    int steps;  // start + password + 2 per configuration or calibration block + 7 for the extended one
+  };
+  const Case cases[] = {
+      {"configuration", "brio-2w",
+       [](TpyreonBrio_mA& d) { return d.WriteDazo4_20Configuration(d.ConfigImage(1)); }, 4},
+      {"calibration", "brio-2w",
+       [](TpyreonBrio_mA& d) { return d.WriteCalibrationImage(d.CalibrationImage(1)); }, 4},
+      {"configuration and calibration", "brio-2w",
+       [](TpyreonBrio_mA& d) {
+         return d.WriteConfigurationAndCalibration(d.ConfigImage(1), d.CalibrationImage(1));
+       },
+       6},
+      {"configuration, extended and calibration", "briov2",
+       [](TpyreonBrio_mA& d) {
+         return d.WriteBriov2Images(d.ConfigImage(1), d.ExtendedImage(), d.CalibrationImage(1));
+       },
+       13},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    StartDevice(QString::fromLatin1(c.profile));
+    ReadEverything();
+    std::vector<int> progress;
+    driver_->SetProgressHandler([&](int percent) { progress.push_back(percent); });
+    ASSERT_TRUE(c.write(*driver_));
+    std::vector<int> expected;
+    for (int k = 1; k <= c.steps; ++k) expected.push_back(k * 100 / c.steps);
+    EXPECT_EQ(progress, expected);
+    TearDown();
+  }
+}
+
+// A device vanishing mid-programming leaves the progress short of 100 %.
+TEST_F(BrioGen2WriteTest, ProgressStopsShortWhenTheDeviceVanishes) {
+  StartDevice(QStringLiteral("brio-2w"));
+  ReadEverything();
+  SetFaults([](BrioFaults& f) { f.vanishAfterProgrammedBytes = 100; });
+  std::vector<int> progress;
+  driver_->SetProgressHandler([&](int percent) { progress.push_back(percent); });
+  EXPECT_FALSE(
+      driver_->WriteConfigurationAndCalibration(driver_->ConfigImage(1), driver_->CalibrationImage(1)));
+  // Start, password and the first erase came through; the block did not.
+  EXPECT_EQ(progress, (std::vector<int>{16, 33, 50}));
+}
+
 TEST_F(BrioGen2WriteTest, NothingIsSentWithoutImagesReadInThisConnection) {
   StartDevice(QStringLiteral("briov2"));
   ReadEverything();
