@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -367,6 +368,19 @@ TEST_F(RatioCalibrationSessionTest, ReadRestoresFactoryValuesAndSaveStoresThem) 
   grid.Fill(o.config);
   EXPECT_EQ(grid.Value(Model::AddTop), QStringLiteral("-16"));
   EXPECT_EQ(grid.Value(Model::LwlLength), QStringLiteral("1234"));
+}
+
+// The main window is not told of the configuration Read loads halfway
+// through; its handler is back afterwards.
+TEST_F(RatioCalibrationSessionTest, ReadHoldsOffTheConfigurationLoadedEvent) {
+  Open();
+  auto loaded = std::make_shared<int>(0);
+  RunOnSession([loaded](TpyreonArgo& d) { d.OnLoadConfigData = [loaded](QObject*, bool) { ++*loaded; }; });
+  const Outcome o = Run([](RatioCalibrationSession& s, auto done) { s.Read(done); });
+  EXPECT_TRUE(o.connected);
+  EXPECT_EQ(*loaded, 0);
+  RunOnSession([](TpyreonArgo& d) { d.ReadAllParameters(true); });
+  EXPECT_EQ(*loaded, 1);
 }
 
 // A Read cancelled while it lets the device settle sends nothing.
