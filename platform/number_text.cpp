@@ -394,6 +394,12 @@ double NumberText::StrToFloatDef(const QString& text, double fallback) {
   return TryStrToFloat(text, v) ? v : fallback;
 }
 
+std::optional<double> NumberText::ParseFloatTolerant(const QString& text) {
+  double v = 0.0;
+  if (!TryStrToFloat(text, DecimalSeparator(), v)) return std::nullopt;
+  return v;
+}
+
 bool NumberText::TryStrToInt(const QString& text, std::int64_t& out) {
   const QString s = text.trimmed();
   int from = 0;

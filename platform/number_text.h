@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <variant>
 
 // Numbers as text, written and read the way the whole program does it:
@@ -75,6 +76,11 @@ class NumberText {
   // taken too (a system separator that is neither of them).
   static bool TryStrToFloat(const QString& text, QChar separator, double& out);
   static double StrToFloatDef(const QString& text, double fallback);
+  // A number typed into a dialog or read from a grid: '.' and ',' both
+  // taken as the decimal separator (and the program's own separator when it
+  // is neither); an empty text, "nan", "inf", trailing characters and a
+  // value beyond the double range give nullopt.
+  static std::optional<double> ParseFloatTolerant(const QString& text);
   // Decimal integers, also "$1F" and "0x1F" hexadecimal; blanks trimmed.
   static bool TryStrToInt(const QString& text, std::int64_t& out);
   static bool TryStrToInt(const QString& text, int& out);

@@ -69,8 +69,12 @@ class ArgoSetupSession {
   // joined by ", " (empty when all did).
   static QString NotWrittenNames(const TArgoWriteReport& report);
 
- private:
+  // Runs `job` on the device's session; `done` gets its outcome (with the
+  // cache and connected state after it) on the dialog's thread. The other
+  // setup pages' device work goes through here too.
   void Post(std::function<void(TpyreonArgo&, TOutcome&)> job, Done done);
+
+ private:
 
   ArgoFamily& family_;
   std::shared_ptr<int> pending_ = std::make_shared<int>(0);

@@ -116,7 +116,12 @@ class TpyreonArgo : public QObject {
   float AllowedRangeLo() const { return allowedLo_; }
   float AllowedRangeHi() const { return allowedHi_; }
   bool IsRatioFirmware() const { return config_.FWrev >= 5001 && config_.FWrev <= 5999; }
-  bool HasExtendedAlarms() const { return config_.FWrev >= 5013 && config_.FWrev <= 5099; }
+  bool HasExtendedAlarms() const { return HasExtendedAlarms(config_.FWrev); }
+  static bool HasExtendedAlarms(int firmware) { return firmware >= 5013 && firmware <= 5099; }
+  // Ratio firmware with the channels' offset and gain (AddTop, MulTop,
+  // AddQuot, MulQuot): 5014 on; with the two deflections as well: 5016 on.
+  bool HasChannelCalibration() const { return IsRatioFirmware() && config_.FWrev >= 5014; }
+  bool HasDeflections() const { return IsRatioFirmware() && config_.FWrev >= 5016; }
   // Firmware that keeps the large (five-group) head code; every other
   // firmware keeps the short one. Read-all, write-all and the head-code
   // editor all decide by this one rule.

@@ -739,50 +739,66 @@ TArgoWriteResult TpyreonArgo::SetAlarmHysteresis(float value) {
 // --- Ratio model ----------------------------------------------------------------------------
 
 float TpyreonArgo::GetDeflection1() {
-  if (config_.FWrev < 5016) return kArgoNoValue;
+  if (!HasDeflections()) return kArgoNoValue;
   return GetRatioWordParam(Req({0x4A, 0x80, 0x80}), &ArgoCodec::DecodeC, config_.Deflection1, 100);
 }
 
 TArgoWriteResult TpyreonArgo::SetDeflection1(float value) {
-  if (config_.FWrev < 5016) return TArgoWriteResult::Unconfirmed;
+  if (!HasDeflections()) return TArgoWriteResult::Unconfirmed;
   return SetRatioWordParam(0x4A, value, true, &ArgoCodec::EncodeC, &ArgoCodec::DecodeC, config_.Deflection1,
                            100);
 }
 
 float TpyreonArgo::GetDeflection2() {
-  if (config_.FWrev < 5016) return kArgoNoValue;
+  if (!HasDeflections()) return kArgoNoValue;
   return GetRatioWordParam(Req({0x4B, 0x80, 0x80}), &ArgoCodec::DecodeC, config_.Deflection2, 100);
 }
 
 TArgoWriteResult TpyreonArgo::SetDeflection2(float value) {
-  if (config_.FWrev < 5016) return TArgoWriteResult::Unconfirmed;
+  if (!HasDeflections()) return TArgoWriteResult::Unconfirmed;
   return SetRatioWordParam(0x4B, value, true, &ArgoCodec::EncodeC, &ArgoCodec::DecodeC, config_.Deflection2,
                            100);
 }
 
-int TpyreonArgo::GetAddTop() { return GetSignedRatioWord(0x4C, config_.AddTop); }
+// Offset and gain of the two channels exist from firmware 5014 on; older
+// ratio firmware does not answer them, so nothing is sent there.
+int TpyreonArgo::GetAddTop() {
+  if (!HasChannelCalibration()) return -1;
+  return GetSignedRatioWord(0x4C, config_.AddTop);
+}
 
-TArgoWriteResult TpyreonArgo::SetAddTop(int value) { return SetSignedRatioWord(0x4C, value, config_.AddTop); }
+TArgoWriteResult TpyreonArgo::SetAddTop(int value) {
+  if (!HasChannelCalibration()) return TArgoWriteResult::Unconfirmed;
+  return SetSignedRatioWord(0x4C, value, config_.AddTop);
+}
 
 float TpyreonArgo::GetMulTop() {
+  if (!HasChannelCalibration()) return kArgoNoValue;
   return GetRatioWordParam(Req({0x4D, 0x00, 0x00}), &ArgoCodec::DecodeQ, config_.MulTop, 100);
 }
 
 TArgoWriteResult TpyreonArgo::SetMulTop(float value) {
+  if (!HasChannelCalibration()) return TArgoWriteResult::Unconfirmed;
   return SetRatioWordParam(0x4D, value, true, &ArgoCodec::EncodeQ, &ArgoCodec::DecodeQ, config_.MulTop, 100);
 }
 
-int TpyreonArgo::GetAddQuot() { return GetSignedRatioWord(0x4E, config_.AddQuot); }
+int TpyreonArgo::GetAddQuot() {
+  if (!HasChannelCalibration()) return -1;
+  return GetSignedRatioWord(0x4E, config_.AddQuot);
+}
 
 TArgoWriteResult TpyreonArgo::SetAddQuot(int value) {
+  if (!HasChannelCalibration()) return TArgoWriteResult::Unconfirmed;
   return SetSignedRatioWord(0x4E, value, config_.AddQuot);
 }
 
 float TpyreonArgo::GetMulQuot() {
+  if (!HasChannelCalibration()) return kArgoNoValue;
   return GetRatioWordParam(Req({0x4F, 0x00, 0x00}), &ArgoCodec::DecodeQ, config_.MulQuot, 100);
 }
 
 TArgoWriteResult TpyreonArgo::SetMulQuot(float value) {
+  if (!HasChannelCalibration()) return TArgoWriteResult::Unconfirmed;
   return SetRatioWordParam(0x4F, value, true, &ArgoCodec::EncodeQ, &ArgoCodec::DecodeQ, config_.MulQuot, 100);
 }
 
@@ -965,7 +981,8 @@ std::uint8_t TpyreonArgo::GetAlarmSource(int output) {
 
 TArgoWriteResult TpyreonArgo::SetAlarmSource(int output, std::uint8_t value) {
   if (!PortOpen() || !IsRatioFirmware()) return TArgoWriteResult::Unconfirmed;
-  if (!CheckRange(output >= 0 && output <= 4 && value <= 5)) return TArgoWriteResult::Rejected;
+  // The two alarm outputs take the sources 1..5 (1 Tquot .. 5 process value).
+  if (!CheckRange(output >= 0 && output <= 1 && value >= 1 && value <= 5)) return TArgoWriteResult::Rejected;
   TArgoReply r;
   if (!Exchange(Req({0x69, output, value}), 100, 2, r)) return TArgoWriteResult::Unconfirmed;
   config_.AlarmSource[static_cast<std::size_t>(output)] = r.Data[1];
@@ -1091,7 +1108,8 @@ std::uint8_t TpyreonArgo::GetVisualAlarmSource() {
 
 TArgoWriteResult TpyreonArgo::SetVisualAlarmSource(std::uint8_t value) {
   if (!PortOpen() || !IsRatioFirmware()) return TArgoWriteResult::Unconfirmed;
-  if (!CheckRange(value <= 4)) return TArgoWriteResult::Rejected;
+  // 0..4 a measured source, 5..7 a fixed blue, green or red backlight.
+  if (!CheckRange(value <= 7)) return TArgoWriteResult::Rejected;
   return Confirm(WriteByte(0x72, value, 20), [&](auto e) { config_.VisualAlarmSource = e; });
 }
 

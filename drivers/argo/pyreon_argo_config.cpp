@@ -336,13 +336,13 @@ TArgoWriteReport TpyreonArgo::WriteAllParameters(const TArgoConfig& newConfig) {
   } else {
     total = 42;
     alarmModes();
-    stepIf(n.AddTop != c.AddTop, QStringLiteral("r_AddTop"), QStringLiteral("RATIO ADDTOP"),
+    stepIf(HasChannelCalibration() && n.AddTop != c.AddTop, QStringLiteral("r_AddTop"), QStringLiteral("RATIO ADDTOP"),
            [&] { return SetAddTop(n.AddTop); });
-    stepIf(n.MulTop != c.MulTop, QStringLiteral("r_MulTop"), QStringLiteral("RATIO MULTOP"),
+    stepIf(HasChannelCalibration() && n.MulTop != c.MulTop, QStringLiteral("r_MulTop"), QStringLiteral("RATIO MULTOP"),
            [&] { return SetMulTop(n.MulTop); });
-    stepIf(n.AddQuot != c.AddQuot, QStringLiteral("r_AddQuot"), QStringLiteral("RATIO ADDQUOT"),
+    stepIf(HasChannelCalibration() && n.AddQuot != c.AddQuot, QStringLiteral("r_AddQuot"), QStringLiteral("RATIO ADDQUOT"),
            [&] { return SetAddQuot(n.AddQuot); });
-    stepIf(n.MulQuot != c.MulQuot, QStringLiteral("r_MulQuot"), QStringLiteral("RATIO MULQUOT"),
+    stepIf(HasChannelCalibration() && n.MulQuot != c.MulQuot, QStringLiteral("r_MulQuot"), QStringLiteral("RATIO MULQUOT"),
            [&] { return SetMulQuot(n.MulQuot); });
     stepIf(n.LWLDiameter != c.LWLDiameter || n.LWLLength != c.LWLLength, QStringLiteral("r_LWL"),
            QStringLiteral("RATIO LWL DIA"), [&] { return SetLWLParameter(n.LWLDiameter, n.LWLLength); });

@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <ostream>
+#include <string>
 
 #include "platform/number_text.h"
 
@@ -273,5 +275,30 @@ TEST(NumberText, ParsesTypedNumbersUnderTheProgramsSeparator) {
     double v = -7.0;
     EXPECT_EQ(NumberText::TryStrToFloat(text, QChar(c.separator), v), c.ok) << text.toStdString();
     EXPECT_DOUBLE_EQ(v, c.ok ? c.value : -7.0) << text.toStdString();
+  }
+}
+
+// The ratio dialog's edits and calibration grid: both separators under
+// either program separator; what is not a finite number is refused (and
+// not mistaken for a value, as a -1e10 marker would be).
+TEST(NumberText, ParseFloatTolerantUnderBothSeparators) {
+  SeparatorGuard guard;
+  struct Case {
+    const char* text;
+    std::optional<double> expected;
+  };
+  const Case cases[] = {
+      {"1.5", 1.5},       {"1,5", 1.5},     {" -710,25 ", -710.25}, {"4294967295", 4294967295.0},
+      {"1e3", 1000.0},    {"-1e10", -1e10}, {"1e-400", 0.0},        {"", std::nullopt},
+      {"  ", std::nullopt}, {"abc", std::nullopt}, {"nan", std::nullopt}, {"NaN", std::nullopt},
+      {"inf", std::nullopt}, {"-Infinity", std::nullopt}, {"1e400", std::nullopt}, {"-1e309", std::nullopt},
+      {"1.2.3", std::nullopt}, {"1,000.5", std::nullopt}, {"12abc", std::nullopt}, {"0x10", std::nullopt},
+  };
+  for (QChar separator : {QLatin1Char('.'), QLatin1Char(',')}) {
+    NumberText::SetDecimalSeparator(separator);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.text) + " under '" + char(separator.unicode()) + "'");
+      EXPECT_EQ(NumberText::ParseFloatTolerant(QString::fromLatin1(c.text)), c.expected);
+    }
   }
 }

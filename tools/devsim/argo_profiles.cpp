@@ -41,8 +41,13 @@ std::vector<ArgoProfile> BuildProfiles() {
       150000);
   add("argo-5003", "firmware 5003: ratio model, times in hundredths, no extended alarms", 5003, 16, 0, 700,
       2500, 10500);
+  add("ratio-5012", "firmware 5012: ratio model, the last without extended alarms", 5012, 16, 0, 700, 2500,
+      10512);
   add("ratio-5013", "firmware 5013: ratio model with extended alarms, no AddTop/MulTop", 5013, 16, 0, 700,
       2500, 10513);
+  add("ratio-5014", "firmware 5014: ratio model with channel offsets and gains, no deflections", 5014, 16, 0,
+      700, 2500, 10514);
+  add("ratio-5015", "firmware 5015: ratio model, the last without deflections", 5015, 16, 0, 700, 2500, 10515);
   add("ratio", "firmware 5016: ratio model with every command", 5016, 16, Laser, 1000, 3000, 1016016);
   return list;
 }

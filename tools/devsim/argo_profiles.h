@@ -121,7 +121,10 @@ namespace ArgoProfiles {
 //  "argo-current" firmware 2510: large head code, millisecond times, model information
 //  "argo-5000"    firmware 5000: single-colour, times in hundredths
 //  "argo-5003"    firmware 5003: ratio, times in hundredths, no extended alarms
+//  "ratio-5012"   firmware 5012: ratio, the last without extended alarms
 //  "ratio-5013"   firmware 5013: ratio with extended alarms, no AddTop/MulTop
+//  "ratio-5014"   firmware 5014: ratio with AddTop/MulTop/AddQuot/MulQuot, no deflections
+//  "ratio-5015"   firmware 5015: ratio, the last without deflections
 //  "ratio"        firmware 5016: ratio with every command (the current ratio model)
 QStringList Names();
 std::optional<ArgoProfile> Find(const QString& name);
