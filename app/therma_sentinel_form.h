@@ -35,6 +35,8 @@ class TForm1;
 class TLngINISupp;
 class TfParamShow;
 class TDeviceInfoDlg;
+class TInterfaceDlg;
+class TScanDeviceDlg;
 class TDisplayLink;
 class TSetDefaultSettingsDlg;
 
@@ -134,6 +136,7 @@ class TThermaSentinelForm : public QMainWindow {
 
   // ---- commands (menu items and tool buttons) ----
   void mScanClick(QObject* Sender);
+  void mInterfaceClick(QObject* Sender);
   void mDisconnectClick(QObject* Sender);
   void mLASERClick(QObject* Sender);
   void mStartClick(QObject* Sender);
@@ -275,7 +278,9 @@ class TThermaSentinelForm : public QMainWindow {
 
   // Dialogs created at start-up.
   TfParamShow* fParamShow = nullptr;
+  TScanDeviceDlg* ScanDeviceDlg = nullptr;
   TDeviceInfoDlg* DeviceInfoDlg = nullptr;
+  TInterfaceDlg* InterfaceDlg = nullptr;
   TSetDefaultSettingsDlg* SetDefaultSettingsDlg = nullptr;
   TForm1* Form1 = nullptr;
 

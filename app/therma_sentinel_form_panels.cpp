@@ -402,8 +402,9 @@ void TThermaSentinelForm::CreateMenus() {
   connect(mLoopMaintenance, &QAction::triggered, this, [this] {
     if (family_ != nullptr && family_->HasLoopMaintenance()) family_->RunLoopMaintenance();
   });
+  connect(mInterface, &QAction::triggered, this, [this] { mInterfaceClick(mInterface); });
   // Commands of dialogs that come later: present, without effect.
-  // later: mInterface (InterfaceDlg), mMeasurementSettings
+  // later: mMeasurementSettings
   // (MeasurementSettingsDlg), mEmissivity (ChangeEmissDlg), mViewSettings
   // (ViewSettingsDlg), mOptions (OptionsDlg).
 }
