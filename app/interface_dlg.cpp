@@ -164,7 +164,8 @@ TInterfaceDlg::TInterfaceDlg(QWidget* owner) : QDialog(owner) {
 
 TInterfaceDlg::~TInterfaceDlg() { CloseTestPort(); }
 
-QString TInterfaceDlg::Text(const QString& key, const QString& defaultText, const QString& section) const {
+QString TInterfaceDlg::ReadText(const QString& key, const QString& defaultText,
+                                const QString& section) const {
   return LIS_ != nullptr ? LIS_->ReadText(key, defaultText, section) : defaultText;
 }
 
@@ -202,11 +203,11 @@ void TInterfaceDlg::FormShow() {
   scanSelected_ = false;
   lblPortError->hide();
   btnPowerOnOff->setText(
-      Text(QStringLiteral("PowerOn"), QStringLiteral("Power on"), QStringLiteral("Other")));
+      ReadText(QStringLiteral("PowerOn"), QStringLiteral("Power on"), QStringLiteral("Other")));
   btnPowerOnOff->setProperty("tag", 0);
   cbScanDevice->clear();
   cbScanDevice->addItem(QStringLiteral("<") +
-                        Text(QStringLiteral("All_"), QStringLiteral("All"), QStringLiteral("Other")) +
+                        ReadText(QStringLiteral("All_"), QStringLiteral("All"), QStringLiteral("Other")) +
                         QStringLiteral(">"));
   cbScanDevice->addItem(QStringLiteral("Brio/Duna/Gyre/Fenn/Dunav2"));
   cbScanDevice->addItem(QStringLiteral("Argo"));
@@ -357,8 +358,8 @@ void TInterfaceDlg::btnPowerOnOffClick() {
   }
   btnPowerOnOff->setProperty("tag", on ? 1 : 0);
   btnPowerOnOff->setText(
-      on ? Text(QStringLiteral("PowerOff"), QStringLiteral("Power off"), QStringLiteral("Other"))
-         : Text(QStringLiteral("PowerOn"), QStringLiteral("Power on"), QStringLiteral("Other")));
+      on ? ReadText(QStringLiteral("PowerOff"), QStringLiteral("Power off"), QStringLiteral("Other"))
+         : ReadText(QStringLiteral("PowerOn"), QStringLiteral("Power on"), QStringLiteral("Other")));
 }
 
 void TInterfaceDlg::btnArgoRS485ConnectClick() {
@@ -412,8 +413,8 @@ void TInterfaceDlg::btnOKClick() {
   if (port == 0) {
     // Nothing is stored for a text that names no port.
     lblPortError->setText(
-        NumberText::Format(Text(QStringLiteral("InvalidPort"), QStringLiteral("No serial port: \"%s\""),
-                                QStringLiteral("Messages")),
+        NumberText::Format(ReadText(QStringLiteral("InvalidPort"), QStringLiteral("No serial port: \"%s\""),
+                                    QStringLiteral("Messages")),
                            {portText}));
     lblPortError->show();
     return;

@@ -88,7 +88,8 @@ class TInterfaceDlg : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  QString Text(const QString& key, const QString& defaultText, const QString& section) const;
+  // A text of the language file, or `defaultText` without one.
+  QString ReadText(const QString& key, const QString& defaultText, const QString& section) const;
   void FormShow();
   void CloseTestPort();
   void ScanCancelled();

@@ -148,7 +148,8 @@ TScanDeviceDlg::~TScanDeviceDlg() {
   rows_.clear();
 }
 
-QString TScanDeviceDlg::Text(const QString& key, const QString& defaultText, const QString& section) const {
+QString TScanDeviceDlg::ReadText(const QString& key, const QString& defaultText,
+                                 const QString& section) const {
   return LIS_ != nullptr ? LIS_->ReadText(key, defaultText, section) : defaultText;
 }
 
@@ -194,15 +195,17 @@ void TScanDeviceDlg::FormClose() {
 }
 
 void TScanDeviceDlg::SetHeaders() {
-  static const char* const kKeys[6][2] = {
-      {"tableScanDeviceDlg_No", "No"},         {"tableScanDeviceDlg_Dev", "Device"},
-      {"tableScanDeviceDlg_Ser", "Serial"},    {"tableScanDeviceDlg_Com", "Com"},
-      {"tableScanDeviceDlg_Baud", "Baudrate"}, {"tableScanDeviceDlg_TObj", "TObj"}};
+  static const char* const kKeys[6][2] = {{LNG_OTHER_TEXT("tableScanDeviceDlg_No", "No")},
+                                          {LNG_OTHER_TEXT("tableScanDeviceDlg_Dev", "Device")},
+                                          {LNG_OTHER_TEXT("tableScanDeviceDlg_Ser", "Serial")},
+                                          {LNG_OTHER_TEXT("tableScanDeviceDlg_Com", "Com")},
+                                          {LNG_OTHER_TEXT("tableScanDeviceDlg_Baud", "Baudrate")},
+                                          {LNG_OTHER_TEXT("tableScanDeviceDlg_TObj", "TObj")}};
   for (int c = 0; c < 6; ++c)
-    Grid->SetCells(
-        c, 0,
-        Text(QString::fromLatin1(kKeys[c][0]), QString::fromLatin1(kKeys[c][1]), QStringLiteral("Other")) +
-            QStringLiteral(" "));
+    Grid->SetCells(c, 0,
+                   ReadText(QString::fromLatin1(kKeys[c][0]), QString::fromLatin1(kKeys[c][1]),
+                            QStringLiteral("Other")) +
+                       QStringLiteral(" "));
   Grid->OptimizeGridSize();
   Grid->setColumnHidden(6, true);
 }
@@ -210,18 +213,18 @@ void TScanDeviceDlg::SetHeaders() {
 void TScanDeviceDlg::ShowProgress(int percent) {
   QString text;
   if (percent < 0) {
-    text = Text(QStringLiteral("ScanDevicesNotFound"), QStringLiteral("No devices found!"),
-                QStringLiteral("Messages"));
+    text = ReadText(QStringLiteral("ScanDevicesNotFound"), QStringLiteral("No devices found!"),
+                    QStringLiteral("Messages"));
   } else if (percent == 0) {
     text = DeviceType != 0
-               ? NumberText::Format(Text(QStringLiteral("ScanDevice"), QStringLiteral("Scan %s. %s"),
-                                         QStringLiteral("Messages")),
+               ? NumberText::Format(ReadText(QStringLiteral("ScanDevice"), QStringLiteral("Scan %s. %s"),
+                                             QStringLiteral("Messages")),
                                     {DeviceName, QString()})
-               : Text(QStringLiteral("ScanDevices"), QStringLiteral("Scan for Devices"),
-                      QStringLiteral("Messages"));
+               : ReadText(QStringLiteral("ScanDevices"), QStringLiteral("Scan for Devices"),
+                          QStringLiteral("Messages"));
   } else {
     text = NumberText::Format(
-        Text(QStringLiteral("ScanDevice"), QStringLiteral("Scan %s. %s"), QStringLiteral("Messages")),
+        ReadText(QStringLiteral("ScanDevice"), QStringLiteral("Scan %s. %s"), QStringLiteral("Messages")),
         {DeviceName, QString::number(percent) + QStringLiteral("%")});
   }
   pnlMessage->setText(text);
@@ -242,7 +245,7 @@ void TScanDeviceDlg::Timer1Timer() {
   DeviceName = TypeName(DeviceType);
   ShowProgress(0);
   pnlMessage->setText(
-      Text(QStringLiteral("PleaseWait"), QStringLiteral("Please wait ..."), QStringLiteral("Other")));
+      ReadText(QStringLiteral("PleaseWait"), QStringLiteral("Please wait ..."), QStringLiteral("Other")));
   scan_->Scan(StoredDeviceType, PreviousDeviceType, PreferredPort, ScanNonUSB,
               [this](const TDeviceScan::Outcome& outcome) { ScanDone(outcome); });
 }

@@ -86,7 +86,8 @@ class TScanDeviceDlg : public QDialog {
 
  private:
   struct Row;
-  QString Text(const QString& key, const QString& defaultText, const QString& section) const;
+  // A text of the language file, or `defaultText` without one.
+  QString ReadText(const QString& key, const QString& defaultText, const QString& section) const;
   void FormShow();
   void FormClose();
   void Timer1Timer();
