@@ -7,8 +7,10 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <algorithm>
 #include <memory>
 #include <set>
@@ -271,6 +273,32 @@ TEST_F(ScanTest, DialogListsDevicesAndSelectsARow) {
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
   EXPECT_EQ(dlg.SelectedIndex, 1);
   EXPECT_EQ(dlg.DeviceType, DeviceType::Fenn2W);
+}
+
+TEST_F(ScanTest, APortArrivingWhileTheDialogIsOpenLeadsToOneRescan) {
+  const QString device = dir_.filePath(QStringLiteral("ttyPlugged"));
+  QFile ports(dir_.filePath(QStringLiteral("ports.ini")));
+  ASSERT_TRUE(ports.open(QIODevice::WriteOnly));
+  ports.write("[Ports]\r\nCOM5=" + device.toUtf8() + "\r\n");
+  ports.close();
+  qputenv("THERMASENTINEL_PORTS", ports.fileName().toUtf8());
+  TScanDeviceDlg dlg;
+  dlg.Scanner().ListAdapters = [] { return QList<TUsbAdapter>{}; };
+  dlg.StoredDeviceType = DeviceType::Argo;
+  dlg.open();
+  const QString none = QStringLiteral("No devices found!");
+  ASSERT_TRUE(WaitForEvents([&] { return dlg.pnlMessage->text() == none; }, 5000));
+  EXPECT_FALSE(dlg.DelayTimer->isActive());
+  QFile node(device);
+  ASSERT_TRUE(node.open(QIODevice::WriteOnly));
+  node.close();
+  ASSERT_TRUE(WaitForEvents([&] { return dlg.DelayTimer->isActive(); }, 5000));
+  // The rescan runs when the delay has passed and finds nothing again.
+  ASSERT_TRUE(WaitForEvents([&] { return !dlg.DelayTimer->isActive(); }, 5000));
+  EXPECT_EQ(dlg.WantedSerial, -1);
+  EXPECT_TRUE(WaitForEvents([&] { return dlg.pnlMessage->text() == none; }, 5000));
+  dlg.reject();
+  qunsetenv("THERMASENTINEL_PORTS");
 }
 
 TEST_F(ScanTest, LatePreviewNotificationsForMissingRowsAreIgnored) {
