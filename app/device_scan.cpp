@@ -233,15 +233,19 @@ void TDeviceScan::ScanSingleColour(int preferredPort, bool scanNonUsb, Done done
     rest({});
 }
 
-void TDeviceScan::SearchPass(const QList<int>& ports, Done done) {
+void TDeviceScan::BeginPass(Done done, int count) {
   ReleaseSearches();
   ReleaseProbes();
   results_.clear();
   passDone_ = std::move(done);
   wantedFound_ = false;
-  count_ = static_cast<int>(ports.size());
+  count_ = count;
   collectedCount_ = 0;
   Progress(0);
+}
+
+void TDeviceScan::SearchPass(const QList<int>& ports, Done done) {
+  BeginPass(std::move(done), static_cast<int>(ports.size()));
   for (int port : ports) {
     if (port < 1 || port > PortMap::kMaxPort) continue;
     auto* search = new TArgosuche(true, static_cast<std::uint8_t>(port), this);
@@ -256,14 +260,7 @@ void TDeviceScan::SearchPass(const QList<int>& ports, Done done) {
 }
 
 void TDeviceScan::ProbeBrio(const QList<int>& ports, Done done) {
-  ReleaseSearches();
-  ReleaseProbes();
-  results_.clear();
-  passDone_ = std::move(done);
-  wantedFound_ = false;
-  count_ = static_cast<int>(ports.size());
-  collectedCount_ = 0;
-  Progress(0);
+  BeginPass(std::move(done), static_cast<int>(ports.size()));
   const PortMap map = PortMap::FromEnvironment();
   for (int port : ports) {
     auto probe = std::make_shared<Probe>();

@@ -106,6 +106,8 @@ class TDeviceScan : public QObject {
  private:
   struct Search;
   struct Probe;
+  // Drops what a previous pass left and starts counting `count` ports.
+  void BeginPass(Done done, int count);
   void StartWatch();
   void Watch();
   void FinishPass();
