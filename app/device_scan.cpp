@@ -307,12 +307,14 @@ void TDeviceScan::ProbeBrio(const QList<int>& ports, Done done) {
           p->First = std::make_unique<BrioFamily>(this);
           auto serial = std::make_shared<int>(-1);
           p->First->PostDriverJob(
-              [port, serial](TpyreonBrio& d) {
+              [port, serial, session = &p->First->Session()](TpyreonBrio& d) {
                 d.ClosePort();
                 d.SetComPort(port);
                 bool open = false;
-                for (int attempt = 0; attempt < 3 && !open; ++attempt) {
-                  if (attempt > 0) QThread::msleep(3000);
+                for (int attempt = 0; attempt < 3 && !open && !session->Cancelled(); ++attempt) {
+                  // Three seconds between attempts, cut short by a cancel.
+                  for (int slice = 0; attempt > 0 && slice < 30 && !session->Cancelled(); ++slice)
+                    QThread::msleep(100);
                   open = d.OpenPort() && d.PortOpen();
                 }
                 if (!open) return;
@@ -403,7 +405,14 @@ void TDeviceScan::ReleaseSearches() {
   searches_.clear();
 }
 
-void TDeviceScan::ReleaseProbes() { probes_.clear(); }
+void TDeviceScan::ReleaseProbes() {
+  // Every probe is told first, so their threads wind down together.
+  for (const auto& p : probes_) {
+    if (p->Second != nullptr) p->Second->Session().CancelJobs();
+    if (p->First != nullptr) p->First->Session().CancelJobs();
+  }
+  probes_.clear();
+}
 
 void TDeviceScan::Cancel() {
   ++generation_;

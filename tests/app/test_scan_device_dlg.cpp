@@ -219,6 +219,24 @@ TEST_F(ScanTest, PassEndsAfterTheTimeOutWhileSearchesStillRun) {
   EXPECT_LT(took.elapsed(), 4000);
 }
 
+TEST_F(ScanTest, CancellingEndsRunningBrioProbesPromptly) {
+  ScanBench bench(dir_);
+  for (int port : {20, 22, 24}) ASSERT_TRUE(bench.AddSilent(port, true));
+  ASSERT_TRUE(bench.Publish());
+  TDeviceScan scan;
+  bool reported = false;
+  scan.ProbeBrio({20, 22, 24}, [&](const TDeviceScan::Results&) { reported = true; });
+  // The probes are in their power-on handshakes.
+  WaitForEvents([] { return false; }, 500);
+  QElapsedTimer took;
+  took.start();
+  scan.Cancel();
+  EXPECT_LT(took.elapsed(), 2500);
+  WaitForEvents([] { return false; }, 100);
+  EXPECT_FALSE(reported);
+  EXPECT_FALSE(scan.Running());
+}
+
 TEST_F(ScanTest, DialogClosesByItselfWhenThePreferredPortHoldsTheWantedDevice) {
   ScanBench bench(dir_);
   ASSERT_TRUE(bench.AddArgo(5, 10555, 19200));
