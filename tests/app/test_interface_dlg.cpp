@@ -19,6 +19,7 @@
 #include <memory>
 
 #include "app/interface_dlg.h"
+#include "app/scan_device_dlg.h"
 #include "app/therma_sentinel_form.h"
 #include "drivers/device_type.h"
 #include "platform/folders.h"
@@ -87,6 +88,34 @@ TEST(InterfaceDlgTest, ChoosingAnotherFamilyClearsTheRs485Mode) {
   EXPECT_FALSE(dlg.cbArgoRS485->isChecked());
   EXPECT_TRUE(dlg.btnScan->isEnabled());
   dlg.reject();
+}
+
+TEST(InterfaceDlgTest, CancellingTheScanLeavesNoPortAndOkDisabled) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  QFile ports(dir.filePath(QStringLiteral("ports.ini")));
+  ASSERT_TRUE(ports.open(QIODevice::WriteOnly));
+  ports.write("[Ports]\r\n");
+  ports.close();
+  qputenv("THERMASENTINEL_PORTS", ports.fileName().toUtf8());
+  TScanDeviceDlg scan;
+  scan.Scanner().ListAdapters = [] { return QList<TUsbAdapter>{}; };
+  TInterfaceDlg dlg;
+  dlg.SetScanDialog(&scan);
+  dlg.DeviceType = DeviceType::Argo;
+  dlg.Serial = 10555;
+  dlg.Port = 3;
+  dlg.BaudCode = 5;
+  dlg.open();
+  EXPECT_TRUE(dlg.btnOK->isEnabled());
+  QTimer::singleShot(300, &scan, [&scan] { scan.btnCancel->click(); });
+  dlg.btnScan->click();
+  EXPECT_EQ(scan.result(), QDialog::Rejected);
+  EXPECT_EQ(dlg.stcomPort->text(), QStringLiteral("----"));
+  EXPECT_TRUE(dlg.stSerial->text().isEmpty());
+  EXPECT_FALSE(dlg.btnOK->isEnabled());
+  dlg.reject();
+  qunsetenv("THERMASENTINEL_PORTS");
 }
 
 // The main window with the emulator program on COM4 at bus address 7,
