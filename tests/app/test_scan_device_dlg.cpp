@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QMap>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -18,6 +20,7 @@
 #include <vector>
 
 #include "app/device_scan.h"
+#include "app/interface_dlg.h"
 #include "app/scan_device_dlg.h"
 #include "drivers/device_type.h"
 #include "platform/fake_serial_device.h"
@@ -75,6 +78,7 @@ class ScanBench {
     else
       model = std::make_shared<BrioGen2Model>(*profile, BrioOptions{});
     auto line = FakeSerialLine::Create();
+    lines_[port] = line;
     const QString lineName = QStringLiteral("scan-test-") + name;
     FakeSerialDevice::Register(lineName, line);
     lineNames_.append(lineName);
@@ -113,6 +117,7 @@ class ScanBench {
   }
 
   QList<TUsbAdapter> Adapters() const { return adapters_; }
+  std::shared_ptr<FakeSerialLine> Line(int port) const { return lines_.value(port); }
 
  private:
   const QTemporaryDir& dir_;
@@ -122,6 +127,7 @@ class ScanBench {
   std::vector<std::unique_ptr<PtyPair>> silent_;
   QStringList lineNames_;
   QList<TUsbAdapter> adapters_;
+  QMap<int, std::shared_ptr<FakeSerialLine>> lines_;
   std::set<std::pair<int, std::uint32_t>> serials_;
 };
 
@@ -317,6 +323,48 @@ TEST_F(ScanTest, APortArrivingWhileTheDialogIsOpenLeadsToOneRescan) {
   EXPECT_TRUE(WaitForEvents([&] { return dlg.pnlMessage->text() == none; }, 5000));
   dlg.reject();
   qunsetenv("THERMASENTINEL_PORTS");
+}
+
+TEST_F(ScanTest, InterfaceDialogSwitchesTheSupplyOfTheBrioDeviceItScanned) {
+  ScanBench bench(dir_);
+  ASSERT_TRUE(bench.AddBrio(9, 2, QStringLiteral("brio-2w")));
+  ASSERT_TRUE(bench.Publish());
+  TScanDeviceDlg scan;
+  scan.Scanner().ListAdapters = [&bench] { return bench.Adapters(); };
+  TInterfaceDlg dlg;
+  dlg.SetScanDialog(&scan);
+  dlg.open();
+  dlg.cbScanDevice->setCurrentIndex(1);
+  bool selected = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (selected || !scan.isVisible() || !scan.btnSelect->isEnabled()) return;
+    selected = true;
+    scan.btnSelect->click();
+  });
+  poll.start(50);
+  QTimer::singleShot(30000, &scan, [&scan] { scan.reject(); });
+  dlg.btnScan->click();
+  ASSERT_TRUE(selected);
+  EXPECT_EQ(dlg.DeviceType, DeviceType::Brio2W);
+  EXPECT_EQ(dlg.stcomPort->text(), QStringLiteral("COM9"));
+  EXPECT_EQ(dlg.stSerial->text(), QStringLiteral("10501"));
+  EXPECT_TRUE(dlg.btnOK->isEnabled());
+  ASSERT_TRUE(dlg.btnPowerOnOff->isEnabled());
+  ASSERT_FALSE(dlg.TestPortClosed);
+  const auto line = bench.Line(9);
+  ASSERT_TRUE(line);
+  EXPECT_FALSE(line->Dtr());
+  dlg.btnPowerOnOff->click();
+  EXPECT_TRUE(line->Dtr());
+  EXPECT_EQ(dlg.btnPowerOnOff->text(), QStringLiteral("Power off"));
+  dlg.btnPowerOnOff->click();
+  EXPECT_FALSE(line->Dtr());
+  EXPECT_EQ(dlg.btnPowerOnOff->text(), QStringLiteral("Power on"));
+  dlg.btnOK->click();
+  EXPECT_EQ(dlg.result(), QDialog::Accepted);
+  EXPECT_EQ(dlg.Port, 9);
+  EXPECT_TRUE(dlg.TestPortClosed);
 }
 
 TEST_F(ScanTest, LatePreviewNotificationsForMissingRowsAreIgnored) {
