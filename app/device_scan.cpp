@@ -181,18 +181,21 @@ void TDeviceScan::Scan(std::uint8_t storedType, std::uint8_t previousType, int p
     add(false);
   }
   auto outcome = std::make_shared<Outcome>();
-  auto next = std::make_shared<std::function<void()>>();
   const std::uint64_t generation = ++generation_;
-  *next = [this, order, outcome, next, done, preferredPort, scanNonUsb, generation] {
+  // The step lives in nextFamily_; whoever runs it holds it, so a cancel
+  // from inside the report does not delete it while it runs.
+  nextFamily_ = std::make_shared<std::function<void()>>();
+  const std::weak_ptr<std::function<void()>> step = nextFamily_;
+  *nextFamily_ = [this, order, outcome, done, preferredPort, scanNonUsb, generation, step] {
     if (generation != generation_) return;
     if (order->isEmpty() || outcome->WantedIndex >= 0) {
       running_ = false;
-      *next = nullptr;  // ends the cycle through the captured pointer
+      nextFamily_.reset();
       if (done) done(*outcome);
       return;
     }
     const bool singleColour = order->takeFirst();
-    const Done familyDone = [this, outcome, next, singleColour](const Results& found) {
+    const Done familyDone = [this, outcome, singleColour, step](const Results& found) {
       if (!found.isEmpty())
         outcome->DeviceType = singleColour ? DeviceType::Argo : TypeOfKind(found.last().Kind);
       for (const TScanResult& r : found) {
@@ -201,7 +204,7 @@ void TDeviceScan::Scan(std::uint8_t storedType, std::uint8_t previousType, int p
           outcome->WantedIndex = static_cast<int>(outcome->Found.size());
         outcome->Found.append(r);
       }
-      if (*next) (*next)();
+      if (const auto next = step.lock()) (*next)();
     };
     if (singleColour)
       ScanSingleColour(preferredPort, scanNonUsb, familyDone);
@@ -209,7 +212,8 @@ void TDeviceScan::Scan(std::uint8_t storedType, std::uint8_t previousType, int p
       ProbeBrio(BrioAdapterPorts(ListAdapters ? ListAdapters() : QList<TUsbAdapter>()), familyDone);
     running_ = true;
   };
-  (*next)();
+  const auto first = nextFamily_;
+  (*first)();
 }
 
 void TDeviceScan::ScanSingleColour(int preferredPort, bool scanNonUsb, Done done) {
@@ -416,6 +420,7 @@ void TDeviceScan::ReleaseProbes() {
 
 void TDeviceScan::Cancel() {
   ++generation_;
+  nextFamily_.reset();
   watch_->stop();
   running_ = false;
   passDone_ = nullptr;

@@ -127,5 +127,7 @@ class TDeviceScan : public QObject {
   QElapsedTimer clock_;  // restarted at every collection
   Results results_;
   Done passDone_;
+  // The next step of a whole scan (the next family, or the report).
+  std::shared_ptr<std::function<void()>> nextFamily_;
   bool wantedFound_ = false;
 };
