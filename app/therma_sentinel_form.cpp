@@ -29,7 +29,9 @@
 #include "app/device_info_dlg.h"
 #include "app/display_link.h"
 #include "app/form1.h"
+#include "app/interface_dlg.h"
 #include "app/param_show.h"
+#include "app/scan_device_dlg.h"
 #include "app/set_default_settings_dlg.h"
 #include "drivers/device_type.h"
 #include "drivers/sentinel_utils.h"
@@ -229,12 +231,15 @@ void TThermaSentinelForm::FormCreate() {
 void TThermaSentinelForm::CreateDialogs() {
   // The program's dialogs, created once in this order. The scan, interface,
   // view settings, measurement settings, emissivity and options dialogs are
-  // created here as well once they exist (later: ScanDeviceDlg,
-  // ViewSettingsDlg, InterfaceDlg, MeasurementSettingsDlg, ChangeEmissDlg,
-  // OptionsDlg, fWindowDigital). The device dialogs are opened by device
-  // type code (therma_sentinel_form_setup.cpp).
+  // created here as well once they exist (later: ViewSettingsDlg,
+  // MeasurementSettingsDlg, ChangeEmissDlg, OptionsDlg, fWindowDigital).
+  // The device dialogs are opened by device type code
+  // (therma_sentinel_form_setup.cpp).
   fParamShow = new TfParamShow(this);
+  ScanDeviceDlg = new TScanDeviceDlg(this);
   DeviceInfoDlg = new TDeviceInfoDlg(this);
+  InterfaceDlg = new TInterfaceDlg(this);
+  InterfaceDlg->SetScanDialog(ScanDeviceDlg);
   SetDefaultSettingsDlg = new TSetDefaultSettingsDlg(this);
   LoopMaintenanceDlg = new TLoopMaintenanceDlg(this);
   LoopMaintenanceDlg->FLng = LIS_;
@@ -321,11 +326,13 @@ void TThermaSentinelForm::FormShow() {
 
   LIS_->LoadLanguage();
   LISLanguageChange();
-  // later: hand LIS to ScanDeviceDlg, InterfaceDlg, MeasurementSettingsDlg,
-  // ChangeEmissDlg and OptionsDlg.
+  ScanDeviceDlg->SetLanguage(LIS_);
+  InterfaceDlg->SetLanguage(LIS_);
+  // later: hand LIS to MeasurementSettingsDlg, ChangeEmissDlg and OptionsDlg.
 
-  // The scan dialog's time-out (later: ScanDeviceDlg->TimeoutSeconds).
-  config_->WriteArgoScanTimeOut(config_->ReadArgoScanTimeOut());
+  ScanDeviceDlg->TimeoutSeconds = config_->ReadArgoScanTimeOut();
+  ScanDeviceDlg->SearchTimeout = commandLine_.ScanTimeOut();
+  config_->WriteArgoScanTimeOut(ScanDeviceDlg->TimeoutSeconds);
 
   const QString icon = Folders::ProgramFolder() + QStringLiteral("/Corporate.ico");
   if (QFile::exists(icon)) {

@@ -38,6 +38,8 @@ class TDeviceInfoDlg;
 class TLoopMaintenanceDlg;
 class TArgoDeviceSetupDlg;
 class ArgoFamily;
+class TInterfaceDlg;
+class TScanDeviceDlg;
 class TDisplayLink;
 class TSetDefaultSettingsDlg;
 
@@ -137,6 +139,7 @@ class TThermaSentinelForm : public QMainWindow {
 
   // ---- commands (menu items and tool buttons) ----
   void mScanClick(QObject* Sender);
+  void mInterfaceClick(QObject* Sender);
   void mDisconnectClick(QObject* Sender);
   void mLASERClick(QObject* Sender);
   void mStartClick(QObject* Sender);
@@ -288,7 +291,9 @@ class TThermaSentinelForm : public QMainWindow {
 
   // Dialogs created at start-up.
   TfParamShow* fParamShow = nullptr;
+  TScanDeviceDlg* ScanDeviceDlg = nullptr;
   TDeviceInfoDlg* DeviceInfoDlg = nullptr;
+  TInterfaceDlg* InterfaceDlg = nullptr;
   TSetDefaultSettingsDlg* SetDefaultSettingsDlg = nullptr;
   TForm1* Form1 = nullptr;
   TLoopMaintenanceDlg* LoopMaintenanceDlg = nullptr;

@@ -7,6 +7,7 @@
 #include <QToolButton>
 
 #include "app/device_info_dlg.h"
+#include "app/interface_dlg.h"
 #include "app/therma_sentinel_form.h"
 #include "drivers/argo/argo_types.h"
 #include "drivers/device_type.h"
@@ -99,14 +100,46 @@ void TThermaSentinelForm::AutoConnect() {
 }
 
 void TThermaSentinelForm::RunScanDialog() {
-  // later: the device scan dialog (WantedSerial from the stored serial,
+  // later: the device scan dialog here (WantedSerial from the stored serial,
   // StoredDeviceType, PreferredPort, ScanNonUSB, Fahrenheit), connecting the
-  // family it returns and storing its port.
+  // family it returns and storing its port; the interface command runs it
+  // already.
   //
-  // Until it exists, a stored device of a known family is reconnected on
-  // its stored port, which is what the dialog does when that port holds
-  // the wanted device.
+  // Until then, a stored device of a known family is reconnected on its
+  // stored port, which is what the dialog does when that port holds the
+  // wanted device.
   if (DeviceType::IsKnown(config_->ReadDeviceType())) mScanClick(this);
+}
+
+void TThermaSentinelForm::mInterfaceClick(QObject*) {
+  InterfaceDlg->ScanNonUSB = options_.Has(TOption::ScanNonUSBDevices);
+  InterfaceDlg->Port = config_->ReadComPort();
+  InterfaceDlg->BaudCode = config_->ReadBaudrate();
+  InterfaceDlg->RS485Address = config_->ReadRS845Addr();
+  InterfaceDlg->Fahrenheit = fahrenheit_;
+  std::int32_t serial = -1;
+  if (family_ != nullptr) {
+    const TDeviceSnapshot& device = family_->Snapshot();
+    serial = device.SerialNumber;
+    if (serial < 0 && DeviceType::IsBrio(deviceTypeCode_))
+      serial = (device.ConfigImage[0] << 16) | (device.ConfigImage[1] << 8) | device.ConfigImage[2];
+    family_->Close();
+  }
+  InterfaceDlg->Serial = serial;
+  InterfaceDlg->DeviceType = state_ >= csConnected ? deviceTypeCode_ : DeviceType::None;
+  mDisconnectClick(this);
+  if (InterfaceDlg->ShowModal() == QDialog::Accepted) {
+    config_->WriteComPort(InterfaceDlg->Port);
+    config_->WriteBaudrate(InterfaceDlg->BaudCode);
+    config_->WriteRS845Addr(static_cast<std::uint8_t>(InterfaceDlg->RS485Address));
+    deviceTypeCode_ = InterfaceDlg->DeviceType;
+    SentinelUtils::DeviceTypeName(deviceTypeCode_, deviceTypeLabel_);
+    // The device's port settles before it is opened again.
+    QTimer::singleShot(500, this, [this] {
+      if (state_ == csClosed) mScanClick(this);
+    });
+  }
+  UpdateState();
 }
 
 void TThermaSentinelForm::mScanClick(QObject* Sender) {
@@ -296,12 +329,23 @@ void TThermaSentinelForm::UpdateState() {
   if (MainMenu != nullptr) {
     for (QAction* top : MainMenu->actions()) top->setEnabled(state_ != csWaiting);
   }
-  static const char* const kFirst[9] = {
-      LNG_OTHER_KEY("Denied"), LNG_OTHER_KEY("Closed"), LNG_OTHER_KEY("Waiting"),
-      LNG_OTHER_KEY("Opened"), LNG_OTHER_KEY("Opened"), LNG_OTHER_KEY("Opened"),
-      "",                      LNG_OTHER_KEY("Opened"), LNG_OTHER_KEY("Opened")};
-  static const char* const kSecond[9] = {"", "", "", "", LNG_OTHER_KEY("UnknownDevice"),
-                                         LNG_OTHER_KEY("Connected"), "", LNG_OTHER_KEY("Measuring"),
+  static const char* const kFirst[9] = {LNG_OTHER_KEY("Denied"),
+                                        LNG_OTHER_KEY("Closed"),
+                                        LNG_OTHER_KEY("Waiting"),
+                                        LNG_OTHER_KEY("Opened"),
+                                        LNG_OTHER_KEY("Opened"),
+                                        LNG_OTHER_KEY("Opened"),
+                                        "",
+                                        LNG_OTHER_KEY("Opened"),
+                                        LNG_OTHER_KEY("Opened")};
+  static const char* const kSecond[9] = {"",
+                                         "",
+                                         "",
+                                         "",
+                                         LNG_OTHER_KEY("UnknownDevice"),
+                                         LNG_OTHER_KEY("Connected"),
+                                         "",
+                                         LNG_OTHER_KEY("Measuring"),
                                          LNG_OTHER_KEY("Recording")};
   const int s = state_ <= 8 ? state_ : 6;
   const QString first = QString::fromLatin1(kFirst[s]);

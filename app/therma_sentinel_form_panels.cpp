@@ -398,8 +398,9 @@ void TThermaSentinelForm::CreateMenus() {
   // The device's own dialogs (enabled only when its type has them).
   connect(mDeviceSetup, &QAction::triggered, this, [this] { mDeviceSetupClick(mDeviceSetup); });
   connect(mLoopMaintenance, &QAction::triggered, this, [this] { mLoopMaintenanceClick(mLoopMaintenance); });
+  connect(mInterface, &QAction::triggered, this, [this] { mInterfaceClick(mInterface); });
   // Commands of dialogs that come later: present, without effect.
-  // later: mInterface (InterfaceDlg), mMeasurementSettings
+  // later: mMeasurementSettings
   // (MeasurementSettingsDlg), mEmissivity (ChangeEmissDlg), mViewSettings
   // (ViewSettingsDlg), mOptions (OptionsDlg).
 }

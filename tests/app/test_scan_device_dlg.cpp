@@ -1,0 +1,381 @@
+// The device scan against emulated devices of both families among silent,
+// missing and unmapped ports: it finds exactly the devices, in bounded time;
+// the dialog closes by itself on the wanted serial, selects a row, and
+// ignores preview notifications for rows that do not exist.
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QMap>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <memory>
+#include <set>
+#include <tuple>
+#include <vector>
+
+#include "app/device_scan.h"
+#include "app/interface_dlg.h"
+#include "app/scan_device_dlg.h"
+#include "drivers/device_type.h"
+#include "platform/fake_serial_device.h"
+#include "platform/fake_serial_line.h"
+#include "platform/pty_pair.h"
+#include "tests/support/wait_for.h"
+#include "tools/devsim/argo_model.h"
+#include "tools/devsim/argo_profiles.h"
+#include "tools/devsim/brio_gen1_model.h"
+#include "tools/devsim/brio_gen2_model.h"
+#include "tools/devsim/brio_profiles.h"
+#include "tools/devsim/fake_line_server.h"
+#include "tools/devsim/pty_server.h"
+#include "ui/opt_string_grid.h"
+
+namespace {
+
+using test_support::WaitForEvents;
+
+constexpr std::uint16_t kSiliconLabs = 0x10C4;
+
+// Emulated devices served under COM numbers in one ports file.
+class ScanBench {
+ public:
+  explicit ScanBench(const QTemporaryDir& dir) : dir_(dir) {}
+  ~ScanBench() {
+    for (auto& s : ptyServers_) s->Stop();
+    for (auto& s : lineServers_) s->Stop();
+    for (const QString& n : lineNames_) FakeSerialDevice::Unregister(n);
+    qunsetenv("THERMASENTINEL_PORTS");
+  }
+
+  bool AddArgo(int port, std::uint32_t serial, int baud) {
+    auto profile = ArgoProfiles::Find(QStringLiteral("argo-current"));
+    if (!profile) return false;
+    ArgoOptions o;
+    o.baudRate = baud;
+    auto model = std::make_shared<ArgoModel>(*profile, o);
+    ArgoDeviceState state = model->State();
+    state.serial = serial;
+    model->SetState(state);
+    auto server = std::make_unique<PtyServer>(model);
+    if (!server->Start()) return false;
+    entries_ += "COM" + QByteArray::number(port) + "=" + server->SlavePath().toUtf8() + "\r\n";
+    ptyServers_.push_back(std::move(server));
+    return true;
+  }
+
+  bool AddBrio(int port, int generation, const QString& name) {
+    const auto profile = BrioProfiles::Find(generation, name);
+    if (!profile) return false;
+    std::shared_ptr<BrioDeviceModel> model;
+    if (generation == 1)
+      model = std::make_shared<BrioGen1Model>(*profile, BrioOptions{});
+    else
+      model = std::make_shared<BrioGen2Model>(*profile, BrioOptions{});
+    auto line = FakeSerialLine::Create();
+    lines_[port] = line;
+    const QString lineName = QStringLiteral("scan-test-") + name;
+    FakeSerialDevice::Register(lineName, line);
+    lineNames_.append(lineName);
+    auto server = std::make_unique<FakeLineServer>(model, line);
+    server->Start();
+    lineServers_.push_back(std::move(server));
+    entries_ += "COM" + QByteArray::number(port) + "=" + lineName.toUtf8() + "\r\n";
+    adapters_.append({port, kSiliconLabs, 0x80C4});
+    serials_.insert({port, profile->serial});
+    return true;
+  }
+
+  // A pseudo-terminal with nothing on its far end.
+  bool AddSilent(int port, bool brioAdapter) {
+    auto pty = std::make_unique<PtyPair>();
+    if (!pty->IsValid()) return false;
+    entries_ += "COM" + QByteArray::number(port) + "=" + pty->SlavePath().toUtf8() + "\r\n";
+    silent_.push_back(std::move(pty));
+    if (brioAdapter) adapters_.append({port, kSiliconLabs, 0x834E});
+    return true;
+  }
+
+  void AddMissing(int port) {
+    entries_ += "COM" + QByteArray::number(port) + "=" +
+                dir_.filePath(QStringLiteral("gone-%1").arg(port)).toUtf8() + "\r\n";
+    adapters_.append({port, kSiliconLabs, 0x80C4});
+  }
+
+  bool Publish() {
+    QFile f(dir_.filePath(QStringLiteral("ports.ini")));
+    if (!f.open(QIODevice::WriteOnly)) return false;
+    f.write(entries_);
+    f.close();
+    qputenv("THERMASENTINEL_PORTS", f.fileName().toUtf8());
+    return true;
+  }
+
+  QList<TUsbAdapter> Adapters() const { return adapters_; }
+  std::shared_ptr<FakeSerialLine> Line(int port) const { return lines_.value(port); }
+
+ private:
+  const QTemporaryDir& dir_;
+  QByteArray entries_ = "[Ports]\r\n";
+  std::vector<std::unique_ptr<PtyServer>> ptyServers_;
+  std::vector<std::unique_ptr<FakeLineServer>> lineServers_;
+  std::vector<std::unique_ptr<PtyPair>> silent_;
+  QStringList lineNames_;
+  QList<TUsbAdapter> adapters_;
+  QMap<int, std::shared_ptr<FakeSerialLine>> lines_;
+  std::set<std::pair<int, std::uint32_t>> serials_;
+};
+
+using Found = std::set<std::tuple<int, std::uint32_t, int, int>>;  // port, serial, baud index, kind
+
+Found AsSet(const QList<TScanResult>& results) {
+  Found s;
+  for (const TScanResult& r : results) {
+    EXPECT_EQ(r.PortName, QStringLiteral("COM") + QString::number(r.Port));
+    s.insert({r.Port, r.Serial, r.BaudIndex, r.Kind});
+  }
+  return s;
+}
+
+class ScanTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+  QTemporaryDir dir_;
+};
+
+TEST_F(ScanTest, FindsExactlyTheDevicesOfBothFamiliesInBoundedTime) {
+  ScanBench bench(dir_);
+  ASSERT_TRUE(bench.AddArgo(3, 10123, 9600));
+  ASSERT_TRUE(bench.AddArgo(41, 1000777, 38400));
+  ASSERT_TRUE(bench.AddBrio(8, 2, QStringLiteral("brio-2w")));
+  ASSERT_TRUE(bench.AddBrio(12, 1, QStringLiteral("voduz1")));
+  ASSERT_TRUE(bench.AddSilent(20, true));
+  ASSERT_TRUE(bench.AddSilent(200, false));
+  bench.AddMissing(21);
+  ASSERT_TRUE(bench.Publish());
+
+  TDeviceScan scan;
+  scan.ListAdapters = [&bench] { return bench.Adapters(); };
+  std::vector<int> progress;
+  scan.OnProgress = [&progress](int p) { progress.push_back(p); };
+  bool finished = false;
+  TDeviceScan::Outcome outcome;
+  QElapsedTimer took;
+  took.start();
+  scan.Scan(DeviceType::None, DeviceType::None, 0, true, [&](const TDeviceScan::Outcome& o) {
+    outcome = o;
+    finished = true;
+  });
+  ASSERT_TRUE(WaitForEvents([&] { return finished; }, 40000));
+  // The single-colour searches run side by side (about 5.3 s for a silent
+  // port), then the Brio probes side by side.
+  EXPECT_LT(took.elapsed(), 30000);
+  EXPECT_EQ(AsSet(outcome.Found),
+            (Found{{3, 10123, 0, 3}, {41, 1000777, 2, 3}, {8, 10501, 0, 2}, {12, 11000, 0, 1}}));
+  // The single-colour family first, then the Brio family.
+  ASSERT_EQ(outcome.Found.size(), 4);
+  EXPECT_EQ(outcome.Found[0].Kind, 3);
+  EXPECT_EQ(outcome.Found[1].Kind, 3);
+  EXPECT_EQ(outcome.DeviceType, TDeviceScan::TypeOfKind(outcome.Found.last().Kind));
+  EXPECT_EQ(outcome.WantedIndex, -1);
+  ASSERT_FALSE(progress.empty());
+  EXPECT_EQ(progress.back(), 100);
+  EXPECT_FALSE(scan.Running());
+}
+
+TEST_F(ScanTest, WithoutAdaptersAndNonUsbOffNoSearchRuns) {
+  ScanBench bench(dir_);
+  ASSERT_TRUE(bench.AddArgo(3, 10123, 9600));
+  ASSERT_TRUE(bench.Publish());
+  TDeviceScan scan;
+  scan.ListAdapters = [] { return QList<TUsbAdapter>{}; };
+  bool finished = false;
+  TDeviceScan::Outcome outcome;
+  QElapsedTimer took;
+  took.start();
+  scan.Scan(DeviceType::Argo, DeviceType::None, 0, false, [&](const TDeviceScan::Outcome& o) {
+    outcome = o;
+    finished = true;
+  });
+  ASSERT_TRUE(WaitForEvents([&] { return finished; }, 5000));
+  EXPECT_TRUE(outcome.Found.isEmpty());
+  EXPECT_LT(took.elapsed(), 2000);
+}
+
+TEST_F(ScanTest, PassEndsAfterTheTimeOutWhileSearchesStillRun) {
+  ScanBench bench(dir_);
+  ASSERT_TRUE(bench.AddSilent(4, false));
+  ASSERT_TRUE(bench.Publish());
+  TDeviceScan scan;
+  scan.TimeoutSeconds = 1;
+  bool finished = false;
+  QElapsedTimer took;
+  took.start();
+  scan.SearchPass({4}, [&](const TDeviceScan::Results& r) {
+    EXPECT_TRUE(r.isEmpty());
+    finished = true;
+  });
+  ASSERT_TRUE(WaitForEvents([&] { return finished; }, 5000));
+  // A silent port takes about 5.3 s; the pass gave up after one.
+  EXPECT_LT(took.elapsed(), 4000);
+}
+
+TEST_F(ScanTest, CancellingEndsRunningBrioProbesPromptly) {
+  ScanBench bench(dir_);
+  for (int port : {20, 22, 24}) ASSERT_TRUE(bench.AddSilent(port, true));
+  ASSERT_TRUE(bench.Publish());
+  TDeviceScan scan;
+  bool reported = false;
+  scan.ProbeBrio({20, 22, 24}, [&](const TDeviceScan::Results&) { reported = true; });
+  // The probes are in their power-on handshakes.
+  WaitForEvents([] { return false; }, 500);
+  QElapsedTimer took;
+  took.start();
+  scan.Cancel();
+  EXPECT_LT(took.elapsed(), 2500);
+  WaitForEvents([] { return false; }, 100);
+  EXPECT_FALSE(reported);
+  EXPECT_FALSE(scan.Running());
+}
+
+TEST_F(ScanTest, DialogClosesByItselfWhenThePreferredPortHoldsTheWantedDevice) {
+  ScanBench bench(dir_);
+  ASSERT_TRUE(bench.AddArgo(5, 10555, 19200));
+  ASSERT_TRUE(bench.AddArgo(6, 10666, 9600));
+  ASSERT_TRUE(bench.Publish());
+  TScanDeviceDlg dlg;
+  dlg.Scanner().ListAdapters = [] { return QList<TUsbAdapter>{}; };
+  dlg.StoredDeviceType = DeviceType::Argo;
+  dlg.DeviceType = DeviceType::None;
+  dlg.PreferredPort = 5;
+  dlg.WantedSerial = 10555;
+  dlg.ScanNonUSB = true;
+  QElapsedTimer took;
+  took.start();
+  dlg.open();
+  ASSERT_TRUE(WaitForEvents([&] { return !dlg.isVisible(); }, 15000));
+  EXPECT_EQ(dlg.result(), QDialog::Accepted);
+  EXPECT_TRUE(dlg.AutoSelected);
+  ASSERT_EQ(dlg.SelectedIndex, 0);
+  EXPECT_EQ(dlg.Found[0].Port, 5);
+  EXPECT_EQ(dlg.Found[0].BaudIndex, 1);
+  EXPECT_EQ(dlg.DeviceType, DeviceType::Argo);
+  // Only the preferred port was searched: port 6's device was never seen.
+  EXPECT_EQ(dlg.Found.size(), 1);
+  EXPECT_LT(took.elapsed(), 8000);
+}
+
+TEST_F(ScanTest, DialogListsDevicesAndSelectsARow) {
+  ScanBench bench(dir_);
+  ASSERT_TRUE(bench.AddArgo(5, 10555, 9600));
+  ASSERT_TRUE(bench.AddBrio(9, 2, QStringLiteral("fenn-2w")));
+  ASSERT_TRUE(bench.Publish());
+  TScanDeviceDlg dlg;
+  dlg.Scanner().ListAdapters = [&bench] { return bench.Adapters(); };
+  dlg.PreferredPort = 5;
+  dlg.ScanNonUSB = false;
+  dlg.open();
+  ASSERT_TRUE(WaitForEvents([&] { return dlg.Grid->RowCount() == 3 && dlg.pnlGrid->isVisible(); }, 20000));
+  EXPECT_EQ(dlg.Grid->Cells(3, 1), QStringLiteral("COM5"));
+  EXPECT_EQ(dlg.Grid->Cells(2, 1), QStringLiteral(" #10555"));
+  EXPECT_EQ(dlg.Grid->Cells(1, 2), QStringLiteral("Fenn 2W"));
+  EXPECT_EQ(dlg.Grid->Cells(2, 2), QStringLiteral(" #10703"));
+  // The preview replaces the first texts with the devices' temperatures.
+  EXPECT_TRUE(WaitForEvents(
+      [&] {
+        return dlg.Grid->Cells(5, 2) != QStringLiteral("000.0\u00B0C") && !dlg.Grid->Cells(5, 2).isEmpty();
+      },
+      15000));
+  dlg.Grid->selectRow(2);
+  ASSERT_TRUE(WaitForEvents([&] { return dlg.btnSelect->isEnabled(); }, 2000));
+  dlg.btnSelect->click();
+  EXPECT_EQ(dlg.result(), QDialog::Accepted);
+  EXPECT_EQ(dlg.SelectedIndex, 1);
+  EXPECT_EQ(dlg.DeviceType, DeviceType::Fenn2W);
+}
+
+TEST_F(ScanTest, APortArrivingWhileTheDialogIsOpenLeadsToOneRescan) {
+  const QString device = dir_.filePath(QStringLiteral("ttyPlugged"));
+  QFile ports(dir_.filePath(QStringLiteral("ports.ini")));
+  ASSERT_TRUE(ports.open(QIODevice::WriteOnly));
+  ports.write("[Ports]\r\nCOM5=" + device.toUtf8() + "\r\n");
+  ports.close();
+  qputenv("THERMASENTINEL_PORTS", ports.fileName().toUtf8());
+  TScanDeviceDlg dlg;
+  dlg.Scanner().ListAdapters = [] { return QList<TUsbAdapter>{}; };
+  dlg.StoredDeviceType = DeviceType::Argo;
+  dlg.open();
+  const QString none = QStringLiteral("No devices found!");
+  ASSERT_TRUE(WaitForEvents([&] { return dlg.pnlMessage->text() == none; }, 5000));
+  EXPECT_FALSE(dlg.DelayTimer->isActive());
+  QFile node(device);
+  ASSERT_TRUE(node.open(QIODevice::WriteOnly));
+  node.close();
+  ASSERT_TRUE(WaitForEvents([&] { return dlg.DelayTimer->isActive(); }, 5000));
+  // The rescan runs when the delay has passed and finds nothing again.
+  ASSERT_TRUE(WaitForEvents([&] { return !dlg.DelayTimer->isActive(); }, 5000));
+  EXPECT_EQ(dlg.WantedSerial, -1);
+  EXPECT_TRUE(WaitForEvents([&] { return dlg.pnlMessage->text() == none; }, 5000));
+  dlg.reject();
+  qunsetenv("THERMASENTINEL_PORTS");
+}
+
+TEST_F(ScanTest, InterfaceDialogSwitchesTheSupplyOfTheBrioDeviceItScanned) {
+  ScanBench bench(dir_);
+  ASSERT_TRUE(bench.AddBrio(9, 2, QStringLiteral("brio-2w")));
+  ASSERT_TRUE(bench.Publish());
+  TScanDeviceDlg scan;
+  scan.Scanner().ListAdapters = [&bench] { return bench.Adapters(); };
+  TInterfaceDlg dlg;
+  dlg.SetScanDialog(&scan);
+  dlg.open();
+  dlg.cbScanDevice->setCurrentIndex(1);
+  bool selected = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (selected || !scan.isVisible() || !scan.btnSelect->isEnabled()) return;
+    selected = true;
+    scan.btnSelect->click();
+  });
+  poll.start(50);
+  QTimer::singleShot(30000, &scan, [&scan] { scan.reject(); });
+  dlg.btnScan->click();
+  ASSERT_TRUE(selected);
+  EXPECT_EQ(dlg.DeviceType, DeviceType::Brio2W);
+  EXPECT_EQ(dlg.stcomPort->text(), QStringLiteral("COM9"));
+  EXPECT_EQ(dlg.stSerial->text(), QStringLiteral("10501"));
+  EXPECT_TRUE(dlg.btnOK->isEnabled());
+  ASSERT_TRUE(dlg.btnPowerOnOff->isEnabled());
+  ASSERT_FALSE(dlg.TestPortClosed);
+  const auto line = bench.Line(9);
+  ASSERT_TRUE(line);
+  EXPECT_FALSE(line->Dtr());
+  dlg.btnPowerOnOff->click();
+  EXPECT_TRUE(line->Dtr());
+  EXPECT_EQ(dlg.btnPowerOnOff->text(), QStringLiteral("Power off"));
+  dlg.btnPowerOnOff->click();
+  EXPECT_FALSE(line->Dtr());
+  EXPECT_EQ(dlg.btnPowerOnOff->text(), QStringLiteral("Power on"));
+  dlg.btnOK->click();
+  EXPECT_EQ(dlg.result(), QDialog::Accepted);
+  EXPECT_EQ(dlg.Port, 9);
+  EXPECT_TRUE(dlg.TestPortClosed);
+}
+
+TEST_F(ScanTest, LatePreviewNotificationsForMissingRowsAreIgnored) {
+  TScanDeviceDlg dlg;
+  dlg.Grid->SetRowCount(2);
+  dlg.Grid->SetCells(5, 1, QStringLiteral("x"));
+  // No row has a device: every index is out of range, also the one the
+  // grid still has a line for.
+  for (std::uint32_t w : {0u, 1u, 5u, 0xFFFFu, 0x0001FFFFu}) dlg.MsgBrioNewValues(w, 1234);
+  EXPECT_EQ(dlg.Grid->Cells(5, 1), QStringLiteral("x"));
+  EXPECT_EQ(dlg.Grid->RowCount(), 2);
+}
+
+}  // namespace
