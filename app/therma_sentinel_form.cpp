@@ -1,7 +1,5 @@
 #include "app/therma_sentinel_form.h"
 
-#include <sys/resource.h>
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -29,8 +27,12 @@
 #include "app/device_info_dlg.h"
 #include "app/display_link.h"
 #include "app/form1.h"
+#include "app/measurement_settings_dlg.h"
+#include "app/options_dlg.h"
 #include "app/param_show.h"
+#include "app/process_priority.h"
 #include "app/set_default_settings_dlg.h"
+#include "app/view_settings_dlg.h"
 #include "drivers/device_type.h"
 #include "drivers/sentinel_utils.h"
 #include "platform/folders.h"
@@ -154,6 +156,7 @@ void TThermaSentinelForm::FormCreate() {
   if (!instanceName_.isEmpty()) caption = instanceName_ + QStringLiteral(" - ") + caption;
   caption += GetVersionFlagsText(!versionText_.isEmpty(), 0);
   caption_ = caption;
+  defaultCaption_ = caption;
   setWindowTitle(caption);
 
   // Settings.
@@ -235,6 +238,10 @@ void TThermaSentinelForm::CreateDialogs() {
   fParamShow = new TfParamShow(this);
   DeviceInfoDlg = new TDeviceInfoDlg(this);
   SetDefaultSettingsDlg = new TSetDefaultSettingsDlg(this);
+  ViewSettingsDlg = new TViewSettingsDlg(this);
+  MeasurementSettingsDlg = new TMeasurementSettingsDlg(this);
+  MeasurementSettingsDlg->SetLIS(LIS_);
+  OptionsDlg = new TOptionsDlg(this);
 }
 
 // ---------------------------------------------------------------------------
@@ -371,27 +378,7 @@ void TThermaSentinelForm::ReadViewSettings() {
   options_ = config_->ReadOptions();
 }
 
-void TThermaSentinelForm::ApplyPriority(int priority) {
-  int nice = 0;
-  switch (priority) {
-    case 0:
-      nice = 19;
-      break;
-    case 1:
-      nice = 0;
-      break;
-    case 2:
-      nice = -10;
-      break;
-    case 3:
-      nice = -20;
-      break;
-    default:
-      return;
-  }
-  // Raising the priority needs privileges; a refusal leaves it as it is.
-  (void)::setpriority(PRIO_PROCESS, 0, nice);
-}
+void TThermaSentinelForm::ApplyPriority(int priority) { ProcessPriority::Apply(priority); }
 
 void TThermaSentinelForm::HideFromTaskbar() {
   // No taskbar button: a tool window has none on the usual desktops.

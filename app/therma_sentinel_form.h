@@ -15,6 +15,7 @@
 #include "measurement/config.h"
 #include "measurement/device_family.h"
 #include "measurement/display_value_encoding.h"
+#include "measurement/float_ring_buffer.h"
 #include "ui/graph_properties.h"
 
 class QAction;
@@ -37,6 +38,9 @@ class TfParamShow;
 class TDeviceInfoDlg;
 class TDisplayLink;
 class TSetDefaultSettingsDlg;
+class TViewSettingsDlg;
+class TOptionsDlg;
+class TMeasurementSettingsDlg;
 
 // The connection state of the main window.
 enum TConnectionState : std::uint8_t {
@@ -145,6 +149,11 @@ class TThermaSentinelForm : public QMainWindow {
   void mDeviceInfoClick(QObject* Sender);
   void mAboutClick(QObject* Sender);
   void mSetDefaultSettingsClick(QObject* Sender);
+  // The settings dialogs (therma_sentinel_form_settings.cpp): each stores
+  // what OK gives and applies it at once.
+  void mViewSettingsClick(QObject* Sender);
+  void mOptionsClick(QObject* Sender);
+  void mMeasurementSettingsClick(QObject* Sender);
 
   // ---- state ----
   void UpdateState();
@@ -277,6 +286,9 @@ class TThermaSentinelForm : public QMainWindow {
   TfParamShow* fParamShow = nullptr;
   TDeviceInfoDlg* DeviceInfoDlg = nullptr;
   TSetDefaultSettingsDlg* SetDefaultSettingsDlg = nullptr;
+  TViewSettingsDlg* ViewSettingsDlg = nullptr;
+  TOptionsDlg* OptionsDlg = nullptr;
+  TMeasurementSettingsDlg* MeasurementSettingsDlg = nullptr;
   TForm1* Form1 = nullptr;
 
  protected:
@@ -415,6 +427,8 @@ class TThermaSentinelForm : public QMainWindow {
   // The window caption (branding, version, instance name); the language
   // file's caption of the form does not replace it.
   QString caption_;
+  // The caption without a user-defined title.
+  QString defaultCaption_;
   std::unique_ptr<TConfig> config_;
   bool configExisted_ = false;
   bool firstShowDone_ = false;
@@ -436,6 +450,8 @@ class TThermaSentinelForm : public QMainWindow {
   TOptions options_;
   std::array<TGraphProperties, 11> graph_{};
   int smoothCycles_ = 1;
+  // The averaging ring; its size follows smoothCycles_, its mean is kept.
+  TFloatRingBuffer smoothRing_{1};
   bool smartSmoothing_ = false;
   int scale_ = 1;
   bool argo1ms_ = false;

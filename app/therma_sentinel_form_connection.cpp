@@ -355,8 +355,8 @@ void TThermaSentinelForm::UpdateState() {
   mEmissivity->setEnabled(false);
   btnEmissivity->setEnabled(false);
   mLoopMaintenance->setEnabled(loop && family_ != nullptr && family_->HasLoopMaintenance());
-  mViewSettings->setEnabled(false);
-  mOptions->setEnabled(false);
+  mViewSettings->setEnabled(true);
+  mOptions->setEnabled(true);
   mLASER->setEnabled(laser);
   btnLASER->setEnabled(laser);
 

@@ -185,8 +185,11 @@ class TConfig {
   std::uint8_t ReadPriority() const;  // 0 idle, 1 normal, 2 high, 3 real-time
   bool WritePriority(std::uint8_t value);
 
-  // [Options]
+  // [Options]. A stored user-defined decimal separator that is not allowed
+  // reads as '.'.
   TOptions ReadOptions() const;
+  // The decimal separators a user may choose: '.' and ','.
+  static bool IsAllowedDecimalSeparator(QChar c) { return c == QLatin1Char('.') || c == QLatin1Char(','); }
   bool WriteOptions(const TOptions& options);
 
   // [COM]
