@@ -312,7 +312,7 @@ void TThermaSentinelForm::FormShow() {
   }
 
   systemDecimalSeparator_ = NumberText::SystemDecimalSeparator();
-  if (options_.Has(TOption::DecimalSeparator)) NumberText::SetDecimalSeparator(options_.DecimalUserDefined);
+  NumberText::SetDecimalSeparator(TConfig::DecimalSeparatorOf(options_, systemDecimalSeparator_));
   decimalSeparatorInUse_ = NumberText::DecimalSeparator();
 
   deviceTypeCode_ = config_->ReadDeviceType();

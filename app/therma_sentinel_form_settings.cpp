@@ -75,8 +75,7 @@ void TThermaSentinelForm::mOptionsClick(QObject*) {
   OptionsDlg->DeviceType = deviceTypeCode_;
   if (OptionsDlg->ShowModal() == mrOk) {
     options_ = OptionsDlg->Options;
-    NumberText::SetDecimalSeparator(options_.Has(TOption::DecimalSeparator) ? options_.DecimalUserDefined
-                                                                            : systemDecimalSeparator_);
+    NumberText::SetDecimalSeparator(TConfig::DecimalSeparatorOf(options_, systemDecimalSeparator_));
     decimalSeparatorInUse_ = NumberText::DecimalSeparator();
     caption_ =
         options_.Has(TOption::ApplicationTitle_Mode) ? options_.ApplicationTitle_Title : defaultCaption_;

@@ -329,9 +329,7 @@ TOptions TConfig::ReadOptions() const {
     if (ReadBool(Key::kOptions, QLatin1StringView(k.key), k.fallback)) o.Set(k.option);
   }
   const QString dec = ReadString(Key::kOptions, Key::kDecimalUserDefined, QStringLiteral("."));
-  // Any other character would split the data file's columns or make its
-  // numbers unreadable.
-  o.DecimalUserDefined = !dec.isEmpty() && IsAllowedDecimalSeparator(dec.at(0)) ? dec.at(0) : QLatin1Char('.');
+  o.DecimalUserDefined = dec.isEmpty() ? QLatin1Char('.') : dec.at(0);
   o.ApplicationTitle_Title = ReadString(Key::kOptions, Key::kApplicationTitle_Title, defaultTitle_);
   return o;
 }

@@ -339,14 +339,17 @@ class SettingsDialogsTest : public ::testing::Test {
     qunsetenv("THERMASENTINEL_PORTS");
   }
 
-  TThermaSentinelForm& Start() {
+  static constexpr const char* kOptions =
+      "[Options]\r\nAutoScan=0\r\nAutoStart=1\r\nShowOnlyDiagram=1\r\nDecimalSeparator=0\r\n"
+      "DecimalUserDefined=.\r\nApplicationTitle_Mode=0\r\nApplicationTitle_Title=Plant\r\n";
+
+  TThermaSentinelForm& Start(const char* options = kOptions) {
     const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     QDir().mkpath(dir_.filePath(QStringLiteral("cfg/") + name));
     QFile f(dir_.filePath(QStringLiteral("cfg/") + name + QLatin1Char('/') + name + QStringLiteral(".ini")));
     EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(options);
     f.write(
-        "[Options]\r\nAutoScan=0\r\nAutoStart=1\r\nShowOnlyDiagram=1\r\nDecimalSeparator=0\r\n"
-        "DecimalUserDefined=.\r\nApplicationTitle_Mode=0\r\nApplicationTitle_Title=Plant\r\n"
         "[Settings]\r\nTInt_ShowDigital=0\r\nTObj_Color=16711680\r\nInitialTime=10\r\nMaxData=10000000\r\n"
         "Resolution=0.001\r\nOnMaxData=0\r\nCommunicationMode=0\r\n");
     f.close();
@@ -474,6 +477,29 @@ TEST_F(SettingsDialogsTest, OkAndCancelThroughTheSettingsFile) {
       form_.reset();
       NumberText::SetDecimalSeparator(QChar());
     }
+  }
+}
+
+// A separator stored by hand (or by an older version) that is not '.' or ','
+// is not used: the numbers keep the system's separator.
+TEST_F(SettingsDialogsTest, StoredDecimalSeparatorIsUsedOnlyWhenAllowed) {
+  struct Case {
+    const char* options;
+    QChar expected;
+  };
+  const QChar system = NumberText::SystemDecimalSeparator();
+  const Case cases[] = {
+      {"[Options]\r\nAutoScan=0\r\nDecimalSeparator=1\r\nDecimalUserDefined=,\r\n", QLatin1Char(',')},
+      {"[Options]\r\nAutoScan=0\r\nDecimalSeparator=1\r\nDecimalUserDefined=;\r\n", system},
+      {"[Options]\r\nAutoScan=0\r\nDecimalSeparator=1\r\nDecimalUserDefined=7\r\n", system},
+      {"[Options]\r\nAutoScan=0\r\nDecimalSeparator=0\r\nDecimalUserDefined=,\r\n", system},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    Start(c.options);
+    EXPECT_EQ(NumberText::DecimalSeparator(), c.expected);
+    form_.reset();
+    NumberText::SetDecimalSeparator(QChar());
   }
 }
 

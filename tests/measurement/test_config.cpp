@@ -355,17 +355,6 @@ TEST_F(ConfigTest, ValueEncodings) {
       {"[Options]\nDecimalUserDefined=,;\n",
        [](const TConfig& c) { return QVariant(QString(c.ReadOptions().DecimalUserDefined)); },
        QStringLiteral(",")},
-      // Only '.' and ',' are decimal separators: a tab, a digit or a sign
-      // would break the data file.
-      {"[Options]\nDecimalUserDefined=;\n",
-       [](const TConfig& c) { return QVariant(QString(c.ReadOptions().DecimalUserDefined)); },
-       QStringLiteral(".")},
-      {"[Options]\nDecimalUserDefined=5\n",
-       [](const TConfig& c) { return QVariant(QString(c.ReadOptions().DecimalUserDefined)); },
-       QStringLiteral(".")},
-      {"[Options]\nDecimalUserDefined=-\n",
-       [](const TConfig& c) { return QVariant(QString(c.ReadOptions().DecimalUserDefined)); },
-       QStringLiteral(".")},
       {"[Options]\nApplicationTitle_Title=\n",
        [](const TConfig& c) { return QVariant(c.ReadOptions().ApplicationTitle_Title); },
        QStringLiteral("Therma Sentinel 1.2.3.4")},
