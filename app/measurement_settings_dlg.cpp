@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "app/modal_result.h"
+#include "ui/dialog_buttons.h"
 #include "ui/form_registry.h"
 #include "ui/loading_guard.h"
 
@@ -96,13 +97,8 @@ TMeasurementSettingsDlg::TMeasurementSettingsDlg(QWidget* owner) : QDialog(owner
     l->addWidget(gbCommModePoll);
   }
 
-  btnOK = new QPushButton(QStringLiteral("OK"), this);
-  btnOK->setObjectName(QStringLiteral("btnOK"));
-  btnOK->setDefault(true);
-  btnCancel = new QPushButton(QStringLiteral("Abbrechen"), this);
-  btnCancel->setObjectName(QStringLiteral("btnCancel"));
-  connect(btnOK, &QPushButton::clicked, this, [this] { btnOKClick(); });
-  connect(btnCancel, &QPushButton::clicked, this, [this] { done(mrCancel); });
+  QHBoxLayout* buttons =
+      DialogButtons::OkCancel(this, btnOK, btnCancel, QStringLiteral("Abbrechen"), [this] { btnOKClick(); });
 
   auto* grid = new QGridLayout;
   grid->addWidget(lblResolution, 0, 0, 1, 3);
@@ -118,10 +114,6 @@ TMeasurementSettingsDlg::TMeasurementSettingsDlg(QWidget* owner) : QDialog(owner
   auto* groups = new QHBoxLayout;
   groups->addWidget(gbReached);
   groups->addWidget(gbCommunication);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(btnOK);
-  buttons->addWidget(btnCancel);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(grid);
   layout->addLayout(groups);

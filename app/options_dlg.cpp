@@ -17,6 +17,7 @@
 #include "app/process_priority.h"
 #include "drivers/device_type.h"
 #include "drivers/sentinel_utils.h"
+#include "ui/dialog_buttons.h"
 #include "ui/event_adapters.h"
 #include "ui/form_registry.h"
 #include "ui/radio_group.h"
@@ -116,13 +117,8 @@ TOptionsDlg::TOptionsDlg(QWidget* owner) : QDialog(owner) {
     l->addWidget(cbPriority, 1);
   }
 
-  btnOK = new QPushButton(QStringLiteral("OK"), this);
-  btnOK->setObjectName(QStringLiteral("btnOK"));
-  btnOK->setDefault(true);
-  btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-  btnCancel->setObjectName(QStringLiteral("btnCancel"));
-  connect(btnOK, &QPushButton::clicked, this, [this] { btnOKClick(); });
-  connect(btnCancel, &QPushButton::clicked, this, [this] { done(mrCancel); });
+  QHBoxLayout* buttons =
+      DialogButtons::OkCancel(this, btnOK, btnCancel, QStringLiteral("Cancel"), [this] { btnOKClick(); });
 
   auto* layout = new QVBoxLayout(this);
   for (const auto& [b, flag] : flagBoxes_) {
@@ -133,10 +129,6 @@ TOptionsDlg::TOptionsDlg(QWidget* owner) : QDialog(owner) {
   layout->addWidget(gbAppTitle);
   layout->addWidget(rgTempUnit);
   layout->addWidget(gbPriority);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(btnOK);
-  buttons->addWidget(btnCancel);
   layout->addLayout(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 

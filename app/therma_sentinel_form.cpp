@@ -562,17 +562,7 @@ void TThermaSentinelForm::FormClose() {
     config_->WriteGlowReadout2(pnlGlowReadout2->width());
     config_->WriteSmoothCycles(smoothCycles_);
     config_->WriteSmartSmoothing(smartSmoothing_);
-    config_->WriteTObjGraph(graph_[0]);
-    config_->WriteTIntGraph(graph_[1]);
-    config_->WriteTBoxGraph(graph_[2]);
-    config_->WriteTActGraph(graph_[3]);
-    config_->WriteTQuotGraph(graph_[4]);
-    config_->WriteTSingleGraph(graph_[5]);
-    config_->WriteTauGraph(graph_[6]);
-    config_->WriteEpsGraph(graph_[7]);
-    config_->WritemVinGraph(graph_[8]);
-    config_->WriteVccGraph(graph_[9]);
-    config_->WriteAmbientGraph(graph_[10]);
+    WriteGraphSettings();
     config_->WriteArgo1ms(argo1ms_);
     const double span = Diagram_->XMax() - Diagram_->XMin();
     config_->WriteInitialTime(xWindowFromChart_ && span > 0.0 ? static_cast<float>(span) : initialTime_);

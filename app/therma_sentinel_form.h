@@ -415,6 +415,8 @@ class TThermaSentinelForm : public QMainWindow {
 
   // settings of the view
   void ReadViewSettings();
+  // The eleven channels' records into the settings.
+  void WriteGraphSettings();
 
   // ---- fields ----
   QStringList arguments_;

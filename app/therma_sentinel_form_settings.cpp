@@ -37,17 +37,7 @@ void TThermaSentinelForm::mViewSettingsClick(QObject*) {
     const TConfig::Batch batch(*config_);
     config_->WriteScale(scale_);
     config_->WriteSmoothCycles(smoothCycles_);
-    config_->WriteTObjGraph(graph_[0]);
-    config_->WriteTIntGraph(graph_[1]);
-    config_->WriteTBoxGraph(graph_[2]);
-    config_->WriteTActGraph(graph_[3]);
-    config_->WriteTQuotGraph(graph_[4]);
-    config_->WriteTSingleGraph(graph_[5]);
-    config_->WriteTauGraph(graph_[6]);
-    config_->WriteEpsGraph(graph_[7]);
-    config_->WritemVinGraph(graph_[8]);
-    config_->WriteVccGraph(graph_[9]);
-    config_->WriteAmbientGraph(graph_[10]);
+    WriteGraphSettings();
     config_->WriteInitialTime(initialTime_);
     config_->WriteArgo1ms(argo1ms_);
   }
@@ -65,6 +55,20 @@ void TThermaSentinelForm::mViewSettingsClick(QObject*) {
   UpdateState();
   ArrangePanels();
   pnlControlResize();
+}
+
+void TThermaSentinelForm::WriteGraphSettings() {
+  config_->WriteTObjGraph(graph_[0]);
+  config_->WriteTIntGraph(graph_[1]);
+  config_->WriteTBoxGraph(graph_[2]);
+  config_->WriteTActGraph(graph_[3]);
+  config_->WriteTQuotGraph(graph_[4]);
+  config_->WriteTSingleGraph(graph_[5]);
+  config_->WriteTauGraph(graph_[6]);
+  config_->WriteEpsGraph(graph_[7]);
+  config_->WritemVinGraph(graph_[8]);
+  config_->WriteVccGraph(graph_[9]);
+  config_->WriteAmbientGraph(graph_[10]);
 }
 
 void TThermaSentinelForm::mOptionsClick(QObject*) {

@@ -14,6 +14,7 @@
 #include "app/modal_result.h"
 #include "ui/bgr_color.h"
 #include "ui/d_spin_edit.h"
+#include "ui/dialog_buttons.h"
 #include "ui/event_adapters.h"
 #include "ui/form_registry.h"
 
@@ -96,13 +97,8 @@ TViewSettingsDlg::TViewSettingsDlg(QWidget* owner) : QDialog(owner) {
     return GraphColorDialog->currentColor();
   };
 
-  btnOK = new QPushButton(QStringLiteral("OK"), this);
-  btnOK->setObjectName(QStringLiteral("btnOK"));
-  btnOK->setDefault(true);
-  btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-  btnCancel->setObjectName(QStringLiteral("btnCancel"));
-  connect(btnOK, &QPushButton::clicked, this, [this] { btnOKClick(); });
-  connect(btnCancel, &QPushButton::clicked, this, [this] { done(mrCancel); });
+  QHBoxLayout* buttons =
+      DialogButtons::OkCancel(this, btnOK, btnCancel, QStringLiteral("Cancel"), [this] { btnOKClick(); });
 
   auto* time = new QHBoxLayout;
   time->addWidget(lblInitialTime);
@@ -110,10 +106,6 @@ TViewSettingsDlg::TViewSettingsDlg(QWidget* owner) : QDialog(owner) {
   time->addWidget(seInitialTime);
   time->addStretch();
   time->addWidget(cbArgo1ms);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(btnOK);
-  buttons->addWidget(btnCancel);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(grid);
   layout->addLayout(time);

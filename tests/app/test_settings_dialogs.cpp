@@ -8,16 +8,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QValidator>
 #include <functional>
 #include <memory>
@@ -32,9 +28,9 @@
 #include "app/view_settings_rows.h"
 #include "drivers/sentinel_utils.h"
 #include "measurement/config.h"
-#include "platform/folders.h"
 #include "platform/number_text.h"
 #include "tests/support/modal_dialog.h"
+#include "tests/support/program_home.h"
 #include "tests/support/wait_for.h"
 #include "ui/d_spin_edit.h"
 #include "ui/diagram.h"
@@ -318,35 +314,15 @@ TEST(MeasurementSettingsDlgTest, ShowsTheFiguresOfItsSettings) {
 
 class SettingsDialogsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    QDir().mkpath(dir_.filePath(QStringLiteral("prog")));
-    QFile::copy(QStringLiteral(TS_SOURCE_DIR "/lang/English.lng"),
-                dir_.filePath(QStringLiteral("prog/English.lng")));
-    Folders::SetProgramFolderForTesting(dir_.filePath(QStringLiteral("prog")));
-    qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("cfg")).toLocal8Bit());
-    qputenv("THERMASENTINEL_PORTS", dir_.filePath(QStringLiteral("ports.ini")).toLocal8Bit());
-    QFile ports(dir_.filePath(QStringLiteral("ports.ini")));
-    ASSERT_TRUE(ports.open(QIODevice::WriteOnly));
-    ports.write("[Ports]\r\n");
-    TLngINISupp::ResetSharedStateForTesting();
-  }
-  void TearDown() override {
-    form_.reset();
-    NumberText::SetDecimalSeparator(QChar());
-    Folders::SetProgramFolderForTesting(QString());
-    qunsetenv("XDG_CONFIG_HOME");
-    qunsetenv("THERMASENTINEL_PORTS");
-  }
+  void SetUp() override { ASSERT_TRUE(home_.IsValid()); }
+  void TearDown() override { form_.reset(); }
 
   static constexpr const char* kOptions =
       "[Options]\r\nAutoScan=0\r\nAutoStart=1\r\nShowOnlyDiagram=1\r\nDecimalSeparator=0\r\n"
       "DecimalUserDefined=.\r\nApplicationTitle_Mode=0\r\nApplicationTitle_Title=Plant\r\n";
 
   TThermaSentinelForm& Start(const char* options = kOptions) {
-    const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-    QDir().mkpath(dir_.filePath(QStringLiteral("cfg/") + name));
-    QFile f(dir_.filePath(QStringLiteral("cfg/") + name + QLatin1Char('/') + name + QStringLiteral(".ini")));
+    QFile f(home_.SettingsFile());
     EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(options);
     f.write(
@@ -360,7 +336,7 @@ class SettingsDialogsTest : public ::testing::Test {
     return *form_;
   }
 
-  QTemporaryDir dir_;
+  test_support::ProgramHome home_;
   std::unique_ptr<TThermaSentinelForm> form_;
 };
 
