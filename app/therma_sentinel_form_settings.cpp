@@ -105,6 +105,10 @@ void TThermaSentinelForm::mMeasurementSettingsClick(QObject*) {
   dlg.OnMaxData = config_->ReadOnMaxData();
   dlg.CommMode = config_->ReadCommunicationMode();
   if (dlg.ShowModal() != mrOk) return;
+  // The chart starts afresh with the new settings: recorded data that are
+  // not saved yet get the unsaved-data question first, and a cancel keeps
+  // them (and the old settings).
+  if (!AskSaveUnsavedData()) return;
   {
     const TConfig::Batch batch(*config_);
     config_->WriteMaxData(dlg.MaxData);

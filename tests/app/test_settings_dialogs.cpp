@@ -479,6 +479,34 @@ TEST_F(SettingsDialogsTest, StoredDecimalSeparatorIsUsedOnlyWhenAllowed) {
   }
 }
 
+// OK in the measurement settings starts the chart afresh: unsaved data get
+// the question first; a cancel keeps the data, the chart and the settings.
+TEST_F(SettingsDialogsTest, MeasurementSettingsAskAboutUnsavedData) {
+  for (const int answer : {int(mrCancel), int(mrNo)}) {
+    SCOPED_TRACE(answer);
+    TThermaSentinelForm& f = Start();
+    f.SetUnsavedData(true);
+    int asked = 0;
+    f.OnAskSaveQuestion = [&] {
+      ++asked;
+      return answer;
+    };
+    TMeasurementSettingsDlg& d = *f.MeasurementSettingsDlg;
+    WhenShown(&d, [&] {
+      d.seMaxData->setValue(2);
+      d.btnOK->click();
+    });
+    f.mMeasurementSettings->trigger();
+    EXPECT_EQ(asked, 1);
+    const bool applied = answer == mrNo;
+    EXPECT_EQ(TConfig(f.Config()->FileName()).ReadMaxData(), applied ? 2000 : 10000000);
+    EXPECT_EQ(f.Diagram()->MaxData(), applied ? 2000 : 10000000);
+    EXPECT_EQ(f.UnsavedData(), !applied);
+    f.SetUnsavedData(false);
+    form_.reset();
+  }
+}
+
 // The settings commands are there whatever the connection state allows.
 TEST_F(SettingsDialogsTest, CommandsAreEnabled) {
   TThermaSentinelForm& f = Start();
