@@ -200,6 +200,7 @@ void TThermaSentinelForm::FormCreate() {
   Diagram_->SetGraphCount(11);
   values_.fill(0.0f);
   smoothCycles_ = config_->ReadSmoothCycles();
+  smoothRing_.SetSize(smoothCycles_);
   recordCount_ = 0;
   sampleCount_ = 0;
 

@@ -92,6 +92,8 @@ void TThermaSentinelForm::mOptionsClick(QObject*) {
       config_->WriteTemperatureUnit(fahrenheit_);
     }
     SendDisplayTexts();
+    // The chart shows its temperatures in the unit chosen.
+    Diagram_->update();
   }
   UpdateState();
 }
