@@ -202,6 +202,8 @@ void TViewSettingsDlg::btnOKClick() {
   }
   View.Graphs = ViewSettingsRows::GraphsOnOk(View, input, fast);
   View.InitialTime = static_cast<float>(seInitialTime->CheckValue(seInitialTime->Value()));
-  View.Argo1ms = fast;
+  // Without a device that can take the 1 ms interval the box is not shown;
+  // the stored choice then stays for the next such device.
+  if (View.FastBurstPossible) View.Argo1ms = fast;
   done(mrOk);
 }

@@ -280,9 +280,16 @@ TEST(ViewSettingsDlgTest, OneMillisecondModeLocksTIntAndTBox) {
   EXPECT_TRUE(dlg.View.Argo1ms);
   EXPECT_FALSE(dlg.View.Graphs[1].ShowDigital);
   EXPECT_TRUE(dlg.View.Graphs[3].ShowDigital);
-  // Without a device that can take it, the interval is not stored.
+  // Without a device that can take it, the box is hidden and the stored
+  // choice stays; the rows are not locked by it.
   dlg.View.FastBurstPossible = false;
   dlg.FormShow();
+  EXPECT_TRUE(dlg.cbShowDig[1]->isEnabled());
+  dlg.btnOKClick();
+  EXPECT_TRUE(dlg.View.Argo1ms);
+  dlg.View.FastBurstPossible = true;
+  dlg.FormShow();
+  dlg.cbArgo1ms->setChecked(false);
   dlg.btnOKClick();
   EXPECT_FALSE(dlg.View.Argo1ms);
 }
