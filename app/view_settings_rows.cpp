@@ -61,7 +61,7 @@ std::array<TGraphProperties, 11> ViewSettingsRows::GraphsOnOk(const TViewSetting
     switch (RowLock(view, row, fastMode)) {
       case Lock::None:
         g.ShowDigital = in.ShowDigital;
-        g.ShowDiagram = in.ShowDiagram && !DiagramForcedOff(view, row);
+        g.ShowDiagram = in.ShowDiagram;
         // The range box can be ticked only while the row is drawn.
         g.RangeDiagram = in.RangeDiagram && g.ShowDiagram;
         g.PenWidth = static_cast<std::uint8_t>(std::clamp(in.PenWidth, kMinPenWidth, kMaxPenWidth));
