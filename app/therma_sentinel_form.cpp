@@ -229,20 +229,18 @@ void TThermaSentinelForm::FormCreate() {
 }
 
 void TThermaSentinelForm::CreateDialogs() {
-  // The program's dialogs, created once in this order. The scan, interface,
-  // view settings, measurement settings, emissivity and options dialogs are
-  // created here as well once they exist (later: ScanDeviceDlg,
-  // ViewSettingsDlg, InterfaceDlg, MeasurementSettingsDlg, ChangeEmissDlg,
-  // OptionsDlg, fWindowDigital). A device family's setup and
-  // loop-maintenance dialogs are its own (DeviceFamily::RunDeviceSetup,
-  // DeviceFamily::RunLoopMaintenance).
+  // The program's dialogs, created once in this order. The scan, interface
+  // and emissivity dialogs are created here as well once they exist (later:
+  // ScanDeviceDlg, InterfaceDlg, ChangeEmissDlg, fWindowDigital). A device
+  // family's setup and loop-maintenance dialogs are its own
+  // (DeviceFamily::RunDeviceSetup, DeviceFamily::RunLoopMaintenance).
   fParamShow = new TfParamShow(this);
   DeviceInfoDlg = new TDeviceInfoDlg(this);
-  SetDefaultSettingsDlg = new TSetDefaultSettingsDlg(this);
   ViewSettingsDlg = new TViewSettingsDlg(this);
   MeasurementSettingsDlg = new TMeasurementSettingsDlg(this);
   MeasurementSettingsDlg->SetLIS(LIS_);
   OptionsDlg = new TOptionsDlg(this);
+  SetDefaultSettingsDlg = new TSetDefaultSettingsDlg(this);
 }
 
 // ---------------------------------------------------------------------------
@@ -324,8 +322,7 @@ void TThermaSentinelForm::FormShow() {
 
   LIS_->LoadLanguage();
   LISLanguageChange();
-  // later: hand LIS to ScanDeviceDlg, InterfaceDlg, MeasurementSettingsDlg,
-  // ChangeEmissDlg and OptionsDlg.
+  // later: hand LIS to ScanDeviceDlg, InterfaceDlg and ChangeEmissDlg.
 
   // The scan dialog's time-out (later: ScanDeviceDlg->TimeoutSeconds).
   config_->WriteArgoScanTimeOut(config_->ReadArgoScanTimeOut());
