@@ -394,6 +394,9 @@ TEST_F(SettingsDialogsTest, OkAndCancelThroughTheSettingsFile) {
        [](TThermaSentinelForm& f) { f.mOptions->trigger(); },
        [](TThermaSentinelForm& f) {
          TOptionsDlg& d = *f.OptionsDlg;
+         // Without a Brio device the unit is the device's own.
+         EXPECT_FALSE(d.rgTempUnit->isEnabled());
+         EXPECT_EQ(d.cbPriority->currentIndex(), ProcessPriority::Current());
          d.cbAutoStart->setChecked(false);
          d.rbUserDefined->setChecked(true);
          d.eDecimalSeparator->setText(QStringLiteral(","));
