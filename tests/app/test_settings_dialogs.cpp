@@ -35,6 +35,7 @@
 #include "ui/d_spin_edit.h"
 #include "ui/diagram.h"
 #include "ui/lng_ini_supp.h"
+#include "ui/radio_group.h"
 
 namespace {
 
