@@ -1,7 +1,5 @@
 #include "app/therma_sentinel_form.h"
 
-#include <sys/resource.h>
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -30,9 +28,13 @@
 #include "app/display_link.h"
 #include "app/form1.h"
 #include "app/interface_dlg.h"
+#include "app/measurement_settings_dlg.h"
+#include "app/options_dlg.h"
 #include "app/param_show.h"
+#include "app/process_priority.h"
 #include "app/scan_device_dlg.h"
 #include "app/set_default_settings_dlg.h"
+#include "app/view_settings_dlg.h"
 #include "drivers/device_type.h"
 #include "drivers/sentinel_utils.h"
 #include "platform/folders.h"
@@ -158,6 +160,7 @@ void TThermaSentinelForm::FormCreate() {
   if (!instanceName_.isEmpty()) caption = instanceName_ + QStringLiteral(" - ") + caption;
   caption += GetVersionFlagsText(!versionText_.isEmpty(), 0);
   caption_ = caption;
+  defaultCaption_ = caption;
   setWindowTitle(caption);
 
   // Settings.
@@ -201,6 +204,7 @@ void TThermaSentinelForm::FormCreate() {
   Diagram_->SetGraphCount(11);
   values_.fill(0.0f);
   smoothCycles_ = config_->ReadSmoothCycles();
+  smoothRing_.SetSize(smoothCycles_);
   recordCount_ = 0;
   sampleCount_ = 0;
 
@@ -229,17 +233,19 @@ void TThermaSentinelForm::FormCreate() {
 }
 
 void TThermaSentinelForm::CreateDialogs() {
-  // The program's dialogs, created once in this order. The scan, interface,
-  // view settings, measurement settings, emissivity and options dialogs are
-  // created here as well once they exist (later: ViewSettingsDlg,
-  // MeasurementSettingsDlg, ChangeEmissDlg, OptionsDlg, fWindowDigital).
-  // The device dialogs are opened by device type code
+  // The program's dialogs, created once in this order. The emissivity
+  // dialog is created here as well once it exists (later: ChangeEmissDlg,
+  // fWindowDigital). The device dialogs are opened by device type code
   // (therma_sentinel_form_setup.cpp).
   fParamShow = new TfParamShow(this);
   ScanDeviceDlg = new TScanDeviceDlg(this);
   DeviceInfoDlg = new TDeviceInfoDlg(this);
   InterfaceDlg = new TInterfaceDlg(this);
   InterfaceDlg->SetScanDialog(ScanDeviceDlg);
+  ViewSettingsDlg = new TViewSettingsDlg(this);
+  MeasurementSettingsDlg = new TMeasurementSettingsDlg(this);
+  MeasurementSettingsDlg->SetLIS(LIS_);
+  OptionsDlg = new TOptionsDlg(this);
   SetDefaultSettingsDlg = new TSetDefaultSettingsDlg(this);
   LoopMaintenanceDlg = new TLoopMaintenanceDlg(this);
   LoopMaintenanceDlg->FLng = LIS_;
@@ -315,7 +321,7 @@ void TThermaSentinelForm::FormShow() {
   }
 
   systemDecimalSeparator_ = NumberText::SystemDecimalSeparator();
-  if (options_.Has(TOption::DecimalSeparator)) NumberText::SetDecimalSeparator(options_.DecimalUserDefined);
+  NumberText::SetDecimalSeparator(TConfig::DecimalSeparatorOf(options_, systemDecimalSeparator_));
   decimalSeparatorInUse_ = NumberText::DecimalSeparator();
 
   deviceTypeCode_ = config_->ReadDeviceType();
@@ -328,7 +334,7 @@ void TThermaSentinelForm::FormShow() {
   LISLanguageChange();
   ScanDeviceDlg->SetLanguage(LIS_);
   InterfaceDlg->SetLanguage(LIS_);
-  // later: hand LIS to MeasurementSettingsDlg, ChangeEmissDlg and OptionsDlg.
+  // later: hand LIS to ChangeEmissDlg.
 
   ScanDeviceDlg->TimeoutSeconds = config_->ReadArgoScanTimeOut();
   ScanDeviceDlg->SearchTimeout = commandLine_.ScanTimeOut();
@@ -383,27 +389,7 @@ void TThermaSentinelForm::ReadViewSettings() {
   options_ = config_->ReadOptions();
 }
 
-void TThermaSentinelForm::ApplyPriority(int priority) {
-  int nice = 0;
-  switch (priority) {
-    case 0:
-      nice = 19;
-      break;
-    case 1:
-      nice = 0;
-      break;
-    case 2:
-      nice = -10;
-      break;
-    case 3:
-      nice = -20;
-      break;
-    default:
-      return;
-  }
-  // Raising the priority needs privileges; a refusal leaves it as it is.
-  (void)::setpriority(PRIO_PROCESS, 0, nice);
-}
+void TThermaSentinelForm::ApplyPriority(int priority) { ProcessPriority::Apply(priority); }
 
 void TThermaSentinelForm::HideFromTaskbar() {
   // No taskbar button: a tool window has none on the usual desktops.
@@ -587,17 +573,7 @@ void TThermaSentinelForm::FormClose() {
     config_->WriteGlowReadout2(pnlGlowReadout2->width());
     config_->WriteSmoothCycles(smoothCycles_);
     config_->WriteSmartSmoothing(smartSmoothing_);
-    config_->WriteTObjGraph(graph_[0]);
-    config_->WriteTIntGraph(graph_[1]);
-    config_->WriteTBoxGraph(graph_[2]);
-    config_->WriteTActGraph(graph_[3]);
-    config_->WriteTQuotGraph(graph_[4]);
-    config_->WriteTSingleGraph(graph_[5]);
-    config_->WriteTauGraph(graph_[6]);
-    config_->WriteEpsGraph(graph_[7]);
-    config_->WritemVinGraph(graph_[8]);
-    config_->WriteVccGraph(graph_[9]);
-    config_->WriteAmbientGraph(graph_[10]);
+    WriteGraphSettings();
     config_->WriteArgo1ms(argo1ms_);
     const double span = Diagram_->XMax() - Diagram_->XMin();
     config_->WriteInitialTime(xWindowFromChart_ && span > 0.0 ? static_cast<float>(span) : initialTime_);

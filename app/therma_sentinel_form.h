@@ -15,6 +15,7 @@
 #include "measurement/config.h"
 #include "measurement/device_family.h"
 #include "measurement/display_value_encoding.h"
+#include "measurement/float_ring_buffer.h"
 #include "ui/graph_properties.h"
 
 class QAction;
@@ -42,6 +43,9 @@ class TInterfaceDlg;
 class TScanDeviceDlg;
 class TDisplayLink;
 class TSetDefaultSettingsDlg;
+class TViewSettingsDlg;
+class TOptionsDlg;
+class TMeasurementSettingsDlg;
 
 // The connection state of the main window.
 enum TConnectionState : std::uint8_t {
@@ -151,6 +155,11 @@ class TThermaSentinelForm : public QMainWindow {
   void mDeviceInfoClick(QObject* Sender);
   void mAboutClick(QObject* Sender);
   void mSetDefaultSettingsClick(QObject* Sender);
+  // The settings dialogs (therma_sentinel_form_settings.cpp): each stores
+  // what OK gives and applies it at once.
+  void mViewSettingsClick(QObject* Sender);
+  void mOptionsClick(QObject* Sender);
+  void mMeasurementSettingsClick(QObject* Sender);
 
   // ---- device setup and loop maintenance (therma_sentinel_form_setup.cpp) ----
   // The setup and loop-maintenance dialogs go by the device type code.
@@ -295,6 +304,9 @@ class TThermaSentinelForm : public QMainWindow {
   TDeviceInfoDlg* DeviceInfoDlg = nullptr;
   TInterfaceDlg* InterfaceDlg = nullptr;
   TSetDefaultSettingsDlg* SetDefaultSettingsDlg = nullptr;
+  TViewSettingsDlg* ViewSettingsDlg = nullptr;
+  TOptionsDlg* OptionsDlg = nullptr;
+  TMeasurementSettingsDlg* MeasurementSettingsDlg = nullptr;
   TForm1* Form1 = nullptr;
   TLoopMaintenanceDlg* LoopMaintenanceDlg = nullptr;
   TArgoDeviceSetupDlg* ArgoDeviceSetupDlg = nullptr;
@@ -423,6 +435,8 @@ class TThermaSentinelForm : public QMainWindow {
 
   // settings of the view
   void ReadViewSettings();
+  // The eleven channels' records into the settings.
+  void WriteGraphSettings();
 
   // device dialogs (therma_sentinel_form_setup.cpp)
   // While a device dialog is open the window's measurement timers rest and
@@ -459,6 +473,8 @@ class TThermaSentinelForm : public QMainWindow {
   // The window caption (branding, version, instance name); the language
   // file's caption of the form does not replace it.
   QString caption_;
+  // The caption without a user-defined title.
+  QString defaultCaption_;
   std::unique_ptr<TConfig> config_;
   bool configExisted_ = false;
   bool firstShowDone_ = false;
@@ -480,6 +496,8 @@ class TThermaSentinelForm : public QMainWindow {
   TOptions options_;
   std::array<TGraphProperties, 11> graph_{};
   int smoothCycles_ = 1;
+  // The averaging ring; its size follows smoothCycles_, its mean is kept.
+  TFloatRingBuffer smoothRing_{1};
   bool smartSmoothing_ = false;
   int scale_ = 1;
   bool argo1ms_ = false;

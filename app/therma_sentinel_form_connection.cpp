@@ -403,8 +403,8 @@ void TThermaSentinelForm::UpdateState() {
   mEmissivity->setEnabled(false);
   btnEmissivity->setEnabled(false);
   mLoopMaintenance->setEnabled(loop && HasLoopMaintenanceDialog());
-  mViewSettings->setEnabled(false);
-  mOptions->setEnabled(false);
+  mViewSettings->setEnabled(true);
+  mOptions->setEnabled(true);
   mLASER->setEnabled(laser);
   btnLASER->setEnabled(laser);
 

@@ -28,6 +28,7 @@
 #include "drivers/device_type.h"
 #include "drivers/sentinel_utils.h"
 #include "platform/number_text.h"
+#include "ui/bgr_color.h"
 #include "ui/diagram.h"
 #include "ui/lng_ini_supp.h"
 #include "ui/panel_status_bar.h"
@@ -62,10 +63,7 @@ constexpr PanelNames kPanelNames[11] = {
 // Epsilon, Vcc, TAmb, then mV input.
 constexpr int kPanelOrder[11] = {0, 3, 4, 5, 6, 1, 2, 7, 9, 10, 8};
 
-QColor ColorOf(std::uint32_t bgr) {
-  return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
-                static_cast<int>((bgr >> 16) & 0xFF));
-}
+QColor ColorOf(std::uint32_t bgr) { return BgrColor::ToQColor(bgr); }
 
 }  // namespace
 
@@ -399,10 +397,12 @@ void TThermaSentinelForm::CreateMenus() {
   connect(mDeviceSetup, &QAction::triggered, this, [this] { mDeviceSetupClick(mDeviceSetup); });
   connect(mLoopMaintenance, &QAction::triggered, this, [this] { mLoopMaintenanceClick(mLoopMaintenance); });
   connect(mInterface, &QAction::triggered, this, [this] { mInterfaceClick(mInterface); });
+  connect(mViewSettings, &QAction::triggered, this, [this] { mViewSettingsClick(mViewSettings); });
+  connect(mOptions, &QAction::triggered, this, [this] { mOptionsClick(mOptions); });
+  connect(mMeasurementSettings, &QAction::triggered, this,
+          [this] { mMeasurementSettingsClick(mMeasurementSettings); });
   // Commands of dialogs that come later: present, without effect.
-  // later: mMeasurementSettings
-  // (MeasurementSettingsDlg), mEmissivity (ChangeEmissDlg), mViewSettings
-  // (ViewSettingsDlg), mOptions (OptionsDlg).
+  // later: mEmissivity (ChangeEmissDlg).
 }
 
 void TThermaSentinelForm::CreateToolBar() {

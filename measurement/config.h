@@ -187,6 +187,17 @@ class TConfig {
 
   // [Options]
   TOptions ReadOptions() const;
+  // The decimal separators a user may choose: '.' and ','. Any other
+  // character would split the data file's columns or make its numbers
+  // unreadable.
+  static bool IsAllowedDecimalSeparator(QChar c) { return c == QLatin1Char('.') || c == QLatin1Char(','); }
+  // The separator the program uses under `options`: the user's when the
+  // option is set and the character is allowed, else `system`.
+  static QChar DecimalSeparatorOf(const TOptions& options, QChar system) {
+    return options.Has(TOption::DecimalSeparator) && IsAllowedDecimalSeparator(options.DecimalUserDefined)
+               ? options.DecimalUserDefined
+               : system;
+  }
   bool WriteOptions(const TOptions& options);
 
   // [COM]

@@ -6,13 +6,16 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -20,13 +23,16 @@
 #include <memory>
 
 #include "app/therma_sentinel_form.h"
+#include "app/view_settings_dlg.h"
 #include "drivers/argo/pyreon_argo.h"
 #include "measurement/argo_family.h"
 #include "platform/folders.h"
+#include "tests/support/modal_dialog.h"
 #include "tests/support/wait_for.h"
 #include "tools/devsim/argo_model.h"
 #include "tools/devsim/devsim_options.h"
 #include "tools/devsim/pty_server.h"
+#include "ui/d_spin_edit.h"
 #include "ui/diagram.h"
 #include "ui/lng_ini_supp.h"
 #include "ui/panel_status_bar.h"
@@ -144,6 +150,39 @@ TEST_F(MainWindowDeviceTest, StartAndStopKeepTheConnection) {
   // The scan command connects the stored device again.
   f.mScanClick(f.mScan);
   EXPECT_TRUE(WaitForEvents([&] { return f.State() == csConnected; }, 15000, EventPump::EventLoop));
+}
+
+// OK in the view settings while a measurement runs (to change a colour)
+// keeps the rows the measurement locked as they were: the panels stay.
+TEST_F(MainWindowDeviceTest, ViewSettingsOkDuringAMeasurementKeepsThePanels) {
+  TThermaSentinelForm& f = StartConnected();
+  f.mStartClick(f.mStart);
+  ASSERT_EQ(f.State(), csMeasuring);
+  const std::array<TGraphProperties, 11> before = f.Graph();
+  ASSERT_TRUE(before[0].ShowDigital);
+  TViewSettingsDlg& dlg = *f.ViewSettingsDlg;
+  bool acted = false;
+  test_support::WhenShown(&dlg, [&] {
+    EXPECT_FALSE(dlg.cbShowDig[0]->isEnabled());
+    EXPECT_FALSE(dlg.seInitialTime->isEnabled());
+    EXPECT_TRUE(dlg.bbColor[0]->isEnabled());
+    dlg.ChooseColor = [](const QColor&) -> std::optional<QColor> { return QColor(1, 2, 3); };
+    dlg.bbColor[0]->click();
+    acted = true;
+    dlg.btnOK->click();
+  });
+  f.mViewSettings->trigger();
+  EXPECT_TRUE(acted);
+  EXPECT_EQ(f.State(), csMeasuring);
+  for (int c = 0; c < 4; ++c) {
+    EXPECT_EQ(f.Graph()[c].ShowDigital, before[c].ShowDigital) << c;
+    EXPECT_EQ(f.Graph()[c].ShowDiagram, before[c].ShowDiagram || c == 0) << c;
+  }
+  EXPECT_EQ(f.Graph()[0].Color, 0x030201u);
+  EXPECT_TRUE(!f.Panels1[0].Box->isHidden() || !f.Panels2[0].Box->isHidden());
+  EXPECT_TRUE(f.mTObj->isChecked());
+  f.mStopClick(f.mStop);
+  EXPECT_EQ(f.State(), csConnected);
 }
 
 // The emulator process ends while a burst runs: the window closes the
