@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr std::array<RatioDisplayJog::TSpec, RatioDisplayJog::ImageCount> kSpecs = {{
+constexpr std::array<RatioDisplayJog::TValueRange, RatioDisplayJog::ImageCount> kValueRanges = {{
     {0.05, 1.0, 1000.0, 3},   // emissivity
     {0.8, 1.2, 1000.0, 3},    // slope
     {0.75, 1.25, 1000.0, 3},  // gain 1C
@@ -20,8 +20,8 @@ bool ValidImage(int image) { return image >= 0 && image < RatioDisplayJog::Image
 
 }  // namespace
 
-const RatioDisplayJog::TSpec& RatioDisplayJog::Spec(int image) {
-  return kSpecs[static_cast<std::size_t>(std::clamp(image, 0, ImageCount - 1))];
+const RatioDisplayJog::TValueRange& RatioDisplayJog::ValueRange(int image) {
+  return kValueRanges[static_cast<std::size_t>(std::clamp(image, 0, ImageCount - 1))];
 }
 
 int RatioDisplayJog::StepForOffset(int d) {
@@ -37,11 +37,11 @@ int RatioDisplayJog::StateForStep(int step) {
 }
 
 double RatioDisplayJog::Stepped(int image, double value, int step) {
-  const TSpec& spec = Spec(image);
+  const TValueRange& range = ValueRange(image);
   // Rounded to the edit's decimals, so repeated steps do not drift.
-  const double scale = std::pow(10.0, spec.decimals);
-  const double next = std::round((value + step / spec.divisor) * scale) / scale;
-  return std::clamp(next, spec.minimum, spec.maximum);
+  const double scale = std::pow(10.0, range.decimals);
+  const double next = std::round((value + step / range.divisor) * scale) / scale;
+  return std::clamp(next, range.minimum, range.maximum);
 }
 
 int RatioDisplayJog::Side(double y, int height) {

@@ -13,12 +13,12 @@ class RatioDisplayJog {
   static constexpr int kTickMs = 250;
   static constexpr int kClickMs = 500;
 
-  struct TSpec {
+  struct TValueRange {
     double minimum, maximum;
     double divisor;  // a step of n changes the value by n / divisor
     int decimals;
   };
-  static const TSpec& Spec(int image);
+  static const TValueRange& ValueRange(int image);
 
   // The step for a vertical offset from the centre (d = round(y - h / 2)):
   // |d| < 10: 0; 10..29: 1; 30..49: 10; 50..69: 50; 70 and more: 100;

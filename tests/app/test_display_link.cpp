@@ -23,8 +23,9 @@
 #include "platform/display_link_protocol.h"
 #include "platform/folders.h"
 #include "platform/number_text.h"
-#include "ui/lng_ini_supp.h"
+#include "tests/support/program_home.h"
 #include "tests/support/wait_for.h"
+#include "ui/lng_ini_supp.h"
 
 using namespace DisplayLink;
 
@@ -33,7 +34,6 @@ using test_support::WaitForEvents;
 namespace {
 
 const QString kGlowReadout = QStringLiteral(TS_BINARY_DIR "/app/GlowReadout");
-
 
 TDisplayRecord Settings(int kind, const QString& name, int left = 100, int top = 100) {
   TDisplayRecord r;
@@ -245,20 +245,12 @@ class MainWindowDisplays : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
-    QDir().mkpath(dir_.filePath(QStringLiteral("prog")));
-    QFile::copy(QStringLiteral(TS_SOURCE_DIR "/lang/English.lng"),
-                dir_.filePath(QStringLiteral("prog/English.lng")));
-    Folders::SetProgramFolderForTesting(dir_.filePath(QStringLiteral("prog")));
-    qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("cfg")).toLocal8Bit());
-    qputenv("THERMASENTINEL_PORTS", dir_.filePath(QStringLiteral("ports.ini")).toLocal8Bit());
-    TLngINISupp::ResetSharedStateForTesting();
+    test_support::PrepareProgramHome(dir_);
   }
   void TearDown() override {
     form_.reset();
     NumberText::SetDecimalSeparator(QChar());
-    Folders::SetProgramFolderForTesting(QString());
-    qunsetenv("XDG_CONFIG_HOME");
-    qunsetenv("THERMASENTINEL_PORTS");
+    test_support::LeaveProgramHome();
   }
   void InstallDisplayProgram() {
     ASSERT_TRUE(QFile::link(kGlowReadout, dir_.filePath(QStringLiteral("prog/GlowReadout"))));

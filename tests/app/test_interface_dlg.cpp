@@ -23,6 +23,7 @@
 #include "app/therma_sentinel_form.h"
 #include "drivers/device_type.h"
 #include "platform/folders.h"
+#include "tests/support/program_home.h"
 #include "tests/support/wait_for.h"
 #include "ui/lng_ini_supp.h"
 
@@ -126,13 +127,7 @@ class InterfaceRoundTripTest : public ::testing::Test {
     const QString devsim = QStringLiteral(TS_BINARY_DIR "/tools/devsim/thermasentinel-devsim");
     if (!QFileInfo::exists(devsim)) GTEST_SKIP() << "the emulator program is not built";
     ASSERT_TRUE(dir_.isValid());
-    QDir().mkpath(dir_.filePath(QStringLiteral("prog")));
-    QFile::copy(QStringLiteral(TS_SOURCE_DIR "/lang/English.lng"),
-                dir_.filePath(QStringLiteral("prog/English.lng")));
-    Folders::SetProgramFolderForTesting(dir_.filePath(QStringLiteral("prog")));
-    qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("cfg")).toLocal8Bit());
-    qputenv("THERMASENTINEL_PORTS", dir_.filePath(QStringLiteral("ports.ini")).toLocal8Bit());
-    TLngINISupp::ResetSharedStateForTesting();
+    test_support::PrepareProgramHome(dir_);
     devsim_.start(devsim,
                   {QStringLiteral("--model"), QStringLiteral("argo"), QStringLiteral("--address"),
                    QStringLiteral("7"), QStringLiteral("--serial"), QStringLiteral("10777"),
@@ -158,9 +153,7 @@ class InterfaceRoundTripTest : public ::testing::Test {
       devsim_.terminate();
       devsim_.waitForFinished(5000);
     }
-    Folders::SetProgramFolderForTesting(QString());
-    qunsetenv("XDG_CONFIG_HOME");
-    qunsetenv("THERMASENTINEL_PORTS");
+    test_support::LeaveProgramHome();
   }
 
   TThermaSentinelForm& StartConnected() {

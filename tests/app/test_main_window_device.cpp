@@ -28,6 +28,7 @@
 #include "measurement/argo_family.h"
 #include "platform/folders.h"
 #include "tests/support/modal_dialog.h"
+#include "tests/support/program_home.h"
 #include "tests/support/wait_for.h"
 #include "tools/devsim/argo_model.h"
 #include "tools/devsim/devsim_options.h"
@@ -67,13 +68,7 @@ class MainWindowDeviceTest : public ::testing::Test {
   // A per-test home: settings, ports and a program folder with the language file.
   void PrepareHome() {
     ASSERT_TRUE(dir_.isValid());
-    QDir().mkpath(dir_.filePath(QStringLiteral("prog")));
-    QFile::copy(QStringLiteral(TS_SOURCE_DIR "/lang/English.lng"),
-                dir_.filePath(QStringLiteral("prog/English.lng")));
-    Folders::SetProgramFolderForTesting(dir_.filePath(QStringLiteral("prog")));
-    qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("cfg")).toLocal8Bit());
-    qputenv("THERMASENTINEL_PORTS", dir_.filePath(QStringLiteral("ports.ini")).toLocal8Bit());
-    TLngINISupp::ResetSharedStateForTesting();
+    test_support::PrepareProgramHome(dir_);
   }
 
   // The device on COM4 at 115200 Bd, connected at start, not started.
@@ -92,9 +87,7 @@ class MainWindowDeviceTest : public ::testing::Test {
       devsim_.terminate();
       devsim_.waitForFinished(5000);
     }
-    Folders::SetProgramFolderForTesting(QString());
-    qunsetenv("XDG_CONFIG_HOME");
-    qunsetenv("THERMASENTINEL_PORTS");
+    test_support::LeaveProgramHome();
   }
 
   TThermaSentinelForm& StartConnected() {

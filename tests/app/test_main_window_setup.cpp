@@ -30,8 +30,8 @@
 #include "platform/folders.h"
 #include "setup_argo/argo_device_setup_dlg.h"
 #include "setup_argo/loop_maintenance_dlg.h"
-#include "tests/app/main_window_home.h"
 #include "tests/setup_argo/loop_dialog_closings.h"
+#include "tests/support/program_home.h"
 #include "tests/support/wait_for.h"
 #include "tools/devsim/argo_model.h"
 #include "tools/devsim/devsim_options.h"
@@ -83,14 +83,14 @@ class MainWindowSetupTest : public ::testing::Test {
   void TearDown() override {
     form_.reset();
     if (server_) server_->Stop();
-    apptest::LeaveMainWindowHome();
+    test_support::LeaveProgramHome();
   }
 
   // The emulator with `profile` on COM4, stored as the device to connect at
   // start, and the window connected to it.
   TThermaSentinelForm& StartConnected(const QString& profile, const QString& extraSettings = QString()) {
     EXPECT_TRUE(dir_.isValid());
-    apptest::PrepareMainWindowHome(dir_);
+    test_support::PrepareProgramHome(dir_);
 
     const auto p = ArgoProfiles::Find(profile);
     EXPECT_TRUE(p.has_value());

@@ -16,24 +16,35 @@
 
 namespace test_support {
 
+// Points the program at `dir`: its program folder "prog" with the shipped
+// language file, settings under "cfg", the port map "ports.ini".
+inline void PrepareProgramHome(const QTemporaryDir& dir) {
+  QDir().mkpath(dir.filePath(QStringLiteral("prog")));
+  QFile::copy(QStringLiteral(TS_SOURCE_DIR "/lang/English.lng"),
+              dir.filePath(QStringLiteral("prog/English.lng")));
+  Folders::SetProgramFolderForTesting(dir.filePath(QStringLiteral("prog")));
+  qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("cfg")).toLocal8Bit());
+  qputenv("THERMASENTINEL_PORTS", dir.filePath(QStringLiteral("ports.ini")).toLocal8Bit());
+  TLngINISupp::ResetSharedStateForTesting();
+}
+
+// Undoes the process-wide part of PrepareProgramHome.
+inline void LeaveProgramHome() {
+  Folders::SetProgramFolderForTesting(QString());
+  qunsetenv("XDG_CONFIG_HOME");
+  qunsetenv("THERMASENTINEL_PORTS");
+}
+
 class ProgramHome {
  public:
   ProgramHome() {
-    QDir().mkpath(dir_.filePath(QStringLiteral("prog")));
-    QFile::copy(QStringLiteral(TS_SOURCE_DIR "/lang/English.lng"),
-                dir_.filePath(QStringLiteral("prog/English.lng")));
-    Folders::SetProgramFolderForTesting(dir_.filePath(QStringLiteral("prog")));
-    qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("cfg")).toLocal8Bit());
-    qputenv("THERMASENTINEL_PORTS", dir_.filePath(QStringLiteral("ports.ini")).toLocal8Bit());
+    PrepareProgramHome(dir_);
     QFile ports(dir_.filePath(QStringLiteral("ports.ini")));
     if (ports.open(QIODevice::WriteOnly)) ports.write("[Ports]\r\n");
-    TLngINISupp::ResetSharedStateForTesting();
   }
   ~ProgramHome() {
     NumberText::SetDecimalSeparator(QChar());
-    Folders::SetProgramFolderForTesting(QString());
-    qunsetenv("XDG_CONFIG_HOME");
-    qunsetenv("THERMASENTINEL_PORTS");
+    LeaveProgramHome();
   }
   ProgramHome(const ProgramHome&) = delete;
   ProgramHome& operator=(const ProgramHome&) = delete;
