@@ -125,6 +125,35 @@ TEST_F(DisplayPageTest, RowChangeWritesAllRowsWithPackedLeds) {
   EXPECT_FALSE(page_->WritePending());
 }
 
+// In °F the rows show and take Fahrenheit; the device gets °C, and rows
+// left as filled go back exactly as the device had them.
+TEST_F(DisplayPageTest, FahrenheitRowsAreWrittenInCelsius) {
+  Open(QStringLiteral("ratio-5015"), [](ArgoDeviceState& s) {
+    s.unit = 0;
+    s.visualAlarmSource = 0;
+    s.ratioAlarmMode = 0;
+    for (std::size_t row = 0; row < 8; ++row) {
+      s.visualAlarm[row][0] = 0x23;  // 800.3 °C: 1472.5 °F shown
+      s.visualAlarm[row][1] = 0x2B;
+    }
+  });
+  const ArgoDeviceState before = State();
+  EXPECT_EQ(Child<QLabel>(QStringLiteral("lblUnitHigh5"))->text(), QStringLiteral("[°F]"));
+  EXPECT_EQ(Edit("dseLow", 0)->text(), QStringLiteral("1472.5"));
+  Edit("dseHigh", 5)->setText(QStringLiteral("2192.9"));
+  page_->FlushPendingWrite();
+  ASSERT_TRUE(WaitPageIdle());
+  ASSERT_EQ(RequestBytes().size(), 8u);
+  const ArgoDeviceState after = State();
+  for (std::size_t i = 0; i < 8; ++i) {
+    if (i != 5) {
+      EXPECT_EQ(after.visualAlarm[i], before.visualAlarm[i]) << i;
+    }
+  }
+  EXPECT_EQ(Bytes(after.visualAlarm[5].begin(), after.visualAlarm[5].begin() + 4),
+            (Bytes{0x23, 0x2B, 0x32, 0xCD}));  // 800.3 kept, 1200.5 °C
+}
+
 // A row change dropped within its delay never reaches the device; text that
 // is not a number writes nothing and the edit shows the cache again.
 TEST_F(DisplayPageTest, DroppedOrUnparsableChangesWriteNothing) {
