@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QStringList>
 #include <QTableView>
@@ -466,7 +467,11 @@ bool TVererodurCalibrationPage::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonRelease) {
     if (watched == p1CtempCali) p1CtempCaliClick();
     if (watched == p2CtempCali) p2CtempCaliClick();
-    if (watched == gb1Ccali) gb1CcaliClick();
+    // The group's own area only: a click on one of its labels, passed on
+    // to the group, does not refill the grid.
+    if (watched == gb1Ccali &&
+        !gb1Ccali->childAt(static_cast<QMouseEvent*>(event)->position().toPoint()))
+      gb1CcaliClick();
   }
   return QWidget::eventFilter(watched, event);
 }

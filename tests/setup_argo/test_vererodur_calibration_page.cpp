@@ -37,8 +37,8 @@ const QString kConversionError = QStringLiteral("Conversion error !");
 const QString kArithmeticError = QStringLiteral("arithmetic error !");
 
 // A click as the user makes it (press and release on the control).
-void Click(QWidget* w) {
-  const QPointF at(w->width() / 2.0, w->height() / 2.0);
+void Click(QWidget* w, std::optional<QPointF> point = std::nullopt) {
+  const QPointF at = point.value_or(QPointF(w->width() / 2.0, w->height() / 2.0));
   QMouseEvent press(QEvent::MouseButtonPress, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
                     Qt::NoModifier);
   QMouseEvent release(QEvent::MouseButtonRelease, at, w->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
@@ -414,7 +414,12 @@ TEST_F(VererodurCalibrationPageTest, LockHoldsUntilTheNextRead) {
   Open();
   ReadFactory();
   page().Model().SetValue(Model::AddTop, QStringLiteral("99"));
-  Click(page().gb1Ccali);
+  Click(page().lblIst1C1);  // passed on to the group, but not on the group's own area
+  EXPECT_FALSE(page().Busy());
+  EXPECT_EQ(probe_->Value(Model::AddTop), QStringLiteral("99"));
+  // Within the frame, below the buttons: the group's own area.
+  const auto groupArea = [this] { return QPointF(page().gb1Ccali->width() - 4, page().gb1Ccali->height() - 4); };
+  Click(page().gb1Ccali, groupArea());
   ASSERT_TRUE(WaitDone());
   EXPECT_TRUE(probe_->questions.size() == 1u);  // the one of ReadFactory
   EXPECT_EQ(model_->RequestCount(), 0u);
@@ -431,7 +436,7 @@ TEST_F(VererodurCalibrationPageTest, LockHoldsUntilTheNextRead) {
   page().btnWriteCaliClick();
   page().btnSetFactDefaultClick();
   page().btnCalc1CClick();
-  Click(page().gb1Ccali);
+  Click(page().gb1Ccali, groupArea());
   EXPECT_FALSE(page().Busy());
   EXPECT_EQ(probe_->Value(Model::AddTop), QStringLiteral("18"));
   EXPECT_TRUE(probe_->messages.isEmpty());
