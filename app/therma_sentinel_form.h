@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+#include "app/brio_loop_maintenance.h"
+#include "app/brio_setup_dispatch.h"
 #include "app/command_line.h"
 #include "measurement/channel_values.h"
 #include "measurement/config.h"
@@ -167,6 +169,10 @@ class TThermaSentinelForm : public QMainWindow {
   void mLoopMaintenanceClick(QObject* Sender);
   bool HasDeviceSetupDialog() const;
   bool HasLoopMaintenanceDialog() const;
+  // The Brio families' setup and loop-maintenance dialogs, by kind (a kind
+  // without its dialog keeps its command disabled).
+  TBrioSetupDispatch& BrioSetup() { return brioSetup_; }
+  TBrioLoopMaintenance& BrioLoopMaintenance() { return brioLoop_; }
   // The single-colour dialogs' callback after device changes: takes a
   // changed display unit and polls the values of the shown panels.
   void DeviceSettingsChanged(QObject* Sender, bool Fahrenheit);
@@ -455,6 +461,13 @@ class TThermaSentinelForm : public QMainWindow {
   // dialog is shown (`read`: the read completed).
   void RunArgoDeviceSetup(const DeviceDialogState& saved);
   void ShowArgoDeviceSetup(const DeviceDialogState& saved, bool read);
+  // The Brio families (therma_sentinel_form_brio_setup.cpp).
+  bool HasBrioDeviceSetupDialog() const;
+  bool HasBrioLoopMaintenanceDialog() const;
+  void RunBrioDeviceSetup();
+  void RunBrioLoopMaintenance();
+  TBrioSetupDispatch brioSetup_;
+  TBrioLoopMaintenance brioLoop_;
   // A display unit the device reported: stored, shown by a visible
   // device-info dialog and the chart.
   void TakeDeviceUnit(bool fahrenheit);
