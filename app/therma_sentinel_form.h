@@ -345,6 +345,9 @@ class TThermaSentinelForm : public QMainWindow {
   void ConnectFamily(int port, int baudIndex);
   void AutoConnect();
   void RunScanDialog();
+  // The scan dialog of the start closed with `result`: the device chosen is
+  // connected and its port stored.
+  void ScanDialogClosed(int result);
   void ConnectTimeOutTimerTimer();
   void ReadConfigTimeOutTimerTimer();
   void pyreonArgoConnect(QObject* Sender);
