@@ -56,6 +56,8 @@ class MainWindowDeviceTest : public ::testing::Test {
 
     QStringList args{QStringLiteral("--model"), QStringLiteral("argo")};
     args << deviceOptions;
+    if (!deviceOptions.contains(QStringLiteral("--serial")))
+      args << QStringLiteral("--serial") << QString::number(kStoredSerial);
     args << QStringLiteral("--pty") << QStringLiteral("--ports-file")
          << dir_.filePath(QStringLiteral("ports.ini")) << QStringLiteral("--com") << QStringLiteral("4");
     devsim_.start(devsim, args);
@@ -71,13 +73,18 @@ class MainWindowDeviceTest : public ::testing::Test {
     test_support::PrepareProgramHome(dir_);
   }
 
+  // The serial number the device has and the settings store (so the scan
+  // at start takes the device by itself).
+  static constexpr int kStoredSerial = 1107001;
+
   // The device on COM4 at 115200 Bd, connected at start, not started.
-  void WriteDeviceSettings(const QString& extraCom) {
+  void WriteDeviceSettings(const QString& extraCom, int serial = kStoredSerial) {
     const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     QDir().mkpath(dir_.filePath(QStringLiteral("cfg/") + name));
     QFile f(dir_.filePath(QStringLiteral("cfg/") + name + QLatin1Char('/') + name + QStringLiteral(".ini")));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("[COM]\r\nCOM=4\r\nBaudrate=5\r\nDeviceType=1\r\n" + extraCom.toLatin1() +
+    f.write("[COM]\r\nCOM=4\r\nBaudrate=5\r\nDeviceType=1\r\nArgo_Serial=" + QByteArray::number(serial) +
+            "\r\n" + extraCom.toLatin1() +
             "[Options]\r\nAutoScan=1\r\nAutoStart=0\r\nAskForSaving=0\r\n[Settings]\r\nArgoBurstStartDelay="
             "0\r\n");
   }
@@ -286,7 +293,7 @@ class MainWindowSilentDeviceTest : public MainWindowDeviceTest {
     QString error;
     ASSERT_TRUE(server_->Start(&error)) << error.toStdString();
     ASSERT_TRUE(SetPortsEntry(dir_.filePath(QStringLiteral("ports.ini")), 4, server_->SlavePath(), error));
-    WriteDeviceSettings(QString());
+    WriteDeviceSettings(QString(), static_cast<int>(ArgoProfiles::Default().state.serial));
   }
   void TearDown() override {
     form_.reset();
