@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
@@ -16,6 +14,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "drivers/argosuche.h"
 #include "tests/support/wait_for.h"
