@@ -46,6 +46,7 @@ class TScanDeviceDlg;
 class TDisplayLink;
 class TSetDefaultSettingsDlg;
 class TViewSettingsDlg;
+struct TViewSettings;
 class TOptionsDlg;
 class TMeasurementSettingsDlg;
 
@@ -160,6 +161,9 @@ class TThermaSentinelForm : public QMainWindow {
   // The settings dialogs (therma_sentinel_form_settings.cpp): each stores
   // what OK gives and applies it at once.
   void mViewSettingsClick(QObject* Sender);
+  // The same dialog for the chart: every row editable, the time window the
+  // chart shows offered, the chart's range following the device's.
+  void mDiagramSettingsClick(QObject* Sender);
   void mOptionsClick(QObject* Sender);
   void mMeasurementSettingsClick(QObject* Sender);
 
@@ -271,7 +275,7 @@ class TThermaSentinelForm : public QMainWindow {
   QAction *mTObj = nullptr, *mTInt = nullptr, *mTBox = nullptr, *mTAct = nullptr, *mTQuot = nullptr,
           *mTSingle = nullptr, *mTau = nullptr, *mEps = nullptr, *mmVin = nullptr, *mVcc = nullptr,
           *mTamb = nullptr;
-  QAction *mChart = nullptr, *mTimeZoomIn = nullptr, *mTimeZoomOut = nullptr, *mTimeZoomFull = nullptr,
+  QAction *mChart = nullptr, *mDiagramSettings = nullptr, *mTimeZoomIn = nullptr, *mTimeZoomOut = nullptr, *mTimeZoomFull = nullptr,
           *mTempZoomIn = nullptr, *mTempZoomOut = nullptr, *mTempZoomFull = nullptr,
           *mManualScaling = nullptr, *mGlobalScaling = nullptr, *mLocalScaling = nullptr,
           *mCopyToClipboard = nullptr;
@@ -444,6 +448,10 @@ class TThermaSentinelForm : public QMainWindow {
 
   // settings of the view
   void ReadViewSettings();
+  // The view record the view settings dialog starts from, and what its OK
+  // gave (stored and applied).
+  void FillViewSettings(TViewSettings& view) const;
+  void TakeViewSettings(const TViewSettings& view);
   // The eleven channels' records into the settings.
   void WriteGraphSettings();
 

@@ -185,6 +185,39 @@ TEST_F(MainWindowDeviceTest, ViewSettingsOkDuringAMeasurementKeepsThePanels) {
   EXPECT_EQ(f.State(), csConnected);
 }
 
+// Diagram settings while a measurement runs: every row can be edited, the
+// time window the chart shows is offered and taken, and the chart's range
+// becomes the device's (down to -50 while the internal temperature is drawn).
+TEST_F(MainWindowDeviceTest, DiagramSettingsOfferTheChartsWindowDuringAMeasurement) {
+  TThermaSentinelForm& f = StartConnected();
+  const float low = f.Diagram()->YRangeMin(), high = f.Diagram()->YRangeMax();
+  f.mStartClick(f.mStart);
+  ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() > 100; }, 15000, EventPump::EventLoop));
+  TViewSettingsDlg& dlg = *f.ViewSettingsDlg;
+  double offered = -1.0, span = -1.0, least = 0.0, most = 0.0;
+  test_support::WhenShown(&dlg, [&] {
+    EXPECT_TRUE(dlg.cbShowDig[0]->isEnabled());
+    EXPECT_TRUE(dlg.cbShowDia[1]->isEnabled());
+    span = f.Diagram()->XMax() - f.Diagram()->XMin();
+    offered = dlg.seInitialTime->Value();
+    least = dlg.seInitialTime->MinValue();
+    most = dlg.seInitialTime->MaxValue();
+    dlg.cbShowDia[1]->setChecked(true);
+    dlg.btnOK->click();
+  });
+  f.mDiagramSettings->trigger();
+  EXPECT_GT(span, 0.0);
+  // The span, within what the time field takes.
+  EXPECT_NEAR(offered, std::clamp(span, least, most), 0.05);
+  EXPECT_NEAR(f.InitialTime(), offered, 0.001);
+  EXPECT_TRUE(f.Graph()[1].ShowDiagram);
+  EXPECT_TRUE(f.mTInt->isVisible());
+  EXPECT_FLOAT_EQ(f.Diagram()->YRangeMin(), std::min(low, -50.0f));
+  EXPECT_FLOAT_EQ(f.Diagram()->YRangeMax(), high);
+  EXPECT_EQ(f.State(), csMeasuring);
+  f.mStopClick(f.mStop);
+}
+
 // The emulator process ends while a burst runs: the window closes the
 // connection within the driver's watchdog time.
 TEST_F(MainWindowDeviceTest, DeviceGoneDuringBurstGivesClosed) {
@@ -264,6 +297,28 @@ TEST_F(MainWindowRatioDeviceTest, DisplayMode2ShowsTheObjectAsPercentage) {
   EXPECT_GE(f.Diagram()->YRangeMax(), 100.0);
   f.mStopClick(f.mStop);
   EXPECT_EQ(f.State(), csConnected);
+}
+
+// The ratio model's chart never draws the internal or actual temperature,
+// whatever the diagram settings ask; their menu items are hidden.
+TEST_F(MainWindowRatioDeviceTest, DiagramSettingsKeepTheRatioModelsChannelsOutOfTheChart) {
+  TThermaSentinelForm& f = StartConnected();
+  ASSERT_EQ(f.DeviceTypeCode(), 2);
+  TViewSettingsDlg& dlg = *f.ViewSettingsDlg;
+  test_support::WhenShown(&dlg, [&] {
+    for (int row : {1, 3}) {
+      dlg.cbShowDia[static_cast<std::size_t>(row)]->setEnabled(true);
+      dlg.cbShowDia[static_cast<std::size_t>(row)]->setChecked(true);
+    }
+    dlg.btnOK->click();
+  });
+  f.mDiagramSettings->trigger();
+  EXPECT_FALSE(f.Graph()[1].ShowDiagram);
+  EXPECT_FALSE(f.Graph()[3].ShowDiagram);
+  EXPECT_FALSE(f.mTInt->isVisible());
+  EXPECT_FALSE(f.mTAct->isVisible());
+  EXPECT_FALSE(f.mTInt->isChecked());
+  EXPECT_FALSE(f.mTAct->isChecked());
 }
 
 namespace {
