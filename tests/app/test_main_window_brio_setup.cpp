@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <memory>
+#include <ostream>
+#include <string>
 #include <vector>
 
 #include "app/modal_result.h"
@@ -167,16 +169,29 @@ TEST_F(MainWindowBrioSetupTest, TheDevicePickedIsConnected) {
 // Without its dialog the command stays disabled; with it, the window is
 // busy while the dialog is shown, the edited configuration reaches the
 // device and the device is connected again.
-TEST_F(MainWindowBrioSetupTest, SetupWritesTheDialogsImagesAndReconnects) {
-  Prepare(2, "briov2", kDevicePort, QString::number(1080004));
+struct SetupCase {
+  int generation;
+  const char* profile;
+  std::uint32_t serial;
+};
+void PrintTo(const SetupCase& c, std::ostream* os) { *os << c.profile; }
+
+class MainWindowBrioSetupWrites : public MainWindowBrioSetupTest,
+                                  public ::testing::WithParamInterface<SetupCase> {};
+
+TEST_P(MainWindowBrioSetupWrites, SetupWritesTheDialogsImagesAndReconnects) {
+  const SetupCase& c = GetParam();
+  Prepare(c.generation, c.profile, kDevicePort, QString::number(c.serial));
   TThermaSentinelForm& f = Start();
   ASSERT_TRUE(WaitConnected(f)) << int(f.State());
   EXPECT_FALSE(f.mDeviceSetup->isEnabled());
   EXPECT_FALSE(f.btnDeviceSetup->isEnabled());
   EXPECT_FALSE(f.mLoopMaintenance->isEnabled());
 
+  const std::uint8_t code = f.DeviceTypeCode();
+  const auto kind = TBrioSetupDispatch::DialogKindOf(code);
   SetupDialogStandIn dialog(f);
-  f.BrioSetup().SetDialog(TBrioSetupDispatch::TDialogKind::Briov2, &dialog);
+  f.BrioSetup().SetDialog(kind, &dialog);
   f.UpdateState();
   ASSERT_TRUE(f.mDeviceSetup->isEnabled());
   EXPECT_TRUE(f.btnDeviceSetup->isEnabled());
@@ -185,8 +200,8 @@ TEST_F(MainWindowBrioSetupTest, SetupWritesTheDialogsImagesAndReconnects) {
   ASSERT_TRUE(WaitForEvents([&] { return dialog.stateWhileShown != 0; }, 20000, EventPump::EventLoop));
   EXPECT_EQ(dialog.stateWhileShown, csBusy);
   EXPECT_FALSE(dialog.setupEnabledWhileShown);
-  EXPECT_EQ(dialog.context_.DeviceType, DeviceType::Briov2);
-  EXPECT_EQ(dialog.context_.SerialText, QStringLiteral("1080004"));
+  EXPECT_EQ(dialog.context_.DeviceType, code);
+  EXPECT_EQ(dialog.context_.SerialText, QString::number(c.serial));
   EXPECT_EQ(std::vector<std::uint8_t>(dialog.images_.Config.Data.begin(), dialog.images_.Config.Data.begin() + 3),
             std::vector<std::uint8_t>(before.begin(), before.begin() + 3));
 
@@ -198,8 +213,15 @@ TEST_F(MainWindowBrioSetupTest, SetupWritesTheDialogsImagesAndReconnects) {
   EXPECT_EQ(after, std::vector<std::uint8_t>(dialog.images_.Config.Data.begin(), dialog.images_.Config.Data.end()));
   EXPECT_NE(after, before);
   EXPECT_TRUE(f.mDeviceSetup->isEnabled());
-  f.BrioSetup().SetDialog(TBrioSetupDispatch::TDialogKind::Briov2, nullptr);
+  EXPECT_EQ(f.DeviceTypeCode(), code);
+  f.BrioSetup().SetDialog(kind, nullptr);
 }
+
+INSTANTIATE_TEST_SUITE_P(Models, MainWindowBrioSetupWrites,
+                         ::testing::Values(SetupCase{1, "voduz1", 11000}, SetupCase{2, "briov2", 1080004}),
+                         [](const ::testing::TestParamInfo<SetupCase>& info) {
+                           return std::string(info.param.generation == 1 ? "FirstGeneration" : "Briov2");
+                         });
 
 // Cancel writes nothing and leaves the device connected as it was.
 TEST_F(MainWindowBrioSetupTest, SetupCancelKeepsTheConnection) {
