@@ -52,7 +52,8 @@ bool TBrioLoopMaintenance::Run(std::uint8_t code, DeviceFamily& family, QObject*
   const auto post = [=](bool enter, std::function<void(bool)> then) {
     if (first != nullptr)
       return first->PostDriverJob(
-          [=](TpyreonBrio& d) { enter ? Enter(d, code) : static_cast<void>(Leave(d, code)); }, std::move(then));
+          [=](TpyreonBrio& d) { enter ? Enter(d, code) : static_cast<void>(Leave(d, code)); },
+          std::move(then));
     return second->PostDriverJob(
         [=](TpyreonBrio_mA& d) { enter ? Enter(d, code) : static_cast<void>(Leave(d, code)); },
         std::move(then));

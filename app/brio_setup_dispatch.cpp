@@ -16,8 +16,10 @@ namespace {
 // it is neither or its session has ended.
 bool PostToBrio(DeviceFamily& family, std::function<void(TpyreonBrio&)> first,
                 std::function<void(TpyreonBrio_mA&)> second, std::function<void(bool)> done) {
-  if (auto* brio = dynamic_cast<BrioFamily*>(&family)) return brio->PostDriverJob(std::move(first), std::move(done));
-  if (auto* ma = dynamic_cast<BrioMaFamily*>(&family)) return ma->PostDriverJob(std::move(second), std::move(done));
+  if (auto* brio = dynamic_cast<BrioFamily*>(&family))
+    return brio->PostDriverJob(std::move(first), std::move(done));
+  if (auto* ma = dynamic_cast<BrioMaFamily*>(&family))
+    return ma->PostDriverJob(std::move(second), std::move(done));
   return false;
 }
 
@@ -99,7 +101,9 @@ bool TBrioSetupDispatch::Run(std::uint8_t code, DeviceFamily& family, const TBri
     };
     const bool posted = PostToBrio(
         *device,
-        [routine, images, written](TpyreonBrio& d) { *written = TBrioSetupWriteBack::Write(d, routine, *images); },
+        [routine, images, written](TpyreonBrio& d) {
+          *written = TBrioSetupWriteBack::Write(d, routine, *images);
+        },
         [routine, images, written](TpyreonBrio_mA& d) {
           *written = TBrioSetupWriteBack::Write(d, routine, *images);
         },

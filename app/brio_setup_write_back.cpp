@@ -71,7 +71,8 @@ bool TBrioSetupWriteBack::Write(TpyreonBrio_mA& driver, TRoutine routine, const 
     case TRoutine::Briov2Images:
       return driver.WriteBriov2Images(images.Config, images.Extended, images.Calibration);
     case TRoutine::KoraConfigurationThenCalibration:
-      return driver.WriteKoraConfiguration(images.Config) && driver.WriteCalibrationImage(images.NewCalibration);
+      return driver.WriteKoraConfiguration(images.Config) &&
+             driver.WriteCalibrationImage(images.NewCalibration);
     case TRoutine::KoraImages:
       return driver.WriteKoraImages(images.Config, images.Calibration);
     default:

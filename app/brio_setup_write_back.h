@@ -16,13 +16,13 @@ class TpyreonBrio_mA;
 class TBrioSetupWriteBack {
  public:
   enum class TRoutine {
-    None,                            // nothing applies: nothing is written
-    Configuration,                   // first generation: the configuration
-    ConfigurationAndCalibration,     // 4-20 mA, old calibration layout
-    ConfigurationAndNewCalibration,  // 4-20 mA, new calibration layout
-    Briov2Images,                    // user, table and factory images
+    None,                              // nothing applies: nothing is written
+    Configuration,                     // first generation: the configuration
+    ConfigurationAndCalibration,       // 4-20 mA, old calibration layout
+    ConfigurationAndNewCalibration,    // 4-20 mA, new calibration layout
+    Briov2Images,                      // user, table and factory images
     KoraConfigurationThenCalibration,  // Kora, new layout: configuration, then the calibration
-    KoraImages,                      // Kora, old layout: configuration and calibration
+    KoraImages,                        // Kora, old layout: configuration and calibration
   };
 
   // The routine for device type `code` and the images the dialog gave back.

@@ -76,9 +76,10 @@ struct TValuePanel {
 //
 // Devices are driven through the family interface (DeviceFamily), each on
 // its own device thread: the single-colour family and both Brio generations
-// (the window's Brio handlers are in therma_sentinel_form_brio.cpp). The
-// scan dialog and the external displays attach at the marked places
-// ("later:" comments); until they exist their commands are disabled or do
+// (the window's Brio handlers are in therma_sentinel_form_brio.cpp). Dialogs
+// still to come attach at the marked places ("later:" comments), the Brio
+// setup and loop-maintenance dialogs through BrioSetup() and
+// BrioLoopMaintenance(); until they exist their commands are disabled or do
 // nothing.
 class TThermaSentinelForm : public QMainWindow {
   Q_OBJECT
@@ -275,8 +276,8 @@ class TThermaSentinelForm : public QMainWindow {
   QAction *mTObj = nullptr, *mTInt = nullptr, *mTBox = nullptr, *mTAct = nullptr, *mTQuot = nullptr,
           *mTSingle = nullptr, *mTau = nullptr, *mEps = nullptr, *mmVin = nullptr, *mVcc = nullptr,
           *mTamb = nullptr;
-  QAction *mChart = nullptr, *mDiagramSettings = nullptr, *mTimeZoomIn = nullptr, *mTimeZoomOut = nullptr, *mTimeZoomFull = nullptr,
-          *mTempZoomIn = nullptr, *mTempZoomOut = nullptr, *mTempZoomFull = nullptr,
+  QAction *mChart = nullptr, *mDiagramSettings = nullptr, *mTimeZoomIn = nullptr, *mTimeZoomOut = nullptr,
+          *mTimeZoomFull = nullptr, *mTempZoomIn = nullptr, *mTempZoomOut = nullptr, *mTempZoomFull = nullptr,
           *mManualScaling = nullptr, *mGlobalScaling = nullptr, *mLocalScaling = nullptr,
           *mCopyToClipboard = nullptr;
   QAction *mHelp = nullptr, *mHelpFile = nullptr, *mURL = nullptr, *mAbout = nullptr, *mADC = nullptr;

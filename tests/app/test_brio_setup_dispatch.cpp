@@ -31,7 +31,8 @@ using SetupKind = TBrioSetupDispatch::TDialogKind;
 using LoopKind = TBrioLoopMaintenance::TDialogKind;
 using Bytes = std::vector<std::uint8_t>;
 
-TBrioSetupImages ImagesWith(std::uint16_t calibrationVersion, std::uint16_t featureWord, bool duna2W2Mv2 = false) {
+TBrioSetupImages ImagesWith(std::uint16_t calibrationVersion, std::uint16_t featureWord,
+                            bool duna2W2Mv2 = false) {
   TBrioSetupImages images;
   images.Calibration.Data[0] = static_cast<std::uint8_t>(calibrationVersion & 0xFF);
   images.Calibration.Data[1] = static_cast<std::uint8_t>(calibrationVersion >> 8);
@@ -60,24 +61,29 @@ TEST(BrioSetupChoice, DialogAndWriteByDeviceTypeCode) {
       {5, 1000, 0, false, SetupKind::Dazo4_20, LoopKind::Dazo4_20, Routine::ConfigurationAndCalibration},
       {6, 1999, 0, false, SetupKind::Dazo4_20, LoopKind::Dazo4_20, Routine::ConfigurationAndCalibration},
       {7, 2500, 0x1000, false, SetupKind::Dazo4_20, LoopKind::Dazo4_20, Routine::ConfigurationAndCalibration},
-      {7, 10500, 0x1000, false, SetupKind::Dazo4_20, LoopKind::Dazo4_20, Routine::ConfigurationAndCalibration},
+      {7, 10500, 0x1000, false, SetupKind::Dazo4_20, LoopKind::Dazo4_20,
+       Routine::ConfigurationAndCalibration},
       {5, 2000, 0, false, SetupKind::Dazo4_20, LoopKind::Dazo4_20, Routine::ConfigurationAndNewCalibration},
-      {6, 2999, 0x2000, false, SetupKind::Dazo4_20, LoopKind::Dazo4_20, Routine::ConfigurationAndNewCalibration},
-      {7, 3000, 0x2000, false, SetupKind::Dazo4_20, LoopKind::Dazo4_20, Routine::ConfigurationAndNewCalibration},
+      {6, 2999, 0x2000, false, SetupKind::Dazo4_20, LoopKind::Dazo4_20,
+       Routine::ConfigurationAndNewCalibration},
+      {7, 3000, 0x2000, false, SetupKind::Dazo4_20, LoopKind::Dazo4_20,
+       Routine::ConfigurationAndNewCalibration},
       {5, 3000, 0, false, SetupKind::Dazo4_20, LoopKind::Dazo4_20, Routine::None},
       {7, 65535, 0x0001, false, SetupKind::Dazo4_20, LoopKind::Dazo4_20, Routine::None},
       {8, 1018, 0x4081, false, SetupKind::Briov2, LoopKind::Briov2, Routine::Briov2Images},
       {9, 3000, 0x0480, false, SetupKind::Briov2, LoopKind::Briov2, Routine::Briov2Images},
       {10, 1000, 0x0800, false, SetupKind::Kora, LoopKind::Dazo4_20, Routine::KoraImages},
-      {11, 1000, 0x8080, true, SetupKind::Kora, LoopKind::Dazo4_20, Routine::KoraConfigurationThenCalibration},
+      {11, 1000, 0x8080, true, SetupKind::Kora, LoopKind::Dazo4_20,
+       Routine::KoraConfigurationThenCalibration},
       {12, 1000, 0, false, SetupKind::None, LoopKind::None, Routine::None},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "code " << int(c.code) << " version " << c.version << " features "
-                                      << c.features);
+    SCOPED_TRACE(::testing::Message()
+                 << "code " << int(c.code) << " version " << c.version << " features " << c.features);
     EXPECT_EQ(TBrioSetupDispatch::DialogKindOf(c.code), c.dialog);
     EXPECT_EQ(TBrioLoopMaintenance::DialogKindOf(c.code), c.loop);
-    EXPECT_EQ(TBrioSetupWriteBack::Choose(c.code, ImagesWith(c.version, c.features, c.duna2W2Mv2)), c.routine);
+    EXPECT_EQ(TBrioSetupWriteBack::Choose(c.code, ImagesWith(c.version, c.features, c.duna2W2Mv2)),
+              c.routine);
   }
   EXPECT_EQ(TBrioSetupWriteBack::ResultKey(true), QStringLiteral("OK!"));
   EXPECT_EQ(TBrioSetupWriteBack::ResultKey(false), QStringLiteral("Failed!"));
@@ -226,7 +232,7 @@ struct WriteCase {
   const char* name;
   int generation;
   const char* profile;
-  std::uint16_t calibrationVersion;  // 0: the profile's
+  std::uint16_t calibrationVersion;                    // 0: the profile's
   bool config, calibration, newCalibration, extended;  // which edits reach the flash
   bool zeroBytes40;                                    // the writer clears configuration bytes 40 and 41
   const char* result;

@@ -7,10 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QFrame>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFrame>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <memory>
@@ -97,9 +97,9 @@ class MainWindowBrioSetupTest : public ::testing::Test {
     settings_ = home_.SettingsFile();
     QFile f(settings_);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("[COM]\r\nCOM=" + QByteArray::number(storedPort) + "\r\nDeviceType=" +
-            QByteArray::number(emulator_.Profile().deviceTypeCode) + "\r\nBrio_Serial=" + serialText.toLatin1() +
-            "\r\n[Options]\r\nAutoScan=1\r\nAutoStart=0\r\nAskForSaving=0\r\n");
+    f.write("[COM]\r\nCOM=" + QByteArray::number(storedPort) +
+            "\r\nDeviceType=" + QByteArray::number(emulator_.Profile().deviceTypeCode) + "\r\nBrio_Serial=" +
+            serialText.toLatin1() + "\r\n[Options]\r\nAutoScan=1\r\nAutoStart=0\r\nAskForSaving=0\r\n");
   }
 
   // The window, its scan seeing COM9 as a Brio adapter.
@@ -142,7 +142,8 @@ TEST_F(MainWindowBrioSetupTest, StartFindsTheStoredDeviceOnAnAdapterAndStoresIts
 TEST_F(MainWindowBrioSetupTest, AnotherDeviceWaitsForTheUserAndCancelConnectsNothing) {
   Prepare(1, "voduz1", kDevicePort, QStringLiteral("12345"));
   TThermaSentinelForm& f = Start();
-  ASSERT_TRUE(WaitForEvents([&] { return f.ScanDeviceDlg->pnlGrid->isVisible(); }, 40000, EventPump::EventLoop));
+  ASSERT_TRUE(
+      WaitForEvents([&] { return f.ScanDeviceDlg->pnlGrid->isVisible(); }, 40000, EventPump::EventLoop));
   EXPECT_EQ(f.ScanDeviceDlg->Found.size(), 1);
   EXPECT_TRUE(f.ScanDeviceDlg->isVisible());
   EXPECT_EQ(f.State(), csClosed);
@@ -157,7 +158,8 @@ TEST_F(MainWindowBrioSetupTest, AnotherDeviceWaitsForTheUserAndCancelConnectsNot
 TEST_F(MainWindowBrioSetupTest, TheDevicePickedIsConnected) {
   Prepare(2, "duna-2w-v2", 4, QStringLiteral("0"));
   TThermaSentinelForm& f = Start();
-  ASSERT_TRUE(WaitForEvents([&] { return f.ScanDeviceDlg->pnlGrid->isVisible(); }, 40000, EventPump::EventLoop));
+  ASSERT_TRUE(
+      WaitForEvents([&] { return f.ScanDeviceDlg->pnlGrid->isVisible(); }, 40000, EventPump::EventLoop));
   ASSERT_EQ(f.ScanDeviceDlg->Found.size(), 1);
   f.ScanDeviceDlg->btnSelectClick();
   ASSERT_TRUE(WaitConnected(f)) << int(f.State());
@@ -202,15 +204,17 @@ TEST_P(MainWindowBrioSetupWrites, SetupWritesTheDialogsImagesAndReconnects) {
   EXPECT_FALSE(dialog.setupEnabledWhileShown);
   EXPECT_EQ(dialog.context_.DeviceType, code);
   EXPECT_EQ(dialog.context_.SerialText, QString::number(c.serial));
-  EXPECT_EQ(std::vector<std::uint8_t>(dialog.images_.Config.Data.begin(), dialog.images_.Config.Data.begin() + 3),
-            std::vector<std::uint8_t>(before.begin(), before.begin() + 3));
+  EXPECT_EQ(
+      std::vector<std::uint8_t>(dialog.images_.Config.Data.begin(), dialog.images_.Config.Data.begin() + 3),
+      std::vector<std::uint8_t>(before.begin(), before.begin() + 3));
 
   // Disconnected and connected again, with the new configuration.
   ASSERT_TRUE(WaitForEvents([&] { return f.State() != csBusy && f.State() != csConnected; }, 30000,
                             EventPump::EventLoop));
   ASSERT_TRUE(WaitConnected(f)) << int(f.State());
   const auto after = emulator_.Model().ReadMemory(0x1000, 128);
-  EXPECT_EQ(after, std::vector<std::uint8_t>(dialog.images_.Config.Data.begin(), dialog.images_.Config.Data.end()));
+  EXPECT_EQ(after,
+            std::vector<std::uint8_t>(dialog.images_.Config.Data.begin(), dialog.images_.Config.Data.end()));
   EXPECT_NE(after, before);
   EXPECT_TRUE(f.mDeviceSetup->isEnabled());
   EXPECT_EQ(f.DeviceTypeCode(), code);
