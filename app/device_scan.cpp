@@ -401,6 +401,8 @@ void TDeviceScan::Progress(int percent) {
 void TDeviceScan::ReleaseSearches() {
   for (TArgosuche* s : searches_) {
     s->SetWindowHandle(nullptr);
+    // A search whose result nobody takes ends soon.
+    s->requestInterruption();
     if (s->isFinished())
       delete s;
     else

@@ -20,6 +20,7 @@
 #include "platform/number_text.h"
 #include "platform/port_map.h"
 #include "transport/com_port.h"
+#include "ui/form_registry.h"
 #include "ui/lng_ini_supp.h"
 
 namespace {
@@ -160,6 +161,8 @@ TInterfaceDlg::TInterfaceDlg(QWidget* owner) : QDialog(owner) {
   connect(btnOK, &QPushButton::clicked, this, &TInterfaceDlg::btnOKClick);
   connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
   ShowRs485Row(false);
+
+  FormRegistry::Add(this);
 }
 
 TInterfaceDlg::~TInterfaceDlg() { CloseTestPort(); }

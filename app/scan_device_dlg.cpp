@@ -19,6 +19,7 @@
 #include "platform/device_change_watcher.h"
 #include "platform/number_text.h"
 #include "platform/port_map.h"
+#include "ui/form_registry.h"
 #include "ui/lng_ini_supp.h"
 #include "ui/opt_string_grid.h"
 
@@ -141,6 +142,8 @@ TScanDeviceDlg::TScanDeviceDlg(QWidget* owner) : QDialog(owner), scan_(new TDevi
   pnlGrid->hide();
   pnlControl->hide();
   resize(kMessageWidth, pnlMessage->minimumHeight() + 1);
+
+  FormRegistry::Add(this);
 }
 
 TScanDeviceDlg::~TScanDeviceDlg() {

@@ -79,6 +79,9 @@ TThermaSentinelForm::TThermaSentinelForm(const QStringList& arguments, const QSt
 }
 
 TThermaSentinelForm::~TThermaSentinelForm() {
+  // The dialogs go with the window's widgets, after its own members: none
+  // of them may reach the window any more.
+  if (ScanDeviceDlg != nullptr) ScanDeviceDlg->disconnect(this);
   FormRegistry::Remove(this);
   if (ThermaSentinelForm == this) ThermaSentinelForm = nullptr;
 }

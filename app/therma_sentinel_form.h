@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+#include "app/brio_loop_maintenance.h"
+#include "app/brio_setup_dispatch.h"
 #include "app/command_line.h"
 #include "measurement/channel_values.h"
 #include "measurement/config.h"
@@ -44,6 +46,7 @@ class TScanDeviceDlg;
 class TDisplayLink;
 class TSetDefaultSettingsDlg;
 class TViewSettingsDlg;
+struct TViewSettings;
 class TOptionsDlg;
 class TMeasurementSettingsDlg;
 
@@ -73,9 +76,10 @@ struct TValuePanel {
 //
 // Devices are driven through the family interface (DeviceFamily), each on
 // its own device thread: the single-colour family and both Brio generations
-// (the window's Brio handlers are in therma_sentinel_form_brio.cpp). The
-// scan dialog and the external displays attach at the marked places
-// ("later:" comments); until they exist their commands are disabled or do
+// (the window's Brio handlers are in therma_sentinel_form_brio.cpp). Dialogs
+// still to come attach at the marked places ("later:" comments), the Brio
+// setup and loop-maintenance dialogs through BrioSetup() and
+// BrioLoopMaintenance(); until they exist their commands are disabled or do
 // nothing.
 class TThermaSentinelForm : public QMainWindow {
   Q_OBJECT
@@ -158,6 +162,9 @@ class TThermaSentinelForm : public QMainWindow {
   // The settings dialogs (therma_sentinel_form_settings.cpp): each stores
   // what OK gives and applies it at once.
   void mViewSettingsClick(QObject* Sender);
+  // The same dialog for the chart: every row editable, the time window the
+  // chart shows offered, the chart's range following the device's.
+  void mDiagramSettingsClick(QObject* Sender);
   void mOptionsClick(QObject* Sender);
   void mMeasurementSettingsClick(QObject* Sender);
 
@@ -167,6 +174,10 @@ class TThermaSentinelForm : public QMainWindow {
   void mLoopMaintenanceClick(QObject* Sender);
   bool HasDeviceSetupDialog() const;
   bool HasLoopMaintenanceDialog() const;
+  // The Brio families' setup and loop-maintenance dialogs, by kind (a kind
+  // without its dialog keeps its command disabled).
+  TBrioSetupDispatch& BrioSetup() { return brioSetup_; }
+  TBrioLoopMaintenance& BrioLoopMaintenance() { return brioLoop_; }
   // The single-colour dialogs' callback after device changes: takes a
   // changed display unit and polls the values of the shown panels.
   void DeviceSettingsChanged(QObject* Sender, bool Fahrenheit);
@@ -265,8 +276,8 @@ class TThermaSentinelForm : public QMainWindow {
   QAction *mTObj = nullptr, *mTInt = nullptr, *mTBox = nullptr, *mTAct = nullptr, *mTQuot = nullptr,
           *mTSingle = nullptr, *mTau = nullptr, *mEps = nullptr, *mmVin = nullptr, *mVcc = nullptr,
           *mTamb = nullptr;
-  QAction *mChart = nullptr, *mTimeZoomIn = nullptr, *mTimeZoomOut = nullptr, *mTimeZoomFull = nullptr,
-          *mTempZoomIn = nullptr, *mTempZoomOut = nullptr, *mTempZoomFull = nullptr,
+  QAction *mChart = nullptr, *mDiagramSettings = nullptr, *mTimeZoomIn = nullptr, *mTimeZoomOut = nullptr,
+          *mTimeZoomFull = nullptr, *mTempZoomIn = nullptr, *mTempZoomOut = nullptr, *mTempZoomFull = nullptr,
           *mManualScaling = nullptr, *mGlobalScaling = nullptr, *mLocalScaling = nullptr,
           *mCopyToClipboard = nullptr;
   QAction *mHelp = nullptr, *mHelpFile = nullptr, *mURL = nullptr, *mAbout = nullptr, *mADC = nullptr;
@@ -339,6 +350,9 @@ class TThermaSentinelForm : public QMainWindow {
   void ConnectFamily(int port, int baudIndex);
   void AutoConnect();
   void RunScanDialog();
+  // The scan dialog of the start closed with `result`: the device chosen is
+  // connected and its port stored.
+  void ScanDialogClosed(int result);
   void ConnectTimeOutTimerTimer();
   void ReadConfigTimeOutTimerTimer();
   void pyreonArgoConnect(QObject* Sender);
@@ -435,6 +449,10 @@ class TThermaSentinelForm : public QMainWindow {
 
   // settings of the view
   void ReadViewSettings();
+  // The view record the view settings dialog starts from, and what its OK
+  // gave (stored and applied).
+  void FillViewSettings(TViewSettings& view) const;
+  void TakeViewSettings(const TViewSettings& view);
   // The eleven channels' records into the settings.
   void WriteGraphSettings();
 
@@ -455,6 +473,13 @@ class TThermaSentinelForm : public QMainWindow {
   // dialog is shown (`read`: the read completed).
   void RunArgoDeviceSetup(const DeviceDialogState& saved);
   void ShowArgoDeviceSetup(const DeviceDialogState& saved, bool read);
+  // The Brio families (therma_sentinel_form_brio_setup.cpp).
+  bool HasBrioDeviceSetupDialog() const;
+  bool HasBrioLoopMaintenanceDialog() const;
+  void RunBrioDeviceSetup();
+  void RunBrioLoopMaintenance();
+  TBrioSetupDispatch brioSetup_;
+  TBrioLoopMaintenance brioLoop_;
   // A display unit the device reported: stored, shown by a visible
   // device-info dialog and the chart.
   void TakeDeviceUnit(bool fahrenheit);

@@ -8,6 +8,7 @@
 
 #include "app/device_info_dlg.h"
 #include "app/interface_dlg.h"
+#include "app/scan_device_dlg.h"
 #include "app/therma_sentinel_form.h"
 #include "drivers/argo/argo_types.h"
 #include "drivers/device_type.h"
@@ -100,15 +101,46 @@ void TThermaSentinelForm::AutoConnect() {
 }
 
 void TThermaSentinelForm::RunScanDialog() {
-  // later: the device scan dialog here (WantedSerial from the stored serial,
-  // StoredDeviceType, PreferredPort, ScanNonUSB, Fahrenheit), connecting the
-  // family it returns and storing its port; the interface command runs it
-  // already.
-  //
-  // Until then, a stored device of a known family is reconnected on its
-  // stored port, which is what the dialog does when that port holds the
-  // wanted device.
-  if (DeviceType::IsKnown(config_->ReadDeviceType())) mScanClick(this);
+  // The dialog searches the stored port first, then the adapters; a device
+  // with the stored serial number closes it by itself. It is open while the
+  // window goes on (window-modal), and its result connects the device.
+  TScanDeviceDlg& dlg = *ScanDeviceDlg;
+  if (dlg.isVisible()) return;
+  const std::uint8_t stored = deviceTypeCode_;
+  dlg.WantedSerial = DeviceType::IsSingleColour(stored) ? config_->ReadArgoSerial()
+                     : DeviceType::IsBrio(stored)       ? config_->ReadBrioSerial()
+                                                        : 0;
+  dlg.StoredDeviceType = stored;
+  dlg.DeviceType = DeviceType::None;
+  dlg.PreferredPort = config_->ReadComPort();
+  dlg.ScanNonUSB = options_.Has(TOption::ScanNonUSBDevices);
+  dlg.Fahrenheit = fahrenheit_;
+  connect(
+      &dlg, &QDialog::finished, this, [this](int result) { ScanDialogClosed(result); },
+      Qt::SingleShotConnection);
+  dlg.open();
+}
+
+void TThermaSentinelForm::ScanDialogClosed(int result) {
+  if (closed_) return;
+  const TScanDeviceDlg& dlg = *ScanDeviceDlg;
+  if (result == QDialog::Accepted && dlg.SelectedIndex >= 0 && dlg.SelectedIndex < dlg.Found.size() &&
+      DeviceType::IsKnown(dlg.DeviceType) && state_ == csClosed) {
+    const TScanResult found = dlg.Found[dlg.SelectedIndex];
+    QString name = found.PortName.trimmed();
+    if (name.toUpper().startsWith(QStringLiteral("COM"))) name = name.mid(3);
+    bool ok = false;
+    int port = name.toInt(&ok);
+    if (!ok || port < 1 || port > 255) port = found.Port;
+    deviceTypeCode_ = dlg.DeviceType;
+    SentinelUtils::DeviceTypeName(deviceTypeCode_, deviceTypeLabel_);
+    errorCount_ = 0;
+    state_ = csWaiting;
+    config_->WriteComPort(port);
+    UpdateState();
+    ConnectFamily(port, DeviceType::IsSingleColour(deviceTypeCode_) ? found.BaudIndex : 0);
+  }
+  UpdateState();
 }
 
 void TThermaSentinelForm::mInterfaceClick(QObject*) {

@@ -352,6 +352,8 @@ void TThermaSentinelForm::CreateMenus() {
   mLocalScaling = AddItem(chart, "mLocalScaling", QStringLiteral("Local scaling"));
   chart->addSeparator();
   mCopyToClipboard = AddItem(chart, "mCopyToClipboard", QStringLiteral("Copy to clipboard"));
+  chart->addSeparator();
+  mDiagramSettings = AddItem(chart, "mDiagramSettings", QStringLiteral("Diagram settings ..."));
 
   menuHelp_ = MainMenu->addMenu(QStringLiteral("&Help"));
   mHelp = menuHelp_->menuAction();
@@ -398,6 +400,7 @@ void TThermaSentinelForm::CreateMenus() {
   connect(mLoopMaintenance, &QAction::triggered, this, [this] { mLoopMaintenanceClick(mLoopMaintenance); });
   connect(mInterface, &QAction::triggered, this, [this] { mInterfaceClick(mInterface); });
   connect(mViewSettings, &QAction::triggered, this, [this] { mViewSettingsClick(mViewSettings); });
+  connect(mDiagramSettings, &QAction::triggered, this, [this] { mDiagramSettingsClick(mDiagramSettings); });
   connect(mOptions, &QAction::triggered, this, [this] { mOptionsClick(mOptions); });
   connect(mMeasurementSettings, &QAction::triggered, this,
           [this] { mMeasurementSettingsClick(mMeasurementSettings); });

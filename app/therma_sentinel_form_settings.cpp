@@ -4,6 +4,7 @@
 // once and applies it to the window, the chart and the displays.
 
 #include <QAction>
+#include <algorithm>
 #include <array>
 
 #include "app/measurement_settings_dlg.h"
@@ -17,17 +18,57 @@
 
 void TThermaSentinelForm::mViewSettingsClick(QObject*) {
   TViewSettings& view = ViewSettingsDlg->View;
+  FillViewSettings(view);
+  view.RowsEnabled = state_ < csMeasuring;
+  if (ViewSettingsDlg->ShowModal() != mrOk) return;
+  TakeViewSettings(view);
+}
+
+void TThermaSentinelForm::mDiagramSettingsClick(QObject*) {
+  TViewSettings& view = ViewSettingsDlg->View;
+  FillViewSettings(view);
+  view.RowsEnabled = true;
+  // The time window the chart shows now, when it changed since the last
+  // time (a start, or the user moved it).
+  const double span = Diagram_->XMax() - Diagram_->XMin();
+  if (xWindowFromChart_ && span > 0.0) view.InitialTime = static_cast<float>(span);
+  if (ViewSettingsDlg->ShowModal() != mrOk) return;
+  xWindowFromChart_ = false;
+  useInitialTime_ = true;
+  // The ratio model has no internal or actual temperature in its chart.
+  const bool ratio = deviceTypeCode_ == DeviceType::ArgoRatio;
+  if (ratio) {
+    view.Graphs[ChannelValues::TInt].ShowDiagram = false;
+    view.Graphs[ChannelValues::TAct].ShowDiagram = false;
+  }
+  TakeViewSettings(view);
+  for (QAction* item : {mTInt, mTAct}) {
+    if (ratio) item->setChecked(false);
+    item->setVisible(!ratio);
+  }
+  CopyChecksToTwins();
+  // The device's range, reaching down to -50 at least while an internal or
+  // box temperature is drawn.
+  float low = deviceTmin_;
+  if (graph_[ChannelValues::TInt].ShowDiagram || graph_[ChannelValues::TBox].ShowDiagram)
+    low = std::min(low, -50.0f);
+  Diagram_->SetYRangeMin(low);
+  Diagram_->SetYRangeMax(deviceTmax_);
+  Diagram_->update();
+}
+
+void TThermaSentinelForm::FillViewSettings(TViewSettings& view) const {
   view.ScaleMode = static_cast<std::uint8_t>(std::clamp(scale_, 0, 2));
   view.SmoothCycles = smoothCycles_;
-  view.RowsEnabled = state_ < csMeasuring;
   view.Graphs = graph_;
   view.InitialTime = initialTime_;
   view.Argo1ms = argo1ms_;
   view.DeviceType = deviceTypeCode_;
   view.Measuring = state_;
   view.FastBurstPossible = CanUseFastBurst();
-  if (ViewSettingsDlg->ShowModal() != mrOk) return;
+}
 
+void TThermaSentinelForm::TakeViewSettings(const TViewSettings& view) {
   scale_ = view.ScaleMode;
   smoothCycles_ = view.SmoothCycles;
   graph_ = view.Graphs;

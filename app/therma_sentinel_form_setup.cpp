@@ -66,14 +66,20 @@ class TThermaSentinelForm::DeviceDialogScope {
 ArgoFamily* TThermaSentinelForm::Argo() const { return dynamic_cast<ArgoFamily*>(family_.get()); }
 
 bool TThermaSentinelForm::HasDeviceSetupDialog() const {
+  if (DeviceType::IsBrio(deviceTypeCode_)) return HasBrioDeviceSetupDialog();
   return HasSetupDialog(deviceTypeCode_) && Argo() != nullptr && ArgoDeviceSetupDlg != nullptr;
 }
 
 bool TThermaSentinelForm::HasLoopMaintenanceDialog() const {
+  if (DeviceType::IsBrio(deviceTypeCode_)) return HasBrioLoopMaintenanceDialog();
   return HasLoopDialog(deviceTypeCode_) && Argo() != nullptr && LoopMaintenanceDlg != nullptr;
 }
 
 void TThermaSentinelForm::mDeviceSetupClick(QObject*) {
+  if (DeviceType::IsBrio(deviceTypeCode_)) {
+    RunBrioDeviceSetup();
+    return;
+  }
   if (!HasDeviceSetupDialog() || state_ != csConnected) return;
   const DeviceDialogState saved = EnterDeviceDialog();
   switch (deviceTypeCode_) {
@@ -143,6 +149,10 @@ void TThermaSentinelForm::ShowArgoDeviceSetup(const DeviceDialogState& saved, bo
 }
 
 void TThermaSentinelForm::mLoopMaintenanceClick(QObject*) {
+  if (DeviceType::IsBrio(deviceTypeCode_)) {
+    RunBrioLoopMaintenance();
+    return;
+  }
   if (!HasLoopMaintenanceDialog() || state_ != csConnected) return;
   const DeviceDialogScope scope(*this);
   TLoopMaintenanceDlg& dlg = *LoopMaintenanceDlg;

@@ -169,7 +169,7 @@ void TArgosuche::Search() {
 
   try {
     for (const int baud : kBaudRates) {
-      if (!ProbeAt(*line, baud) || found_) break;
+      if (isInterruptionRequested() || !ProbeAt(*line, baud) || found_) break;
     }
   } catch (const LineFailure&) {
     // The line failed: end with what was found so far.
@@ -188,7 +188,10 @@ bool TArgosuche::ProbeAt(SerialDevice& line, int baud) {
   for (const std::uint8_t zero : zeros) WriteBytes(line, std::span(&zero, 1));
   PostProgress();
 
-  if (!ReadUpTo(line, 255).empty()) {
+  // A search given up (requestInterruption) ends after the read under way.
+  const bool streams = !ReadUpTo(line, 255).empty();
+  if (isInterruptionRequested()) return false;
+  if (streams) {
     // A device that streams: stop it, throwing away what it sent meanwhile.
     for (int i = 0; i < kStopRepeats; ++i) {
       WriteBytes(line, kStopSequence);
@@ -198,13 +201,16 @@ bool TArgosuche::ProbeAt(SerialDevice& line, int baud) {
   }
   PostProgress();
   ReadUpTo(line, 255);
+  if (isInterruptionRequested()) return false;
 
   if (WriteBytes(line, std::span(&kIdentify, 1)) != 1) return true;
   if (ReadUpTo(line, kIdentifyLength + 1).size() != kIdentifyLength) return true;
+  if (isInterruptionRequested()) return false;
 
   WriteBytes(line, std::span(&kSerialRequest, 1));
   const auto first = ReadUpTo(line, 3);
   if (first.size() != 3) return true;
+  if (isInterruptionRequested()) return false;
   PostProgress();
   WriteBytes(line, std::span(&kSerialRequest, 1));
   const auto second = ReadUpTo(line, 3);

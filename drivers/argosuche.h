@@ -21,6 +21,9 @@ class QObject;
 // SetWindowHandle: a QEvent of type MessageNo(), posted and never waited
 // for, so a busy receiver thread never holds the search up.
 //
+// A search given up (QThread::requestInterruption) ends after the read it
+// is waiting for, with nothing found.
+//
 // The results are written once, when the search has ended, and Done() turns
 // true after them (release); a reader that has seen Done() (acquire) reads
 // the results the search wrote. Before Done() the results read as nothing

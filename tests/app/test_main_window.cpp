@@ -24,6 +24,7 @@
 #include <memory>
 
 #include "app/modal_result.h"
+#include "app/scan_device_dlg.h"
 #include "app/therma_sentinel_form.h"
 #include "drivers/argo/argo_types.h"
 #include "measurement/measurement_data.h"
@@ -425,7 +426,9 @@ TEST_F(MainWindowTest, ChartSettingsWidenAnEmptyYWindow) {
 }
 
 // The stored baud rate outside 1..5: the automatic connection to an RS485
-// address takes 115200 Bd, the scan command 9600 Bd.
+// address takes 115200 Bd, the scan command 9600 Bd. Without an address
+// the start runs the scan dialog instead (the device is not connected
+// directly), and the scan command is given afterwards.
 TEST_F(MainWindowTest, StoredBaudRateOutsideItsRange) {
   struct Case {
     int stored;
@@ -441,9 +444,15 @@ TEST_F(MainWindowTest, StoredBaudRateOutsideItsRange) {
             .arg(c.stored)
             .arg(c.address));
     TThermaSentinelForm& f = Start();
+    if (c.address == 0) {
+      EXPECT_TRUE(f.ScanDeviceDlg->isVisible());
+      f.ScanDeviceDlg->reject();
+      f.mScanClick(f.mScan);
+    }
     ASSERT_NE(f.Family(), nullptr);
     // The port is opened on the device's thread: wait for its answer.
     EXPECT_TRUE(WaitForEvents([&] { return !f.Family()->Busy(); }));
+    EXPECT_TRUE(WaitForEvents([&] { return f.State() == csClosed; }));
     EXPECT_EQ(f.Family()->Snapshot().BaudIndex, static_cast<int>(c.expected)) << c.stored << " " << c.address;
     EXPECT_EQ(f.State(), csClosed);
     form_.reset();

@@ -23,6 +23,7 @@
 #include <memory>
 #include <ostream>
 
+#include "app/scan_device_dlg.h"
 #include "app/therma_sentinel_form.h"
 #include "drivers/device_type.h"
 #include "drivers/sentinel_utils.h"
@@ -40,6 +41,8 @@ using test_support::EventPump;
 using test_support::WaitForEvents;
 
 constexpr int kPort = 9;
+constexpr std::uint16_t kSiliconLabsVendor = 0x10C4;
+constexpr std::uint16_t kBrioProduct = 0x80C4;
 
 struct BrioCase {
   int generation;
@@ -76,14 +79,26 @@ class MainWindowBrioTest : public ::testing::Test {
         dir_.filePath(QStringLiteral("cfg/") + name + QLatin1Char('/') + name + QStringLiteral(".ini"));
     QFile f(settings_);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("[COM]\r\nCOM=9\r\nDeviceType=" + QByteArray::number(emulator_.Profile().deviceTypeCode) +
+    // The stored serial (written with a leading zero, so its rewrite at
+    // close shows) lets the start-up scan take the device by itself.
+    f.write("[COM]\r\nCOM=9\r\nBrio_Serial=0" + QByteArray::number(emulator_.Profile().serial) +
+            "\r\nDeviceType=" + QByteArray::number(emulator_.Profile().deviceTypeCode) +
             "\r\n[Options]\r\nAutoScan=1\r\nAutoStart=" + QByteArray(autoStart ? "1" : "0") +
             "\r\nAskForSaving=0\r\n[Settings]\r\nBrioBurstStartDelay=0\r\nCommunicationMode=" +
             QByteArray::number(communicationMode) + "\r\n");
   }
 
-  TThermaSentinelForm& StartConnected() {
+  // The window, its scan seeing the emulated device's port as a Brio
+  // adapter.
+  void MakeForm() {
     form_ = std::make_unique<TThermaSentinelForm>(QStringList{QStringLiteral("ThermaSentinel")});
+    form_->ScanDeviceDlg->Scanner().ListAdapters = [] {
+      return QList<TUsbAdapter>{{kPort, kSiliconLabsVendor, kBrioProduct}};
+    };
+  }
+
+  TThermaSentinelForm& StartConnected() {
+    MakeForm();
     form_->show();
     EXPECT_TRUE(WaitForEvents([&] { return form_->State() == csConnected; }, 30000, EventPump::EventLoop))
         << int(form_->State());
@@ -279,7 +294,7 @@ TEST(EmissivityCommand, OfferedByCodeAndFirmware) {
 // start from 0 again.
 TEST_F(MainWindowBrioTest, HandshakeShowsProgress) {
   Prepare(2, QStringLiteral("brio-2w"), 1, false);
-  form_ = std::make_unique<TThermaSentinelForm>(QStringList{QStringLiteral("ThermaSentinel")});
+  MakeForm();
   ProgressWatch watch(*form_);
   form_->show();
   ASSERT_TRUE(WaitForEvents([&] { return form_->State() == csConnected; }, 30000, EventPump::EventLoop))
@@ -320,7 +335,7 @@ TEST_F(MainWindowBrioTest, HighResolutionValuesKeepTheirHundredths) {
 // AutoStart: the measurement starts by itself once the device is read.
 TEST_F(MainWindowBrioTest, AutoStartMeasures) {
   Prepare(2, QStringLiteral("brio-2w"), 1, true);
-  form_ = std::make_unique<TThermaSentinelForm>(QStringList{QStringLiteral("ThermaSentinel")});
+  MakeForm();
   form_->show();
   ASSERT_TRUE(WaitForEvents([&] { return form_->State() == csMeasuring && form_->SampleCount() > 5; }, 40000,
                             EventPump::EventLoop))
@@ -377,6 +392,8 @@ TEST_P(MainWindowBrioClose, StopsWaitsAndCloses) {
   IniFile ini(settings_);
   EXPECT_EQ(ini.ReadInteger(QStringLiteral("COM"), QStringLiteral("Brio_Serial"), -1),
             static_cast<int>(emulator_.Profile().serial));
+  EXPECT_EQ(ini.ReadString(QStringLiteral("COM"), QStringLiteral("Brio_Serial"), QString()),
+            QString::number(emulator_.Profile().serial));
   EXPECT_EQ(ini.ReadInteger(QStringLiteral("COM"), QStringLiteral("DeviceType"), -1),
             emulator_.Profile().deviceTypeCode);
 }

@@ -56,6 +56,8 @@ class MainWindowDeviceTest : public ::testing::Test {
 
     QStringList args{QStringLiteral("--model"), QStringLiteral("argo")};
     args << deviceOptions;
+    if (!deviceOptions.contains(QStringLiteral("--serial")))
+      args << QStringLiteral("--serial") << QString::number(kStoredSerial);
     args << QStringLiteral("--pty") << QStringLiteral("--ports-file")
          << dir_.filePath(QStringLiteral("ports.ini")) << QStringLiteral("--com") << QStringLiteral("4");
     devsim_.start(devsim, args);
@@ -71,13 +73,18 @@ class MainWindowDeviceTest : public ::testing::Test {
     test_support::PrepareProgramHome(dir_);
   }
 
+  // The serial number the device has and the settings store (so the scan
+  // at start takes the device by itself).
+  static constexpr int kStoredSerial = 1107001;
+
   // The device on COM4 at 115200 Bd, connected at start, not started.
-  void WriteDeviceSettings(const QString& extraCom) {
+  void WriteDeviceSettings(const QString& extraCom, int serial = kStoredSerial) {
     const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     QDir().mkpath(dir_.filePath(QStringLiteral("cfg/") + name));
     QFile f(dir_.filePath(QStringLiteral("cfg/") + name + QLatin1Char('/') + name + QStringLiteral(".ini")));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("[COM]\r\nCOM=4\r\nBaudrate=5\r\nDeviceType=1\r\n" + extraCom.toLatin1() +
+    f.write("[COM]\r\nCOM=4\r\nBaudrate=5\r\nDeviceType=1\r\nArgo_Serial=" + QByteArray::number(serial) +
+            "\r\n" + extraCom.toLatin1() +
             "[Options]\r\nAutoScan=1\r\nAutoStart=0\r\nAskForSaving=0\r\n[Settings]\r\nArgoBurstStartDelay="
             "0\r\n");
   }
@@ -178,6 +185,39 @@ TEST_F(MainWindowDeviceTest, ViewSettingsOkDuringAMeasurementKeepsThePanels) {
   EXPECT_EQ(f.State(), csConnected);
 }
 
+// Diagram settings while a measurement runs: every row can be edited, the
+// time window the chart shows is offered and taken, and the chart's range
+// becomes the device's (down to -50 while the internal temperature is drawn).
+TEST_F(MainWindowDeviceTest, DiagramSettingsOfferTheChartsWindowDuringAMeasurement) {
+  TThermaSentinelForm& f = StartConnected();
+  const float low = f.Diagram()->YRangeMin(), high = f.Diagram()->YRangeMax();
+  f.mStartClick(f.mStart);
+  ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() > 100; }, 15000, EventPump::EventLoop));
+  TViewSettingsDlg& dlg = *f.ViewSettingsDlg;
+  double offered = -1.0, span = -1.0, least = 0.0, most = 0.0;
+  test_support::WhenShown(&dlg, [&] {
+    EXPECT_TRUE(dlg.cbShowDig[0]->isEnabled());
+    EXPECT_TRUE(dlg.cbShowDia[1]->isEnabled());
+    span = f.Diagram()->XMax() - f.Diagram()->XMin();
+    offered = dlg.seInitialTime->Value();
+    least = dlg.seInitialTime->MinValue();
+    most = dlg.seInitialTime->MaxValue();
+    dlg.cbShowDia[1]->setChecked(true);
+    dlg.btnOK->click();
+  });
+  f.mDiagramSettings->trigger();
+  EXPECT_GT(span, 0.0);
+  // The span, within what the time field takes.
+  EXPECT_NEAR(offered, std::clamp(span, least, most), 0.05);
+  EXPECT_NEAR(f.InitialTime(), offered, 0.001);
+  EXPECT_TRUE(f.Graph()[1].ShowDiagram);
+  EXPECT_TRUE(f.mTInt->isVisible());
+  EXPECT_FLOAT_EQ(f.Diagram()->YRangeMin(), std::min(low, -50.0f));
+  EXPECT_FLOAT_EQ(f.Diagram()->YRangeMax(), high);
+  EXPECT_EQ(f.State(), csMeasuring);
+  f.mStopClick(f.mStop);
+}
+
 // The emulator process ends while a burst runs: the window closes the
 // connection within the driver's watchdog time.
 TEST_F(MainWindowDeviceTest, DeviceGoneDuringBurstGivesClosed) {
@@ -259,6 +299,28 @@ TEST_F(MainWindowRatioDeviceTest, DisplayMode2ShowsTheObjectAsPercentage) {
   EXPECT_EQ(f.State(), csConnected);
 }
 
+// The ratio model's chart never draws the internal or actual temperature,
+// whatever the diagram settings ask; their menu items are hidden.
+TEST_F(MainWindowRatioDeviceTest, DiagramSettingsKeepTheRatioModelsChannelsOutOfTheChart) {
+  TThermaSentinelForm& f = StartConnected();
+  ASSERT_EQ(f.DeviceTypeCode(), 2);
+  TViewSettingsDlg& dlg = *f.ViewSettingsDlg;
+  test_support::WhenShown(&dlg, [&] {
+    for (int row : {1, 3}) {
+      dlg.cbShowDia[static_cast<std::size_t>(row)]->setEnabled(true);
+      dlg.cbShowDia[static_cast<std::size_t>(row)]->setChecked(true);
+    }
+    dlg.btnOK->click();
+  });
+  f.mDiagramSettings->trigger();
+  EXPECT_FALSE(f.Graph()[1].ShowDiagram);
+  EXPECT_FALSE(f.Graph()[3].ShowDiagram);
+  EXPECT_FALSE(f.mTInt->isVisible());
+  EXPECT_FALSE(f.mTAct->isVisible());
+  EXPECT_FALSE(f.mTInt->isChecked());
+  EXPECT_FALSE(f.mTAct->isChecked());
+}
+
 namespace {
 
 // Runs the event loop until `done` or the deadline; `maxGapMs` gets the
@@ -286,7 +348,7 @@ class MainWindowSilentDeviceTest : public MainWindowDeviceTest {
     QString error;
     ASSERT_TRUE(server_->Start(&error)) << error.toStdString();
     ASSERT_TRUE(SetPortsEntry(dir_.filePath(QStringLiteral("ports.ini")), 4, server_->SlavePath(), error));
-    WriteDeviceSettings(QString());
+    WriteDeviceSettings(QString(), static_cast<int>(ArgoProfiles::Default().state.serial));
   }
   void TearDown() override {
     form_.reset();

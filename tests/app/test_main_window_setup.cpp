@@ -106,10 +106,11 @@ class MainWindowSetupTest : public ::testing::Test {
     QDir().mkpath(dir_.filePath(QStringLiteral("cfg/") + name));
     QFile f(SettingsFile());
     EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(
-        "[COM]\r\nCOM=4\r\nBaudrate=5\r\nDeviceType=1\r\n[Options]\r\nAutoScan=1\r\nAutoStart=0\r\n"
-        "AskForSaving=0\r\n[Settings]\r\nArgoBurstStartDelay=0\r\n" +
-        extraSettings.toLatin1());
+    f.write("[COM]\r\nCOM=4\r\nBaudrate=5\r\nDeviceType=1\r\nArgo_Serial=" +
+            QByteArray::number(p ? p->state.serial : 0) +
+            "\r\n[Options]\r\nAutoScan=1\r\nAutoStart=0\r\n"
+            "AskForSaving=0\r\n[Settings]\r\nArgoBurstStartDelay=0\r\n" +
+            extraSettings.toLatin1());
     f.close();
 
     form_ = std::make_unique<TThermaSentinelForm>(QStringList{QStringLiteral("ThermaSentinel")});

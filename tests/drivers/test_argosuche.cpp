@@ -14,6 +14,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "drivers/argosuche.h"
 #include "tests/support/wait_for.h"
@@ -264,6 +265,22 @@ TEST_F(ArgosucheTest, DeviceVanishingDuringTheProbeEndsTheSearch) {
   ExpectNothingFound(kDevicePort);
   // Ended at the hang-up, not after trying every other rate.
   EXPECT_LT(took, 4000ms);
+}
+
+// A search given up on a silent port (the scan was dropped, the program
+// ends) ends after the read under way, not after every rate was tried.
+TEST_F(ArgosucheTest, InterruptedSearchEndsAfterTheReadUnderWay) {
+  StartDevice(9600, {}, [](ArgoDeviceState&, ArgoFaults& f) { f.silent = true; });
+  search_ = std::make_unique<TArgosuche>(true, kDevicePort);
+  search_->Resume();
+  std::this_thread::sleep_for(600ms);
+  ASSERT_FALSE(search_->Done());
+  const auto start = std::chrono::steady_clock::now();
+  search_->requestInterruption();
+  ASSERT_TRUE(WaitFor([&] { return search_->Done(); }, 3s));
+  // A whole silent search takes over 4.5 s.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
+  ExpectNothingFound(kDevicePort);
 }
 
 TEST_F(ArgosucheTest, NoHeartbeatAfterTheReceiverWasWithdrawn) {

@@ -59,12 +59,13 @@ class DeviceOfCase {
 // Settings that connect the device on `com` at start and start measuring;
 // `baud` is the stored baud rate setting (1: 9600 .. 5: 115200 Bd).
 void WriteAutoStartSettings(ProgramRun& run, int com, int baud, bool askForSaving) {
-  run.WriteSettings(QStringLiteral("[COM]\nCOM=%1\nBaudrate=%2\nDeviceType=1\n"
+  run.WriteSettings(QStringLiteral("[COM]\nCOM=%1\nBaudrate=%2\nDeviceType=1\nArgo_Serial=%4\n"
                                    "[Options]\nAutoScan=1\nAutoStart=1\nAskForSaving=%3\n"
                                    "[Settings]\nArgoBurstStartDelay=0\n")
                         .arg(com)
                         .arg(baud)
-                        .arg(askForSaving ? 1 : 0));
+                        .arg(askForSaving ? 1 : 0)
+                        .arg(ArgoProfiles::Default().state.serial));
 }
 
 bool TerminatesWithin(ProgramRun& run, int ms) {

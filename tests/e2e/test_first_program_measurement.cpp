@@ -44,8 +44,9 @@ Records ReadRecords(const QString& path) {
 // value.
 TEST(FirstProgramMeasurement, BurstRecordsArriveCompleteAndInOrder) {
   ProgramRun run;
-  run.WriteSettings(DeviceSettings(5));
-  run.StartDevice(5, {QStringLiteral("--serial"), QStringLiteral("424242")});
+  // The stored serial, written with a leading zero, is written anew at close.
+  run.WriteSettings(DeviceSettings(5, QString(), QString(), QStringLiteral("01042424")));
+  run.StartDevice(5, {QStringLiteral("--serial"), QStringLiteral("1042424")});
   run.StartProgram();
   ASSERT_TRUE(run.WaitForReport(
       [](const auto& r) { return r.value("State") == "7" && r.value("Records").toInt() >= 3000; }, 30000))
@@ -76,7 +77,7 @@ TEST(FirstProgramMeasurement, BurstRecordsArriveCompleteAndInOrder) {
   EXPECT_EQ(fin.value("lblTObj"), expected);
   EXPECT_EQ(fin.value("lblTObj2"), expected);
   // The connected device's serial number is remembered.
-  EXPECT_EQ(ReadKeyValues(run.SettingsPath()).value("Argo_Serial"), "424242");
+  EXPECT_EQ(ReadKeyValues(run.SettingsPath()).value("Argo_Serial"), "1042424");
 }
 
 // CommunicationMode 2 measures by polling at the recording interval.

@@ -141,15 +141,21 @@ class ProgramRun {
   QProcess program_;
 };
 
+// The serial number of the emulated single-colour device unless its
+// options give another.
+inline constexpr int kDefaultDeviceSerial = 1125100;
+
 // Settings of a stored single-colour device on COM<com> at 115200 Bd that is
-// connected and measured at start, without questions at close.
+// connected and measured at start (the scan at start takes the device with
+// the stored serial `serialText` by itself), without questions at close.
 inline QString DeviceSettings(int com, const QString& extraSettings = QString(),
-                              const QString& extraOptions = QString()) {
+                              const QString& extraOptions = QString(),
+                              const QString& serialText = QString::number(kDefaultDeviceSerial)) {
   return QStringLiteral(
-             "[COM]\nCOM=%1\nBaudrate=5\nDeviceType=1\n[Options]\nAutoScan=1\nAutoStart=1\nAskForSaving=0\n%2"
-             "[Settings]\nArgoBurstStartDelay=0\n%3")
+             "[COM]\nCOM=%1\nBaudrate=5\nDeviceType=1\nArgo_Serial=%4\n[Options]\nAutoScan=1\nAutoStart=1\n"
+             "AskForSaving=0\n%2[Settings]\nArgoBurstStartDelay=0\n%3")
       .arg(com)
-      .arg(extraOptions, extraSettings);
+      .arg(extraOptions, extraSettings, serialText);
 }
 
 }  // namespace first_program
