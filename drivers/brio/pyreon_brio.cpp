@@ -295,7 +295,12 @@ void TpyreonBrio::ReadSegment(TBrioImage<Size>& image, std::uint16_t start, cons
 }
 
 void TpyreonBrio::ReadCalibrationImage() { ReadSegment(calibration_, kCalibrationAddress, OnLoadCaliData); }
-void TpyreonBrio::ReadConfigurationImage() { ReadSegment(config_, kConfigAddress, OnLoadConfigData); }
+void TpyreonBrio::ReadConfigurationImage() {
+  ReadSegment(config_, kConfigAddress, OnLoadConfigData);
+  // The configured emissivity (data bytes 0-1, little-endian) is what the
+  // device starts with.
+  if (config_.Loaded) emissivityWord_ = static_cast<std::uint16_t>(config_.Data[0] | config_.Data[1] << 8);
+}
 void TpyreonBrio::ReadVectorImage() { ReadSegment(vectors_, kVectorAddress, OnLoadIntVector); }
 
 void TpyreonBrio::ReadAllImages() {

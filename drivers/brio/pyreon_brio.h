@@ -111,6 +111,13 @@ class TpyreonBrio : public QObject, private TBrioLoaderLink {
   int ReadMemoryByte(std::uint16_t address);
   int WriteMemoryByteVerified(std::uint16_t address, std::uint8_t value);
   int ReadSerialNumber();
+  // The emissivity the device works with, in thousandths, as the program
+  // knows it: taken from the configuration image when that is read, and
+  // kept by whoever writes the device's working copy (RAM 0x0208, low
+  // byte first).
+  static constexpr std::uint16_t kEmissivity = 0x0208;
+  std::uint16_t EmissivityWord() const { return emissivityWord_; }
+  void SetEmissivityWord(std::uint16_t value) { emissivityWord_ = value; }
 
   const BrioCalibrationImage& CalibrationImage() const { return calibration_; }
   const BrioConfigImage& ConfigImage() const { return config_; }
@@ -199,6 +206,7 @@ class TpyreonBrio : public QObject, private TBrioLoaderLink {
 
   BrioCalibrationImage calibration_;
   BrioConfigImage config_;
+  std::uint16_t emissivityWord_ = 0;
   BrioVectorImage vectors_;
 
   TBrioBurstParser parser_;

@@ -113,6 +113,9 @@ class TpyreonBrio_mA : public QObject, private TBrioLoaderLink {
   int ReadSerialNumber();
   float ReadEmissivity();
   void SetEmissivity(float e);
+  // Keeps `thousandths` as the emissivity (data bytes 0-1) of configuration
+  // copies 1 and 2, the copies the driver and the model's setup start from.
+  void StoreEmissivityWord(std::uint16_t thousandths);
   bool GetLaserState();
   void SetLaser(bool on);
   void SetLoopOutput(float volts);

@@ -39,6 +39,7 @@ inline constexpr std::uint16_t kActualTemp = 0x0204;
 inline constexpr std::uint16_t kBoxTemp = 0x0206;      // second generation
 inline constexpr std::uint16_t kAmbientTemp = 0x0208;  // second generation
 inline constexpr std::uint16_t kEmissivity = 0x020A;   // second generation, thousandths
+inline constexpr std::uint16_t kEmissivityGen1 = 0x0208;  // first generation, thousandths
 inline constexpr std::uint16_t kChannel7 = 0x020C;     // second generation
 inline constexpr std::uint16_t kLoopOutput = 0x0212;   // first generation
 inline constexpr std::uint16_t kModeFlags = 0x025F;
