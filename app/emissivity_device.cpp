@@ -55,7 +55,10 @@ bool EmissivityDevice::ReadState(bool object, std::function<void(const Refresh&)
         family_,
         [object](TpyreonBrio& d) {
           Refresh r;
-          r.Emissivity = static_cast<float>(d.EmissivityWord() / 1000.0);
+          // At show the device's own value is taken; afterwards the word
+          // the program keeps.
+          const bool known = !object || d.ReadEmissivityWord() >= 0;
+          r.Emissivity = known ? static_cast<float>(d.EmissivityWord() / 1000.0) : -1.0f;
           if (object) r.Object = d.ReadTargetTemperature();
           return r;
         },

@@ -15,7 +15,8 @@ class DeviceFamily;
 //     ReadInternalTemperature; a write is SetEmissivity and a 200 ms pause;
 //     the device also computes an emissivity itself (StartCalculation).
 //   type codes 3-4 (first-generation Brio): the driver's emissivity word /
-//     1000, ReadTargetTemperature, ReadInternalTemperature; a write keeps
+//     1000 (read from the device at show), ReadTargetTemperature,
+//     ReadInternalTemperature; a write keeps
 //     the word in the driver and puts it into the device's working copy,
 //     low byte at 0x208, high byte at 0x209.
 //   type codes 5-11 (second-generation Brio): ReadEmissivity,

@@ -112,12 +112,14 @@ class TpyreonBrio : public QObject, private TBrioLoaderLink {
   int WriteMemoryByteVerified(std::uint16_t address, std::uint8_t value);
   int ReadSerialNumber();
   // The emissivity the device works with, in thousandths, as the program
-  // knows it: taken from the configuration image when that is read, and
-  // kept by whoever writes the device's working copy (RAM 0x0208, low
-  // byte first).
+  // knows it: read from the device's working copy (RAM 0x0208, low byte
+  // first) by ReadEmissivityWord, and kept by whoever writes that copy.
   static constexpr std::uint16_t kEmissivity = 0x0208;
   std::uint16_t EmissivityWord() const { return emissivityWord_; }
   void SetEmissivityWord(std::uint16_t value) { emissivityWord_ = value; }
+  // Reads the working copy into EmissivityWord; the word, or -1 when the
+  // device did not answer (three tries).
+  int ReadEmissivityWord();
 
   const BrioCalibrationImage& CalibrationImage() const { return calibration_; }
   const BrioConfigImage& ConfigImage() const { return config_; }
