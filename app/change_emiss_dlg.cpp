@@ -378,8 +378,8 @@ void TChangeEmissDlg::accept() {
   if (calculating_ || !btnOK->isEnabled()) return;
   // A change still waiting for its second is not lost.
   double e = 0.0;
-  const bool pending = ParamChangeTimer->isActive() && seEmissivity->TryValue(e) &&
-                       EmissivitySearch::LiveWritable(e);
+  const bool pending =
+      ParamChangeTimer->isActive() && seEmissivity->TryValue(e) && EmissivitySearch::LiveWritable(e);
   Leave();
   if (pending) device_.WriteEmissivity(e, {});
   QDialog::accept();

@@ -17,7 +17,8 @@ constexpr int kSingleColourSettleMs = 200;
 // (`fallback` when the job did not run). False when the family is not of
 // that driver or its session ended.
 template <class Driver, class R>
-bool Post(DeviceFamily* family, std::function<R(Driver&)> job, R fallback, std::function<void(const R&)> done) {
+bool Post(DeviceFamily* family, std::function<R(Driver&)> job, R fallback,
+          std::function<void(const R&)> done) {
   auto* session = dynamic_cast<SessionFamily<Driver>*>(family);
   if (session == nullptr) return false;
   auto result = std::make_shared<R>(fallback);
@@ -171,7 +172,8 @@ bool EmissivityDevice::StartCalculation(float givenCelsius, std::function<void(b
         d.StartEmissivityCalculation(givenCelsius, measured);
         return true;
       },
-      false, [done = std::move(done)](const bool& sent) {
+      false,
+      [done = std::move(done)](const bool& sent) {
         if (done) done(sent);
       });
 }

@@ -9,8 +9,8 @@
 #include <functional>
 
 #include "drivers/brio/brio_boot_loader.h"
-#include "drivers/brio/brio_image.h"
 #include "drivers/brio/brio_burst_parser.h"
+#include "drivers/brio/brio_image.h"
 
 class QTimer;
 class TComPort;

@@ -24,7 +24,6 @@ struct BrioMaReply {
   bool Failed = true;
 };
 
-
 // Driver of the second-generation Brio devices (type codes 5 to 11): one
 // serial port at 9600 8N1, one-byte binary and five-character ASCII
 // requests without checksums, the device powered from DTR, parameter

@@ -163,8 +163,8 @@ TEST_F(ChangeEmissArgoTest, DeviceComputesTheEmissivity) {
   EXPECT_NEAR(s.emissivity, 800, 3);
   EXPECT_NEAR(ArgoWire::DecodeTemperature(s.objectTemp), 500.0, 0.6);
   // The edit shows the device's new emissivity at the next refresh.
-  EXPECT_TRUE(WaitForEvents([&] { return std::fabs(dlg_->seEmissivity->Value() - s.emissivity / 1000.0) < 1e-6; },
-                            5000));
+  EXPECT_TRUE(WaitForEvents(
+      [&] { return std::fabs(dlg_->seEmissivity->Value() - s.emissivity / 1000.0) < 1e-6; }, 5000));
 }
 
 // A device showing °F: the range of the given temperature follows the unit,

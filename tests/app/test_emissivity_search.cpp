@@ -19,9 +19,9 @@ TEST(EmissivitySearchTest, LiveWriteRange) {
   const struct {
     double e;
     bool writable;
-  } cases[] = {{0.1, true},    {1.1, true},    {1.1001, true}, {0.5, true},
-               {0.099, false}, {1.1002, false}, {0.0, false},  {-0.5, false},
-               {std::numeric_limits<double>::quiet_NaN(), false}};
+  } cases[] = {{0.1, true},  {1.1, true},    {1.1001, true},
+               {0.5, true},  {0.099, false}, {1.1002, false},
+               {0.0, false}, {-0.5, false},  {std::numeric_limits<double>::quiet_NaN(), false}};
   for (const auto& c : cases) EXPECT_EQ(EmissivitySearch::LiveWritable(c.e), c.writable) << c.e;
 }
 
@@ -74,8 +74,8 @@ TEST(EmissivitySearchTest, ToleranceByPassAndPassLimit) {
     int pass;
     Outcome outcome;
   } cases[] = {
-      {0.19, 1, Outcome::Converged},   {0.3, 15, Outcome::Continue},  {0.3, 16, Outcome::Converged},
-      {0.5, 25, Outcome::Continue},   {0.5, 26, Outcome::Converged}, {0.7, 49, Outcome::Continue},
+      {0.19, 1, Outcome::Converged}, {0.3, 15, Outcome::Continue},  {0.3, 16, Outcome::Converged},
+      {0.5, 25, Outcome::Continue},  {0.5, 26, Outcome::Converged}, {0.7, 49, Outcome::Continue},
       {0.7, 50, Outcome::PassLimit},
   };
   for (const auto& c : cases) {

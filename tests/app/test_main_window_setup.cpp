@@ -326,7 +326,8 @@ TEST_F(MainWindowSetupTest, DeviceSettingsChangedTakesTheUnitAndPolls) {
 // open, feeds it the object temperature it polls every second, and a live
 // change undone by Cancel leaves the device as it was.
 TEST_F(MainWindowSetupTest, EmissivityDialogThroughTheMenu) {
-  TThermaSentinelForm& f = StartConnected(QStringLiteral("argo-current"), QStringLiteral("TObj_ShowDigital=1\r\n"));
+  TThermaSentinelForm& f =
+      StartConnected(QStringLiteral("argo-current"), QStringLiteral("TObj_ShowDigital=1\r\n"));
   ASSERT_TRUE(f.mEmissivity->isEnabled());
   ASSERT_TRUE(f.btnEmissivity->isEnabled());
   SetState([](ArgoDeviceState& s) {

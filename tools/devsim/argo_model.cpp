@@ -30,9 +30,9 @@ enum class Avail {
 // it at the emissivity set.
 void ApplyScene(ArgoDeviceState& s) {
   if (s.sceneTemp == 0) return;
-  s.objectTemp = EncodeTemperature(EmissivityScene::ShownTemperature(
-      DecodeTemperature(s.sceneTemp), s.sceneEmissivity / 1000.0, s.emissivity / 1000.0,
-      DecodeTemperature(s.internalTemp)));
+  s.objectTemp = EncodeTemperature(
+      EmissivityScene::ShownTemperature(DecodeTemperature(s.sceneTemp), s.sceneEmissivity / 1000.0,
+                                        s.emissivity / 1000.0, DecodeTemperature(s.internalTemp)));
 }
 
 }  // namespace
@@ -626,9 +626,9 @@ bool ArgoModel::Execute(const Command& command, std::span<const std::uint8_t> ar
       // The device sets the emissivity that makes it read temperature 1
       // where it now reads temperature 2.
       if (s.sceneTemp != 0) {
-        const double e = EmissivityScene::EmissivityFor(DecodeTemperature(s.emissivityCalcT1),
-                                                        DecodeTemperature(s.emissivityCalcT2),
-                                                        s.emissivity / 1000.0, DecodeTemperature(s.internalTemp));
+        const double e = EmissivityScene::EmissivityFor(
+            DecodeTemperature(s.emissivityCalcT1), DecodeTemperature(s.emissivityCalcT2),
+            s.emissivity / 1000.0, DecodeTemperature(s.internalTemp));
         s.emissivity = std::uint16_t(std::clamp(std::lround(e * 1000.0), 100L, 1100L));
         ApplyScene(s);
       }

@@ -54,11 +54,6 @@ struct ArgoDeviceState {
   std::uint16_t emissivityCalcT1 = 0;                      // 0x9F
   std::uint16_t emissivityCalcT2 = 0;                      // 0xA0
   int emissivityCalcRuns = 0;                              // 0xA1 0x01
-  // The surface in view: with a temperature word here the object
-  // temperature follows the emissivity set (EmissivityScene) against the
-  // internal temperature; 0 leaves the object temperature as set.
-  std::uint16_t sceneTemp = 0;
-  std::uint16_t sceneEmissivity = 1000;  // thousandths
   std::uint16_t advancedHoldHysteresis = 0;                // 0x22 / 0xA2, tenths
   std::array<std::array<std::uint16_t, 4>, 8> material{};  // 0x23 / 0xA3, [row][field]
   std::array<std::uint32_t, 5> headCode{};                 // 0x24 / 0xA4, 24-bit group values
@@ -104,6 +99,12 @@ struct ArgoDeviceState {
   std::uint8_t visualAlarmSource = 0;                         // 0x72
   std::uint8_t displayMainSource = 0;                         // 0x73
   int ratioCommands = 0;                                      // 0x65 commands carried out
+
+  // The surface in view: with a temperature word here the object
+  // temperature follows the emissivity set (EmissivityScene) against the
+  // internal temperature; 0 leaves the object temperature as set.
+  std::uint16_t sceneTemp = 0;
+  std::uint16_t sceneEmissivity = 1000;  // thousandths
 
   bool operator==(const ArgoDeviceState&) const = default;
 };

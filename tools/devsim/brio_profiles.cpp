@@ -206,5 +206,6 @@ std::vector<std::uint16_t> BurstChannels(int generation, std::uint16_t featureWo
 
 double BrioLiveValues::ShownTarget() const {
   if (!scene) return target;
-  return EmissivityScene::ShownTemperature(sceneTemp, sceneEmissivity / 1000.0, emissivity / 1000.0, internal);
+  return EmissivityScene::ShownTemperature(sceneTemp, sceneEmissivity / 1000.0, emissivity / 1000.0,
+                                           internal);
 }

@@ -39,7 +39,6 @@ inline constexpr std::uint16_t kActualTemp = 0x0204;
 inline constexpr std::uint16_t kBoxTemp = 0x0206;      // second generation
 inline constexpr std::uint16_t kAmbientTemp = 0x0208;  // second generation
 inline constexpr std::uint16_t kEmissivity = 0x020A;   // second generation, thousandths
-inline constexpr std::uint16_t kEmissivityGen1 = 0x0208;  // first generation, thousandths
 inline constexpr std::uint16_t kChannel7 = 0x020C;     // second generation
 inline constexpr std::uint16_t kLoopOutput = 0x0212;   // first generation
 inline constexpr std::uint16_t kModeFlags = 0x025F;
@@ -48,6 +47,9 @@ inline constexpr std::uint16_t kLoopStart = 0x0264;
 inline constexpr std::uint16_t kFamilyMarker =
     0x0FF0;  // 0xF4 marks a device the first-generation driver refuses
 inline constexpr std::uint16_t kSerialGen1 = 0x1082;  // first generation: 3 bytes, high byte first
+
+// First generation: the emissivity the device works with, thousandths.
+inline constexpr std::uint16_t kEmissivityGen1 = 0x0208;
 
 inline constexpr std::uint8_t kModeNormal = 0x80;
 inline constexpr std::uint8_t kModeLoop = 0x90;

@@ -11,7 +11,9 @@ double Radiance(double celsius) {
   const double k = celsius + kZeroCelsius;
   return k * k * k * k;
 }
-double CelsiusOfRadiance(double radiance) { return std::sqrt(std::sqrt(std::max(radiance, 0.0))) - kZeroCelsius; }
+double CelsiusOfRadiance(double radiance) {
+  return std::sqrt(std::sqrt(std::max(radiance, 0.0))) - kZeroCelsius;
+}
 }  // namespace
 
 double ShownTemperature(double trueCelsius, double trueEmissivity, double setEmissivity,
@@ -21,7 +23,8 @@ double ShownTemperature(double trueCelsius, double trueEmissivity, double setEmi
   return CelsiusOfRadiance(Radiance(referenceCelsius) + seen / setEmissivity);
 }
 
-double EmissivityFor(double wantedCelsius, double shownCelsius, double setEmissivity, double referenceCelsius) {
+double EmissivityFor(double wantedCelsius, double shownCelsius, double setEmissivity,
+                     double referenceCelsius) {
   const double wanted = Radiance(wantedCelsius) - Radiance(referenceCelsius);
   const double shown = Radiance(shownCelsius) - Radiance(referenceCelsius);
   if (wanted == 0.0 || !std::isfinite(shown / wanted)) return setEmissivity;

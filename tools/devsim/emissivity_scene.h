@@ -18,6 +18,7 @@ double ShownTemperature(double trueCelsius, double trueEmissivity, double setEmi
 // The emissivity that makes a device now showing `shownCelsius` at
 // `setEmissivity` show `wantedCelsius` (the device's own calculation).
 // `setEmissivity` when there is no such value (a reading at the reference).
-double EmissivityFor(double wantedCelsius, double shownCelsius, double setEmissivity, double referenceCelsius);
+double EmissivityFor(double wantedCelsius, double shownCelsius, double setEmissivity,
+                     double referenceCelsius);
 
 }  // namespace EmissivityScene
