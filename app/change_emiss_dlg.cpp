@@ -114,9 +114,12 @@ TChangeEmissDlg::TChangeEmissDlg(QWidget* owner) : QDialog(owner) {
   FormRegistry::Add(this);
 }
 
-QString TChangeEmissDlg::Text(const char* key, const char* defaultText) const {
-  const QString fallback = QString::fromUtf8(defaultText);
-  return FLng != nullptr ? FLng->OtherText(QString::fromLatin1(key), fallback) : fallback;
+QString TChangeEmissDlg::OtherText(const QString& key, const QString& defaultText) const {
+  return FLng != nullptr ? FLng->OtherText(key, defaultText) : defaultText;
+}
+
+QString TChangeEmissDlg::NoAnswerText() const {
+  return OtherText(QStringLiteral("EmissNoAnswer"), QStringLiteral("The device does not answer."));
 }
 
 void TChangeEmissDlg::showEvent(QShowEvent* event) {
@@ -132,8 +135,8 @@ void TChangeEmissDlg::FormShow() {
   emissivityOnShow_ = -1.0f;
   lastStep_ = {};
   device_ = EmissivityDevice(Device, DeviceType);
+  ClearMessage();
   stCalculating->hide();
-  stCalculating->setText(Text("Calculating", "Calculating"));
   SetColor(seEmissivity, false);
   SetColor(seTemp, false);
   previousFahrenheit_ = Fahrenheit;
@@ -158,10 +161,7 @@ void TChangeEmissDlg::Shown(const EmissivityDevice::Refresh& state) {
   }
   showReadOk_ = EmissivitySearch::ValidEmissivity(state.Emissivity);
   emissivityOnShow_ = showReadOk_ ? static_cast<float>(seEmissivity->Value()) : -1.0f;
-  if (!showReadOk_) {
-    stCalculating->setText(Text("EmissNoAnswer", "The device does not answer."));
-    stCalculating->show();
-  }
+  if (!showReadOk_) ShowMessage(NoAnswerText());
   btnCalculate->setEnabled(true);
   btnOK->setEnabled(true);
   busy_ = false;
@@ -180,9 +180,11 @@ void TChangeEmissDlg::SetRange() {
   seTemp->SetMinValue(SentinelUtils::CelsiusToUnit(Fahrenheit, TempMin));
   seTemp->SetMaxValue(SentinelUtils::CelsiusToUnit(Fahrenheit, TempMax));
   previousFahrenheit_ = Fahrenheit;
-  const QString unit = Fahrenheit ? Text("UnitFahrenheit", "°F") : Text("UnitCelsius", "°C");
+  const QString unit = Fahrenheit ? OtherText(QStringLiteral("UnitFahrenheit"), QStringLiteral("°F"))
+                                  : OtherText(QStringLiteral("UnitCelsius"), QStringLiteral("°C"));
   TempLbl1->setText(QStringLiteral(" ") +
-                    NumberText::Format(Text("TempLabelString", "[%s]:"), {NumberText::Arg(unit)}));
+                    NumberText::Format(OtherText(QStringLiteral("TempLabelString"), QStringLiteral("[%s]:")),
+                                       {NumberText::Arg(unit)}));
 }
 
 void TChangeEmissDlg::SetEmissivityText(double e) {
@@ -253,8 +255,8 @@ void TChangeEmissDlg::btnCalculateClick() {
   double typed = 0.0;
   if (!NumberText::TryStrToFloat(seTemp->text(), typed)) {
     SetColor(seTemp, true);
-    stCalculating->setText(Text("EmissNotANumber", "The object temperature is not a number."));
-    stCalculating->show();
+    ShowMessage(OtherText(QStringLiteral("EmissNotANumber"),
+                          QStringLiteral("The object temperature is not a number.")));
     return;
   }
   const float given = SentinelUtils::UnitToCelsius(Fahrenheit, static_cast<float>(typed));
@@ -262,7 +264,8 @@ void TChangeEmissDlg::btnCalculateClick() {
   busy_ = true;
   btnCalculate->setEnabled(false);
   btnOK->setEnabled(false);
-  stCalculating->setText(Text("Calculating", "Calculating"));
+  SetColor(seTemp, false);
+  ClearMessage();
   stCalculating->show();
   QApplication::setOverrideCursor(Qt::WaitCursor);
   cursorSet_ = true;
@@ -272,9 +275,9 @@ void TChangeEmissDlg::btnCalculateClick() {
   if (device_.ComputesEmissivity()) {
     const bool posted = device_.StartCalculation(given, [self, visit](bool sent) {
       if (!self || self->visit_ != visit) return;
-      self->EndCalculation(sent ? QString() : self->Text("EmissNoAnswer", "The device does not answer."));
+      self->EndCalculation(sent ? QString() : self->NoAnswerText());
     });
-    if (!posted) EndCalculation(Text("EmissNoAnswer", "The device does not answer."));
+    if (!posted) EndCalculation(NoAnswerText());
     return;
   }
   search_ = EmissivitySearch(given, PassLimit);
@@ -287,7 +290,7 @@ void TChangeEmissDlg::NextPass() {
   const bool posted = device_.ReadPass([self, visit](const EmissivitySearch::Readings& r) {
     if (self && self->visit_ == visit && self->calculating_) self->PassRead(r);
   });
-  if (!posted) EndCalculation(Text("EmissNoAnswer", "The device does not answer."));
+  if (!posted) EndCalculation(NoAnswerText());
 }
 
 void TChangeEmissDlg::PassRead(const EmissivitySearch::Readings& readings) {
@@ -295,11 +298,12 @@ void TChangeEmissDlg::PassRead(const EmissivitySearch::Readings& readings) {
   using Outcome = EmissivitySearch::Outcome;
   switch (lastStep_.Result) {
     case Outcome::NoReading:
-      EndCalculation(Text("EmissNoAnswer", "The device does not answer."));
+      EndCalculation(NoAnswerText());
       return;
     case Outcome::NoSolution:
-      EndCalculation(Text("EmissNoSolution",
-                          "No emissivity found: the object temperature equals the reference temperature."));
+      EndCalculation(OtherText(
+          QStringLiteral("EmissNoSolution"),
+          QStringLiteral("No emissivity found: the object temperature equals the reference temperature.")));
       return;
     default:
       break;
@@ -311,11 +315,11 @@ void TChangeEmissDlg::PassRead(const EmissivitySearch::Readings& readings) {
   const bool posted = device_.WriteEmissivity(lastStep_.Emissivity, [self, visit](bool ran) {
     if (!self || self->visit_ != visit || !self->calculating_) return;
     if (!ran)
-      self->EndCalculation(self->Text("EmissNoAnswer", "The device does not answer."));
+      self->EndCalculation(self->NoAnswerText());
     else
       self->PassWritten();
   });
-  if (!posted) EndCalculation(Text("EmissNoAnswer", "The device does not answer."));
+  if (!posted) EndCalculation(NoAnswerText());
 }
 
 void TChangeEmissDlg::PassWritten() {
@@ -336,8 +340,10 @@ void TChangeEmissDlg::PassWritten() {
           NextPass();
           return;
         case Outcome::PassLimit:
-          EndCalculation(NumberText::Format(Text("EmissPassLimit", "No emissivity found within %d passes."),
-                                            {NumberText::Arg(lastStep_.Pass)}));
+          EndCalculation(
+              NumberText::Format(OtherText(QStringLiteral("EmissPassLimit"),
+                                           QStringLiteral("No emissivity found within %d passes.")),
+                                 {NumberText::Arg(lastStep_.Pass)}));
           return;
         default:
           EndCalculation(QString());
@@ -350,14 +356,24 @@ void TChangeEmissDlg::EndCalculation(const QString& message) {
   StopCalculation();
   btnCalculate->setEnabled(true);
   btnOK->setEnabled(true);
-  if (message.isEmpty()) {
+  if (message.isEmpty())
     stCalculating->hide();
-  } else {
-    stCalculating->setText(message);
-    stCalculating->show();
-  }
+  else
+    ShowMessage(message);
   busy_ = false;
   Timer1->start();
+}
+
+void TChangeEmissDlg::ShowMessage(const QString& text) {
+  if (!messageShown_) caption_ = stCalculating->text();
+  messageShown_ = true;
+  stCalculating->setText(text);
+  stCalculating->show();
+}
+
+void TChangeEmissDlg::ClearMessage() {
+  if (messageShown_) stCalculating->setText(caption_);
+  messageShown_ = false;
 }
 
 void TChangeEmissDlg::StopCalculation() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 #include <cstdint>
 #include <functional>
 
@@ -96,10 +97,14 @@ class TChangeEmissDlg : public QDialog {
   void PassWritten();
   // Ends a calculation; `message` (empty: none) stays in stCalculating.
   void EndCalculation(const QString& message);
+  // stCalculating shows `text` in place of its caption, until ClearMessage.
+  void ShowMessage(const QString& text);
+  void ClearMessage();
   void StopCalculation();
   void SetColor(TDSpinEdit* edit, bool red);
   void SetEmissivityText(double e);
-  QString Text(const char* key, const char* defaultText) const;
+  QString OtherText(const QString& key, const QString& defaultText) const;
+  QString NoAnswerText() const;
   // Ends whatever the open dialog has under way; no report of a job posted
   // before reaches it afterwards.
   void Leave();
@@ -112,6 +117,8 @@ class TChangeEmissDlg : public QDialog {
   bool calculating_ = false;
   bool cursorSet_ = false;
   bool showReadOk_ = false;
+  bool messageShown_ = false;
+  QString caption_;  // of stCalculating while it shows a message
   float emissivityOnShow_ = -1.0f;
   bool previousFahrenheit_ = false;
   // Counts the shows and leaves: a report of an older one is dropped.
