@@ -398,6 +398,7 @@ void TChangeEmissDlg::accept() {
       ParamChangeTimer->isActive() && seEmissivity->TryValue(e) && EmissivitySearch::LiveWritable(e);
   Leave();
   if (pending) device_.WriteEmissivity(e, {});
+  device_ = EmissivityDevice();
   QDialog::accept();
 }
 
@@ -406,5 +407,6 @@ void TChangeEmissDlg::reject() {
   // The device gets back the emissivity it had when the dialog was shown.
   if (showReadOk_) device_.WriteEmissivity(emissivityOnShow_, {});
   showReadOk_ = false;
+  device_ = EmissivityDevice();
   QDialog::reject();
 }

@@ -46,7 +46,9 @@ bool EmissivityDevice::ReadState(bool object, std::function<void(const Refresh&)
           Refresh r;
           r.Emissivity = d.GetEmissivity();
           r.Fahrenheit = d.GetTemperatureUnit();
-          r.UnitRead = d.Connected();
+          // The unit read gives false for no answer as well: it counts only
+          // from a device that answered.
+          r.UnitRead = EmissivitySearch::ValidEmissivity(r.Emissivity) && d.Connected();
           if (object) r.Object = d.ReadObjectTemperature();
           return r;
         },

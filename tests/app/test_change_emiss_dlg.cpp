@@ -202,6 +202,29 @@ TEST_F(ChangeEmissArgoTest, GivenTemperatureTakesPointOrCommaOnly) {
   }
 }
 
+// A device that does not answer when the dialog opens: the dialog says so,
+// takes input, and its Cancel writes nothing (there is nothing to restore).
+TEST_F(ChangeEmissArgoTest, SilentAtShowRestoresNothing) {
+  Start();
+  SetFaults([](ArgoFaults& f) { f.silent = true; });
+  ShowAndWait(*dlg_);
+  EXPECT_LT(dlg_->EmissivityOnShow(), 0.0f);
+  EXPECT_EQ(dlg_->stCalculating->text(), QStringLiteral("The device does not answer."));
+  EXPECT_TRUE(dlg_->stCalculating->isVisibleTo(dlg_.get()));
+  SetFaults([](ArgoFaults& f) { f.silent = false; });
+  model_->ClearRequests();
+  dlg_->btnCancel->click();
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(Count(QStringLiteral("SetEmissivity")), 0);
+  EXPECT_EQ(State().emissivity, 900);
+  // Shown again with the device answering, the caption is back.
+  dlg_->show();
+  ASSERT_TRUE(WaitForEvents([&] { return !dlg_->Busy(); }, 10000));
+  EXPECT_FLOAT_EQ(dlg_->EmissivityOnShow(), 0.9f);
+  EXPECT_FALSE(dlg_->stCalculating->isVisibleTo(dlg_.get()));
+  EXPECT_EQ(dlg_->stCalculating->text(), QStringLiteral("Calculating"));
+}
+
 // ---------------------------------------------------------------------------
 // Brio families: the iterative search
 
