@@ -130,6 +130,7 @@ void TChangeEmissDlg::showEvent(QShowEvent* event) {
 void TChangeEmissDlg::FormShow() {
   ++visit_;
   busy_ = true;
+  pending_ = 0;
   calculating_ = false;
   showReadOk_ = false;
   emissivityOnShow_ = -1.0f;
@@ -205,19 +206,21 @@ void TChangeEmissDlg::ShowObjectTemperature(float T) {
 }
 
 void TChangeEmissDlg::Timer1Timer() {
-  if (busy_) return;
-  busy_ = true;
+  if (Busy()) return;
+  ++pending_;
   const int visit = visit_, edits = edits_;
   const QPointer<TChangeEmissDlg> self(this);
   const bool posted = device_.ReadState(false, [self, visit, edits](const EmissivityDevice::Refresh& state) {
     if (!self || self->visit_ != visit) return;
-    self->busy_ = false;
+    --self->pending_;
+    // A search under way shows its own values.
+    if (self->calculating_) return;
     EmissivityDevice::Refresh taken = state;
     // The user changed the emissivity meanwhile: the edit keeps it.
     if (self->edits_ != edits) taken.Emissivity = -1.0f;
     self->TakeRefresh(taken);
   });
-  if (!posted) busy_ = false;
+  if (!posted) --pending_;
 }
 
 void TChangeEmissDlg::seParamChange(QObject* sender) {
@@ -231,26 +234,28 @@ void TChangeEmissDlg::seParamChange(QObject* sender) {
 
 void TChangeEmissDlg::ParamChangeTimerTimer() {
   // A device exchange is under way: the change is written a second later.
-  if (busy_) return;
+  if (Busy()) return;
   ParamChangeTimer->stop();
   if (ParamChangeTimer->property("tag").toInt() == 1) {
     double e = 0.0;
     const bool writable = seEmissivity->TryValue(e) && EmissivitySearch::LiveWritable(e);
     SetColor(seEmissivity, !writable);
     if (writable) {
-      busy_ = true;
+      ++pending_;
       const int visit = visit_;
       const QPointer<TChangeEmissDlg> self(this);
       if (!device_.WriteEmissivity(e, [self, visit](bool) {
-            if (self && self->visit_ == visit) self->busy_ = false;
+            if (self && self->visit_ == visit) --self->pending_;
           }))
-        busy_ = false;
+        --pending_;
     }
   }
   Timer1->start();
 }
 
 void TChangeEmissDlg::btnCalculateClick() {
+  // (A refresh or write still under way runs first: the session takes the
+  // jobs in order.)
   if (calculating_ || busy_) return;
   double typed = 0.0;
   if (!NumberText::TryStrToFloat(seTemp->text(), typed)) {
@@ -261,7 +266,9 @@ void TChangeEmissDlg::btnCalculateClick() {
   }
   const float given = SentinelUtils::UnitToCelsius(Fahrenheit, static_cast<float>(typed));
   calculating_ = true;
-  busy_ = true;
+  // The search decides the emissivity now: a change waiting for its
+  // second is dropped.
+  ParamChangeTimer->stop();
   btnCalculate->setEnabled(false);
   btnOK->setEnabled(false);
   SetColor(seTemp, false);
@@ -360,7 +367,6 @@ void TChangeEmissDlg::EndCalculation(const QString& message) {
     stCalculating->hide();
   else
     ShowMessage(message);
-  busy_ = false;
   Timer1->start();
 }
 

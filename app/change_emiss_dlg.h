@@ -54,7 +54,8 @@ class TChangeEmissDlg : public QDialog {
   // The main window's object temperature while the dialog is open.
   void ShowObjectTemperature(float T);
 
-  bool Busy() const { return busy_; }
+  // A device exchange of the dialog is under way (or the show's read).
+  bool Busy() const { return busy_ || pending_ > 0 || calculating_; }
   bool Calculating() const { return calculating_; }
   float EmissivityOnShow() const { return emissivityOnShow_; }
   // The last search's step (its outcome tells why it ended).
@@ -113,7 +114,10 @@ class TChangeEmissDlg : public QDialog {
   EmissivitySearch search_;
   EmissivitySearch::Step lastStep_;
   LoadingFlag loading_;
+  // True from the show until its read reported, and after the dialog left.
   bool busy_ = true;
+  // Refreshes and live writes posted and not yet reported.
+  int pending_ = 0;
   bool calculating_ = false;
   bool cursorSet_ = false;
   bool showReadOk_ = false;
