@@ -24,6 +24,7 @@
 #include <stdexcept>
 
 #include "app/about_dlg.h"
+#include "app/change_emiss_dlg.h"
 #include "app/device_info_dlg.h"
 #include "app/display_link.h"
 #include "app/form1.h"
@@ -236,8 +237,7 @@ void TThermaSentinelForm::FormCreate() {
 }
 
 void TThermaSentinelForm::CreateDialogs() {
-  // The program's dialogs, created once in this order. The emissivity
-  // dialog is created here as well once it exists (later: ChangeEmissDlg,
+  // The program's dialogs, created once in this order (later:
   // fWindowDigital). The device dialogs are opened by device type code
   // (therma_sentinel_form_setup.cpp).
   fParamShow = new TfParamShow(this);
@@ -254,6 +254,8 @@ void TThermaSentinelForm::CreateDialogs() {
   LoopMaintenanceDlg->FLng = LIS_;
   ArgoDeviceSetupDlg = new TArgoDeviceSetupDlg(this);
   ArgoDeviceSetupDlg->FLng = LIS_;
+  ChangeEmissDlg = new TChangeEmissDlg(this);
+  ChangeEmissDlg->FLng = LIS_;
 }
 
 // ---------------------------------------------------------------------------
@@ -337,7 +339,6 @@ void TThermaSentinelForm::FormShow() {
   LISLanguageChange();
   ScanDeviceDlg->SetLanguage(LIS_);
   InterfaceDlg->SetLanguage(LIS_);
-  // later: hand LIS to ChangeEmissDlg.
 
   ScanDeviceDlg->TimeoutSeconds = config_->ReadArgoScanTimeOut();
   ScanDeviceDlg->SearchTimeout = commandLine_.ScanTimeOut();

@@ -49,6 +49,7 @@ class TViewSettingsDlg;
 struct TViewSettings;
 class TOptionsDlg;
 class TMeasurementSettingsDlg;
+class TChangeEmissDlg;
 
 // The connection state of the main window.
 enum TConnectionState : std::uint8_t {
@@ -172,6 +173,8 @@ class TThermaSentinelForm : public QMainWindow {
   // The setup and loop-maintenance dialogs go by the device type code.
   void mDeviceSetupClick(QObject* Sender);
   void mLoopMaintenanceClick(QObject* Sender);
+  // The emissivity dialog of the connected device (every family).
+  void mEmissivityClick(QObject* Sender);
   bool HasDeviceSetupDialog() const;
   bool HasLoopMaintenanceDialog() const;
   // The Brio families' setup and loop-maintenance dialogs, by kind (a kind
@@ -321,6 +324,7 @@ class TThermaSentinelForm : public QMainWindow {
   TForm1* Form1 = nullptr;
   TLoopMaintenanceDlg* LoopMaintenanceDlg = nullptr;
   TArgoDeviceSetupDlg* ArgoDeviceSetupDlg = nullptr;
+  TChangeEmissDlg* ChangeEmissDlg = nullptr;
 
  protected:
   void showEvent(QShowEvent* event) override;

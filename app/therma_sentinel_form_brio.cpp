@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "app/change_emiss_dlg.h"
 #include "app/therma_sentinel_form.h"
 #include "drivers/brio/brio_image.h"
 #include "drivers/brio/brio_notify.h"
@@ -235,7 +236,8 @@ void TThermaSentinelForm::WMBrioNewValues(std::uint32_t wParam, std::int32_t lPa
   if (channel >= 0) {
     values_[static_cast<std::size_t>(channel)] = value;
     ShowPanelText(channel, text);
-    // later: type 1 goes to the change-emissivity dialog when it is shown.
+    if (type == bvTObj && ChangeEmissDlg != nullptr && ChangeEmissDlg->isVisible())
+      ChangeEmissDlg->ShowObjectTemperature(value);
     if (type == bvTObj && state_ == csMeasuring && measureMode_ == MeasureMode::Poll) NewPollEvent();
   }
   CopyPanelsToSecondSet();

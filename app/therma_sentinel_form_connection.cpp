@@ -426,14 +426,12 @@ void TThermaSentinelForm::UpdateState() {
   btnSave->setEnabled(save);
   mDeviceInfo->setEnabled(info);
   btnDeviceInfo->setEnabled(info);
-  // The device type code names the setup and loop-maintenance dialogs; the
-  // emissivity dialog comes later.
+  // The device type code names the setup and loop-maintenance dialogs.
   const bool setup = info && HasDeviceSetupDialog();
   mDeviceSetup->setEnabled(setup);
   btnDeviceSetup->setEnabled(setup);
-  (void)emiss;
-  mEmissivity->setEnabled(false);
-  btnEmissivity->setEnabled(false);
+  mEmissivity->setEnabled(emiss);
+  btnEmissivity->setEnabled(emiss);
   mLoopMaintenance->setEnabled(loop && HasLoopMaintenanceDialog());
   mViewSettings->setEnabled(true);
   mOptions->setEnabled(true);

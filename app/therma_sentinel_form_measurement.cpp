@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/change_emiss_dlg.h"
 #include "app/device_info_dlg.h"
 #include "app/display_link.h"
 #include "app/therma_sentinel_form.h"
@@ -361,7 +362,8 @@ void TThermaSentinelForm::pyreonNewTemp(QObject*, std::uint8_t TempTyp, float Te
   values_[channel] = Temp;
   const bool percent = TempTyp == 7 || (TempTyp == 1 && RatioPercentMode());
   ShowPanelText(channel, percent ? PercentText(Temp) : TemperatureText(Temp));
-  // later: TempTyp 1 goes to the change-emissivity dialog when it is shown.
+  if (TempTyp == 1 && ChangeEmissDlg != nullptr && ChangeEmissDlg->isVisible())
+    ChangeEmissDlg->ShowObjectTemperature(Temp);
   if ((TempTyp == 2 || TempTyp == 7) && state_ == csMeasuring && measureMode_ == MeasureMode::Poll)
     NewPollEvent();
   CopyPanelsToSecondSet();

@@ -404,8 +404,7 @@ void TThermaSentinelForm::CreateMenus() {
   connect(mOptions, &QAction::triggered, this, [this] { mOptionsClick(mOptions); });
   connect(mMeasurementSettings, &QAction::triggered, this,
           [this] { mMeasurementSettingsClick(mMeasurementSettings); });
-  // Commands of dialogs that come later: present, without effect.
-  // later: mEmissivity (ChangeEmissDlg).
+  connect(mEmissivity, &QAction::triggered, this, [this] { mEmissivityClick(mEmissivity); });
 }
 
 void TThermaSentinelForm::CreateToolBar() {
@@ -451,6 +450,8 @@ void TThermaSentinelForm::CreateToolBar() {
           mDeviceSetupClick(b);
         else if (twin == mLASER)
           mLASERClick(b);
+        else if (twin == mEmissivity)
+          mEmissivityClick(b);
       });
     return b;
   };
@@ -469,7 +470,7 @@ void TThermaSentinelForm::CreateToolBar() {
   btnDeviceInfo = add("btnDeviceInfo", QStringLiteral("Info"), mDeviceInfo, QStyle::SP_MessageBoxInformation);
   btnDeviceSetup =
       add("btnDeviceSetup", QStringLiteral("Setup"), mDeviceSetup, QStyle::SP_FileDialogDetailedView);
-  btnEmissivity = add("btnEmissivity", QStringLiteral("Emissivity"), nullptr, QStyle::SP_ArrowRight);
+  btnEmissivity = add("btnEmissivity", QStringLiteral("Emissivity"), mEmissivity, QStyle::SP_ArrowRight);
   btnLASER = add("btnLASER", QStringLiteral("LASER"), mLASER, QStyle::SP_DialogYesButton);
   btnLASER->setCheckable(true);
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "app/change_emiss_dlg.h"
 #include "app/device_info_dlg.h"
 #include "app/therma_sentinel_form.h"
 #include "drivers/argo/pyreon_argo.h"
@@ -171,6 +172,33 @@ void TThermaSentinelForm::mLoopMaintenanceClick(QObject*) {
   dlg.ShowModal();
 }
 
+void TThermaSentinelForm::mEmissivityClick(QObject*) {
+  if (ChangeEmissDlg == nullptr || family_ == nullptr || state_ != csConnected ||
+      deviceTypeCode_ == DeviceType::ArgoRatio)
+    return;
+  // The window rests while the dialog works on the device; the dialog gets
+  // the object temperature through ShowObjectTemperature.
+  const DeviceDialogScope scope(*this);
+  Diagram_->SetYRangeMin(deviceTmin_);
+  Diagram_->SetYRangeMax(deviceTmax_);
+  TChangeEmissDlg& dlg = *ChangeEmissDlg;
+  dlg.Device = family_.get();
+  dlg.DeviceType = deviceTypeCode_;
+  dlg.Fahrenheit = fahrenheit_;
+  dlg.TempMin = deviceTmin_;
+  dlg.TempMax = deviceTmax_;
+  dlg.OnUnitChanged = [this](QObject* sender, bool fahrenheit) { DeviceSettingsChanged(sender, fahrenheit); };
+  // The dialog keeps no device beyond its show.
+  const struct Unbind {
+    TChangeEmissDlg& dlg;
+    ~Unbind() {
+      dlg.Device = nullptr;
+      dlg.OnUnitChanged = nullptr;
+    }
+  } unbind{dlg};
+  dlg.ShowModal();
+}
+
 void TThermaSentinelForm::TakeDeviceUnit(bool fahrenheit) {
   if (fahrenheit == fahrenheit_) return;
   fahrenheit_ = fahrenheit;
@@ -180,6 +208,17 @@ void TThermaSentinelForm::TakeDeviceUnit(bool fahrenheit) {
 
 void TThermaSentinelForm::DeviceSettingsChanged(QObject*, bool Fahrenheit) {
   TakeDeviceUnit(Fahrenheit);
+  const QPointer<TThermaSentinelForm> self(this);
+  // A Brio device is asked for all its values at once (they reach the
+  // panels through the family's notifications).
+  if (family_ != nullptr && DeviceType::IsBrio(deviceTypeCode_)) {
+    if (settingsPollConnection_ == closeCount_) return;
+    settingsPollConnection_ = closeCount_;
+    family_->PollValues([self, connection = closeCount_](const TPollResult&) {
+      if (self && self->settingsPollConnection_ == connection) self->settingsPollConnection_ = -1;
+    });
+    return;
+  }
   ArgoFamily* argo = Argo();
   // The dialogs call this every second; one poll at a time (a poll of a
   // connection closed since never reports back).
@@ -194,7 +233,6 @@ void TThermaSentinelForm::DeviceSettingsChanged(QObject*, bool Fahrenheit) {
   if (!(object || internal || box || quotient || single || tau)) return;
   // The values reach the panels through the driver's temperature event.
   settingsPollConnection_ = closeCount_;
-  const QPointer<TThermaSentinelForm> self(this);
   const bool posted = argo->PostDriverJob(
       [=](TpyreonArgo& d) {
         if (object) d.ReadObjectTemperature();

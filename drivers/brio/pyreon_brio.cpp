@@ -296,6 +296,18 @@ void TpyreonBrio::ReadSegment(TBrioImage<Size>& image, std::uint16_t start, cons
 
 void TpyreonBrio::ReadCalibrationImage() { ReadSegment(calibration_, kCalibrationAddress, OnLoadCaliData); }
 void TpyreonBrio::ReadConfigurationImage() { ReadSegment(config_, kConfigAddress, OnLoadConfigData); }
+
+int TpyreonBrio::ReadEmissivityWord() {
+  for (int i = 0; i < 3 && PortOpen() && !Cancelled(); ++i) {
+    BrioReply reply;
+    SendAndReceive(Request({0x3E, kEmissivity >> 8, kEmissivity & 0xFF}), 50, reply, false, 2);
+    if (reply.Failed) continue;
+    emissivityWord_ = static_cast<std::uint16_t>(static_cast<std::uint8_t>(reply.Data[0]) << 8 |
+                                                 static_cast<std::uint8_t>(reply.Data[1]));
+    return emissivityWord_;
+  }
+  return -1;
+}
 void TpyreonBrio::ReadVectorImage() { ReadSegment(vectors_, kVectorAddress, OnLoadIntVector); }
 
 void TpyreonBrio::ReadAllImages() {

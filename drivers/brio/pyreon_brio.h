@@ -9,8 +9,8 @@
 #include <functional>
 
 #include "drivers/brio/brio_boot_loader.h"
-#include "drivers/brio/brio_image.h"
 #include "drivers/brio/brio_burst_parser.h"
+#include "drivers/brio/brio_image.h"
 
 class QTimer;
 class TComPort;
@@ -111,6 +111,15 @@ class TpyreonBrio : public QObject, private TBrioLoaderLink {
   int ReadMemoryByte(std::uint16_t address);
   int WriteMemoryByteVerified(std::uint16_t address, std::uint8_t value);
   int ReadSerialNumber();
+  // The emissivity the device works with, in thousandths, as the program
+  // knows it: read from the device's working copy (RAM 0x0208, low byte
+  // first) by ReadEmissivityWord, and kept by whoever writes that copy.
+  static constexpr std::uint16_t kEmissivity = 0x0208;
+  std::uint16_t EmissivityWord() const { return emissivityWord_; }
+  void SetEmissivityWord(std::uint16_t value) { emissivityWord_ = value; }
+  // Reads the working copy into EmissivityWord; the word, or -1 when the
+  // device did not answer (three tries).
+  int ReadEmissivityWord();
 
   const BrioCalibrationImage& CalibrationImage() const { return calibration_; }
   const BrioConfigImage& ConfigImage() const { return config_; }
@@ -199,6 +208,7 @@ class TpyreonBrio : public QObject, private TBrioLoaderLink {
 
   BrioCalibrationImage calibration_;
   BrioConfigImage config_;
+  std::uint16_t emissivityWord_ = 0;
   BrioVectorImage vectors_;
 
   TBrioBurstParser parser_;

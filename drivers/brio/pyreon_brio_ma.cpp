@@ -427,6 +427,13 @@ void TpyreonBrio_mA::SetEmissivity(float e) {
   SendAndReceive(request, 50, reply, 2);
 }
 
+void TpyreonBrio_mA::StoreEmissivityWord(std::uint16_t thousandths) {
+  for (int copy = 0; copy < 2; ++copy) {
+    config_[std::size_t(copy)].Data[0] = static_cast<std::uint8_t>(thousandths & 0xFF);
+    config_[std::size_t(copy)].Data[1] = static_cast<std::uint8_t>(thousandths >> 8);
+  }
+}
+
 bool TpyreonBrio_mA::GetLaserState() {
   if (!PortOpen()) {
     PostError(brioErrNotOpen);

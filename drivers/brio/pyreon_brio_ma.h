@@ -24,7 +24,6 @@ struct BrioMaReply {
   bool Failed = true;
 };
 
-
 // Driver of the second-generation Brio devices (type codes 5 to 11): one
 // serial port at 9600 8N1, one-byte binary and five-character ASCII
 // requests without checksums, the device powered from DTR, parameter
@@ -113,6 +112,9 @@ class TpyreonBrio_mA : public QObject, private TBrioLoaderLink {
   int ReadSerialNumber();
   float ReadEmissivity();
   void SetEmissivity(float e);
+  // Keeps `thousandths` as the emissivity (data bytes 0-1) of configuration
+  // copies 1 and 2, the copies the driver and the model's setup start from.
+  void StoreEmissivityWord(std::uint16_t thousandths);
   bool GetLaserState();
   void SetLaser(bool on);
   void SetLoopOutput(float volts);

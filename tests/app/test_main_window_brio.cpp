@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -24,6 +25,7 @@
 #include <ostream>
 
 #include "app/scan_device_dlg.h"
+#include "app/change_emiss_dlg.h"
 #include "app/therma_sentinel_form.h"
 #include "drivers/device_type.h"
 #include "drivers/sentinel_utils.h"
@@ -31,6 +33,7 @@
 #include "platform/ini_file.h"
 #include "tests/support/brio_emulator.h"
 #include "tests/support/wait_for.h"
+#include "ui/d_spin_edit.h"
 #include "ui/lng_ini_supp.h"
 #include "ui/panel_status_bar.h"
 
@@ -330,6 +333,48 @@ TEST_F(MainWindowBrioTest, HighResolutionValuesKeepTheirHundredths) {
   EXPECT_TRUE(shown.HasValue);
   EXPECT_EQ(shown.Flags() & DisplayValueFlags::TwoDecimals, DisplayValueFlags::TwoDecimals);
   EXPECT_EQ(shown.Raw(), static_cast<int>(std::lround(target * 100.0)) + 10000);
+}
+
+// The emissivity dialog on a second-generation device measuring in
+// hundredths: the window, resting, polls the device every second for the
+// dialog, which shows the object temperature with two decimals; a live
+// change reaches the device and Cancel takes it back.
+TEST_F(MainWindowBrioTest, EmissivityDialogThroughTheMenu) {
+  Prepare(2, QStringLiteral("fenn-2w-hires"), 2, false);
+  TThermaSentinelForm& f = StartConnected();
+  ASSERT_TRUE(f.mEmissivity->isEnabled());
+  const std::uint16_t before = emulator_.Model().LiveValues().emissivity;
+  ASSERT_NE(before, 800);
+  QString objectText;
+  SentinelUtils::FormatTemperature(false, true, objectText,
+                                   static_cast<float>(emulator_.Profile().live.target));
+  TChangeEmissDlg& dlg = *f.ChangeEmissDlg;
+  int step = 0;
+  QElapsedTimer clock;
+  clock.start();
+  QTimer script;
+  QObject::connect(&script, &QTimer::timeout, [&] {
+    if (clock.elapsed() > 30000) {
+      script.stop();
+      dlg.reject();
+    } else if (step == 0 && dlg.isVisible() && dlg.btnOK->isEnabled() && dlg.lblTObj->text() == objectText) {
+      EXPECT_EQ(f.State(), csBusy);
+      EXPECT_FALSE(f.PollTimer->isActive());
+      dlg.seEmissivity->setText(QStringLiteral("0.800"));
+      step = 1;
+    } else if (step == 1 && emulator_.Model().LiveValues().emissivity == 800) {
+      step = 2;
+      script.stop();
+      dlg.btnCancel->click();
+    }
+  });
+  script.start(5);
+  f.mEmissivity->trigger();
+  EXPECT_EQ(step, 2) << "TObj " << dlg.lblTObj->text().toStdString() << ", expected "
+                     << objectText.toStdString();
+  EXPECT_EQ(f.State(), csConnected);
+  EXPECT_TRUE(WaitForEvents([&] { return emulator_.Model().LiveValues().emissivity == before; }, 10000,
+                            EventPump::EventLoop));
 }
 
 // AutoStart: the measurement starts by itself once the device is read.

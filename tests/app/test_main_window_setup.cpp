@@ -24,6 +24,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/change_emiss_dlg.h"
 #include "app/device_info_dlg.h"
 #include "app/therma_sentinel_form.h"
 #include "measurement/channel_values.h"
@@ -322,6 +323,40 @@ TEST_F(MainWindowSetupTest, DeviceSettingsChangedTakesTheUnitAndPolls) {
   }
 }
 
+// The emissivity dialog through the menu: the window rests while it is
+// open, feeds it the object temperature it polls every second, and a live
+// change undone by Cancel leaves the device as it was.
+TEST_F(MainWindowSetupTest, EmissivityDialogThroughTheMenu) {
+  TThermaSentinelForm& f =
+      StartConnected(QStringLiteral("argo-current"), QStringLiteral("TObj_ShowDigital=1\r\n"));
+  ASSERT_TRUE(f.mEmissivity->isEnabled());
+  ASSERT_TRUE(f.btnEmissivity->isEnabled());
+  SetState([](ArgoDeviceState& s) {
+    s.emissivity = 950;
+    s.objectTemp = 7123;  // 612.3 °C (the range is 350..2000)
+  });
+  TChangeEmissDlg& dlg = *f.ChangeEmissDlg;
+  ModalScript script({
+      {[&] { return dlg.isVisible() && dlg.btnOK->isEnabled(); },
+       [&] {
+         EXPECT_EQ(f.State(), csBusy);
+         EXPECT_FALSE(f.PollTimer->isActive());
+         EXPECT_FALSE(f.mEmissivity->isEnabled());
+         EXPECT_EQ(dlg.seEmissivity->text(), QStringLiteral("0.950"));
+         EXPECT_NEAR(dlg.seTemp->Value(), 612.3, 0.01);
+         dlg.seEmissivity->setText(QStringLiteral("0.800"));
+       }},
+      {[&] { return State().emissivity == 800 && dlg.lblTObj->text().contains(QStringLiteral("612.3")); },
+       [&] { dlg.btnCancel->click(); }},
+  });
+  f.mEmissivity->trigger();
+  ASSERT_TRUE(script.Finished()) << "stuck at step " << script.Next() << ", TObj "
+                                 << dlg.lblTObj->text().toStdString();
+  EXPECT_EQ(dlg.Device, nullptr);
+  ExpectWindowRestored(f);
+  ASSERT_TRUE(WaitForEvents([&] { return State().emissivity == 950; }, 5000, EventPump::EventLoop));
+}
+
 // Device setup is there for the single-colour model only; the ratio model
 // has its loop maintenance but no setup dialog yet.
 TEST_F(MainWindowSetupTest, CommandsFollowTheDeviceType) {
@@ -330,6 +365,7 @@ TEST_F(MainWindowSetupTest, CommandsFollowTheDeviceType) {
   EXPECT_FALSE(f.mDeviceSetup->isEnabled());
   EXPECT_FALSE(f.btnDeviceSetup->isEnabled());
   EXPECT_TRUE(f.mLoopMaintenance->isEnabled());
+  EXPECT_FALSE(f.mEmissivity->isEnabled());
   // The command does nothing where it is disabled.
   model_->ClearRequests();
   f.mDeviceSetupClick(f.mDeviceSetup);

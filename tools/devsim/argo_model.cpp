@@ -1,9 +1,11 @@
 #include "tools/devsim/argo_model.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "tools/devsim/argo_wire.h"
 #include "tools/devsim/devsim_options.h"
+#include "tools/devsim/emissivity_scene.h"
 #include "tools/devsim/model_registry.h"
 
 using namespace ArgoWire;
@@ -23,6 +25,15 @@ enum class Avail {
   ModelInfo,               // 1023 and later, not 2000..2022
   SingleColourHysteresis,  // single-colour with the alarm-hysteresis flag
 };
+
+// With a surface in view, the object temperature is what the device makes of
+// it at the emissivity set.
+void ApplyScene(ArgoDeviceState& s) {
+  if (s.sceneTemp == 0) return;
+  s.objectTemp = EncodeTemperature(
+      EmissivityScene::ShownTemperature(DecodeTemperature(s.sceneTemp), s.sceneEmissivity / 1000.0,
+                                        s.emissivity / 1000.0, DecodeTemperature(s.internalTemp)));
+}
 
 }  // namespace
 
@@ -477,6 +488,7 @@ bool ArgoModel::Execute(const Command& command, std::span<const std::uint8_t> ar
     return true;
   };
 
+  ApplyScene(s);
   switch (command.code) {
     case 0x01:
       return live("ReadObjectTemperature", s.objectTemp);
@@ -494,7 +506,9 @@ bool ArgoModel::Execute(const Command& command, std::span<const std::uint8_t> ar
       return live("ReadTau", s.tau);
     case 0x04:
     case 0x84:
-      return word("GetEmissivity", "SetEmissivity", s.emissivity);
+      word("GetEmissivity", "SetEmissivity", s.emissivity);
+      ApplyScene(s);
+      return true;
     case 0x05:
     case 0x85:
       return word("GetTransmission", "SetTransmission", s.transmission);
@@ -609,6 +623,15 @@ bool ArgoModel::Execute(const Command& command, std::span<const std::uint8_t> ar
       name = QStringLiteral("StartEmissivityCalculation");
       if (args[0] != 0x01) return false;
       ++s.emissivityCalcRuns;
+      // The device sets the emissivity that makes it read temperature 1
+      // where it now reads temperature 2.
+      if (s.sceneTemp != 0) {
+        const double e = EmissivityScene::EmissivityFor(
+            DecodeTemperature(s.emissivityCalcT1), DecodeTemperature(s.emissivityCalcT2),
+            s.emissivity / 1000.0, DecodeTemperature(s.internalTemp));
+        s.emissivity = std::uint16_t(std::clamp(std::lround(e * 1000.0), 100L, 1100L));
+        ApplyScene(s);
+      }
       reply.push_back(kAck);
       return true;
     case 0x22:

@@ -100,6 +100,12 @@ struct ArgoDeviceState {
   std::uint8_t displayMainSource = 0;                         // 0x73
   int ratioCommands = 0;                                      // 0x65 commands carried out
 
+  // The surface in view: with a temperature word here the object
+  // temperature follows the emissivity set (EmissivityScene) against the
+  // internal temperature; 0 leaves the object temperature as set.
+  std::uint16_t sceneTemp = 0;
+  std::uint16_t sceneEmissivity = 1000;  // thousandths
+
   bool operator==(const ArgoDeviceState&) const = default;
 };
 

@@ -49,11 +49,13 @@ BrioDeviceModel::Outcome BrioGen1Model::Execute(std::span<const std::uint8_t> r,
       o.name = QStringLiteral("WriteByte");
       m.Store(address, r[3]);
       o.reply = {m.Byte(address)};
+      EmissivityWritten(address);
       break;
     case kWriteWord:
       o.name = QStringLiteral("WriteWord");
       m.StoreWord(address, std::uint16_t((r[3] << 8) | r[4]));
       o.outcome = BrioRequestOutcome::NoReply;
+      EmissivityWritten(address);
       break;
     default:
       break;
@@ -70,9 +72,16 @@ void BrioGen1Model::StartFirmware(Clock::time_point) {
   WriteLiveValues();
 }
 
+void BrioGen1Model::EmissivityWritten(std::uint16_t address) {
+  if (address != kEmissivityGen1 && address != kEmissivityGen1 + 1) return;
+  MutableLive().emissivity = Memory().Word(kEmissivityGen1);
+  Memory().StoreWord(kTargetTemp, EncodeTemperature(Live().ShownTarget()));
+}
+
 void BrioGen1Model::WriteLiveValues() {
   BrioMemory& m = Memory();
-  m.StoreWord(kTargetTemp, EncodeTemperature(Live().target));
+  m.StoreWord(kEmissivityGen1, Live().emissivity);
+  m.StoreWord(kTargetTemp, EncodeTemperature(Live().ShownTarget()));
   m.StoreWord(kInternalTemp, EncodeTemperature(Live().internal));
   m.StoreWord(kActualTemp, EncodeTemperature(Live().actual));
 }

@@ -13,6 +13,7 @@
 //   3A aH aL vH vL  -> nothing; stores the word (RAM only)
 //   3F 01 02 03 04  -> nothing; the bootstrap loader takes the line (8E1)
 // with the temperatures at 0x0200/0x0202/0x0204 (tenths above -100 °C),
+// the emissivity in thousandths at 0x0208,
 // the loop output at 0x0212, the mode bytes at 0x025F, 0x0261 and 0x0264,
 // and the serial number at 0x1082..0x1084. The supply comes from DTR; when
 // the configuration segment switches burst on (data byte 44 with 0x88), the
@@ -33,6 +34,10 @@ class BrioGen1Model : public BrioDeviceModel {
   void StartFirmware(Clock::time_point now) override;
   void WriteLiveValues() override;
   std::vector<std::uint16_t> ConfiguredBurst() const override;
+
+ private:
+  // A write that touched the emissivity word (0x0208) takes effect at once.
+  void EmissivityWritten(std::uint16_t address);
 };
 
 // Puts "brio" (BrioGen1Model::Create) into the ModelRegistry; safe to call

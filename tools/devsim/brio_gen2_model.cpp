@@ -113,6 +113,7 @@ BrioDeviceModel::Outcome BrioGen2Model::Execute(std::span<const std::uint8_t> r,
       if (w >= 100 && w <= 1100) {
         MutableLive().emissivity = w;
         m.StoreWord(kEmissivity, w);
+        WriteLiveValues();
       }
       AppendBigEndian(o.reply, m.Word(kEmissivity));
       return o;
@@ -204,7 +205,7 @@ void BrioGen2Model::WriteLiveValues() {
   BrioMemory& m = Memory();
   const BrioLiveValues& v = Live();
   const bool hundredths = HighResolutionLocked();
-  m.StoreWord(kTargetTemp, EncodeTemperature(v.target, hundredths));
+  m.StoreWord(kTargetTemp, EncodeTemperature(v.ShownTarget(), hundredths));
   m.StoreWord(kInternalTemp, EncodeTemperature(v.internal, hundredths));
   m.StoreWord(kActualTemp, EncodeTemperature(v.actual, hundredths));
   m.StoreWord(kAmbientTemp, EncodeTemperature(v.ambient, hundredths));

@@ -2,6 +2,7 @@
 
 #include "tools/devsim/brio_memory.h"
 #include "tools/devsim/brio_wire.h"
+#include "tools/devsim/emissivity_scene.h"
 
 namespace BrioProfiles {
 
@@ -202,3 +203,9 @@ std::vector<std::uint16_t> BurstChannels(int generation, std::uint16_t featureWo
 }
 
 }  // namespace BrioProfiles
+
+double BrioLiveValues::ShownTarget() const {
+  if (!scene) return target;
+  return EmissivityScene::ShownTemperature(sceneTemp, sceneEmissivity / 1000.0, emissivity / 1000.0,
+                                           internal);
+}

@@ -18,9 +18,17 @@ struct BrioLiveValues {
   double actual = 250.4;
   double box = 28.2;                    // second generation
   double ambient = 23.0;                // second generation
-  std::uint16_t emissivity = 950;       // second generation, thousandths
+  std::uint16_t emissivity = 950;       // thousandths (first generation: RAM 0x0208)
   std::uint8_t emissivitySwitches = 3;  // second generation: high byte of command 0x11
   std::uint8_t channel7Low = 0x21;      // second generation: low byte of command 0x11
+  // The surface in view: when set, the target temperature follows the
+  // emissivity set (EmissivityScene) against the internal temperature.
+  bool scene = false;
+  double sceneTemp = 250.0;
+  std::uint16_t sceneEmissivity = 950;  // thousandths
+
+  // The target temperature the device shows now.
+  double ShownTarget() const;
 };
 
 // A named Brio device: generation, model line and factory contents.

@@ -48,6 +48,9 @@ inline constexpr std::uint16_t kFamilyMarker =
     0x0FF0;  // 0xF4 marks a device the first-generation driver refuses
 inline constexpr std::uint16_t kSerialGen1 = 0x1082;  // first generation: 3 bytes, high byte first
 
+// First generation: the emissivity the device works with, thousandths.
+inline constexpr std::uint16_t kEmissivityGen1 = 0x0208;
+
 inline constexpr std::uint8_t kModeNormal = 0x80;
 inline constexpr std::uint8_t kModeLoop = 0x90;
 inline constexpr std::uint8_t kModeConfiguring = 0x8C;
