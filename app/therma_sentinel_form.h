@@ -38,6 +38,7 @@ class TfParamShow;
 class TDeviceInfoDlg;
 class TLoopMaintenanceDlg;
 class TArgoDeviceSetupDlg;
+class TVererodurDeviceSetupDlg;
 class ArgoFamily;
 class TInterfaceDlg;
 class TScanDeviceDlg;
@@ -310,6 +311,7 @@ class TThermaSentinelForm : public QMainWindow {
   TForm1* Form1 = nullptr;
   TLoopMaintenanceDlg* LoopMaintenanceDlg = nullptr;
   TArgoDeviceSetupDlg* ArgoDeviceSetupDlg = nullptr;
+  TVererodurDeviceSetupDlg* VererodurDeviceSetupDlg = nullptr;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -455,6 +457,7 @@ class TThermaSentinelForm : public QMainWindow {
   // dialog is shown (`read`: the read completed).
   void RunArgoDeviceSetup(const DeviceDialogState& saved);
   void ShowArgoDeviceSetup(const DeviceDialogState& saved, bool read);
+  void ShowVererodurDeviceSetup(const DeviceDialogState& saved, bool read);
   // A display unit the device reported: stored, shown by a visible
   // device-info dialog and the chart.
   void TakeDeviceUnit(bool fahrenheit);
