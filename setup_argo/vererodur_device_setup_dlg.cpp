@@ -156,7 +156,7 @@ bool TVererodurDeviceSetupDlg::WritePending() const {
 }
 
 bool TVererodurDeviceSetupDlg::DeviceWorkPending() const {
-  return FJobsInFlight > 0 || !FLoaded || FSequenceRunning || FPageWork || DisplayPage->Busy() ||
+  return FJobsInFlight > 0 || !FLoaded || FormShowTimer->isActive() || FSequenceRunning || FPageWork || DisplayPage->Busy() ||
          CalibrationPage->Busy();
 }
 
