@@ -11,6 +11,7 @@ TVererodurCalibrationPage::TVererodurCalibrationPage(QWidget* parent) : QWidget(
   pnlFWrev = new QLabel(
       QStringLiteral("Argo Firmware revision must be >= 5016 ! Please update your device for calibration."), this);
   pnlFWrev->setObjectName(QStringLiteral("pnlFWrev"));
+  pnlFWrev->setWordWrap(true);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(gbRatioCali);
   layout->addWidget(pnlFWrev);

@@ -250,6 +250,15 @@ void TVererodurDeviceSetupDlg::BuildForm() {
   layout->addLayout(header);
   layout->addLayout(body, 1);
   layout->addLayout(progress);
+  // A compact form: the pages fit the dialog's client area.
+  for (QLayout* l : findChildren<QLayout*>()) {
+    if (l == layout) continue;
+    l->setSpacing(3);
+    if (qobject_cast<QGroupBox*>(l->parentWidget())) l->setContentsMargins(6, 3, 6, 3);
+  }
+  for (QWidget* p : {TabSheetOutput, TabSheetSignal, TabSheetAdvanced}) p->layout()->setContentsMargins(4, 4, 4, 4);
+  VereRodurDeviceSetup_PageControl->setElideMode(Qt::ElideRight);
+  VereRodurDeviceSetup_PageControl->setUsesScrollButtons(false);
   resize(566, 460);
 
   const auto timer = [this](const char* name, int interval) {
@@ -294,11 +303,12 @@ QWidget* TVererodurDeviceSetupDlg::BuildOutputPage() {
   om->addWidget(cbOutputMode4, 0, 1);
   om->addWidget(lblConnectPin, 1, 0);
   om->addWidget(stOutputRemark, 1, 1);
-  om->addWidget(btnAdjustOutputSlope, 2, 0, 1, 2);
+  om->addWidget(btnAdjustOutputSlope, 0, 2, 2, 1);
   auto* c1 = new QGridLayout(gbOutputChannel1);
   c1->addWidget(lblProcessSource, 0, 0);
   c1->addWidget(cbProcessSource, 0, 1);
-  c1->addWidget(gbOutputMode4, 1, 0, 1, 2);
+  c1->setColumnStretch(2, 1);
+  c1->addWidget(gbOutputMode4, 1, 0, 1, 3);
 
   gbDigitalAlarms = Group(page, "gbDigitalAlarms", QStringLiteral("Digital alarms:"));
   auto* da = new QGridLayout(gbDigitalAlarms);
@@ -327,13 +337,16 @@ QWidget* TVererodurDeviceSetupDlg::BuildOutputPage() {
     g->addWidget(unit, 2, 1);
     g->addWidget(seDAlarm[i], 2, 2);
     g->addWidget(rgDnormally[i], 3, 0, 1, 3);
-    gbDALActs[i] = Group(gbDigitalAlarms, name("gbDAL#Acts").constData(),
+    gbDALActs[i] = Group(gbDAlarm[i], name("gbDAL#Acts").constData(),
                          QStringLiteral("\"AL%1\" acts as :").arg(o + 1));
     lblDALInOut[i] = Label(gbDALActs[i], name("lblDAL#InOut").constData(), QStringLiteral("OUTPUT"));
     lblDALInOut[i]->setAlignment(Qt::AlignCenter);
+    QFont strong = lblDALInOut[i]->font();
+    strong.setBold(true);
+    lblDALInOut[i]->setFont(strong);
     (new QVBoxLayout(gbDALActs[i]))->addWidget(lblDALInOut[i]);
+    g->addWidget(gbDALActs[i], 4, 0, 1, 3);
     da->addWidget(gbDAlarm[i], 0, o);
-    da->addWidget(gbDALActs[i], 1, o);
   }
 
   auto* layout = new QVBoxLayout(page);

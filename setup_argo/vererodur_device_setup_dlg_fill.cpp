@@ -272,11 +272,12 @@ void TVererodurDeviceSetupDlg::ReloadTag(int tag) {
   if (tag == FPendingTag && ParamChangeTimer->isActive()) return;
   LoadingGuard guard(FLoading);
   QWidget* control = ControlForTag(tag);
-  if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+  // (A spin edit is a line edit too.)
+  if (auto* spin = qobject_cast<TDSpinEdit*>(control)) {
+    spin->SetValue(CachedShown(tag));
+  } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
     const QString text = Fixed(CachedShown(tag), tag == 21 ? 1 : 3);
     if (edit->text() != text) edit->setText(text);
-  } else if (auto* spin = qobject_cast<TDSpinEdit*>(control)) {
-    spin->SetValue(CachedShown(tag));
   } else if (tag == 5) {
     SetComboItem(cbProcessSource, FCache.ProcessSource);
   } else if (tag == 14 || tag == 15) {

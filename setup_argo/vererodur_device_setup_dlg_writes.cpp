@@ -271,12 +271,15 @@ void TVererodurDeviceSetupDlg::WriteTag(int tag) {
   };
   double value = 0;
   QWidget* control = ControlForTag(tag);
-  if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+  // (A spin edit is a line edit too.)
+  if (auto* spin = qobject_cast<TDSpinEdit*>(control)) {
+    const std::optional<double> parsed = Planner::ParseFloatTolerant(spin->text());
+    if (!parsed) return nothing();
+    value = spin->CheckValue(*parsed);
+  } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
     const std::optional<double> parsed = Planner::ParseFloatTolerant(edit->text());
     if (!parsed) return nothing();
     value = *parsed;
-  } else if (auto* spin = qobject_cast<TDSpinEdit*>(control)) {
-    if (!spin->TryValue(value) || !std::isfinite(value)) return nothing();
   } else if (auto* group = qobject_cast<RadioGroup*>(control)) {
     if (group->ItemIndex() < 0) return nothing();
     value = group->ItemIndex();

@@ -524,6 +524,8 @@ TEST_F(VererodurDlgTest, JogsStepTheirValues) {
   Mouse(eps, QEvent::MouseMove, centre + 70);
   EXPECT_EQ(eps->State(), -4);
   ASSERT_TRUE(WaitForEvents([&] { return State().epsilon <= 301; }, 10000));
+  // Held longer than a click: the release adds no unit step.
+  Pump(RatioDisplayJog::kClickMs);
   Mouse(eps, QEvent::MouseButtonRelease, centre + 70);
   EXPECT_EQ(eps->State(), 0);
   ASSERT_TRUE(Settled());
