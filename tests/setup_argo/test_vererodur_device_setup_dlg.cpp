@@ -330,6 +330,53 @@ TEST_F(VererodurDlgTest, TaggedControlsReachTheirRegisters) {
   }
 }
 
+// The idle refresh really refreshes (the main window hears the unit once a
+// second, a change behind the dialog's back shows), rests while a change is
+// pending, and does not start while the device does not answer.
+TEST_F(VererodurDlgTest, RefreshFollowsTheDeviceAndRestsWhileAChangeIsPending) {
+  Open([](ArgoDeviceState& s) { s.unit = 0; });
+  int calls = 0;
+  bool unit = false;
+  dlg_->FOnSettingsChanged = [&](QObject* sender, bool fahrenheit) {
+    EXPECT_EQ(sender, dlg_.get());
+    unit = fahrenheit;
+    ++calls;
+  };
+  ASSERT_TRUE(WaitForEvents([&] { return calls >= 2; }, 10000));
+  EXPECT_TRUE(unit);
+  EXPECT_EQ(dlg_->TempLbl0->text(), QStringLiteral(" [°F]:"));
+  SetState([](ArgoDeviceState& s) { s.slope = 1100; });
+  RunOnSession([](TpyreonArgo& d) { d.GetSlope(); });
+  ASSERT_TRUE(WaitForEvents([&] { return dlg_->eSlope->text() == QStringLiteral("1.100"); }, 10000));
+
+  // A change on its way: no refresh until it is written.
+  ShowPageOf(dlg_->eEpsilon);
+  dlg_->eEpsilon->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(WaitForEvents([&] { return dlg_->eEpsilon->hasFocus(); }));
+  dlg_->eEpsilon->selectAll();
+  dlg_->eEpsilon->insert(QStringLiteral("0.8"));
+  const int pending = dlg_->RefreshCount();
+  Pump(TVererodurDeviceSetupDlg::kEditDelayMs - 300);
+  EXPECT_EQ(dlg_->RefreshCount(), pending);
+  EXPECT_EQ(dlg_->eEpsilon->text(), QStringLiteral("0.8"));
+  ASSERT_TRUE(WaitForEvents([&] { return State().epsilon == 800; }, 10000));
+  ASSERT_TRUE(WaitForEvents([&] { return dlg_->RefreshCount() > pending; }, 10000));
+  EXPECT_EQ(dlg_->eEpsilon->text(), QStringLiteral("0.800"));
+  EXPECT_TRUE(dlg_->btnOK->isEnabled());
+}
+
+// A write the device never confirms is reported by name, once.
+TEST_F(VererodurDlgTest, AWriteTheDeviceDoesNotConfirmIsReported) {
+  Open();
+  dlg_->tiAnzeige->stop();  // the live display would close the dialog
+  SetFaults([](ArgoFaults& f) { f.vanishAfterRequests = 1; });
+  TypeAndLeave(dlg_->eSlope, QStringLiteral("0.9"));
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_TRUE(messages_[0].contains(QStringLiteral("SLOPE"))) << messages_[0].toStdString();
+  EXPECT_EQ(dlg_->eSlope->text(), QStringLiteral("0.9"));
+  EXPECT_TRUE(dlg_->btnOK->isEnabled());
+}
+
 TEST_F(VererodurDlgTest, TextThatIsNoNumberWritesNothing) {
   Open();
   for (QWidget* control : std::initializer_list<QWidget*>{dlg_->eEpsilon, dlg_->eAttMax, dlg_->seDAlarm[0]}) {
