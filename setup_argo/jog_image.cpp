@@ -3,19 +3,23 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 
 #include "setup_argo/ratio_display_jog_painter.h"
 
 TJogImage::TJogImage(QWidget* parent) : QWidget(parent) {
-  setFixedSize(sizeHint());
-  setCursor(Qt::SizeVerCursor);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
 void TJogImage::SetState(int state) {
+  state = std::clamp(state, -4, 4);
   if (state == state_) return;
   state_ = state;
   update();
 }
+
+QSize TJogImage::sizeHint() const { return {24, 100}; }
 
 void TJogImage::paintEvent(QPaintEvent*) {
   QImage image(size(), QImage::Format_RGB32);
@@ -25,13 +29,25 @@ void TJogImage::paintEvent(QPaintEvent*) {
 }
 
 void TJogImage::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) Q_EMIT pressed(this, event->position().toPoint());
+  if (event->button() != Qt::LeftButton) {
+    QWidget::mousePressEvent(event);
+    return;
+  }
+  Q_EMIT pressed(this, event->position().toPoint());
 }
 
 void TJogImage::mouseMoveEvent(QMouseEvent* event) {
-  if (event->buttons() & Qt::LeftButton) Q_EMIT moved(this, event->position().toPoint());
+  if (!(event->buttons() & Qt::LeftButton)) {
+    QWidget::mouseMoveEvent(event);
+    return;
+  }
+  Q_EMIT moved(this, event->position().toPoint());
 }
 
 void TJogImage::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) Q_EMIT released(this, event->position().toPoint());
+  if (event->button() != Qt::LeftButton) {
+    QWidget::mouseReleaseEvent(event);
+    return;
+  }
+  Q_EMIT released(this, event->position().toPoint());
 }

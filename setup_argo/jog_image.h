@@ -3,23 +3,26 @@
 #include <QPoint>
 #include <QWidget>
 
-// A jog image: a grooved face with triangles showing the direction and the
-// speed of a value being stepped (state 0 neutral, 1..4 up, -1..-4 down).
-// It paints itself and reports the left mouse button; the owner steps.
+// One jog image of the ratio dialog: a grooved face drawn in one of its nine
+// states (0 neutral, 1..4 up, -1..-4 down) by RatioDisplayJogPainter. It
+// only reports the left mouse button's press, drag and release with the
+// position in its own coordinates; stepping and writing are the owner's.
 class TJogImage : public QWidget {
   Q_OBJECT
 
  public:
   explicit TJogImage(QWidget* parent = nullptr);
 
+  // -4..4; values outside are clamped.
   void SetState(int state);
   int State() const { return state_; }
-  QSize sizeHint() const override { return {22, 48}; }
+
+  QSize sizeHint() const override;
 
  Q_SIGNALS:
-  void pressed(TJogImage* image, QPoint pos);
-  void moved(TJogImage* image, QPoint pos);
-  void released(TJogImage* image, QPoint pos);
+  void pressed(TJogImage* image, QPoint position);
+  void moved(TJogImage* image, QPoint position);
+  void released(TJogImage* image, QPoint position);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -555,6 +555,7 @@ void TVererodurDeviceSetupDlg::WireHandlers() {
     connect(image, &TJogImage::released, this, &TVererodurDeviceSetupDlg::JogReleased);
   }
 
+  connect(DisplayPage, &TVererodurDisplayPage::tagChanged, this, &TVererodurDeviceSetupDlg::PageTagChange);
   connect(DisplayPage, &TVererodurDisplayPage::deviceWorkStarted, this,
           &TVererodurDeviceSetupDlg::PageWorkStarted);
   connect(DisplayPage, &TVererodurDisplayPage::deviceWorkFinished, this,

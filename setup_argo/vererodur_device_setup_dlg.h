@@ -235,6 +235,9 @@ class TVererodurDeviceSetupDlg : public QDialog {
 
   // --- Write side --------------------------------------------------------------------
   void seParamChange(QObject* sender);
+  // A threshold-mode control of the display page changed (Tags 25..30).
+  void PageTagChange(int tag, QWidget* control);
+  void StartChangeTimer(int tag, int interval);
   void OnElementExit();
   void ParamChangeTimerTimer();
   void WriteTag(int tag);

@@ -260,6 +260,18 @@ QWidget* TVererodurDeviceSetupDlg::ControlForTag(int tag) const {
       return seSmartThreshold;
     case 31:
       return seAddress;
+    case 25:
+      return DisplayPage->findChild<QWidget*>(QStringLiteral("rbBacklightAlarmMode"));
+    case 26:
+      return DisplayPage->findChild<QWidget*>(QStringLiteral("dseValueBlue"));
+    case 27:
+      return DisplayPage->findChild<QWidget*>(QStringLiteral("dseValueRed"));
+    case 28:
+      return DisplayPage->findChild<QWidget*>(QStringLiteral("dseThresholdALhysteresis"));
+    case 29:
+      return DisplayPage->findChild<QWidget*>(QStringLiteral("rgNoNcBlue"));
+    case 30:
+      return DisplayPage->findChild<QWidget*>(QStringLiteral("rgNoNcRed"));
     default:
       return nullptr;
   }
@@ -271,6 +283,11 @@ void TVererodurDeviceSetupDlg::ReloadTag(int tag) {
   if (FNotWritten.count(tag) > 0) return;
   if (tag == FPendingTag && ParamChangeTimer->isActive()) return;
   LoadingGuard guard(FLoading);
+  if (tag >= 25 && tag <= 30) {
+    // The display page shows its controls from the cache.
+    if (!DisplayPage->WritePending()) LoadDisplayPage();
+    return;
+  }
   QWidget* control = ControlForTag(tag);
   // (A spin edit is a line edit too.)
   if (auto* spin = qobject_cast<TDSpinEdit*>(control)) {

@@ -235,6 +235,15 @@ void TVererodurDeviceSetupDlg::seParamChange(QObject* sender) {
     tag = 5;
   }
   if (tag == 0) return;
+  StartChangeTimer(tag, interval);
+}
+
+void TVererodurDeviceSetupDlg::PageTagChange(int tag, QWidget* control) {
+  if (FLoading || FBusy || FClosing || !FLoaded) return;
+  StartChangeTimer(tag, qobject_cast<TDSpinEdit*>(control) ? kEditDelayMs : kChoiceDelayMs);
+}
+
+void TVererodurDeviceSetupDlg::StartChangeTimer(int tag, int interval) {
   // The last change wins: only one Tag is pending at a time.
   ParamChangeTimer->stop();
   FPendingTag = tag;
@@ -327,6 +336,7 @@ void TVererodurDeviceSetupDlg::WriteTag(int tag) {
           LoadingGuard guard(FLoading);
           DeviceToControls();
         }
+        if (tag >= 25 && tag <= 30 && !DisplayPage->WritePending()) LoadDisplayPage();
       },
       tag);
 }
