@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "drivers/argo/argo_codec.h"
 #include "platform/number_text.h"
 
 namespace {
@@ -51,7 +52,8 @@ RatioCalibrationMath::TResult RatioCalibrationMath::Calculate(const TInput& inpu
       out.badField = i;
       return out;
     }
-    value[i] = *v;
+    // (f - 32) * 5 / 9 keeps whole °C values of whole °F entries exact.
+    value[i] = input.fahrenheit ? (*v - 32.0f) * 5.0f / 9.0f : *v;
   }
   const std::optional<float> offset = ParseSingle(input.offset);
   const std::optional<float> gain = ParseSingle(input.gain);
@@ -67,6 +69,12 @@ RatioCalibrationMath::TResult RatioCalibrationMath::Calculate(const TInput& inpu
   }
   out.offset = NumberText::Round(result->offset);
   out.gain = result->gain;
+  std::uint16_t gainWord = 0;
+  if (out.offset < -32768 || out.offset > 32767 || !ArgoCodec::EncodeQ(out.gain, gainWord)) {
+    out = TResult{};
+    out.status = Status::ArithmeticError;
+    return out;
+  }
   out.offsetText = QString::number(out.offset);
   out.gainText = NumberText::FormatFixed(result->gain, 4);
   return out;

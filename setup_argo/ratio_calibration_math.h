@@ -19,6 +19,7 @@ class RatioCalibrationMath {
   struct TInput {
     QString actual1, actual2, nominal1, nominal2;  // the group's edits
     QString offset, gain;                          // the grid's offset and gain rows
+    bool fahrenheit = false;                       // the four temperatures are °F
   };
   struct TResult {
     Status status = Status::Ok;
@@ -39,7 +40,10 @@ class RatioCalibrationMath {
   };
   static std::optional<TNew> Calculate(float actual1, float actual2, float nominal1, float nominal2,
                                        float offset, float gain);
-  // Parses the texts (tolerant of either separator) and calculates.
+  // Parses the texts (tolerant of either separator), takes °F entries to
+  // °C and calculates. A new offset or gain that the channel's registers
+  // cannot hold (offset beyond the signed 16-bit range, gain outside
+  // 0..65535/4096) is an arithmetic error too: it is never put in the grid.
   static TResult Calculate(const TInput& input);
 
   // A click on a live temperature: the actual-value edit it goes into,

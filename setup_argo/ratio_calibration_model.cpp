@@ -177,6 +177,9 @@ RatioCalibrationModel::TParsed RatioCalibrationModel::Parse() const {
                                           nullptr, nullptr,    nullptr,        &v.MulTop,
                                           nullptr, &v.MulQuot, &v.Deflection1, &v.Deflection2};
         *targets[row] = *f;
+        // The device takes a measuring range 0 <= start < end <= 3000 °C only.
+        if (row == MbStart) ok = *f >= 0.0f;
+        if (row == MbEnd) ok = *f > v.MbStart && *f <= 3000.0f;
         break;
       }
     }

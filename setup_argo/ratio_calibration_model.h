@@ -54,7 +54,8 @@ class RatioCalibrationModel : public QAbstractTableModel {
     bool operator==(const TValues&) const = default;
   };
   // Parse's result: the values, or the first row (in the order of writing)
-  // whose text is not a number its parameter can hold.
+  // whose text is not a number its parameter can hold (the measuring range
+  // also as the device takes it: 0 <= start < end <= 3000).
   struct TParsed {
     std::optional<TValues> values;
     int badRow = -1;

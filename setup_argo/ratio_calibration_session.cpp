@@ -44,12 +44,14 @@ std::vector<TStep> Steps(const RatioCalibrationModel::TValues& v) {
 // Restores the factory values and reads them back. The configuration-
 // loaded event stays off during the read, so the main window does not
 // refill its own views from a half-read cache.
-void RestoreAndRead(TpyreonArgo& d) {
+// True when the whole configuration was read.
+bool RestoreAndRead(TpyreonArgo& d) {
   d.SendRatioCommand(RatioCalibrationSession::kFactoryIndex, RatioCalibrationSession::kRestoreFactory);
   Wait(RatioCalibrationSession::kAfterCommandMs, [] { return false; });
   TargoReadEvent loaded = std::exchange(d.OnLoadConfigData, nullptr);
-  d.ReadAllParameters(true);
+  const bool read = d.ReadAllParameters(true);
   d.OnLoadConfigData = std::move(loaded);
+  return read;
 }
 
 }  // namespace
@@ -66,7 +68,13 @@ void RatioCalibrationSession::Read(Done done) {
           return;
         }
         // From the reset on the read runs to its end.
-        RestoreAndRead(d);
+        const bool read = RestoreAndRead(d);
+        o.report.Items.push_back({QStringLiteral("ReadAllParameters"), QStringLiteral("READ ALL PARAMETERS"),
+                                  read ? TArgoWriteResult::Confirmed : TArgoWriteResult::Unconfirmed});
+        if (!read) {
+          o.report.DeviceLost = true;
+          return;
+        }
         Wait(settle, [] { return false; });
       },
       std::move(done));

@@ -18,7 +18,9 @@
 //   is held off meanwhile), settle. Until the reset is sent, CancelRead
 //   ends it with nothing sent; from then on the read runs to its end so the
 //   cache matches the device. The outcome's config then holds the factory
-//   values (for the opening fill and the grid).
+//   values (for the opening fill and the grid). Its report holds one item,
+//   "ReadAllParameters", confirmed when the whole configuration was read
+//   (DeviceLost otherwise).
 // - Refill: settle, then the cache (a Read without the factory reset).
 // - Write: settle, the checked values in the fixed order (measuring range,
 //   fibre, item number, serial number, one-colour offset and gain, quotient

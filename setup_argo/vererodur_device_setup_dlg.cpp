@@ -567,8 +567,8 @@ void TVererodurDeviceSetupDlg::WireHandlers() {
   connect(CalibrationPage, &TVererodurCalibrationPage::factoryValuesLoaded, this,
           [this](const ArgoSetupSession::TOutcome& outcome) {
             if (outcome.ran) FCache = outcome.config;
-            // The factory values fill the dialog again; the values at
-            // opening stay those Cancel restores.
+            // The factory values fill the dialog again, without a page
+            // switch, and become the values Cancel restores.
             OpeningFill(false, true);
           });
   CalibrationPage->ShowMessage = [this](const QString& text) { Report(text); };

@@ -210,7 +210,7 @@ class TVererodurDeviceSetupDlg : public QDialog {
   void FormShowTimerTimer();
   // The opening fill; after a file load (reload) the controls show the
   // device's new values and the file's address, after the factory values
-  // were read (factory) only the values.
+  // were read (factory) the values without a page switch.
   void OpeningFill(bool reload, bool factory = false);
   void SetItemTexts();
   void LoadFromConfig();

@@ -84,7 +84,9 @@ void TVererodurDeviceSetupDlg::FormShowTimerTimer() {
 
 void TVererodurDeviceSetupDlg::OpeningFill(bool reload, bool factory) {
   FJog = RatioDisplayJog{};
-  if (!reload && !factory) FConfigAtOpen = FCache;
+  // After a file load Cancel still restores the values from before it; the
+  // factory values read back become the values Cancel restores.
+  if (!reload) FConfigAtOpen = FCache;
   FPrevAvgTimeShown = FCache.AverageTime;
   {
     LoadingGuard guard(FLoading);

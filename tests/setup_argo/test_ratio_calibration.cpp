@@ -227,6 +227,10 @@ TEST(RatioCalibrationModel, ParseChecksEveryRowAgainstItsType) {
       {Model::MbStart, "abc", false},
       {Model::MbEnd, "inf", false},
       {Model::MbEnd, "", false},
+      {Model::MbStart, "-0.5", false},
+      {Model::MbEnd, "700", false},  // not above the start (700)
+      {Model::MbEnd, "3000.1", false},
+      {Model::MbEnd, "3000", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(Model::Key(c.row).toLatin1().constData()) + " = " + c.text);
