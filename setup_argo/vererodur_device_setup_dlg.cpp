@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
@@ -107,6 +108,8 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& caption) {
 TJogImage* Jog(QWidget* parent, const char* name) {
   auto* image = new TJogImage(parent);
   image->setObjectName(QString::fromLatin1(name));
+  // Beside its edit; a drag reaches the faster steps beyond the image.
+  image->setFixedSize(22, 60);
   return image;
 }
 
@@ -204,8 +207,17 @@ void TVererodurDeviceSetupDlg::BuildForm() {
   TabSheetAdvanced = BuildAdvancedPage();
   Kali = new QWidget;
   Kali->setObjectName(QStringLiteral("Kali"));
-  CalibrationPage = new TVererodurCalibrationPage(Kali);
-  (new QVBoxLayout(Kali))->addWidget(CalibrationPage);
+  // The calibration page is taller than the others: it scrolls where the
+  // dialog's client area cannot hold it.
+  auto* kaliScroll = new QScrollArea(Kali);
+  kaliScroll->setObjectName(QStringLiteral("KaliScroll"));
+  kaliScroll->setFrameShape(QFrame::NoFrame);
+  kaliScroll->setWidgetResizable(true);
+  CalibrationPage = new TVererodurCalibrationPage;
+  kaliScroll->setWidget(CalibrationPage);
+  auto* kaliLayout = new QVBoxLayout(Kali);
+  kaliLayout->setContentsMargins(0, 0, 0, 0);
+  kaliLayout->addWidget(kaliScroll);
   VereRodurDeviceSetup_PageControl->addTab(TabSheetOutput, QStringLiteral("Output signals"));
   VereRodurDeviceSetup_PageControl->addTab(TabSheetSignal, QStringLiteral("Signal processing"));
   VereRodurDeviceSetup_PageControl->addTab(TabSheetVisualAlarm, QStringLiteral("Display settings"));
@@ -259,7 +271,7 @@ void TVererodurDeviceSetupDlg::BuildForm() {
   for (QWidget* p : {TabSheetOutput, TabSheetSignal, TabSheetAdvanced}) p->layout()->setContentsMargins(4, 4, 4, 4);
   VereRodurDeviceSetup_PageControl->setElideMode(Qt::ElideRight);
   VereRodurDeviceSetup_PageControl->setUsesScrollButtons(false);
-  resize(566, 460);
+  resize(kClientWidth, kClientHeight);
 
   const auto timer = [this](const char* name, int interval) {
     auto* t = new QTimer(this);

@@ -75,6 +75,8 @@ class TVererodurDeviceSetupDlg : public QDialog {
   static constexpr int kRefreshMs = 1000;
   static constexpr int kLiveMs = 1000;
   static constexpr int kFormShowMs = 100;
+  static constexpr int kClientWidth = 566;
+  static constexpr int kClientHeight = 460;
 
   const TArgoConfig& Cache() const { return FCache; }
   const TArgoConfig& ConfigAtOpen() const { return FConfigAtOpen; }

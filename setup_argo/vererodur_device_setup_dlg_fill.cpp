@@ -106,6 +106,8 @@ void TVererodurDeviceSetupDlg::OpeningFill(bool reload, bool factory) {
     CalibrationPage->SetCache(FCache);
   }
   if (!reload && !factory) SetActivePage(kPageOutput);
+  // The pages' contents changed: the form keeps its size where they fit.
+  resize(QSize(kClientWidth, kClientHeight).expandedTo(minimumSizeHint()));
   FLoaded = true;
   FBusy = false;
   SetInputEnabled(true);
