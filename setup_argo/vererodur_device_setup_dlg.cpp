@@ -568,6 +568,11 @@ void TVererodurDeviceSetupDlg::WireHandlers() {
   }
 
   connect(DisplayPage, &TVererodurDisplayPage::tagChanged, this, &TVererodurDeviceSetupDlg::PageTagChange);
+  // Leaving a threshold-mode control writes its change at once, as with the
+  // dialog's own controls.
+  for (int tag = 25; tag <= 30; ++tag) {
+    if (QWidget* control = ControlForTag(tag)) EventAdapters::OnExit(control, [this] { OnElementExit(); });
+  }
   connect(DisplayPage, &TVererodurDisplayPage::deviceWorkStarted, this,
           &TVererodurDeviceSetupDlg::PageWorkStarted);
   connect(DisplayPage, &TVererodurDisplayPage::deviceWorkFinished, this,

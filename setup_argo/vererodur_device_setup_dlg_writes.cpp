@@ -209,7 +209,8 @@ void TVererodurDeviceSetupDlg::seParamChange(QObject* sender) {
       if (seAvgTime->TryValue(value)) {
         const double hundredths = std::round(value * 100.0) / 100.0;
         const double previous = std::round(FPrevAvgTimeShown * 100.0) / 100.0;
-        if (previous == 0.10 && hundredths == 0.0) {
+        // (The edit's lower limit of 0.01 may have caught the step first.)
+        if (previous == 0.10 && hundredths <= 0.01) {
           // Stepping down below 0.1 lands on 0.09, not on 0.
           LoadingGuard guard(FLoading);
           seAvgTime->SetDecimal(2);
@@ -240,7 +241,10 @@ void TVererodurDeviceSetupDlg::seParamChange(QObject* sender) {
 
 void TVererodurDeviceSetupDlg::PageTagChange(int tag, QWidget* control) {
   if (FLoading || FBusy || FClosing || !FLoaded) return;
-  StartChangeTimer(tag, qobject_cast<TDSpinEdit*>(control) ? kEditDelayMs : kChoiceDelayMs);
+  auto* spin = qobject_cast<TDSpinEdit*>(control);
+  // Only the control with the focus is the user's.
+  if (spin && !spin->hasFocus()) return;
+  StartChangeTimer(tag, spin ? kEditDelayMs : kChoiceDelayMs);
 }
 
 void TVererodurDeviceSetupDlg::StartChangeTimer(int tag, int interval) {

@@ -23,6 +23,7 @@
 #include "setup_argo/jog_image.h"
 #include "setup_argo/vererodur_calibration_page.h"
 #include "setup_argo/vererodur_device_setup_dlg.h"
+#include "setup_argo/vererodur_display_page.h"
 #include "tests/setup_argo/argo_session_fixture.h"
 #include "ui/d_spin_edit.h"
 #include "ui/radio_group.h"
@@ -593,6 +594,110 @@ TEST_F(VererodurDlgTest, JogsStepTheirValues) {
   ASSERT_TRUE(Settled());
   EXPECT_EQ(dlg_->eAttMax->text(), QStringLiteral("99.0"));
   EXPECT_TRUE(messages_.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The display settings page inside the dialog: a row change still waiting
+// when Cancel is clicked never reaches the device; OK writes it first. A
+// threshold-mode value is written by the dialog's change timer.
+TEST_F(VererodurDlgTest, DisplayPageWritesFollowOkAndCancel) {
+  Open([](ArgoDeviceState& s) {
+    s.ratioAlarmMode = 0;  // ranges mode: the rows are shown
+    s.visualAlarmSource = 0;
+  });
+  dlg_->SetActivePage(2);
+  auto* blue = dlg_->DisplayPage->findChild<QCheckBox*>(QStringLiteral("cbBlue0"));
+  ASSERT_NE(blue, nullptr);
+  ASSERT_TRUE(blue->isEnabled());
+  blue->click();
+  ASSERT_TRUE(dlg_->WritePending());
+  dlg_->btnCancel->click();
+  ASSERT_TRUE(WaitForEvents([&] { return !dlg_->isVisible(); }, 10000));
+  Pump(TVererodurDeviceSetupDlg::kEditDelayMs);
+  EXPECT_TRUE(SetterNames().empty());
+  EXPECT_EQ(State().visualAlarm, opening_.visualAlarm);
+
+  ShowDialog();
+  dlg_->SetActivePage(2);
+  blue = dlg_->DisplayPage->findChild<QCheckBox*>(QStringLiteral("cbBlue0"));
+  ASSERT_NE(blue, nullptr);
+  blue->click();
+  ASSERT_TRUE(dlg_->WritePending());
+  dlg_->btnOK->click();
+  ASSERT_TRUE(WaitForEvents([&] { return !dlg_->isVisible(); }, 10000));
+  EXPECT_EQ(dlg_->result(), QDialog::Accepted);
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_NE(State().visualAlarm, opening_.visualAlarm);
+  EXPECT_EQ(State().visualAlarm[1], opening_.visualAlarm[1]);
+}
+
+TEST_F(VererodurDlgTest, ThresholdModeValuesAreWrittenByTheDialog) {
+  Open([](ArgoDeviceState& s) {
+    s.unit = 0;               // °F
+    s.ratioAlarmMode = 0x01;  // threshold mode
+  });
+  dlg_->SetActivePage(2);
+  auto* value = dlg_->DisplayPage->findChild<TDSpinEdit*>(QStringLiteral("dseValueBlue"));
+  ASSERT_NE(value, nullptr);
+  ASSERT_TRUE(value->isVisibleTo(dlg_.get()));
+  TypeAndLeave(value, QStringLiteral("2012"));
+  EXPECT_EQ(SetterNames(), (std::vector<QString>{QStringLiteral("SetAlarm1")}));
+  EXPECT_EQ(State().alarm[0], Word(1100));
+  auto* closed = dlg_->DisplayPage->findChild<RadioGroup*>(QStringLiteral("rgNoNcRed"));
+  ASSERT_NE(closed, nullptr);
+  closed->SetItemIndex(1);
+  dlg_->btnSave->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(Settled());
+  EXPECT_EQ(State().ratioAlarmMode, 0x09);
+  EXPECT_TRUE(messages_.empty());
+}
+
+// The factory values read back by the calibration page fill the dialog
+// again on the page shown, and Cancel then restores them.
+TEST_F(VererodurDlgTest, FactoryValuesFillTheDialogAndBecomeWhatCancelRestores) {
+  Open({}, QStringLiteral("ratio"), true);
+  dlg_->SetActivePage(4);
+  SetState([](ArgoDeviceState& s) { s.epsilon = 850; });
+  RunOnSession([](TpyreonArgo& d) { d.ReadAllParameters(false); });
+  ArgoSetupSession::TOutcome outcome;
+  outcome.ran = true;
+  outcome.connected = true;
+  RunOnSession([&](TpyreonArgo& d) { outcome.config = d.Config(); });
+  const ArgoDeviceState factory = State();
+  model_->ClearRequests();
+  Q_EMIT dlg_->CalibrationPage->factoryValuesLoaded(outcome);
+  EXPECT_EQ(dlg_->ActivePage(), 4);
+  EXPECT_EQ(dlg_->eEpsilon->text(), QStringLiteral("0.850"));
+  Cancel();
+  EXPECT_EQ(State(), factory);
+  EXPECT_TRUE(SetterNames().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Stepping the average time down from 0.10 lands on 0.09 with two
+// decimals; stepping up again returns to one decimal.
+TEST_F(VererodurDlgTest, AverageTimeStepsBelowATenth) {
+  Open([](ArgoDeviceState& s) { s.averageTime = 0; });
+  Choose(dlg_->cbPostProcMode, 1);
+  TDSpinEdit* avg = dlg_->seAvgTime;
+  TypeAndLeave(avg, QStringLiteral("0.1"));
+  avg->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(WaitForEvents([&] { return avg->hasFocus(); }));
+  avg->StepDown();
+  EXPECT_EQ(avg->text(), QStringLiteral("0.09"));
+  EXPECT_EQ(avg->Decimal(), 2);
+  avg->StepUp();
+  EXPECT_EQ(avg->text(), QStringLiteral("0.10"));
+  EXPECT_EQ(avg->Decimal(), 1);
+  dlg_->btnSave->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(Settled());
+  EXPECT_EQ(dlg_->Cache().AverageTime, 0.1f);
 }
 
 }  // namespace
