@@ -66,6 +66,8 @@ CommandLine::CommandLine(const QStringList& Parameters, const QString& ProgramNa
       scanTimeOut_ = n && *n <= std::numeric_limits<int>::max() ? static_cast<int>(*n) : kDefaultScanTimeOut;
     } else if (p == QLatin1StringView("\\KVW")) {
       serviceSwitch_ = true;
+    } else if (p == QLatin1StringView("/SRVC")) {
+      calibrationSwitch_ = true;
     }
   }
 }

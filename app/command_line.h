@@ -22,6 +22,8 @@
 //                           blanks trimmed), kDefaultScanTimeOut when absent,
 //                           not a number or negative
 //   "\KVW"                  ServiceSwitch; exactly this text, case-sensitive
+//   "/SRVC"                 CalibrationSwitch (the ratio model's calibration
+//                           page); exactly this text, case-sensitive
 class CommandLine {
  public:
   CommandLine() = default;
@@ -43,6 +45,7 @@ class CommandLine {
   bool Invisible() const { return invisible_; }
   int ScanTimeOut() const { return scanTimeOut_; }
   bool ServiceSwitch() const { return serviceSwitch_; }
+  bool CalibrationSwitch() const { return calibrationSwitch_; }
 
   // False for a name with '/', '\\', "..", or a control character.
   static bool IsSafeInstanceName(const QString& name);
@@ -62,4 +65,5 @@ class CommandLine {
   bool invisible_ = false;
   int scanTimeOut_ = kDefaultScanTimeOut;
   bool serviceSwitch_ = false;
+  bool calibrationSwitch_ = false;
 };

@@ -43,6 +43,7 @@
 #include "platform/logger.h"
 #include "platform/number_text.h"
 #include "setup_argo/argo_device_setup_dlg.h"
+#include "setup_argo/vererodur_device_setup_dlg.h"
 #include "setup_argo/loop_maintenance_dlg.h"
 #include "ui/diagram.h"
 #include "ui/form_registry.h"
@@ -256,6 +257,9 @@ void TThermaSentinelForm::CreateDialogs() {
   ArgoDeviceSetupDlg->FLng = LIS_;
   ChangeEmissDlg = new TChangeEmissDlg(this);
   ChangeEmissDlg->FLng = LIS_;
+  VererodurDeviceSetupDlg = new TVererodurDeviceSetupDlg(this);
+  VererodurDeviceSetupDlg->FLng = LIS_;
+  VererodurDeviceSetupDlg->FServiceMode = commandLine_.CalibrationSwitch();
 }
 
 // ---------------------------------------------------------------------------

@@ -40,6 +40,7 @@ class TfParamShow;
 class TDeviceInfoDlg;
 class TLoopMaintenanceDlg;
 class TArgoDeviceSetupDlg;
+class TVererodurDeviceSetupDlg;
 class ArgoFamily;
 class TInterfaceDlg;
 class TScanDeviceDlg;
@@ -325,6 +326,7 @@ class TThermaSentinelForm : public QMainWindow {
   TLoopMaintenanceDlg* LoopMaintenanceDlg = nullptr;
   TArgoDeviceSetupDlg* ArgoDeviceSetupDlg = nullptr;
   TChangeEmissDlg* ChangeEmissDlg = nullptr;
+  TVererodurDeviceSetupDlg* VererodurDeviceSetupDlg = nullptr;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -484,6 +486,7 @@ class TThermaSentinelForm : public QMainWindow {
   void RunBrioLoopMaintenance();
   TBrioSetupDispatch brioSetup_;
   TBrioLoopMaintenance brioLoop_;
+  void ShowVererodurDeviceSetup(const DeviceDialogState& saved, bool read);
   // A display unit the device reported: stored, shown by a visible
   // device-info dialog and the chart.
   void TakeDeviceUnit(bool fahrenheit);

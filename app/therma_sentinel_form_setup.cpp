@@ -16,13 +16,16 @@
 #include "measurement/argo_family.h"
 #include "setup_argo/argo_device_setup_dlg.h"
 #include "setup_argo/loop_maintenance_dlg.h"
+#include "setup_argo/vererodur_device_setup_dlg.h"
 #include "ui/diagram.h"
 
 namespace {
 
 // Device type codes whose setup dialog exists; the others keep the command
 // disabled until theirs is built.
-constexpr bool HasSetupDialog(std::uint8_t code) { return code == DeviceType::Argo; }
+constexpr bool HasSetupDialog(std::uint8_t code) {
+  return code == DeviceType::Argo || code == DeviceType::ArgoRatio;
+}
 // Device type codes whose loop-maintenance dialog exists.
 constexpr bool HasLoopDialog(std::uint8_t code) { return DeviceType::IsSingleColour(code); }
 
@@ -68,7 +71,9 @@ ArgoFamily* TThermaSentinelForm::Argo() const { return dynamic_cast<ArgoFamily*>
 
 bool TThermaSentinelForm::HasDeviceSetupDialog() const {
   if (DeviceType::IsBrio(deviceTypeCode_)) return HasBrioDeviceSetupDialog();
-  return HasSetupDialog(deviceTypeCode_) && Argo() != nullptr && ArgoDeviceSetupDlg != nullptr;
+  if (!HasSetupDialog(deviceTypeCode_) || Argo() == nullptr) return false;
+  return deviceTypeCode_ == DeviceType::ArgoRatio ? VererodurDeviceSetupDlg != nullptr
+                                                  : ArgoDeviceSetupDlg != nullptr;
 }
 
 bool TThermaSentinelForm::HasLoopMaintenanceDialog() const {
@@ -85,6 +90,7 @@ void TThermaSentinelForm::mDeviceSetupClick(QObject*) {
   const DeviceDialogState saved = EnterDeviceDialog();
   switch (deviceTypeCode_) {
     case DeviceType::Argo:
+    case DeviceType::ArgoRatio:
       RunArgoDeviceSetup(saved);
       return;
     default:
@@ -100,7 +106,11 @@ void TThermaSentinelForm::RunArgoDeviceSetup(const DeviceDialogState& saved) {
   const QPointer<TThermaSentinelForm> self(this);
   const bool posted = Argo()->PostDriverJob([read](TpyreonArgo& d) { *read = d.ReadAllParameters(false); },
                                             [self, saved, read](bool ran) {
-                                              if (self) self->ShowArgoDeviceSetup(saved, ran && *read);
+                                              if (!self) return;
+                                              if (self->deviceTypeCode_ == DeviceType::ArgoRatio)
+                                                self->ShowVererodurDeviceSetup(saved, ran && *read);
+                                              else
+                                                self->ShowArgoDeviceSetup(saved, ran && *read);
                                             });
   if (!posted) LeaveDeviceDialog(saved);
 }
@@ -135,6 +145,47 @@ void TThermaSentinelForm::ShowArgoDeviceSetup(const DeviceDialogState& saved, bo
   const auto writeBack = [this, &dlg] {
     const TConfig::Batch batch(*config_);
     config_->WriteArgoDeviceSetupPage(static_cast<std::uint8_t>(std::clamp(dlg.ActivePage(), 0, 255)));
+    config_->WriteSlopeRaster(dlg.FSlopeRasters);
+    config_->WriteAdjustColor(static_cast<int>(dlg.FAdjustColor));
+    dlg.FOnSettingsChanged = nullptr;
+    dlg.SetDevice(nullptr);
+  };
+  try {
+    dlg.ShowModal();
+  } catch (...) {
+    writeBack();
+    throw;
+  }
+  writeBack();
+}
+
+void TThermaSentinelForm::ShowVererodurDeviceSetup(const DeviceDialogState& saved, bool read) {
+  const DeviceDialogScope scope(*this, saved);
+  SetProgress(0);
+  ArgoFamily* argo = Argo();
+  if (!read || closed_ || closeCount_ != saved.closeCount || argo == nullptr) return;
+
+  const TDeviceSnapshot& device = argo->Snapshot();
+  if (device.RangeHi > device.RangeLo) {
+    deviceTmin_ = device.RangeLo;
+    deviceTmax_ = device.RangeHi;
+  }
+  Diagram_->SetYRangeMin(deviceTmin_);
+  Diagram_->SetYRangeMax(deviceTmax_);
+
+  TVererodurDeviceSetupDlg& dlg = *VererodurDeviceSetupDlg;
+  dlg.SetDevice(argo);
+  dlg.FOnSettingsChanged = [this](QObject* sender, bool fahrenheit) {
+    DeviceSettingsChanged(sender, fahrenheit);
+  };
+  dlg.SetActivePage(config_->ReadVererodurDeviceSetupPage());
+  dlg.FSlopeRasters = config_->ReadSlopeRaster();
+  dlg.FAdjustColor = static_cast<std::uint32_t>(config_->ReadAdjustColor());
+  dlg.FSlopeTempMin = deviceTmin_;
+  dlg.FSlopeTempMax = deviceTmax_;
+  const auto writeBack = [this, &dlg] {
+    const TConfig::Batch batch(*config_);
+    config_->WriteVererodurDeviceSetupPage(static_cast<std::uint8_t>(std::clamp(dlg.ActivePage(), 0, 255)));
     config_->WriteSlopeRaster(dlg.FSlopeRasters);
     config_->WriteAdjustColor(static_cast<int>(dlg.FAdjustColor));
     dlg.FOnSettingsChanged = nullptr;

@@ -12,6 +12,14 @@ QString ArgoSetupConfigFile::Filter() {
   return QStringLiteral("All (*)") + QStringLiteral(";;") + QStringLiteral("Argo Configuration (Argo_*.cfg)");
 }
 
+QString ArgoSetupConfigFile::RatioDefaultFileName(std::int32_t serialNumber) {
+  return QStringLiteral("ARQ_") + QString::number(serialNumber) + QStringLiteral(".cfg");
+}
+
+QString ArgoSetupConfigFile::RatioFilter() {
+  return QStringLiteral("All (*)") + QStringLiteral(";;") + QStringLiteral("Argo Configuration (ARQ_*.cfg)");
+}
+
 ArgoSetupConfigFile::TSaveResult ArgoSetupConfigFile::Save(TpyreonArgo& driver, const TArgoConfig& config,
                                                            const QString& fileName) {
   TSaveResult r;

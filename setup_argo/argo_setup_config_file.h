@@ -17,6 +17,11 @@ class ArgoSetupConfigFile {
   // proposes "Argo_*.cfg".
   static QString Filter();
   static QString LoadPattern() { return QStringLiteral("Argo_*.cfg"); }
+  // The ratio model's files: "ARQ_" + serial number + ".cfg", the filter's
+  // second entry "ARQ_*.cfg".
+  static QString RatioDefaultFileName(std::int32_t serialNumber);
+  static QString RatioFilter();
+  static QString RatioLoadPattern() { return QStringLiteral("ARQ_*.cfg"); }
 
   struct TSaveResult {
     bool ok = false;

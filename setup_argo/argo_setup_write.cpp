@@ -70,21 +70,65 @@ Names NamesOf(ArgoSetupWrite::Parameter p) {
       return {"HeadCodeStringShort", "HEADCODE SHORT"};
     case ArgoSetupWrite::HeadCodeLarge:
       return {"HeadCodeStringLarge", "HEADCODE LARGE"};
+    case ArgoSetupWrite::RatioEpsilon:
+      return {"r_EPSILON", "RATIO EPSILON"};
+    case ArgoSetupWrite::RatioSlope:
+      return {"r_SLOPE", "RATIO SLOPE"};
+    case ArgoSetupWrite::RatioEpsilon2:
+      return {"r_EPSILON2", "RATIO EPSILON2"};
+    case ArgoSetupWrite::RatioSlope2:
+      return {"r_SLOPE2", "RATIO SLOPE2"};
+    case ArgoSetupWrite::LimTau:
+      return {"r_LimTau", "RATIO LIM_TAU"};
+    case ArgoSetupWrite::ProcessSource:
+      return {"ProcessSource", "PROCESS SOURCE"};
+    case ArgoSetupWrite::SmartThreshold:
+      return {"SmartThreshold", "SMART THRESHOLD"};
+    case ArgoSetupWrite::DALFunction:
+      return {"DAL%1_Function", "DAL%1 Function"};
+    case ArgoSetupWrite::AlarmSource:
+      return {"AL%1_Source", "DAL%1 Source"};
+    case ArgoSetupWrite::AlarmNormallyOpen:
+      return {"AL%1_NoNc", "DAL%1 NORMALLY"};
+    case ArgoSetupWrite::AlarmValues:
+      return {"AL%1_Values", "DAL%1 VALUES"};
+    case ArgoSetupWrite::VisualAlarmSource:
+      return {"VisualAlarmSource", "VISUAL ALARM SOURCE"};
+    case ArgoSetupWrite::DisplayMainSource:
+      return {"DisplayMainSource", "DISPLAY MAIN SOURCE"};
+    case ArgoSetupWrite::RatioAlarmMode:
+      return {"ALmode", "AL-MODE VALUE"};
+    case ArgoSetupWrite::RatioAlarmHysteresis:
+      return {"ALhysteresis", "AL-HYST VALUE"};
   }
   return {"", ""};
 }
 
 int Code(float value) { return static_cast<int>(std::lround(value)); }
 
+// A code for a byte register; one that does not fit is refused by the setter.
+std::uint8_t ByteCode(float value) {
+  const int code = Code(value);
+  return static_cast<std::uint8_t>(code < 0 || code > 255 ? 255 : code);
+}
+
 }  // namespace
+
+// The settings of the ratio model's alarm outputs carry the output's number.
+static bool PerOutput(ArgoSetupWrite::Parameter p) {
+  return p == ArgoSetupWrite::DALFunction || p == ArgoSetupWrite::AlarmSource ||
+         p == ArgoSetupWrite::AlarmNormallyOpen || p == ArgoSetupWrite::AlarmValues;
+}
 
 QString ArgoSetupWrite::Key() const {
   const QString key = QString::fromLatin1(NamesOf(Param).key);
+  if (PerOutput(Param)) return key.arg(Index);
   return Param == AlarmMode ? key + QString::number(Index) : key;
 }
 
 QString ArgoSetupWrite::Name() const {
   const QString name = QString::fromLatin1(NamesOf(Param).name);
+  if (PerOutput(Param)) return name.arg(Index);
   return Param == AlarmMode ? name + QString::number(Index) : name;
 }
 
@@ -149,6 +193,36 @@ TArgoWriteResult ArgoSetupWrite::Apply(TpyreonArgo& d) const {
       return d.SetHeadCodeShort({HeadCode[0], HeadCode[1], HeadCode[2]});
     case HeadCodeLarge:
       return d.SetHeadCodeLarge(HeadCode);
+    case RatioEpsilon:
+      return d.SetEpsilon(Value);
+    case RatioSlope:
+      return d.SetSlope(Value);
+    case RatioEpsilon2:
+      return d.SetEpsilon2(Value);
+    case RatioSlope2:
+      return d.SetSlope2(Value);
+    case LimTau:
+      return d.SetLimTau(Value);
+    case ProcessSource:
+      return d.SetProcessSource(ByteCode(Value));
+    case SmartThreshold:
+      return d.SetSmartThreshold(Value);
+    case DALFunction:
+      return d.SetDALFunction(Index, ByteCode(Value));
+    case AlarmSource:
+      return d.SetAlarmSource(Index, ByteCode(Value));
+    case AlarmNormallyOpen:
+      return d.SetAlarmNormallyOpen(Index, ByteCode(Value));
+    case AlarmValues:
+      return d.SetAlarmValues(Index, Values);
+    case VisualAlarmSource:
+      return d.SetVisualAlarmSource(ByteCode(Value));
+    case DisplayMainSource:
+      return d.SetDisplayMainSource(ByteCode(Value));
+    case RatioAlarmMode:
+      return d.SetRatioAlarmMode(ByteCode(Value));
+    case RatioAlarmHysteresis:
+      return d.SetRatioAlarmHysteresis(Value);
   }
   return TArgoWriteResult::Rejected;
 }

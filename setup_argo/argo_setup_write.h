@@ -44,6 +44,22 @@ struct ArgoSetupWrite {
     MaterialTable,           // SetMaterialTable(Table)
     HeadCodeShort,           // SetHeadCodeShort(the first three groups of HeadCode)
     HeadCodeLarge,           // SetHeadCodeLarge(HeadCode)
+    // The ratio model.
+    RatioEpsilon,          // SetEpsilon (r_EPSILON)
+    RatioSlope,            // SetSlope (r_SLOPE)
+    RatioEpsilon2,         // SetEpsilon2 (r_EPSILON2, gain of the one-colour channel)
+    RatioSlope2,           // SetSlope2 (r_SLOPE2, gain of the two-colour channel)
+    LimTau,                // SetLimTau (percent)
+    ProcessSource,         // SetProcessSource (0 two-colour, 1 one-colour, 2 attenuation)
+    SmartThreshold,        // SetSmartThreshold (K)
+    DALFunction,           // SetDALFunction(Index, value)
+    AlarmSource,           // SetAlarmSource(Index, value 1..5)
+    AlarmNormallyOpen,     // SetAlarmNormallyOpen(Index, value)
+    AlarmValues,           // SetAlarmValues(Index, Values)
+    VisualAlarmSource,     // SetVisualAlarmSource (0..7)
+    DisplayMainSource,     // SetDisplayMainSource (0..4)
+    RatioAlarmMode,        // SetRatioAlarmMode (ALmode byte)
+    RatioAlarmHysteresis,  // SetRatioAlarmHysteresis (K)
   };
 
   Parameter Param = Emissivity;
@@ -52,6 +68,7 @@ struct ArgoSetupWrite {
   TArgoAlarmMode Mode;                // AlarmMode: the record written
   TArgoMaterialTable Table{};         // MaterialTable
   std::array<QString, 5> HeadCode{};  // HeadCodeShort (groups 0..2), HeadCodeLarge
+  TArgoAlarmValues Values{};          // AlarmValues: the five raw words written
 
   static ArgoSetupWrite Of(Parameter param, float value) {
     ArgoSetupWrite w;
@@ -63,6 +80,17 @@ struct ArgoSetupWrite {
     ArgoSetupWrite w = Of(AlarmMode, 0.0f);
     w.Index = index;
     w.Mode = mode;
+    return w;
+  }
+  // A setting of one of the ratio model's alarm outputs (Index 0 or 1).
+  static ArgoSetupWrite OfOutput(Parameter param, int output, float value) {
+    ArgoSetupWrite w = Of(param, value);
+    w.Index = output;
+    return w;
+  }
+  static ArgoSetupWrite OfAlarmValues(int output, const TArgoAlarmValues& values) {
+    ArgoSetupWrite w = OfOutput(AlarmValues, output, 0.0f);
+    w.Values = values;
     return w;
   }
   // The material table dialog's rows, written on its OK.

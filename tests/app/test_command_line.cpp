@@ -112,6 +112,18 @@ TEST(CommandLine, Table) {
   }
 }
 
+TEST(CommandLine, TheCalibrationSwitchIsExactlySrvc) {
+  const std::pair<QStringList, bool> cases[] = {
+      {{"/SRVC"}, true},  {{"/DELAY", "/SRVC"}, true}, {{"/srvc"}, false}, {{"/SRVC "}, false},
+      {{"/SRVCX"}, false}, {{"SRVC"}, false},          {{"\\SRVC"}, false}, {{}, false},
+  };
+  for (const auto& [parameters, on] : cases) {
+    const CommandLine cl(parameters);
+    EXPECT_EQ(cl.CalibrationSwitch(), on) << parameters.join(QLatin1Char(' ')).toStdString();
+    EXPECT_FALSE(cl.ServiceSwitch());
+  }
+}
+
 TEST(CommandLine, StartupIntervalsOfTheUsualCalls) {
   EXPECT_EQ(CommandLine().StartupTimerInterval(), 1);
   EXPECT_EQ(CommandLine({"/DELAY"}).StartupTimerInterval(), 1001);

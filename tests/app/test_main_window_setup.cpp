@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
+#include <QTabWidget>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDialog>
@@ -31,6 +33,8 @@
 #include "platform/folders.h"
 #include "setup_argo/argo_device_setup_dlg.h"
 #include "setup_argo/loop_maintenance_dlg.h"
+#include "setup_argo/vererodur_calibration_page.h"
+#include "setup_argo/vererodur_device_setup_dlg.h"
 #include "tests/setup_argo/loop_dialog_closings.h"
 #include "tests/support/program_home.h"
 #include "tests/support/wait_for.h"
@@ -89,7 +93,8 @@ class MainWindowSetupTest : public ::testing::Test {
 
   // The emulator with `profile` on COM4, stored as the device to connect at
   // start, and the window connected to it.
-  TThermaSentinelForm& StartConnected(const QString& profile, const QString& extraSettings = QString()) {
+  TThermaSentinelForm& StartConnected(const QString& profile, const QString& extraSettings = QString(),
+                                      const QStringList& parameters = {}) {
     EXPECT_TRUE(dir_.isValid());
     test_support::PrepareProgramHome(dir_);
 
@@ -114,7 +119,7 @@ class MainWindowSetupTest : public ::testing::Test {
             extraSettings.toLatin1());
     f.close();
 
-    form_ = std::make_unique<TThermaSentinelForm>(QStringList{QStringLiteral("ThermaSentinel")});
+    form_ = std::make_unique<TThermaSentinelForm>(QStringList{QStringLiteral("ThermaSentinel")} + parameters);
     form_->show();
     EXPECT_TRUE(WaitForEvents([&] { return form_->State() == csConnected && !form_->Family()->Busy(); },
                               15000, EventPump::EventLoop))
@@ -357,19 +362,95 @@ TEST_F(MainWindowSetupTest, EmissivityDialogThroughTheMenu) {
   ASSERT_TRUE(WaitForEvents([&] { return State().emissivity == 950; }, 5000, EventPump::EventLoop));
 }
 
-// Device setup is there for the single-colour model only; the ratio model
-// has its loop maintenance but no setup dialog yet.
-TEST_F(MainWindowSetupTest, CommandsFollowTheDeviceType) {
-  TThermaSentinelForm& f = StartConnected(QStringLiteral("ratio"));
+// Device setup for the ratio model: the whole configuration is read
+// first, the ratio dialog opens on the page "Output signals" whatever page
+// was stored, the window rests while it is open, and the page is stored
+// under its own key. Opening and Cancel with no edit write nothing but the
+// clearing of an advanced hold mode the attenuation source cannot have.
+TEST_F(MainWindowSetupTest, RatioDeviceSetupOpensAndCancelWritesNothing) {
+  TThermaSentinelForm& f = StartConnected(QStringLiteral("ratio"), QStringLiteral("Vererodur_DeviceSetup_Page=3\r\n"));
   ASSERT_EQ(f.DeviceTypeCode(), 2);
-  EXPECT_FALSE(f.mDeviceSetup->isEnabled());
-  EXPECT_FALSE(f.btnDeviceSetup->isEnabled());
-  EXPECT_TRUE(f.mLoopMaintenance->isEnabled());
+  ASSERT_TRUE(f.mDeviceSetup->isEnabled());
+  ASSERT_TRUE(f.btnDeviceSetup->isEnabled());
+  // The ratio model offers no emissivity dialog.
   EXPECT_FALSE(f.mEmissivity->isEnabled());
-  // The command does nothing where it is disabled.
+  SetState([](ArgoDeviceState& s) {
+    s.processSource = 2;
+    s.advancedHoldMode = 1;
+  });
+  ASSERT_TRUE(WaitForEvents([&] { return !f.Family()->Busy(); }, 5000, EventPump::EventLoop));
   model_->ClearRequests();
-  f.mDeviceSetupClick(f.mDeviceSetup);
-  EXPECT_EQ(f.State(), csConnected);
+  TVererodurDeviceSetupDlg& dlg = *f.VererodurDeviceSetupDlg;
+  std::size_t requestsAtShow = 0;
+  int refreshes = 0;
+  ModalScript script({
+      {[&] { return dlg.isVisible(); },
+       [&] {
+         requestsAtShow = model_->Requests().size();
+         ExpectWindowBusy(f);
+         EXPECT_TRUE(dlg.FOnSettingsChanged);
+         EXPECT_FALSE(dlg.VereRodurDeviceSetup_PageControl->isTabVisible(4));
+       }},
+      {[&] { return !dlg.DeviceWorkPending(); },
+       [&] {
+         EXPECT_EQ(dlg.ActivePage(), 0);
+         EXPECT_EQ(dlg.cbPostProcMode->count(), 4);
+         refreshes = dlg.RefreshCount();
+       }},
+      {[&] { return dlg.RefreshCount() >= refreshes + 2 && dlg.LiveCount() > 0; },
+       [&] {
+         ExpectWindowBusy(f);
+         dlg.SetActivePage(1);
+         dlg.btnCancel->click();
+       }},
+  });
+  f.mDeviceSetup->trigger();
+  ASSERT_TRUE(WaitForEvents([&] { return script.Finished() && !dlg.isVisible() && f.State() == csConnected; },
+                            30000, EventPump::EventLoop))
+      << script.Next();
+  EXPECT_GE(requestsAtShow, 40u);
+  EXPECT_EQ(dlg.result(), QDialog::Rejected);
+  // What the dialog sent (the read before it switches the alarm sources
+  // through, reading each slot).
+  std::vector<std::vector<std::uint8_t>> setters;
+  const auto requests = model_->Requests();
+  for (std::size_t i = requestsAtShow; i < requests.size(); ++i)
+    if (requests[i].name.startsWith(QLatin1String("Set"))) setters.push_back(requests[i].bytes);
+  EXPECT_EQ(setters, (std::vector<std::vector<std::uint8_t>>{{0x9D, 0x00, 0x9D}}));
+  EXPECT_EQ(State().advancedHoldMode, 0);
+  ExpectWindowRestored(f);
+  EXPECT_EQ(f.Config()->ReadVererodurDeviceSetupPage(), 1);
+}
+
+// "/SRVC" on the command line offers the calibration page; a device that
+// vanishes while the dialog is open closes it, and the window is not left
+// busy.
+TEST_F(MainWindowSetupTest, RatioDeviceSetupWithTheServiceSwitchAndAVanishingDevice) {
+  TThermaSentinelForm& f =
+      StartConnected(QStringLiteral("ratio-5015"), QString(), {QStringLiteral("/SRVC")});
+  ASSERT_EQ(f.DeviceTypeCode(), 2);
+  TVererodurDeviceSetupDlg& dlg = *f.VererodurDeviceSetupDlg;
+  bool vanished = false;
+  ModalScript script({
+      {[&] { return dlg.isVisible() && !dlg.DeviceWorkPending() && dlg.LiveCount() > 0; },
+       [&] {
+         EXPECT_TRUE(dlg.VereRodurDeviceSetup_PageControl->isTabVisible(4));
+         auto* panel = dlg.CalibrationPage->findChild<QWidget*>(QStringLiteral("pnlFWrev"));
+         ASSERT_NE(panel, nullptr);
+         EXPECT_TRUE(panel->isVisibleTo(dlg.CalibrationPage));
+         model_->ClearRequests();
+         ArgoFaults faults = model_->Faults();
+         faults.silent = true;
+         model_->SetFaults(faults);
+         vanished = true;
+       }},
+  });
+  f.mDeviceSetup->trigger();
+  ASSERT_TRUE(WaitForEvents([&] { return script.Finished() && vanished && !dlg.isVisible() && f.State() != csBusy; },
+                            60000, EventPump::EventLoop))
+      << script.Next();
+  EXPECT_EQ(dlg.result(), QDialog::Rejected);
+  for (const auto& r : model_->Requests()) EXPECT_FALSE(r.name.startsWith(QLatin1String("Set"))) << r.name.toStdString();
 }
 
 // Device setup for the single-colour model: the device is read first, on
