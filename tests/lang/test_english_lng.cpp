@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QSet>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include "lang/english_lng_builder.h"
@@ -119,4 +121,28 @@ TEST(EnglishLng, KeepsItsFormat) {
     EXPECT_TRUE(shipped.ValueExists(QStringLiteral("ThermaSentinelForm"), QString::fromLatin1(key))) << key;
   EXPECT_EQ(shipped.ReadString(QStringLiteral("Other"), QStringLiteral("Closed"), QString()),
             QStringLiteral("Closed"));
+}
+
+// Each key stands once in its section: a second copy (left by two changes
+// that both added it) would let a translator edit one copy while the
+// program reads the other.
+TEST(EnglishLng, EachKeyStandsOnceInItsSection) {
+  QFile file(kShipped);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  QString section;
+  QSet<QString> seen;
+  QStringList twice;
+  for (QByteArray line : file.readAll().split('\n')) {
+    line = line.trimmed();
+    if (line.startsWith('[')) {
+      section = QString::fromLatin1(line).toLower();
+      continue;
+    }
+    const int eq = line.indexOf('=');
+    if (eq <= 0 || line.startsWith(';')) continue;
+    const QString key = section + QLatin1Char('/') + QString::fromLatin1(line.left(eq)).trimmed().toLower();
+    if (seen.contains(key)) twice << key;
+    seen.insert(key);
+  }
+  EXPECT_TRUE(twice.isEmpty()) << twice.join(QStringLiteral(", ")).toStdString();
 }
