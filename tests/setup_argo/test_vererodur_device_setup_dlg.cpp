@@ -18,6 +18,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QToolButton>
 
 #include "drivers/argo/pyreon_argo.h"
 #include "setup_argo/jog_image.h"
@@ -405,6 +406,29 @@ TEST_F(VererodurDlgTest, OkWritesTheAddressOnlyWhenChanged) {
   dlg_->btnOK->click();
   ASSERT_TRUE(WaitForEvents([&] { return !dlg_->isVisible(); }, 10000));
   EXPECT_EQ(Setters(), (std::vector<Bytes>{{0x90, 0x05, 0x95}}));
+}
+
+// The lock button asks the device for its lock and writes the inverse, so
+// a lock changed at the device since the full read (which does not read
+// it on this firmware) is not undone by a click that meant to set it.
+TEST_F(VererodurDlgTest, PanelLockWritesTheInverseOfTheDevicesOwnState) {
+  Open([](ArgoDeviceState& s) { s.panelLock = 0; });
+  ShowPageOf(dlg_->sbtnPanelLock);
+  ASSERT_TRUE(dlg_->sbtnPanelLock->isEnabled());
+  EXPECT_FALSE(dlg_->sbtnPanelLock->isChecked());
+  dlg_->sbtnPanelLock->click();
+  ASSERT_TRUE(Settled());
+  EXPECT_EQ(State().panelLock, 1);
+  EXPECT_TRUE(dlg_->sbtnPanelLock->isChecked());
+  EXPECT_EQ(dlg_->sbtnPanelLock->text(), QStringLiteral("Locked"));
+  // Unlocked at the device meanwhile: the next click locks it again.
+  SetState([](ArgoDeviceState& s) { s.panelLock = 0; });
+  dlg_->sbtnPanelLock->click();
+  ASSERT_TRUE(Settled());
+  EXPECT_EQ(State().panelLock, 1);
+  EXPECT_TRUE(dlg_->sbtnPanelLock->isChecked());
+  EXPECT_EQ(Setters(), (std::vector<Bytes>{{0x44, 0x01, 0x45}, {0x44, 0x01, 0x45}}));
+  EXPECT_TRUE(messages_.empty());
 }
 
 // A change still pending when Esc is pressed is dropped, and nothing of it

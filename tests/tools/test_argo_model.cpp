@@ -510,9 +510,9 @@ TEST_P(ArgoModelFirmware, CommandsFollowTheFirmware) {
 INSTANTIATE_TEST_SUITE_P(
     Boundaries, ArgoModelFirmware,
     ::testing::Values(
-        // Panel lock 1011..1999.
+        // Panel lock from 1011 (the ratio models have it too).
         FirmwareCase{1010, 0, {0x43}, 0}, FirmwareCase{1011, 0, {0x43}, 1}, FirmwareCase{1999, 0, {0x43}, 1},
-        FirmwareCase{2000, 0, {0x43}, 0},
+        FirmwareCase{2000, 0, {0x43}, 1}, FirmwareCase{5016, 0, {0x43}, 1},
         // Model information from 1023, not 2000..2022.
         FirmwareCase{1022, 0, {0x45}, 0}, FirmwareCase{1023, 0, {0x45}, 6}, FirmwareCase{2000, 0, {0x45}, 0},
         FirmwareCase{2022, 0, {0x45}, 0}, FirmwareCase{2023, 0, {0x45}, 6},

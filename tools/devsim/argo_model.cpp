@@ -21,7 +21,7 @@ enum class Avail {
   Ratio,                   // ratio firmware (5001..5999)
   Ratio5014,               // ratio from 5014 on
   Ratio5016,               // ratio from 5016 on
-  PanelLock,               // 1011..1999
+  PanelLock,               // from 1011
   ModelInfo,               // 1023 and later, not 2000..2022
   SingleColourHysteresis,  // single-colour with the alarm-hysteresis flag
 };

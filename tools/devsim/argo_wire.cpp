@@ -35,7 +35,7 @@ int BusAddressOfPrefix(std::uint8_t byte) {
 bool IsRatioFirmware(std::uint16_t firmware) { return firmware >= 5001 && firmware <= 5999; }
 bool HasExtendedAlarms(std::uint16_t firmware) { return firmware >= 5013 && firmware <= 5099; }
 bool UsesHundredthSeconds(std::uint16_t firmware) { return firmware >= 5000 && firmware <= 5003; }
-bool HasPanelLock(std::uint16_t firmware) { return firmware >= 1011 && firmware <= 1999; }
+bool HasPanelLock(std::uint16_t firmware) { return firmware >= 1011; }
 bool HasModelInfo(std::uint16_t firmware) {
   return firmware >= 1023 && !(firmware >= 2000 && firmware <= 2022);
 }

@@ -51,7 +51,7 @@ int BusAddressOfPrefix(std::uint8_t byte);
 bool IsRatioFirmware(std::uint16_t firmware);           // 5001..5999
 bool HasExtendedAlarms(std::uint16_t firmware);         // 5013..5099
 bool UsesHundredthSeconds(std::uint16_t firmware);      // 5000..5003
-bool HasPanelLock(std::uint16_t firmware);              // 1011..1999
+bool HasPanelLock(std::uint16_t firmware);              // from 1011
 bool HasModelInfo(std::uint16_t firmware);              // >= 1023 and not 2000..2022
 bool HasLargeHeadCodeFirmware(std::uint16_t firmware);  // 2000..2999
 
