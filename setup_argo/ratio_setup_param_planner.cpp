@@ -1,10 +1,10 @@
 #include "setup_argo/ratio_setup_param_planner.h"
 
-#include <QLocale>
 #include <algorithm>
 #include <cmath>
 
 #include "drivers/sentinel_utils.h"
+#include "platform/number_text.h"
 
 namespace {
 
@@ -68,18 +68,8 @@ double RatioSetupParamPlanner::AlarmShown(std::uint16_t raw, bool percent, bool 
   return percent ? value : SentinelUtils::CelsiusToUnit(fahrenheit, static_cast<float>(value));
 }
 
-std::optional<double> RatioSetupParamPlanner::ParseFloatTolerant(const QString& input) {
-  QString text = input.trimmed();
-  if (text.isEmpty()) return std::nullopt;
-  const QLocale locale;
-  const QString separator = locale.decimalPoint();
-  const QChar foreign = separator == QStringLiteral(",") ? QLatin1Char('.') : QLatin1Char(',');
-  const qsizetype at = text.indexOf(foreign);
-  if (at >= 0) text.replace(at, 1, separator);
-  bool ok = false;
-  const double value = locale.toDouble(text, &ok);
-  if (!ok || !std::isfinite(value)) return std::nullopt;
-  return value;
+std::optional<double> RatioSetupParamPlanner::ParseFloatTolerant(const QString& text) {
+  return NumberText::ParseFloatTolerant(text);
 }
 
 std::optional<int> RatioSetupParamPlanner::ParseAddress(const QString& text) {

@@ -72,8 +72,9 @@ class RatioSetupParamPlanner {
   // unit unless a percentage.
   static double AlarmShown(std::uint16_t raw, bool percent, bool fahrenheit);
 
-  // A number typed with either decimal separator; none for empty text, text
-  // that is no number, and "nan", "inf" or an overflowing exponent.
+  // A number typed with either decimal separator (the program's number
+  // parser): none for empty text, text that is no number, and "nan", "inf"
+  // or an overflowing exponent.
   static std::optional<double> ParseFloatTolerant(const QString& text);
   // The bus address of the address edit's text: none when it is no number,
   // else the integer clamped to 0..79.

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QLocale>
 
+#include "platform/number_text.h"
 #include "setup_argo/ratio_setup_param_planner.h"
 
 namespace {
@@ -133,16 +133,17 @@ TEST(RatioSetupParamPlanner, PostProcessingRemembersTheTimesItSwitchesOff) {
 }
 
 TEST(RatioSetupParamPlanner, ParseFloatTolerantTakesEitherSeparatorAndRefusesTheRest) {
-  for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::German, QLocale::Germany)}) {
-    QLocale::setDefault(locale);
-    EXPECT_EQ(P::ParseFloatTolerant(QStringLiteral("1,5")), 1.5) << locale.name().toStdString();
-    EXPECT_EQ(P::ParseFloatTolerant(QStringLiteral("1.5")), 1.5) << locale.name().toStdString();
+  const QChar saved = NumberText::DecimalSeparator();
+  for (const QChar separator : {QLatin1Char('.'), QLatin1Char(',')}) {
+    NumberText::SetDecimalSeparator(separator);
+    EXPECT_EQ(P::ParseFloatTolerant(QStringLiteral("1,5")), 1.5) << char(separator.unicode());
+    EXPECT_EQ(P::ParseFloatTolerant(QStringLiteral("1.5")), 1.5) << char(separator.unicode());
     EXPECT_EQ(P::ParseFloatTolerant(QStringLiteral(" -0.25 ")), -0.25);
     for (const char* bad : {"", "  ", "abc", "nan", "NaN", "inf", "-inf", "1e999", "1.2.3x", "0x10"}) {
       EXPECT_FALSE(P::ParseFloatTolerant(QString::fromLatin1(bad)).has_value()) << bad;
     }
   }
-  QLocale::setDefault(QLocale::c());
+  NumberText::SetDecimalSeparator(saved);
   EXPECT_EQ(P::ParseAddress(QStringLiteral("12")), 12);
   EXPECT_EQ(P::ParseAddress(QStringLiteral("200")), 79);
   EXPECT_EQ(P::ParseAddress(QStringLiteral("-3")), 0);
