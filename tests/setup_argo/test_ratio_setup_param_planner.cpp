@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "platform/number_text.h"
 #include "setup_argo/ratio_setup_param_planner.h"
 
