@@ -115,6 +115,9 @@ ArgoDeviceState MakeState(std::uint16_t firmware, std::uint8_t modelCode, std::u
   s.tweakGain = 32768;
   s.alarmMode = {PackAlarmMode(0, 1, 0, 1), PackAlarmMode(1, 0, 0, 2), PackAlarmMode(2, 1, 1, 3),
                  PackAlarmMode(3, 0, 1, 5)};
+  // The ratio models' output channel has the four current and voltage
+  // ranges only (no thermocouple output).
+  if (IsRatioFirmware(firmware)) s.alarmMode[3] = PackAlarmMode(3, 0, 1, 3);
   s.f3Temp1 = EncodeTemperature(rangeLow);
   s.f3Temp2 = EncodeTemperature(rangeHigh);
   s.panelLock = 0;
