@@ -92,16 +92,23 @@ void TVererodurCalibrationPage::BuildControls() {
   page->addWidget(pnlFWrev);
   page->addStretch(1);
 
+  // The grid with the device buttons under it, beside the two calculation
+  // groups and the live values.
   auto* cali = new QHBoxLayout(gbRatioCali);
+  auto* left = new QVBoxLayout();
+  cali->addLayout(left, 1);
   vleRatioCali = new CalibrationGridView(gbRatioCali);
   vleRatioCali->setObjectName(QStringLiteral("vleRatioCali"));
   vleRatioCali->setModel(model_);
   vleRatioCali->verticalHeader()->hide();
   vleRatioCali->horizontalHeader()->setStretchLastSection(true);
+  vleRatioCali->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+  vleRatioCali->setMinimumWidth(200);
+  vleRatioCali->verticalHeader()->setDefaultSectionSize(vleRatioCali->fontMetrics().height() + 4);
   vleRatioCali->setSelectionMode(QAbstractItemView::SingleSelection);
   vleRatioCali->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                                 QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
-  cali->addWidget(vleRatioCali, 1);
+  left->addWidget(vleRatioCali, 1);
 
   auto* right = new QVBoxLayout();
   cali->addLayout(right);
@@ -119,6 +126,7 @@ void TVererodurCalibrationPage::BuildControls() {
     for (int i = 0; i < 4; ++i) {
       labelOut[i] = NewLabel(labels[i], captions[i], g);
       edits[i] = NewEdit(names[i], defaults[i], g);
+      edits[i]->setMaximumWidth(80);
       grid->addWidget(labelOut[i], (i / 2) * 2, i % 2);
       grid->addWidget(edits[i], (i / 2) * 2 + 1, i % 2);
     }
@@ -177,15 +185,18 @@ void TVererodurCalibrationPage::BuildControls() {
   }
   right->addWidget(pnlCurrentTemps);
 
-  auto* buttons = new QHBoxLayout();
+  auto* buttons = new QGridLayout();
   btnReadCali = NewButton("btnReadCali", QStringLiteral("Read"), gbRatioCali);
   btnWriteCali = NewButton("btnWriteCali", QStringLiteral("Write"), gbRatioCali);
   btnSetFactDefault = NewButton("btnSetFactDefault", QStringLiteral("Save as factory default"), gbRatioCali);
   btnFactDefault = NewButton("btnFactDefault", QStringLiteral("Factory default"), gbRatioCali);
   btnFactDefault->setVisible(false);
   btnFactDefault->setEnabled(false);
-  for (QPushButton* b : {btnReadCali, btnWriteCali, btnSetFactDefault, btnFactDefault}) buttons->addWidget(b);
-  right->addLayout(buttons);
+  buttons->addWidget(btnReadCali, 0, 0);
+  buttons->addWidget(btnWriteCali, 0, 1);
+  buttons->addWidget(btnSetFactDefault, 1, 0, 1, 2);
+  buttons->addWidget(btnFactDefault, 2, 0, 1, 2);
+  left->addLayout(buttons);
   right->addStretch(1);
 
   gb1Ccali->installEventFilter(this);
