@@ -60,9 +60,10 @@ struct ProgramFiles {
     QDir().mkpath(dir.filePath(QStringLiteral("cfg/ThermaSentinel")));
     QFile settings(dir.filePath(QStringLiteral("cfg/ThermaSentinel/ThermaSentinel.ini")));
     if (!settings.open(QIODevice::WriteOnly)) return false;
-    settings.write(
-        "[COM]\r\nCOM=3\r\nBaudrate=5\r\nDeviceType=1\r\n"
-        "[Options]\r\nAutoScan=1\r\nAutoStart=0\r\nAskForSaving=0\r\n");
+    // The stored serial lets the start-up scan take the device by itself.
+    settings.write("[COM]\r\nCOM=3\r\nBaudrate=5\r\nDeviceType=1\r\nArgo_Serial=" +
+                   QByteArray::number(ArgoProfiles::Default().state.serial) +
+                   "\r\n[Options]\r\nAutoScan=1\r\nAutoStart=0\r\nAskForSaving=0\r\n");
     return true;
   }
 

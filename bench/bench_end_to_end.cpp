@@ -61,7 +61,8 @@ int RunScenario(const Scenario& scenario, int seconds) {
   ArgoOptions options;
   options.baudRate = 115200;
   options.framePeriodUs = scenario.framePeriodUs;
-  auto model = std::make_shared<ArgoModel>(ArgoProfiles::Default(), options);
+  const ArgoProfile profile = ArgoProfiles::Default();
+  auto model = std::make_shared<ArgoModel>(profile, options);
   PtyServer server(model);
   server.SetTickInterval(std::chrono::microseconds(scenario.tickUs));
   QString error;
@@ -75,9 +76,11 @@ int RunScenario(const Scenario& scenario, int seconds) {
   {
     QFile settings(dir.filePath(QStringLiteral("cfg/ThermaSentinel/ThermaSentinel.ini")));
     if (!settings.open(QIODevice::WriteOnly)) return 1;
-    settings.write(QByteArray("[COM]\r\nCOM=3\r\nBaudrate=5\r\nDeviceType=1\r\n"
-                              "[Options]\r\nAutoScan=1\r\nAutoStart=1\r\nAskForSaving=0\r\n"
-                              "[Settings]\r\nArgo1ms=") +
+    // The stored serial lets the start-up scan take the device by itself.
+    settings.write(QByteArray("[COM]\r\nCOM=3\r\nBaudrate=5\r\nDeviceType=1\r\nArgo_Serial=") +
+                   QByteArray::number(profile.state.serial) +
+                   "\r\n[Options]\r\nAutoScan=1\r\nAutoStart=1\r\nAskForSaving=0\r\n"
+                   "[Settings]\r\nArgo1ms=" +
                    (scenario.fastLayout ? "1" : "0") +
                    "\r\nCommunicationMode=1\r\nResolution=0.001\r\nArgoBurstStartDelay=0\r\n");
   }

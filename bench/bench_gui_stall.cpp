@@ -68,9 +68,11 @@ Result Run(const QString& exe, int baud, Device device) {
     QFile settings(dir.filePath(QStringLiteral("cfg/ThermaSentinel/ThermaSentinel.ini")));
     if (!settings.open(QIODevice::WriteOnly)) return result;
     const int index = baud == 9600 ? 1 : 5;
-    settings.write(QStringLiteral("[COM]\r\nCOM=3\r\nBaudrate=%1\r\nDeviceType=1\r\n"
+    // The stored serial lets the start-up scan take the device by itself.
+    settings.write(QStringLiteral("[COM]\r\nCOM=3\r\nBaudrate=%1\r\nDeviceType=1\r\nArgo_Serial=%2\r\n"
                                   "[Options]\r\nAutoScan=1\r\nAutoStart=0\r\nAskForSaving=0\r\n")
                        .arg(index)
+                       .arg(ArgoProfiles::Default().state.serial)
                        .toLatin1());
   }
   QProcess program;

@@ -106,7 +106,9 @@ com="$(ini_get "$settings" COM COM)"
 case "$com" in ''|*[!0-9]*) com=1 ;; esac
 mkdir -p "$demo_dir"
 rm -f "$demo_ports"
-"$devsim" --model argo --pty --ports-file "$demo_ports" --com "$com" >"$demo_dir/devsim.log" 2>&1 &
+demo_serial=1125100
+"$devsim" --model argo --serial "$demo_serial" --pty --ports-file "$demo_ports" --com "$com" \
+  >"$demo_dir/devsim.log" 2>&1 &
 devsim_pid=$!
 stop_devsim() { kill "$devsim_pid" 2>/dev/null || true; wait "$devsim_pid" 2>/dev/null || true; }
 trap stop_devsim EXIT
@@ -126,6 +128,8 @@ echo "run.sh: no device configured; an emulated pyrometer serves COM$com ($(ini_
 ini_set "$settings" COM COM "$com"
 ini_set "$settings" COM Baudrate 5
 ini_set "$settings" COM DeviceType 1
+# The emulated device's serial: the start-up scan takes it by itself.
+ini_set "$settings" COM Argo_Serial "$demo_serial"
 ini_set "$settings" Options AutoScan 1
 ini_set "$settings" Options AutoStart 1
 echo "$com" >"$demo_marker"
