@@ -28,6 +28,7 @@
 #include "setup_argo/argo_device_setup_view.h"
 #include "setup_argo/mat_table_dlg.h"
 #include "ui/d_spin_edit.h"
+#include "ui/named_widgets.h"
 #include "ui/event_adapters.h"
 #include "ui/form_registry.h"
 #include "ui/idle_hook.h"
@@ -37,56 +38,11 @@
 
 using View = ArgoDeviceSetupView;
 
+using namespace NamedWidgets;
+
 namespace {
 
 enum PageIndex { kPageSignal = 0, kPageOutput = 1, kPageAdvanced = 2 };
-
-QLabel* Label(QWidget* parent, const char* name, const QString& text) {
-  auto* label = new QLabel(text, parent);
-  label->setObjectName(QString::fromLatin1(name));
-  return label;
-}
-
-TDSpinEdit* Spin(QWidget* parent, const char* name, int tag, double min, double max, double increment,
-                 int decimals) {
-  auto* edit = new TDSpinEdit(parent);
-  edit->setObjectName(QString::fromLatin1(name));
-  edit->SetTag(tag);
-  edit->SetMinValue(min);
-  edit->SetMaxValue(max);
-  edit->SetIncrement(increment);
-  edit->SetDecimal(static_cast<std::uint8_t>(decimals));
-  return edit;
-}
-
-QComboBox* Combo(QWidget* parent, const char* name, const QStringList& items = {}) {
-  auto* combo = new QComboBox(parent);
-  combo->setObjectName(QString::fromLatin1(name));
-  combo->addItems(items);
-  return combo;
-}
-
-RadioGroup* Radio(QWidget* parent, const char* name, const QString& caption, const QStringList& items,
-                  int columns = 1) {
-  auto* group = new RadioGroup(parent);
-  group->setObjectName(QString::fromLatin1(name));
-  group->setTitle(caption);
-  group->SetItems(items);
-  group->SetColumns(columns);
-  return group;
-}
-
-QGroupBox* Group(QWidget* parent, const char* name, const QString& caption) {
-  auto* group = new QGroupBox(caption, parent);
-  group->setObjectName(QString::fromLatin1(name));
-  return group;
-}
-
-QPushButton* Button(QWidget* parent, const char* name, const QString& caption) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(QString::fromLatin1(name));
-  return button;
-}
 
 float ToUnit(bool fahrenheit, float celsius) { return SentinelUtils::CelsiusToUnit(fahrenheit, celsius); }
 float DeltaToUnit(bool fahrenheit, float kelvin) {

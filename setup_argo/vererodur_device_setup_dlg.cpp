@@ -27,6 +27,7 @@
 #include "setup_argo/vererodur_calibration_page.h"
 #include "setup_argo/vererodur_display_page.h"
 #include "ui/d_spin_edit.h"
+#include "ui/named_widgets.h"
 #include "ui/event_adapters.h"
 #include "ui/form_registry.h"
 #include "ui/idle_hook.h"
@@ -36,15 +37,11 @@
 
 using Planner = RatioSetupParamPlanner;
 
+using namespace NamedWidgets;
+
 namespace {
 
 enum PageIndex { kPageOutput = 0, kPageSignal = 1, kPageDisplay = 2, kPageAdvanced = 3, kPageKali = 4 };
-
-QLabel* Label(QWidget* parent, const char* name, const QString& text) {
-  auto* label = new QLabel(text, parent);
-  label->setObjectName(QString::fromLatin1(name));
-  return label;
-}
 
 // A live value panel.
 QLabel* Panel(QWidget* parent, const char* name) {
@@ -56,53 +53,12 @@ QLabel* Panel(QWidget* parent, const char* name) {
   return panel;
 }
 
-TDSpinEdit* Spin(QWidget* parent, const char* name, int tag, double min, double max, double increment,
-                 int decimals) {
-  auto* edit = new TDSpinEdit(parent);
-  edit->setObjectName(QString::fromLatin1(name));
-  edit->SetTag(tag);
-  edit->SetMinValue(min);
-  edit->SetMaxValue(max);
-  edit->SetIncrement(increment);
-  edit->SetDecimal(static_cast<std::uint8_t>(decimals));
-  return edit;
-}
-
 QLineEdit* Edit(QWidget* parent, const char* name, int tag, const QString& text) {
   auto* edit = new QLineEdit(text, parent);
   edit->setObjectName(QString::fromLatin1(name));
   edit->setProperty("Tag", tag);
   edit->setMaximumWidth(80);
   return edit;
-}
-
-QComboBox* Combo(QWidget* parent, const char* name, const QStringList& items = {}) {
-  auto* combo = new QComboBox(parent);
-  combo->setObjectName(QString::fromLatin1(name));
-  combo->addItems(items);
-  return combo;
-}
-
-RadioGroup* Radio(QWidget* parent, const char* name, const QString& caption, const QStringList& items,
-                  int columns = 1) {
-  auto* group = new RadioGroup(parent);
-  group->setObjectName(QString::fromLatin1(name));
-  group->setTitle(caption);
-  group->SetItems(items);
-  group->SetColumns(columns);
-  return group;
-}
-
-QGroupBox* Group(QWidget* parent, const char* name, const QString& caption) {
-  auto* group = new QGroupBox(caption, parent);
-  group->setObjectName(QString::fromLatin1(name));
-  return group;
-}
-
-QPushButton* Button(QWidget* parent, const char* name, const QString& caption) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(QString::fromLatin1(name));
-  return button;
 }
 
 TJogImage* Jog(QWidget* parent, const char* name) {
