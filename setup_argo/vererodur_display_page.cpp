@@ -195,13 +195,17 @@ void TVererodurDisplayPage::Build() {
   };
   const std::pair<TDSpinEdit*, int> edits[] = {
       {dseValueBlue_, kTagValueBlue}, {dseValueRed_, kTagValueRed}, {dseThresholdALhysteresis_, kTagHysteresis}};
-  for (const auto& [edit, tag] : edits) {
+  for (const auto& entry : edits) {
+    TDSpinEdit* const edit = entry.first;
+    const int tag = entry.second;
     edit->SetTag(tag);
     edit->OnChange = [report, edit, tag](QObject*) { report(tag, edit); };
   }
   const std::pair<RadioGroup*, int> groups[] = {
       {rgNoNcBlue_, kTagNoNcBlue}, {rgNoNcRed_, kTagNoNcRed}, {rbBacklightAlarmMode_, kTagAlarmMode}};
-  for (const auto& [group, tag] : groups) {
+  for (const auto& entry : groups) {
+    RadioGroup* const group = entry.first;
+    const int tag = entry.second;
     group->SetTag(tag);
     group->OnClick = [report, group, tag](QObject*) { report(tag, group); };
   }
