@@ -166,8 +166,8 @@ class EventLog {
 };
 
 TEST_F(FakeSerialDeviceTest, InjectedInputArrivesOnTheIoThread) {
+  EventLog events;  // outlives the device, whose I/O thread may still call it
   FakeSerialDevice device(line);
-  EventLog events;
   events.Watch(device);
   line->Inject("lost while closed");
   ASSERT_EQ(device.Open(name), SerialStatus::Ok);
@@ -219,8 +219,8 @@ TEST_F(FakeSerialDeviceTest, ImmediateInputIsThereWhenTheWriteReturns) {
     reply.push_back(0x06);
     l.Inject(reply);
   });
+  EventLog events;  // outlives the device, whose I/O thread may still call it
   FakeSerialDevice device(line);
-  EventLog events;
   events.Watch(device);
   ASSERT_EQ(device.Open(name), SerialStatus::Ok);
   device.SetTimeouts(ReadTimeouts(0, 0, 5000));
@@ -266,8 +266,8 @@ TEST_F(FakeSerialDeviceTest, PurgeAndOverflowUseTheSharedQueue) {
 }
 
 TEST_F(FakeSerialDeviceTest, HangUpIsReportedOnce) {
-  FakeSerialDevice device(line);
   std::atomic<int> hangUps{0};
+  FakeSerialDevice device(line);
   device.SetEventMask(0);  // a hang-up is reported whatever the mask
   device.SetEventCallback([&](std::uint32_t bits) {
     if (bits & SerialEvent::HangUp) ++hangUps;

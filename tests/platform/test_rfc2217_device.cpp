@@ -19,6 +19,7 @@
 #include "platform/telnet_protocol.h"
 #include "platform/telnet_stream_parser.h"
 #include "tests/support/wait_for.h"
+#include "tests/support/scoped_event_callback.h"
 
 namespace {
 
@@ -135,7 +136,7 @@ TEST(Rfc2217Device, ScriptedServerNotificationsAndNegotiation) {
   std::uint32_t seen = 0;
   int hangUps = 0;
   device.SetEventMask(SerialEvent::RxChar | SerialEvent::Cts | SerialEvent::Err | SerialEvent::Break);
-  device.SetEventCallback([&](std::uint32_t bits) {
+  const test_support::ScopedEventCallback watch(device, [&](std::uint32_t bits) {
     std::lock_guard lock(mutex);
     seen |= bits;
     if (bits & SerialEvent::HangUp) ++hangUps;
@@ -347,7 +348,7 @@ TEST_F(Rfc2217Ser2net, SecondClientIsRefusedAsInUse) {
 
 TEST_F(Rfc2217Ser2net, ServerGoneIsAHangUp) {
   std::atomic<int> hangUps{0};
-  device.SetEventCallback([&](std::uint32_t bits) {
+  const test_support::ScopedEventCallback watch(device, [&](std::uint32_t bits) {
     if (bits & SerialEvent::HangUp) ++hangUps;
   });
   process.kill();

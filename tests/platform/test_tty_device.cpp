@@ -12,6 +12,7 @@
 #include "read_engine_cases.h"
 #include "tests/support/read_timeouts.h"
 #include "tests/support/wait_for.h"
+#include "tests/support/scoped_event_callback.h"
 
 namespace {
 
@@ -182,7 +183,7 @@ TEST_F(TtyDeviceTest, RxAbortWakesABlockedReader) {
 TEST_F(TtyDeviceTest, EventsFollowTheMask) {
   std::mutex mutex;
   std::uint32_t seen = 0;
-  device.SetEventCallback([&](std::uint32_t bits) {
+  const test_support::ScopedEventCallback watch(device, [&](std::uint32_t bits) {
     std::lock_guard lock(mutex);
     seen |= bits;
   });
@@ -309,7 +310,7 @@ TEST(TtyDevice, MissingPortIsNotFound) {
 TEST_F(TtyDeviceTest, HangUpIsReportedOnceWithoutSpinning) {
   std::atomic<int> hangUps{0};
   device.SetEventMask(SerialEvent::RxChar);
-  device.SetEventCallback([&](std::uint32_t bits) {
+  const test_support::ScopedEventCallback watch(device, [&](std::uint32_t bits) {
     if (bits & SerialEvent::HangUp) ++hangUps;
   });
   pty.Write(Bytes(4));
@@ -355,7 +356,7 @@ TEST_F(TtyDeviceTest, CloseWhileBytesStreamIn) {
   std::atomic<bool> streaming{true};
   std::atomic<int> events{0};
   device.SetEventMask(SerialEvent::RxChar);
-  device.SetEventCallback([&](std::uint32_t) { ++events; });
+  const test_support::ScopedEventCallback watch(device, [&](std::uint32_t) { ++events; });
   std::thread far([&] {
     const std::vector<std::uint8_t> chunk(64, 0xAA);
     while (streaming) {

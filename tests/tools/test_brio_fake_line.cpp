@@ -11,6 +11,7 @@
 #include "tools/devsim/brio_gen1_model.h"
 #include "tools/devsim/brio_gen2_model.h"
 #include "tools/devsim/fake_line_server.h"
+#include "tests/support/scoped_event_callback.h"
 
 // The Brio emulators in process on a fake serial line, driven on the real
 // clock the way the drivers drive them: DTR, sleeps of the protocol, reads
@@ -123,7 +124,7 @@ TEST_F(BrioFakeLine, VanishesMidProgrammingOnTheLine) {
   model->SetFaults(f);
   Serve(model);
   std::atomic<bool> hungUp{false};
-  port_->SetEventCallback([&](std::uint32_t events) {
+  const test_support::ScopedEventCallback watch(*port_, [&](std::uint32_t events) {
     if (events & SerialEvent::HangUp) hungUp = true;
   });
   ASSERT_EQ(port_->SetDtr(true), SerialStatus::Ok);

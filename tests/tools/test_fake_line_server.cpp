@@ -8,6 +8,7 @@
 #include "platform/fake_serial_line.h"
 #include "recording_model.h"
 #include "tools/devsim/fake_line_server.h"
+#include "tests/support/scoped_event_callback.h"
 
 namespace {
 
@@ -81,7 +82,7 @@ TEST_F(FakeLineServerTest, ModemLinesParityAndPurgesReachTheModel) {
 
 TEST_F(FakeLineServerTest, VanishHangsTheLineUp) {
   std::atomic<bool> hungUp{false};
-  device_->SetEventCallback([&](std::uint32_t events) {
+  const test_support::ScopedEventCallback watch(*device_, [&](std::uint32_t events) {
     if (events & SerialEvent::HangUp) hungUp = true;
   });
   server_->Access([](DeviceModel&, DeviceLink& link) { link.Vanish(); });

@@ -7,6 +7,7 @@
 #include "platform/rfc2217_device.h"
 #include "recording_model.h"
 #include "tools/devsim/rfc2217_server.h"
+#include "tests/support/scoped_event_callback.h"
 
 // The project's own RFC 2217 client against the emulator's server.
 
@@ -103,7 +104,7 @@ TEST_F(Rfc2217OwnClient, DtrRtsParityAndPurgeReachTheModel) {
 
 TEST_F(Rfc2217OwnClient, VanishIsAHangUp) {
   std::atomic<bool> hungUp{false};
-  device_.SetEventCallback([&](std::uint32_t events) {
+  const test_support::ScopedEventCallback watch(device_, [&](std::uint32_t events) {
     if (events & SerialEvent::HangUp) hungUp = true;
   });
   ASSERT_EQ(device_.Configure(Line(9600)), SerialStatus::Ok);
