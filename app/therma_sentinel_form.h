@@ -479,6 +479,11 @@ class TThermaSentinelForm : public QMainWindow {
   // dialog is shown (`read`: the read completed).
   void RunArgoDeviceSetup(const DeviceDialogState& saved);
   void ShowArgoDeviceSetup(const DeviceDialogState& saved, bool read);
+  // The connected Argo device when its setup dialog may open after the read
+  // (its range then set on the chart); nullptr otherwise.
+  ArgoFamily* ArgoSetupDevice(const DeviceDialogState& saved, bool read);
+  template <class SetupDialog, class StorePage>
+  void ShowArgoSetupDialog(SetupDialog& dlg, ArgoFamily* argo, std::uint8_t page, StorePage storePage);
   // The Brio families (therma_sentinel_form_brio_setup.cpp).
   bool HasBrioDeviceSetupDialog() const;
   bool HasBrioLoopMaintenanceDialog() const;

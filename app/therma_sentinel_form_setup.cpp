@@ -14,6 +14,7 @@
 #include "drivers/argo/pyreon_argo.h"
 #include "drivers/device_type.h"
 #include "measurement/argo_family.h"
+#include "platform/scope_exit.h"
 #include "setup_argo/argo_device_setup_dlg.h"
 #include "setup_argo/loop_maintenance_dlg.h"
 #include "setup_argo/vererodur_device_setup_dlg.h"
@@ -115,14 +116,11 @@ void TThermaSentinelForm::RunArgoDeviceSetup(const DeviceDialogState& saved) {
   if (!posted) LeaveDeviceDialog(saved);
 }
 
-void TThermaSentinelForm::ShowArgoDeviceSetup(const DeviceDialogState& saved, bool read) {
-  const DeviceDialogScope scope(*this, saved);
-  SetProgress(0);
+ArgoFamily* TThermaSentinelForm::ArgoSetupDevice(const DeviceDialogState& saved, bool read) {
   // A device that did not answer the read (the driver reported it) or was
   // disconnected meanwhile gets no dialog.
   ArgoFamily* argo = Argo();
-  if (!read || closed_ || closeCount_ != saved.closeCount || argo == nullptr) return;
-
+  if (!read || closed_ || closeCount_ != saved.closeCount || argo == nullptr) return nullptr;
   const TDeviceSnapshot& device = argo->Snapshot();
   if (device.RangeHi > device.RangeLo) {
     deviceTmin_ = device.RangeLo;
@@ -130,74 +128,55 @@ void TThermaSentinelForm::ShowArgoDeviceSetup(const DeviceDialogState& saved, bo
   }
   Diagram_->SetYRangeMin(deviceTmin_);
   Diagram_->SetYRangeMax(deviceTmax_);
+  return argo;
+}
 
-  TArgoDeviceSetupDlg& dlg = *ArgoDeviceSetupDlg;
+// Shows one of the two Argo setup dialogs on `argo`. The page, the rasters
+// and the colour are kept whatever the result, and the dialog keeps no
+// device beyond its show.
+template <class SetupDialog, class StorePage>
+void TThermaSentinelForm::ShowArgoSetupDialog(SetupDialog& dlg, ArgoFamily* argo, std::uint8_t page,
+                                              StorePage storePage) {
   dlg.SetDevice(argo);
   dlg.FOnSettingsChanged = [this](QObject* sender, bool fahrenheit) {
     DeviceSettingsChanged(sender, fahrenheit);
   };
-  dlg.SetActivePage(config_->ReadArgoDeviceSetupPage());
+  dlg.SetActivePage(page);
   dlg.FSlopeRasters = config_->ReadSlopeRaster();
   dlg.FAdjustColor = static_cast<std::uint32_t>(config_->ReadAdjustColor());
-  dlg.FRangeLow = deviceTmin_;
-  dlg.FRangeHigh = deviceTmax_;
-  // The page, the rasters and the colour are kept whatever the result.
-  const auto writeBack = [this, &dlg] {
+  const ScopeExit writeBack([this, &dlg, &storePage] {
     const TConfig::Batch batch(*config_);
-    config_->WriteArgoDeviceSetupPage(static_cast<std::uint8_t>(std::clamp(dlg.ActivePage(), 0, 255)));
+    storePage(static_cast<std::uint8_t>(std::clamp(dlg.ActivePage(), 0, 255)));
     config_->WriteSlopeRaster(dlg.FSlopeRasters);
     config_->WriteAdjustColor(static_cast<int>(dlg.FAdjustColor));
     dlg.FOnSettingsChanged = nullptr;
     dlg.SetDevice(nullptr);
-  };
-  try {
-    dlg.ShowModal();
-  } catch (...) {
-    writeBack();
-    throw;
-  }
-  writeBack();
+  });
+  dlg.ShowModal();
+}
+
+void TThermaSentinelForm::ShowArgoDeviceSetup(const DeviceDialogState& saved, bool read) {
+  const DeviceDialogScope scope(*this, saved);
+  SetProgress(0);
+  ArgoFamily* argo = ArgoSetupDevice(saved, read);
+  if (argo == nullptr) return;
+  TArgoDeviceSetupDlg& dlg = *ArgoDeviceSetupDlg;
+  dlg.FRangeLow = deviceTmin_;
+  dlg.FRangeHigh = deviceTmax_;
+  ShowArgoSetupDialog(dlg, argo, config_->ReadArgoDeviceSetupPage(),
+                      [this](std::uint8_t page) { config_->WriteArgoDeviceSetupPage(page); });
 }
 
 void TThermaSentinelForm::ShowVererodurDeviceSetup(const DeviceDialogState& saved, bool read) {
   const DeviceDialogScope scope(*this, saved);
   SetProgress(0);
-  ArgoFamily* argo = Argo();
-  if (!read || closed_ || closeCount_ != saved.closeCount || argo == nullptr) return;
-
-  const TDeviceSnapshot& device = argo->Snapshot();
-  if (device.RangeHi > device.RangeLo) {
-    deviceTmin_ = device.RangeLo;
-    deviceTmax_ = device.RangeHi;
-  }
-  Diagram_->SetYRangeMin(deviceTmin_);
-  Diagram_->SetYRangeMax(deviceTmax_);
-
+  ArgoFamily* argo = ArgoSetupDevice(saved, read);
+  if (argo == nullptr) return;
   TVererodurDeviceSetupDlg& dlg = *VererodurDeviceSetupDlg;
-  dlg.SetDevice(argo);
-  dlg.FOnSettingsChanged = [this](QObject* sender, bool fahrenheit) {
-    DeviceSettingsChanged(sender, fahrenheit);
-  };
-  dlg.SetActivePage(config_->ReadVererodurDeviceSetupPage());
-  dlg.FSlopeRasters = config_->ReadSlopeRaster();
-  dlg.FAdjustColor = static_cast<std::uint32_t>(config_->ReadAdjustColor());
   dlg.FSlopeTempMin = deviceTmin_;
   dlg.FSlopeTempMax = deviceTmax_;
-  const auto writeBack = [this, &dlg] {
-    const TConfig::Batch batch(*config_);
-    config_->WriteVererodurDeviceSetupPage(static_cast<std::uint8_t>(std::clamp(dlg.ActivePage(), 0, 255)));
-    config_->WriteSlopeRaster(dlg.FSlopeRasters);
-    config_->WriteAdjustColor(static_cast<int>(dlg.FAdjustColor));
-    dlg.FOnSettingsChanged = nullptr;
-    dlg.SetDevice(nullptr);
-  };
-  try {
-    dlg.ShowModal();
-  } catch (...) {
-    writeBack();
-    throw;
-  }
-  writeBack();
+  ShowArgoSetupDialog(dlg, argo, config_->ReadVererodurDeviceSetupPage(),
+                      [this](std::uint8_t page) { config_->WriteVererodurDeviceSetupPage(page); });
 }
 
 void TThermaSentinelForm::mLoopMaintenanceClick(QObject*) {
@@ -213,13 +192,10 @@ void TThermaSentinelForm::mLoopMaintenanceClick(QObject*) {
     DeviceSettingsChanged(sender, fahrenheit);
   };
   // The dialog keeps no device beyond its show.
-  const struct Unbind {
-    TLoopMaintenanceDlg& dlg;
-    ~Unbind() {
-      dlg.FDevice = nullptr;
-      dlg.FOnSettingsChanged = nullptr;
-    }
-  } unbind{dlg};
+  const ScopeExit unbind([&dlg] {
+    dlg.FDevice = nullptr;
+    dlg.FOnSettingsChanged = nullptr;
+  });
   dlg.ShowModal();
 }
 
@@ -240,13 +216,10 @@ void TThermaSentinelForm::mEmissivityClick(QObject*) {
   dlg.TempMax = deviceTmax_;
   dlg.OnUnitChanged = [this](QObject* sender, bool fahrenheit) { DeviceSettingsChanged(sender, fahrenheit); };
   // The dialog keeps no device beyond its show.
-  const struct Unbind {
-    TChangeEmissDlg& dlg;
-    ~Unbind() {
-      dlg.Device = nullptr;
-      dlg.OnUnitChanged = nullptr;
-    }
-  } unbind{dlg};
+  const ScopeExit unbind([&dlg] {
+    dlg.Device = nullptr;
+    dlg.OnUnitChanged = nullptr;
+  });
   dlg.ShowModal();
 }
 
