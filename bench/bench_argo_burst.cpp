@@ -17,6 +17,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/bench_args.h"
 #include "drivers/argo/argo_burst_parser.h"
 #include "drivers/argo/pyreon_argo.h"
 #include "tools/devsim/argo_model.h"
@@ -78,8 +79,7 @@ void ParserThroughput(double seconds) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  double seconds = std::getenv("TS_BENCH_SMOKE") ? 2.0 : 60.0;
-  if (argc > 1) seconds = std::atof(argv[1]);
+  const double seconds = bench_args::Seconds(argc, argv, 60.0, 2.0);
 
   ParserThroughput(seconds > 5 ? 3.0 : 0.5);
 

@@ -22,6 +22,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/bench_args.h"
 #include "bench/burst_bench.h"
 #include "drivers/brio/pyreon_brio.h"
 #include "tools/devsim/brio_gen1_model.h"
@@ -78,9 +79,7 @@ Figures FirstGenerationBurst(double seconds) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  double seconds = std::getenv("TS_BENCH_SMOKE") ? 1.5 : 30.0;
-  // Options (such as the benchmark library's, which CI passes) are not a time.
-  if (argc > 1 && argv[1][0] != '-') seconds = std::atof(argv[1]);
+  const double seconds = bench_args::Seconds(argc, argv, 30.0, 1.5);
 
   const Figures reference = burst_bench::SingleColourBurst(seconds);
   const Figures brio = FirstGenerationBurst(seconds);

@@ -26,6 +26,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/bench_args.h"
 #include "bench/burst_bench.h"
 #include "drivers/brio/pyreon_brio_ma.h"
 #include "tools/devsim/brio_gen2_model.h"
@@ -84,9 +85,7 @@ burst_bench::Figures SecondGenerationBurst(double seconds, const std::array<std:
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  double seconds = std::getenv("TS_BENCH_SMOKE") ? 1.5 : 30.0;
-  // Options (such as the benchmark library's, which CI passes) are not a time.
-  if (argc > 1 && argv[1][0] != '-') seconds = std::atof(argv[1]);
+  const double seconds = bench_args::Seconds(argc, argv, 30.0, 1.5);
 
   const Figures reference = burst_bench::SingleColourBurst(seconds);
   const Figures one = SecondGenerationBurst(seconds, {0x0200, 0, 0, 0, 0, 0, 0, 0},
