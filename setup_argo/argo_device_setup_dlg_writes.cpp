@@ -31,36 +31,12 @@
 
 using View = ArgoDeviceSetupView;
 
-namespace {
-
-// Whether a driver write reached the device. A value the driver refuses as
-// out of range is no failure to report: the control shows the unchanged
-// cache again.
-bool Reached(TArgoWriteResult result) {
-  return result.Result == TArgoWriteResult::Confirmed || result.Result == TArgoWriteResult::Rejected;
-}
-
-}  // namespace
-
-QString TArgoDeviceSetupDlg::NotReached(const ArgoSetupSession::TOutcome& outcome,
-                                        const ArgoSetupWrites& writes) {
-  QStringList names;
-  if (!outcome.ran) {
-    for (const ArgoSetupWrite& w : writes) names << w.Name();
-  }
-  for (const TArgoWriteItem& item : outcome.report.Items) {
-    if (!Reached(item.Result)) names << item.Name;
-  }
-  names.removeDuplicates();
-  return names.join(QStringLiteral(", "));
-}
-
 void TArgoDeviceSetupDlg::RunWrites(const ArgoSetupWrites& writes, std::function<void(bool reached)> after,
                                     int tag, int waitMs) {
   const auto finish = [this, writes, tag, after](const ArgoSetupSession::TOutcome& outcome) {
-    JobDone();
+    FSequence.JobDone();
     if (outcome.ran) FCache = outcome.config;
-    const QString missed = NotReached(outcome, writes);
+    const QString missed = ArgoSetupSession::NotReached(outcome, writes);
     if (tag != 0) MarkNotWritten(tag, !missed.isEmpty());
     if (!missed.isEmpty()) ReportNotWritten(missed);
     if (tag != 0) ReloadTag(tag);
@@ -68,7 +44,7 @@ void TArgoDeviceSetupDlg::RunWrites(const ArgoSetupWrites& writes, std::function
     LoadingGuard guard(FLoading);
     UpdateEnabledStates();
   };
-  ++FJobsInFlight;
+  FSequence.JobStarted();
   if (writes.empty() || !FSetupSession) {
     ArgoSetupSession::TOutcome outcome;
     outcome.ran = writes.empty();
@@ -243,13 +219,13 @@ void TArgoDeviceSetupDlg::cbPostProcModeChange() {
 }
 
 void TArgoDeviceSetupDlg::btnPresetClick(bool blue) {
-  if (FBusy || FSequenceRunning) return;
+  if (FBusy || FSequence.Running()) return;
   const ArgoSetupWrites writes = blue ? ArgoSetupSelectionWrites::PresetBlue(FCache, FRangeLow, FRangeHigh)
                                       : ArgoSetupSelectionWrites::PresetStandard(FCache);
-  BeginSequence();
-  ++FJobsInFlight;
+  FSequence.Begin(FDevice);
+  FSequence.JobStarted();
   FSetupSession->Write(writes, [this, writes](const ArgoSetupSession::TOutcome& outcome) {
-    JobDone();
+    FSequence.JobDone();
     EndSequence(outcome);
     ShowAlarmMode(0);
     ShowAlarmMode(1);
@@ -257,7 +233,7 @@ void TArgoDeviceSetupDlg::btnPresetClick(bool blue) {
       LoadingGuard guard(FLoading);
       DeviceToControls();
     }
-    const QString missed = NotReached(outcome, writes);
+    const QString missed = ArgoSetupSession::NotReached(outcome, writes);
     if (!missed.isEmpty()) ReportNotWritten(missed);
   });
 }
@@ -272,7 +248,7 @@ int TArgoDeviceSetupDlg::ShowSubDialog(QDialog* dialog) {
 }
 
 void TArgoDeviceSetupDlg::btnEditMatTableClick() {
-  if (FBusy || FSequenceRunning) return;
+  if (FBusy || FSequence.Running()) return;
   if (!FMatTableDlg) FMatTableDlg = new TMatTableDlg(this);
   TMatTableDlg& dlg = *FMatTableDlg;
   dlg.FTable = FCache.MaterialTable;
@@ -284,7 +260,7 @@ void TArgoDeviceSetupDlg::btnEditMatTableClick() {
   dlg.FDevice = FDevice;
   dlg.FLng = FLng;
   if (ShowSubDialog(&dlg) != QDialog::Accepted) return;
-  BeginSequence();
+  FSequence.Begin(FDevice);
   ArgoSetupSession::TOutcome none;
   RunWrites({ArgoSetupWrite::OfMaterialTable(dlg.FTable)}, [this, none](bool) {
     EndSequence(none);
@@ -293,7 +269,7 @@ void TArgoDeviceSetupDlg::btnEditMatTableClick() {
 }
 
 void TArgoDeviceSetupDlg::btnAdjustOutputSlopeClick() {
-  if (FBusy || FSequenceRunning || !FDevice) return;
+  if (FBusy || FSequence.Running() || !FDevice) return;
   SlopeDeviceBackend backend(*FDevice);
   TAdjustSlopeDlg dlg(this);
   dlg.SetBackend(&backend);
@@ -313,7 +289,7 @@ void TArgoDeviceSetupDlg::btnAdjustOutputSlopeClick() {
 }
 
 void TArgoDeviceSetupDlg::btnHeadParamClick() {
-  if (FBusy || FSequenceRunning) return;
+  if (FBusy || FSequence.Running()) return;
   TArgoHeadParamDlg dlg(this);
   dlg.FLng = FLng;
   // The form of the code is the driver's, never guessed from the groups.
@@ -330,7 +306,7 @@ void TArgoDeviceSetupDlg::btnHeadParamClick() {
 }
 
 void TArgoDeviceSetupDlg::btnOKClick() {
-  if (FBusy || FSequenceRunning || ParamChangeTimer->isActive()) return;
+  if (FBusy || FSequence.Running() || ParamChangeTimer->isActive()) return;
   FClosing = true;
   // The bus address is written only when the user changed it; the writes
   // still on their way are reported before the dialog closes.
@@ -344,7 +320,7 @@ void TArgoDeviceSetupDlg::btnOKClick() {
 }
 
 void TArgoDeviceSetupDlg::btnCancelClick() {
-  if (FSequenceRunning) return;
+  if (FSequence.Running()) return;
   ParamChangeTimer->stop();
   FPendingTag = 0;
   if (!FSetupSession || !FLoaded) {
@@ -352,12 +328,12 @@ void TArgoDeviceSetupDlg::btnCancelClick() {
     return;
   }
   FClosing = true;
-  BeginSequence();
-  ++FJobsInFlight;
+  FSequence.Begin(FDevice);
+  FSequence.JobStarted();
   FSetupSession->Restore(FConfigAtOpen, [this](const ArgoSetupSession::TOutcome& outcome) {
-    JobDone();
+    FSequence.JobDone();
     EndSequence(outcome);
-    const QString missed = NotReached(outcome, {});
+    const QString missed = ArgoSetupSession::NotReached(outcome, {});
     if (missed.isEmpty() && outcome.ran) {
       reject();
       return;
@@ -385,26 +361,26 @@ QString TArgoDeviceSetupDlg::PickFile(bool save, const QString& proposed) {
 }
 
 void TArgoDeviceSetupDlg::btnSaveClick() {
-  if (FBusy || FSequenceRunning || !FSetupSession) return;
+  if (FBusy || FSequence.Running() || !FSetupSession) return;
   const QString file = PickFile(true, ArgoSetupConfigFile::DefaultFileName(FCache.SerialNumber));
   if (file.isEmpty()) return;
-  BeginSequence();
-  ++FJobsInFlight;
+  FSequence.Begin(FDevice);
+  FSequence.JobStarted();
   FSetupSession->Save(file, [this](const ArgoSetupSession::TOutcome& outcome) {
-    JobDone();
+    FSequence.JobDone();
     EndSequence(outcome);
     if (!outcome.message.isEmpty()) Report(outcome.message);
   });
 }
 
 void TArgoDeviceSetupDlg::btnLoadClick() {
-  if (FBusy || FSequenceRunning || !FSetupSession) return;
+  if (FBusy || FSequence.Running() || !FSetupSession) return;
   const QString file = PickFile(false, ArgoSetupConfigFile::LoadPattern());
   if (file.isEmpty()) return;
-  BeginSequence();
-  ++FJobsInFlight;
+  FSequence.Begin(FDevice);
+  FSequence.JobStarted();
   FSetupSession->Load(file, [this](const ArgoSetupSession::TOutcome& outcome) {
-    JobDone();
+    FSequence.JobDone();
     EndSequence(outcome);
     if (!outcome.fileLoaded) {
       // Nothing was written.
@@ -418,7 +394,7 @@ void TArgoDeviceSetupDlg::btnLoadClick() {
       // The file's address is written only by OK.
       seAddress->setValue(outcome.loadedAddress);
     }
-    const QString missed = NotReached(outcome, {});
+    const QString missed = ArgoSetupSession::NotReached(outcome, {});
     if (!missed.isEmpty()) ReportNotWritten(missed);
   });
 }
