@@ -34,7 +34,6 @@ using View = ArgoDeviceSetupView;
 void TArgoDeviceSetupDlg::RunWrites(const ArgoSetupWrites& writes, std::function<void(bool reached)> after,
                                     int tag, int waitMs) {
   const auto finish = [this, writes, tag, after](const ArgoSetupSession::TOutcome& outcome) {
-    FSequence.JobDone();
     if (outcome.ran) FCache = outcome.config;
     const QString missed = ArgoSetupSession::NotReached(outcome, writes);
     if (tag != 0) MarkNotWritten(tag, !missed.isEmpty());
@@ -44,15 +43,7 @@ void TArgoDeviceSetupDlg::RunWrites(const ArgoSetupWrites& writes, std::function
     LoadingGuard guard(FLoading);
     UpdateEnabledStates();
   };
-  FSequence.JobStarted();
-  if (writes.empty() || !FSetupSession) {
-    ArgoSetupSession::TOutcome outcome;
-    outcome.ran = writes.empty();
-    outcome.config = FCache;
-    finish(outcome);
-    return;
-  }
-  FSetupSession->Write(writes, finish, waitMs);
+  FSequence.Write(FSetupSession.get(), writes, FCache, finish, waitMs);
 }
 
 void TArgoDeviceSetupDlg::WriteTag(int tag) {
@@ -222,20 +213,20 @@ void TArgoDeviceSetupDlg::btnPresetClick(bool blue) {
   if (FBusy || FSequence.Running()) return;
   const ArgoSetupWrites writes = blue ? ArgoSetupSelectionWrites::PresetBlue(FCache, FRangeLow, FRangeHigh)
                                       : ArgoSetupSelectionWrites::PresetStandard(FCache);
-  FSequence.Begin(FDevice);
-  FSequence.JobStarted();
-  FSetupSession->Write(writes, [this, writes](const ArgoSetupSession::TOutcome& outcome) {
-    FSequence.JobDone();
-    EndSequence(outcome);
-    ShowAlarmMode(0);
-    ShowAlarmMode(1);
-    {
-      LoadingGuard guard(FLoading);
-      DeviceToControls();
-    }
-    const QString missed = ArgoSetupSession::NotReached(outcome, writes);
-    if (!missed.isEmpty()) ReportNotWritten(missed);
-  });
+  FSequence.Run(
+      FDevice, true,
+      [&](ArgoSetupSession::Done done) { FSetupSession->Write(writes, std::move(done)); },
+      [this, writes](const ArgoSetupSession::TOutcome& outcome) {
+        if (outcome.ran) FCache = outcome.config;
+        ShowAlarmMode(0);
+        ShowAlarmMode(1);
+        {
+          LoadingGuard guard(FLoading);
+          DeviceToControls();
+        }
+        const QString missed = ArgoSetupSession::NotReached(outcome, writes);
+        if (!missed.isEmpty()) ReportNotWritten(missed);
+      });
 }
 
 void TArgoDeviceSetupDlg::ReportNotWritten(const QString& names) {
@@ -328,28 +319,28 @@ void TArgoDeviceSetupDlg::btnCancelClick() {
     return;
   }
   FClosing = true;
-  FSequence.Begin(FDevice);
-  FSequence.JobStarted();
-  FSetupSession->Restore(FConfigAtOpen, [this](const ArgoSetupSession::TOutcome& outcome) {
-    FSequence.JobDone();
-    EndSequence(outcome);
-    const QString missed = ArgoSetupSession::NotReached(outcome, {});
-    if (missed.isEmpty() && outcome.ran) {
-      reject();
-      return;
-    }
-    ReportNotWritten(missed.isEmpty() ? OtherText(QStringLiteral("Settings"), QStringLiteral("Settings"))
-                                      : missed);
-    if (outcome.report.Cancelled || !outcome.ran) {
-      // Stopped by the user: the dialog stays open on what the device holds.
-      FClosing = false;
-      LoadingGuard guard(FLoading);
-      LoadFromDevice();
-      DeviceToControls();
-      return;
-    }
-    reject();
-  });
+  FSequence.Run(
+      FDevice, true,
+      [&](ArgoSetupSession::Done done) { FSetupSession->Restore(FConfigAtOpen, std::move(done)); },
+      [this](const ArgoSetupSession::TOutcome& outcome) {
+        if (outcome.ran) FCache = outcome.config;
+        const QString missed = ArgoSetupSession::NotReached(outcome, {});
+        if (missed.isEmpty() && outcome.ran) {
+          reject();
+          return;
+        }
+        ReportNotWritten(missed.isEmpty() ? OtherText(QStringLiteral("Settings"), QStringLiteral("Settings"))
+                                          : missed);
+        if (outcome.report.Cancelled || !outcome.ran) {
+          // Stopped by the user: the dialog stays open on what the device holds.
+          FClosing = false;
+          LoadingGuard guard(FLoading);
+          LoadFromDevice();
+          DeviceToControls();
+          return;
+        }
+        reject();
+      });
 }
 
 QString TArgoDeviceSetupDlg::PickFile(bool save, const QString& proposed) {
@@ -364,37 +355,37 @@ void TArgoDeviceSetupDlg::btnSaveClick() {
   if (FBusy || FSequence.Running() || !FSetupSession) return;
   const QString file = PickFile(true, ArgoSetupConfigFile::DefaultFileName(FCache.SerialNumber));
   if (file.isEmpty()) return;
-  FSequence.Begin(FDevice);
-  FSequence.JobStarted();
-  FSetupSession->Save(file, [this](const ArgoSetupSession::TOutcome& outcome) {
-    FSequence.JobDone();
-    EndSequence(outcome);
-    if (!outcome.message.isEmpty()) Report(outcome.message);
-  });
+  FSequence.Run(
+      FDevice, true,
+      [&](ArgoSetupSession::Done done) { FSetupSession->Save(file, std::move(done)); },
+      [this](const ArgoSetupSession::TOutcome& outcome) {
+        if (outcome.ran) FCache = outcome.config;
+        if (!outcome.message.isEmpty()) Report(outcome.message);
+      });
 }
 
 void TArgoDeviceSetupDlg::btnLoadClick() {
   if (FBusy || FSequence.Running() || !FSetupSession) return;
   const QString file = PickFile(false, ArgoSetupConfigFile::LoadPattern());
   if (file.isEmpty()) return;
-  FSequence.Begin(FDevice);
-  FSequence.JobStarted();
-  FSetupSession->Load(file, [this](const ArgoSetupSession::TOutcome& outcome) {
-    FSequence.JobDone();
-    EndSequence(outcome);
-    if (!outcome.fileLoaded) {
-      // Nothing was written.
-      if (!outcome.message.isEmpty()) Report(outcome.message);
-      return;
-    }
-    {
-      LoadingGuard guard(FLoading);
-      LoadFromDevice();
-      DeviceToControls();
-      // The file's address is written only by OK.
-      seAddress->setValue(outcome.loadedAddress);
-    }
-    const QString missed = ArgoSetupSession::NotReached(outcome, {});
-    if (!missed.isEmpty()) ReportNotWritten(missed);
-  });
+  FSequence.Run(
+      FDevice, true,
+      [&](ArgoSetupSession::Done done) { FSetupSession->Load(file, std::move(done)); },
+      [this](const ArgoSetupSession::TOutcome& outcome) {
+        if (outcome.ran) FCache = outcome.config;
+        if (!outcome.fileLoaded) {
+          // Nothing was written.
+          if (!outcome.message.isEmpty()) Report(outcome.message);
+          return;
+        }
+        {
+          LoadingGuard guard(FLoading);
+          LoadFromDevice();
+          DeviceToControls();
+          // The file's address is written only by OK.
+          seAddress->setValue(outcome.loadedAddress);
+        }
+        const QString missed = ArgoSetupSession::NotReached(outcome, {});
+        if (!missed.isEmpty()) ReportNotWritten(missed);
+      });
 }

@@ -1,7 +1,6 @@
 #include "setup_argo/argo_setup_sequence.h"
 
 #include "measurement/device_family.h"
-#include "setup_argo/argo_setup_session.h"
 
 ArgoSetupSequence::ArgoSetupSequence() : self_(std::make_shared<ArgoSetupSequence*>(this)) {}
 
@@ -43,16 +42,47 @@ bool ArgoSetupSequence::End() {
   return true;
 }
 
+ArgoSetupSession::Done ArgoSetupSequence::Counted(ArgoSetupSession::Done done, bool ends) {
+  JobStarted();
+  const std::weak_ptr<ArgoSetupSequence*> self = self_;
+  return [self, ends, done = std::move(done)](const ArgoSetupSession::TOutcome& outcome) {
+    if (const auto alive = self.lock()) {
+      (*alive)->JobDone();
+      if (ends) (*alive)->End();
+    }
+    if (done) done(outcome);
+  };
+}
+
+void ArgoSetupSequence::Write(ArgoSetupSession* session, const ArgoSetupWrites& writes, const TArgoConfig& cache,
+                              ArgoSetupSession::Done done, int waitMs) {
+  ArgoSetupSession::Done finish = Counted(std::move(done), false);
+  if (writes.empty() || !session) {
+    ArgoSetupSession::TOutcome outcome;
+    outcome.ran = writes.empty();
+    outcome.config = cache;
+    finish(outcome);
+    return;
+  }
+  session->Write(writes, std::move(finish), waitMs);
+}
+
+void ArgoSetupSequence::Run(DeviceFamily* device, bool stoppable,
+                            const std::function<void(ArgoSetupSession::Done)>& start, ArgoSetupSession::Done done) {
+  Begin(device, stoppable);
+  start(Counted(std::move(done), true));
+}
+
 void ArgoSetupSequence::ReadCache(ArgoSetupSession* session, TArgoConfig& cache, std::function<void()> show) {
   if (!session) {
     if (show) show();
     return;
   }
-  JobStarted();
-  session->ReadCache([this, &cache, show = std::move(show)](const ArgoSetupSession::TOutcome& outcome) {
-    JobDone();
-    if (!outcome.ran) return;
-    cache = outcome.config;
-    if (show) show();
-  });
+  session->ReadCache(Counted(
+      [&cache, show = std::move(show)](const ArgoSetupSession::TOutcome& outcome) {
+        if (!outcome.ran) return;
+        cache = outcome.config;
+        if (show) show();
+      },
+      false));
 }

@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "drivers/argo/argo_types.h"
+#include "setup_argo/argo_setup_session.h"
 
-class ArgoSetupSession;
 class DeviceFamily;
 
 // The device work a setup dialog has under way: the jobs it posted to its
@@ -61,6 +61,18 @@ class ArgoSetupSequence {
   bool End();
   bool Running() const { return running_; }
 
+  // --- Jobs on the setup session -------------------------------------------------------
+  // `writes` as one counted job on `session` (ArgoSetupSession::Write);
+  // `done` hears the outcome after the count went down. Nothing to write
+  // reports at once as run, on `cache`; no session, at once as never run.
+  void Write(ArgoSetupSession* session, const ArgoSetupWrites& writes, const TArgoConfig& cache,
+             ArgoSetupSession::Done done, int waitMs = 0);
+  // A sequence as one counted job: Begin, then `start` posts the job with
+  // the callback it is handed. Its report ends the count and the sequence
+  // (unless that ended already) before `done` hears it.
+  void Run(DeviceFamily* device, bool stoppable, const std::function<void(ArgoSetupSession::Done)>& start,
+           ArgoSetupSession::Done done);
+
   // --- The snapshot --------------------------------------------------------------------
   // The driver's cache copied into `cache` by one job on `session`, then
   // `show`; with no session `show` runs at once on `cache` as it is. A job
@@ -69,6 +81,10 @@ class ArgoSetupSequence {
   void ReadCache(ArgoSetupSession* session, TArgoConfig& cache, std::function<void()> show);
 
  private:
+  // Counts a job; the callback for its report takes the count down (and
+  // ends the sequence when `ends`) while this object lives, then calls `done`.
+  ArgoSetupSession::Done Counted(ArgoSetupSession::Done done, bool ends);
+
   int jobs_ = 0;
   bool running_ = false;
   DeviceFamily* device_ = nullptr;  // whose progress is chained

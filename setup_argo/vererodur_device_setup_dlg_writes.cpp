@@ -105,7 +105,6 @@ void TVererodurDeviceSetupDlg::RunWrites(const ArgoSetupWrites& writes, std::fun
   const auto finish = [self, writes, tag, after](const ArgoSetupSession::TOutcome& outcome) {
     if (!self) return;
     TVererodurDeviceSetupDlg& d = *self;
-    d.FSequence.JobDone();
     if (outcome.ran) d.FCache = outcome.config;
     const QString missed = ArgoSetupSession::NotReached(outcome, writes);
     if (tag != 0) {
@@ -129,15 +128,7 @@ void TVererodurDeviceSetupDlg::RunWrites(const ArgoSetupWrites& writes, std::fun
     d.UpdateEnabledStates();
     d.btnOK->setEnabled(!d.WritePending() && !d.FSequence.Running() && !d.FPageWork);
   };
-  FSequence.JobStarted();
-  if (writes.empty() || !FSetupSession) {
-    ArgoSetupSession::TOutcome outcome;
-    outcome.ran = writes.empty();
-    outcome.config = FCache;
-    finish(outcome);
-    return;
-  }
-  FSetupSession->Write(writes, finish, waitMs);
+  FSequence.Write(FSetupSession.get(), writes, FCache, finish, waitMs);
 }
 
 // --- The change timer ------------------------------------------------------------------
@@ -424,13 +415,13 @@ void TVererodurDeviceSetupDlg::btnSaveClick() {
   if (FBusy || FSequence.Running() || FPageWork || !FSetupSession) return;
   const QString file = PickFile(true, ArgoSetupConfigFile::RatioDefaultFileName(FCache.SerialNumber));
   if (file.isEmpty()) return;
-  FSequence.Begin(FDevice, false);
-  FSequence.JobStarted();
-  FSetupSession->Save(file, [this](const ArgoSetupSession::TOutcome& outcome) {
-    FSequence.JobDone();
-    EndSequence(outcome);
-    if (!outcome.message.isEmpty()) Report(outcome.message);
-  });
+  FSequence.Run(
+      FDevice, false,
+      [&](ArgoSetupSession::Done done) { FSetupSession->Save(file, std::move(done)); },
+      [this](const ArgoSetupSession::TOutcome& outcome) {
+        if (outcome.ran) FCache = outcome.config;
+        if (!outcome.message.isEmpty()) Report(outcome.message);
+      });
 }
 
 void TVererodurDeviceSetupDlg::btnLoadClick() {
@@ -441,28 +432,28 @@ void TVererodurDeviceSetupDlg::btnLoadClick() {
     tiAnzeige->start();
     return;
   }
-  FSequence.Begin(FDevice);
-  FSequence.JobStarted();
-  FSetupSession->Load(file, [this](const ArgoSetupSession::TOutcome& outcome) {
-    FSequence.JobDone();
-    EndSequence(outcome);
-    if (FClosing) return;
-    if (!outcome.fileLoaded) {
-      // Nothing was written.
-      if (!outcome.message.isEmpty()) Report(outcome.message);
-      tiAnzeige->start();
-      return;
-    }
-    const QString missed = ArgoSetupSession::NotReached(outcome, {});
-    if (!missed.isEmpty()) ReportNotWritten(missed);
-    // The reload fill: the device's new values, the file's address (written
-    // by OK); the values at opening stay those Cancel restores.
-    FFileAddress = outcome.loadedAddress;
-    FReloadPending = true;
-    FBusy = true;
-    SetInputEnabled(false);
-    FormShowTimer->start();
-  });
+  FSequence.Run(
+      FDevice, true,
+      [&](ArgoSetupSession::Done done) { FSetupSession->Load(file, std::move(done)); },
+      [this](const ArgoSetupSession::TOutcome& outcome) {
+        if (outcome.ran) FCache = outcome.config;
+        if (FClosing) return;
+        if (!outcome.fileLoaded) {
+          // Nothing was written.
+          if (!outcome.message.isEmpty()) Report(outcome.message);
+          tiAnzeige->start();
+          return;
+        }
+        const QString missed = ArgoSetupSession::NotReached(outcome, {});
+        if (!missed.isEmpty()) ReportNotWritten(missed);
+        // The reload fill: the device's new values, the file's address (written
+        // by OK); the values at opening stay those Cancel restores.
+        FFileAddress = outcome.loadedAddress;
+        FReloadPending = true;
+        FBusy = true;
+        SetInputEnabled(false);
+        FormShowTimer->start();
+      });
 }
 
 // --- Closing -------------------------------------------------------------------------------
@@ -512,26 +503,26 @@ void TVererodurDeviceSetupDlg::btnCancelClick() {
     FPageWork = false;
     EndSequence({});
   }
-  FSequence.Begin(FDevice);
-  FSequence.JobStarted();
-  FSetupSession->Restore(FConfigAtOpen, [this](const ArgoSetupSession::TOutcome& outcome) {
-    FSequence.JobDone();
-    EndSequence(outcome);
-    const QString missed = ArgoSetupSession::NotReached(outcome, {});
-    if (missed.isEmpty() && outcome.ran) {
-      reject();
-      return;
-    }
-    ReportNotWritten(missed.isEmpty() ? OtherText(QStringLiteral("Settings"), QStringLiteral("Settings")) : missed);
-    if (outcome.report.Cancelled || !outcome.ran) {
-      // Stopped by the user: the dialog stays open on what the device holds.
-      FClosing = false;
-      OpeningFill(true);
-      seAddress->setValue(FCache.RS485Addr);
-      return;
-    }
-    reject();
-  });
+  FSequence.Run(
+      FDevice, true,
+      [&](ArgoSetupSession::Done done) { FSetupSession->Restore(FConfigAtOpen, std::move(done)); },
+      [this](const ArgoSetupSession::TOutcome& outcome) {
+        if (outcome.ran) FCache = outcome.config;
+        const QString missed = ArgoSetupSession::NotReached(outcome, {});
+        if (missed.isEmpty() && outcome.ran) {
+          reject();
+          return;
+        }
+        ReportNotWritten(missed.isEmpty() ? OtherText(QStringLiteral("Settings"), QStringLiteral("Settings")) : missed);
+        if (outcome.report.Cancelled || !outcome.ran) {
+          // Stopped by the user: the dialog stays open on what the device holds.
+          FClosing = false;
+          OpeningFill(true);
+          seAddress->setValue(FCache.RS485Addr);
+          return;
+        }
+        reject();
+      });
 }
 
 void TVererodurDeviceSetupDlg::keyPressEvent(QKeyEvent* event) {
