@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -27,6 +26,7 @@
 #include "measurement/argo_family.h"
 #include "setup_argo/argo_device_setup_view.h"
 #include "setup_argo/mat_table_dlg.h"
+#include "setup_argo/sequence_progress_row.h"
 #include "ui/d_spin_edit.h"
 #include "ui/named_widgets.h"
 #include "ui/event_adapters.h"
@@ -75,6 +75,8 @@ TArgoDeviceSetupDlg::TArgoDeviceSetupDlg(QWidget* owner)
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   BuildForm();
   WireHandlers();
+  FProgressRow->Follow(FSequence);
+  FSequence.SetInputEnabled = [this](bool enabled) { SetInputEnabled(enabled); };
   FormRegistry::Add(this);
 }
 
@@ -87,7 +89,7 @@ void TArgoDeviceSetupDlg::SetDevice(ArgoFamily* device) {
   if (device == FDevice) return;
   FDevice = device;
   FSetupSession = device ? std::make_unique<ArgoSetupSession>(*device) : nullptr;
-  FJobsInFlight = 0;
+  FSequence.DeviceChanged();
   FModelInfo = TArgoModelInfo{};
   FLoaded = false;
 }
@@ -136,18 +138,10 @@ void TArgoDeviceSetupDlg::BuildForm() {
   ArgoDeviceSetup_PageControl->addTab(TabSheetOutput, QStringLiteral("Output signals"));
   ArgoDeviceSetup_PageControl->addTab(TabSheetAdvanced, QStringLiteral("Advanced settings"));
 
-  lblProgress = Label(this, "lblProgress", QString());
-  pbProgress = new QProgressBar(this);
-  pbProgress->setObjectName(QStringLiteral("pbProgress"));
-  pbProgress->setRange(0, 100);
-  btnStopSequence = Button(this, "btnStopSequence", QStringLiteral("Stop"));
-  auto* progress = new QHBoxLayout;
-  progress->addWidget(lblProgress, 1);
-  progress->addWidget(pbProgress, 1);
-  progress->addWidget(btnStopSequence);
-  lblProgress->hide();
-  pbProgress->hide();
-  btnStopSequence->hide();
+  FProgressRow = new TSequenceProgressRow(this);
+  lblProgress = FProgressRow->Caption;
+  pbProgress = FProgressRow->Bar;
+  btnStopSequence = FProgressRow->StopButton;
 
   btnOK = Button(this, "btnOK", QStringLiteral("&OK"));
   btnOK->setDefault(true);
@@ -164,7 +158,7 @@ void TArgoDeviceSetupDlg::BuildForm() {
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(header);
   layout->addWidget(ArgoDeviceSetup_PageControl, 1);
-  layout->addLayout(progress);
+  layout->addLayout(FProgressRow);
   layout->addLayout(buttons);
   resize(568, 421);
 
@@ -617,7 +611,7 @@ void TArgoDeviceSetupDlg::FormShow() {
     return;
   }
   const QPointer<TArgoDeviceSetupDlg> self(this);
-  ++FJobsInFlight;
+  FSequence.JobStarted();
   const bool posted = FDevice->PostDriverJob(
       [result](TpyreonArgo& d) {
         const TArgoConfig& c = d.Config();
@@ -631,11 +625,11 @@ void TArgoDeviceSetupDlg::FormShow() {
       },
       [self, loaded](bool) {
         if (!self) return;
-        self->JobDone();
+        self->FSequence.JobDone();
         if (self->isVisible()) loaded();
       });
   if (!posted) {
-    JobDone();
+    FSequence.JobDone();
     result->config = FCache;
     loaded();
   }
@@ -729,7 +723,7 @@ void TArgoDeviceSetupDlg::DeviceToControls() {
     default:
       break;
   }
-  if (!FSequenceRunning) setCursor(Qt::ArrowCursor);
+  if (!FSequence.Running()) setCursor(Qt::ArrowCursor);
   UpdateEnabledStates();
 }
 
@@ -824,8 +818,8 @@ void TArgoDeviceSetupDlg::TabSheetOutputShow() {
 }
 
 void TArgoDeviceSetupDlg::AppIdle() {
-  if (!FRefreshDue || FBusy || FClosing || !FLoaded || !isVisible() || FSequenceRunning) return;
-  if (ParamChangeTimer->isActive() || FJobsInFlight > 0) return;
+  if (!FRefreshDue || FBusy || FClosing || !FLoaded || !isVisible() || FSequence.Running()) return;
+  if (ParamChangeTimer->isActive() || FSequence.JobsInFlight() > 0) return;
   // No refresh while the driver says the device is not answering.
   if (FDevice && !FDevice->Snapshot().Connected) return;
   FRefreshDue = false;
@@ -840,17 +834,7 @@ void TArgoDeviceSetupDlg::RefreshTick() {
     DeviceToControls();
     FBusy = false;
   };
-  if (!FSetupSession) {
-    show();
-    return;
-  }
-  ++FJobsInFlight;
-  FSetupSession->ReadCache([this, show](const ArgoSetupSession::TOutcome& outcome) {
-    JobDone();
-    if (!outcome.ran) return;
-    FCache = outcome.config;
-    show();
-  });
+  FSequence.ReadCache(FSetupSession.get(), FCache, show);
 }
 
 TDSpinEdit* TArgoDeviceSetupDlg::EditForTag(int tag) const {
@@ -984,48 +968,13 @@ void TArgoDeviceSetupDlg::ParamChangeTimerTimer() {
   FPendingTag = 0;
   if (FBusy || FClosing) return;
   WriteTag(tag);
-  btnOK->setEnabled(!FSequenceRunning);
-}
-
-void TArgoDeviceSetupDlg::SequenceProgress(int percent, const QString& caption) {
-  lblProgress->setText(caption);
-  pbProgress->setValue(percent);
-}
-
-void TArgoDeviceSetupDlg::BeginSequence() {
-  FSequenceRunning = true;
-  SetInputEnabled(false);
-  setCursor(Qt::WaitCursor);
-  lblProgress->clear();
-  pbProgress->setValue(0);
-  lblProgress->show();
-  pbProgress->show();
-  btnStopSequence->show();
-  btnStopSequence->setEnabled(true);
-  if (FDevice) {
-    // The driver's progress shows here while the sequence runs; whoever
-    // listened before still hears it.
-    FSavedProgress = FDevice->OnProgress;
-    const QPointer<TArgoDeviceSetupDlg> self(this);
-    FDevice->OnProgress = [saved = FSavedProgress, self](int percent, const QString& caption) {
-      if (saved) saved(percent, caption);
-      if (self) self->SequenceProgress(percent, caption);
-    };
-  }
+  btnOK->setEnabled(!FSequence.Running());
 }
 
 void TArgoDeviceSetupDlg::EndSequence(const ArgoSetupSession::TOutcome& outcome) {
   if (outcome.ran) FCache = outcome.config;
-  // Ended already (the dialog closed while it ran).
-  if (!FSequenceRunning) return;
-  if (FDevice) FDevice->OnProgress = FSavedProgress;
-  FSavedProgress = nullptr;
-  FSequenceRunning = false;
-  lblProgress->hide();
-  pbProgress->hide();
-  btnStopSequence->hide();
-  setCursor(Qt::ArrowCursor);
-  SetInputEnabled(true);
+  // Nothing more when it ended already (the dialog closed while it ran).
+  FSequence.End();
 }
 
 void TArgoDeviceSetupDlg::keyPressEvent(QKeyEvent* event) {
@@ -1045,7 +994,7 @@ void TArgoDeviceSetupDlg::done(int result) {
   FPendingTag = 0;
   // A sequence still running reports to nobody: input and the driver's
   // progress are given back now.
-  if (FSequenceRunning) EndSequence({});
+  if (FSequence.Running()) EndSequence({});
   FRefreshTimer->stop();
   FBusy = true;
   FClosing = true;

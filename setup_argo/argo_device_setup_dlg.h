@@ -11,6 +11,7 @@
 #include "drivers/argo/argo_types.h"
 #include "measurement/config.h"
 #include "setup_argo/argo_setup_post_processing.h"
+#include "setup_argo/argo_setup_sequence.h"
 #include "setup_argo/argo_setup_session.h"
 
 class ArgoFamily;
@@ -29,6 +30,7 @@ class TDSpinEdit;
 class TLngINISupp;
 class TMatTableDlg;
 class TpyreonArgo;
+class TSequenceProgressRow;
 
 // The setup dialog of a single-colour device. Every control shows the
 // session's snapshot of the driver's cached configuration; the active page
@@ -70,7 +72,7 @@ class TArgoDeviceSetupDlg : public QDialog {
   const TArgoConfig& Cache() const { return FCache; }
   // True from showing until the first snapshot arrived, and while a write
   // or a sequence runs on the session.
-  bool DeviceWorkPending() const { return FJobsInFlight > 0 || !FLoaded; }
+  bool DeviceWorkPending() const { return FSequence.JobsInFlight() > 0 || !FLoaded; }
   bool WritePending() const;
   // How many refreshes of the active page ran since the dialog was shown.
   int RefreshCount() const { return FRefreshCount; }
@@ -254,18 +256,11 @@ class TArgoDeviceSetupDlg : public QDialog {
   // user's value when the device did not confirm it.
   void RunWrites(const ArgoSetupWrites& writes, std::function<void(bool reached)> after = {}, int tag = 0,
                  int waitMs = 0);
-  // A sequence of writes holds off input, shows the driver's progress and
-  // can be stopped between exchanges.
-  void BeginSequence();
+  // A sequence of writes (FSequence.Begin) holds off input, shows the
+  // driver's progress and can be stopped between exchanges; it ends with
+  // the snapshot of its outcome.
   void EndSequence(const ArgoSetupSession::TOutcome& outcome);
-  // The parameters an outcome says did not reach the device.
-  static QString NotReached(const ArgoSetupSession::TOutcome& outcome, const ArgoSetupWrites& writes);
   void ShowAlarmMode(int mode);
-  // A job of this dialog reported back (reports of a session dropped by
-  // SetDevice never come).
-  void JobDone() {
-    if (FJobsInFlight > 0) --FJobsInFlight;
-  }
   void Report(const QString& text);
   void ReportNotWritten(const QString& names);
   int ShowSubDialog(QDialog* dialog);
@@ -273,7 +268,6 @@ class TArgoDeviceSetupDlg : public QDialog {
   // Sets a list's item without raising its change event (-1: no selection).
   static void SetComboItem(QComboBox* combo, int item);
   void SetInputEnabled(bool enabled);
-  void SequenceProgress(int percent, const QString& caption);
 
   ArgoFamily* FDevice = nullptr;
   TArgoModelInfo FModelInfo;
@@ -289,9 +283,7 @@ class TArgoDeviceSetupDlg : public QDialog {
   bool FRangesFahrenheit = false;
   bool FLoaded = false;
   bool FRefreshDue = false;
-  bool FSequenceRunning = false;
   int FIdleId = 0;
-  int FJobsInFlight = 0;
   int FRefreshCount = 0;
   int FPendingTag = 0;
   std::uint8_t FLoadedAddress = 0;
@@ -299,7 +291,9 @@ class TArgoDeviceSetupDlg : public QDialog {
   QTimer* FRefreshTimer = nullptr;
   ArgoSetupPostProcessing FPostProcessing;  // remembers the times between showings
   std::unique_ptr<ArgoSetupSession> FSetupSession;
-  std::function<void(int percent, const QString& caption)> FSavedProgress;
+  TSequenceProgressRow* FProgressRow = nullptr;
+  // The jobs in flight and the running sequence.
+  ArgoSetupSequence FSequence;
   std::shared_ptr<bool> FAlive;
   TMatTableDlg* FMatTableDlg = nullptr;
 };

@@ -31,36 +31,11 @@
 
 using View = ArgoDeviceSetupView;
 
-namespace {
-
-// Whether a driver write reached the device. A value the driver refuses as
-// out of range is no failure to report: the control shows the unchanged
-// cache again.
-bool Reached(TArgoWriteResult result) {
-  return result.Result == TArgoWriteResult::Confirmed || result.Result == TArgoWriteResult::Rejected;
-}
-
-}  // namespace
-
-QString TArgoDeviceSetupDlg::NotReached(const ArgoSetupSession::TOutcome& outcome,
-                                        const ArgoSetupWrites& writes) {
-  QStringList names;
-  if (!outcome.ran) {
-    for (const ArgoSetupWrite& w : writes) names << w.Name();
-  }
-  for (const TArgoWriteItem& item : outcome.report.Items) {
-    if (!Reached(item.Result)) names << item.Name;
-  }
-  names.removeDuplicates();
-  return names.join(QStringLiteral(", "));
-}
-
 void TArgoDeviceSetupDlg::RunWrites(const ArgoSetupWrites& writes, std::function<void(bool reached)> after,
                                     int tag, int waitMs) {
   const auto finish = [this, writes, tag, after](const ArgoSetupSession::TOutcome& outcome) {
-    JobDone();
     if (outcome.ran) FCache = outcome.config;
-    const QString missed = NotReached(outcome, writes);
+    const QString missed = ArgoSetupSession::NotReached(outcome, writes);
     if (tag != 0) MarkNotWritten(tag, !missed.isEmpty());
     if (!missed.isEmpty()) ReportNotWritten(missed);
     if (tag != 0) ReloadTag(tag);
@@ -68,15 +43,7 @@ void TArgoDeviceSetupDlg::RunWrites(const ArgoSetupWrites& writes, std::function
     LoadingGuard guard(FLoading);
     UpdateEnabledStates();
   };
-  ++FJobsInFlight;
-  if (writes.empty() || !FSetupSession) {
-    ArgoSetupSession::TOutcome outcome;
-    outcome.ran = writes.empty();
-    outcome.config = FCache;
-    finish(outcome);
-    return;
-  }
-  FSetupSession->Write(writes, finish, waitMs);
+  FSequence.Write(FSetupSession.get(), writes, FCache, finish, waitMs);
 }
 
 void TArgoDeviceSetupDlg::WriteTag(int tag) {
@@ -243,23 +210,23 @@ void TArgoDeviceSetupDlg::cbPostProcModeChange() {
 }
 
 void TArgoDeviceSetupDlg::btnPresetClick(bool blue) {
-  if (FBusy || FSequenceRunning) return;
+  if (FBusy || FSequence.Running()) return;
   const ArgoSetupWrites writes = blue ? ArgoSetupSelectionWrites::PresetBlue(FCache, FRangeLow, FRangeHigh)
                                       : ArgoSetupSelectionWrites::PresetStandard(FCache);
-  BeginSequence();
-  ++FJobsInFlight;
-  FSetupSession->Write(writes, [this, writes](const ArgoSetupSession::TOutcome& outcome) {
-    JobDone();
-    EndSequence(outcome);
-    ShowAlarmMode(0);
-    ShowAlarmMode(1);
-    {
-      LoadingGuard guard(FLoading);
-      DeviceToControls();
-    }
-    const QString missed = NotReached(outcome, writes);
-    if (!missed.isEmpty()) ReportNotWritten(missed);
-  });
+  FSequence.Run(
+      FDevice, true,
+      [&](ArgoSetupSession::Done done) { FSetupSession->Write(writes, std::move(done)); },
+      [this, writes](const ArgoSetupSession::TOutcome& outcome) {
+        if (outcome.ran) FCache = outcome.config;
+        ShowAlarmMode(0);
+        ShowAlarmMode(1);
+        {
+          LoadingGuard guard(FLoading);
+          DeviceToControls();
+        }
+        const QString missed = ArgoSetupSession::NotReached(outcome, writes);
+        if (!missed.isEmpty()) ReportNotWritten(missed);
+      });
 }
 
 void TArgoDeviceSetupDlg::ReportNotWritten(const QString& names) {
@@ -272,7 +239,7 @@ int TArgoDeviceSetupDlg::ShowSubDialog(QDialog* dialog) {
 }
 
 void TArgoDeviceSetupDlg::btnEditMatTableClick() {
-  if (FBusy || FSequenceRunning) return;
+  if (FBusy || FSequence.Running()) return;
   if (!FMatTableDlg) FMatTableDlg = new TMatTableDlg(this);
   TMatTableDlg& dlg = *FMatTableDlg;
   dlg.FTable = FCache.MaterialTable;
@@ -284,7 +251,7 @@ void TArgoDeviceSetupDlg::btnEditMatTableClick() {
   dlg.FDevice = FDevice;
   dlg.FLng = FLng;
   if (ShowSubDialog(&dlg) != QDialog::Accepted) return;
-  BeginSequence();
+  FSequence.Begin(FDevice);
   ArgoSetupSession::TOutcome none;
   RunWrites({ArgoSetupWrite::OfMaterialTable(dlg.FTable)}, [this, none](bool) {
     EndSequence(none);
@@ -293,7 +260,7 @@ void TArgoDeviceSetupDlg::btnEditMatTableClick() {
 }
 
 void TArgoDeviceSetupDlg::btnAdjustOutputSlopeClick() {
-  if (FBusy || FSequenceRunning || !FDevice) return;
+  if (FBusy || FSequence.Running() || !FDevice) return;
   SlopeDeviceBackend backend(*FDevice);
   TAdjustSlopeDlg dlg(this);
   dlg.SetBackend(&backend);
@@ -313,7 +280,7 @@ void TArgoDeviceSetupDlg::btnAdjustOutputSlopeClick() {
 }
 
 void TArgoDeviceSetupDlg::btnHeadParamClick() {
-  if (FBusy || FSequenceRunning) return;
+  if (FBusy || FSequence.Running()) return;
   TArgoHeadParamDlg dlg(this);
   dlg.FLng = FLng;
   // The form of the code is the driver's, never guessed from the groups.
@@ -330,7 +297,7 @@ void TArgoDeviceSetupDlg::btnHeadParamClick() {
 }
 
 void TArgoDeviceSetupDlg::btnOKClick() {
-  if (FBusy || FSequenceRunning || ParamChangeTimer->isActive()) return;
+  if (FBusy || FSequence.Running() || ParamChangeTimer->isActive()) return;
   FClosing = true;
   // The bus address is written only when the user changed it; the writes
   // still on their way are reported before the dialog closes.
@@ -344,7 +311,7 @@ void TArgoDeviceSetupDlg::btnOKClick() {
 }
 
 void TArgoDeviceSetupDlg::btnCancelClick() {
-  if (FSequenceRunning) return;
+  if (FSequence.Running()) return;
   ParamChangeTimer->stop();
   FPendingTag = 0;
   if (!FSetupSession || !FLoaded) {
@@ -352,28 +319,28 @@ void TArgoDeviceSetupDlg::btnCancelClick() {
     return;
   }
   FClosing = true;
-  BeginSequence();
-  ++FJobsInFlight;
-  FSetupSession->Restore(FConfigAtOpen, [this](const ArgoSetupSession::TOutcome& outcome) {
-    JobDone();
-    EndSequence(outcome);
-    const QString missed = NotReached(outcome, {});
-    if (missed.isEmpty() && outcome.ran) {
-      reject();
-      return;
-    }
-    ReportNotWritten(missed.isEmpty() ? OtherText(QStringLiteral("Settings"), QStringLiteral("Settings"))
-                                      : missed);
-    if (outcome.report.Cancelled || !outcome.ran) {
-      // Stopped by the user: the dialog stays open on what the device holds.
-      FClosing = false;
-      LoadingGuard guard(FLoading);
-      LoadFromDevice();
-      DeviceToControls();
-      return;
-    }
-    reject();
-  });
+  FSequence.Run(
+      FDevice, true,
+      [&](ArgoSetupSession::Done done) { FSetupSession->Restore(FConfigAtOpen, std::move(done)); },
+      [this](const ArgoSetupSession::TOutcome& outcome) {
+        if (outcome.ran) FCache = outcome.config;
+        const QString missed = ArgoSetupSession::NotReached(outcome, {});
+        if (missed.isEmpty() && outcome.ran) {
+          reject();
+          return;
+        }
+        ReportNotWritten(missed.isEmpty() ? OtherText(QStringLiteral("Settings"), QStringLiteral("Settings"))
+                                          : missed);
+        if (outcome.report.Cancelled || !outcome.ran) {
+          // Stopped by the user: the dialog stays open on what the device holds.
+          FClosing = false;
+          LoadingGuard guard(FLoading);
+          LoadFromDevice();
+          DeviceToControls();
+          return;
+        }
+        reject();
+      });
 }
 
 QString TArgoDeviceSetupDlg::PickFile(bool save, const QString& proposed) {
@@ -385,40 +352,40 @@ QString TArgoDeviceSetupDlg::PickFile(bool save, const QString& proposed) {
 }
 
 void TArgoDeviceSetupDlg::btnSaveClick() {
-  if (FBusy || FSequenceRunning || !FSetupSession) return;
+  if (FBusy || FSequence.Running() || !FSetupSession) return;
   const QString file = PickFile(true, ArgoSetupConfigFile::DefaultFileName(FCache.SerialNumber));
   if (file.isEmpty()) return;
-  BeginSequence();
-  ++FJobsInFlight;
-  FSetupSession->Save(file, [this](const ArgoSetupSession::TOutcome& outcome) {
-    JobDone();
-    EndSequence(outcome);
-    if (!outcome.message.isEmpty()) Report(outcome.message);
-  });
+  FSequence.Run(
+      FDevice, true,
+      [&](ArgoSetupSession::Done done) { FSetupSession->Save(file, std::move(done)); },
+      [this](const ArgoSetupSession::TOutcome& outcome) {
+        if (outcome.ran) FCache = outcome.config;
+        if (!outcome.message.isEmpty()) Report(outcome.message);
+      });
 }
 
 void TArgoDeviceSetupDlg::btnLoadClick() {
-  if (FBusy || FSequenceRunning || !FSetupSession) return;
+  if (FBusy || FSequence.Running() || !FSetupSession) return;
   const QString file = PickFile(false, ArgoSetupConfigFile::LoadPattern());
   if (file.isEmpty()) return;
-  BeginSequence();
-  ++FJobsInFlight;
-  FSetupSession->Load(file, [this](const ArgoSetupSession::TOutcome& outcome) {
-    JobDone();
-    EndSequence(outcome);
-    if (!outcome.fileLoaded) {
-      // Nothing was written.
-      if (!outcome.message.isEmpty()) Report(outcome.message);
-      return;
-    }
-    {
-      LoadingGuard guard(FLoading);
-      LoadFromDevice();
-      DeviceToControls();
-      // The file's address is written only by OK.
-      seAddress->setValue(outcome.loadedAddress);
-    }
-    const QString missed = NotReached(outcome, {});
-    if (!missed.isEmpty()) ReportNotWritten(missed);
-  });
+  FSequence.Run(
+      FDevice, true,
+      [&](ArgoSetupSession::Done done) { FSetupSession->Load(file, std::move(done)); },
+      [this](const ArgoSetupSession::TOutcome& outcome) {
+        if (outcome.ran) FCache = outcome.config;
+        if (!outcome.fileLoaded) {
+          // Nothing was written.
+          if (!outcome.message.isEmpty()) Report(outcome.message);
+          return;
+        }
+        {
+          LoadingGuard guard(FLoading);
+          LoadFromDevice();
+          DeviceToControls();
+          // The file's address is written only by OK.
+          seAddress->setValue(outcome.loadedAddress);
+        }
+        const QString missed = ArgoSetupSession::NotReached(outcome, {});
+        if (!missed.isEmpty()) ReportNotWritten(missed);
+      });
 }

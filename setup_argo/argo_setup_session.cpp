@@ -126,3 +126,17 @@ void ArgoSetupSession::CancelSequence() { family_.Session().CancelJobs(); }
 QString ArgoSetupSession::NotWrittenNames(const TArgoWriteReport& report) {
   return report.Names(false).join(QStringLiteral(", "));
 }
+
+QString ArgoSetupSession::NotReached(const TOutcome& outcome, const ArgoSetupWrites& writes) {
+  QStringList names;
+  if (!outcome.ran) {
+    for (const ArgoSetupWrite& w : writes) names << w.Name();
+  }
+  for (const TArgoWriteItem& item : outcome.report.Items) {
+    const bool reached =
+        item.Result.Result == TArgoWriteResult::Confirmed || item.Result.Result == TArgoWriteResult::Rejected;
+    if (!reached) names << item.Name;
+  }
+  names.removeDuplicates();
+  return names.join(QStringLiteral(", "));
+}

@@ -65,9 +65,16 @@ class ArgoSetupSession {
   // A job of this object is queued or running.
   bool Busy() const { return *pending_ > 0; }
 
-  // The names of the parameters a report says did not reach the device,
-  // joined by ", " (empty when all did).
+  // The names of the parameters a report says the device did not confirm
+  // (a value refused as out of range too), joined by ", " (empty when all
+  // were confirmed).
   static QString NotWrittenNames(const TArgoWriteReport& report);
+  // What the dialogs report as not written: the names of the parameters an
+  // outcome says did not reach the device, joined by ", " without repeats.
+  // Every one of `writes` when the job never ran, then each write of the
+  // report that was neither confirmed nor refused as out of range (a
+  // refused value is no failure: the control shows the unchanged cache).
+  static QString NotReached(const TOutcome& outcome, const ArgoSetupWrites& writes);
 
   // Runs `job` on the device's session; `done` gets its outcome (with the
   // cache and connected state after it) on the dialog's thread. The other

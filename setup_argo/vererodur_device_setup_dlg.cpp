@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSpinBox>
@@ -24,6 +23,7 @@
 #include "drivers/sentinel_utils.h"
 #include "measurement/argo_family.h"
 #include "setup_argo/jog_image.h"
+#include "setup_argo/sequence_progress_row.h"
 #include "setup_argo/vererodur_calibration_page.h"
 #include "setup_argo/vererodur_display_page.h"
 #include "ui/d_spin_edit.h"
@@ -81,6 +81,8 @@ TVererodurDeviceSetupDlg::TVererodurDeviceSetupDlg(QWidget* owner)
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint);
   BuildForm();
   WireHandlers();
+  FProgressRow->Follow(FSequence);
+  FSequence.SetInputEnabled = [this](bool enabled) { SetInputEnabled(enabled); };
   FJogClock.start();
   FormRegistry::Add(this);
 }
@@ -94,7 +96,7 @@ void TVererodurDeviceSetupDlg::SetDevice(ArgoFamily* device) {
   if (device == FDevice && (device == nullptr || FSetupSession)) return;
   FDevice = device;
   FSetupSession = device ? std::make_unique<ArgoSetupSession>(*device) : nullptr;
-  FJobsInFlight = 0;
+  FSequence.DeviceChanged();
   FLiveInFlight = false;
   FLoaded = false;
   DisplayPage->Bind(FSetupSession.get(), FLng);
@@ -115,7 +117,7 @@ bool TVererodurDeviceSetupDlg::WritePending() const {
 }
 
 bool TVererodurDeviceSetupDlg::DeviceWorkPending() const {
-  return FJobsInFlight > 0 || !FLoaded || FormShowTimer->isActive() || FSequenceRunning || FPageWork || DisplayPage->Busy() ||
+  return FSequence.JobsInFlight() > 0 || !FLoaded || FormShowTimer->isActive() || FSequence.Running() || FPageWork || DisplayPage->Busy() ||
          CalibrationPage->Busy();
 }
 
@@ -181,18 +183,10 @@ void TVererodurDeviceSetupDlg::BuildForm() {
   VereRodurDeviceSetup_PageControl->addTab(Kali, QStringLiteral("Calibration"));
   VereRodurDeviceSetup_PageControl->setTabVisible(kPageKali, false);
 
-  lblProgress = Label(this, "lblProgress", QString());
-  pbProgress = new QProgressBar(this);
-  pbProgress->setObjectName(QStringLiteral("pbProgress"));
-  pbProgress->setRange(0, 100);
-  btnStopSequence = Button(this, "btnStopSequence", QStringLiteral("Stop"));
-  auto* progress = new QHBoxLayout;
-  progress->addWidget(lblProgress, 1);
-  progress->addWidget(pbProgress, 1);
-  progress->addWidget(btnStopSequence);
-  lblProgress->hide();
-  pbProgress->hide();
-  btnStopSequence->hide();
+  FProgressRow = new TSequenceProgressRow(this);
+  lblProgress = FProgressRow->Caption;
+  pbProgress = FProgressRow->Bar;
+  btnStopSequence = FProgressRow->StopButton;
 
   btnOK = Button(this, "btnOK", QStringLiteral("&OK"));
   btnOK->setDefault(true);
@@ -217,7 +211,7 @@ void TVererodurDeviceSetupDlg::BuildForm() {
   layout->setContentsMargins(6, 6, 6, 6);
   layout->addLayout(header);
   layout->addLayout(body, 1);
-  layout->addLayout(progress);
+  layout->addLayout(FProgressRow);
   // A compact form: the pages fit the dialog's client area.
   for (QLayout* l : findChildren<QLayout*>()) {
     if (l == layout) continue;

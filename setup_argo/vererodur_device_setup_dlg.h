@@ -11,6 +11,7 @@
 
 #include "drivers/argo/argo_types.h"
 #include "measurement/config.h"
+#include "setup_argo/argo_setup_sequence.h"
 #include "setup_argo/argo_setup_session.h"
 #include "setup_argo/ratio_display_jog.h"
 #include "setup_argo/ratio_setup_param_planner.h"
@@ -31,6 +32,7 @@ class RadioGroup;
 class TDSpinEdit;
 class TJogImage;
 class TLngINISupp;
+class TSequenceProgressRow;
 class TVererodurCalibrationPage;
 class TVererodurDisplayPage;
 
@@ -256,20 +258,15 @@ class TVererodurDeviceSetupDlg : public QDialog {
   void btnCancelClick();
   void RunWrites(const ArgoSetupWrites& writes, std::function<void(bool reached)> after = {}, int tag = 0,
                  int waitMs = 0);
-  void BeginSequence(bool stoppable = true);
+  // A sequence (FSequence.Begin) ends with the snapshot of its outcome.
   void EndSequence(const ArgoSetupSession::TOutcome& outcome);
   void PageWorkStarted();
   void PageWorkFinished(const ArgoSetupSession::TOutcome& outcome);
-  static QString NotReached(const ArgoSetupSession::TOutcome& outcome, const ArgoSetupWrites& writes);
   void ReportNotWritten(const QString& names);
   void Report(const QString& text);
   void SetInputEnabled(bool enabled);
-  void SequenceProgress(int percent, const QString& caption);
   void StopTimers();
   void CloseLost();
-  void JobDone() {
-    if (FJobsInFlight > 0) --FJobsInFlight;
-  }
 
   // --- Live display and jogs ----------------------------------------------------------
   void tiAnzeigeTimer();
@@ -301,13 +298,11 @@ class TVererodurDeviceSetupDlg : public QDialog {
   bool FChooseAveragingMode = true;
   bool FFahrenheit = false;
   bool FRangesFahrenheit = false;
-  bool FSequenceRunning = false;
   bool FPageWork = false;
   bool FRefreshDue = false;
   bool FLiveInFlight = false;
   bool FReloadPending = false;  // the next opening fill is a reload
   int FIdleId = 0;
-  int FJobsInFlight = 0;
   int FRefreshCount = 0;
   int FLiveCount = 0;
   int FPendingTag = 0;
@@ -318,6 +313,8 @@ class TVererodurDeviceSetupDlg : public QDialog {
   bool FOkAfterPageWork = false;
   std::set<int> FNotWritten;
   QTimer* FRefreshTimer = nullptr;
-  std::function<void(int percent, const QString& caption)> FSavedProgress;
+  TSequenceProgressRow* FProgressRow = nullptr;
+  // The jobs in flight and the running sequence.
+  ArgoSetupSequence FSequence;
   std::shared_ptr<bool> FAlive;
 };

@@ -73,9 +73,9 @@ void TVererodurDeviceSetupDlg::FormShowTimerTimer() {
     OpeningFill(reload);
     return;
   }
-  ++FJobsInFlight;
+  FSequence.JobStarted();
   FSetupSession->ReadCache([this, reload](const ArgoSetupSession::TOutcome& outcome) {
-    JobDone();
+    FSequence.JobDone();
     if (!isVisible()) return;
     if (outcome.ran) FCache = outcome.config;
     OpeningFill(reload);
@@ -372,7 +372,7 @@ void TVererodurDeviceSetupDlg::DeviceToControls() {
   rgTempUnit->SetItemIndex(FFahrenheit ? 1 : 0);
   ReloadTag(19);
   ReloadTag(20);
-  if (!FSequenceRunning) setCursor(Qt::ArrowCursor);
+  if (!FSequence.Running()) setCursor(Qt::ArrowCursor);
   UpdateEnabledStates();
 }
 
@@ -466,9 +466,9 @@ void TVererodurDeviceSetupDlg::PlaceUnitLabels() {
 }
 
 void TVererodurDeviceSetupDlg::AppIdle() {
-  if (!FRefreshDue || FBusy || FClosing || !FLoaded || !isVisible() || FSequenceRunning || FPageWork) return;
+  if (!FRefreshDue || FBusy || FClosing || !FLoaded || !isVisible() || FSequence.Running() || FPageWork) return;
   // A change on its way is written before the controls follow the device again.
-  if (WritePending() || FJobsInFlight > 0) return;
+  if (WritePending() || FSequence.JobsInFlight() > 0) return;
   if (FDevice && !FDevice->Snapshot().Connected) return;
   FRefreshDue = false;
   RefreshTick();
@@ -480,15 +480,5 @@ void TVererodurDeviceSetupDlg::RefreshTick() {
     ++FRefreshCount;
     DeviceToControls();
   };
-  if (!FSetupSession) {
-    show();
-    return;
-  }
-  ++FJobsInFlight;
-  FSetupSession->ReadCache([this, show](const ArgoSetupSession::TOutcome& outcome) {
-    JobDone();
-    if (!outcome.ran) return;
-    FCache = outcome.config;
-    show();
-  });
+  FSequence.ReadCache(FSetupSession.get(), FCache, show);
 }

@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -43,12 +42,6 @@ using W = ArgoSetupWrite;
 
 namespace {
 
-// Whether a driver write reached the device. A value the driver refuses as
-// out of range is no failure to report: the control shows the cache again.
-bool Reached(TArgoWriteResult result) {
-  return result.Result == TArgoWriteResult::Confirmed || result.Result == TArgoWriteResult::Rejected;
-}
-
 constexpr int kPageDisplay = 2;
 
 // The Tag a jog image writes with.
@@ -57,19 +50,6 @@ constexpr std::array<int, RatioDisplayJog::ImageCount> kJogTags = {1, 2, 19, 20,
 }  // namespace
 
 // --- Busy state and reports -----------------------------------------------------------
-
-QString TVererodurDeviceSetupDlg::NotReached(const ArgoSetupSession::TOutcome& outcome,
-                                             const ArgoSetupWrites& writes) {
-  QStringList names;
-  if (!outcome.ran) {
-    for (const ArgoSetupWrite& w : writes) names << w.Name();
-  }
-  for (const TArgoWriteItem& item : outcome.report.Items) {
-    if (!Reached(item.Result)) names << item.Name;
-  }
-  names.removeDuplicates();
-  return names.join(QStringLiteral(", "));
-}
 
 void TVererodurDeviceSetupDlg::Report(const QString& text) {
   if (ShowMessage) {
@@ -92,49 +72,16 @@ void TVererodurDeviceSetupDlg::SetInputEnabled(bool enabled) {
   btnOK->setEnabled(enabled && !WritePending());
 }
 
-void TVererodurDeviceSetupDlg::SequenceProgress(int percent, const QString& caption) {
-  lblProgress->setText(caption);
-  pbProgress->setValue(percent);
-}
-
-void TVererodurDeviceSetupDlg::BeginSequence(bool stoppable) {
-  FSequenceRunning = true;
-  SetInputEnabled(false);
-  setCursor(Qt::WaitCursor);
-  lblProgress->clear();
-  pbProgress->setValue(0);
-  lblProgress->show();
-  pbProgress->show();
-  btnStopSequence->setVisible(stoppable);
-  btnStopSequence->setEnabled(stoppable);
-  if (FDevice) {
-    FSavedProgress = FDevice->OnProgress;
-    const QPointer<TVererodurDeviceSetupDlg> self(this);
-    FDevice->OnProgress = [saved = FSavedProgress, self](int percent, const QString& caption) {
-      if (saved) saved(percent, caption);
-      if (self) self->SequenceProgress(percent, caption);
-    };
-  }
-}
-
 void TVererodurDeviceSetupDlg::EndSequence(const ArgoSetupSession::TOutcome& outcome) {
   if (outcome.ran) FCache = outcome.config;
-  if (!FSequenceRunning) return;
-  if (FDevice) FDevice->OnProgress = FSavedProgress;
-  FSavedProgress = nullptr;
-  FSequenceRunning = false;
-  lblProgress->hide();
-  pbProgress->hide();
-  btnStopSequence->hide();
-  setCursor(Qt::ArrowCursor);
-  SetInputEnabled(true);
+  FSequence.End();
 }
 
 void TVererodurDeviceSetupDlg::PageWorkStarted() {
   if (FPageWork) return;
   FPageWork = true;
   // Only the calibration page's reading can be stopped.
-  BeginSequence(sender() == CalibrationPage);
+  FSequence.Begin(FDevice, sender() == CalibrationPage);
 }
 
 void TVererodurDeviceSetupDlg::PageWorkFinished(const ArgoSetupSession::TOutcome& outcome) {
@@ -158,9 +105,8 @@ void TVererodurDeviceSetupDlg::RunWrites(const ArgoSetupWrites& writes, std::fun
   const auto finish = [self, writes, tag, after](const ArgoSetupSession::TOutcome& outcome) {
     if (!self) return;
     TVererodurDeviceSetupDlg& d = *self;
-    d.JobDone();
     if (outcome.ran) d.FCache = outcome.config;
-    const QString missed = NotReached(outcome, writes);
+    const QString missed = ArgoSetupSession::NotReached(outcome, writes);
     if (tag != 0) {
       if (missed.isEmpty()) {
         d.FNotWritten.erase(tag);
@@ -180,17 +126,9 @@ void TVererodurDeviceSetupDlg::RunWrites(const ArgoSetupWrites& writes, std::fun
     if (d.FClosing) return;
     LoadingGuard guard(d.FLoading);
     d.UpdateEnabledStates();
-    d.btnOK->setEnabled(!d.WritePending() && !d.FSequenceRunning && !d.FPageWork);
+    d.btnOK->setEnabled(!d.WritePending() && !d.FSequence.Running() && !d.FPageWork);
   };
-  ++FJobsInFlight;
-  if (writes.empty() || !FSetupSession) {
-    ArgoSetupSession::TOutcome outcome;
-    outcome.ran = writes.empty();
-    outcome.config = FCache;
-    finish(outcome);
-    return;
-  }
-  FSetupSession->Write(writes, finish, waitMs);
+  FSequence.Write(FSetupSession.get(), writes, FCache, finish, waitMs);
 }
 
 // --- The change timer ------------------------------------------------------------------
@@ -266,7 +204,7 @@ void TVererodurDeviceSetupDlg::ParamChangeTimerTimer() {
   ParamChangeTimer->stop();
   if (FClosing) return;
   // Another job of the dialog is on its way: try again after the interval.
-  if (FBusy || FSequenceRunning || FPageWork) {
+  if (FBusy || FSequence.Running() || FPageWork) {
     ParamChangeTimer->start();
     return;
   }
@@ -280,7 +218,7 @@ void TVererodurDeviceSetupDlg::WriteTag(int tag) {
     // Text that is no number writes nothing: the control shows the cache.
     FNotWritten.erase(tag);
     ReloadTag(tag);
-    btnOK->setEnabled(!WritePending() && !FSequenceRunning && !FPageWork);
+    btnOK->setEnabled(!WritePending() && !FSequence.Running() && !FPageWork);
   };
   double value = 0;
   QWidget* control = ControlForTag(tag);
@@ -304,7 +242,7 @@ void TVererodurDeviceSetupDlg::WriteTag(int tag) {
     const std::optional<int> address = Planner::ParseAddress(seAddress->text());
     LoadingGuard guard(FLoading);
     seAddress->setValue(address ? *address : FCache.RS485Addr);
-    btnOK->setEnabled(!WritePending() && !FSequenceRunning && !FPageWork);
+    btnOK->setEnabled(!WritePending() && !FSequence.Running() && !FPageWork);
     return;
   } else {
     return nothing();
@@ -420,7 +358,7 @@ void TVererodurDeviceSetupDlg::sbtnPanelLockClick() {
   }
   // The device's own state decides: its inverse is written, then the
   // device takes a moment before the lock shows.
-  ++FJobsInFlight;
+  FSequence.JobStarted();
   const QPointer<TVererodurDeviceSetupDlg> self(this);
   FSetupSession->Post(
       [](TpyreonArgo& d, ArgoSetupSession::TOutcome& o) {
@@ -431,16 +369,16 @@ void TVererodurDeviceSetupDlg::sbtnPanelLockClick() {
       },
       [self](const ArgoSetupSession::TOutcome& outcome) {
         if (!self) return;
-        self->JobDone();
+        self->FSequence.JobDone();
         if (outcome.ran) self->FCache = outcome.config;
-        const QString missed = NotReached(outcome, {W::Of(W::PanelLock, 0.0f)});
+        const QString missed = ArgoSetupSession::NotReached(outcome, {W::Of(W::PanelLock, 0.0f)});
         if (!missed.isEmpty()) self->ReportNotWritten(missed);
         self->ShowPanelLock();
       });
 }
 
 void TVererodurDeviceSetupDlg::btnAdjustOutputSlopeClick() {
-  if (FBusy || FSequenceRunning || !FDevice) return;
+  if (FBusy || FSequence.Running() || !FDevice) return;
   SlopeDeviceBackend backend(*FDevice);
   TAdjustSlopeDlg dlg(this);
   dlg.SetBackend(&backend);
@@ -474,48 +412,48 @@ QString TVererodurDeviceSetupDlg::PickFile(bool save, const QString& proposed) {
 }
 
 void TVererodurDeviceSetupDlg::btnSaveClick() {
-  if (FBusy || FSequenceRunning || FPageWork || !FSetupSession) return;
+  if (FBusy || FSequence.Running() || FPageWork || !FSetupSession) return;
   const QString file = PickFile(true, ArgoSetupConfigFile::RatioDefaultFileName(FCache.SerialNumber));
   if (file.isEmpty()) return;
-  BeginSequence(false);
-  ++FJobsInFlight;
-  FSetupSession->Save(file, [this](const ArgoSetupSession::TOutcome& outcome) {
-    JobDone();
-    EndSequence(outcome);
-    if (!outcome.message.isEmpty()) Report(outcome.message);
-  });
+  FSequence.Run(
+      FDevice, false,
+      [&](ArgoSetupSession::Done done) { FSetupSession->Save(file, std::move(done)); },
+      [this](const ArgoSetupSession::TOutcome& outcome) {
+        if (outcome.ran) FCache = outcome.config;
+        if (!outcome.message.isEmpty()) Report(outcome.message);
+      });
 }
 
 void TVererodurDeviceSetupDlg::btnLoadClick() {
-  if (FBusy || FSequenceRunning || FPageWork || !FSetupSession) return;
+  if (FBusy || FSequence.Running() || FPageWork || !FSetupSession) return;
   tiAnzeige->stop();
   const QString file = PickFile(false, ArgoSetupConfigFile::RatioLoadPattern());
   if (file.isEmpty()) {
     tiAnzeige->start();
     return;
   }
-  BeginSequence();
-  ++FJobsInFlight;
-  FSetupSession->Load(file, [this](const ArgoSetupSession::TOutcome& outcome) {
-    JobDone();
-    EndSequence(outcome);
-    if (FClosing) return;
-    if (!outcome.fileLoaded) {
-      // Nothing was written.
-      if (!outcome.message.isEmpty()) Report(outcome.message);
-      tiAnzeige->start();
-      return;
-    }
-    const QString missed = NotReached(outcome, {});
-    if (!missed.isEmpty()) ReportNotWritten(missed);
-    // The reload fill: the device's new values, the file's address (written
-    // by OK); the values at opening stay those Cancel restores.
-    FFileAddress = outcome.loadedAddress;
-    FReloadPending = true;
-    FBusy = true;
-    SetInputEnabled(false);
-    FormShowTimer->start();
-  });
+  FSequence.Run(
+      FDevice, true,
+      [&](ArgoSetupSession::Done done) { FSetupSession->Load(file, std::move(done)); },
+      [this](const ArgoSetupSession::TOutcome& outcome) {
+        if (outcome.ran) FCache = outcome.config;
+        if (FClosing) return;
+        if (!outcome.fileLoaded) {
+          // Nothing was written.
+          if (!outcome.message.isEmpty()) Report(outcome.message);
+          tiAnzeige->start();
+          return;
+        }
+        const QString missed = ArgoSetupSession::NotReached(outcome, {});
+        if (!missed.isEmpty()) ReportNotWritten(missed);
+        // The reload fill: the device's new values, the file's address (written
+        // by OK); the values at opening stay those Cancel restores.
+        FFileAddress = outcome.loadedAddress;
+        FReloadPending = true;
+        FBusy = true;
+        SetInputEnabled(false);
+        FormShowTimer->start();
+      });
 }
 
 // --- Closing -------------------------------------------------------------------------------
@@ -532,7 +470,7 @@ void TVererodurDeviceSetupDlg::StopTimers() {
 }
 
 void TVererodurDeviceSetupDlg::btnOKClick() {
-  if (FBusy || FSequenceRunning || FPageWork || ParamChangeTimer->isActive() || !FLoaded) return;
+  if (FBusy || FSequence.Running() || FPageWork || ParamChangeTimer->isActive() || !FLoaded) return;
   // The display page's pending rows are written before the dialog closes.
   if (DisplayPage->WritePending()) DisplayPage->FlushPendingWrite();
   if (DisplayPage->Busy() || FPageWork) {
@@ -552,7 +490,7 @@ void TVererodurDeviceSetupDlg::btnOKClick() {
 }
 
 void TVererodurDeviceSetupDlg::btnCancelClick() {
-  if (FSequenceRunning && !FPageWork) return;
+  if (FSequence.Running() && !FPageWork) return;
   StopTimers();
   CalibrationPage->CancelRunning();
   if (!FSetupSession || !FLoaded) {
@@ -565,26 +503,26 @@ void TVererodurDeviceSetupDlg::btnCancelClick() {
     FPageWork = false;
     EndSequence({});
   }
-  BeginSequence();
-  ++FJobsInFlight;
-  FSetupSession->Restore(FConfigAtOpen, [this](const ArgoSetupSession::TOutcome& outcome) {
-    JobDone();
-    EndSequence(outcome);
-    const QString missed = NotReached(outcome, {});
-    if (missed.isEmpty() && outcome.ran) {
-      reject();
-      return;
-    }
-    ReportNotWritten(missed.isEmpty() ? OtherText(QStringLiteral("Settings"), QStringLiteral("Settings")) : missed);
-    if (outcome.report.Cancelled || !outcome.ran) {
-      // Stopped by the user: the dialog stays open on what the device holds.
-      FClosing = false;
-      OpeningFill(true);
-      seAddress->setValue(FCache.RS485Addr);
-      return;
-    }
-    reject();
-  });
+  FSequence.Run(
+      FDevice, true,
+      [&](ArgoSetupSession::Done done) { FSetupSession->Restore(FConfigAtOpen, std::move(done)); },
+      [this](const ArgoSetupSession::TOutcome& outcome) {
+        if (outcome.ran) FCache = outcome.config;
+        const QString missed = ArgoSetupSession::NotReached(outcome, {});
+        if (missed.isEmpty() && outcome.ran) {
+          reject();
+          return;
+        }
+        ReportNotWritten(missed.isEmpty() ? OtherText(QStringLiteral("Settings"), QStringLiteral("Settings")) : missed);
+        if (outcome.report.Cancelled || !outcome.ran) {
+          // Stopped by the user: the dialog stays open on what the device holds.
+          FClosing = false;
+          OpeningFill(true);
+          seAddress->setValue(FCache.RS485Addr);
+          return;
+        }
+        reject();
+      });
 }
 
 void TVererodurDeviceSetupDlg::keyPressEvent(QKeyEvent* event) {
@@ -608,7 +546,7 @@ void TVererodurDeviceSetupDlg::done(int result) {
   StopTimers();
   CalibrationPage->CancelRunning();
   FOkAfterPageWork = false;
-  if (FSequenceRunning) {
+  if (FSequence.Running()) {
     FPageWork = false;
     EndSequence({});
   }
@@ -626,7 +564,7 @@ void TVererodurDeviceSetupDlg::done(int result) {
 // --- Live display ---------------------------------------------------------------------------
 
 void TVererodurDeviceSetupDlg::tiAnzeigeTimer() {
-  if (FBusy || FClosing || FSequenceRunning || FLiveInFlight || !isVisible()) return;
+  if (FBusy || FClosing || FSequence.Running() || FLiveInFlight || !isVisible()) return;
   if (FDevice && !FDevice->Snapshot().Connected) {
     CloseLost();
     return;
@@ -722,7 +660,7 @@ void TVererodurDeviceSetupDlg::tiChangeTimer() {
   }
   // One write at a time: a tick that finds the last write still on its
   // way waits for the next one.
-  if (FJobsInFlight > 0 || FSequenceRunning || FPageWork) return;
+  if (FSequence.JobsInFlight() > 0 || FSequence.Running() || FPageWork) return;
   const auto index = static_cast<std::size_t>(active);
   if (FJog.StepOf(active) == 0) return;
   const std::optional<double> shown = Planner::ParseFloatTolerant(JogEdits()[index]->text());
