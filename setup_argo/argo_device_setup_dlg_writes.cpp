@@ -210,7 +210,7 @@ void TArgoDeviceSetupDlg::cbPostProcModeChange() {
 }
 
 void TArgoDeviceSetupDlg::btnPresetClick(bool blue) {
-  if (FBusy || FSequence.Running()) return;
+  if (FBusy || FSequence.Running() || !FSetupSession) return;
   const ArgoSetupWrites writes = blue ? ArgoSetupSelectionWrites::PresetBlue(FCache, FRangeLow, FRangeHigh)
                                       : ArgoSetupSelectionWrites::PresetStandard(FCache);
   FSequence.Run(

@@ -69,8 +69,6 @@ TJogImage* Jog(QWidget* parent, const char* name) {
   return image;
 }
 
-float ToUnit(bool fahrenheit, float celsius) { return SentinelUtils::CelsiusToUnit(fahrenheit, celsius); }
-float DeltaToUnit(bool fahrenheit, float kelvin) { return SentinelUtils::DeltaCelsiusToUnit(fahrenheit, kelvin); }
 
 }  // namespace
 

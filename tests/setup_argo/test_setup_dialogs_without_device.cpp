@@ -1,0 +1,52 @@
+// The device setup dialogs bound to no device: every button is harmless.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QList>
+#include <QPointer>
+#include <memory>
+
+#include "setup_argo/argo_device_setup_dlg.h"
+#include "setup_argo/vererodur_calibration_page.h"
+#include "setup_argo/vererodur_device_setup_dlg.h"
+
+namespace {
+
+template <class Dialog>
+void ClickEveryButton(Dialog& dlg) {
+  int messages = 0;
+  dlg.ShowMessage = [&](const QString&) { ++messages; };
+  dlg.ChooseFile = [](bool, const QString&) { return QString(); };
+  dlg.RunSubDialog = [](QDialog*) { return static_cast<int>(QDialog::Rejected); };
+  dlg.SetDevice(nullptr);
+  dlg.show();
+  QApplication::processEvents();
+  const QList<QAbstractButton*> buttons = dlg.template findChildren<QAbstractButton*>();
+  ASSERT_FALSE(buttons.isEmpty());
+  for (QAbstractButton* button : buttons) {
+    const QPointer<QAbstractButton> alive(button);
+    if (!alive) continue;
+    SCOPED_TRACE(button->objectName().toStdString());
+    if (!dlg.isVisible()) dlg.show();
+    button->click();
+    QApplication::processEvents();
+  }
+  dlg.ShowMessage = nullptr;
+}
+
+TEST(SetupDialogsWithoutADevice, SingleColourButtonsDoNothingHarmful) {
+  auto dlg = std::make_unique<TArgoDeviceSetupDlg>();
+  ClickEveryButton(*dlg);
+}
+
+TEST(SetupDialogsWithoutADevice, RatioButtonsDoNothingHarmful) {
+  auto dlg = std::make_unique<TVererodurDeviceSetupDlg>();
+  dlg->CalibrationPage->Confirm = [](const QString&) { return true; };
+  dlg->CalibrationPage->ShowMessage = [](const QString&) {};
+  ClickEveryButton(*dlg);
+}
+
+}  // namespace
