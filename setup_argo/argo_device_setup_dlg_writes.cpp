@@ -319,27 +319,18 @@ void TArgoDeviceSetupDlg::btnCancelClick() {
     return;
   }
   FClosing = true;
-  FSequence.Run(
-      FDevice, true,
-      [&](ArgoSetupSession::Done done) { FSetupSession->Restore(FConfigAtOpen, std::move(done)); },
-      [this](const ArgoSetupSession::TOutcome& outcome) {
-        if (outcome.ran) FCache = outcome.config;
-        const QString missed = ArgoSetupSession::NotReached(outcome, {});
-        if (missed.isEmpty() && outcome.ran) {
-          reject();
-          return;
-        }
+  FSequence.Restore(
+      FDevice, *FSetupSession, FConfigAtOpen, FCache, [this] { reject(); },
+      [this](const QString& missed) {
         ReportNotWritten(missed.isEmpty() ? OtherText(QStringLiteral("Settings"), QStringLiteral("Settings"))
                                           : missed);
-        if (outcome.report.Cancelled || !outcome.ran) {
-          // Stopped by the user: the dialog stays open on what the device holds.
-          FClosing = false;
-          LoadingGuard guard(FLoading);
-          LoadFromDevice();
-          DeviceToControls();
-          return;
-        }
-        reject();
+      },
+      [this] {
+        // Stopped by the user: the dialog stays open on what the device holds.
+        FClosing = false;
+        LoadingGuard guard(FLoading);
+        LoadFromDevice();
+        DeviceToControls();
       });
 }
 

@@ -73,6 +73,28 @@ void ArgoSetupSequence::Run(DeviceFamily* device, bool stoppable,
   start(Counted(std::move(done), true));
 }
 
+void ArgoSetupSequence::Restore(DeviceFamily* device, ArgoSetupSession& session, const TArgoConfig& atOpen,
+                                TArgoConfig& cache, std::function<void()> close,
+                                std::function<void(const QString& names)> notWritten, std::function<void()> stay) {
+  Run(
+      device, true, [&](ArgoSetupSession::Done done) { session.Restore(atOpen, std::move(done)); },
+      [&cache, close = std::move(close), notWritten = std::move(notWritten),
+       stay = std::move(stay)](const ArgoSetupSession::TOutcome& outcome) {
+        if (outcome.ran) cache = outcome.config;
+        const QString missed = ArgoSetupSession::NotReached(outcome, {});
+        if (missed.isEmpty() && outcome.ran) {
+          close();
+          return;
+        }
+        notWritten(missed);
+        if (outcome.report.Cancelled || !outcome.ran) {
+          stay();
+          return;
+        }
+        close();
+      });
+}
+
 void ArgoSetupSequence::ReadCache(ArgoSetupSession* session, TArgoConfig& cache, std::function<void()> show) {
   if (!session) {
     if (show) show();

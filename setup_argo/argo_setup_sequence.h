@@ -72,6 +72,14 @@ class ArgoSetupSequence {
   // (unless that ended already) before `done` hears it.
   void Run(DeviceFamily* device, bool stoppable, const std::function<void(ArgoSetupSession::Done)>& start,
            ArgoSetupSession::Done done);
+  // Cancel's write-back: `atOpen` restored on `session` as a stoppable
+  // sequence; `cache` takes what the device holds afterwards. All written:
+  // `close`. Otherwise `notWritten` hears the names of what was not
+  // written (empty when the device gave no account), then `stay` follows
+  // when the user stopped it or it never ran, `close` when it ran to its end.
+  void Restore(DeviceFamily* device, ArgoSetupSession& session, const TArgoConfig& atOpen, TArgoConfig& cache,
+               std::function<void()> close, std::function<void(const QString& names)> notWritten,
+               std::function<void()> stay);
 
   // --- The snapshot --------------------------------------------------------------------
   // The driver's cache copied into `cache` by one job on `session`, then
