@@ -20,10 +20,13 @@ TBrioSetupWriteBack::TRoutine TBrioSetupWriteBack::Choose(std::uint8_t code, con
     case DeviceType::Duna2Wv1:
     case DeviceType::Fenn2W: {
       const std::uint16_t version = images.CalibrationVersion();
-      if (version < 2000 || (images.FeatureWord & kOldLayoutFeature) != 0)
+      if (version >= 2000 && (images.FeatureWord & kOldLayoutFeature) != 0)
         return TRoutine::ConfigurationAndCalibration;
-      if (version <= 2999 || (images.FeatureWord & kNewLayoutFeature) != 0)
+      if ((version >= 2000 && version <= 2999) || (images.FeatureWord & kNewLayoutFeature) != 0)
         return TRoutine::ConfigurationAndNewCalibration;
+      // Firmware before 2000 without a layout bit holds the old layout; its
+      // edits are written in that layout rather than dropped.
+      if (version < 2000) return TRoutine::ConfigurationAndCalibration;
       return TRoutine::None;
     }
     case DeviceType::Briov2:

@@ -406,11 +406,16 @@ void TInterfaceDlg::btnOKClick() {
     portText = cbRS485Comport->currentText();
     address = cbRS485Addr->currentText().toInt();
     baudCode = cbRS485Baud->currentIndex() + 1;
-  } else if (DeviceType::IsSingleColour(DeviceType) && scanSelected_) {
-    portText = scanPortName_;
-    baudCode = scanBaudIndex_ + 1;
   } else {
-    portText = stcomPort->text();
+    if (DeviceType::IsSingleColour(DeviceType) && scanSelected_) {
+      portText = scanPortName_;
+      baudCode = scanBaudIndex_ + 1;
+    } else {
+      portText = stcomPort->text();
+    }
+    // A device the scan found answered without a bus address; an address
+    // kept from an earlier bus device would leave it unreachable.
+    if (scanSelected_) address = 0;
   }
   const int port = PortFromText(portText);
   if (port == 0) {

@@ -125,7 +125,9 @@ void TViewSettingsDlg::showEvent(QShowEvent* event) {
 bool TViewSettingsDlg::FastMode() const { return View.FastBurstPossible && cbArgo1ms->isChecked(); }
 
 void TViewSettingsDlg::FormShow() {
-  const bool measuring = View.Measuring >= 7;
+  // Only a running measurement holds the interval and the initial time; a
+  // recording leaves them to be set for the next start.
+  const bool measuring = View.Measuring == 7;
   cbArgo1ms->setVisible(View.FastBurstPossible);
   {
     // Ticking it here must not run the click handler before the rows are set.

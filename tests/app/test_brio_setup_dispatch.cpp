@@ -68,6 +68,11 @@ TEST(BrioSetupChoice, DialogAndWriteByDeviceTypeCode) {
        Routine::ConfigurationAndNewCalibration},
       {7, 3000, 0x2000, false, SetupKind::Dazo4_20, LoopKind::Dazo4_20,
        Routine::ConfigurationAndNewCalibration},
+      // The new-layout bit decides before the old firmware's default.
+      {7, 1500, 0x2000, false, SetupKind::Dazo4_20, LoopKind::Dazo4_20,
+       Routine::ConfigurationAndNewCalibration},
+      {7, 1999, 0x3000, false, SetupKind::Dazo4_20, LoopKind::Dazo4_20,
+       Routine::ConfigurationAndNewCalibration},
       {5, 3000, 0, false, SetupKind::Dazo4_20, LoopKind::Dazo4_20, Routine::None},
       {7, 65535, 0x0001, false, SetupKind::Dazo4_20, LoopKind::Dazo4_20, Routine::None},
       {8, 1018, 0x4081, false, SetupKind::Briov2, LoopKind::Briov2, Routine::Briov2Images},

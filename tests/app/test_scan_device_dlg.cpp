@@ -333,6 +333,8 @@ TEST_F(ScanTest, InterfaceDialogSwitchesTheSupplyOfTheBrioDeviceItScanned) {
   scan.Scanner().ListAdapters = [&bench] { return bench.Adapters(); };
   TInterfaceDlg dlg;
   dlg.SetScanDialog(&scan);
+  // A bus address stored for an earlier device.
+  dlg.RS485Address = 7;
   dlg.open();
   dlg.cbScanDevice->setCurrentIndex(1);
   bool selected = false;
@@ -364,6 +366,8 @@ TEST_F(ScanTest, InterfaceDialogSwitchesTheSupplyOfTheBrioDeviceItScanned) {
   dlg.btnOK->click();
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
   EXPECT_EQ(dlg.Port, 9);
+  // The device the scan found is reached without a bus address.
+  EXPECT_EQ(dlg.RS485Address, 0);
   EXPECT_TRUE(dlg.TestPortClosed);
 }
 

@@ -295,6 +295,21 @@ TEST(ViewSettingsDlgTest, OneMillisecondModeLocksTIntAndTBox) {
   EXPECT_FALSE(dlg.View.Argo1ms);
 }
 
+TEST(ViewSettingsDlgTest, OnlyMeasuringLocksTheIntervalAndTheInitialTime) {
+  TViewSettingsDlg dlg;
+  dlg.View.DeviceType = 1;
+  dlg.View.FastBurstPossible = true;
+  for (const auto& [state, locked] : {std::pair{5, false}, std::pair{7, true}, std::pair{8, false}}) {
+    dlg.View.Measuring = static_cast<std::uint8_t>(state);
+    dlg.View.RowsEnabled = state < 7;
+    dlg.FormShow();
+    EXPECT_EQ(dlg.cbArgo1ms->isEnabled(), !locked) << state;
+    EXPECT_EQ(dlg.seInitialTime->isEnabled(), !locked) << state;
+    // The rows stay locked through the whole measurement.
+    EXPECT_EQ(dlg.cbShowDig[0]->isEnabled(), state < 7) << state;
+  }
+}
+
 TEST(MeasurementSettingsDlgTest, ShowsTheFiguresOfItsSettings) {
   SentinelUtils::UnitKByteText = QStringLiteral("KB");
   TMeasurementSettingsDlg dlg;
