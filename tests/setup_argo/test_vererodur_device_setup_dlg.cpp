@@ -790,6 +790,25 @@ TEST_F(VererodurDlgTest, DisplaySourcesAreWrittenHalfASecondAfterTheChoice) {
   EXPECT_TRUE(messages_.empty());
 }
 
+// The smart-averaging threshold is written and then read back from the
+// device; the edit shows the value read.
+TEST_F(VererodurDlgTest, SmartThresholdIsReadBackAfterItsWrite) {
+  Open();
+  Choose(dlg_->cbPostProcMode, 1);
+  if (!dlg_->cbSmartAveraging->isChecked()) dlg_->cbSmartAveraging->click();
+  ASSERT_TRUE(Settled());
+  ASSERT_TRUE(dlg_->seSmartThreshold->isEnabled());
+  model_->ClearRequests();
+  TypeAndLeave(dlg_->seSmartThreshold, QStringLiteral("7.5"));
+  std::vector<QString> names;
+  for (const auto& r : model_->Requests()) names.push_back(r.name);
+  const auto set = std::find(names.begin(), names.end(), QStringLiteral("SetSmartThreshold"));
+  ASSERT_NE(set, names.end());
+  ASSERT_NE(set + 1, names.end());
+  EXPECT_EQ(*(set + 1), QStringLiteral("GetSmartThreshold"));
+  EXPECT_EQ(dlg_->seSmartThreshold->text(), QStringLiteral("7.5"));
+}
+
 // A page change locks the calibration values (grid, both calculation
 // groups, Write and "Save as factory default") until the next Read.
 TEST_F(VererodurDlgTest, APageChangeLocksTheCalibrationValues) {
