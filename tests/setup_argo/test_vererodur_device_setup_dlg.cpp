@@ -809,6 +809,19 @@ TEST_F(VererodurDlgTest, SmartThresholdIsReadBackAfterItsWrite) {
   EXPECT_EQ(dlg_->seSmartThreshold->text(), QStringLiteral("7.5"));
 }
 
+// A negative threshold hysteresis is refused by the driver (its error
+// event): nothing goes on the wire and the edit shows the device's value.
+TEST_F(VererodurDlgTest, ANegativeThresholdHysteresisIsNotWritten) {
+  Open([](ArgoDeviceState& s) { s.ratioAlarmMode = 0x01; });
+  dlg_->SetActivePage(2);
+  auto* hysteresis = dlg_->DisplayPage->findChild<TDSpinEdit*>(QStringLiteral("dseThresholdALhysteresis"));
+  ASSERT_NE(hysteresis, nullptr);
+  TypeAndLeave(hysteresis, QStringLiteral("-5"));
+  EXPECT_TRUE(SetterNames().empty());
+  EXPECT_EQ(State().ratioAlarmHysteresis, opening_.ratioAlarmHysteresis);
+  EXPECT_EQ(hysteresis->text(), QStringLiteral("%1").arg(opening_.ratioAlarmHysteresis / 10.0, 0, 'f', 1));
+}
+
 // A page change locks the calibration values (grid, both calculation
 // groups, Write and "Save as factory default") until the next Read.
 TEST_F(VererodurDlgTest, APageChangeLocksTheCalibrationValues) {
