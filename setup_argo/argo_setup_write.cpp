@@ -205,8 +205,12 @@ TArgoWriteResult ArgoSetupWrite::Apply(TpyreonArgo& d) const {
       return d.SetLimTau(Value);
     case ProcessSource:
       return d.SetProcessSource(ByteCode(Value));
-    case SmartThreshold:
-      return d.SetSmartThreshold(Value);
+    case SmartThreshold: {
+      // The edit shows the threshold read back from the device afterwards.
+      const TArgoWriteResult result = d.SetSmartThreshold(Value);
+      if (result.Result != TArgoWriteResult::Unconfirmed) d.GetSmartThreshold();
+      return result;
+    }
     case DALFunction:
       return d.SetDALFunction(Index, ByteCode(Value));
     case AlarmSource:

@@ -173,7 +173,8 @@ ArgoSetupWrites RatioSetupParamPlanner::Plan(int tag, double value, const TEdits
     case 27:
       return {W::Of(W::Alarm2, ToCelsius(f, value))};
     case 28:
-      return {W::Of(W::RatioAlarmHysteresis, DeltaToKelvin(f, std::max(0.0, value)))};
+      // The driver refuses a negative hysteresis (reported, nothing sent).
+      return {W::Of(W::RatioAlarmHysteresis, DeltaToKelvin(f, value))};
     default:
       // 31 (the address, written by OK) and unknown Tags.
       return {};

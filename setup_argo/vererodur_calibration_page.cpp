@@ -236,8 +236,11 @@ void TVererodurCalibrationPage::SetCache(const TArgoConfig& cache) { cache_ = ca
 
 void TVererodurCalibrationPage::SetFahrenheit(bool fahrenheit) {
   fahrenheit_ = fahrenheit;
-  const QString unit = fahrenheit ? OtherText(QStringLiteral("UnitFahrenheit"), QStringLiteral("°F"))
-                                  : OtherText(QStringLiteral("UnitCelsius"), QStringLiteral("°C"));
+  const QString unit = QStringLiteral(" ") +
+                       OtherText(QStringLiteral("TempLabelString"), QStringLiteral("[%s]:"))
+                           .replace(QStringLiteral("%s"),
+                                    fahrenheit ? OtherText(QStringLiteral("UnitFahrenheit"), QStringLiteral("°F"))
+                                               : OtherText(QStringLiteral("UnitCelsius"), QStringLiteral("°C")));
   TempLbl2->setText(unit);
   TempLbl3->setText(unit);
 }

@@ -505,6 +505,8 @@ void TVererodurDeviceSetupDlg::WireHandlers() {
   connect(tiChange, &QTimer::timeout, this, &TVererodurDeviceSetupDlg::tiChangeTimer);
   connect(FRefreshTimer, &QTimer::timeout, this, [this] { FRefreshDue = true; });
   connect(VereRodurDeviceSetup_PageControl, &QTabWidget::currentChanged, this, [this](int index) {
+    // Leaving or entering a page locks the calibration values until the next Read.
+    CalibrationPage->Lock(true);
     if (!FLoaded || FBusy) return;
     if (index == kPageDisplay) LoadDisplayPage();
   });
@@ -516,9 +518,9 @@ void TVererodurDeviceSetupDlg::WireHandlers() {
   }
 
   connect(DisplayPage, &TVererodurDisplayPage::tagChanged, this, &TVererodurDeviceSetupDlg::PageTagChange);
-  // Leaving a threshold-mode control writes its change at once, as with the
-  // dialog's own controls.
-  for (int tag = 25; tag <= 30; ++tag) {
+  // Leaving a source combo or a threshold-mode control of the display page
+  // writes its change at once, as with the dialog's own controls.
+  for (int tag = 23; tag <= 30; ++tag) {
     if (QWidget* control = ControlForTag(tag)) EventAdapters::OnExit(control, [this] { OnElementExit(); });
   }
   connect(DisplayPage, &TVererodurDisplayPage::deviceWorkStarted, this,

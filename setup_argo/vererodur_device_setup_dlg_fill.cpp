@@ -264,6 +264,10 @@ QWidget* TVererodurDeviceSetupDlg::ControlForTag(int tag) const {
       return seSmartThreshold;
     case 31:
       return seAddress;
+    case 23:
+      return DisplayPage->findChild<QWidget*>(QStringLiteral("cbVisualAlSource"));
+    case 24:
+      return DisplayPage->findChild<QWidget*>(QStringLiteral("cbDisplayMainSource"));
     case 25:
       return DisplayPage->findChild<QWidget*>(QStringLiteral("rbBacklightAlarmMode"));
     case 26:
@@ -287,7 +291,7 @@ void TVererodurDeviceSetupDlg::ReloadTag(int tag) {
   if (FNotWritten.count(tag) > 0) return;
   if (tag == FPendingTag && ParamChangeTimer->isActive()) return;
   LoadingGuard guard(FLoading);
-  if (tag >= 25 && tag <= 30) {
+  if (tag >= 23 && tag <= 30) {
     // The display page shows its controls from the cache.
     if (!DisplayPage->WritePending()) LoadDisplayPage();
     return;

@@ -217,6 +217,7 @@ void TVererodurDeviceSetupDlg::WriteTag(int tag) {
   const auto nothing = [this, tag] {
     // Text that is no number writes nothing: the control shows the cache.
     FNotWritten.erase(tag);
+    if (tag == 23 || tag == 24) DisplayPage->SourceChoiceDone(tag);
     ReloadTag(tag);
     btnOK->setEnabled(!WritePending() && !FSequence.Running() && !FPageWork);
   };
@@ -234,9 +235,10 @@ void TVererodurDeviceSetupDlg::WriteTag(int tag) {
   } else if (auto* group = qobject_cast<RadioGroup*>(control)) {
     if (group->ItemIndex() < 0) return nothing();
     value = group->ItemIndex();
-  } else if (tag == 5) {
-    if (cbProcessSource->currentIndex() < 0) return nothing();
-    value = cbProcessSource->currentIndex();
+  } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
+    // The process source (5) and the display page's two sources (23, 24).
+    if (combo->currentIndex() < 0) return nothing();
+    value = combo->currentIndex();
   } else if (tag == 31) {
     // The address reaches the device with OK.
     const std::optional<int> address = Planner::ParseAddress(seAddress->text());
@@ -259,8 +261,10 @@ void TVererodurDeviceSetupDlg::WriteTag(int tag) {
   if (writes.empty()) return nothing();
   RunWrites(
       writes,
-      [this, tag](bool) {
+      [this, tag](bool reached) {
         if (FClosing) return;
+        // A source the device took: its combo follows the cache again.
+        if (reached && (tag == 23 || tag == 24)) DisplayPage->SourceChoiceDone(tag);
         if (tag == 5) {
           LoadingGuard guard(FLoading);
           ReloadTag(5);
@@ -278,7 +282,7 @@ void TVererodurDeviceSetupDlg::WriteTag(int tag) {
           LoadingGuard guard(FLoading);
           DeviceToControls();
         }
-        if (tag >= 25 && tag <= 30 && !DisplayPage->WritePending()) LoadDisplayPage();
+        if (tag >= 23 && tag <= 30 && !DisplayPage->WritePending()) LoadDisplayPage();
       },
       tag);
 }

@@ -261,8 +261,10 @@ void TVererodurDisplayPage::ShowMode(bool threshold) {
 void TVererodurDisplayPage::LoadDisplayPage(const TArgoConfig& cache) {
   LoadingGuard guard(loading_);
   cache_ = cache;
-  cbVisualAlSource_->setCurrentIndex(Page::SourceIndex(cache.VisualAlarmSource));
-  cbDisplayMainSource_->setCurrentIndex(cache.DisplayMainSource < cbDisplayMainSource_->count()
+  cbVisualAlSource_->setCurrentIndex(chosenVisualSource_ >= 0 ? chosenVisualSource_
+                                                               : Page::SourceIndex(cache.VisualAlarmSource));
+  cbDisplayMainSource_->setCurrentIndex(chosenMainSource_ >= 0 ? chosenMainSource_
+                                        : cache.DisplayMainSource < cbDisplayMainSource_->count()
                                             ? cache.DisplayMainSource
                                             : -1);
   loadedSource_ = cbVisualAlSource_->currentIndex();
@@ -309,11 +311,13 @@ void TVererodurDisplayPage::LoadDisplayPage(const TArgoConfig& cache) {
   }
 
   if (st.modeChoiceVisible) {
+    // The threshold values' unit labels read like the dialog's other ones: " [°C]:".
     const QString temperatureUnit =
-        QStringLiteral("[") +
-        (cache.TempUnitFahrenheit ? OtherText(QStringLiteral("UnitFahrenheit"), QStringLiteral("°F"))
-                                  : OtherText(QStringLiteral("UnitCelsius"), QStringLiteral("°C"))) +
-        QStringLiteral("]");
+        QStringLiteral(" ") +
+        OtherText(QStringLiteral("TempLabelString"), QStringLiteral("[%s]:"))
+            .replace(QStringLiteral("%s"), cache.TempUnitFahrenheit
+                                               ? OtherText(QStringLiteral("UnitFahrenheit"), QStringLiteral("°F"))
+                                               : OtherText(QStringLiteral("UnitCelsius"), QStringLiteral("°C")));
     dseValueBlue_->SetValue(st.valueBlue);
     dseValueRed_->SetValue(st.valueRed);
     dseThresholdALhysteresis_->SetValue(st.hysteresis);
@@ -342,7 +346,16 @@ void TVererodurDisplayPage::FlushPendingWrite() {
   VisualAlTimer();
 }
 
-void TVererodurDisplayPage::DiscardPendingWrite() { tiVisualAL_->stop(); }
+void TVererodurDisplayPage::DiscardPendingWrite() {
+  tiVisualAL_->stop();
+  chosenVisualSource_ = -1;
+  chosenMainSource_ = -1;
+}
+
+void TVererodurDisplayPage::SourceChoiceDone(int tag) {
+  if (tag == kTagVisualAlSource) chosenVisualSource_ = -1;
+  if (tag == kTagDisplayMainSource) chosenMainSource_ = -1;
+}
 
 void TVererodurDisplayPage::VisualAlTimer() {
   tiVisualAL_->stop();
@@ -386,33 +399,14 @@ void TVererodurDisplayPage::VisualAlSourceChange(int index) {
   if (loading_ || index < 0) return;
   // The waiting rows belong to the source they were filled for.
   FlushPendingWrite();
-  PostSourceWrite(true, static_cast<std::uint8_t>(index));
+  chosenVisualSource_ = index;
+  Q_EMIT tagChanged(kTagVisualAlSource, cbVisualAlSource_);
 }
 
 void TVererodurDisplayPage::DisplayMainSourceChange(int index) {
   if (loading_ || index < 0) return;
-  PostSourceWrite(false, static_cast<std::uint8_t>(index));
-}
-
-void TVererodurDisplayPage::PostSourceWrite(bool visualAlarm, std::uint8_t value) {
-  if (!session_) {
-    LoadDisplayPage(cache_);
-    return;
-  }
-  Run([this, visualAlarm, value](ArgoSetupSession::Done done) {
-    session_->Post(
-        [visualAlarm, value](TpyreonArgo& d, ArgoSetupSession::TOutcome& o) {
-          const TArgoWriteResult result =
-              visualAlarm ? d.SetVisualAlarmSource(value) : d.SetDisplayMainSource(value);
-          o.report.Items.push_back(
-              visualAlarm
-                  ? TArgoWriteItem{QStringLiteral("VisualAlarmSource"), QStringLiteral("VISUAL ALARM SOURCE"), result}
-                  : TArgoWriteItem{QStringLiteral("DisplayMainSource"), QStringLiteral("DISPLAY MAIN SOURCE"),
-                                   result});
-          o.report.DeviceLost = result.Result == TArgoWriteResult::Unconfirmed && !d.Cancelled();
-        },
-        std::move(done));
-  });
+  chosenMainSource_ = index;
+  Q_EMIT tagChanged(kTagDisplayMainSource, cbDisplayMainSource_);
 }
 
 void TVererodurDisplayPage::StandardDisplayClick() {

@@ -25,14 +25,14 @@ class TLngINISupp;
 // colours of the device display by ranges (eight rows per source) or by
 // thresholds, and the source of the main display value.
 //
-// The page writes the visual-alarm source and the main-value source at
-// once, the eight rows together 500 ms after a check box and 2000 ms after
-// an edit (the last change wins), and the device's standard display; each
-// write runs as a job of the bound session and refills the page from the
-// cache it leaves. A source the page has no item for disables the rows and
-// nothing is written for them. The threshold-mode controls only report
-// their changes (tagChanged): the dialog writes them like its other
-// parameters.
+// The page writes the eight rows together 500 ms after a check box and
+// 2000 ms after an edit (the last change wins), and the device's standard
+// display; each write runs as a job of the bound session and refills the
+// page from the cache it leaves. A source the page has no item for disables
+// the rows and nothing is written for them. The two source combos and the
+// threshold-mode controls only report their changes (tagChanged): the
+// dialog writes them like its other parameters; a source chosen and not
+// yet written stays in its combo through refills.
 class TVererodurDisplayPage : public QWidget {
   Q_OBJECT
 
@@ -40,6 +40,7 @@ class TVererodurDisplayPage : public QWidget {
   static constexpr int kSelectionDelayMs = 500;
   static constexpr int kEditDelayMs = 2000;
   // Tags of the threshold-mode controls (see tagChanged).
+  static constexpr int kTagVisualAlSource = 23, kTagDisplayMainSource = 24;
   static constexpr int kTagAlarmMode = 25, kTagValueBlue = 26, kTagValueRed = 27, kTagHysteresis = 28,
                        kTagNoNcBlue = 29, kTagNoNcRed = 30;
 
@@ -60,16 +61,21 @@ class TVererodurDisplayPage : public QWidget {
   bool WritePending() const { return tiVisualAL_->isActive(); }
   // Writes the waiting row change now (OK).
   void FlushPendingWrite();
-  // Drops the waiting row change (Cancel, Esc, close): nothing is written later.
+  // Drops the waiting row change (Cancel, Esc, close): nothing is written
+  // later; the source combos follow the cache again.
   void DiscardPendingWrite();
+  // The source chosen in the combo of `tag` (23 or 24) reached the device
+  // (or was dropped): the combo follows the cache again.
+  void SourceChoiceDone(int tag);
   // A device job of the page is queued or running.
   bool Busy() const { return jobs_ > 0; }
 
  Q_SIGNALS:
   void deviceWorkStarted();
   void deviceWorkFinished(const ArgoSetupSession::TOutcome& outcome);
-  // A threshold-mode control changed by the user (Tags 25..30); `control`
-  // is the TDSpinEdit or RadioGroup. Switching the backlight mode also
+  // A source combo (Tags 23, 24) or a threshold-mode control (Tags 25..30)
+  // changed by the user; `control` is the QComboBox, TDSpinEdit or
+  // RadioGroup. Switching the backlight mode also
   // shows the mode's controls at once.
   void tagChanged(int tag, QWidget* control);
 
@@ -96,7 +102,6 @@ class TVererodurDisplayPage : public QWidget {
   void VisualAlSourceChange(int index);
   void DisplayMainSourceChange(int index);
   void StandardDisplayClick();
-  void PostSourceWrite(bool visualAlarm, std::uint8_t value);
   void Run(const std::function<void(ArgoSetupSession::Done)>& start);
 
   ArgoSetupSession* session_ = nullptr;
@@ -105,6 +110,9 @@ class TVererodurDisplayPage : public QWidget {
   TArgoConfig cache_{};
   RatioDisplayPage::TState state_{};
   int loadedSource_ = -1;  // the source index the rows were filled for
+  // Sources chosen by the user and not yet written (-1: none).
+  int chosenVisualSource_ = -1;
+  int chosenMainSource_ = -1;
   bool loading_ = false;
   int jobs_ = 0;
   int binding_ = 0;  // results of jobs of an earlier binding are ignored

@@ -97,6 +97,7 @@ TEST(RatioSetupParamPlanner, EachTagBecomesItsWrites) {
       {"blue threshold in F", 26, 212, Edits(F), {W::Of(W::Alarm1, 100.0f)}},
       {"red threshold", 27, 900, Edits(), {W::Of(W::Alarm2, 900.0f)}},
       {"threshold hysteresis in F", 28, 9, Edits(F), {W::Of(W::RatioAlarmHysteresis, 5.0f)}},
+      {"negative threshold hysteresis left to the driver", 28, -5, Edits(), {W::Of(W::RatioAlarmHysteresis, -5.0f)}},
       {"address: written by OK only", 31, 5, Edits(), {}},
   };
   for (const Case& c : cases) {

@@ -725,3 +725,119 @@ TEST_F(VererodurDlgTest, AverageTimeStepsBelowATenth) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every temperature unit label of the dialog reads " [unit]:", also those
+// of the calibration page and of the threshold-mode values, in the unit
+// the device shows.
+TEST_F(VererodurDlgTest, UnitLabelsOnEveryPageReadAlike) {
+  Open(
+      [](ArgoDeviceState& s) {
+        s.unit = 0;               // °F
+        s.ratioAlarmMode = 0x01;  // threshold mode: its values are shown
+      },
+      QStringLiteral("ratio"), true);
+  dlg_->SetActivePage(2);
+  for (const char* name : {"TempLbl0", "TempLbl2", "TempLbl3", "TempLbl12", "TempLbl13", "TempLBL14"}) {
+    auto* label = dlg_->findChild<QLabel*>(QString::fromLatin1(name));
+    ASSERT_NE(label, nullptr) << name;
+    EXPECT_EQ(label->text(), QStringLiteral(" [°F]:")) << name;
+  }
+}
+
+// The display page's two source combos are written by the change timer:
+// 500 ms after the choice (OK disabled meanwhile), or at once when the
+// combo is left; the page then shows the source the device has.
+TEST_F(VererodurDlgTest, DisplaySourcesAreWrittenHalfASecondAfterTheChoice) {
+  Open([](ArgoDeviceState& s) {
+    s.ratioAlarmMode = 0;
+    s.visualAlarmSource = 0;
+    s.displayMainSource = 0;
+  });
+  dlg_->SetActivePage(2);
+  auto* visual = dlg_->DisplayPage->findChild<QComboBox*>(QStringLiteral("cbVisualAlSource"));
+  auto* main = dlg_->DisplayPage->findChild<QComboBox*>(QStringLiteral("cbDisplayMainSource"));
+  ASSERT_NE(visual, nullptr);
+  ASSERT_NE(main, nullptr);
+  visual->setCurrentIndex(2);
+  Q_EMIT visual->activated(2);
+  EXPECT_TRUE(dlg_->WritePending());
+  EXPECT_FALSE(dlg_->btnOK->isEnabled());
+  Pump(TVererodurDeviceSetupDlg::kChoiceDelayMs - 250);
+  EXPECT_TRUE(SetterNames().empty());
+  EXPECT_EQ(visual->currentIndex(), 2);
+  ASSERT_TRUE(Settled());
+  EXPECT_EQ(SetterNames(), std::vector<QString>{QStringLiteral("SetVisualAlarmSource")});
+  EXPECT_EQ(State().visualAlarmSource, 2);
+  EXPECT_EQ(visual->currentIndex(), 2);
+  auto* unit = dlg_->DisplayPage->findChild<QLabel*>(QStringLiteral("lblUnitLow0"));
+  ASSERT_NE(unit, nullptr);
+  EXPECT_EQ(unit->text(), QStringLiteral("[%]"));
+  EXPECT_TRUE(dlg_->btnOK->isEnabled());
+
+  model_->ClearRequests();
+  main->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(WaitForEvents([&] { return main->hasFocus(); }));
+  main->setCurrentIndex(3);
+  Q_EMIT main->activated(3);
+  dlg_->btnSave->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(WaitForEvents([&] { return !SetterNames().empty(); }, TVererodurDeviceSetupDlg::kChoiceDelayMs - 200));
+  ASSERT_TRUE(Settled());
+  EXPECT_EQ(SetterNames(), std::vector<QString>{QStringLiteral("SetDisplayMainSource")});
+  EXPECT_EQ(State().displayMainSource, 3);
+  EXPECT_EQ(main->currentIndex(), 3);
+  EXPECT_TRUE(messages_.empty());
+}
+
+// The smart-averaging threshold is written and then read back from the
+// device; the edit shows the value read.
+TEST_F(VererodurDlgTest, SmartThresholdIsReadBackAfterItsWrite) {
+  Open();
+  Choose(dlg_->cbPostProcMode, 1);
+  if (!dlg_->cbSmartAveraging->isChecked()) dlg_->cbSmartAveraging->click();
+  ASSERT_TRUE(Settled());
+  ASSERT_TRUE(dlg_->seSmartThreshold->isEnabled());
+  model_->ClearRequests();
+  TypeAndLeave(dlg_->seSmartThreshold, QStringLiteral("7.5"));
+  std::vector<QString> names;
+  for (const auto& r : model_->Requests()) names.push_back(r.name);
+  const auto set = std::find(names.begin(), names.end(), QStringLiteral("SetSmartThreshold"));
+  ASSERT_NE(set, names.end());
+  ASSERT_NE(set + 1, names.end());
+  EXPECT_EQ(*(set + 1), QStringLiteral("GetSmartThreshold"));
+  EXPECT_EQ(dlg_->seSmartThreshold->text(), QStringLiteral("7.5"));
+}
+
+// A negative threshold hysteresis is refused by the driver (its error
+// event): nothing goes on the wire and the edit shows the device's value.
+TEST_F(VererodurDlgTest, ANegativeThresholdHysteresisIsNotWritten) {
+  Open([](ArgoDeviceState& s) { s.ratioAlarmMode = 0x01; });
+  dlg_->SetActivePage(2);
+  auto* hysteresis = dlg_->DisplayPage->findChild<TDSpinEdit*>(QStringLiteral("dseThresholdALhysteresis"));
+  ASSERT_NE(hysteresis, nullptr);
+  TypeAndLeave(hysteresis, QStringLiteral("-5"));
+  EXPECT_TRUE(SetterNames().empty());
+  EXPECT_EQ(State().ratioAlarmHysteresis, opening_.ratioAlarmHysteresis);
+  EXPECT_EQ(hysteresis->text(), QStringLiteral("%1").arg(opening_.ratioAlarmHysteresis / 10.0, 0, 'f', 1));
+}
+
+// A page change locks the calibration values (grid, both calculation
+// groups, Write and "Save as factory default") until the next Read.
+TEST_F(VererodurDlgTest, APageChangeLocksTheCalibrationValues) {
+  Open({}, QStringLiteral("ratio"), true);
+  dlg_->SetActivePage(4);
+  dlg_->CalibrationPage->Lock(false);  // as after a Read
+  ASSERT_FALSE(dlg_->CalibrationPage->Locked());
+  dlg_->SetActivePage(1);
+  EXPECT_TRUE(dlg_->CalibrationPage->Locked());
+  dlg_->SetActivePage(4);
+  for (const char* name : {"vleRatioCali", "gb1Ccali", "gb2Ccali", "btnWriteCali", "btnSetFactDefault"}) {
+    auto* w = dlg_->CalibrationPage->findChild<QWidget*>(QString::fromLatin1(name));
+    ASSERT_NE(w, nullptr) << name;
+    EXPECT_FALSE(w->isEnabled()) << name;
+  }
+  EXPECT_TRUE(SetterNames().empty());
+}
+
+}  // namespace

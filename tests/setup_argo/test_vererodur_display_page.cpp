@@ -204,33 +204,52 @@ TEST_F(DisplayPageTest, SourceWithoutRowsWritesNothing) {
   }
 }
 
-// Choosing another source first writes the rows waiting for the old one,
-// then the source; the rows then show the new source (Tau in percent).
-TEST_F(DisplayPageTest, SourceChangeWritesPendingRowsFirst) {
+// Choosing another source first writes the rows waiting for the old one;
+// the source itself is reported (Tag 23) for the dialog's change timer and
+// stays chosen through refills until the dialog says it was written. The
+// main-value source likewise (Tag 24). The page writes no source itself.
+TEST_F(DisplayPageTest, SourceChangeWritesPendingRowsFirstAndReportsTheSource) {
   Open(QStringLiteral("ratio-5015"), [](ArgoDeviceState& s) {
     s.visualAlarmSource = 0;
+    s.displayMainSource = 0;
     s.ratioAlarmMode = 0;
   });
+  std::vector<std::pair<int, QWidget*>> tags;
+  QObject::connect(page_.get(), &TVererodurDisplayPage::tagChanged,
+                   [&](int tag, QWidget* control) { tags.emplace_back(tag, control); });
   Edit("dseHigh", 0)->setText(QStringLiteral("1100.0"));
   Choose("cbVisualAlSource", 2);
   ASSERT_TRUE(WaitPageIdle());
   const std::vector<QString> names = RequestNames();
-  ASSERT_EQ(names.size(), 9u);
-  EXPECT_EQ(names[0], QStringLiteral("SetVisualAlarmSettings"));
-  EXPECT_EQ(names[8], QStringLiteral("SetVisualAlarmSource"));
+  ASSERT_EQ(names.size(), 8u);
+  for (const QString& name : names) EXPECT_EQ(name, QStringLiteral("SetVisualAlarmSettings"));
+  ASSERT_EQ(tags.size(), 1u);
+  EXPECT_EQ(tags[0].first, TVererodurDisplayPage::kTagVisualAlSource);
+  EXPECT_EQ(tags[0].second, Child<QComboBox>(QStringLiteral("cbVisualAlSource")));
   const ArgoDeviceState after = State();
-  EXPECT_EQ(after.visualAlarmSource, 2);
+  EXPECT_EQ(after.visualAlarmSource, 0);
   EXPECT_EQ(Bytes(after.visualAlarm[0].begin() + 2, after.visualAlarm[0].begin() + 4),
             (Bytes{0x2E, 0xE0}));  // 1100.0 °C
+  // Refilled after the rows' write: the chosen source and its rows (Tau in percent).
+  EXPECT_EQ(Child<QComboBox>(QStringLiteral("cbVisualAlSource"))->currentIndex(), 2);
   EXPECT_EQ(Child<QLabel>(QStringLiteral("lblUnitLow0"))->text(), QStringLiteral("[%]"));
   EXPECT_DOUBLE_EQ(Edit("dseLow", 0)->MinValue(), -50.0);
+  page_->SourceChoiceDone(TVererodurDisplayPage::kTagVisualAlSource);
+  page_->LoadDisplayPage(page_->Cache());
+  EXPECT_EQ(Child<QComboBox>(QStringLiteral("cbVisualAlSource"))->currentIndex(), 0);
 
   model_->ClearRequests();
+  tags.clear();
   Choose("cbDisplayMainSource", 3);
-  ASSERT_TRUE(WaitPageIdle());
-  EXPECT_EQ(RequestNames(), std::vector<QString>{QStringLiteral("SetDisplayMainSource")});
-  EXPECT_EQ(State().displayMainSource, 3);
+  Pump(700);
+  EXPECT_TRUE(RequestNames().empty());
+  ASSERT_EQ(tags.size(), 1u);
+  EXPECT_EQ(tags[0].first, TVererodurDisplayPage::kTagDisplayMainSource);
+  page_->LoadDisplayPage(page_->Cache());
   EXPECT_EQ(Child<QComboBox>(QStringLiteral("cbDisplayMainSource"))->currentIndex(), 3);
+  page_->DiscardPendingWrite();
+  page_->LoadDisplayPage(page_->Cache());
+  EXPECT_EQ(Child<QComboBox>(QStringLiteral("cbDisplayMainSource"))->currentIndex(), 0);
 }
 
 // "Set Display to STANDARD": 0x80 0x00, the device's display settings back
