@@ -273,7 +273,9 @@ TEST_P(BrioSetupWrites, OkWritesTheEditedImagesReportsAndReconnects) {
   EXPECT_EQ(dialog.shows, 1);
   EXPECT_EQ(dialog.firstPage, 1);
   EXPECT_EQ(dialog.defaults, 0);
-  if (c.extended) EXPECT_EQ(Data(dialog.given.Extended), extendedBefore);
+  if (c.extended) {
+    EXPECT_EQ(Data(dialog.given.Extended), extendedBefore);
+  }
 
   Bytes config = c.config ? Data(dialog.edited.Config) : configBefore;
   if (c.config && c.zeroBytes40) config[40] = config[41] = 0;
