@@ -163,7 +163,9 @@ TEST(RatioSetupParamPlanner, ArbitraryTextNeverParsesToANonFiniteValue) {
       text += alphabet[int((seed >> 16) % std::uint32_t(alphabet.size()))];
     }
     const std::optional<double> v = P::ParseFloatTolerant(text);
-    if (v) EXPECT_TRUE(std::isfinite(*v)) << text.toStdString();
+    if (v) {
+      EXPECT_TRUE(std::isfinite(*v)) << text.toStdString();
+    }
   }
 }
 
