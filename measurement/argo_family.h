@@ -33,7 +33,7 @@ class ArgoFamily : public SessionFamily<TpyreonArgo> {
   void FillSnapshot(const TpyreonArgo& driver, TDeviceSnapshot& snapshot) const override;
 
  private:
-  void TakeBurstRecords();
+  void TakeBurstRecords() override;
 
   ChannelConversion::TArgoBurstLayout layout_ = ChannelConversion::TArgoBurstLayout::Standard;
 };

@@ -30,6 +30,7 @@
 #include "tests/support/modal_dialog.h"
 #include "tests/support/program_home.h"
 #include "tests/support/wait_for.h"
+#include "tests/support/stall_limit.h"
 #include "tools/devsim/argo_model.h"
 #include "tools/devsim/devsim_options.h"
 #include "tools/devsim/pty_server.h"
@@ -366,7 +367,7 @@ class MainWindowSilentDeviceTest : public MainWindowDeviceTest {
     QElapsedTimer t;
     t.start();
     f.mStopClick(f.mStop);
-    EXPECT_LT(t.elapsed(), 100) << "the stop command waited on the line";
+    EXPECT_LT(t.elapsed(), test_support::StallLimitMs(100)) << "the stop command waited on the line";
     return f;
   }
 
@@ -387,12 +388,12 @@ TEST_F(MainWindowSilentDeviceTest, StopOnADeviceThatFellSilent) {
   qint64 gap = 0;
   EXPECT_TRUE(RunWatchingTicks([&] { return f.State() == csClosed; }, 10000, gap)) << int(f.State());
   EXPECT_EQ(f.ErrorCount(), 1);
-  EXPECT_LT(gap, 100) << "the window stalled";
+  EXPECT_LT(gap, test_support::StallLimitMs(100)) << "the window stalled";
   // Nothing more comes from the dead device.
   RunWatchingTicks([] { return false; }, 1500, gap);
   EXPECT_EQ(f.State(), csClosed);
   EXPECT_EQ(f.ErrorCount(), 1);
-  EXPECT_LT(gap, 100);
+  EXPECT_LT(gap, test_support::StallLimitMs(100));
 }
 
 // The device vanishes (its port hangs up) on the burst-off of a stop: the
@@ -411,12 +412,12 @@ TEST_F(MainWindowSilentDeviceTest, StopOnADeviceThatVanishes) {
   // hang-up cut short is reported.
   const int errors = f.ErrorCount();
   EXPECT_LE(errors, 1);
-  EXPECT_LT(gap, 100) << "the window stalled";
+  EXPECT_LT(gap, test_support::StallLimitMs(100)) << "the window stalled";
   // Nothing more comes from the gone device.
   RunWatchingTicks([] { return false; }, 1500, gap);
   EXPECT_EQ(f.State(), csClosed);
   EXPECT_EQ(f.ErrorCount(), errors);
-  EXPECT_LT(gap, 100);
+  EXPECT_LT(gap, test_support::StallLimitMs(100));
   EXPECT_TRUE(f.mScan->isEnabled());
 
   QElapsedTimer t;
