@@ -328,7 +328,9 @@ void TScanDeviceDlg::OpenRow(int index) {
     row.Family = std::move(family);
     f->Open(r.Port, r.BaudIndex, 0, [this, f, index](bool opened) {
       if (!opened) return;
-      f->ReadConfiguration([this, f, index](bool) {
+      // The configuration read alone: the preview needs nothing else before
+      // its temperature reads.
+      f->PostDriverJob([](TpyreonArgo& d) { d.ReadAllParameters(true); }, [this, f, index](bool) {
         // The ratio model shows itself by its firmware.
         if (static_cast<std::size_t>(index) >= rows_.size() || rows_[index]->Family.get() != f) return;
         rows_[index]->Opened = f->Snapshot().Connected;

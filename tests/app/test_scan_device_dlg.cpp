@@ -23,6 +23,7 @@
 #include "app/interface_dlg.h"
 #include "app/scan_device_dlg.h"
 #include "drivers/device_type.h"
+#include "measurement/argo_family.h"
 #include "platform/fake_serial_device.h"
 #include "platform/fake_serial_line.h"
 #include "platform/pty_pair.h"
@@ -66,6 +67,7 @@ class ScanBench {
     if (!server->Start()) return false;
     entries_ += "COM" + QByteArray::number(port) + "=" + server->SlavePath().toUtf8() + "\r\n";
     ptyServers_.push_back(std::move(server));
+    argos_[port] = model;
     return true;
   }
 
@@ -118,6 +120,7 @@ class ScanBench {
 
   QList<TUsbAdapter> Adapters() const { return adapters_; }
   std::shared_ptr<FakeSerialLine> Line(int port) const { return lines_.value(port); }
+  std::shared_ptr<ArgoModel> Argo(int port) const { return argos_.value(port); }
 
  private:
   const QTemporaryDir& dir_;
@@ -128,6 +131,7 @@ class ScanBench {
   QStringList lineNames_;
   QList<TUsbAdapter> adapters_;
   QMap<int, std::shared_ptr<FakeSerialLine>> lines_;
+  QMap<int, std::shared_ptr<ArgoModel>> argos_;
   std::set<std::pair<int, std::uint32_t>> serials_;
 };
 
@@ -297,6 +301,67 @@ TEST_F(ScanTest, DialogListsDevicesAndSelectsARow) {
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
   EXPECT_EQ(dlg.SelectedIndex, 1);
   EXPECT_EQ(dlg.DeviceType, DeviceType::Fenn2W);
+}
+
+// The operations a device was asked for, in order.
+QStringList RequestNames(const ArgoModel& model) {
+  QStringList names;
+  for (const ArgoRequestRecord& r : model.Requests()) names.append(r.name);
+  return names;
+}
+
+TEST_F(ScanTest, SingleColourPreviewReadsTheConfigurationAndThenOnlyTemperatures) {
+  ScanBench bench(dir_);
+  ASSERT_TRUE(bench.AddArgo(5, 10555, 9600));
+  ASSERT_TRUE(bench.AddArgo(7, 10777, 9600));
+  ASSERT_TRUE(bench.Publish());
+
+  // What a whole configuration read asks a device for, taken from the
+  // driver on the second device.
+  const auto reference = bench.Argo(7);
+  ASSERT_TRUE(reference);
+  QStringList configurationRead;
+  {
+    ArgoFamily family;
+    bool opened = false;
+    bool read = false;
+    family.Open(7, 0, 0, [&](bool ok) {
+      opened = ok;
+      reference->ClearRequests();
+      family.PostDriverJob([](TpyreonArgo& d) { d.ReadAllParameters(true); }, [&](bool) { read = true; });
+    });
+    ASSERT_TRUE(WaitForEvents([&] { return read; }, 15000));
+    ASSERT_TRUE(opened);
+    configurationRead = RequestNames(*reference);
+    family.Close();
+  }
+  ASSERT_FALSE(configurationRead.isEmpty());
+
+  const auto device = bench.Argo(5);
+  ASSERT_TRUE(device);
+  TScanDeviceDlg dlg;
+  dlg.Scanner().ListAdapters = [] { return QList<TUsbAdapter>{}; };
+  dlg.StoredDeviceType = DeviceType::Argo;
+  dlg.DeviceType = DeviceType::Argo;
+  dlg.PreferredPort = 5;
+  dlg.open();
+  ASSERT_TRUE(WaitForEvents([&] { return dlg.pnlGrid->isVisible(); }, 15000));
+  ASSERT_TRUE(WaitForEvents(
+      [&] { return RequestNames(*device).count(QStringLiteral("ReadObjectTemperature")) >= 3; }, 15000));
+  dlg.reject();
+  const QStringList all = RequestNames(*device);
+  const QString log = all.join(QLatin1Char(' '));
+  // The search's requests, then the configuration read once, then the
+  // temperature reads alone.
+  int at = -1;
+  for (int i = 0; i + configurationRead.size() <= all.size(); ++i)
+    if (all.mid(i, configurationRead.size()) == configurationRead) at = i;
+  ASSERT_GE(at, 0) << log.toStdString();
+  for (const QString& name : all.mid(at + configurationRead.size()))
+    EXPECT_EQ(name, QStringLiteral("ReadObjectTemperature")) << log.toStdString();
+  EXPECT_EQ(all.count(QStringLiteral("GetSpotIllumination")),
+            configurationRead.count(QStringLiteral("GetSpotIllumination")))
+      << log.toStdString();
 }
 
 TEST_F(ScanTest, APortArrivingWhileTheDialogIsOpenLeadsToOneRescan) {
