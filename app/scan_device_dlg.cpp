@@ -139,6 +139,9 @@ TScanDeviceDlg::TScanDeviceDlg(QWidget* owner) : QDialog(owner), scan_(new TDevi
   connect(DelayTimer, &QTimer::timeout, this, &TScanDeviceDlg::btnRefreshClick);
 
   scan_->OnProgress = [this](int percent) { ShowProgress(percent); };
+  scan_->OnFamilyDone = [this](bool singleColour, const TDeviceScan::Results& found) {
+    FamilyDone(singleColour, found);
+  };
   pnlGrid->hide();
   pnlControl->hide();
   resize(kMessageWidth, pnlMessage->minimumHeight() + 1);
@@ -247,10 +250,19 @@ void TScanDeviceDlg::Timer1Timer() {
   DeviceType = DeviceType::IsBrio(StoredDeviceType) ? DeviceType::Voduz1 : DeviceType::Argo;
   DeviceName = TypeName(DeviceType);
   ShowProgress(0);
-  pnlMessage->setText(
-      ReadText(QStringLiteral("PleaseWait"), QStringLiteral("Please wait ..."), QStringLiteral("Other")));
   scan_->Scan(StoredDeviceType, PreviousDeviceType, PreferredPort, ScanNonUSB,
               [this](const TDeviceScan::Outcome& outcome) { ScanDone(outcome); });
+}
+
+void TScanDeviceDlg::FamilyDone(bool singleColour, const TDeviceScan::Results& found) {
+  if (!singleColour && found.isEmpty()) return;
+  DeviceType = singleColour ? DeviceType::Argo : TDeviceScan::TypeOfKind(found.last().Kind);
+  DeviceName = TypeName(DeviceType);
+  ShowProgress(0);
+  // Stays while the rows open or the Brio family is probed.
+  if (singleColour)
+    pnlMessage->setText(
+        ReadText(QStringLiteral("PleaseWait"), QStringLiteral("Please wait ..."), QStringLiteral("Other")));
 }
 
 void TScanDeviceDlg::ScanDone(const TDeviceScan::Outcome& outcome) {

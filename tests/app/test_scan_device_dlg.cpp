@@ -364,6 +364,39 @@ TEST_F(ScanTest, SingleColourPreviewReadsTheConfigurationAndThenOnlyTemperatures
       << log.toStdString();
 }
 
+TEST_F(ScanTest, PleaseWaitShowsOnceTheSingleColourSearchIsOver) {
+  ScanBench bench(dir_);
+  ASSERT_TRUE(bench.AddArgo(5, 10555, 9600));
+  // A Brio adapter with nothing on it keeps the Brio probe busy a while.
+  ASSERT_TRUE(bench.AddSilent(20, true));
+  ASSERT_TRUE(bench.Publish());
+  TScanDeviceDlg dlg;
+  dlg.Scanner().ListAdapters = [&bench] { return bench.Adapters(); };
+  dlg.StoredDeviceType = DeviceType::Argo;
+  dlg.DeviceType = DeviceType::None;
+  dlg.PreferredPort = 5;
+  // The texts of the message panel, in order, each once.
+  QStringList texts;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (dlg.pnlMessage->isVisible() && (texts.isEmpty() || texts.last() != dlg.pnlMessage->text()))
+      texts.append(dlg.pnlMessage->text());
+  });
+  watch.start(5);
+  dlg.open();
+  ASSERT_TRUE(WaitForEvents([&] { return dlg.pnlGrid->isVisible(); }, 20000));
+  watch.stop();
+  dlg.reject();
+  const QString all = texts.join(QStringLiteral(" | "));
+  const QString wait = QStringLiteral("Please wait ...");
+  // Shown after the search's last progress, and kept while the Brio family
+  // is probed.
+  const int at = static_cast<int>(texts.indexOf(wait));
+  ASSERT_GE(at, 1) << all.toStdString();
+  EXPECT_EQ(texts.last(), wait) << all.toStdString();
+  EXPECT_TRUE(texts[at - 1].startsWith(QStringLiteral("Scan Argo."))) << all.toStdString();
+}
+
 TEST_F(ScanTest, APortArrivingWhileTheDialogIsOpenLeadsToOneRescan) {
   const QString device = dir_.filePath(QStringLiteral("ttyPlugged"));
   QFile ports(dir_.filePath(QStringLiteral("ports.ini")));
