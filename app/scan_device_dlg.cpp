@@ -57,6 +57,8 @@ struct TScanDeviceDlg::Row {
   std::unique_ptr<DeviceFamily> Family;
   bool HighResolution = false;
   bool Opened = false;
+  // The preview found bytes waiting and asked for a Refresh.
+  bool RefreshAsked = false;
 
   ~Row() {
     // A thread stuck in a wait keeps its family: it is never deleted under it.
@@ -433,9 +435,27 @@ void TScanDeviceDlg::TempTimerTimer() {
         d.ReadTargetTemperature();
       });
     } else if (IsSecondGenerationName(name)) {
-      static_cast<BrioMaFamily*>(row.Family.get())->PostDriverJob([](TpyreonBrio_mA& d) {
-        d.ReadTargetTemperature();
-      });
+      // Bytes nobody asked for mean the device started anew or the line
+      // lost step: the row skips its read and a Refresh follows. Each row
+      // asks for that once; the Refresh replaces the rows, and a Refresh
+      // already under way takes no second one.
+      auto* f = static_cast<BrioMaFamily*>(row.Family.get());
+      auto waiting = std::make_shared<bool>(false);
+      f->PostDriverJob(
+          [waiting](TpyreonBrio_mA& d) {
+            if (d.InputCount() > 0) {
+              *waiting = true;
+              return;
+            }
+            d.ReadTargetTemperature();
+          },
+          [this, f, i, waiting](bool ran) {
+            if (!ran || !*waiting || refreshing_ || i >= rows_.size() || rows_[i]->Family.get() != f ||
+                rows_[i]->RefreshAsked)
+              return;
+            rows_[i]->RefreshAsked = true;
+            btnRefreshClick();
+          });
     }
   }
   btnSelect->setEnabled(HasSelection());

@@ -397,6 +397,46 @@ TEST_F(ScanTest, PleaseWaitShowsOnceTheSingleColourSearchIsOver) {
   EXPECT_TRUE(texts[at - 1].startsWith(QStringLiteral("Scan Argo."))) << all.toStdString();
 }
 
+TEST_F(ScanTest, BytesWaitingFromASecondGenerationBrioLeadToOneRescan) {
+  ScanBench bench(dir_);
+  ASSERT_TRUE(bench.AddBrio(9, 2, QStringLiteral("brio-2w")));
+  ASSERT_TRUE(bench.Publish());
+  const auto line = bench.Line(9);
+  ASSERT_TRUE(line);
+  TScanDeviceDlg dlg;
+  dlg.Scanner().ListAdapters = [&bench] { return bench.Adapters(); };
+  dlg.StoredDeviceType = DeviceType::Brio2W;
+  dlg.DeviceType = DeviceType::Brio2W;
+  dlg.open();
+  const auto previewing = [&] {
+    return dlg.pnlGrid->isVisible() && dlg.Grid->RowCount() == 2 &&
+           dlg.Grid->Cells(5, 1) != QStringLiteral("000.0\u00B0C") && !dlg.Grid->Cells(5, 1).isEmpty();
+  };
+  ASSERT_TRUE(WaitForEvents(previewing, 20000));
+  EXPECT_NE(dlg.WantedSerial, -1);
+  // Every time the grid gives way to the message panel a scan runs.
+  int rescans = 0;
+  bool gridShown = true;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    const bool shown = dlg.pnlGrid->isVisible();
+    if (gridShown && !shown) ++rescans;
+    gridShown = shown;
+  });
+  watch.start(2);
+  // Stray bytes on the line between two reads of the preview.
+  line->Inject(std::string_view("\x55\xAA\x01", 3));
+  ASSERT_TRUE(WaitForEvents([&] { return rescans > 0; }, 5000));
+  EXPECT_EQ(dlg.WantedSerial, -1);
+  // The rescan finds the device again and its preview runs on quietly.
+  ASSERT_TRUE(WaitForEvents(previewing, 20000));
+  WaitForEvents([] { return false; }, 1500);
+  watch.stop();
+  EXPECT_EQ(rescans, 1);
+  EXPECT_TRUE(previewing());
+  dlg.reject();
+}
+
 TEST_F(ScanTest, APortArrivingWhileTheDialogIsOpenLeadsToOneRescan) {
   const QString device = dir_.filePath(QStringLiteral("ttyPlugged"));
   QFile ports(dir_.filePath(QStringLiteral("ports.ini")));
