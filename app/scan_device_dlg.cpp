@@ -26,6 +26,8 @@
 namespace {
 
 constexpr int kColumns = 7;
+constexpr int kDefaultColWidth = 45;
+constexpr int kDefaultRowHeight = 18;
 constexpr int kMessageWidth = 350;
 constexpr int kMaxGridHeight = 400;
 // A device thread that does not end in this time is left to end by itself.
@@ -96,6 +98,8 @@ TScanDeviceDlg::TScanDeviceDlg(QWidget* owner) : QDialog(owner), scan_(new TDevi
   Grid->setObjectName(QStringLiteral("Grid"));
   Grid->SetColCount(kColumns);
   Grid->SetRowCount(1);
+  Grid->SetDefaultColWidth(kDefaultColWidth);
+  Grid->SetDefaultRowHeight(kDefaultRowHeight);
   Grid->setSelectionBehavior(QAbstractItemView::SelectRows);
   Grid->setSelectionMode(QAbstractItemView::SingleSelection);
   Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -509,6 +509,17 @@ TEST_F(ScanTest, InterfaceDialogSwitchesTheSupplyOfTheBrioDeviceItScanned) {
   EXPECT_TRUE(dlg.TestPortClosed);
 }
 
+TEST_F(ScanTest, GridStartsWithItsDefaultCellSizes) {
+  TScanDeviceDlg dlg;
+  EXPECT_EQ(dlg.Grid->ColCount(), 7);
+  EXPECT_EQ(dlg.Grid->DefaultColWidth(), 45);
+  EXPECT_EQ(dlg.Grid->DefaultRowHeight(), 18);
+  // Rows added for the devices found start at that height.
+  dlg.Grid->SetRowCount(3);
+  EXPECT_EQ(dlg.Grid->RowHeights(2), 18);
+  EXPECT_EQ(dlg.Grid->ColWidths(6), 45);
+}
+
 TEST_F(ScanTest, LatePreviewNotificationsForMissingRowsAreIgnored) {
   TScanDeviceDlg dlg;
   dlg.Grid->SetRowCount(2);
