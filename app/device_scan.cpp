@@ -204,7 +204,9 @@ void TDeviceScan::Scan(std::uint8_t storedType, std::uint8_t previousType, int p
           outcome->WantedIndex = static_cast<int>(outcome->Found.size());
         outcome->Found.append(r);
       }
-      if (const auto next = step.lock()) (*next)();
+      const auto next = step.lock();
+      if (OnFamilyDone) OnFamilyDone(singleColour, found);
+      if (next) (*next)();
     };
     if (singleColour)
       ScanSingleColour(preferredPort, scanNonUsb, familyDone);
@@ -237,7 +239,7 @@ void TDeviceScan::ScanSingleColour(int preferredPort, bool scanNonUsb, Done done
     rest({});
 }
 
-void TDeviceScan::BeginPass(Done done, int count) {
+void TDeviceScan::BeginPass(Done done, int count, bool reportProgress) {
   ReleaseSearches();
   ReleaseProbes();
   results_.clear();
@@ -245,11 +247,12 @@ void TDeviceScan::BeginPass(Done done, int count) {
   wantedFound_ = false;
   count_ = count;
   collectedCount_ = 0;
+  reportProgress_ = reportProgress;
   Progress(0);
 }
 
 void TDeviceScan::SearchPass(const QList<int>& ports, Done done) {
-  BeginPass(std::move(done), static_cast<int>(ports.size()));
+  BeginPass(std::move(done), static_cast<int>(ports.size()), true);
   for (int port : ports) {
     if (port < 1 || port > PortMap::kMaxPort) continue;
     auto* search = new TArgosuche(true, static_cast<std::uint8_t>(port), this);
@@ -264,7 +267,7 @@ void TDeviceScan::SearchPass(const QList<int>& ports, Done done) {
 }
 
 void TDeviceScan::ProbeBrio(const QList<int>& ports, Done done) {
-  BeginPass(std::move(done), static_cast<int>(ports.size()));
+  BeginPass(std::move(done), static_cast<int>(ports.size()), false);
   const PortMap map = PortMap::FromEnvironment();
   for (int port : ports) {
     auto probe = std::make_shared<Probe>();
@@ -395,7 +398,7 @@ void TDeviceScan::FinishPass() {
 }
 
 void TDeviceScan::Progress(int percent) {
-  if (OnProgress) OnProgress(percent);
+  if (reportProgress_ && OnProgress) OnProgress(percent);
 }
 
 void TDeviceScan::ReleaseSearches() {

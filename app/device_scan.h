@@ -64,9 +64,12 @@ class TDeviceScan : public QObject {
   int SearchTimeout = 100;
   // The adapters present now (sysfs by default).
   std::function<QList<TUsbAdapter>()> ListAdapters;
-  // Progress of a pass: 0 at its start, then percent - 1 per search
-  // collected, 100 at its end.
+  // Progress of a single-colour pass: 0 at its start, then percent - 1 per
+  // search collected, 100 at its end. The Brio probe reports none.
   std::function<void(int percent)> OnProgress;
+  // Within Scan: a family's search is over (`singleColour` tells which),
+  // before the next family starts.
+  std::function<void(bool singleColour, const Results& found)> OnFamilyDone;
 
   // The adapters of the wanted product IDs of each family.
   static QList<int> SingleColourAdapterPorts(const QList<TUsbAdapter>& adapters);
@@ -107,7 +110,7 @@ class TDeviceScan : public QObject {
   struct Search;
   struct Probe;
   // Drops what a previous pass left and starts counting `count` ports.
-  void BeginPass(Done done, int count);
+  void BeginPass(Done done, int count, bool reportProgress);
   void StartWatch();
   void Watch();
   void FinishPass();
@@ -124,6 +127,7 @@ class TDeviceScan : public QObject {
   std::vector<bool> collected_;
   int count_ = 0;
   int collectedCount_ = 0;
+  bool reportProgress_ = false;
   QElapsedTimer clock_;  // restarted at every collection
   Results results_;
   Done passDone_;

@@ -26,6 +26,8 @@
 namespace {
 
 constexpr int kColumns = 7;
+constexpr int kDefaultColWidth = 45;
+constexpr int kDefaultRowHeight = 18;
 constexpr int kMessageWidth = 350;
 constexpr int kMaxGridHeight = 400;
 // A device thread that does not end in this time is left to end by itself.
@@ -57,6 +59,8 @@ struct TScanDeviceDlg::Row {
   std::unique_ptr<DeviceFamily> Family;
   bool HighResolution = false;
   bool Opened = false;
+  // The preview found bytes waiting and asked for a Refresh.
+  bool RefreshAsked = false;
 
   ~Row() {
     // A thread stuck in a wait keeps its family: it is never deleted under it.
@@ -94,6 +98,8 @@ TScanDeviceDlg::TScanDeviceDlg(QWidget* owner) : QDialog(owner), scan_(new TDevi
   Grid->setObjectName(QStringLiteral("Grid"));
   Grid->SetColCount(kColumns);
   Grid->SetRowCount(1);
+  Grid->SetDefaultColWidth(kDefaultColWidth);
+  Grid->SetDefaultRowHeight(kDefaultRowHeight);
   Grid->setSelectionBehavior(QAbstractItemView::SelectRows);
   Grid->setSelectionMode(QAbstractItemView::SingleSelection);
   Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -139,6 +145,9 @@ TScanDeviceDlg::TScanDeviceDlg(QWidget* owner) : QDialog(owner), scan_(new TDevi
   connect(DelayTimer, &QTimer::timeout, this, &TScanDeviceDlg::btnRefreshClick);
 
   scan_->OnProgress = [this](int percent) { ShowProgress(percent); };
+  scan_->OnFamilyDone = [this](bool singleColour, const TDeviceScan::Results& found) {
+    FamilyDone(singleColour, found);
+  };
   pnlGrid->hide();
   pnlControl->hide();
   resize(kMessageWidth, pnlMessage->minimumHeight() + 1);
@@ -247,10 +256,19 @@ void TScanDeviceDlg::Timer1Timer() {
   DeviceType = DeviceType::IsBrio(StoredDeviceType) ? DeviceType::Voduz1 : DeviceType::Argo;
   DeviceName = TypeName(DeviceType);
   ShowProgress(0);
-  pnlMessage->setText(
-      ReadText(QStringLiteral("PleaseWait"), QStringLiteral("Please wait ..."), QStringLiteral("Other")));
   scan_->Scan(StoredDeviceType, PreviousDeviceType, PreferredPort, ScanNonUSB,
               [this](const TDeviceScan::Outcome& outcome) { ScanDone(outcome); });
+}
+
+void TScanDeviceDlg::FamilyDone(bool singleColour, const TDeviceScan::Results& found) {
+  if (!singleColour && found.isEmpty()) return;
+  DeviceType = singleColour ? DeviceType::Argo : TDeviceScan::TypeOfKind(found.last().Kind);
+  DeviceName = TypeName(DeviceType);
+  ShowProgress(0);
+  // Stays while the rows open or the Brio family is probed.
+  if (singleColour)
+    pnlMessage->setText(
+        ReadText(QStringLiteral("PleaseWait"), QStringLiteral("Please wait ..."), QStringLiteral("Other")));
 }
 
 void TScanDeviceDlg::ScanDone(const TDeviceScan::Outcome& outcome) {
@@ -328,7 +346,9 @@ void TScanDeviceDlg::OpenRow(int index) {
     row.Family = std::move(family);
     f->Open(r.Port, r.BaudIndex, 0, [this, f, index](bool opened) {
       if (!opened) return;
-      f->ReadConfiguration([this, f, index](bool) {
+      // The configuration read alone: the preview needs nothing else before
+      // its temperature reads.
+      f->PostDriverJob([](TpyreonArgo& d) { d.ReadAllParameters(true); }, [this, f, index](bool) {
         // The ratio model shows itself by its firmware.
         if (static_cast<std::size_t>(index) >= rows_.size() || rows_[index]->Family.get() != f) return;
         rows_[index]->Opened = f->Snapshot().Connected;
@@ -419,9 +439,27 @@ void TScanDeviceDlg::TempTimerTimer() {
         d.ReadTargetTemperature();
       });
     } else if (IsSecondGenerationName(name)) {
-      static_cast<BrioMaFamily*>(row.Family.get())->PostDriverJob([](TpyreonBrio_mA& d) {
-        d.ReadTargetTemperature();
-      });
+      // Bytes nobody asked for mean the device started anew or the line
+      // lost step: the row skips its read and a Refresh follows. Each row
+      // asks for that once; the Refresh replaces the rows, and a Refresh
+      // already under way takes no second one.
+      auto* f = static_cast<BrioMaFamily*>(row.Family.get());
+      auto waiting = std::make_shared<bool>(false);
+      f->PostDriverJob(
+          [waiting](TpyreonBrio_mA& d) {
+            if (d.InputCount() > 0) {
+              *waiting = true;
+              return;
+            }
+            d.ReadTargetTemperature();
+          },
+          [this, f, i, waiting](bool ran) {
+            if (!ran || !*waiting || refreshing_ || i >= rows_.size() || rows_[i]->Family.get() != f ||
+                rows_[i]->RefreshAsked)
+              return;
+            rows_[i]->RefreshAsked = true;
+            btnRefreshClick();
+          });
     }
   }
   btnSelect->setEnabled(HasSelection());

@@ -92,6 +92,9 @@ class TScanDeviceDlg : public QDialog {
   void FormClose();
   void Timer1Timer();
   void TempTimerTimer();
+  // A family's search is over: its name and, for the single-colour
+  // family, "Please wait ..." in the message panel.
+  void FamilyDone(bool singleColour, const TDeviceScan::Results& found);
   void ScanDone(const TDeviceScan::Outcome& outcome);
   void FillRows(const QList<TScanResult>& records);
   void OpenRow(int row);

@@ -23,6 +23,7 @@
 #include "app/interface_dlg.h"
 #include "app/scan_device_dlg.h"
 #include "drivers/device_type.h"
+#include "measurement/argo_family.h"
 #include "platform/fake_serial_device.h"
 #include "platform/fake_serial_line.h"
 #include "platform/pty_pair.h"
@@ -66,6 +67,7 @@ class ScanBench {
     if (!server->Start()) return false;
     entries_ += "COM" + QByteArray::number(port) + "=" + server->SlavePath().toUtf8() + "\r\n";
     ptyServers_.push_back(std::move(server));
+    argos_[port] = model;
     return true;
   }
 
@@ -118,6 +120,7 @@ class ScanBench {
 
   QList<TUsbAdapter> Adapters() const { return adapters_; }
   std::shared_ptr<FakeSerialLine> Line(int port) const { return lines_.value(port); }
+  std::shared_ptr<ArgoModel> Argo(int port) const { return argos_.value(port); }
 
  private:
   const QTemporaryDir& dir_;
@@ -128,6 +131,7 @@ class ScanBench {
   QStringList lineNames_;
   QList<TUsbAdapter> adapters_;
   QMap<int, std::shared_ptr<FakeSerialLine>> lines_;
+  QMap<int, std::shared_ptr<ArgoModel>> argos_;
   std::set<std::pair<int, std::uint32_t>> serials_;
 };
 
@@ -299,6 +303,140 @@ TEST_F(ScanTest, DialogListsDevicesAndSelectsARow) {
   EXPECT_EQ(dlg.DeviceType, DeviceType::Fenn2W);
 }
 
+// The operations a device was asked for, in order.
+QStringList RequestNames(const ArgoModel& model) {
+  QStringList names;
+  for (const ArgoRequestRecord& r : model.Requests()) names.append(r.name);
+  return names;
+}
+
+TEST_F(ScanTest, SingleColourPreviewReadsTheConfigurationAndThenOnlyTemperatures) {
+  ScanBench bench(dir_);
+  ASSERT_TRUE(bench.AddArgo(5, 10555, 9600));
+  ASSERT_TRUE(bench.AddArgo(7, 10777, 9600));
+  ASSERT_TRUE(bench.Publish());
+
+  // What a whole configuration read asks a device for, taken from the
+  // driver on the second device.
+  const auto reference = bench.Argo(7);
+  ASSERT_TRUE(reference);
+  QStringList configurationRead;
+  {
+    ArgoFamily family;
+    bool opened = false;
+    bool read = false;
+    family.Open(7, 0, 0, [&](bool ok) {
+      opened = ok;
+      reference->ClearRequests();
+      family.PostDriverJob([](TpyreonArgo& d) { d.ReadAllParameters(true); }, [&](bool) { read = true; });
+    });
+    ASSERT_TRUE(WaitForEvents([&] { return read; }, 15000));
+    ASSERT_TRUE(opened);
+    configurationRead = RequestNames(*reference);
+    family.Close();
+  }
+  ASSERT_FALSE(configurationRead.isEmpty());
+
+  const auto device = bench.Argo(5);
+  ASSERT_TRUE(device);
+  TScanDeviceDlg dlg;
+  dlg.Scanner().ListAdapters = [] { return QList<TUsbAdapter>{}; };
+  dlg.StoredDeviceType = DeviceType::Argo;
+  dlg.DeviceType = DeviceType::Argo;
+  dlg.PreferredPort = 5;
+  dlg.open();
+  ASSERT_TRUE(WaitForEvents([&] { return dlg.pnlGrid->isVisible(); }, 15000));
+  ASSERT_TRUE(WaitForEvents(
+      [&] { return RequestNames(*device).count(QStringLiteral("ReadObjectTemperature")) >= 3; }, 15000));
+  dlg.reject();
+  const QStringList all = RequestNames(*device);
+  const QString log = all.join(QLatin1Char(' '));
+  // The search's requests, then the configuration read once, then the
+  // temperature reads alone.
+  int at = -1;
+  for (int i = 0; i + configurationRead.size() <= all.size(); ++i)
+    if (all.mid(i, configurationRead.size()) == configurationRead) at = i;
+  ASSERT_GE(at, 0) << log.toStdString();
+  for (const QString& name : all.mid(at + configurationRead.size()))
+    EXPECT_EQ(name, QStringLiteral("ReadObjectTemperature")) << log.toStdString();
+  EXPECT_EQ(all.count(QStringLiteral("GetSpotIllumination")),
+            configurationRead.count(QStringLiteral("GetSpotIllumination")))
+      << log.toStdString();
+}
+
+TEST_F(ScanTest, PleaseWaitShowsOnceTheSingleColourSearchIsOver) {
+  ScanBench bench(dir_);
+  ASSERT_TRUE(bench.AddArgo(5, 10555, 9600));
+  // A Brio adapter with nothing on it keeps the Brio probe busy a while.
+  ASSERT_TRUE(bench.AddSilent(20, true));
+  ASSERT_TRUE(bench.Publish());
+  TScanDeviceDlg dlg;
+  dlg.Scanner().ListAdapters = [&bench] { return bench.Adapters(); };
+  dlg.StoredDeviceType = DeviceType::Argo;
+  dlg.DeviceType = DeviceType::None;
+  dlg.PreferredPort = 5;
+  // The texts of the message panel, in order, each once.
+  QStringList texts;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (dlg.pnlMessage->isVisible() && (texts.isEmpty() || texts.last() != dlg.pnlMessage->text()))
+      texts.append(dlg.pnlMessage->text());
+  });
+  watch.start(5);
+  dlg.open();
+  ASSERT_TRUE(WaitForEvents([&] { return dlg.pnlGrid->isVisible(); }, 20000));
+  watch.stop();
+  dlg.reject();
+  const QString all = texts.join(QStringLiteral(" | "));
+  const QString wait = QStringLiteral("Please wait ...");
+  // Shown after the search's last progress, and kept while the Brio family
+  // is probed.
+  const int at = static_cast<int>(texts.indexOf(wait));
+  ASSERT_GE(at, 1) << all.toStdString();
+  EXPECT_EQ(texts.last(), wait) << all.toStdString();
+  EXPECT_TRUE(texts[at - 1].startsWith(QStringLiteral("Scan Argo."))) << all.toStdString();
+}
+
+TEST_F(ScanTest, BytesWaitingFromASecondGenerationBrioLeadToOneRescan) {
+  ScanBench bench(dir_);
+  ASSERT_TRUE(bench.AddBrio(9, 2, QStringLiteral("brio-2w")));
+  ASSERT_TRUE(bench.Publish());
+  const auto line = bench.Line(9);
+  ASSERT_TRUE(line);
+  TScanDeviceDlg dlg;
+  dlg.Scanner().ListAdapters = [&bench] { return bench.Adapters(); };
+  dlg.StoredDeviceType = DeviceType::Brio2W;
+  dlg.DeviceType = DeviceType::Brio2W;
+  dlg.open();
+  const auto previewing = [&] {
+    return dlg.pnlGrid->isVisible() && dlg.Grid->RowCount() == 2 &&
+           dlg.Grid->Cells(5, 1) != QStringLiteral("000.0\u00B0C") && !dlg.Grid->Cells(5, 1).isEmpty();
+  };
+  ASSERT_TRUE(WaitForEvents(previewing, 20000));
+  EXPECT_NE(dlg.WantedSerial, -1);
+  // Every time the grid gives way to the message panel a scan runs.
+  int rescans = 0;
+  bool gridShown = true;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    const bool shown = dlg.pnlGrid->isVisible();
+    if (gridShown && !shown) ++rescans;
+    gridShown = shown;
+  });
+  watch.start(2);
+  // Stray bytes on the line between two reads of the preview.
+  line->Inject(std::string_view("\x55\xAA\x01", 3));
+  ASSERT_TRUE(WaitForEvents([&] { return rescans > 0; }, 5000));
+  EXPECT_EQ(dlg.WantedSerial, -1);
+  // The rescan finds the device again and its preview runs on quietly.
+  ASSERT_TRUE(WaitForEvents(previewing, 20000));
+  WaitForEvents([] { return false; }, 1500);
+  watch.stop();
+  EXPECT_EQ(rescans, 1);
+  EXPECT_TRUE(previewing());
+  dlg.reject();
+}
+
 TEST_F(ScanTest, APortArrivingWhileTheDialogIsOpenLeadsToOneRescan) {
   const QString device = dir_.filePath(QStringLiteral("ttyPlugged"));
   QFile ports(dir_.filePath(QStringLiteral("ports.ini")));
@@ -369,6 +507,17 @@ TEST_F(ScanTest, InterfaceDialogSwitchesTheSupplyOfTheBrioDeviceItScanned) {
   // The device the scan found is reached without a bus address.
   EXPECT_EQ(dlg.RS485Address, 0);
   EXPECT_TRUE(dlg.TestPortClosed);
+}
+
+TEST_F(ScanTest, GridStartsWithItsDefaultCellSizes) {
+  TScanDeviceDlg dlg;
+  EXPECT_EQ(dlg.Grid->ColCount(), 7);
+  EXPECT_EQ(dlg.Grid->DefaultColWidth(), 45);
+  EXPECT_EQ(dlg.Grid->DefaultRowHeight(), 18);
+  // Rows added for the devices found start at that height.
+  dlg.Grid->SetRowCount(3);
+  EXPECT_EQ(dlg.Grid->RowHeights(2), 18);
+  EXPECT_EQ(dlg.Grid->ColWidths(6), 45);
 }
 
 TEST_F(ScanTest, LatePreviewNotificationsForMissingRowsAreIgnored) {
