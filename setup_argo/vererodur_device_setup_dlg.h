@@ -226,7 +226,11 @@ class TVererodurDeviceSetupDlg : public QDialog {
   void SetAlarmLimits(int output);
   void PlaceUnitLabels();
   void ShowPanelLock();
+  // Limits and cached value of an alarm-value edit.
   void ShowAlarmOutput(int output);
+  // The refresh's step of an alarm-value edit: 1.0 from 1000, 0.2 for a
+  // temperature in °F, else 0.1.
+  void SetAlarmIncrement(int output);
   void AppIdle();
   void RefreshTick();
   void LoadDisplayPage();

@@ -346,12 +346,14 @@ void TVererodurDeviceSetupDlg::DsourceChange(int output) {
     // The value edit shows the cached value of the new source's slot.
     LoadingGuard guard(FLoading);
     ShowAlarmOutput(output);
+    SetAlarmIncrement(output);
     PlaceUnitLabels();
   }
   RunWrites({W::OfOutput(W::AlarmSource, output, static_cast<float>(item + 1))}, [this, o, output](bool) {
     LoadingGuard guard(FLoading);
     SetComboItem(cbDsource[o], int(FCache.AlarmSource[o]) - 1);
     ShowAlarmOutput(output);
+    SetAlarmIncrement(output);
   });
 }
 

@@ -841,3 +841,41 @@ TEST_F(VererodurDlgTest, APageChangeLocksTheCalibrationValues) {
 }
 
 }  // namespace
+
+namespace {
+
+// The refresh steps an alarm value by 0.2 in °F, but not while the output
+// mode combo is held: the unit changing at the device meanwhile leaves the
+// step alone until the combo is left.
+TEST_F(VererodurDlgTest, AlarmValueStepsRestWhileTheOutputModeIsHeld) {
+  Open([](ArgoDeviceState& s) {
+    s.alarmSource = {4, 4, 0, 0, 0};  // TBox: -20 to 75 °C
+    s.alarmValue[0][4] = Word(50);
+    s.alarmValue[1][4] = Word(50);
+  });
+  TDSpinEdit* value = dlg_->seDAlarm[0];
+  const auto refreshed = [&] {
+    const int before = dlg_->RefreshCount();
+    return WaitForEvents([&] { return dlg_->RefreshCount() > before; }, 10000);
+  };
+  ASSERT_TRUE(refreshed());
+  EXPECT_DOUBLE_EQ(value->Increment(), 0.1);
+
+  ShowPageOf(dlg_->cbOutputMode4);
+  dlg_->cbOutputMode4->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(WaitForEvents([&] { return dlg_->cbOutputMode4->hasFocus(); }));
+  SetState([](ArgoDeviceState& s) { s.unit = 0; });
+  RunOnSession([](TpyreonArgo& d) { d.GetTemperatureUnit(); });
+  ASSERT_TRUE(WaitForEvents([&] { return dlg_->TempLbl0->text() == QStringLiteral(" [°F]:"); }, 10000));
+  ASSERT_TRUE(refreshed());
+  EXPECT_EQ(value->text(), QStringLiteral("122.0"));
+  EXPECT_DOUBLE_EQ(value->Increment(), 0.1);
+
+  dlg_->btnSave->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(WaitForEvents([&] { return dlg_->btnSave->hasFocus(); }));
+  ASSERT_TRUE(refreshed());
+  EXPECT_DOUBLE_EQ(value->Increment(), 0.2);
+  EXPECT_TRUE(SetterNames().empty());
+}
+
+}  // namespace
