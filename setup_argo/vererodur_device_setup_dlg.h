@@ -231,6 +231,8 @@ class TVererodurDeviceSetupDlg : public QDialog {
   // The refresh's step of an alarm-value edit: 1.0 from 1000, 0.2 for a
   // temperature in °F, else 0.1.
   void SetAlarmIncrement(int output);
+  // The step of an alarm-value edit right after its source changed: 0.1.
+  void SetSourceIncrement(int output);
   void AppIdle();
   void RefreshTick();
   void LoadDisplayPage();

@@ -844,9 +844,10 @@ TEST_F(VererodurDlgTest, APageChangeLocksTheCalibrationValues) {
 
 namespace {
 
-// The refresh steps an alarm value by 0.2 in °F, but not while the output
-// mode combo is held: the unit changing at the device meanwhile leaves the
-// step alone until the combo is left.
+// The refresh steps an alarm value by 0.2 in °F (1.0 from 1000), but not
+// while the output mode combo is held: the unit changing at the device
+// meanwhile leaves the step alone until the combo is left. A change of
+// source sets the step to 0.1.
 TEST_F(VererodurDlgTest, AlarmValueStepsRestWhileTheOutputModeIsHeld) {
   Open([](ArgoDeviceState& s) {
     s.alarmSource = {4, 4, 0, 0, 0};  // TBox: -20 to 75 °C
@@ -876,6 +877,21 @@ TEST_F(VererodurDlgTest, AlarmValueStepsRestWhileTheOutputModeIsHeld) {
   ASSERT_TRUE(refreshed());
   EXPECT_DOUBLE_EQ(value->Increment(), 0.2);
   EXPECT_TRUE(SetterNames().empty());
+
+  // A new source steps by 0.1, whatever the unit and the value, until a
+  // refresh sets the step again.
+  dlg_->cbOutputMode4->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(WaitForEvents([&] { return dlg_->cbOutputMode4->hasFocus(); }));
+  Choose(dlg_->cbDsource[0], 0);
+  EXPECT_EQ(State().alarmSource[0], 1);
+  EXPECT_DOUBLE_EQ(value->Increment(), 0.1);
+  ASSERT_TRUE(refreshed());
+  EXPECT_DOUBLE_EQ(value->Increment(), 0.1);
+  ASSERT_GE(value->Value(), 1000.0);
+  dlg_->btnSave->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(WaitForEvents([&] { return dlg_->btnSave->hasFocus(); }));
+  ASSERT_TRUE(refreshed());
+  EXPECT_DOUBLE_EQ(value->Increment(), 1.0);
 }
 
 }  // namespace
