@@ -297,7 +297,7 @@ void TVererodurDeviceSetupDlg::cbPostProcModeChange() {
   RunWrites(FPlanner.ChoosePostProcessing(item, FCache), [this](bool) {
     ReloadTag(10);
     ReloadTag(11);
-    FKeepPostProcMode = cbPostProcMode->hasFocus();
+    FKeepPostProcMode = false;
     if (gbPostProcessing->isEnabled() && gbPostProcessing->isVisible()) gbPostProcessing->setFocus();
   });
 }
@@ -321,7 +321,7 @@ void TVererodurDeviceSetupDlg::cbOutputMode4Change() {
     LoadingGuard guard(FLoading);
     const std::uint8_t out = FCache.AlarmMode[3].OutMode;
     SetComboItem(cbOutputMode4, out <= 3 ? out : -1);
-    FKeepOutputMode = cbOutputMode4->hasFocus();
+    FKeepOutputMode = false;
     if (gbOutputMode4->isEnabled() && gbOutputMode4->isVisible()) gbOutputMode4->setFocus();
   });
 }

@@ -895,3 +895,28 @@ TEST_F(VererodurDlgTest, AlarmValueStepsRestWhileTheOutputModeIsHeld) {
 }
 
 }  // namespace
+
+namespace {
+
+// A post-processing choice made in the combo is written at once; after it
+// the refresh follows the device's mode again (the focus moves on).
+TEST_F(VererodurDlgTest, AfterAPostProcessingChoiceTheRefreshFollowsTheDevice) {
+  Open();
+  ShowPageOf(dlg_->cbPostProcMode);
+  dlg_->cbPostProcMode->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(WaitForEvents([&] { return dlg_->cbPostProcMode->hasFocus(); }));
+  Choose(dlg_->cbPostProcMode, 2);
+  EXPECT_NE(State().peakHoldTime, 0);
+  EXPECT_FALSE(dlg_->cbPostProcMode->hasFocus());
+  SetState([](ArgoDeviceState& s) {
+    s.peakHoldTime = 0;
+    s.valleyHoldTime = 20;
+  });
+  RunOnSession([](TpyreonArgo& d) {
+    d.GetPeakHoldTime();
+    d.GetValleyHoldTime();
+  });
+  EXPECT_TRUE(WaitForEvents([&] { return dlg_->cbPostProcMode->currentIndex() == 3; }, 10000));
+}
+
+}  // namespace
