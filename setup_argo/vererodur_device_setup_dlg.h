@@ -185,11 +185,16 @@ class TVererodurDeviceSetupDlg : public QDialog {
   QLabel* p2Ctemp2;
 
   // Unit labels: TempLbl0 (value of output 1), TempLbl1 (output 2),
-  // TempLbl4 (threshold), TempLbl5 (hysteresis), TempLbl11 (smart threshold).
+  // TempLbl4 (threshold), TempLbl5 (hysteresis), TempLbl11 (smart threshold);
+  // TempLbl7..TempLbl10 follow no control and stay hidden.
   QLabel* TempLbl0;
   QLabel* TempLbl1;
   QLabel* TempLbl4;
   QLabel* TempLbl5;
+  QLabel* TempLbl7;
+  QLabel* TempLbl8;
+  QLabel* TempLbl9;
+  QLabel* TempLbl10;
   QLabel* TempLbl11;
 
   // The five jog images in the order of RatioDisplayJog::Image.

@@ -475,6 +475,7 @@ void TVererodurDeviceSetupDlg::PlaceUnitLabels() {
     p.unit->setText(p.percent ? percent : text);
     p.unit->setEnabled(p.partner->isEnabled());
   }
+  for (QLabel* unit : {TempLbl7, TempLbl8, TempLbl9, TempLbl10}) unit->setText(text);
 }
 
 void TVererodurDeviceSetupDlg::AppIdle() {

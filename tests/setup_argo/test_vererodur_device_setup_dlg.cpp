@@ -739,7 +739,8 @@ TEST_F(VererodurDlgTest, UnitLabelsOnEveryPageReadAlike) {
       },
       QStringLiteral("ratio"), true);
   dlg_->SetActivePage(2);
-  for (const char* name : {"TempLbl0", "TempLbl2", "TempLbl3", "TempLbl12", "TempLbl13", "TempLBL14"}) {
+  for (const char* name : {"TempLbl0", "TempLbl2", "TempLbl3", "TempLbl7", "TempLbl8", "TempLbl9", "TempLbl10",
+                           "TempLbl12", "TempLbl13", "TempLBL14"}) {
     auto* label = dlg_->findChild<QLabel*>(QString::fromLatin1(name));
     ASSERT_NE(label, nullptr) << name;
     EXPECT_EQ(label->text(), QStringLiteral(" [°F]:")) << name;
