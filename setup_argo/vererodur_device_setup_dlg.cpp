@@ -193,6 +193,13 @@ void TVererodurDeviceSetupDlg::BuildForm() {
   btnLoad = Button(this, "btnLoad", QStringLiteral("Load Config"));
   btnDefault = Button(this, "btnDefault", QStringLiteral("Factory default"));
   btnDefault->hide();
+  // Unit labels that follow no control: they carry the unit text like the
+  // others but are not shown.
+  TempLbl7 = Label(this, "TempLbl7", QStringLiteral("[--]"));
+  TempLbl8 = Label(this, "TempLbl8", QStringLiteral("[--]"));
+  TempLbl9 = Label(this, "TempLbl9", QStringLiteral("[--]"));
+  TempLbl10 = Label(this, "TempLbl10", QStringLiteral("[--]"));
+  for (QLabel* unit : {TempLbl7, TempLbl8, TempLbl9, TempLbl10}) unit->hide();
   auto* buttons = new QVBoxLayout;
   buttons->addWidget(btnOK);
   buttons->addWidget(btnCancel);

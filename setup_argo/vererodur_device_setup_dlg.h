@@ -185,11 +185,16 @@ class TVererodurDeviceSetupDlg : public QDialog {
   QLabel* p2Ctemp2;
 
   // Unit labels: TempLbl0 (value of output 1), TempLbl1 (output 2),
-  // TempLbl4 (threshold), TempLbl5 (hysteresis), TempLbl11 (smart threshold).
+  // TempLbl4 (threshold), TempLbl5 (hysteresis), TempLbl11 (smart threshold);
+  // TempLbl7..TempLbl10 follow no control and stay hidden.
   QLabel* TempLbl0;
   QLabel* TempLbl1;
   QLabel* TempLbl4;
   QLabel* TempLbl5;
+  QLabel* TempLbl7;
+  QLabel* TempLbl8;
+  QLabel* TempLbl9;
+  QLabel* TempLbl10;
   QLabel* TempLbl11;
 
   // The five jog images in the order of RatioDisplayJog::Image.
@@ -226,7 +231,13 @@ class TVererodurDeviceSetupDlg : public QDialog {
   void SetAlarmLimits(int output);
   void PlaceUnitLabels();
   void ShowPanelLock();
+  // Limits and cached value of an alarm-value edit.
   void ShowAlarmOutput(int output);
+  // The refresh's step of an alarm-value edit: 1.0 from 1000, 0.2 for a
+  // temperature in °F, else 0.1.
+  void SetAlarmIncrement(int output);
+  // The step of an alarm-value edit right after its source changed: 0.1.
+  void SetSourceIncrement(int output);
   void AppIdle();
   void RefreshTick();
   void LoadDisplayPage();

@@ -336,9 +336,12 @@ void TVererodurDeviceSetupDlg::SetAlarmRanges() {
 
 void TVererodurDeviceSetupDlg::ShowAlarmOutput(int output) {
   LoadingGuard guard(FLoading);
-  const auto o = static_cast<std::size_t>(output);
   SetAlarmLimits(output);
   ReloadTag(7 + output);
+}
+
+void TVererodurDeviceSetupDlg::SetAlarmIncrement(int output) {
+  const auto o = static_cast<std::size_t>(output);
   const double value = seDAlarm[o]->Value();
   const int item = cbDsource[o]->currentIndex();
   const bool percent = Planner::PercentSource(item, cbProcessSource->currentIndex());
@@ -373,6 +376,11 @@ void TVererodurDeviceSetupDlg::DeviceToControls() {
   }
   ShowAlarmOutput(0);
   ShowAlarmOutput(1);
+  // The increments rest, like the output mode, while that combo is held.
+  if (!FKeepOutputMode) {
+    SetAlarmIncrement(0);
+    SetAlarmIncrement(1);
+  }
   rgTempUnit->SetItemIndex(FFahrenheit ? 1 : 0);
   ReloadTag(19);
   ReloadTag(20);
@@ -467,6 +475,7 @@ void TVererodurDeviceSetupDlg::PlaceUnitLabels() {
     p.unit->setText(p.percent ? percent : text);
     p.unit->setEnabled(p.partner->isEnabled());
   }
+  for (QLabel* unit : {TempLbl7, TempLbl8, TempLbl9, TempLbl10}) unit->setText(text);
 }
 
 void TVererodurDeviceSetupDlg::AppIdle() {

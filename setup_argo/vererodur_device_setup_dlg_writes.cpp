@@ -297,7 +297,7 @@ void TVererodurDeviceSetupDlg::cbPostProcModeChange() {
   RunWrites(FPlanner.ChoosePostProcessing(item, FCache), [this](bool) {
     ReloadTag(10);
     ReloadTag(11);
-    FKeepPostProcMode = cbPostProcMode->hasFocus();
+    FKeepPostProcMode = false;
     if (gbPostProcessing->isEnabled() && gbPostProcessing->isVisible()) gbPostProcessing->setFocus();
   });
 }
@@ -321,7 +321,7 @@ void TVererodurDeviceSetupDlg::cbOutputMode4Change() {
     LoadingGuard guard(FLoading);
     const std::uint8_t out = FCache.AlarmMode[3].OutMode;
     SetComboItem(cbOutputMode4, out <= 3 ? out : -1);
-    FKeepOutputMode = cbOutputMode4->hasFocus();
+    FKeepOutputMode = false;
     if (gbOutputMode4->isEnabled() && gbOutputMode4->isVisible()) gbOutputMode4->setFocus();
   });
 }
@@ -337,6 +337,15 @@ void TVererodurDeviceSetupDlg::DfunctionChange(int output) {
   });
 }
 
+void TVererodurDeviceSetupDlg::SetSourceIncrement(int output) {
+  const auto o = static_cast<std::size_t>(output);
+  const int item = cbDsource[o]->currentIndex();
+  const int process = cbProcessSource->currentIndex();
+  // A source without limits (process value of an unknown process source)
+  // keeps its step; the next refresh sets it by the unit and the value.
+  if ((item >= 0 && item <= 3) || (item == 4 && process >= 0 && process <= 2)) seDAlarm[o]->SetIncrement(0.1);
+}
+
 void TVererodurDeviceSetupDlg::DsourceChange(int output) {
   if (FBusy || FLoading || !FLoaded) return;
   const auto o = static_cast<std::size_t>(output);
@@ -346,12 +355,14 @@ void TVererodurDeviceSetupDlg::DsourceChange(int output) {
     // The value edit shows the cached value of the new source's slot.
     LoadingGuard guard(FLoading);
     ShowAlarmOutput(output);
+    SetSourceIncrement(output);
     PlaceUnitLabels();
   }
   RunWrites({W::OfOutput(W::AlarmSource, output, static_cast<float>(item + 1))}, [this, o, output](bool) {
     LoadingGuard guard(FLoading);
     SetComboItem(cbDsource[o], int(FCache.AlarmSource[o]) - 1);
     ShowAlarmOutput(output);
+    SetSourceIncrement(output);
   });
 }
 

@@ -739,7 +739,8 @@ TEST_F(VererodurDlgTest, UnitLabelsOnEveryPageReadAlike) {
       },
       QStringLiteral("ratio"), true);
   dlg_->SetActivePage(2);
-  for (const char* name : {"TempLbl0", "TempLbl2", "TempLbl3", "TempLbl12", "TempLbl13", "TempLBL14"}) {
+  for (const char* name : {"TempLbl0", "TempLbl2", "TempLbl3", "TempLbl7", "TempLbl8", "TempLbl9", "TempLbl10",
+                           "TempLbl12", "TempLbl13", "TempLBL14"}) {
     auto* label = dlg_->findChild<QLabel*>(QString::fromLatin1(name));
     ASSERT_NE(label, nullptr) << name;
     EXPECT_EQ(label->text(), QStringLiteral(" [°F]:")) << name;
@@ -838,6 +839,85 @@ TEST_F(VererodurDlgTest, APageChangeLocksTheCalibrationValues) {
     EXPECT_FALSE(w->isEnabled()) << name;
   }
   EXPECT_TRUE(SetterNames().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The refresh steps an alarm value by 0.2 in °F (1.0 from 1000), but not
+// while the output mode combo is held: the unit changing at the device
+// meanwhile leaves the step alone until the combo is left. A change of
+// source sets the step to 0.1.
+TEST_F(VererodurDlgTest, AlarmValueStepsRestWhileTheOutputModeIsHeld) {
+  Open([](ArgoDeviceState& s) {
+    s.alarmSource = {4, 4, 0, 0, 0};  // TBox: -20 to 75 °C
+    s.alarmValue[0][4] = Word(50);
+    s.alarmValue[1][4] = Word(50);
+  });
+  TDSpinEdit* value = dlg_->seDAlarm[0];
+  const auto refreshed = [&] {
+    const int before = dlg_->RefreshCount();
+    return WaitForEvents([&] { return dlg_->RefreshCount() > before; }, 10000);
+  };
+  ASSERT_TRUE(refreshed());
+  EXPECT_DOUBLE_EQ(value->Increment(), 0.1);
+
+  ShowPageOf(dlg_->cbOutputMode4);
+  dlg_->cbOutputMode4->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(WaitForEvents([&] { return dlg_->cbOutputMode4->hasFocus(); }));
+  SetState([](ArgoDeviceState& s) { s.unit = 0; });
+  RunOnSession([](TpyreonArgo& d) { d.GetTemperatureUnit(); });
+  ASSERT_TRUE(WaitForEvents([&] { return dlg_->TempLbl0->text() == QStringLiteral(" [°F]:"); }, 10000));
+  ASSERT_TRUE(refreshed());
+  EXPECT_EQ(value->text(), QStringLiteral("122.0"));
+  EXPECT_DOUBLE_EQ(value->Increment(), 0.1);
+
+  dlg_->btnSave->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(WaitForEvents([&] { return dlg_->btnSave->hasFocus(); }));
+  ASSERT_TRUE(refreshed());
+  EXPECT_DOUBLE_EQ(value->Increment(), 0.2);
+  EXPECT_TRUE(SetterNames().empty());
+
+  // A new source steps by 0.1, whatever the unit and the value, until a
+  // refresh sets the step again.
+  dlg_->cbOutputMode4->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(WaitForEvents([&] { return dlg_->cbOutputMode4->hasFocus(); }));
+  Choose(dlg_->cbDsource[0], 0);
+  EXPECT_EQ(State().alarmSource[0], 1);
+  EXPECT_DOUBLE_EQ(value->Increment(), 0.1);
+  ASSERT_TRUE(refreshed());
+  EXPECT_DOUBLE_EQ(value->Increment(), 0.1);
+  ASSERT_GE(value->Value(), 1000.0);
+  dlg_->btnSave->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(WaitForEvents([&] { return dlg_->btnSave->hasFocus(); }));
+  ASSERT_TRUE(refreshed());
+  EXPECT_DOUBLE_EQ(value->Increment(), 1.0);
+}
+
+}  // namespace
+
+namespace {
+
+// A post-processing choice made in the combo is written at once; after it
+// the refresh follows the device's mode again (the focus moves on).
+TEST_F(VererodurDlgTest, AfterAPostProcessingChoiceTheRefreshFollowsTheDevice) {
+  Open();
+  ShowPageOf(dlg_->cbPostProcMode);
+  dlg_->cbPostProcMode->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(WaitForEvents([&] { return dlg_->cbPostProcMode->hasFocus(); }));
+  Choose(dlg_->cbPostProcMode, 2);
+  EXPECT_NE(State().peakHoldTime, 0);
+  EXPECT_FALSE(dlg_->cbPostProcMode->hasFocus());
+  SetState([](ArgoDeviceState& s) {
+    s.peakHoldTime = 0;
+    s.valleyHoldTime = 20;
+  });
+  RunOnSession([](TpyreonArgo& d) {
+    d.GetPeakHoldTime();
+    d.GetValleyHoldTime();
+  });
+  EXPECT_TRUE(WaitForEvents([&] { return dlg_->cbPostProcMode->currentIndex() == 3; }, 10000));
 }
 
 }  // namespace
