@@ -416,6 +416,12 @@ TEST_F(ArgoSetupSessionTest, ASequenceCanBeCancelledBetweenExchanges) {
   Write(Planner::Plan(1, 0.8, Celsius()));
   Write(Planner::Plan(14, 2.0, Celsius()));
   model_->ClearRequests();
+  // The first reply comes a little late, so the cancel lands while the first
+  // exchange is still under way, however slowly this thread runs.
+  ArgoFaults faults = model_->Faults();
+  faults.lateReplyMs = 40;
+  faults.replyFaultLimit = 1;
+  model_->SetFaults(faults);
   std::optional<Outcome> out;
   setup_->Restore(configAtOpen, [&](const Outcome& o) { out = o; });
   EXPECT_TRUE(setup_->Busy());
