@@ -214,8 +214,7 @@ void TArgoDeviceSetupDlg::btnPresetClick(bool blue) {
   const ArgoSetupWrites writes = blue ? ArgoSetupSelectionWrites::PresetBlue(FCache, FRangeLow, FRangeHigh)
                                       : ArgoSetupSelectionWrites::PresetStandard(FCache);
   FSequence.Run(
-      FDevice, true,
-      [&](ArgoSetupSession::Done done) { FSetupSession->Write(writes, std::move(done)); },
+      FDevice, true, [&](ArgoSetupSession::Done done) { FSetupSession->Write(writes, std::move(done)); },
       [this, writes](const ArgoSetupSession::TOutcome& outcome) {
         if (outcome.ran) FCache = outcome.config;
         ShowAlarmMode(0);
@@ -320,11 +319,9 @@ void TArgoDeviceSetupDlg::btnCancelClick() {
   }
   FClosing = true;
   FSequence.Restore(
-      FDevice, *FSetupSession, FConfigAtOpen, FCache, [this] { reject(); },
-      [this](const QString& missed) {
-        ReportNotWritten(missed.isEmpty() ? OtherText(QStringLiteral("Settings"), QStringLiteral("Settings"))
-                                          : missed);
-      },
+      FDevice, *FSetupSession, FConfigAtOpen, FCache,
+      OtherText(QStringLiteral("Settings"), QStringLiteral("Settings")), [this] { reject(); },
+      [this](const QString& names) { ReportNotWritten(names); },
       [this] {
         // Stopped by the user: the dialog stays open on what the device holds.
         FClosing = false;
@@ -347,8 +344,7 @@ void TArgoDeviceSetupDlg::btnSaveClick() {
   const QString file = PickFile(true, ArgoSetupConfigFile::DefaultFileName(FCache.SerialNumber));
   if (file.isEmpty()) return;
   FSequence.Run(
-      FDevice, true,
-      [&](ArgoSetupSession::Done done) { FSetupSession->Save(file, std::move(done)); },
+      FDevice, true, [&](ArgoSetupSession::Done done) { FSetupSession->Save(file, std::move(done)); },
       [this](const ArgoSetupSession::TOutcome& outcome) {
         if (outcome.ran) FCache = outcome.config;
         if (!outcome.message.isEmpty()) Report(outcome.message);
@@ -360,8 +356,7 @@ void TArgoDeviceSetupDlg::btnLoadClick() {
   const QString file = PickFile(false, ArgoSetupConfigFile::LoadPattern());
   if (file.isEmpty()) return;
   FSequence.Run(
-      FDevice, true,
-      [&](ArgoSetupSession::Done done) { FSetupSession->Load(file, std::move(done)); },
+      FDevice, true, [&](ArgoSetupSession::Done done) { FSetupSession->Load(file, std::move(done)); },
       [this](const ArgoSetupSession::TOutcome& outcome) {
         if (outcome.ran) FCache = outcome.config;
         if (!outcome.fileLoaded) {

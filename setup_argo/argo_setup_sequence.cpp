@@ -54,8 +54,8 @@ ArgoSetupSession::Done ArgoSetupSequence::Counted(ArgoSetupSession::Done done, b
   };
 }
 
-void ArgoSetupSequence::Write(ArgoSetupSession* session, const ArgoSetupWrites& writes, const TArgoConfig& cache,
-                              ArgoSetupSession::Done done, int waitMs) {
+void ArgoSetupSequence::Write(ArgoSetupSession* session, const ArgoSetupWrites& writes,
+                              const TArgoConfig& cache, ArgoSetupSession::Done done, int waitMs) {
   ArgoSetupSession::Done finish = Counted(std::move(done), false);
   if (writes.empty() || !session) {
     ArgoSetupSession::TOutcome outcome;
@@ -68,17 +68,19 @@ void ArgoSetupSequence::Write(ArgoSetupSession* session, const ArgoSetupWrites& 
 }
 
 void ArgoSetupSequence::Run(DeviceFamily* device, bool stoppable,
-                            const std::function<void(ArgoSetupSession::Done)>& start, ArgoSetupSession::Done done) {
+                            const std::function<void(ArgoSetupSession::Done)>& start,
+                            ArgoSetupSession::Done done) {
   Begin(device, stoppable);
   start(Counted(std::move(done), true));
 }
 
 void ArgoSetupSequence::Restore(DeviceFamily* device, ArgoSetupSession& session, const TArgoConfig& atOpen,
-                                TArgoConfig& cache, std::function<void()> close,
-                                std::function<void(const QString& names)> notWritten, std::function<void()> stay) {
+                                TArgoConfig& cache, const QString& whole, std::function<void()> close,
+                                std::function<void(const QString& names)> notWritten,
+                                std::function<void()> stay) {
   Run(
       device, true, [&](ArgoSetupSession::Done done) { session.Restore(atOpen, std::move(done)); },
-      [&cache, close = std::move(close), notWritten = std::move(notWritten),
+      [&cache, whole, close = std::move(close), notWritten = std::move(notWritten),
        stay = std::move(stay)](const ArgoSetupSession::TOutcome& outcome) {
         if (outcome.ran) cache = outcome.config;
         const QString missed = ArgoSetupSession::NotReached(outcome, {});
@@ -86,7 +88,7 @@ void ArgoSetupSequence::Restore(DeviceFamily* device, ArgoSetupSession& session,
           close();
           return;
         }
-        notWritten(missed);
+        notWritten(missed.isEmpty() ? whole : missed);
         if (outcome.report.Cancelled || !outcome.ran) {
           stay();
           return;

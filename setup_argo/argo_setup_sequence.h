@@ -75,11 +75,12 @@ class ArgoSetupSequence {
   // Cancel's write-back: `atOpen` restored on `session` as a stoppable
   // sequence; `cache` takes what the device holds afterwards. All written:
   // `close`. Otherwise `notWritten` hears the names of what was not
-  // written (empty when the device gave no account), then `stay` follows
-  // when the user stopped it or it never ran, `close` when it ran to its end.
+  // written (`whole` when the device gave no account of single values),
+  // then `stay` follows when the user stopped it or it never ran, `close`
+  // when it ran to its end.
   void Restore(DeviceFamily* device, ArgoSetupSession& session, const TArgoConfig& atOpen, TArgoConfig& cache,
-               std::function<void()> close, std::function<void(const QString& names)> notWritten,
-               std::function<void()> stay);
+               const QString& whole, std::function<void()> close,
+               std::function<void(const QString& names)> notWritten, std::function<void()> stay);
 
   // --- The snapshot --------------------------------------------------------------------
   // The driver's cache copied into `cache` by one job on `session`, then

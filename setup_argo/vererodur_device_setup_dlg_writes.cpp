@@ -99,8 +99,8 @@ void TVererodurDeviceSetupDlg::PageWorkFinished(const ArgoSetupSession::TOutcome
   }
 }
 
-void TVererodurDeviceSetupDlg::RunWrites(const ArgoSetupWrites& writes, std::function<void(bool reached)> after,
-                                         int tag, int waitMs) {
+void TVererodurDeviceSetupDlg::RunWrites(const ArgoSetupWrites& writes,
+                                         std::function<void(bool reached)> after, int tag, int waitMs) {
   const QPointer<TVererodurDeviceSetupDlg> self(this);
   const auto finish = [self, writes, tag, after](const ArgoSetupSession::TOutcome& outcome) {
     if (!self) return;
@@ -270,10 +270,13 @@ void TVererodurDeviceSetupDlg::WriteTag(int tag) {
           ReloadTag(5);
           if (FCache.ProcessSource == 2) {
             if (cbPostProcMode->currentIndex() >= PP::AdvPeakHold) SetComboItem(cbPostProcMode, PP::Off);
-            while (cbPostProcMode->count() > PP::AdvPeakHold) cbPostProcMode->removeItem(cbPostProcMode->count() - 1);
+            while (cbPostProcMode->count() > PP::AdvPeakHold)
+              cbPostProcMode->removeItem(cbPostProcMode->count() - 1);
           } else if (cbPostProcMode->count() < PP::AdvValleyHold) {
-            cbPostProcMode->addItem(OtherText(QStringLiteral("AdvPeakHold"), QStringLiteral("Adv. peak hold")));
-            cbPostProcMode->addItem(OtherText(QStringLiteral("AdvValleyHold"), QStringLiteral("Adv. valley hold")));
+            cbPostProcMode->addItem(
+                OtherText(QStringLiteral("AdvPeakHold"), QStringLiteral("Adv. peak hold")));
+            cbPostProcMode->addItem(
+                OtherText(QStringLiteral("AdvValleyHold"), QStringLiteral("Adv. valley hold")));
           }
           SetAlarmRanges();
           for (int t : {7, 8, 10, 11, 12, 13, 22}) ReloadTag(t);
@@ -431,8 +434,7 @@ void TVererodurDeviceSetupDlg::btnSaveClick() {
   const QString file = PickFile(true, ArgoSetupConfigFile::RatioDefaultFileName(FCache.SerialNumber));
   if (file.isEmpty()) return;
   FSequence.Run(
-      FDevice, false,
-      [&](ArgoSetupSession::Done done) { FSetupSession->Save(file, std::move(done)); },
+      FDevice, false, [&](ArgoSetupSession::Done done) { FSetupSession->Save(file, std::move(done)); },
       [this](const ArgoSetupSession::TOutcome& outcome) {
         if (outcome.ran) FCache = outcome.config;
         if (!outcome.message.isEmpty()) Report(outcome.message);
@@ -448,8 +450,7 @@ void TVererodurDeviceSetupDlg::btnLoadClick() {
     return;
   }
   FSequence.Run(
-      FDevice, true,
-      [&](ArgoSetupSession::Done done) { FSetupSession->Load(file, std::move(done)); },
+      FDevice, true, [&](ArgoSetupSession::Done done) { FSetupSession->Load(file, std::move(done)); },
       [this](const ArgoSetupSession::TOutcome& outcome) {
         if (outcome.ran) FCache = outcome.config;
         if (FClosing) return;
@@ -519,11 +520,9 @@ void TVererodurDeviceSetupDlg::btnCancelClick() {
     EndSequence({});
   }
   FSequence.Restore(
-      FDevice, *FSetupSession, FConfigAtOpen, FCache, [this] { reject(); },
-      [this](const QString& missed) {
-        ReportNotWritten(missed.isEmpty() ? OtherText(QStringLiteral("Settings"), QStringLiteral("Settings"))
-                                          : missed);
-      },
+      FDevice, *FSetupSession, FConfigAtOpen, FCache,
+      OtherText(QStringLiteral("Settings"), QStringLiteral("Settings")), [this] { reject(); },
+      [this](const QString& names) { ReportNotWritten(names); },
       [this] {
         // Stopped by the user: the dialog stays open on what the device holds.
         FClosing = false;
@@ -616,7 +615,7 @@ void TVererodurDeviceSetupDlg::ShowLive(float single, float quotient) {
   pnlProcessSource->setText(lblProcessSource->text() + QStringLiteral(" ") + cbProcessSource->currentText());
   for (std::size_t o = 0; o < 2; ++o) {
     lblDALInOut[o]->setText(cbDfunction[o]->currentIndex() > 0 ? OtherTextOrKey(QStringLiteral("INPUT"))
-                                                                : OtherTextOrKey(QStringLiteral("OUTPUT")));
+                                                               : OtherTextOrKey(QStringLiteral("OUTPUT")));
   }
 }
 
@@ -651,9 +650,11 @@ void TVererodurDeviceSetupDlg::JogReleased(TJogImage* image, QPoint pos) {
   if (index < 0) return;
   for (TJogImage* i : JogImages()) i->SetState(0);
   const auto edits = JogEdits();
-  const std::optional<double> shown = Planner::ParseFloatTolerant(edits[static_cast<std::size_t>(index)]->text());
+  const std::optional<double> shown =
+      Planner::ParseFloatTolerant(edits[static_cast<std::size_t>(index)]->text());
   const double value = shown.value_or(CachedShown(kJogTags[static_cast<std::size_t>(index)]));
-  const std::optional<double> stepped = FJog.MouseUp(index, pos.y(), image->height(), FJogClock.elapsed(), value);
+  const std::optional<double> stepped =
+      FJog.MouseUp(index, pos.y(), image->height(), FJogClock.elapsed(), value);
   if (FJog.ActiveImage() < 0) tiChange->stop();
   if (stepped && !FBusy && !FClosing && FLoaded) JogWrite(index, *stepped);
 }

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "measurement/argo_family.h"
+#include "setup_argo/argo_setup_session.h"
 #include "tests/drivers/fixtures/argo_pty_fixture.h"
 
 namespace argotest {
@@ -28,7 +29,16 @@ class ArgoSessionTest : public ArgoPtyTest {
     ASSERT_TRUE(family_->Snapshot().Connected);
     model_->ClearRequests();
   }
+  // Reads the whole device, as the setup dialogs' openers do, and binds a
+  // setup session to it.
+  void ReadAllAndOpenSetup() {
+    bool read = false;
+    RunOnSession([&](TpyreonArgo& d) { read = d.ReadAllParameters(false); });
+    ASSERT_TRUE(read);
+    setup_ = std::make_unique<ArgoSetupSession>(*family_);
+  }
   void TearDown() override {
+    setup_.reset();
     family_.reset();
     ArgoPtyTest::TearDown();
   }
@@ -43,6 +53,7 @@ class ArgoSessionTest : public ArgoPtyTest {
   }
 
   std::unique_ptr<ArgoFamily> family_;
+  std::unique_ptr<ArgoSetupSession> setup_;
 };
 
 }  // namespace argotest

@@ -33,10 +33,7 @@ class ArgoSetupConfigFileTest : public ArgoSessionTest {
  protected:
   void Open() {
     StartSession({}, QStringLiteral("argo-1500"));
-    bool read = false;
-    RunOnSession([&](TpyreonArgo& d) { read = d.ReadAllParameters(false); });
-    ASSERT_TRUE(read);
-    setup_ = std::make_unique<ArgoSetupSession>(*family_);
+    ReadAllAndOpenSetup();
     model_->ClearRequests();
   }
   void TearDown() override {
@@ -74,7 +71,6 @@ class ArgoSetupConfigFileTest : public ArgoSessionTest {
   }
   QString Path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
 
-  std::unique_ptr<ArgoSetupSession> setup_;
 };
 
 TEST_F(ArgoSetupConfigFileTest, ProposedNameAndFilter) {

@@ -27,10 +27,7 @@ class ArgoSetupSequenceTest : public ArgoSessionTest {
  protected:
   void Open() {
     StartSession({}, QStringLiteral("argo-1500"));
-    bool read = false;
-    RunOnSession([&](TpyreonArgo& d) { read = d.ReadAllParameters(false); });
-    ASSERT_TRUE(read);
-    setup_ = std::make_unique<ArgoSetupSession>(*family_);
+    ReadAllAndOpenSetup();
     sequence_.SetInputEnabled = [this](bool enabled) { hooks_.push_back(enabled ? "input on" : "input off"); };
     sequence_.ShowRunning = [this](bool running, bool stoppable) {
       hooks_.push_back(!running ? "hidden" : stoppable ? "shown, stoppable" : "shown");
@@ -51,7 +48,6 @@ class ArgoSetupSequenceTest : public ArgoSessionTest {
     ASSERT_TRUE(WaitForEvents([&] { return done; }, 20000));
   }
 
-  std::unique_ptr<ArgoSetupSession> setup_;
   ArgoSetupSequence sequence_;
   std::vector<const char*> hooks_;
   std::vector<QString> chained_;

@@ -52,10 +52,7 @@ class ArgoSetupSessionTest : public ArgoSessionTest {
           if (change) change(s);
         },
         QStringLiteral("argo-1500"));
-    bool read = false;
-    RunOnSession([&](TpyreonArgo& d) { read = d.ReadAllParameters(false); });
-    ASSERT_TRUE(read);
-    setup_ = std::make_unique<ArgoSetupSession>(*family_);
+    ReadAllAndOpenSetup();
     cache_ = Run([](ArgoSetupSession& s, ArgoSetupSession::Done done) { s.ReadCache(done); }).config;
     model_->ClearRequests();
   }
@@ -77,7 +74,6 @@ class ArgoSetupSessionTest : public ArgoSessionTest {
     return Run([&](ArgoSetupSession& s, ArgoSetupSession::Done done) { s.Write(writes, done); });
   }
 
-  std::unique_ptr<ArgoSetupSession> setup_;
   TArgoConfig cache_;
 };
 
@@ -416,8 +412,10 @@ TEST_F(ArgoSetupSessionTest, ASequenceCanBeCancelledBetweenExchanges) {
   Write(Planner::Plan(1, 0.8, Celsius()));
   Write(Planner::Plan(14, 2.0, Celsius()));
   model_->ClearRequests();
-  // The first reply comes a little late, so the cancel lands while the first
-  // exchange is still under way, however slowly this thread runs.
+  // The first reply comes a little late, so the cancel lands before a second
+  // exchange can start, however slowly this thread runs. Whether the first
+  // write was still confirmed depends on where in its exchange the cancel
+  // landed; nothing after it is attempted either way.
   ArgoFaults faults = model_->Faults();
   faults.lateReplyMs = 40;
   faults.replyFaultLimit = 1;
@@ -432,9 +430,13 @@ TEST_F(ArgoSetupSessionTest, ASequenceCanBeCancelledBetweenExchanges) {
   ASSERT_TRUE(out->ran);
   EXPECT_TRUE(out->report.Cancelled);
   EXPECT_FALSE(out->report.DeviceLost);
-  EXPECT_EQ(Items(out->report), (std::vector<std::pair<QString, TArgoWriteResult>>{
-                                    {QStringLiteral("EMISSIVITY"), TArgoWriteResult::Confirmed},
-                                    {QStringLiteral("TWEAK OFFSET"), TArgoWriteResult::NotAttempted}}));
+  const auto items = Items(out->report);
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0].first, QStringLiteral("EMISSIVITY"));
+  EXPECT_TRUE(items[0].second == TArgoWriteResult::Confirmed ||
+              items[0].second == TArgoWriteResult::Unconfirmed);
+  EXPECT_EQ(items[1], (std::pair<QString, TArgoWriteResult>{QStringLiteral("TWEAK OFFSET"),
+                                                            TArgoWriteResult::NotAttempted}));
   EXPECT_EQ(model_->RequestCount(), 1u);
 }
 

@@ -262,10 +262,7 @@ class RatioCalibrationSessionTest : public ArgoSessionTest {
 
   void Open(const QString& profile = QStringLiteral("ratio"), int settleMs = kShortSettleMs) {
     StartSession({}, profile);
-    bool read = false;
-    RunOnSession([&](TpyreonArgo& d) { read = d.ReadAllParameters(false); });
-    ASSERT_TRUE(read);
-    setup_ = std::make_unique<ArgoSetupSession>(*family_);
+    ReadAllAndOpenSetup();
     calibration_ = std::make_unique<RatioCalibrationSession>(*setup_, settleMs);
     model_->ClearRequests();
   }
@@ -286,7 +283,6 @@ class RatioCalibrationSessionTest : public ArgoSessionTest {
     return false;
   }
 
-  std::unique_ptr<ArgoSetupSession> setup_;
   std::unique_ptr<RatioCalibrationSession> calibration_;
 };
 

@@ -166,10 +166,7 @@ class RatioDisplaySessionTest : public ArgoSessionTest {
  protected:
   void Open() {
     StartSession({}, QStringLiteral("ratio"));
-    bool read = false;
-    RunOnSession([&](TpyreonArgo& d) { read = d.ReadAllParameters(false); });
-    ASSERT_TRUE(read);
-    setup_ = std::make_unique<ArgoSetupSession>(*family_);
+    ReadAllAndOpenSetup();
     display_ = std::make_unique<RatioDisplaySession>(*setup_);
     std::optional<Outcome> out;
     setup_->ReadCache([&](const Outcome& o) { out = o; });
@@ -189,7 +186,6 @@ class RatioDisplaySessionTest : public ArgoSessionTest {
     return out.value_or(Outcome{});
   }
 
-  std::unique_ptr<ArgoSetupSession> setup_;
   std::unique_ptr<RatioDisplaySession> display_;
   TArgoConfig cache_;
 };

@@ -35,10 +35,7 @@ class DisplayPageTest : public ArgoSessionTest {
   // bound to a setup session and filled from the cache.
   void Open(const QString& profile, const std::function<void(ArgoDeviceState&)>& change = {}) {
     StartSession(change, profile);
-    bool read = false;
-    RunOnSession([&](TpyreonArgo& d) { read = d.ReadAllParameters(false); });
-    ASSERT_TRUE(read);
-    setup_ = std::make_unique<ArgoSetupSession>(*family_);
+    ReadAllAndOpenSetup();
     std::optional<Outcome> out;
     setup_->ReadCache([&](const Outcome& o) { out = o; });
     ASSERT_TRUE(WaitForEvents([&] { return out.has_value(); }, 10000));
@@ -74,7 +71,6 @@ class DisplayPageTest : public ArgoSessionTest {
     return WaitForEvents([&] { return !page_->Busy(); }, 20000);
   }
 
-  std::unique_ptr<ArgoSetupSession> setup_;
   std::unique_ptr<TVererodurDisplayPage> page_;
   int started_ = 0;
   std::vector<Outcome> finished_;
