@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QList>
 #include <QPointer>
+#include <QStringList>
 #include <memory>
 
 #include "setup_argo/argo_device_setup_dlg.h"
@@ -17,8 +18,8 @@ namespace {
 
 template <class Dialog>
 void ClickEveryButton(Dialog& dlg) {
-  int messages = 0;
-  dlg.ShowMessage = [&](const QString&) { ++messages; };
+  QStringList messages;
+  dlg.ShowMessage = [&](const QString& text) { messages << text; };
   dlg.ChooseFile = [](bool, const QString&) { return QString(); };
   dlg.RunSubDialog = [](QDialog*) { return static_cast<int>(QDialog::Rejected); };
   dlg.SetDevice(nullptr);
@@ -33,6 +34,10 @@ void ClickEveryButton(Dialog& dlg) {
     if (!dlg.isVisible()) dlg.show();
     button->click();
     QApplication::processEvents();
+  }
+  // A change says that it did not reach a device, and nothing else is said.
+  for (const QString& text : messages) {
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Not written to the device: "))) << text.toStdString();
   }
   dlg.ShowMessage = nullptr;
 }
