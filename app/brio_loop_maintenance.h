@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/brio_setup_dialog.h"
+#include "setup_brio/brio_setup_dialog.h"
 
 class DeviceFamily;
 class TpyreonBrio;

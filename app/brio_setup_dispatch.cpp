@@ -4,7 +4,7 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/brio_setup_write_back.h"
+#include "setup_brio/brio_setup_write_back.h"
 #include "app/modal_result.h"
 #include "drivers/device_type.h"
 #include "measurement/brio_family.h"

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/brio_setup_dialog.h"
-#include "app/brio_setup_images.h"
+#include "setup_brio/brio_setup_dialog.h"
+#include "setup_brio/brio_setup_images.h"
 
 class DeviceFamily;
 

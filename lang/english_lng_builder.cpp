@@ -60,7 +60,8 @@ std::vector<Entry> Ordered(const std::vector<Entry>& entries) {
 
 QStringList EnglishLngBuilder::SourceFolders() {
   return {QStringLiteral("app"), QStringLiteral("ui"), QStringLiteral("drivers"),
-          QStringLiteral("measurement"), QStringLiteral("setup_argo")};
+          QStringLiteral("measurement"), QStringLiteral("setup_argo"), QStringLiteral("setup_common"),
+          QStringLiteral("setup_brio")};
 }
 
 EnglishLngBuilder::Result EnglishLngBuilder::Update(const QString& fileName, const QString& sourceRoot) {

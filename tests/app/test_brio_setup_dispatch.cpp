@@ -15,7 +15,7 @@
 
 #include "app/brio_loop_maintenance.h"
 #include "app/brio_setup_dispatch.h"
-#include "app/brio_setup_write_back.h"
+#include "setup_brio/brio_setup_write_back.h"
 #include "app/modal_result.h"
 #include "drivers/brio/brio_notify.h"
 #include "drivers/device_type.h"

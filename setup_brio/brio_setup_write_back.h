@@ -3,7 +3,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "app/brio_setup_images.h"
+#include "setup_brio/brio_setup_images.h"
 
 class TpyreonBrio;
 class TpyreonBrio_mA;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/brio_setup_images.h"
+#include "setup_brio/brio_setup_images.h"
 
 class DeviceFamily;
 

@@ -1,4 +1,4 @@
-#include "app/brio_setup_write_back.h"
+#include "setup_brio/brio_setup_write_back.h"
 
 #include "drivers/brio/pyreon_brio.h"
 #include "drivers/brio/pyreon_brio_ma.h"
