@@ -48,6 +48,10 @@ function(ts_test name)
   target_compile_definitions(${name} PRIVATE
     TS_SOURCE_DIR="${PROJECT_SOURCE_DIR}" TS_BINARY_DIR="${PROJECT_BINARY_DIR}")
   ts_target_defaults(${name})
+  # Remembered by label, so a build can make just the tests one label runs.
+  foreach(label ${ARG_LABELS})
+    set_property(GLOBAL APPEND PROPERTY TS_TESTS_LABELLED_${label} ${name})
+  endforeach()
   include(GoogleTest)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
