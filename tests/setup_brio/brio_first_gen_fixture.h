@@ -18,7 +18,8 @@ inline void PutWord(BrioCalibrationImage& image, int address, std::uint16_t valu
   image.Data[i + 1] = static_cast<std::uint8_t>(value >> 8);
 }
 
-inline BrioCalibrationImage Calibration(std::uint16_t w = 3000, std::int16_t s = 50, std::int16_t variant = 0) {
+inline BrioCalibrationImage Calibration(std::uint16_t w = 3000, std::int16_t s = 50,
+                                        std::int16_t variant = 0) {
   BrioCalibrationImage c;
   c.Loaded = true;
   c.Data[2] = 0x01;  // serial 0x01E240 = 123456
@@ -39,7 +40,9 @@ inline BrioConfigImage DefaultConfig(std::int16_t variant = 0) {
   return c;
 }
 
-inline std::uint16_t Word(const BrioConfigImage& c, int offset) { return c.WordAt(static_cast<std::size_t>(offset)); }
+inline std::uint16_t Word(const BrioConfigImage& c, int offset) {
+  return c.WordAt(static_cast<std::size_t>(offset));
+}
 
 inline void SetWord(BrioConfigImage& c, int offset, std::uint16_t value) {
   c.Data[offset] = static_cast<std::uint8_t>(value & 0xFF);

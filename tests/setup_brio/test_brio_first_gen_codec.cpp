@@ -29,7 +29,8 @@ class BrioFirstGenCodecTest : public ::testing::Test {
   // Encodes `values`; expects success.
   BrioConfigImage Encode(const SetupValues& values, bool fahrenheit = false) const {
     BrioConfigImage out = config_;
-    const std::optional<BrioFieldError> error = BrioFirstGenCodec::ControlsToParams(values, cal_, fahrenheit, out);
+    const std::optional<BrioFieldError> error =
+        BrioFirstGenCodec::ControlsToParams(values, cal_, fahrenheit, out);
     EXPECT_FALSE(error.has_value()) << (error ? error->Message().toStdString() : "");
     return out;
   }
@@ -42,14 +43,14 @@ TEST_F(BrioFirstGenCodecTest, FirstDefaultImageDecodesToTheFactorySettings) {
     const char* text;
   };
   const Case texts[] = {
-      {"eTrans", false, "1.000"},      {"eAvg", false, "0.09"},        {"eEmiss", false, "0.950"},
-      {"eFixAmb", false, "23.0"},      {"eAlarm2", false, "30.0"},     {"eFsTmin", false, "-100.0"},
-      {"eFsTmax", false, "2000"},      {"eTmin", false, "0.0"},        {"eTmax", false, "350.0"},
-      {"eAlarm1", false, "30.0"},      {"eHTime", false, "1.0"},       {"eHSchwelle", false, "30.0"},
-      {"eHHysterese", false, "3.0"},   {"eGain", false, "1.000"},      {"eOffs", false, "0.0"},
-      {"eFixAmb", true, "73.4"},       {"eAlarm2", true, "86.0"},      {"eFsTmin", true, "-148.0"},
-      {"eFsTmax", true, "3632"},       {"eTmin", true, "32.0"},        {"eTmax", true, "662.0"},
-      {"eHHysterese", true, "5.4"},    {"eHSchwelle", true, "86.0"},   {"eOffs", true, "0.0"},
+      {"eTrans", false, "1.000"},    {"eAvg", false, "0.09"},      {"eEmiss", false, "0.950"},
+      {"eFixAmb", false, "23.0"},    {"eAlarm2", false, "30.0"},   {"eFsTmin", false, "-100.0"},
+      {"eFsTmax", false, "2000"},    {"eTmin", false, "0.0"},      {"eTmax", false, "350.0"},
+      {"eAlarm1", false, "30.0"},    {"eHTime", false, "1.0"},     {"eHSchwelle", false, "30.0"},
+      {"eHHysterese", false, "3.0"}, {"eGain", false, "1.000"},    {"eOffs", false, "0.0"},
+      {"eFixAmb", true, "73.4"},     {"eAlarm2", true, "86.0"},    {"eFsTmin", true, "-148.0"},
+      {"eFsTmax", true, "3632"},     {"eTmin", true, "32.0"},      {"eTmax", true, "662.0"},
+      {"eHHysterese", true, "5.4"},  {"eHSchwelle", true, "86.0"}, {"eOffs", true, "0.0"},
   };
   for (const Case& c : texts) {
     EXPECT_EQ(Form(c.fahrenheit).Text(QLatin1String(c.name)), QLatin1String(c.text))
@@ -58,9 +59,9 @@ TEST_F(BrioFirstGenCodecTest, FirstDefaultImageDecodesToTheFactorySettings) {
   const SetupValues v = Form();
   EXPECT_TRUE(v.Mark(QStringLiteral("cbSmartAvg")));
   const std::pair<const char*, int> lists[] = {
-      {"cbEmissSrc", 0}, {"cbAmbSrc", 0}, {"cbAlarmSource", 0}, {"cbAlarmMode", 1}, {"cbFsAmb", 0},
-      {"cbFsTarget", 0}, {"cbBurst1", 1}, {"cbBurst2", 2},      {"cbBurst3", 0},    {"cbBurst4", 0},
-      {"cbBurst5", 0},   {"cbOutMode", 0}, {"cbLEDsource", 0},  {"cbLEDmode", 0},   {"cbHoldMode", 0},
+      {"cbEmissSrc", 0}, {"cbAmbSrc", 0},  {"cbAlarmSource", 0}, {"cbAlarmMode", 1}, {"cbFsAmb", 0},
+      {"cbFsTarget", 0}, {"cbBurst1", 1},  {"cbBurst2", 2},      {"cbBurst3", 0},    {"cbBurst4", 0},
+      {"cbBurst5", 0},   {"cbOutMode", 0}, {"cbLEDsource", 0},   {"cbLEDmode", 0},   {"cbHoldMode", 0},
   };
   for (const auto& [name, item] : lists) EXPECT_EQ(v.Index(QLatin1String(name)), item) << name;
 }
@@ -70,9 +71,9 @@ TEST_F(BrioFirstGenCodecTest, EveryFieldEncodesAndDecodesBack) {
     const char* name;
     SetupValue value;
     int offset;
-    int bytes;          // 1 or 2
-    unsigned mask;      // of the stored value
-    unsigned expected;  // stored value under the mask
+    int bytes;              // 1 or 2
+    unsigned mask;          // of the stored value
+    unsigned expected;      // stored value under the mask
     const char* shownBack;  // decoded text when it differs from the typed one
   };
   const auto T = [](const char* t) { return SetupValue::OfText(QLatin1String(t)); };
@@ -236,17 +237,26 @@ TEST_F(BrioFirstGenCodecTest, ChecksRunInOrderWithTheirCaptions) {
     const char* caption;  // nullptr: accepted
   };
   const Case cases[] = {
-      {"eEmiss", "1.1", nullptr},          {"eEmiss", "1.1001", "Emissivity"},
-      {"eEmiss", "0.099", "Emissivity"},   {"eEmiss", "", "Emissivity"},
-      {"eTrans", "0.1", nullptr},          {"eTrans", "1.2", "Transmission"},
-      {"eAvg", "999.96", "Average time"},  {"eAvg", "-0.01", "Average time"},
-      {"eAvg", "abc", "Average time"},     {"eGain", "2.0", "gen. Gain"},
-      {"eGain", "1.99996", nullptr},       {"eOffs", "200.1", "gen. Offset"},
-      {"eOffs", "-100.0", nullptr},        {"eFixAmb", "-30.1", "fixed ambient Temp"},
+      {"eEmiss", "1.1", nullptr},
+      {"eEmiss", "1.1001", "Emissivity"},
+      {"eEmiss", "0.099", "Emissivity"},
+      {"eEmiss", "", "Emissivity"},
+      {"eTrans", "0.1", nullptr},
+      {"eTrans", "1.2", "Transmission"},
+      {"eAvg", "999.96", "Average time"},
+      {"eAvg", "-0.01", "Average time"},
+      {"eAvg", "abc", "Average time"},
+      {"eGain", "2.0", "gen. Gain"},
+      {"eGain", "1.99996", nullptr},
+      {"eOffs", "200.1", "gen. Offset"},
+      {"eOffs", "-100.0", nullptr},
+      {"eFixAmb", "-30.1", "fixed ambient Temp"},
       // Within the check but below what the word holds (raw/10 - 100 K).
       {"eOffs", "-100.1", "gen. Offset"},
-      {"eFixAmb", "900.0", nullptr},       {"eMVmin", "-1", "Output mV min."},
-      {"eMVmax", "11001", "Output mV max."}, {"eMVmax", "1e300", "Output mV max."},
+      {"eFixAmb", "900.0", nullptr},
+      {"eMVmin", "-1", "Output mV min."},
+      {"eMVmax", "11001", "Output mV max."},
+      {"eMVmax", "1e300", "Output mV max."},
   };
   for (const Case& c : cases) {
     SetupValues form = Form();
@@ -267,7 +277,8 @@ TEST_F(BrioFirstGenCodecTest, ChecksRunInOrderWithTheirCaptions) {
   form.SetText(QStringLiteral("eMVmax"), QStringLiteral("20000"));
   form.SetText(QStringLiteral("eGain"), QStringLiteral("3"));
   BrioConfigImage out = config_;
-  EXPECT_EQ(BrioFirstGenCodec::ControlsToParams(form, cal_, false, out)->Caption, QStringLiteral("gen. Gain"));
+  EXPECT_EQ(BrioFirstGenCodec::ControlsToParams(form, cal_, false, out)->Caption,
+            QStringLiteral("gen. Gain"));
 }
 
 TEST_F(BrioFirstGenCodecTest, DecodedMinimumIsTakenATenthLower) {
@@ -444,9 +455,10 @@ TEST_F(BrioFirstGenCodecTest, InPinLabelTable) {
     const char* key;
   };
   const Case cases[] = {
-      {0x01, 0x00, "AlarmOutput"},     {0x10, 0x11, "ExtTriggerInput"}, {0x02, 0x00, "CommInput"},
-      {0x03, 0x00, "CommInput"},       {0x88, 0x01, "AnalogAmbInput"},  {0x00, 0x10, "AnalogEmissInput"},
-      {0x00, 0x11, "CommInput"},       {0x00, 0x24, ""},
+      {0x01, 0x00, "AlarmOutput"},    {0x10, 0x11, "ExtTriggerInput"},
+      {0x02, 0x00, "CommInput"},      {0x03, 0x00, "CommInput"},
+      {0x88, 0x01, "AnalogAmbInput"}, {0x00, 0x10, "AnalogEmissInput"},
+      {0x00, 0x11, "CommInput"},      {0x00, 0x24, ""},
   };
   for (const Case& c : cases) {
     config_.Data[44] = c.b44;
