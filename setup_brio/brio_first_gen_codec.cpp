@@ -4,6 +4,7 @@
 
 #include "drivers/sentinel_utils.h"
 #include "platform/number_text.h"
+#include "ui/lng_ini_supp.h"
 
 namespace {
 
@@ -581,9 +582,9 @@ std::optional<BrioFieldError> BrioFirstGenCodec::ControlsToParams(const SetupVal
 }
 
 BrioLanguageText BrioFirstGenCodec::InPinLabel(const BrioConfigImage& config) {
-  const BrioLanguageText alarm{"AlarmOutput", "alarm output"};
-  const BrioLanguageText trigger{"ExtTriggerInput", "ext. trigger input"};
-  const BrioLanguageText comm{"CommInput", "communication input"};
+  const BrioLanguageText alarm{LNG_OTHER_TEXT("AlarmOutput", "alarm output")};
+  const BrioLanguageText trigger{LNG_OTHER_TEXT("ExtTriggerInput", "ext. trigger input")};
+  const BrioLanguageText comm{LNG_OTHER_TEXT("CommInput", "communication input")};
   switch (config.Data[44] & 0x13) {
     case 0x00:
       break;
@@ -596,14 +597,18 @@ BrioLanguageText BrioFirstGenCodec::InPinLabel(const BrioConfigImage& config) {
   }
   switch (config.Data[45] & 0x11) {
     case 0x01:
-      return {"AnalogAmbInput", "analog ambient input"};
+      return {LNG_OTHER_TEXT("AnalogAmbInput", "analog ambient input")};
     case 0x10:
-      return {"AnalogEmissInput", "analog emissivity input"};
+      return {LNG_OTHER_TEXT("AnalogEmissInput", "analog emissivity input")};
     case 0x11:
       return comm;
     default:
       return {"", ""};
   }
+}
+
+BrioLanguageText BrioFirstGenCodec::CommEmissivityInputLabel() {
+  return {LNG_OTHER_TEXT("CommEmissInput", "communication emissivity input")};
 }
 
 const std::array<std::uint8_t, 128>& BrioFirstGenCodec::DefaultData(std::int16_t variant) {
