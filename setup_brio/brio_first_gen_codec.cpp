@@ -478,8 +478,12 @@ std::optional<BrioFieldError> BrioFirstGenCodec::ControlsToParams(const SetupVal
   if (auto e = BrioFieldCodec::Encode(kTable, values, context, images)) return e;
   if (auto e = EncodeAverageTime(values, out)) return e;
   if (auto e = EncodeFailSafeLimits(values, context, images)) return e;
-  if (auto e = EncodeLevel(values, "eFsmVmin", cal, out)) return e;
-  if (auto e = EncodeLevel(values, "eFsmVmax", cal, out)) return e;
+  // In alarm-output mode the alarm levels take these words, so the hidden
+  // fail-safe levels are neither stored nor refused.
+  if (values.Index(QStringLiteral("cbOutMode")) != 3) {
+    if (auto e = EncodeLevel(values, "eFsmVmin", cal, out)) return e;
+    if (auto e = EncodeLevel(values, "eFsmVmax", cal, out)) return e;
+  }
   if (auto e = EncodeInputScaling(cal, out)) return e;
   PutWord(out, kBurstEndOffset, 0);
   if (auto e = EncodeOutputMode(values, cal, out)) return e;

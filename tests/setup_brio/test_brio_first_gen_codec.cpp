@@ -373,6 +373,10 @@ TEST_F(BrioFirstGenCodecTest, AlarmOutputWritesItsLevelsOverTheFailSafeLevels) {
   EXPECT_EQ(out.Data[44] & 0x88, 0);
   EXPECT_EQ(Word(out, 30), 782);   // round(1000 * 3000 / 4096 + 50)
   EXPECT_EQ(Word(out, 28), 4445);  // round(6000 * 3000 / 4096 + 50)
+  // The fail-safe levels are hidden then: a text there that is no number
+  // does not stop the encode.
+  form.SetText(QStringLiteral("eFsmVmin"), QStringLiteral("x"));
+  EXPECT_EQ(Word(Encode(form), 30), 782);
 }
 
 TEST_F(BrioFirstGenCodecTest, ZeroDivisorsRaiseADecodeError) {
