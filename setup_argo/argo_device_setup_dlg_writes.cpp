@@ -17,7 +17,7 @@
 #include "drivers/argo/pyreon_argo.h"
 #include "drivers/sentinel_utils.h"
 #include "measurement/argo_family.h"
-#include "setup_argo/adjust_slope_dlg.h"
+#include "setup_common/adjust_slope_dlg.h"
 #include "setup_argo/argo_device_setup_dlg.h"
 #include "setup_argo/argo_device_setup_view.h"
 #include "setup_argo/argo_head_param_dlg.h"

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "drivers/argo/argo_types.h"
-#include "setup_argo/slope_backend.h"
+#include "setup_common/slope_backend.h"
 
 class ArgoFamily;
 

@@ -22,7 +22,7 @@
 #include "drivers/driver_timer.h"
 #include "drivers/sentinel_utils.h"
 #include "measurement/argo_family.h"
-#include "setup_argo/adjust_slope_dlg.h"
+#include "setup_common/adjust_slope_dlg.h"
 #include "setup_argo/argo_setup_config_file.h"
 #include "setup_argo/argo_setup_post_processing.h"
 #include "setup_argo/argo_setup_selection_writes.h"

@@ -16,7 +16,7 @@
 #include <QToolButton>
 
 #include "drivers/argo/pyreon_argo.h"
-#include "setup_argo/adjust_slope_dlg.h"
+#include "setup_common/adjust_slope_dlg.h"
 #include "setup_argo/argo_device_setup_dlg.h"
 #include "setup_argo/argo_device_setup_view.h"
 #include "setup_argo/argo_head_param_dlg.h"

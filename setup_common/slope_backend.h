@@ -3,7 +3,7 @@
 #include <functional>
 #include <vector>
 
-#include "setup_argo/slope_write_planner.h"
+#include "setup_common/slope_write_planner.h"
 
 // Where the output slope editor's two points come from and go to: a device
 // (reads and writes through its driver, as jobs that report back on the

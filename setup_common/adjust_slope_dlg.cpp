@@ -1,4 +1,4 @@
-#include "setup_argo/adjust_slope_dlg.h"
+#include "setup_common/adjust_slope_dlg.h"
 
 #include <QActionGroup>
 #include <QColorDialog>
@@ -15,8 +15,8 @@
 #include <QVBoxLayout>
 
 #include "drivers/sentinel_utils.h"
-#include "setup_argo/slope_diagram.h"
-#include "setup_argo/slope_write_planner.h"
+#include "setup_common/slope_diagram.h"
+#include "setup_common/slope_write_planner.h"
 #include "ui/d_spin_edit.h"
 #include "ui/form_registry.h"
 #include "ui/lng_ini_supp.h"

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "setup_argo/slope_backend.h"
+#include "setup_common/slope_backend.h"
 
 // The slope editor's backend for dialogs that edit values handed in by
 // their caller: the two points live in plain fields, outputs in the

@@ -1,4 +1,4 @@
-#include "setup_argo/slope_math.h"
+#include "setup_common/slope_math.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "setup_argo/slope_backend.h"
-#include "setup_argo/slope_math.h"
+#include "setup_common/slope_backend.h"
+#include "setup_common/slope_math.h"
 
 class QActionGroup;
 class QComboBox;
