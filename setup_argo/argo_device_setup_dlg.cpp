@@ -26,7 +26,7 @@
 #include "measurement/argo_family.h"
 #include "setup_argo/argo_device_setup_view.h"
 #include "setup_argo/mat_table_dlg.h"
-#include "setup_argo/sequence_progress_row.h"
+#include "setup_common/sequence_progress_row.h"
 #include "ui/d_spin_edit.h"
 #include "ui/named_widgets.h"
 #include "ui/event_adapters.h"

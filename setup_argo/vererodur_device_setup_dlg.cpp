@@ -23,7 +23,7 @@
 #include "drivers/sentinel_utils.h"
 #include "measurement/argo_family.h"
 #include "setup_argo/jog_image.h"
-#include "setup_argo/sequence_progress_row.h"
+#include "setup_common/sequence_progress_row.h"
 #include "setup_argo/vererodur_calibration_page.h"
 #include "setup_argo/vererodur_display_page.h"
 #include "ui/d_spin_edit.h"
