@@ -40,5 +40,4 @@ class ArgoSetupSequence : public SetupSequence {
   // that never ran (session ended, cancelled while queued) shows nothing.
   // `cache` must outlive the session.
   void ReadCache(ArgoSetupSession* session, TArgoConfig& cache, std::function<void()> show);
-
 };

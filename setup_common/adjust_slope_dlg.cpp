@@ -55,8 +55,6 @@ TAdjustSlopeDlg::TAdjustSlopeDlg(QWidget* parent) : QDialog(parent) {
   auto* modeLayout = new QVBoxLayout(gbMode_);
   cbOutputMode4 = new QComboBox(gbMode_);
   cbOutputMode4->setObjectName(QStringLiteral("cbOutputMode4"));
-  cbOutputMode4->addItems({QStringLiteral("0..10V"), QStringLiteral("0..5V"), QStringLiteral("0..20mA"),
-                           QStringLiteral("4..20mA"), QStringLiteral("TCK"), QStringLiteral("TCJ")});
   modeLayout->addWidget(cbOutputMode4);
   gbMode_->setEnabled(false);
   left->addWidget(gbMode_);
@@ -204,7 +202,14 @@ void TAdjustSlopeDlg::FormShow() {
   writeWaiting_ = restoreWanted_ = false;
   btnOk->setEnabled(true);
   gbMode_->setVisible(backend_ == nullptr || backend_->HasOutputMode());
+  if (backend_ != nullptr && backend_->HasOutputMode()) {
+    busy_ = true;
+    cbOutputMode4->clear();
+    cbOutputMode4->addItems(backend_->OutputModeNames());
+    busy_ = false;
+  }
   pbDiagram->SetColor(FromColorRef(DiagramColor));
+  pbDiagram->SetTemperatureLabelFactor(TemperatureLabelFactor);
   // The dialog may be made after the language was loaded.
   if (FLng) FLng->ApplyTexts(this);
   pbDiagram->SetPointLabels(OtherText(QStringLiteral("Low"), QStringLiteral("Low")),
@@ -287,7 +292,7 @@ void TAdjustSlopeDlg::ApplyState(const SlopeBackend::TState& state, bool force) 
 
 void TAdjustSlopeDlg::ModeChange(int mode) {
   mode_ = mode;
-  range_ = SlopeMath::OutputRange(mode);
+  range_ = backend_ != nullptr ? backend_->OutputRange(mode) : SlopeMath::OutputRange(mode);
   analog_ = range_.analog;
   busy_ = true;
   cbOutputMode4->setCurrentIndex(mode >= 0 && mode < cbOutputMode4->count() ? mode : -1);

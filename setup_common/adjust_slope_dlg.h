@@ -41,8 +41,10 @@ class TAdjustSlopeDlg : public QDialog {
   std::uint8_t TempRaster = 10;           // degrees, 0 = off
   std::uint8_t OutputRaster = 1;          // tenths, 0 = off
   std::uint32_t DiagramColor = 0x008000;  // 0x00BBGGRR
-  // Texts of the output unit for dialogs without an output mode.
+  // The mode shown before the backend reports one.
   int FixedMode = 0;
+  // Multiplies the number of temperature grid labels of the diagram.
+  int TemperatureLabelFactor = 1;
   // The program's language component: the captions are applied by control
   // name, the texts set by code are read through it.
   TLngINISupp* FLng = nullptr;
