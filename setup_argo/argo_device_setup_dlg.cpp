@@ -28,12 +28,12 @@
 #include "setup_argo/mat_table_dlg.h"
 #include "setup_common/sequence_progress_row.h"
 #include "ui/d_spin_edit.h"
-#include "ui/named_widgets.h"
 #include "ui/event_adapters.h"
 #include "ui/form_registry.h"
 #include "ui/idle_hook.h"
 #include "ui/lng_ini_supp.h"
 #include "ui/loading_guard.h"
+#include "ui/named_widgets.h"
 #include "ui/radio_group.h"
 
 using View = ArgoDeviceSetupView;
@@ -162,12 +162,13 @@ void TArgoDeviceSetupDlg::BuildForm() {
   layout->addLayout(buttons);
   resize(568, 421);
 
-  ParamChangeTimer = new QTimer(this);
-  ParamChangeTimer->setObjectName(QStringLiteral("ParamChangeTimer"));
-  ParamChangeTimer->setSingleShot(true);
-  // The delay counts from the last change, never less.
-  ParamChangeTimer->setTimerType(Qt::PreciseTimer);
-  ParamChangeTimer->setInterval(kWriteDelayMs);
+  SetupChangeTimer::TRules changeRules;
+  changeRules.intervalMs = kWriteDelayMs;
+  changeRules.tags = SetupChangeTimer::TagRule::FlushPrevious;
+  changeRules.fireWhenLeft = true;
+  changeRules.okDisabledWhilePending = true;
+  ParamChangeTimer = new SetupChangeTimer(this, QStringLiteral("ParamChangeTimer"), changeRules);
+  ParamChangeTimer->OkButton = btnOK;
   FRefreshTimer = new QTimer(this);
   FRefreshTimer->setInterval(kRefreshMs);
 
@@ -489,7 +490,7 @@ void TArgoDeviceSetupDlg::WireHandlers() {
   connect(btnStopSequence, &QPushButton::clicked, this, [this] {
     if (FSetupSession) FSetupSession->CancelSequence();
   });
-  connect(ParamChangeTimer, &QTimer::timeout, this, &TArgoDeviceSetupDlg::ParamChangeTimerTimer);
+  ParamChangeTimer->OnFire = [this](int tag) { ParamChangeTimerTimer(tag); };
   connect(FRefreshTimer, &QTimer::timeout, this, [this] { FRefreshDue = true; });
   connect(ArgoDeviceSetup_PageControl, &QTabWidget::currentChanged, this, [this](int index) {
     if (index == kPageOutput) TabSheetOutputShow();
@@ -548,9 +549,8 @@ void TArgoDeviceSetupDlg::FormShow() {
   FKeepPostProcMode = true;
   FReadAvgTimeOnce = true;
   FRefreshCount = 0;
-  FPendingTag = 0;
   FNotWritten.clear();
-  ParamChangeTimer->stop();
+  ParamChangeTimer->Discard();
   btnOK->setEnabled(true);
   {
     LoadingGuard guard(FLoading);
@@ -677,7 +677,7 @@ void TArgoDeviceSetupDlg::ShowPanelLock() {
 
 void TArgoDeviceSetupDlg::LoadEdit(TDSpinEdit* edit, double value) {
   if (FNotWritten.count(edit->Tag()) > 0) return;
-  if (edit->Tag() == FPendingTag && ParamChangeTimer->isActive()) return;
+  if (ParamChangeTimer->Pending(edit->Tag())) return;
   LoadingGuard guard(FLoading);
   edit->SetValue(value);
 }
@@ -946,26 +946,13 @@ void TArgoDeviceSetupDlg::seParamChange(QObject* sender) {
   } else if (auto* group = qobject_cast<RadioGroup*>(sender)) {
     tag = group->Tag();
   }
-  // Another control's edit replaces the pending one: write that first.
-  if (ParamChangeTimer->isActive() && FPendingTag != tag && FPendingTag != 0) {
-    ParamChangeTimer->stop();
-    WriteTag(FPendingTag);
-  }
-  FPendingTag = tag;
-  ParamChangeTimer->start();
-  btnOK->setEnabled(false);
+  // (Another control's edit replacing the pending one writes that first.)
+  ParamChangeTimer->Change(tag);
 }
 
-void TArgoDeviceSetupDlg::seAvgTimeExit() {
-  if (!ParamChangeTimer->isActive()) return;
-  ParamChangeTimer->stop();
-  ParamChangeTimerTimer();
-}
+void TArgoDeviceSetupDlg::seAvgTimeExit() { ParamChangeTimer->ControlLeft(); }
 
-void TArgoDeviceSetupDlg::ParamChangeTimerTimer() {
-  ParamChangeTimer->stop();
-  const int tag = FPendingTag;
-  FPendingTag = 0;
+void TArgoDeviceSetupDlg::ParamChangeTimerTimer(int tag) {
   if (FBusy || FClosing) return;
   WriteTag(tag);
   btnOK->setEnabled(!FSequence.Running());
@@ -981,8 +968,7 @@ void TArgoDeviceSetupDlg::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape) {
     // Esc cancels without leaving the edited control: a pending change is
     // dropped, not written.
-    ParamChangeTimer->stop();
-    FPendingTag = 0;
+    ParamChangeTimer->Discard();
     btnCancelClick();
     return;
   }
@@ -990,8 +976,7 @@ void TArgoDeviceSetupDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void TArgoDeviceSetupDlg::done(int result) {
-  ParamChangeTimer->stop();
-  FPendingTag = 0;
+  ParamChangeTimer->Discard();
   // A sequence still running reports to nobody: input and the driver's
   // progress are given back now.
   if (FSequence.Running()) EndSequence({});

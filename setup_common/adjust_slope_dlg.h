@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "setup_common/setup_change_timer.h"
 #include "setup_common/slope_backend.h"
 #include "setup_common/slope_math.h"
 
@@ -55,7 +56,7 @@ class TAdjustSlopeDlg : public QDialog {
 
   // True while a read-at-opening, a write or the restore runs.
   bool SequenceRunning() const { return sequence_; }
-  bool WritePending() const { return pending_ != 0; }
+  bool WritePending() const { return Pending() != 0; }
 
   // Controls (named as on the form).
   QComboBox* cbOutputMode4 = nullptr;
@@ -72,7 +73,7 @@ class TAdjustSlopeDlg : public QDialog {
   QPushButton* btnOk = nullptr;
   QPushButton* btnCancel = nullptr;
   SlopeDiagram* pbDiagram = nullptr;
-  QTimer* ParamChangeTimer = nullptr;
+  SetupChangeTimer* ParamChangeTimer = nullptr;
   QMenu* PopupMenu = nullptr;
 
  public Q_SLOTS:
@@ -87,7 +88,9 @@ class TAdjustSlopeDlg : public QDialog {
   // A text of section "Other" of the language file.
   QString OtherText(const QString& key, const QString& defaultText) const;
   void seChange(QObject* sender);
-  void ParamChangeTimerTimer();
+  void ParamChangeTimerTimer(int tags);
+  // The changes not yet handed to the backend (tag bits).
+  int Pending() const { return ParamChangeTimer->PendingTag() | deferred_; }
   void BtnCancelClick();
   void ScheduleRefresh();
   void Refresh();
@@ -115,7 +118,7 @@ class TAdjustSlopeDlg : public QDialog {
   bool analog_ = true;
   bool percent_ = false;
   int mode_ = 0;
-  int pending_ = 0;
+  int deferred_ = 0;  // changes fired while a read or a write was out
   SlopeMath::TOutputRange range_;
   QTimer* refreshTimer_ = nullptr;
   QGroupBox* gbMode_ = nullptr;
