@@ -27,6 +27,7 @@
 #include "setup_argo/argo_device_setup_view.h"
 #include "setup_argo/mat_table_dlg.h"
 #include "setup_common/sequence_progress_row.h"
+#include "setup_common/setup_post_processing_group.h"
 #include "ui/d_spin_edit.h"
 #include "ui/event_adapters.h"
 #include "ui/form_registry.h"
@@ -230,32 +231,23 @@ QWidget* TArgoDeviceSetupDlg::BuildSignalPage() {
   ag->addWidget(lblAmbHiRangeTemp, 3, 0);
   ag->addWidget(seAmbHiRangeTemp, 3, 2);
 
-  gbPostProcessing = Group(page, "gbPostProcessing", QStringLiteral("Post processing"));
-  gbPostProcessing->setFocusPolicy(Qt::TabFocus);
-  lblPostProcMode = Label(gbPostProcessing, "lblPostProcMode", QStringLiteral("Mode: "));
-  cbPostProcMode = Combo(gbPostProcessing, "cbPostProcMode");
-  lblAvgTime = Label(gbPostProcessing, "lblAvgTime", QStringLiteral("Avg. time [s]:"));
-  seAvgTime = Spin(gbPostProcessing, "seAvgTime", 10, 0.001, 999.9, 0.1, 1);
-  lblHoldTime = Label(gbPostProcessing, "lblHoldTime", QStringLiteral("Hold time [s]:"));
-  seHoldTime = Spin(gbPostProcessing, "seHoldTime", 11, 0.001, 999.9, 0.1, 1);
-  lblTreshold = Label(gbPostProcessing, "lblTreshold", QStringLiteral("Treshold"));
-  seTreshold = Spin(gbPostProcessing, "seTreshold", 12, -100, 3000, 0.1, 1);
-  lblHysterese = Label(gbPostProcessing, "lblHysterese", QStringLiteral("Hysterese"));
-  seHysterese = Spin(gbPostProcessing, "seHysterese", 13, 0, 3000, 0.1, 1);
-  cbSmartAveraging = new QCheckBox(QStringLiteral("Smart averaging"), gbPostProcessing);
-  cbSmartAveraging->setObjectName(QStringLiteral("cbSmartAveraging"));
-  auto* pg = new QGridLayout(gbPostProcessing);
-  pg->addWidget(lblPostProcMode, 0, 0);
-  pg->addWidget(cbPostProcMode, 0, 2);
-  pg->addWidget(lblAvgTime, 1, 0);
-  pg->addWidget(seAvgTime, 1, 2);
-  pg->addWidget(lblHoldTime, 2, 0);
-  pg->addWidget(seHoldTime, 2, 2);
-  pg->addWidget(lblTreshold, 3, 0);
-  pg->addWidget(seTreshold, 3, 2);
-  pg->addWidget(lblHysterese, 4, 0);
-  pg->addWidget(seHysterese, 4, 2);
-  pg->addWidget(cbSmartAveraging, 5, 0, 1, 3);
+  TSetupPostProcessingGroup::TOptions ppOptions;
+  ppOptions.thresholdLabelName = "lblTreshold";
+  ppOptions.thresholdCaption = QStringLiteral("Treshold");
+  ppOptions.hysteresisCaption = QStringLiteral("Hysterese");
+  const TSetupPostProcessingGroup pp(page, ppOptions);
+  gbPostProcessing = pp.Box;
+  lblPostProcMode = pp.ModeLabel;
+  cbPostProcMode = pp.Mode;
+  lblAvgTime = pp.AvgTimeLabel;
+  seAvgTime = pp.AvgTime;
+  lblHoldTime = pp.HoldTimeLabel;
+  seHoldTime = pp.HoldTime;
+  lblTreshold = pp.ThresholdLabel;
+  seTreshold = pp.Threshold;
+  lblHysterese = pp.HysteresisLabel;
+  seHysterese = pp.Hysteresis;
+  cbSmartAveraging = pp.SmartAveraging;
 
   auto* layout = new QGridLayout(page);
   layout->addWidget(gbEmissivity, 0, 0);
@@ -522,11 +514,8 @@ void TArgoDeviceSetupDlg::SetItemTexts() {
   set(cbAmbientSource, {OtherTextOrKey(QStringLiteral("Internal")) + QStringLiteral(" (") +
                             OtherTextOrKey(QStringLiteral("Head")) + QStringLiteral(")"),
                         external + QStringLiteral(" (Pin F3)"), fixed});
-  set(cbPostProcMode, {OtherTextOrKey(QStringLiteral("Off")), OtherTextOrKey(QStringLiteral("Averaging")),
-                       OtherText(QStringLiteral("PeakHold"), QStringLiteral("Peak hold")),
-                       OtherText(QStringLiteral("ValleyHold"), QStringLiteral("Valley hold")),
-                       OtherText(QStringLiteral("AdvPeakHold"), QStringLiteral("Adv. peak hold")),
-                       OtherText(QStringLiteral("AdvValleyHold"), QStringLiteral("Adv. valley hold"))});
+  set(cbPostProcMode, TSetupPostProcessingGroup::ModeTexts(
+                          [this](const QString& key, const QString& text) { return OtherText(key, text); }));
   const QStringList sources = {OtherTextOrKey(QStringLiteral("TObj")),
                                OtherTextOrKey(QStringLiteral("THead")),
                                OtherTextOrKey(QStringLiteral("TBox"))};

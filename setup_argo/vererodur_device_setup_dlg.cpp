@@ -26,6 +26,7 @@
 #include "setup_argo/vererodur_calibration_page.h"
 #include "setup_argo/vererodur_display_page.h"
 #include "setup_common/sequence_progress_row.h"
+#include "setup_common/setup_post_processing_group.h"
 #include "ui/d_spin_edit.h"
 #include "ui/event_adapters.h"
 #include "ui/form_registry.h"
@@ -363,20 +364,23 @@ QWidget* TVererodurDeviceSetupDlg::BuildSignalPage() {
   eg->addWidget(p2Ctemp, 4, 1, 1, 2);
   eg->setRowStretch(5, 1);
 
-  gbPostProcessing = Group(page, "gbPostProcessing", QStringLiteral("Post processing"));
-  gbPostProcessing->setFocusPolicy(Qt::TabFocus);
-  lblPostProcMode = Label(gbPostProcessing, "lblPostProcMode", QStringLiteral("Mode: "));
-  cbPostProcMode = Combo(gbPostProcessing, "cbPostProcMode");
-  lblAvgTime = Label(gbPostProcessing, "lblAvgTime", QStringLiteral("Avg. time [s]:"));
-  seAvgTime = Spin(gbPostProcessing, "seAvgTime", 10, 0.01, 999.9, 0.1, 1);
-  lblHoldTime = Label(gbPostProcessing, "lblHoldTime", QStringLiteral("Hold time [s]:"));
-  seHoldTime = Spin(gbPostProcessing, "seHoldTime", 11, 0.1, 100, 0.1, 1);
-  lblThreshold = Label(gbPostProcessing, "lblThreshold", QStringLiteral("Threshold"));
-  seTreshold = Spin(gbPostProcessing, "seTreshold", 12, -100, 3000, 0.1, 1);
-  lblHysterese = Label(gbPostProcessing, "lblHysterese", QStringLiteral("Hysteresis"));
-  seHysterese = Spin(gbPostProcessing, "seHysterese", 13, 0, 3000, 0.1, 1);
-  cbSmartAveraging = new QCheckBox(QStringLiteral("Smart averaging"), gbPostProcessing);
-  cbSmartAveraging->setObjectName(QStringLiteral("cbSmartAveraging"));
+  TSetupPostProcessingGroup::TOptions ppOptions;
+  ppOptions.avgTimeMin = 0.01;
+  ppOptions.holdTimeMin = 0.1;
+  ppOptions.holdTimeMax = 100;
+  const TSetupPostProcessingGroup pp(page, ppOptions);
+  gbPostProcessing = pp.Box;
+  lblPostProcMode = pp.ModeLabel;
+  cbPostProcMode = pp.Mode;
+  lblAvgTime = pp.AvgTimeLabel;
+  seAvgTime = pp.AvgTime;
+  lblHoldTime = pp.HoldTimeLabel;
+  seHoldTime = pp.HoldTime;
+  lblThreshold = pp.ThresholdLabel;
+  seTreshold = pp.Threshold;
+  lblHysterese = pp.HysteresisLabel;
+  seHysterese = pp.Hysteresis;
+  cbSmartAveraging = pp.SmartAveraging;
   lblSmartThreshold = Label(gbPostProcessing, "lblSmartThreshold", QStringLiteral("min. difference"));
   seSmartThreshold = Spin(gbPostProcessing, "seSmartThreshold", 22, 0.1, 3000, 0.1, 1);
   seSmartThreshold->SetValue(2.0);
@@ -385,20 +389,9 @@ QWidget* TVererodurDeviceSetupDlg::BuildSignalPage() {
   TempLbl5 = Label(gbPostProcessing, "TempLbl5", QStringLiteral("[--]"));
   TempLbl11 = Label(gbPostProcessing, "TempLbl11", QStringLiteral("[--]"));
   pnlProcessSource = Panel(gbPostProcessing, "pnlProcessSource");
-  auto* pg = new QGridLayout(gbPostProcessing);
-  pg->addWidget(lblPostProcMode, 0, 0);
-  pg->addWidget(cbPostProcMode, 0, 1, 1, 2);
-  pg->addWidget(lblAvgTime, 1, 0);
-  pg->addWidget(seAvgTime, 1, 2);
-  pg->addWidget(lblHoldTime, 2, 0);
-  pg->addWidget(seHoldTime, 2, 2);
-  pg->addWidget(lblThreshold, 3, 0);
+  QGridLayout* pg = pp.Grid;
   pg->addWidget(TempLbl4, 3, 1);
-  pg->addWidget(seTreshold, 3, 2);
-  pg->addWidget(lblHysterese, 4, 0);
   pg->addWidget(TempLbl5, 4, 1);
-  pg->addWidget(seHysterese, 4, 2);
-  pg->addWidget(cbSmartAveraging, 5, 0, 1, 3);
   pg->addWidget(lblSmartThreshold, 6, 0);
   pg->addWidget(TempLbl11, 6, 1);
   pg->addWidget(seSmartThreshold, 6, 2);

@@ -21,6 +21,7 @@
 #include "setup_argo/vererodur_calibration_page.h"
 #include "setup_argo/vererodur_device_setup_dlg.h"
 #include "setup_argo/vererodur_display_page.h"
+#include "setup_common/setup_post_processing_group.h"
 #include "ui/d_spin_edit.h"
 #include "ui/idle_hook.h"
 #include "ui/loading_guard.h"
@@ -125,11 +126,8 @@ void TVererodurDeviceSetupDlg::SetItemTexts() {
     combo->addItems(items);
     combo->setCurrentIndex(index < combo->count() ? index : -1);
   };
-  set(cbPostProcMode, {OtherTextOrKey(QStringLiteral("Off")), OtherTextOrKey(QStringLiteral("Averaging")),
-                       OtherText(QStringLiteral("PeakHold"), QStringLiteral("Peak hold")),
-                       OtherText(QStringLiteral("ValleyHold"), QStringLiteral("Valley hold")),
-                       OtherText(QStringLiteral("AdvPeakHold"), QStringLiteral("Adv. peak hold")),
-                       OtherText(QStringLiteral("AdvValleyHold"), QStringLiteral("Adv. valley hold"))});
+  set(cbPostProcMode, TSetupPostProcessingGroup::ModeTexts(
+                          [this](const QString& key, const QString& text) { return OtherText(key, text); }));
   QStringList sources;
   for (const char* key : {"TQuot", "Tsingle", "Tau", "TBox", "TProcess"})
     sources << OtherTextOrKey(QString::fromLatin1(key));

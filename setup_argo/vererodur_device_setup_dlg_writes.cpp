@@ -31,6 +31,7 @@
 #include "setup_argo/vererodur_device_setup_dlg.h"
 #include "setup_argo/vererodur_display_page.h"
 #include "setup_common/adjust_slope_dlg.h"
+#include "setup_common/setup_post_processing_group.h"
 #include "ui/d_spin_edit.h"
 #include "ui/idle_hook.h"
 #include "ui/loading_guard.h"
@@ -252,10 +253,9 @@ void TVererodurDeviceSetupDlg::WriteTag(int tag) {
             while (cbPostProcMode->count() > PP::AdvPeakHold)
               cbPostProcMode->removeItem(cbPostProcMode->count() - 1);
           } else if (cbPostProcMode->count() < PP::AdvValleyHold) {
-            cbPostProcMode->addItem(
-                OtherText(QStringLiteral("AdvPeakHold"), QStringLiteral("Adv. peak hold")));
-            cbPostProcMode->addItem(
-                OtherText(QStringLiteral("AdvValleyHold"), QStringLiteral("Adv. valley hold")));
+            const QStringList items = TSetupPostProcessingGroup::ModeTexts(
+                [this](const QString& key, const QString& text) { return OtherText(key, text); });
+            for (const QString& item : items.mid(cbPostProcMode->count())) cbPostProcMode->addItem(item);
           }
           SetAlarmRanges();
           for (int t : {7, 8, 10, 11, 12, 13, 22}) ReloadTag(t);
