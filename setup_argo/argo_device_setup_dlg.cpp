@@ -236,18 +236,7 @@ QWidget* TArgoDeviceSetupDlg::BuildSignalPage() {
   ppOptions.thresholdCaption = QStringLiteral("Treshold");
   ppOptions.hysteresisCaption = QStringLiteral("Hysterese");
   const TSetupPostProcessingGroup pp(page, ppOptions);
-  gbPostProcessing = pp.Box;
-  lblPostProcMode = pp.ModeLabel;
-  cbPostProcMode = pp.Mode;
-  lblAvgTime = pp.AvgTimeLabel;
-  seAvgTime = pp.AvgTime;
-  lblHoldTime = pp.HoldTimeLabel;
-  seHoldTime = pp.HoldTime;
-  lblTreshold = pp.ThresholdLabel;
-  seTreshold = pp.Threshold;
-  lblHysterese = pp.HysteresisLabel;
-  seHysterese = pp.Hysteresis;
-  cbSmartAveraging = pp.SmartAveraging;
+  pp.Bind(*this, &TArgoDeviceSetupDlg::lblTreshold);
 
   auto* layout = new QGridLayout(page);
   layout->addWidget(gbEmissivity, 0, 0);

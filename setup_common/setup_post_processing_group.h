@@ -54,6 +54,24 @@ class TSetupPostProcessingGroup {
   QCheckBox* const SmartAveraging;
   QGridLayout* const Grid;
 
+  // Hands the controls to a dialog's members of the same names (the
+  // threshold's label under the member `thresholdLabel`).
+  template <class Dialog>
+  void Bind(Dialog& d, QLabel* Dialog::*thresholdLabel) const {
+    d.gbPostProcessing = Box;
+    d.lblPostProcMode = ModeLabel;
+    d.cbPostProcMode = Mode;
+    d.lblAvgTime = AvgTimeLabel;
+    d.seAvgTime = AvgTime;
+    d.lblHoldTime = HoldTimeLabel;
+    d.seHoldTime = HoldTime;
+    d.*thresholdLabel = ThresholdLabel;
+    d.seTreshold = Threshold;
+    d.lblHysterese = HysteresisLabel;
+    d.seHysterese = Hysteresis;
+    d.cbSmartAveraging = SmartAveraging;
+  }
+
   // The items of the mode list ("Off", "Averaging", "Peak hold", "Valley
   // hold", "Adv. peak hold", "Adv. valley hold"), each through `text`
   // (the language file's key and the text without one).
