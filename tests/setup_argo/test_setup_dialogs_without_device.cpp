@@ -25,11 +25,14 @@ void ClickEveryButton(Dialog& dlg) {
   dlg.SetDevice(nullptr);
   dlg.show();
   QApplication::processEvents();
-  const QList<QAbstractButton*> buttons = dlg.template findChildren<QAbstractButton*>();
+  // Guarded before the first click: a click may delete other buttons (a
+  // page rebuilding its rows), and a guard taken from a pointer that is
+  // already gone guards nothing.
+  QList<QPointer<QAbstractButton>> buttons;
+  for (QAbstractButton* button : dlg.template findChildren<QAbstractButton*>()) buttons.push_back(button);
   ASSERT_FALSE(buttons.isEmpty());
-  for (QAbstractButton* button : buttons) {
-    const QPointer<QAbstractButton> alive(button);
-    if (!alive) continue;
+  for (const QPointer<QAbstractButton>& button : buttons) {
+    if (!button) continue;
     SCOPED_TRACE(button->objectName().toStdString());
     if (!dlg.isVisible()) dlg.show();
     button->click();
