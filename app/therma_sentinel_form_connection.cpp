@@ -93,6 +93,12 @@ void TThermaSentinelForm::AutoConnect() {
   const std::uint8_t type = config_->ReadDeviceType();
   const int addr = config_->ReadRS845Addr();
   if (DeviceType::IsSingleColour(type) && addr >= 1 && addr <= 79) {
+    // The attempt waits as the scan command's does: the window says so and
+    // offers no second connect meanwhile, and a device that does not answer
+    // is given up after the connect time-out (armed once the port is open).
+    errorCount_ = 0;
+    state_ = csWaiting;
+    UpdateState();
     ConnectFamily(config_->ReadComPort(), static_cast<int>(BaudIndex(config_->ReadBaudrate(), argo115200)));
   } else {
     RunScanDialog();
