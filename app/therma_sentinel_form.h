@@ -353,7 +353,9 @@ class TThermaSentinelForm : public QMainWindow {
   void HideFromTaskbar();
 
   // connection
-  void ConnectFamily(int port, int baudIndex);
+  // A port that does not open runs the disconnect command, or with
+  // `quietFailure` only returns the window to Closed.
+  void ConnectFamily(int port, int baudIndex, bool quietFailure = false);
   void AutoConnect();
   void RunScanDialog();
   // The scan dialog of the start closed with `result`: the device chosen is

@@ -71,18 +71,21 @@ void TThermaSentinelForm::CreateFamily() {
   family_->OnPortRemoved = [this] { PortRemoved(); };
 }
 
-void TThermaSentinelForm::ConnectFamily(int port, int baudIndex) {
+void TThermaSentinelForm::ConnectFamily(int port, int baudIndex, bool quietFailure) {
   CreateFamily();
   if (family_ == nullptr) {
     mDisconnectClick(this);
     return;
   }
-  family_->Open(port, baudIndex, config_->ReadRS845Addr(), [this](bool opened) {
+  family_->Open(port, baudIndex, config_->ReadRS845Addr(), [this, quietFailure](bool opened) {
     if (opened) {
       // A Brio device reported its open port (Opened) before this.
       if (state_ == csWaiting || state_ == csOpened) ConnectTimeOutTimer->start();
     } else if (state_ == csWaiting) {
-      mDisconnectClick(this);
+      if (quietFailure)
+        state_ = csClosed;
+      else
+        mDisconnectClick(this);
       ResumeWaitingClose();
     }
     UpdateState();
@@ -93,7 +96,16 @@ void TThermaSentinelForm::AutoConnect() {
   const std::uint8_t type = config_->ReadDeviceType();
   const int addr = config_->ReadRS845Addr();
   if (DeviceType::IsSingleColour(type) && addr >= 1 && addr <= 79) {
-    ConnectFamily(config_->ReadComPort(), static_cast<int>(BaudIndex(config_->ReadBaudrate(), argo115200)));
+    // The attempt waits as the scan command's does: the window says so and
+    // offers no second connect meanwhile, and a device that does not answer
+    // is given up after the connect time-out (armed once the port is open).
+    // A port that does not open leaves the window as it found it (the
+    // chart's width is not taken for the stored one at exit).
+    errorCount_ = 0;
+    state_ = csWaiting;
+    UpdateState();
+    ConnectFamily(config_->ReadComPort(), static_cast<int>(BaudIndex(config_->ReadBaudrate(), argo115200)),
+                  true);
   } else {
     RunScanDialog();
   }

@@ -29,8 +29,8 @@
 #include "platform/folders.h"
 #include "tests/support/modal_dialog.h"
 #include "tests/support/program_home.h"
-#include "tests/support/wait_for.h"
 #include "tests/support/stall_limit.h"
+#include "tests/support/wait_for.h"
 #include "tools/devsim/argo_model.h"
 #include "tools/devsim/devsim_options.h"
 #include "tools/devsim/pty_server.h"
@@ -255,6 +255,32 @@ TEST_F(MainWindowBusDeviceTest, Rs485DeviceIsPolled) {
   EXPECT_EQ(f.State(), csConnected);
   ASSERT_TRUE(WaitForEvents([&] { return !f.Family()->Busy(); }, 5000, EventPump::EventLoop));
   EXPECT_TRUE(f.Family()->Snapshot().PortOpen);
+}
+
+// A bus device that does not answer at the stored address is waited for at
+// start as the scan command waits for one: the window says so and offers no
+// second connect, and the connect time-out closes the port again.
+class MainWindowSilentBusDeviceTest : public MainWindowDeviceTest {
+ protected:
+  void SetUp() override {
+    Prepare({QStringLiteral("--address"), QStringLiteral("5")}, QStringLiteral("RS845Addr=6\r\n"));
+  }
+};
+
+TEST_F(MainWindowSilentBusDeviceTest, StartWaitsForItAndGivesUp) {
+  form_ = std::make_unique<TThermaSentinelForm>(QStringList{QStringLiteral("ThermaSentinel")});
+  form_->show();
+  TThermaSentinelForm& f = *form_;
+  ASSERT_TRUE(WaitForEvents([&] { return f.State() == csWaiting; }, 10000, EventPump::EventLoop))
+      << int(f.State());
+  EXPECT_EQ(f.StatusBar()->PanelText(0), QStringLiteral("COM4: Waiting"));
+  EXPECT_FALSE(f.mScan->isEnabled());
+  EXPECT_TRUE(WaitForEvents([&] { return f.State() == csClosed; }, 10000, EventPump::EventLoop))
+      << int(f.State());
+  ASSERT_TRUE(WaitForEvents([&] { return !f.Family()->Busy(); }, 5000, EventPump::EventLoop));
+  EXPECT_FALSE(f.Family()->Snapshot().PortOpen);
+  EXPECT_EQ(f.StatusBar()->PanelText(0), QStringLiteral("COM4: Closed"));
+  EXPECT_TRUE(f.mScan->isEnabled());
 }
 
 // The ratio model set to display mode 2 gives its object value as a
