@@ -11,6 +11,7 @@
 
 #include "drivers/brio/pyreon_brio.h"
 #include "measurement/brio_family.h"
+#include "platform/number_text.h"
 #include "setup_brio/loop_temperature_output.h"
 #include "ui/d_spin_edit.h"
 #include "ui/form_registry.h"
@@ -124,7 +125,7 @@ void TLoopMaintenanceDlgBrio::seIrOutChange() {
   if (loading_) return;
   double value = 0.0;
   const bool valid = seIrOut->TryValue(value);
-  output_->ValueChanged(valid ? static_cast<int>(seIrOut->CheckValue(value)) : 0, valid);
+  output_->ValueChanged(valid ? static_cast<int>(NumberText::Round(seIrOut->CheckValue(value))) : 0, valid);
 }
 
 void TLoopMaintenanceDlgBrio::done(int result) {

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -68,11 +69,14 @@ class LoopDialogTest : public ::testing::Test {
     qunsetenv("THERMASENTINEL_PORTS");
   }
 
-  // Requests the device got since the last clear (loader frames aside).
+  // The requests of the loop commands the device got since the last clear
+  // (the driver's own polls aside).
   std::vector<Bytes> Requests() const {
     std::vector<Bytes> out;
     for (const BrioRequestRecord& r : emulator_.Model().Requests())
-      if (!r.loader) out.push_back(r.bytes);
+      if (!r.loader && !r.bytes.empty() &&
+          std::find(loopCommands_.begin(), loopCommands_.end(), r.bytes[0]) != loopCommands_.end())
+        out.push_back(r.bytes);
     return out;
   }
   bool WaitIdle() {
@@ -96,6 +100,7 @@ class LoopDialogTest : public ::testing::Test {
   QTemporaryDir dir_;
   BrioEmulator emulator_;
   std::unique_ptr<DeviceFamily> family_;
+  std::vector<std::uint8_t> loopCommands_;
 };
 
 // --- First generation -------------------------------------------------------
@@ -106,6 +111,7 @@ class LoopDialogBrioTest : public LoopDialogTest {
   // leaves its configuration unread. The device is then switched into loop
   // maintenance, as the main window does before the dialog shows.
   void Connect(double low, double high, bool read = true) {
+    loopCommands_ = {0x3A, 0x3D};  // word and byte writes
     BrioProfile profile = BrioProfiles::Default(1);
     BrioProfiles::SetOutputRange(profile, low, high);
     ASSERT_TRUE(emulator_.Start(profile, dir_.path(), kPort));
@@ -227,6 +233,7 @@ TEST_F(LoopDialogBrioTest, EveryWayOfClosingLeavesLoopMaintenance) {
 class LoopDialogDazoTest : public LoopDialogTest {
  protected:
   void Connect() {
+    loopCommands_ = {0x81, 0x82};
     ASSERT_TRUE(emulator_.Start(2, QStringLiteral("brio-2w"), dir_.path(), kPort));
     auto* family = new BrioMaFamily(nullptr);
     family_.reset(family);
