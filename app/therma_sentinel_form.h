@@ -39,6 +39,8 @@ class TLngINISupp;
 class TfParamShow;
 class TDeviceInfoDlg;
 class TLoopMaintenanceDlg;
+class TLoopMaintenanceDlgBrio;
+class TLoopMaintenanceDlgDazo4_20;
 class TArgoDeviceSetupDlg;
 class TVererodurDeviceSetupDlg;
 class ArgoFamily;
@@ -324,6 +326,8 @@ class TThermaSentinelForm : public QMainWindow {
   TMeasurementSettingsDlg* MeasurementSettingsDlg = nullptr;
   TForm1* Form1 = nullptr;
   TLoopMaintenanceDlg* LoopMaintenanceDlg = nullptr;
+  TLoopMaintenanceDlgBrio* LoopMaintenanceDlgBrio = nullptr;
+  TLoopMaintenanceDlgDazo4_20* LoopMaintenanceDlgDazo4_20 = nullptr;
   TArgoDeviceSetupDlg* ArgoDeviceSetupDlg = nullptr;
   TChangeEmissDlg* ChangeEmissDlg = nullptr;
   TVererodurDeviceSetupDlg* VererodurDeviceSetupDlg = nullptr;
@@ -491,6 +495,10 @@ class TThermaSentinelForm : public QMainWindow {
   bool HasBrioLoopMaintenanceDialog() const;
   void RunBrioDeviceSetup();
   void RunBrioLoopMaintenance();
+  // Makes the Brio loop-maintenance dialogs and plugs them in.
+  void CreateBrioLoopDialogs();
+  // Holds the window's input off while a loop-maintenance step runs.
+  void HoldBrioLoopInput(bool hold);
   TBrioSetupDispatch brioSetup_;
   TBrioLoopMaintenance brioLoop_;
   void ShowVererodurDeviceSetup(const DeviceDialogState& saved, bool read);
