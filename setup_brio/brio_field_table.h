@@ -79,6 +79,9 @@ struct BrioFieldRow {
   std::span<const BrioCode> Codes = {};
   int UnknownItem = kBrioKeepItem;  // CodeList: the item of a code not in Codes
   BrioFieldCheck Check = {};
+  // Decoded by its coding, encoded by one of the model's rules (a field whose
+  // encoding depends on other controls); the generic encode skips it.
+  bool EncodeByRule = false;
   // The field's name in "Error value : " + Caption, for a failed range check
   // and for a text that is not a number or does not fit the field.
   const char* Caption = "";

@@ -19,6 +19,9 @@ class BrioFirstGenConfigFile {
   // Every control the dialog writes, in form order (material-table edits
   // included; they stay empty and so are left out of the file).
   static std::span<const ControlName> Controls();
+  // A registry of Controls() held in `values` (without widgets; `values`
+  // must outlive it).
+  static BrioControlRegistry ValueRegistry(SetupValues& values);
 
   // Model "_Device_Model=Brio"; reads check boxes, lists and edits, in file
   // order; `postLoad` is the dialog's field-exit routine plus its change timer.
