@@ -28,14 +28,18 @@ class BrioEmulator {
   bool Start(int generation, const QString& name, const QString& dir, int port = 9,
              BrioOptions options = {}) {
     const auto profile = BrioProfiles::Find(generation, name);
-    if (!profile) return false;
-    profile_ = *profile;
-    if (generation == 1)
-      model_ = std::make_shared<BrioGen1Model>(*profile, options);
+    return profile && Start(*profile, dir, port, options);
+  }
+  // The same for a profile of the test's own (e.g. with chosen flash
+  // contents, see BrioProfiles::SetConfiguration).
+  bool Start(const BrioProfile& profile, const QString& dir, int port = 9, BrioOptions options = {}) {
+    profile_ = profile;
+    if (profile.generation == 1)
+      model_ = std::make_shared<BrioGen1Model>(profile, options);
     else
-      model_ = std::make_shared<BrioGen2Model>(*profile, options);
+      model_ = std::make_shared<BrioGen2Model>(profile, options);
     line_ = FakeSerialLine::Create();
-    lineName_ = QStringLiteral("brio-emulator-") + name;
+    lineName_ = QStringLiteral("brio-emulator-") + profile.name;
     FakeSerialDevice::Register(lineName_, line_);
     server_ = std::make_unique<FakeLineServer>(model_, line_);
     server_->Start();
@@ -60,6 +64,9 @@ class BrioEmulator {
   }
 
   BrioDeviceModel& Model() const { return *model_; }
+  // The model as its generation (null for the other one).
+  BrioGen1Model* Gen1() const { return dynamic_cast<BrioGen1Model*>(model_.get()); }
+  BrioGen2Model* Gen2() const { return dynamic_cast<BrioGen2Model*>(model_.get()); }
   const BrioProfile& Profile() const { return profile_; }
 
  private:

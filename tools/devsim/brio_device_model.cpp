@@ -1,6 +1,7 @@
 #include "tools/devsim/brio_device_model.h"
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
 
 #include "tools/devsim/argo_wire.h"
@@ -358,6 +359,14 @@ std::vector<std::uint8_t> BrioDeviceModel::ReadMemory(std::uint16_t address, std
   return memory_.Block(address, length);
 }
 
+std::vector<std::uint8_t> BrioDeviceModel::Configuration() const {
+  return ReadMemory(BrioWire::kConfigAddress, BrioWire::kImageSize);
+}
+
+std::vector<std::uint8_t> BrioDeviceModel::Calibration() const {
+  return ReadMemory(BrioWire::kCalibrationAddress, BrioWire::kImageSize);
+}
+
 void BrioDeviceModel::WriteMemory(std::uint16_t address, std::span<const std::uint8_t> bytes) {
   std::lock_guard lock(mutex_);
   memory_.Load(address, bytes);
@@ -408,6 +417,10 @@ QString BrioDeviceModel::OptionsHelp(int generation) {
              "  --serial N                     serial number (24 bits)\n"
              "  --burst A,B,...                stream the words at these addresses after power-up\n"
              "  --poke ADDR=VALUE              set a flash or ROM byte (e.g. 0x0FF0=0xF4)\n"
+             "  --config HEX                   the configuration segment (0x1000), 256 hex digits\n"
+             "  --config-word OFFSET=VALUE     a configuration word (little-endian, offset 0..126)\n"
+             "  --cal-word ADDR=VALUE          a calibration word (little-endian, 0x1080..0x10FE)\n"
+             "%3"
              "  --external-power               powered without DTR (for a pseudo-terminal)\n"
              "  --ignore-parity                accept any parity (for a pseudo-terminal)\n"
              "  --boot-ms N                    start-up time after power-on (default 50)\n"
@@ -430,7 +443,16 @@ QString BrioDeviceModel::OptionsHelp(int generation) {
              "  --vanish-after-requests N      hang up on the N-th request\n"
              "  --vanish-after-programmed N    hang up once N flash bytes were programmed\n")
       .arg(generation == 1 ? QStringLiteral("brio") : QStringLiteral("brio2"),
-           BrioProfiles::Names(generation).join(QStringLiteral(", ")));
+           BrioProfiles::Names(generation).join(QStringLiteral(", ")),
+           generation == 1
+               ? QStringLiteral(
+                     "  --output-range LOW,HIGH        analog output range in °C (offsets 118, 120)\n"
+                     "  --cal-w N                      converter counts per 4096 mV (0x10D0)\n"
+                     "  --cal-s N                      converter value at -1000 mV, signed (0x10D2)\n"
+                     "  --variant N                    model variant, signed (0x10D6)\n"
+                     "  --input-scaling1 N             input scaling word 1 (0x10CC)\n"
+                     "  --input-scaling2 N             input scaling word 2 (0x10BE)\n")
+               : QString());
 }
 
 bool BrioDeviceModel::ParseOptions(const QStringList& options, int generation, BrioProfile& profile,
@@ -473,6 +495,19 @@ bool BrioDeviceModel::ParseOptions(const QStringList& options, int generation, B
       {"--vanish-after-programmed", 0, 1LL << 40,
        [&](long long v) { faults.vanishAfterProgrammedBytes = v; }},
   };
+  // Calibration words of the first generation (signed ones as 16-bit two's complement).
+  const auto calibration = [&](std::uint16_t address) {
+    return [&profile, address](long long v) {
+      BrioProfiles::SetCalibrationWord(profile, address, std::uint16_t(v & 0xFFFF));
+    };
+  };
+  const std::vector<Numeric> firstGeneration = {
+      {"--cal-w", 0, 0xFFFF, calibration(BrioWire::kGen1ConverterSpan)},
+      {"--cal-s", -32768, 32767, calibration(BrioWire::kGen1ConverterZero)},
+      {"--variant", -32768, 32767, calibration(BrioWire::kGen1Variant)},
+      {"--input-scaling1", 0, 0xFFFF, calibration(BrioWire::kGen1InputScaling1)},
+      {"--input-scaling2", 0, 0xFFFF, calibration(BrioWire::kGen1InputScaling2)},
+  };
   const std::vector<std::pair<const char*, std::function<void()>>> flags = {
       {"--external-power", [&] { opts.externalPower = true; }},
       {"--ignore-parity", [&] { opts.checkParity = false; }},
@@ -509,6 +544,18 @@ bool BrioDeviceModel::ParseOptions(const QStringList& options, int generation, B
         handled = true;
       }
     }
+    for (const Numeric& n : firstGeneration) {
+      if (name != QLatin1String(n.name)) continue;
+      if (generation != 1)
+        return fail(QStringLiteral("option %1 is for the first generation only").arg(name));
+      long long v = 0;
+      if (!value(text)) return fail(QStringLiteral("option %1 needs a value").arg(name));
+      if (!number(text, n.low, n.high, v))
+        return fail(
+            QStringLiteral("invalid value for %1: %2 (%3..%4)").arg(name, text).arg(n.low).arg(n.high));
+      n.set(v);
+      handled = true;
+    }
     for (const Numeric& n : numeric) {
       if (name != QLatin1String(n.name)) continue;
       long long v = 0;
@@ -532,6 +579,49 @@ bool BrioDeviceModel::ParseOptions(const QStringList& options, int generation, B
         channels.push_back(std::uint16_t(v));
       }
       BrioProfiles::SetBurstChannels(profile, channels);
+    } else if (name == QStringLiteral("--config")) {
+      if (!value(text)) return fail(QStringLiteral("option --config needs 256 hex digits"));
+      const QByteArray hex = text.toLatin1();
+      const QByteArray bytes = QByteArray::fromHex(hex);
+      bool digits = hex.size() == 2 * BrioWire::kImageSize;
+      for (const char c : hex) digits = digits && std::isxdigit(static_cast<unsigned char>(c));
+      if (!digits || bytes.size() != BrioWire::kImageSize)
+        return fail(QStringLiteral("invalid --config value: 128 bytes as 256 hex digits expected"));
+      BrioProfiles::SetConfiguration(
+          profile,
+          std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())));
+    } else if (name == QStringLiteral("--config-word") || name == QStringLiteral("--cal-word")) {
+      const bool config = name == QStringLiteral("--config-word");
+      if (!value(text))
+        return fail(QStringLiteral("option %1 needs %2=VALUE")
+                        .arg(name, config ? QStringLiteral("OFFSET") : QStringLiteral("ADDR")));
+      const QStringList parts = text.split(QLatin1Char('='));
+      long long where = 0;
+      long long word = 0;
+      const bool ok =
+          parts.size() == 2 && number(parts.at(1), 0, 0xFFFF, word) &&
+          (config ? number(parts.at(0), 0, BrioWire::kImageSize - 2, where) &&
+                        BrioProfiles::SetConfigurationWord(profile, int(where), std::uint16_t(word))
+                  : number(parts.at(0), 0, 0xFFFF, where) &&
+                        BrioProfiles::SetCalibrationWord(profile, std::uint16_t(where), std::uint16_t(word)));
+      if (!ok)
+        return fail(
+            config ? QStringLiteral("invalid --config-word value: %1 (OFFSET=VALUE, offset 0..126)").arg(text)
+                   : QStringLiteral("invalid --cal-word value: %1 (ADDR=VALUE, address 0x1080..0x10FE)")
+                         .arg(text));
+    } else if (name == QStringLiteral("--output-range")) {
+      if (generation != 1)
+        return fail(QStringLiteral("option %1 is for the first generation only").arg(name));
+      if (!value(text)) return fail(QStringLiteral("option --output-range needs LOW,HIGH"));
+      const QStringList parts = text.split(QLatin1Char(','));
+      bool lowOk = false;
+      bool highOk = false;
+      const double low = parts.size() == 2 ? parts.at(0).trimmed().toDouble(&lowOk) : 0.0;
+      const double high = parts.size() == 2 ? parts.at(1).trimmed().toDouble(&highOk) : 0.0;
+      // Words of tenths above -100 °C.
+      if (!lowOk || !highOk || low < -100.0 || high < -100.0 || low > 6453.5 || high > 6453.5)
+        return fail(QStringLiteral("invalid --output-range value: %1 (LOW,HIGH in °C)").arg(text));
+      BrioProfiles::SetOutputRange(profile, low, high);
     } else if (name == QStringLiteral("--poke")) {
       if (!value(text)) return fail(QStringLiteral("option --poke needs ADDR=VALUE"));
       const QStringList parts = text.split(QLatin1Char('='));

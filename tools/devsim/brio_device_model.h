@@ -119,6 +119,10 @@ class BrioDeviceModel
   Clock::time_point StartedAt() const;
 
   std::vector<std::uint8_t> ReadMemory(std::uint16_t address, std::size_t length) const;
+  // The flash segments as they are now (after the loader wrote them, too):
+  // configuration 0x1000 and calibration 0x1080, 128 bytes each.
+  std::vector<std::uint8_t> Configuration() const;
+  std::vector<std::uint8_t> Calibration() const;
   void WriteMemory(std::uint16_t address, std::span<const std::uint8_t> bytes);
   std::uint64_t ErasedSegments() const;
   std::uint64_t ProgrammedBytes() const;

@@ -90,6 +90,26 @@ std::vector<std::uint16_t> BrioGen1Model::ConfiguredBurst() const {
   return BrioProfiles::BurstChannels(1, 0, Memory().Block(kConfigAddress, kImageSize));
 }
 
+namespace {
+std::uint16_t LittleEndianWord(const std::vector<std::uint8_t>& bytes) {
+  return std::uint16_t(bytes.at(0) | bytes.at(1) << 8);
+}
+}  // namespace
+
+std::uint16_t BrioGen1Model::LoopOutputWord() const { return LittleEndianWord(ReadMemory(kLoopOutput, 2)); }
+
+std::uint8_t BrioGen1Model::OperatingMode() const { return ReadMemory(kOperatingMode, 1).at(0); }
+
+std::uint8_t BrioGen1Model::LoopStartByte() const { return ReadMemory(kLoopStart, 1).at(0); }
+
+std::uint16_t BrioGen1Model::OutputRangeLowWord() const {
+  return LittleEndianWord(ReadMemory(kConfigAddress + kGen1OutputRangeLow, 2));
+}
+
+std::uint16_t BrioGen1Model::OutputRangeHighWord() const {
+  return LittleEndianWord(ReadMemory(kConfigAddress + kGen1OutputRangeHigh, 2));
+}
+
 std::unique_ptr<BrioGen1Model> BrioGen1Model::Create(const QStringList& options, QString* error) {
   return CreateFromOptions<BrioGen1Model>(1, options, error);
 }

@@ -28,6 +28,18 @@ class BrioGen1Model : public BrioDeviceModel {
   // and sets `error` for an unknown option or a bad value.
   static std::unique_ptr<BrioGen1Model> Create(const QStringList& options, QString* error);
 
+  // The RAM cells loop maintenance works with, as the firmware holds them:
+  // the loop output word at 0x0212 (tenths above -100 °C), the operating
+  // mode byte at 0x0261 (kModeNormal, kModeLoop, kModeConfiguring) and the
+  // loop start byte at 0x0264. RAM reads 0 while the device is off.
+  std::uint16_t LoopOutputWord() const;
+  std::uint8_t OperatingMode() const;
+  std::uint8_t LoopStartByte() const;
+  // The analog output range words of the configuration segment (offsets
+  // 118 and 120).
+  std::uint16_t OutputRangeLowWord() const;
+  std::uint16_t OutputRangeHighWord() const;
+
  protected:
   int ArgumentCount(std::uint8_t first) const override;
   Outcome Execute(std::span<const std::uint8_t> request, Clock::time_point now) override;

@@ -1,5 +1,7 @@
 #include "tools/devsim/brio_profiles.h"
 
+#include <algorithm>
+
 #include "tools/devsim/brio_memory.h"
 #include "tools/devsim/brio_wire.h"
 #include "tools/devsim/emissivity_scene.h"
@@ -149,6 +151,31 @@ void SetSerial(BrioProfile& p, std::uint32_t serial) {
     // The first generation keeps it in the calibration segment as well.
     if (p.generation == 1) p.calibration[std::size_t(2 + i)] = bytes[i];
   }
+}
+
+void SetConfiguration(BrioProfile& p, std::span<const std::uint8_t> bytes) {
+  const std::size_t n = std::min(bytes.size(), p.configuration.size());
+  std::copy_n(bytes.begin(), n, p.configuration.begin());
+  SetSerial(p, std::uint32_t(p.configuration[0] << 16 | p.configuration[1] << 8 | p.configuration[2]));
+}
+
+bool SetConfigurationWord(BrioProfile& p, int offset, std::uint16_t value) {
+  if (offset < 0 || offset > kImageSize - 2) return false;
+  PutWord(p.configuration, offset, value);
+  if (offset <= 2)
+    SetSerial(p, std::uint32_t(p.configuration[0] << 16 | p.configuration[1] << 8 | p.configuration[2]));
+  return true;
+}
+
+bool SetCalibrationWord(BrioProfile& p, std::uint16_t address, std::uint16_t value) {
+  if (address < kCalibrationAddress || address > kCalibrationAddress + kImageSize - 2) return false;
+  PutWord(p.calibration, address - kCalibrationAddress, value);
+  return true;
+}
+
+void SetOutputRange(BrioProfile& p, double lowCelsius, double highCelsius) {
+  PutWord(p.configuration, kGen1OutputRangeLow, EncodeTemperature(lowCelsius));
+  PutWord(p.configuration, kGen1OutputRangeHigh, EncodeTemperature(highCelsius));
 }
 
 void LoadInto(const BrioProfile& p, BrioMemory& memory) {

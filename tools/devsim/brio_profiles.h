@@ -68,6 +68,18 @@ BrioProfile Default(int generation);
 // Sets the serial number where the device keeps it (configuration bytes
 // 0..2, high byte first; on the first generation also 0x1082..0x1084).
 void SetSerial(BrioProfile& profile, std::uint32_t serial);
+// Replaces the configuration segment (up to 128 bytes from its start); the
+// serial number follows its bytes 0..2 (on the first generation also in the
+// calibration segment).
+void SetConfiguration(BrioProfile& profile, std::span<const std::uint8_t> bytes);
+// A little-endian word of the configuration segment at data offset
+// `offset` (0..126) / of the calibration segment at `address`
+// (0x1080..0x10FE); false, with nothing changed, outside the segment.
+bool SetConfigurationWord(BrioProfile& profile, int offset, std::uint16_t value);
+bool SetCalibrationWord(BrioProfile& profile, std::uint16_t address, std::uint16_t value);
+// First generation: the analog output range (°C) at configuration offsets
+// 118 and 120.
+void SetOutputRange(BrioProfile& profile, double lowCelsius, double highCelsius);
 // Puts the profile's flash and boot-ROM contents into `memory`.
 void LoadInto(const BrioProfile& profile, BrioMemory& memory);
 // Writes a burst channel list (memory addresses, 0 ends it) into the

@@ -48,6 +48,20 @@ inline constexpr std::uint16_t kFamilyMarker =
     0x0FF0;  // 0xF4 marks a device the first-generation driver refuses
 inline constexpr std::uint16_t kSerialGen1 = 0x1082;  // first generation: 3 bytes, high byte first
 
+// First generation, words of the calibration segment (little-endian): the
+// input scaling pair the configuration takes over, the converter's counts
+// per 4096 mV (W, unsigned), its value at -1000 mV (S, signed) and the model
+// variant (signed; above 0: no alarm function on the IN pin).
+inline constexpr std::uint16_t kGen1InputScaling1 = 0x10CC;
+inline constexpr std::uint16_t kGen1InputScaling2 = 0x10BE;
+inline constexpr std::uint16_t kGen1ConverterSpan = 0x10D0;
+inline constexpr std::uint16_t kGen1ConverterZero = 0x10D2;
+inline constexpr std::uint16_t kGen1Variant = 0x10D6;
+// First generation, configuration offsets of the analog output range
+// (temperature words, tenths above -100 °C).
+inline constexpr int kGen1OutputRangeLow = 118;
+inline constexpr int kGen1OutputRangeHigh = 120;
+
 // First generation: the emissivity the device works with, thousandths.
 inline constexpr std::uint16_t kEmissivityGen1 = 0x0208;
 
