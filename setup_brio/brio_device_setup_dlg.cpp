@@ -26,6 +26,9 @@ namespace {
 
 constexpr std::size_t kInPinByte = 44;
 constexpr std::size_t kSourcesByte = 45;
+// The calibration's converter scale word (0x10D0) and a nominal value for it.
+constexpr std::size_t kScaleWordIndex = 0x10D0 - 0x1080;
+constexpr std::uint16_t kNominalScale = 4096;
 
 // Runs `handler` when the combo box's list opens.
 class DropDownWatcher : public QObject {
@@ -127,10 +130,12 @@ void TBrioDeviceSetupDLg::ParamsToControls() {
   UpdateControlStates();
 }
 
-void TBrioDeviceSetupDLg::Decode() {
+void TBrioDeviceSetupDLg::Decode() { Decode(images_.Calibration); }
+
+void TBrioDeviceSetupDLg::Decode(const BrioCalibrationImage& calibration) {
   SetupValues values = binder_.Read();
   // Throws before any control changed when the image cannot be decoded.
-  BrioFirstGenCodec::ParamsToControls(images_.Config, images_.Calibration, context_.Fahrenheit, values);
+  BrioFirstGenCodec::ParamsToControls(images_.Config, calibration, context_.Fahrenheit, values);
   binder_.Load(values);
   ChangeTimer->start();
   ResizePostProcessing(cbHoldMode->currentIndex());
@@ -386,12 +391,17 @@ void TBrioDeviceSetupDLg::btnDefaultClick(QObject* sender) {
   if (sender == btnDefault && !AskYesNo(OtherText(LNG_OTHER_TEXT("YouAreSure", "You are sure ?")))) return;
   BrioFirstGenCodec::LoadDefaults(Variant(), images_.Config);
   try {
-    ParamsToControls();
+    Decode();
   } catch (const BrioDecodeError&) {
-    // A calibration without a converter scale cannot show the output
-    // levels; the default levels below stand in for them.
-    UpdateControlStates();
+    // A calibration without a converter scale cannot give the output
+    // levels: the image is shown through a nominal scale, and the default
+    // levels set below stand in for the levels it cannot give.
+    BrioCalibrationImage nominal = images_.Calibration;
+    nominal.Data[kScaleWordIndex] = static_cast<std::uint8_t>(kNominalScale & 0xFF);
+    nominal.Data[kScaleWordIndex + 1] = static_cast<std::uint8_t>(kNominalScale >> 8);
+    Decode(nominal);
   }
+  UpdateControlStates();
   for (QLineEdit* e : {eFsmVmin, eAlarmMVmin}) SetFieldText(e, QStringLiteral("-100"));
   for (QLineEdit* e : {eFsmVmax, eAlarmMVmax}) SetFieldText(e, QStringLiteral("4500"));
   SetFieldText(eMVmin, QStringLiteral("0"));

@@ -151,6 +151,7 @@ class TBrioDeviceSetupDLg : public QDialog, public TBrioSetupDialog {
   void FormShow();
   void RenameLists();
   void Decode();
+  void Decode(const BrioCalibrationImage& calibration);
   void ChangeTimerTimer();
   void MoveInPinGroup();
   void PlaceFrameCheckBoxes();
