@@ -2,9 +2,13 @@
 // families: the dialogs come from the dispatchers by device type code; the
 // window holds its measurement timers and commands off while a command
 // runs and puts them back when it ends (unless the device was reconnected
-// meanwhile).
+// meanwhile). While the edited images are written the window takes no
+// input; a failed write offers the dialog again on the edited images
+// before the device is read afresh.
 
 #include <QAction>
+#include <QMenuBar>
+#include <QMessageBox>
 
 #include "app/therma_sentinel_form.h"
 #include "drivers/device_type.h"
@@ -34,6 +38,8 @@ void TThermaSentinelForm::RunBrioDeviceSetup() {
   context.SlopeRasters = config_->ReadSlopeRaster();
   context.AdjustColor = static_cast<std::uint32_t>(config_->ReadAdjustColor());
   TBrioSetupDispatch::THooks hooks;
+  hooks.HoldInput = [this](bool writing) { HoldBrioWriteInput(writing); };
+  hooks.OfferKept = [this](const TBrioSetupDispatch::TKeptImages& kept) { return AskKeptBrioImages(kept); };
   hooks.Written = [this](const QString& key) {
     SetProgress(0);
     SetStatusText(4, StatusBar_->PanelText(4) + LIS_->OtherTextOrKey(key));
@@ -48,6 +54,28 @@ void TThermaSentinelForm::RunBrioDeviceSetup() {
   };
   hooks.Finished = [this, saved](bool) { LeaveDeviceDialog(saved); };
   if (!brioSetup_.Run(deviceTypeCode_, *family_, context, this, std::move(hooks))) LeaveDeviceDialog(saved);
+}
+
+void TThermaSentinelForm::HoldBrioWriteInput(bool writing) {
+  brioWriting_ = writing;
+  if (MainMenu != nullptr) MainMenu->setEnabled(!writing);
+  if (centralWidget() != nullptr) centralWidget()->setEnabled(!writing);
+  if (writing) SetProgress(0);
+}
+
+bool TThermaSentinelForm::AskKeptBrioImages(const TBrioSetupDispatch::TKeptImages& kept) {
+  const QString text =
+      LIS_->MessageText(QStringLiteral("Brio_ImagesNotWritten"),
+                        QStringLiteral("The device may not hold your changes: not written: %s."))
+          .replace(QStringLiteral("%s"), TBrioSetupDispatch::NotWrittenText(kept.NotWritten)) +
+      QStringLiteral("\n\n") +
+      LIS_->MessageText(
+          QStringLiteral("Brio_OpenKeptImages"),
+          QStringLiteral("Open the device setup again on your changes (OK writes them once more, "
+                         "\"Save Config\" keeps them in a file)?"));
+  if (OnAskKeptImages) return OnAskKeptImages(text);
+  return QMessageBox::question(this, LIS_->OtherTextOrKey(QStringLiteral("Information")), text,
+                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TThermaSentinelForm::RunBrioLoopMaintenance() {

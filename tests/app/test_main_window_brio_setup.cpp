@@ -186,12 +186,14 @@ TEST_P(MainWindowBrioSetupWrites, SetupWritesTheDialogsImagesAndReconnects) {
   Prepare(c.generation, c.profile, kDevicePort, QString::number(c.serial));
   TThermaSentinelForm& f = Start();
   ASSERT_TRUE(WaitConnected(f)) << int(f.State());
-  EXPECT_FALSE(f.mDeviceSetup->isEnabled());
-  EXPECT_FALSE(f.btnDeviceSetup->isEnabled());
-  EXPECT_FALSE(f.mLoopMaintenance->isEnabled());
-
   const std::uint8_t code = f.DeviceTypeCode();
   const auto kind = TBrioSetupDispatch::DialogKindOf(code);
+  // The command follows the window's own dialog for the model.
+  TBrioSetupDialog* const own = f.BrioSetup().DialogFor(code);
+  EXPECT_EQ(f.mDeviceSetup->isEnabled(), own != nullptr);
+  EXPECT_EQ(f.btnDeviceSetup->isEnabled(), own != nullptr);
+  EXPECT_FALSE(f.mLoopMaintenance->isEnabled());
+
   SetupDialogStandIn dialog(f);
   f.BrioSetup().SetDialog(kind, &dialog);
   f.UpdateState();
@@ -218,7 +220,7 @@ TEST_P(MainWindowBrioSetupWrites, SetupWritesTheDialogsImagesAndReconnects) {
   EXPECT_NE(after, before);
   EXPECT_TRUE(f.mDeviceSetup->isEnabled());
   EXPECT_EQ(f.DeviceTypeCode(), code);
-  f.BrioSetup().SetDialog(kind, nullptr);
+  f.BrioSetup().SetDialog(kind, own);
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, MainWindowBrioSetupWrites,
