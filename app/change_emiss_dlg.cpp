@@ -93,10 +93,14 @@ TChangeEmissDlg::TChangeEmissDlg(QWidget* owner) : QDialog(owner) {
   Timer1->setObjectName(QStringLiteral("Timer1"));
   Timer1->setInterval(1000);
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
-  ParamChangeTimer = new QTimer(this);
-  ParamChangeTimer->setObjectName(QStringLiteral("ParamChangeTimer"));
-  ParamChangeTimer->setInterval(1000);
-  connect(ParamChangeTimer, &QTimer::timeout, this, [this] { ParamChangeTimerTimer(); });
+  SetupChangeTimer::TRules changeRules;
+  changeRules.intervalMs = 1000;
+  changeRules.tags = SetupChangeTimer::TagRule::LastWins;
+  // A device exchange under way: the change is written a second later.
+  changeRules.retryWhileBusy = true;
+  ParamChangeTimer = new SetupChangeTimer(this, QStringLiteral("ParamChangeTimer"), changeRules);
+  ParamChangeTimer->Busy = [this] { return Busy(); };
+  ParamChangeTimer->OnFire = [this](int tag) { ParamChangeTimerTimer(tag); };
 
   auto* top = new QHBoxLayout;
   top->addWidget(gbEmissivity);
@@ -226,17 +230,12 @@ void TChangeEmissDlg::Timer1Timer() {
 void TChangeEmissDlg::seParamChange(QObject* sender) {
   if (loading_) return;
   ++edits_;
-  ParamChangeTimer->stop();
   Timer1->stop();
-  if (auto* edit = qobject_cast<TDSpinEdit*>(sender)) ParamChangeTimer->setProperty("tag", edit->Tag());
-  ParamChangeTimer->start();
+  if (auto* edit = qobject_cast<TDSpinEdit*>(sender)) ParamChangeTimer->Change(edit->Tag());
 }
 
-void TChangeEmissDlg::ParamChangeTimerTimer() {
-  // A device exchange is under way: the change is written a second later.
-  if (Busy()) return;
-  ParamChangeTimer->stop();
-  if (ParamChangeTimer->property("tag").toInt() == 1) {
+void TChangeEmissDlg::ParamChangeTimerTimer(int tag) {
+  if (tag == 1) {
     double e = 0.0;
     const bool writable = seEmissivity->TryValue(e) && EmissivitySearch::LiveWritable(e);
     SetColor(seEmissivity, !writable);
@@ -268,7 +267,7 @@ void TChangeEmissDlg::btnCalculateClick() {
   calculating_ = true;
   // The search decides the emissivity now: a change waiting for its
   // second is dropped.
-  ParamChangeTimer->stop();
+  ParamChangeTimer->Discard();
   btnCalculate->setEnabled(false);
   btnOK->setEnabled(false);
   SetColor(seTemp, false);
@@ -390,7 +389,7 @@ void TChangeEmissDlg::StopCalculation() {
 
 void TChangeEmissDlg::Leave() {
   Timer1->stop();
-  ParamChangeTimer->stop();
+  ParamChangeTimer->Discard();
   StopCalculation();
   ++visit_;
   busy_ = true;

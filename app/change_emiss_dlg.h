@@ -7,6 +7,7 @@
 
 #include "app/emissivity_device.h"
 #include "app/emissivity_search.h"
+#include "setup_common/setup_change_timer.h"
 #include "ui/loading_guard.h"
 
 class DeviceFamily;
@@ -74,7 +75,7 @@ class TChangeEmissDlg : public QDialog {
   QPushButton* btnOK;
   QPushButton* btnCancel;
   QTimer* Timer1;
-  QTimer* ParamChangeTimer;
+  SetupChangeTimer* ParamChangeTimer;
 
  public Q_SLOTS:
   void accept() override;
@@ -91,7 +92,7 @@ class TChangeEmissDlg : public QDialog {
   void SetRange();
   void Timer1Timer();
   void seParamChange(QObject* sender);
-  void ParamChangeTimerTimer();
+  void ParamChangeTimerTimer(int tag);
   void btnCalculateClick();
   void NextPass();
   void PassRead(const EmissivitySearch::Readings& readings);

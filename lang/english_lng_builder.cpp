@@ -17,9 +17,9 @@
 #include "platform/folders.h"
 #include "platform/ini_file.h"
 #include "platform/scoped_environment.h"
-#include "setup_argo/adjust_slope_dlg.h"
 #include "setup_argo/argo_head_param_dlg.h"
 #include "setup_argo/mat_table_dlg.h"
+#include "setup_common/adjust_slope_dlg.h"
 #include "ui/lng_ini_supp.h"
 
 namespace {

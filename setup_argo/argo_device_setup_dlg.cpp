@@ -26,14 +26,15 @@
 #include "measurement/argo_family.h"
 #include "setup_argo/argo_device_setup_view.h"
 #include "setup_argo/mat_table_dlg.h"
-#include "setup_argo/sequence_progress_row.h"
+#include "setup_common/sequence_progress_row.h"
+#include "setup_common/setup_post_processing_group.h"
 #include "ui/d_spin_edit.h"
-#include "ui/named_widgets.h"
 #include "ui/event_adapters.h"
 #include "ui/form_registry.h"
 #include "ui/idle_hook.h"
 #include "ui/lng_ini_supp.h"
 #include "ui/loading_guard.h"
+#include "ui/named_widgets.h"
 #include "ui/radio_group.h"
 
 using View = ArgoDeviceSetupView;
@@ -162,12 +163,13 @@ void TArgoDeviceSetupDlg::BuildForm() {
   layout->addLayout(buttons);
   resize(568, 421);
 
-  ParamChangeTimer = new QTimer(this);
-  ParamChangeTimer->setObjectName(QStringLiteral("ParamChangeTimer"));
-  ParamChangeTimer->setSingleShot(true);
-  // The delay counts from the last change, never less.
-  ParamChangeTimer->setTimerType(Qt::PreciseTimer);
-  ParamChangeTimer->setInterval(kWriteDelayMs);
+  SetupChangeTimer::TRules changeRules;
+  changeRules.intervalMs = kWriteDelayMs;
+  changeRules.tags = SetupChangeTimer::TagRule::FlushPrevious;
+  changeRules.fireWhenLeft = true;
+  changeRules.okDisabledWhilePending = true;
+  ParamChangeTimer = new SetupChangeTimer(this, QStringLiteral("ParamChangeTimer"), changeRules);
+  ParamChangeTimer->OkButton = btnOK;
   FRefreshTimer = new QTimer(this);
   FRefreshTimer->setInterval(kRefreshMs);
 
@@ -229,32 +231,12 @@ QWidget* TArgoDeviceSetupDlg::BuildSignalPage() {
   ag->addWidget(lblAmbHiRangeTemp, 3, 0);
   ag->addWidget(seAmbHiRangeTemp, 3, 2);
 
-  gbPostProcessing = Group(page, "gbPostProcessing", QStringLiteral("Post processing"));
-  gbPostProcessing->setFocusPolicy(Qt::TabFocus);
-  lblPostProcMode = Label(gbPostProcessing, "lblPostProcMode", QStringLiteral("Mode: "));
-  cbPostProcMode = Combo(gbPostProcessing, "cbPostProcMode");
-  lblAvgTime = Label(gbPostProcessing, "lblAvgTime", QStringLiteral("Avg. time [s]:"));
-  seAvgTime = Spin(gbPostProcessing, "seAvgTime", 10, 0.001, 999.9, 0.1, 1);
-  lblHoldTime = Label(gbPostProcessing, "lblHoldTime", QStringLiteral("Hold time [s]:"));
-  seHoldTime = Spin(gbPostProcessing, "seHoldTime", 11, 0.001, 999.9, 0.1, 1);
-  lblTreshold = Label(gbPostProcessing, "lblTreshold", QStringLiteral("Treshold"));
-  seTreshold = Spin(gbPostProcessing, "seTreshold", 12, -100, 3000, 0.1, 1);
-  lblHysterese = Label(gbPostProcessing, "lblHysterese", QStringLiteral("Hysterese"));
-  seHysterese = Spin(gbPostProcessing, "seHysterese", 13, 0, 3000, 0.1, 1);
-  cbSmartAveraging = new QCheckBox(QStringLiteral("Smart averaging"), gbPostProcessing);
-  cbSmartAveraging->setObjectName(QStringLiteral("cbSmartAveraging"));
-  auto* pg = new QGridLayout(gbPostProcessing);
-  pg->addWidget(lblPostProcMode, 0, 0);
-  pg->addWidget(cbPostProcMode, 0, 2);
-  pg->addWidget(lblAvgTime, 1, 0);
-  pg->addWidget(seAvgTime, 1, 2);
-  pg->addWidget(lblHoldTime, 2, 0);
-  pg->addWidget(seHoldTime, 2, 2);
-  pg->addWidget(lblTreshold, 3, 0);
-  pg->addWidget(seTreshold, 3, 2);
-  pg->addWidget(lblHysterese, 4, 0);
-  pg->addWidget(seHysterese, 4, 2);
-  pg->addWidget(cbSmartAveraging, 5, 0, 1, 3);
+  TSetupPostProcessingGroup::TOptions ppOptions;
+  ppOptions.thresholdLabelName = "lblTreshold";
+  ppOptions.thresholdCaption = QStringLiteral("Treshold");
+  ppOptions.hysteresisCaption = QStringLiteral("Hysterese");
+  const TSetupPostProcessingGroup pp(page, ppOptions);
+  pp.Bind(*this, &TArgoDeviceSetupDlg::lblTreshold);
 
   auto* layout = new QGridLayout(page);
   layout->addWidget(gbEmissivity, 0, 0);
@@ -489,7 +471,7 @@ void TArgoDeviceSetupDlg::WireHandlers() {
   connect(btnStopSequence, &QPushButton::clicked, this, [this] {
     if (FSetupSession) FSetupSession->CancelSequence();
   });
-  connect(ParamChangeTimer, &QTimer::timeout, this, &TArgoDeviceSetupDlg::ParamChangeTimerTimer);
+  ParamChangeTimer->OnFire = [this](int tag) { ParamChangeTimerTimer(tag); };
   connect(FRefreshTimer, &QTimer::timeout, this, [this] { FRefreshDue = true; });
   connect(ArgoDeviceSetup_PageControl, &QTabWidget::currentChanged, this, [this](int index) {
     if (index == kPageOutput) TabSheetOutputShow();
@@ -521,11 +503,8 @@ void TArgoDeviceSetupDlg::SetItemTexts() {
   set(cbAmbientSource, {OtherTextOrKey(QStringLiteral("Internal")) + QStringLiteral(" (") +
                             OtherTextOrKey(QStringLiteral("Head")) + QStringLiteral(")"),
                         external + QStringLiteral(" (Pin F3)"), fixed});
-  set(cbPostProcMode, {OtherTextOrKey(QStringLiteral("Off")), OtherTextOrKey(QStringLiteral("Averaging")),
-                       OtherText(QStringLiteral("PeakHold"), QStringLiteral("Peak hold")),
-                       OtherText(QStringLiteral("ValleyHold"), QStringLiteral("Valley hold")),
-                       OtherText(QStringLiteral("AdvPeakHold"), QStringLiteral("Adv. peak hold")),
-                       OtherText(QStringLiteral("AdvValleyHold"), QStringLiteral("Adv. valley hold"))});
+  set(cbPostProcMode, TSetupPostProcessingGroup::ModeTexts(
+                          [this](const QString& key, const QString& text) { return OtherText(key, text); }));
   const QStringList sources = {OtherTextOrKey(QStringLiteral("TObj")),
                                OtherTextOrKey(QStringLiteral("THead")),
                                OtherTextOrKey(QStringLiteral("TBox"))};
@@ -548,9 +527,8 @@ void TArgoDeviceSetupDlg::FormShow() {
   FKeepPostProcMode = true;
   FReadAvgTimeOnce = true;
   FRefreshCount = 0;
-  FPendingTag = 0;
   FNotWritten.clear();
-  ParamChangeTimer->stop();
+  ParamChangeTimer->Discard();
   btnOK->setEnabled(true);
   {
     LoadingGuard guard(FLoading);
@@ -677,7 +655,7 @@ void TArgoDeviceSetupDlg::ShowPanelLock() {
 
 void TArgoDeviceSetupDlg::LoadEdit(TDSpinEdit* edit, double value) {
   if (FNotWritten.count(edit->Tag()) > 0) return;
-  if (edit->Tag() == FPendingTag && ParamChangeTimer->isActive()) return;
+  if (ParamChangeTimer->Pending(edit->Tag())) return;
   LoadingGuard guard(FLoading);
   edit->SetValue(value);
 }
@@ -946,26 +924,13 @@ void TArgoDeviceSetupDlg::seParamChange(QObject* sender) {
   } else if (auto* group = qobject_cast<RadioGroup*>(sender)) {
     tag = group->Tag();
   }
-  // Another control's edit replaces the pending one: write that first.
-  if (ParamChangeTimer->isActive() && FPendingTag != tag && FPendingTag != 0) {
-    ParamChangeTimer->stop();
-    WriteTag(FPendingTag);
-  }
-  FPendingTag = tag;
-  ParamChangeTimer->start();
-  btnOK->setEnabled(false);
+  // (Another control's edit replacing the pending one writes that first.)
+  ParamChangeTimer->Change(tag);
 }
 
-void TArgoDeviceSetupDlg::seAvgTimeExit() {
-  if (!ParamChangeTimer->isActive()) return;
-  ParamChangeTimer->stop();
-  ParamChangeTimerTimer();
-}
+void TArgoDeviceSetupDlg::seAvgTimeExit() { ParamChangeTimer->ControlLeft(); }
 
-void TArgoDeviceSetupDlg::ParamChangeTimerTimer() {
-  ParamChangeTimer->stop();
-  const int tag = FPendingTag;
-  FPendingTag = 0;
+void TArgoDeviceSetupDlg::ParamChangeTimerTimer(int tag) {
   if (FBusy || FClosing) return;
   WriteTag(tag);
   btnOK->setEnabled(!FSequence.Running());
@@ -981,8 +946,7 @@ void TArgoDeviceSetupDlg::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape) {
     // Esc cancels without leaving the edited control: a pending change is
     // dropped, not written.
-    ParamChangeTimer->stop();
-    FPendingTag = 0;
+    ParamChangeTimer->Discard();
     btnCancelClick();
     return;
   }
@@ -990,8 +954,7 @@ void TArgoDeviceSetupDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void TArgoDeviceSetupDlg::done(int result) {
-  ParamChangeTimer->stop();
-  FPendingTag = 0;
+  ParamChangeTimer->Discard();
   // A sequence still running reports to nobody: input and the driver's
   // progress are given back now.
   if (FSequence.Running()) EndSequence({});

@@ -13,6 +13,7 @@
 #include "setup_argo/argo_setup_post_processing.h"
 #include "setup_argo/argo_setup_sequence.h"
 #include "setup_argo/argo_setup_session.h"
+#include "setup_common/setup_change_timer.h"
 
 class ArgoFamily;
 class QCheckBox;
@@ -97,7 +98,7 @@ class TArgoDeviceSetupDlg : public QDialog {
   QPushButton* btnCancel;
   QPushButton* btnSave;
   QPushButton* btnLoad;
-  QTimer* ParamChangeTimer;
+  SetupChangeTimer* ParamChangeTimer;
   QLabel* lblProgress;
   QProgressBar* pbProgress;
   QPushButton* btnStopSequence;
@@ -232,7 +233,7 @@ class TArgoDeviceSetupDlg : public QDialog {
   // --- Write side ---------------------------------------------------------------
   void seParamChange(QObject* sender);
   void seAvgTimeExit();
-  void ParamChangeTimerTimer();
+  void ParamChangeTimerTimer(int tag);
   void WriteTag(int tag);
   void cbEmissivityModeChange();
   void cbAmbientSourceChange();
@@ -285,7 +286,6 @@ class TArgoDeviceSetupDlg : public QDialog {
   bool FRefreshDue = false;
   int FIdleId = 0;
   int FRefreshCount = 0;
-  int FPendingTag = 0;
   std::uint8_t FLoadedAddress = 0;
   std::set<int> FNotWritten;
   QTimer* FRefreshTimer = nullptr;

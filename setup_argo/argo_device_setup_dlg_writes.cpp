@@ -17,7 +17,6 @@
 #include "drivers/argo/pyreon_argo.h"
 #include "drivers/sentinel_utils.h"
 #include "measurement/argo_family.h"
-#include "setup_argo/adjust_slope_dlg.h"
 #include "setup_argo/argo_device_setup_dlg.h"
 #include "setup_argo/argo_device_setup_view.h"
 #include "setup_argo/argo_head_param_dlg.h"
@@ -25,6 +24,7 @@
 #include "setup_argo/argo_setup_selection_writes.h"
 #include "setup_argo/mat_table_dlg.h"
 #include "setup_argo/slope_device_backend.h"
+#include "setup_common/adjust_slope_dlg.h"
 #include "ui/d_spin_edit.h"
 #include "ui/loading_guard.h"
 #include "ui/radio_group.h"
@@ -311,8 +311,7 @@ void TArgoDeviceSetupDlg::btnOKClick() {
 
 void TArgoDeviceSetupDlg::btnCancelClick() {
   if (FSequence.Running()) return;
-  ParamChangeTimer->stop();
-  FPendingTag = 0;
+  ParamChangeTimer->Discard();
   if (!FSetupSession || !FLoaded) {
     reject();
     return;

@@ -2,61 +2,9 @@
 
 #include "measurement/device_family.h"
 
-ArgoSetupSequence::ArgoSetupSequence() : self_(std::make_shared<ArgoSetupSequence*>(this)) {}
-
-// A chain still in place (the device outlived a sequence that was never
-// ended) passes reports on to the old listener only.
-ArgoSetupSequence::~ArgoSetupSequence() = default;
-
-void ArgoSetupSequence::DeviceChanged() {
-  jobs_ = 0;
-  device_ = nullptr;
-  saved_ = nullptr;
-}
-
-void ArgoSetupSequence::Begin(DeviceFamily* device, bool stoppable) {
-  const bool chained = running_ && device_ != nullptr;
-  running_ = true;
-  if (SetInputEnabled) SetInputEnabled(false);
-  if (ShowRunning) ShowRunning(true, stoppable);
-  if (!device || chained) return;
-  device_ = device;
-  saved_ = device->OnProgress;
-  const std::weak_ptr<ArgoSetupSequence*> self = self_;
-  device->OnProgress = [saved = saved_, self](int percent, const QString& caption) {
-    if (saved) saved(percent, caption);
-    if (const auto alive = self.lock()) {
-      if ((*alive)->Progress) (*alive)->Progress(percent, caption);
-    }
-  };
-}
-
-bool ArgoSetupSequence::End() {
-  if (!running_) return false;
-  if (device_) device_->OnProgress = saved_;
-  device_ = nullptr;
-  saved_ = nullptr;
-  running_ = false;
-  if (ShowRunning) ShowRunning(false, false);
-  if (SetInputEnabled) SetInputEnabled(true);
-  return true;
-}
-
-ArgoSetupSession::Done ArgoSetupSequence::Counted(ArgoSetupSession::Done done, bool ends) {
-  JobStarted();
-  const std::weak_ptr<ArgoSetupSequence*> self = self_;
-  return [self, ends, done = std::move(done)](const ArgoSetupSession::TOutcome& outcome) {
-    if (const auto alive = self.lock()) {
-      (*alive)->JobDone();
-      if (ends) (*alive)->End();
-    }
-    if (done) done(outcome);
-  };
-}
-
 void ArgoSetupSequence::Write(ArgoSetupSession* session, const ArgoSetupWrites& writes,
                               const TArgoConfig& cache, ArgoSetupSession::Done done, int waitMs) {
-  ArgoSetupSession::Done finish = Counted(std::move(done), false);
+  ArgoSetupSession::Done finish = Counted<ArgoSetupSession::TOutcome>(std::move(done), false);
   if (writes.empty() || !session) {
     ArgoSetupSession::TOutcome outcome;
     outcome.ran = writes.empty();
@@ -71,7 +19,7 @@ void ArgoSetupSequence::Run(DeviceFamily* device, bool stoppable,
                             const std::function<void(ArgoSetupSession::Done)>& start,
                             ArgoSetupSession::Done done) {
   Begin(device, stoppable);
-  start(Counted(std::move(done), true));
+  start(Counted<ArgoSetupSession::TOutcome>(std::move(done), true));
 }
 
 void ArgoSetupSequence::Restore(DeviceFamily* device, ArgoSetupSession& session, const TArgoConfig& atOpen,
@@ -102,7 +50,7 @@ void ArgoSetupSequence::ReadCache(ArgoSetupSession* session, TArgoConfig& cache,
     if (show) show();
     return;
   }
-  session->ReadCache(Counted(
+  session->ReadCache(Counted<ArgoSetupSession::TOutcome>(
       [&cache, show = std::move(show)](const ArgoSetupSession::TOutcome& outcome) {
         if (!outcome.ran) return;
         cache = outcome.config;

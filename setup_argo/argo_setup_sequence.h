@@ -2,65 +2,17 @@
 
 #include <QString>
 #include <functional>
-#include <memory>
 
 #include "drivers/argo/argo_types.h"
 #include "setup_argo/argo_setup_session.h"
+#include "setup_common/setup_sequence.h"
 
-class DeviceFamily;
-
-// The device work a setup dialog has under way: the jobs it posted to its
-// setup session and has not heard back from, and at most one sequence of
-// writes (Cancel's write-back, a file, a preset ...) that holds the user's
-// input off and shows the driver's progress.
-//
-// While a sequence runs, the device's OnProgress is chained: whoever
-// listened before still hears every report, and `Progress` hears it too.
-// Ending the sequence gives the device its own callback back, whether the
-// sequence succeeded, failed or was stopped. Widget-free: the owner says
-// through the hooks how input is held off and how the sequence shows.
-class ArgoSetupSequence {
+// The single-colour half of a setup dialog's device work, on top of the
+// family-neutral SetupSequence (job count, input held off, progress shown,
+// the driver's OnProgress chained): counted writes, runs and Cancel's
+// write-back on the setup session, and the snapshot of the driver's cache.
+class ArgoSetupSequence : public SetupSequence {
  public:
-  using ProgressFn = std::function<void(int percent, const QString& caption)>;
-
-  ArgoSetupSequence();
-  ~ArgoSetupSequence();
-  ArgoSetupSequence(const ArgoSetupSequence&) = delete;
-  ArgoSetupSequence& operator=(const ArgoSetupSequence&) = delete;
-
-  // Input is held off (false) when a sequence begins and given back (true)
-  // when it ends.
-  std::function<void(bool enabled)> SetInputEnabled;
-  // The sequence begins to show (with a way to stop it when `stoppable`)
-  // or no longer shows.
-  std::function<void(bool running, bool stoppable)> ShowRunning;
-  // The driver's progress while the sequence's chain is in place.
-  ProgressFn Progress;
-
-  // --- Jobs ------------------------------------------------------------------------
-  void JobStarted() { ++jobs_; }
-  // A job reported back (reports of a session dropped by DeviceChanged
-  // never come).
-  void JobDone() {
-    if (jobs_ > 0) --jobs_;
-  }
-  int JobsInFlight() const { return jobs_; }
-
-  // The dialog was bound to another device (or none): the old session's
-  // reports never come, and the old device's progress is no longer given
-  // back by End (it is not touched: it may be gone).
-  void DeviceChanged();
-
-  // --- The sequence ------------------------------------------------------------------
-  // Holds input off, shows the sequence and chains `device`'s progress
-  // (none when `device` is null). A second Begin while one runs shows
-  // again but keeps the chain it has.
-  void Begin(DeviceFamily* device, bool stoppable = true);
-  // Gives `device` its progress back, shows no more and gives input back;
-  // false when no sequence ran (e.g. ended already when the dialog closed).
-  bool End();
-  bool Running() const { return running_; }
-
   // --- Jobs on the setup session -------------------------------------------------------
   // `writes` as one counted job on `session` (ArgoSetupSession::Write);
   // `done` hears the outcome after the count went down. Nothing to write
@@ -88,16 +40,4 @@ class ArgoSetupSequence {
   // that never ran (session ended, cancelled while queued) shows nothing.
   // `cache` must outlive the session.
   void ReadCache(ArgoSetupSession* session, TArgoConfig& cache, std::function<void()> show);
-
- private:
-  // Counts a job; the callback for its report takes the count down (and
-  // ends the sequence when `ends`) while this object lives, then calls `done`.
-  ArgoSetupSession::Done Counted(ArgoSetupSession::Done done, bool ends);
-
-  int jobs_ = 0;
-  bool running_ = false;
-  DeviceFamily* device_ = nullptr;  // whose progress is chained
-  ProgressFn saved_;                // its callback before the chain
-  // The chain reaches `Progress` only while this object lives.
-  std::shared_ptr<ArgoSetupSequence*> self_;
 };

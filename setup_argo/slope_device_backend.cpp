@@ -9,6 +9,11 @@ constexpr int kOutputChannel1 = 3;
 
 }  // namespace
 
+QStringList SlopeDeviceBackend::OutputModeNames() const {
+  return {QStringLiteral("0..10V"),  QStringLiteral("0..5V"), QStringLiteral("0..20mA"),
+          QStringLiteral("4..20mA"), QStringLiteral("TCK"),   QStringLiteral("TCJ")};
+}
+
 void SlopeDeviceBackend::Open(std::function<void(const TState&)> done) { Read(-1, true, std::move(done)); }
 
 void SlopeDeviceBackend::Refresh(int shownMode, std::function<void(const TState&)> done) {

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "drivers/argo/argo_types.h"
-#include "setup_argo/slope_backend.h"
+#include "setup_common/slope_backend.h"
 
 class ArgoFamily;
 
@@ -15,6 +15,9 @@ class SlopeDeviceBackend : public SlopeBackend {
   explicit SlopeDeviceBackend(ArgoFamily& family) : family_(family) {}
 
   bool HasOutputMode() const override { return true; }
+  // 0..10 V, 0..5 V, 0..20 mA, 4..20 mA and the thermocouple outputs.
+  QStringList OutputModeNames() const override;
+  SlopeMath::TOutputRange OutputRange(int mode) const override { return SlopeMath::OutputRange(mode); }
   void Open(std::function<void(const TState&)> done) override;
   void Refresh(int shownMode, std::function<void(const TState&)> done) override;
   void Write(std::vector<SlopeWritePlanner::TWrite> writes, std::function<void(bool ok)> done) override;

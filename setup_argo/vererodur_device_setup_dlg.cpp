@@ -23,16 +23,17 @@
 #include "drivers/sentinel_utils.h"
 #include "measurement/argo_family.h"
 #include "setup_argo/jog_image.h"
-#include "setup_argo/sequence_progress_row.h"
 #include "setup_argo/vererodur_calibration_page.h"
 #include "setup_argo/vererodur_display_page.h"
+#include "setup_common/sequence_progress_row.h"
+#include "setup_common/setup_post_processing_group.h"
 #include "ui/d_spin_edit.h"
-#include "ui/named_widgets.h"
 #include "ui/event_adapters.h"
 #include "ui/form_registry.h"
 #include "ui/idle_hook.h"
 #include "ui/lng_ini_supp.h"
 #include "ui/loading_guard.h"
+#include "ui/named_widgets.h"
 #include "ui/radio_group.h"
 
 using Planner = RatioSetupParamPlanner;
@@ -68,7 +69,6 @@ TJogImage* Jog(QWidget* parent, const char* name) {
   image->setFixedSize(22, 60);
   return image;
 }
-
 
 }  // namespace
 
@@ -115,8 +115,8 @@ bool TVererodurDeviceSetupDlg::WritePending() const {
 }
 
 bool TVererodurDeviceSetupDlg::DeviceWorkPending() const {
-  return FSequence.JobsInFlight() > 0 || !FLoaded || FormShowTimer->isActive() || FSequence.Running() || FPageWork || DisplayPage->Busy() ||
-         CalibrationPage->Busy();
+  return FSequence.JobsInFlight() > 0 || !FLoaded || FormShowTimer->isActive() || FSequence.Running() ||
+         FPageWork || DisplayPage->Busy() || CalibrationPage->Busy();
 }
 
 void TVererodurDeviceSetupDlg::SetComboItem(QComboBox* combo, int item) {
@@ -223,7 +223,8 @@ void TVererodurDeviceSetupDlg::BuildForm() {
     l->setSpacing(3);
     if (qobject_cast<QGroupBox*>(l->parentWidget())) l->setContentsMargins(6, 3, 6, 3);
   }
-  for (QWidget* p : {TabSheetOutput, TabSheetSignal, TabSheetAdvanced}) p->layout()->setContentsMargins(4, 4, 4, 4);
+  for (QWidget* p : {TabSheetOutput, TabSheetSignal, TabSheetAdvanced})
+    p->layout()->setContentsMargins(4, 4, 4, 4);
   VereRodurDeviceSetup_PageControl->setElideMode(Qt::ElideRight);
   VereRodurDeviceSetup_PageControl->setUsesScrollButtons(false);
   resize(kClientWidth, kClientHeight);
@@ -234,9 +235,16 @@ void TVererodurDeviceSetupDlg::BuildForm() {
     t->setInterval(interval);
     return t;
   };
-  ParamChangeTimer = timer("ParamChangeTimer", kEditDelayMs);
-  ParamChangeTimer->setSingleShot(true);
-  ParamChangeTimer->setTimerType(Qt::PreciseTimer);
+  SetupChangeTimer::TRules changeRules;
+  changeRules.intervalMs = kEditDelayMs;  // choices pass kChoiceDelayMs
+  changeRules.tags = SetupChangeTimer::TagRule::LastWins;
+  changeRules.fireWhenLeft = true;
+  changeRules.okDisabledWhilePending = true;
+  changeRules.retryWhileBusy = true;
+  ParamChangeTimer = new SetupChangeTimer(this, QStringLiteral("ParamChangeTimer"), changeRules);
+  ParamChangeTimer->OkButton = btnOK;
+  // Another job of the dialog on its way: the change tries again after the interval.
+  ParamChangeTimer->Busy = [this] { return !FClosing && (FBusy || FSequence.Running() || FPageWork); };
   tiChange = timer("tiChange", RatioDisplayJog::kTickMs);
   tiAnzeige = timer("tiAnzeige", kLiveMs);
   FormShowTimer = timer("FormShowTimer", kFormShowMs);
@@ -283,7 +291,8 @@ QWidget* TVererodurDeviceSetupDlg::BuildOutputPage() {
     const auto i = static_cast<std::size_t>(o);
     const QByteArray n = QByteArray::number(o + 1);
     const auto name = [&](const char* base) { return QByteArray(base).replace('#', n); };
-    gbDAlarm[i] = Group(gbDigitalAlarms, name("gbDAlarm#").constData(), QStringLiteral("Alarm %1").arg(o + 1));
+    gbDAlarm[i] =
+        Group(gbDigitalAlarms, name("gbDAlarm#").constData(), QStringLiteral("Alarm %1").arg(o + 1));
     lblFunctionD[i] = Label(gbDAlarm[i], name("lblFunctionD#").constData(), QStringLiteral("Function:"));
     cbDfunction[i] = Combo(gbDAlarm[i], name("cbD#function").constData());
     lblSourceD[i] = Label(gbDAlarm[i], name("lblSourceD#").constData(), QStringLiteral("Source:"));
@@ -304,8 +313,8 @@ QWidget* TVererodurDeviceSetupDlg::BuildOutputPage() {
     g->addWidget(unit, 2, 1);
     g->addWidget(seDAlarm[i], 2, 2);
     g->addWidget(rgDnormally[i], 3, 0, 1, 3);
-    gbDALActs[i] = Group(gbDAlarm[i], name("gbDAL#Acts").constData(),
-                         QStringLiteral("\"AL%1\" acts as :").arg(o + 1));
+    gbDALActs[i] =
+        Group(gbDAlarm[i], name("gbDAL#Acts").constData(), QStringLiteral("\"AL%1\" acts as :").arg(o + 1));
     lblDALInOut[i] = Label(gbDALActs[i], name("lblDAL#InOut").constData(), QStringLiteral("OUTPUT"));
     lblDALInOut[i]->setAlignment(Qt::AlignCenter);
     QFont strong = lblDALInOut[i]->font();
@@ -355,20 +364,12 @@ QWidget* TVererodurDeviceSetupDlg::BuildSignalPage() {
   eg->addWidget(p2Ctemp, 4, 1, 1, 2);
   eg->setRowStretch(5, 1);
 
-  gbPostProcessing = Group(page, "gbPostProcessing", QStringLiteral("Post processing"));
-  gbPostProcessing->setFocusPolicy(Qt::TabFocus);
-  lblPostProcMode = Label(gbPostProcessing, "lblPostProcMode", QStringLiteral("Mode: "));
-  cbPostProcMode = Combo(gbPostProcessing, "cbPostProcMode");
-  lblAvgTime = Label(gbPostProcessing, "lblAvgTime", QStringLiteral("Avg. time [s]:"));
-  seAvgTime = Spin(gbPostProcessing, "seAvgTime", 10, 0.01, 999.9, 0.1, 1);
-  lblHoldTime = Label(gbPostProcessing, "lblHoldTime", QStringLiteral("Hold time [s]:"));
-  seHoldTime = Spin(gbPostProcessing, "seHoldTime", 11, 0.1, 100, 0.1, 1);
-  lblThreshold = Label(gbPostProcessing, "lblThreshold", QStringLiteral("Threshold"));
-  seTreshold = Spin(gbPostProcessing, "seTreshold", 12, -100, 3000, 0.1, 1);
-  lblHysterese = Label(gbPostProcessing, "lblHysterese", QStringLiteral("Hysteresis"));
-  seHysterese = Spin(gbPostProcessing, "seHysterese", 13, 0, 3000, 0.1, 1);
-  cbSmartAveraging = new QCheckBox(QStringLiteral("Smart averaging"), gbPostProcessing);
-  cbSmartAveraging->setObjectName(QStringLiteral("cbSmartAveraging"));
+  TSetupPostProcessingGroup::TOptions ppOptions;
+  ppOptions.avgTimeMin = 0.01;
+  ppOptions.holdTimeMin = 0.1;
+  ppOptions.holdTimeMax = 100;
+  const TSetupPostProcessingGroup pp(page, ppOptions);
+  pp.Bind(*this, &TVererodurDeviceSetupDlg::lblThreshold);
   lblSmartThreshold = Label(gbPostProcessing, "lblSmartThreshold", QStringLiteral("min. difference"));
   seSmartThreshold = Spin(gbPostProcessing, "seSmartThreshold", 22, 0.1, 3000, 0.1, 1);
   seSmartThreshold->SetValue(2.0);
@@ -377,20 +378,9 @@ QWidget* TVererodurDeviceSetupDlg::BuildSignalPage() {
   TempLbl5 = Label(gbPostProcessing, "TempLbl5", QStringLiteral("[--]"));
   TempLbl11 = Label(gbPostProcessing, "TempLbl11", QStringLiteral("[--]"));
   pnlProcessSource = Panel(gbPostProcessing, "pnlProcessSource");
-  auto* pg = new QGridLayout(gbPostProcessing);
-  pg->addWidget(lblPostProcMode, 0, 0);
-  pg->addWidget(cbPostProcMode, 0, 1, 1, 2);
-  pg->addWidget(lblAvgTime, 1, 0);
-  pg->addWidget(seAvgTime, 1, 2);
-  pg->addWidget(lblHoldTime, 2, 0);
-  pg->addWidget(seHoldTime, 2, 2);
-  pg->addWidget(lblThreshold, 3, 0);
+  QGridLayout* pg = pp.Grid;
   pg->addWidget(TempLbl4, 3, 1);
-  pg->addWidget(seTreshold, 3, 2);
-  pg->addWidget(lblHysterese, 4, 0);
   pg->addWidget(TempLbl5, 4, 1);
-  pg->addWidget(seHysterese, 4, 2);
-  pg->addWidget(cbSmartAveraging, 5, 0, 1, 3);
   pg->addWidget(lblSmartThreshold, 6, 0);
   pg->addWidget(TempLbl11, 6, 1);
   pg->addWidget(seSmartThreshold, 6, 2);
@@ -412,9 +402,10 @@ QWidget* TVererodurDeviceSetupDlg::BuildAdvancedPage() {
   seAddress->setObjectName(QStringLiteral("seAddress"));
   seAddress->setRange(0, Planner::kMaxAddress);
   seAddress->setProperty("Tag", 31);
-  lblAddressRemark = Label(gbAddress, "lblAddressRemark",
-                           QStringLiteral("Changing the address takes effect after closing this dialog. Check "
-                                          "fixed address in interface setup!"));
+  lblAddressRemark =
+      Label(gbAddress, "lblAddressRemark",
+            QStringLiteral("Changing the address takes effect after closing this dialog. Check "
+                           "fixed address in interface setup!"));
   lblAddressRemark->setWordWrap(true);
   auto* am = new QVBoxLayout(gbAddress);
   am->addWidget(seAddress);
@@ -427,7 +418,8 @@ QWidget* TVererodurDeviceSetupDlg::BuildAdvancedPage() {
   sbtnPanelLock->setText(QStringLiteral("Unlocked"));
   (new QVBoxLayout(gbUserInterface))->addWidget(sbtnPanelLock);
 
-  rgTempUnit = Radio(page, "rgTempUnit", QStringLiteral("Temp unit"), {QStringLiteral("C"), QStringLiteral("F")}, 2);
+  rgTempUnit =
+      Radio(page, "rgTempUnit", QStringLiteral("Temp unit"), {QStringLiteral("C"), QStringLiteral("F")}, 2);
   rgTempUnit->SetTag(16);
 
   gbCalibration = Group(page, "gbCalibration", QStringLiteral("Calibration :"));
@@ -459,8 +451,8 @@ QWidget* TVererodurDeviceSetupDlg::BuildAdvancedPage() {
 }
 
 void TVererodurDeviceSetupDlg::WireHandlers() {
-  for (TDSpinEdit* edit : {seDAlarm[0], seDAlarm[1], seAvgTime, seHoldTime, seTreshold, seHysterese,
-                           seSmartThreshold}) {
+  for (TDSpinEdit* edit :
+       {seDAlarm[0], seDAlarm[1], seAvgTime, seHoldTime, seTreshold, seHysterese, seSmartThreshold}) {
     edit->OnChange = [this](QObject* sender) { seParamChange(sender); };
     edit->OnExit = [this](QObject*) { OnElementExit(); };
   }
@@ -494,7 +486,8 @@ void TVererodurDeviceSetupDlg::WireHandlers() {
   }
 
   connect(sbtnPanelLock, &QToolButton::clicked, this, &TVererodurDeviceSetupDlg::sbtnPanelLockClick);
-  connect(btnAdjustOutputSlope, &QPushButton::clicked, this, &TVererodurDeviceSetupDlg::btnAdjustOutputSlopeClick);
+  connect(btnAdjustOutputSlope, &QPushButton::clicked, this,
+          &TVererodurDeviceSetupDlg::btnAdjustOutputSlopeClick);
   connect(btnOK, &QPushButton::clicked, this, &TVererodurDeviceSetupDlg::btnOKClick);
   connect(btnCancel, &QPushButton::clicked, this, &TVererodurDeviceSetupDlg::btnCancelClick);
   connect(btnSave, &QPushButton::clicked, this, &TVererodurDeviceSetupDlg::btnSaveClick);
@@ -506,7 +499,7 @@ void TVererodurDeviceSetupDlg::WireHandlers() {
       FSetupSession->CancelSequence();
     }
   });
-  connect(ParamChangeTimer, &QTimer::timeout, this, &TVererodurDeviceSetupDlg::ParamChangeTimerTimer);
+  ParamChangeTimer->OnFire = [this](int tag) { ParamChangeTimerTimer(tag); };
   connect(FormShowTimer, &QTimer::timeout, this, &TVererodurDeviceSetupDlg::FormShowTimerTimer);
   connect(tiAnzeige, &QTimer::timeout, this, &TVererodurDeviceSetupDlg::tiAnzeigeTimer);
   connect(tiChange, &QTimer::timeout, this, &TVererodurDeviceSetupDlg::tiChangeTimer);

@@ -15,6 +15,7 @@
 #include "setup_argo/argo_setup_session.h"
 #include "setup_argo/ratio_display_jog.h"
 #include "setup_argo/ratio_setup_param_planner.h"
+#include "setup_common/setup_change_timer.h"
 
 class ArgoFamily;
 class QCheckBox;
@@ -111,7 +112,7 @@ class TVererodurDeviceSetupDlg : public QDialog {
   QLabel* lblProgress;
   QProgressBar* pbProgress;
   QPushButton* btnStopSequence;
-  QTimer* ParamChangeTimer;
+  SetupChangeTimer* ParamChangeTimer;
   QTimer* tiChange;
   QTimer* tiAnzeige;
   QTimer* FormShowTimer;
@@ -252,9 +253,8 @@ class TVererodurDeviceSetupDlg : public QDialog {
   void seParamChange(QObject* sender);
   // A threshold-mode control of the display page changed (Tags 25..30).
   void PageTagChange(int tag, QWidget* control);
-  void StartChangeTimer(int tag, int interval);
   void OnElementExit();
-  void ParamChangeTimerTimer();
+  void ParamChangeTimerTimer(int tag);
   void WriteTag(int tag);
   void cbPostProcModeChange();
   void cbSmartAveragingClick();
@@ -316,11 +316,10 @@ class TVererodurDeviceSetupDlg : public QDialog {
   int FIdleId = 0;
   int FRefreshCount = 0;
   int FLiveCount = 0;
-  int FPendingTag = 0;
-  int FLoadedAddress = 0;  // the device's address at the last fill
+  int FLoadedAddress = 0;          // the device's address at the last fill
   double FPrevAvgTimeShown = 0.0;  // the average time the edit showed last
-  int FFileAddress = 0;    // the address of the file loaded last
-  bool FClearingAdvHold = false;  // the stored advanced hold was cleared at this opening
+  int FFileAddress = 0;            // the address of the file loaded last
+  bool FClearingAdvHold = false;   // the stored advanced hold was cleared at this opening
   bool FOkAfterPageWork = false;
   std::set<int> FNotWritten;
   QTimer* FRefreshTimer = nullptr;

@@ -21,6 +21,7 @@
 #include "setup_argo/vererodur_calibration_page.h"
 #include "setup_argo/vererodur_device_setup_dlg.h"
 #include "setup_argo/vererodur_display_page.h"
+#include "setup_common/setup_post_processing_group.h"
 #include "ui/d_spin_edit.h"
 #include "ui/idle_hook.h"
 #include "ui/loading_guard.h"
@@ -34,7 +35,9 @@ namespace {
 enum PageIndex { kPageOutput = 0, kPageSignal = 1, kPageDisplay = 2, kPageAdvanced = 3, kPageKali = 4 };
 
 float ToUnit(bool fahrenheit, float celsius) { return SentinelUtils::CelsiusToUnit(fahrenheit, celsius); }
-float DeltaToUnit(bool fahrenheit, float kelvin) { return SentinelUtils::DeltaCelsiusToUnit(fahrenheit, kelvin); }
+float DeltaToUnit(bool fahrenheit, float kelvin) {
+  return SentinelUtils::DeltaCelsiusToUnit(fahrenheit, kelvin);
+}
 
 QString Fixed(double value, int decimals) { return QString::number(value, 'f', decimals); }
 
@@ -52,7 +55,6 @@ void TVererodurDeviceSetupDlg::FormShow() {
   FReloadPending = false;
   FRefreshCount = 0;
   FLiveCount = 0;
-  FPendingTag = 0;
   FNotWritten.clear();
   FOkAfterPageWork = false;
   FClearingAdvHold = false;
@@ -124,11 +126,8 @@ void TVererodurDeviceSetupDlg::SetItemTexts() {
     combo->addItems(items);
     combo->setCurrentIndex(index < combo->count() ? index : -1);
   };
-  set(cbPostProcMode, {OtherTextOrKey(QStringLiteral("Off")), OtherTextOrKey(QStringLiteral("Averaging")),
-                       OtherText(QStringLiteral("PeakHold"), QStringLiteral("Peak hold")),
-                       OtherText(QStringLiteral("ValleyHold"), QStringLiteral("Valley hold")),
-                       OtherText(QStringLiteral("AdvPeakHold"), QStringLiteral("Adv. peak hold")),
-                       OtherText(QStringLiteral("AdvValleyHold"), QStringLiteral("Adv. valley hold"))});
+  set(cbPostProcMode, TSetupPostProcessingGroup::ModeTexts(
+                          [this](const QString& key, const QString& text) { return OtherText(key, text); }));
   QStringList sources;
   for (const char* key : {"TQuot", "Tsingle", "Tau", "TBox", "TProcess"})
     sources << OtherTextOrKey(QString::fromLatin1(key));
@@ -138,7 +137,8 @@ void TVererodurDeviceSetupDlg::SetItemTexts() {
   for (std::size_t o = 0; o < 2; ++o) {
     set(cbDsource[o], sources);
     set(cbDfunction[o], functions);
-    rgDnormally[o]->SetItems({OtherTextOrKey(QStringLiteral("Open")), OtherTextOrKey(QStringLiteral("Close"))});
+    rgDnormally[o]->SetItems(
+        {OtherTextOrKey(QStringLiteral("Open")), OtherTextOrKey(QStringLiteral("Close"))});
   }
   DisplayPage->FillSourceItems();
   rgTempUnit->SetItems(
@@ -152,7 +152,8 @@ void TVererodurDeviceSetupDlg::ShowPanelLock() {
   const bool down = available && FCache.PanelLock;
   sbtnPanelLock->setEnabled(available);
   sbtnPanelLock->setChecked(down);
-  sbtnPanelLock->setText(down ? OtherTextOrKey(QStringLiteral("Locked")) : OtherTextOrKey(QStringLiteral("Unlocked")));
+  sbtnPanelLock->setText(down ? OtherTextOrKey(QStringLiteral("Locked"))
+                              : OtherTextOrKey(QStringLiteral("Unlocked")));
 }
 
 void TVererodurDeviceSetupDlg::LoadFromConfig() {
@@ -187,9 +188,7 @@ void TVererodurDeviceSetupDlg::LoadFromConfig() {
   LoadDisplayPage();
 }
 
-void TVererodurDeviceSetupDlg::LoadDisplayPage() {
-  DisplayPage->LoadDisplayPage(FCache);
-}
+void TVererodurDeviceSetupDlg::LoadDisplayPage() { DisplayPage->LoadDisplayPage(FCache); }
 
 double TVererodurDeviceSetupDlg::CachedShown(int tag) const {
   const TArgoConfig& c = FCache;
@@ -212,8 +211,8 @@ double TVererodurDeviceSetupDlg::CachedShown(int tag) const {
       const int item = cbDsource[o]->currentIndex();
       const std::optional<int> slot = Planner::AlarmSlot(item, cbProcessSource->currentIndex());
       if (!slot) return 0.0;
-      return Planner::AlarmShown(c.AlarmValues[o][*slot], Planner::PercentSource(item, cbProcessSource->currentIndex()),
-                                 f);
+      return Planner::AlarmShown(c.AlarmValues[o][*slot],
+                                 Planner::PercentSource(item, cbProcessSource->currentIndex()), f);
     }
     case 10:
       return c.AverageTime;
@@ -289,7 +288,7 @@ void TVererodurDeviceSetupDlg::ReloadTag(int tag) {
   // A change the user made and that is still on its way, or that the
   // device did not take, stays in its control.
   if (FNotWritten.count(tag) > 0) return;
-  if (tag == FPendingTag && ParamChangeTimer->isActive()) return;
+  if (ParamChangeTimer->Pending(tag)) return;
   LoadingGuard guard(FLoading);
   if (tag >= 23 && tag <= 30) {
     // The display page shows its controls from the cache.
@@ -456,8 +455,9 @@ void TVererodurDeviceSetupDlg::UpdateEnabledStates() {
 void TVererodurDeviceSetupDlg::PlaceUnitLabels() {
   const QString unit = FFahrenheit ? OtherText(QStringLiteral("UnitFahrenheit"), QStringLiteral("°F"))
                                    : OtherText(QStringLiteral("UnitCelsius"), QStringLiteral("°C"));
-  const QString text = QStringLiteral(" ") + OtherText(QStringLiteral("TempLabelString"), QStringLiteral("[%s]:"))
-                                                 .replace(QStringLiteral("%s"), unit);
+  const QString text =
+      QStringLiteral(" ") + OtherText(QStringLiteral("TempLabelString"), QStringLiteral("[%s]:"))
+                                .replace(QStringLiteral("%s"), unit);
   const QString percent = QStringLiteral("[%]");
   const int process = cbProcessSource->currentIndex();
   const struct {
@@ -479,7 +479,8 @@ void TVererodurDeviceSetupDlg::PlaceUnitLabels() {
 }
 
 void TVererodurDeviceSetupDlg::AppIdle() {
-  if (!FRefreshDue || FBusy || FClosing || !FLoaded || !isVisible() || FSequence.Running() || FPageWork) return;
+  if (!FRefreshDue || FBusy || FClosing || !FLoaded || !isVisible() || FSequence.Running() || FPageWork)
+    return;
   // A change on its way is written before the controls follow the device again.
   if (WritePending() || FSequence.JobsInFlight() > 0) return;
   if (FDevice && !FDevice->Snapshot().Connected) return;

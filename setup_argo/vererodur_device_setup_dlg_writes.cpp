@@ -22,7 +22,6 @@
 #include "drivers/driver_timer.h"
 #include "drivers/sentinel_utils.h"
 #include "measurement/argo_family.h"
-#include "setup_argo/adjust_slope_dlg.h"
 #include "setup_argo/argo_setup_config_file.h"
 #include "setup_argo/argo_setup_post_processing.h"
 #include "setup_argo/argo_setup_selection_writes.h"
@@ -31,6 +30,8 @@
 #include "setup_argo/vererodur_calibration_page.h"
 #include "setup_argo/vererodur_device_setup_dlg.h"
 #include "setup_argo/vererodur_display_page.h"
+#include "setup_common/adjust_slope_dlg.h"
+#include "setup_common/setup_post_processing_group.h"
 #include "ui/d_spin_edit.h"
 #include "ui/idle_hook.h"
 #include "ui/loading_guard.h"
@@ -174,7 +175,7 @@ void TVererodurDeviceSetupDlg::seParamChange(QObject* sender) {
     tag = 5;
   }
   if (tag == 0) return;
-  StartChangeTimer(tag, interval);
+  ParamChangeTimer->Change(tag, interval);
 }
 
 void TVererodurDeviceSetupDlg::PageTagChange(int tag, QWidget* control) {
@@ -182,34 +183,13 @@ void TVererodurDeviceSetupDlg::PageTagChange(int tag, QWidget* control) {
   auto* spin = qobject_cast<TDSpinEdit*>(control);
   // Only the control with the focus is the user's.
   if (spin && !spin->hasFocus()) return;
-  StartChangeTimer(tag, spin ? kEditDelayMs : kChoiceDelayMs);
+  ParamChangeTimer->Change(tag, spin ? kEditDelayMs : kChoiceDelayMs);
 }
 
-void TVererodurDeviceSetupDlg::StartChangeTimer(int tag, int interval) {
-  // The last change wins: only one Tag is pending at a time.
-  ParamChangeTimer->stop();
-  FPendingTag = tag;
-  ParamChangeTimer->setInterval(interval);
-  ParamChangeTimer->start();
-  btnOK->setEnabled(false);
-}
+void TVererodurDeviceSetupDlg::OnElementExit() { ParamChangeTimer->ControlLeft(); }
 
-void TVererodurDeviceSetupDlg::OnElementExit() {
-  if (!ParamChangeTimer->isActive()) return;
-  ParamChangeTimer->stop();
-  ParamChangeTimerTimer();
-}
-
-void TVererodurDeviceSetupDlg::ParamChangeTimerTimer() {
-  ParamChangeTimer->stop();
+void TVererodurDeviceSetupDlg::ParamChangeTimerTimer(int tag) {
   if (FClosing) return;
-  // Another job of the dialog is on its way: try again after the interval.
-  if (FBusy || FSequence.Running() || FPageWork) {
-    ParamChangeTimer->start();
-    return;
-  }
-  const int tag = FPendingTag;
-  FPendingTag = 0;
   WriteTag(tag);
 }
 
@@ -273,10 +253,9 @@ void TVererodurDeviceSetupDlg::WriteTag(int tag) {
             while (cbPostProcMode->count() > PP::AdvPeakHold)
               cbPostProcMode->removeItem(cbPostProcMode->count() - 1);
           } else if (cbPostProcMode->count() < PP::AdvValleyHold) {
-            cbPostProcMode->addItem(
-                OtherText(QStringLiteral("AdvPeakHold"), QStringLiteral("Adv. peak hold")));
-            cbPostProcMode->addItem(
-                OtherText(QStringLiteral("AdvValleyHold"), QStringLiteral("Adv. valley hold")));
+            const QStringList items = TSetupPostProcessingGroup::ModeTexts(
+                [this](const QString& key, const QString& text) { return OtherText(key, text); });
+            for (const QString& item : items.mid(cbPostProcMode->count())) cbPostProcMode->addItem(item);
           }
           SetAlarmRanges();
           for (int t : {7, 8, 10, 11, 12, 13, 22}) ReloadTag(t);
@@ -475,8 +454,7 @@ void TVererodurDeviceSetupDlg::btnLoadClick() {
 // --- Closing -------------------------------------------------------------------------------
 
 void TVererodurDeviceSetupDlg::StopTimers() {
-  ParamChangeTimer->stop();
-  FPendingTag = 0;
+  ParamChangeTimer->Discard();
   tiChange->stop();
   tiAnzeige->stop();
   FormShowTimer->stop();

@@ -16,11 +16,11 @@
 #include <QToolButton>
 
 #include "drivers/argo/pyreon_argo.h"
-#include "setup_argo/adjust_slope_dlg.h"
 #include "setup_argo/argo_device_setup_dlg.h"
 #include "setup_argo/argo_device_setup_view.h"
 #include "setup_argo/argo_head_param_dlg.h"
 #include "setup_argo/mat_table_dlg.h"
+#include "setup_common/adjust_slope_dlg.h"
 #include "tests/setup_argo/argo_session_fixture.h"
 #include "ui/d_spin_edit.h"
 #include "ui/radio_group.h"

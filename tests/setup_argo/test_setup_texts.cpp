@@ -12,11 +12,11 @@
 #include <initializer_list>
 #include <memory>
 
-#include "setup_argo/adjust_slope_dlg.h"
 #include "setup_argo/argo_head_param_dlg.h"
 #include "setup_argo/loop_maintenance_dlg.h"
 #include "setup_argo/mat_table_dlg.h"
-#include "setup_argo/slope_diagram.h"
+#include "setup_common/adjust_slope_dlg.h"
+#include "setup_common/slope_diagram.h"
 #include "ui/form_registry.h"
 #include "ui/lng_ini_supp.h"
 

@@ -5,7 +5,7 @@
 #include <array>
 #include <functional>
 
-#include "setup_argo/slope_math.h"
+#include "setup_common/slope_math.h"
 
 // The output slope editor's diagram: output over temperature with axes,
 // grids, the slope line and the draggable low and high points. Dragging a

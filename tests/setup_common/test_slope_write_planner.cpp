@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "setup_argo/slope_write_planner.h"
+#include "setup_common/slope_write_planner.h"
 
 namespace {
 

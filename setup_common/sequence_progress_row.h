@@ -3,7 +3,7 @@
 #include <QHBoxLayout>
 #include <QString>
 
-class ArgoSetupSequence;
+class SetupSequence;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -30,7 +30,7 @@ class TSequenceProgressRow : public QHBoxLayout {
   void SetProgress(int percent, const QString& caption);
   // Shows while `sequence` runs, with the driver's progress (sets its
   // ShowRunning and Progress hooks; the row must outlive them).
-  void Follow(ArgoSetupSequence& sequence);
+  void Follow(SetupSequence& sequence);
 
  private:
   QWidget* const owner_;

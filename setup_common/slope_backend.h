@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QStringList>
 #include <functional>
 #include <vector>
 
-#include "setup_argo/slope_write_planner.h"
+#include "setup_common/slope_math.h"
+#include "setup_common/slope_write_planner.h"
 
 // Where the output slope editor's two points come from and go to: a device
 // (reads and writes through its driver, as jobs that report back on the
@@ -13,7 +15,7 @@
 class SlopeBackend {
  public:
   struct TState {
-    int mode = 0;  // output mode 0..5; others have no analog output
+    int mode = 0;  // output mode, as OutputRange takes it
     bool fahrenheit = false;
     bool percent = false;  // temperatures are percentages (ratio firmware, process source 2)
     double loTemp = 0.0;   // degrees Celsius, or percent
@@ -27,6 +29,12 @@ class SlopeBackend {
 
   // Whether the output mode comes from the backend (and is shown).
   virtual bool HasOutputMode() const = 0;
+  // The names of the output modes in the editor's mode list, by mode
+  // (backends with an output mode).
+  virtual QStringList OutputModeNames() const { return {}; }
+  // The output range, its unit texts and the slope text's decimals of
+  // output mode `mode`.
+  virtual SlopeMath::TOutputRange OutputRange(int mode) const = 0;
   // Reads the state and keeps it for Restore.
   virtual void Open(std::function<void(const TState&)> done) = 0;
   // Reads the state again. A mode other than `shownMode` is taken only when

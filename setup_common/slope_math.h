@@ -13,12 +13,14 @@ class SlopeMath {
   struct TOutputRange {
     double low = 0.0;
     double high = 10.0;
-    QString unit;        // "V" or "mA"
-    QString smallUnit;   // "mV" or "µA"
-    bool analog = true;  // false for the thermocouple modes (and unknown ones)
+    QString unit;           // "V" or "mA"
+    QString smallUnit;      // "mV" or "µA"
+    bool analog = true;     // false for the thermocouple modes (and unknown ones)
+    int slopeDecimals = 3;  // of the slope text, in small units per degree
   };
-  // Mode 0 0..10 V, 1 0..5 V, 2 0..20 mA, 3 4..20 mA; 4 and above are not
-  // analog and keep the 0..10 V range for the axis.
+  // The common output modes by their codes: 0 0..10 V, 1 0..5 V, 2 0..20 mA,
+  // 3 4..20 mA; 4 and above are not analog and keep the 0..10 V range for
+  // the axis.
   static TOutputRange OutputRange(int mode);
 
   // The line through (loT, loOut) and (hiT, hiOut), temperatures in the

@@ -1,4 +1,4 @@
-#include "setup_argo/slope_field_backend.h"
+#include "setup_common/slope_field_backend.h"
 
 #include "platform/number_text.h"
 

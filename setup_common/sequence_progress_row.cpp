@@ -1,10 +1,10 @@
-#include "setup_argo/sequence_progress_row.h"
+#include "setup_common/sequence_progress_row.h"
 
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 
-#include "setup_argo/argo_setup_sequence.h"
+#include "setup_common/setup_sequence.h"
 #include "ui/named_widgets.h"
 
 namespace {
@@ -53,7 +53,7 @@ void TSequenceProgressRow::SetProgress(int percent, const QString& caption) {
   Bar->setValue(percent);
 }
 
-void TSequenceProgressRow::Follow(ArgoSetupSequence& sequence) {
+void TSequenceProgressRow::Follow(SetupSequence& sequence) {
   sequence.ShowRunning = [this](bool running, bool stoppable) {
     if (running) {
       Begin(stoppable);

@@ -2,7 +2,7 @@
 
 #include "drivers/sentinel_utils.h"
 #include "platform/number_text.h"
-#include "setup_argo/slope_math.h"
+#include "setup_common/slope_math.h"
 
 namespace {
 

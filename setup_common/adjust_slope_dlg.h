@@ -4,8 +4,9 @@
 #include <cstdint>
 #include <functional>
 
-#include "setup_argo/slope_backend.h"
-#include "setup_argo/slope_math.h"
+#include "setup_common/setup_change_timer.h"
+#include "setup_common/slope_backend.h"
+#include "setup_common/slope_math.h"
 
 class QActionGroup;
 class QComboBox;
@@ -41,8 +42,10 @@ class TAdjustSlopeDlg : public QDialog {
   std::uint8_t TempRaster = 10;           // degrees, 0 = off
   std::uint8_t OutputRaster = 1;          // tenths, 0 = off
   std::uint32_t DiagramColor = 0x008000;  // 0x00BBGGRR
-  // Texts of the output unit for dialogs without an output mode.
+  // The mode shown before the backend reports one.
   int FixedMode = 0;
+  // Multiplies the number of temperature grid labels of the diagram.
+  int TemperatureLabelFactor = 1;
   // The program's language component: the captions are applied by control
   // name, the texts set by code are read through it.
   TLngINISupp* FLng = nullptr;
@@ -53,7 +56,7 @@ class TAdjustSlopeDlg : public QDialog {
 
   // True while a read-at-opening, a write or the restore runs.
   bool SequenceRunning() const { return sequence_; }
-  bool WritePending() const { return pending_ != 0; }
+  bool WritePending() const { return Pending() != 0; }
 
   // Controls (named as on the form).
   QComboBox* cbOutputMode4 = nullptr;
@@ -70,7 +73,7 @@ class TAdjustSlopeDlg : public QDialog {
   QPushButton* btnOk = nullptr;
   QPushButton* btnCancel = nullptr;
   SlopeDiagram* pbDiagram = nullptr;
-  QTimer* ParamChangeTimer = nullptr;
+  SetupChangeTimer* ParamChangeTimer = nullptr;
   QMenu* PopupMenu = nullptr;
 
  public Q_SLOTS:
@@ -85,7 +88,9 @@ class TAdjustSlopeDlg : public QDialog {
   // A text of section "Other" of the language file.
   QString OtherText(const QString& key, const QString& defaultText) const;
   void seChange(QObject* sender);
-  void ParamChangeTimerTimer();
+  void ParamChangeTimerTimer(int tags);
+  // The changes not yet handed to the backend (tag bits).
+  int Pending() const { return ParamChangeTimer->PendingTag() | deferred_; }
   void BtnCancelClick();
   void ScheduleRefresh();
   void Refresh();
@@ -113,7 +118,7 @@ class TAdjustSlopeDlg : public QDialog {
   bool analog_ = true;
   bool percent_ = false;
   int mode_ = 0;
-  int pending_ = 0;
+  int deferred_ = 0;  // changes fired while a read or a write was out
   SlopeMath::TOutputRange range_;
   QTimer* refreshTimer_ = nullptr;
   QGroupBox* gbMode_ = nullptr;

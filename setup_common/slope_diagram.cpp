@@ -1,4 +1,4 @@
-#include "setup_argo/slope_diagram.h"
+#include "setup_common/slope_diagram.h"
 
 #include <QMouseEvent>
 #include <QPainter>

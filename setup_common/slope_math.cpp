@@ -1,4 +1,4 @@
-#include "setup_argo/slope_math.h"
+#include "setup_common/slope_math.h"
 
 #include <algorithm>
 #include <cmath>
@@ -71,8 +71,9 @@ SlopeMath::TTexts SlopeMath::Texts(const TTextInput& in) {
   const double slope = t.line.slope;
   const double offset = t.line.offset;
   const QString& unit = in.range.unit;
-  t.slope = NumberText::FloatToStrF(1000.0 * slope, NumberText::FloatFormat::Fixed, 5, 3) +
-            in.range.smallUnit + QStringLiteral("/") + TemperatureUnit(in.fahrenheit, in.percent);
+  t.slope =
+      NumberText::FloatToStrF(1000.0 * slope, NumberText::FloatFormat::Fixed, 5, in.range.slopeDecimals) +
+      in.range.smallUnit + QStringLiteral("/") + TemperatureUnit(in.fahrenheit, in.percent);
   t.offset = Fixed(offset, 3) + unit;
   if (!t.line.valid) {
     t.limitsLo1 = t.limitsHi1 = t.limitsLo2 = t.limitsHi2 = QStringLiteral("---");

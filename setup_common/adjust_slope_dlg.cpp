@@ -1,4 +1,4 @@
-#include "setup_argo/adjust_slope_dlg.h"
+#include "setup_common/adjust_slope_dlg.h"
 
 #include <QActionGroup>
 #include <QColorDialog>
@@ -15,8 +15,8 @@
 #include <QVBoxLayout>
 
 #include "drivers/sentinel_utils.h"
-#include "setup_argo/slope_diagram.h"
-#include "setup_argo/slope_write_planner.h"
+#include "setup_common/slope_diagram.h"
+#include "setup_common/slope_write_planner.h"
 #include "ui/d_spin_edit.h"
 #include "ui/form_registry.h"
 #include "ui/lng_ini_supp.h"
@@ -55,8 +55,6 @@ TAdjustSlopeDlg::TAdjustSlopeDlg(QWidget* parent) : QDialog(parent) {
   auto* modeLayout = new QVBoxLayout(gbMode_);
   cbOutputMode4 = new QComboBox(gbMode_);
   cbOutputMode4->setObjectName(QStringLiteral("cbOutputMode4"));
-  cbOutputMode4->addItems({QStringLiteral("0..10V"), QStringLiteral("0..5V"), QStringLiteral("0..20mA"),
-                           QStringLiteral("4..20mA"), QStringLiteral("TCK"), QStringLiteral("TCJ")});
   modeLayout->addWidget(cbOutputMode4);
   gbMode_->setEnabled(false);
   left->addWidget(gbMode_);
@@ -171,10 +169,13 @@ TAdjustSlopeDlg::TAdjustSlopeDlg(QWidget* parent) : QDialog(parent) {
   connect(pbDiagram, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { PopupMenu->popup(pbDiagram->mapToGlobal(pos)); });
 
-  ParamChangeTimer = new QTimer(this);
-  ParamChangeTimer->setSingleShot(true);
-  ParamChangeTimer->setInterval(kWriteDelayMs);
-  connect(ParamChangeTimer, &QTimer::timeout, this, [this] { ParamChangeTimerTimer(); });
+  SetupChangeTimer::TRules rules;
+  rules.intervalMs = kWriteDelayMs;
+  rules.tags = SetupChangeTimer::TagRule::Accumulate;
+  rules.okDisabledWhilePending = true;
+  ParamChangeTimer = new SetupChangeTimer(this, QStringLiteral("ParamChangeTimer"), rules);
+  ParamChangeTimer->OkButton = btnOk;
+  ParamChangeTimer->OnFire = [this](int tags) { ParamChangeTimerTimer(tags); };
   refreshTimer_ = new QTimer(this);
   refreshTimer_->setSingleShot(true);
   refreshTimer_->setInterval(kRefreshPauseMs);
@@ -194,17 +195,24 @@ void TAdjustSlopeDlg::hideEvent(QHideEvent* event) {
   QDialog::hideEvent(event);
   if (event->spontaneous()) return;
   open_ = false;
-  ParamChangeTimer->stop();
   refreshTimer_->stop();
 }
 
 void TAdjustSlopeDlg::FormShow() {
   open_ = true;
-  pending_ = 0;
+  ParamChangeTimer->Discard();
+  deferred_ = 0;
   writeWaiting_ = restoreWanted_ = false;
   btnOk->setEnabled(true);
   gbMode_->setVisible(backend_ == nullptr || backend_->HasOutputMode());
+  if (backend_ != nullptr && backend_->HasOutputMode()) {
+    busy_ = true;
+    cbOutputMode4->clear();
+    cbOutputMode4->addItems(backend_->OutputModeNames());
+    busy_ = false;
+  }
   pbDiagram->SetColor(FromColorRef(DiagramColor));
+  pbDiagram->SetTemperatureLabelFactor(TemperatureLabelFactor);
   // The dialog may be made after the language was loaded.
   if (FLng) FLng->ApplyTexts(this);
   pbDiagram->SetPointLabels(OtherText(QStringLiteral("Low"), QStringLiteral("Low")),
@@ -231,15 +239,15 @@ void TAdjustSlopeDlg::HoldInput(bool hold) {
   for (QWidget* w :
        {static_cast<QWidget*>(gbLow_), static_cast<QWidget*>(gbHigh_), static_cast<QWidget*>(btnCancel)})
     w->setEnabled(!hold && (analog_ || w == btnCancel));
-  btnOk->setEnabled(!hold && pending_ == 0);
+  btnOk->setEnabled(!hold && Pending() == 0);
 }
 
 void TAdjustSlopeDlg::ScheduleRefresh() {
-  if (open_ && pending_ == 0 && !sequence_) refreshTimer_->start();
+  if (open_ && Pending() == 0 && !sequence_) refreshTimer_->start();
 }
 
 void TAdjustSlopeDlg::Refresh() {
-  if (!open_ || backend_ == nullptr || pending_ != 0 || sequence_ || reading_) return;
+  if (!open_ || backend_ == nullptr || Pending() != 0 || sequence_ || reading_) return;
   if (OnSettingsChanged) OnSettingsChanged(this, Fahrenheit);
   reading_ = true;
   QPointer<TAdjustSlopeDlg> self(this);
@@ -252,10 +260,10 @@ void TAdjustSlopeDlg::Refresh() {
       return;
     }
     if (self->writeWaiting_) {
-      self->ParamChangeTimerTimer();
+      self->ParamChangeTimer->FireNow();
       return;
     }
-    if (self->pending_ == 0) self->ApplyState(state, false);
+    if (self->Pending() == 0) self->ApplyState(state, false);
     self->ScheduleRefresh();
   });
 }
@@ -287,7 +295,7 @@ void TAdjustSlopeDlg::ApplyState(const SlopeBackend::TState& state, bool force) 
 
 void TAdjustSlopeDlg::ModeChange(int mode) {
   mode_ = mode;
-  range_ = SlopeMath::OutputRange(mode);
+  range_ = backend_ != nullptr ? backend_->OutputRange(mode) : SlopeMath::OutputRange(mode);
   analog_ = range_.analog;
   busy_ = true;
   cbOutputMode4->setCurrentIndex(mode >= 0 && mode < cbOutputMode4->count() ? mode : -1);
@@ -376,9 +384,7 @@ void TAdjustSlopeDlg::seChange(QObject* sender) {
   auto* edit = qobject_cast<TDSpinEdit*>(sender);
   if (edit == nullptr) return;
   refreshTimer_->stop();
-  pending_ |= edit->Tag();
-  ParamChangeTimer->start();
-  btnOk->setEnabled(false);
+  ParamChangeTimer->Change(edit->Tag());
   UpdateSlopeTexts();
   UpdateDiagramPoints();
 }
@@ -391,10 +397,11 @@ void TAdjustSlopeDlg::DiagramDragged(int point, double temperature, double outpu
   out->SetValue(output);
 }
 
-void TAdjustSlopeDlg::ParamChangeTimerTimer() {
-  ParamChangeTimer->stop();
+void TAdjustSlopeDlg::ParamChangeTimerTimer(int tags) {
+  // Changes that fired while a read was out wait here for its report.
+  deferred_ |= tags;
   if (!open_ || backend_ == nullptr) return;
-  if (pending_ == 0) {
+  if (deferred_ == 0) {
     btnOk->setEnabled(true);
     ScheduleRefresh();
     return;
@@ -413,11 +420,11 @@ void TAdjustSlopeDlg::ParamChangeTimerTimer() {
     if (!edits[i]->TryValue(*values[i])) {
       // Text that is no number is not written; the edit goes back to the
       // value last read, which also stands in for it when keeping the order.
-      pending_ &= ~edits[i]->Tag();
+      deferred_ &= ~edits[i]->Tag();
       *values[i] = lastRead[i];
     }
   }
-  in.pending = pending_;
+  in.pending = deferred_;
   in.tempMin = seLoRangeTemp->MinValue();
   in.tempMax = seLoRangeTemp->MaxValue();
   in.outputMin = range_.low;
@@ -426,7 +433,7 @@ void TAdjustSlopeDlg::ParamChangeTimerTimer() {
   in.outputRaster = OutputRaster;
   in.fahrenheit = Fahrenheit;
   in.percent = percent_;
-  pending_ = 0;
+  deferred_ = 0;
   if (in.pending == 0) {
     ApplyState(state_, true);
     btnOk->setEnabled(true);
@@ -462,9 +469,9 @@ void TAdjustSlopeDlg::ParamChangeTimerTimer() {
 void TAdjustSlopeDlg::reject() { BtnCancelClick(); }
 
 void TAdjustSlopeDlg::BtnCancelClick() {
-  ParamChangeTimer->stop();
+  ParamChangeTimer->Discard();
   refreshTimer_->stop();
-  pending_ = 0;
+  deferred_ = 0;
   writeWaiting_ = false;
   if (!open_ || backend_ == nullptr) {
     QDialog::reject();

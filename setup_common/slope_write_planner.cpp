@@ -1,4 +1,4 @@
-#include "setup_argo/slope_write_planner.h"
+#include "setup_common/slope_write_planner.h"
 
 #include <algorithm>
 
