@@ -12,12 +12,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTimer>
 
 #include "platform/number_text.h"
 #include "setup_brio/brio_config_file.h"
 #include "setup_brio/brio_first_gen_codec.h"
 #include "setup_brio/brio_first_gen_config_file.h"
+#include "setup_common/setup_change_timer.h"
 #include "ui/event_adapters.h"
 #include "ui/form_registry.h"
 #include "ui/lng_ini_supp.h"
@@ -78,16 +78,16 @@ void TBrioDeviceSetupDLg::BindEvents() {
   EventAdapters::OnExit(cbAmbSrc, [this] { AmbientSourceChosen(); });
   EventAdapters::OnCloseUp(cbAmbSrc, [this] { AmbientSourceChosen(); });
   for (QComboBox* c : {cbOutMode, cbAlarmSource, cbAlarmMode}) {
-    OnDropDown(c, [this] { ChangeTimer->stop(); });
+    OnDropDown(c, [this] { ChangeTimer->Discard(); });
     EventAdapters::OnCloseUp(c, [this] { EmissivitySourceChosen(); });
   }
   EventAdapters::OnCloseUp(cbHoldMode, [this] { HoldModeClosedUp(); });
   EventAdapters::OnCheckClick(cbAlarm, [this] {
     if (!loading_) cbAlarmClick();
   });
-  EventAdapters::OnCheckClick(cbFailsafe, [this] { ChangeTimer->start(); });
+  EventAdapters::OnCheckClick(cbFailsafe, [this] { ChangeTimer->Change(0); });
   connect(pControl, &QTabWidget::currentChanged, this, [this] { MoveInPinGroup(); });
-  connect(ChangeTimer, &QTimer::timeout, this, [this] { ChangeTimerTimer(); });
+  ChangeTimer->OnFire = [this](int) { ChangeTimerTimer(); };
   connect(btnOK, &QPushButton::clicked, this, [this] { btnOKClick(); });
   connect(btnCancel, &QPushButton::clicked, this, [this] { reject(); });
   connect(btnDefault, &QPushButton::clicked, this, [this] { btnDefaultClick(btnDefault); });
@@ -137,7 +137,7 @@ void TBrioDeviceSetupDLg::Decode(const BrioCalibrationImage& calibration) {
   // Throws before any control changed when the image cannot be decoded.
   BrioFirstGenCodec::ParamsToControls(images_.Config, calibration, context_.Fahrenheit, values);
   binder_.Load(values);
-  ChangeTimer->start();
+  ChangeTimer->Change(0);
   ResizePostProcessing(cbHoldMode->currentIndex());
   const BrioLanguageText label = BrioFirstGenCodec::InPinLabel(images_.Config);
   ShowInPinLabel(label.Key, label.DefaultText);
@@ -233,7 +233,6 @@ void TBrioDeviceSetupDLg::HoldModeClosedUp() {
 }
 
 void TBrioDeviceSetupDLg::ChangeTimerTimer() {
-  ChangeTimer->stop();
   TBrioDeviceSetupRules::TTickInput in;
   for (std::size_t i = 0; i < cbBurst.size(); ++i) in.Burst[i] = cbBurst[i]->currentIndex();
   in.OutMode = cbOutMode->currentIndex();
@@ -297,7 +296,7 @@ void TBrioDeviceSetupDLg::FormShow() {
     cbFailsafe->setChecked(
         TBrioDeviceSetupRules::FailsafeTicked(eFsTmin->text(), eFsTmax->text(), Fahrenheit()));
   }
-  ChangeTimer->start();
+  ChangeTimer->Change(0);
   UpdateUnitLabels();
 }
 
@@ -428,7 +427,7 @@ BrioControlRegistry TBrioDeviceSetupDLg::Registry() {
       binder_.Load(one);
     };
     if (name == QLatin1String("cbAlarm")) control.OnMarkChanged = [this] { cbAlarmClick(); };
-    if (name == QLatin1String("cbFailsafe")) control.OnMarkChanged = [this] { ChangeTimer->start(); };
+    if (name == QLatin1String("cbFailsafe")) control.OnMarkChanged = [this] { ChangeTimer->Change(0); };
     registry.Add(std::move(control));
   }
   return registry;
@@ -437,7 +436,7 @@ BrioControlRegistry TBrioDeviceSetupDLg::Registry() {
 BrioConfigFileProfile TBrioDeviceSetupDLg::FileProfile() {
   return BrioFirstGenConfigFile::Profile([this] {
     eAvgExit();
-    ChangeTimer->start();
+    ChangeTimer->Change(0);
   });
 }
 

@@ -19,7 +19,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
-class QTimer;
+class SetupChangeTimer;
 class QWidget;
 class TLngINISupp;
 struct BrioConfigFileProfile;
@@ -131,7 +131,7 @@ class TBrioDeviceSetupDLg : public QDialog, public TBrioSetupDialog {
   // Buttons and the timer.
   QPushButton *btnSave = nullptr, *btnLoad = nullptr, *btnDefault = nullptr, *btnCancel = nullptr,
               *btnOK = nullptr;
-  QTimer* ChangeTimer = nullptr;
+  SetupChangeTimer* ChangeTimer = nullptr;
 
  protected:
   void showEvent(QShowEvent* event) override;

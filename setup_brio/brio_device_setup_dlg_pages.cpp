@@ -10,10 +10,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "setup_brio/brio_device_setup_dlg.h"
+#include "setup_common/setup_change_timer.h"
 
 namespace {
 
@@ -98,9 +98,10 @@ void TBrioDeviceSetupDLg::CreatePages() {
   // The material table is not offered.
   pControl->setTabVisible(kPageMaterial, false);
   CreateButtons();
-  ChangeTimer = new QTimer(this);
-  ChangeTimer->setObjectName(QStringLiteral("ChangeTimer"));
-  ChangeTimer->setInterval(kChangeTimerMs);
+  // The tick only sets which controls are shown and enabled.
+  SetupChangeTimer::TRules rules;
+  rules.intervalMs = kChangeTimerMs;
+  ChangeTimer = new SetupChangeTimer(this, QStringLiteral("ChangeTimer"), rules);
 }
 
 void TBrioDeviceSetupDLg::CreateGeneralPage() {
