@@ -88,3 +88,97 @@ struct BrioFieldRow {
 };
 
 using BrioFieldTable = std::span<const BrioFieldRow>;
+
+// Row makers for the models' tables.
+struct BrioRow {
+  static constexpr BrioFieldRow Scaled(const char* name, int offset, double rawPerUnit, int decimals,
+                                       const char* caption) {
+    BrioFieldRow r;
+    r.Name = name;
+    r.Offset = offset;
+    r.Coding = BrioCoding::Scaled;
+    r.RawPerUnit = rawPerUnit;
+    r.Decimals = decimals;
+    r.Caption = caption;
+    return r;
+  }
+
+  // A raw temperature word in tenths, or hundredths (raw/100 - 100).
+  static constexpr BrioFieldRow Temperature(const char* name, int offset, const char* caption,
+                                            bool hundredths = false) {
+    BrioFieldRow r;
+    r.Name = name;
+    r.Offset = offset;
+    r.Coding = BrioCoding::Temperature;
+    r.RawPerUnit = hundredths ? 100.0 : 10.0;
+    r.RawBias = hundredths ? 10000.0 : 1000.0;
+    r.Hundredths = hundredths;
+    r.Decimals = hundredths ? 2 : 1;
+    r.Caption = caption;
+    return r;
+  }
+
+  // A difference word in tenths of a kelvin (rawPerUnit 100: hundredths)
+  // above rawBias.
+  static constexpr BrioFieldRow Difference(const char* name, int offset, double rawBias, const char* caption,
+                                           double rawPerUnit = 10.0, int decimals = 1) {
+    BrioFieldRow r;
+    r.Name = name;
+    r.Offset = offset;
+    r.Coding = BrioCoding::Difference;
+    r.RawPerUnit = rawPerUnit;
+    r.RawBias = rawBias;
+    r.Decimals = decimals;
+    r.Caption = caption;
+    return r;
+  }
+
+  static constexpr BrioFieldRow List(const char* name, int offset, BrioFieldWidth width, std::uint32_t mask,
+                                     std::span<const BrioCode> codes, int unknownItem) {
+    BrioFieldRow r;
+    r.Name = name;
+    r.Kind = SetupValueKind::ListIndex;
+    r.Offset = offset;
+    r.Width = width;
+    r.Coding = BrioCoding::CodeList;
+    r.Mask = mask;
+    r.Codes = codes;
+    r.UnknownItem = unknownItem;
+    r.Caption = name;
+    return r;
+  }
+
+  static constexpr BrioFieldRow Bit(const char* name, int offset, std::uint32_t mask) {
+    BrioFieldRow r;
+    r.Name = name;
+    r.Kind = SetupValueKind::Mark;
+    r.Offset = offset;
+    r.Width = BrioFieldWidth::U8;
+    r.Coding = BrioCoding::CheckBit;
+    r.Mask = mask;
+    r.Caption = name;
+    return r;
+  }
+
+  static constexpr BrioFieldRow Rule(const char* name, SetupValueKind kind, int offset, BrioFieldWidth width,
+                                     const char* caption) {
+    BrioFieldRow r;
+    r.Name = name;
+    r.Kind = kind;
+    r.Offset = offset;
+    r.Width = width;
+    r.Coding = BrioCoding::Rule;
+    r.Caption = caption;
+    return r;
+  }
+
+  static constexpr BrioFieldRow Checked(BrioFieldRow r, int order, double factor, float min, float max) {
+    r.Check = BrioFieldCheck{order, factor, min, max, nullptr};
+    return r;
+  }
+
+  static constexpr BrioFieldRow ByRule(BrioFieldRow r) {
+    r.EncodeByRule = true;
+    return r;
+  }
+};

@@ -4,95 +4,13 @@
 
 #include "drivers/sentinel_utils.h"
 #include "platform/number_text.h"
+#include "ui/lng_ini_supp.h"
 
 namespace {
 
 // ---- The field table -------------------------------------------------------
 
-constexpr BrioFieldRow Scaled(const char* name, int offset, double rawPerUnit, int decimals,
-                              const char* caption) {
-  BrioFieldRow r;
-  r.Name = name;
-  r.Offset = offset;
-  r.Coding = BrioCoding::Scaled;
-  r.RawPerUnit = rawPerUnit;
-  r.Decimals = decimals;
-  r.Caption = caption;
-  return r;
-}
-
-constexpr BrioFieldRow Temperature(const char* name, int offset, const char* caption) {
-  BrioFieldRow r;
-  r.Name = name;
-  r.Offset = offset;
-  r.Coding = BrioCoding::Temperature;
-  r.RawPerUnit = 10.0;
-  r.RawBias = 1000.0;
-  r.Decimals = 1;
-  r.Caption = caption;
-  return r;
-}
-
-constexpr BrioFieldRow Difference(const char* name, int offset, double rawBias, const char* caption) {
-  BrioFieldRow r;
-  r.Name = name;
-  r.Offset = offset;
-  r.Coding = BrioCoding::Difference;
-  r.RawPerUnit = 10.0;
-  r.RawBias = rawBias;
-  r.Decimals = 1;
-  r.Caption = caption;
-  return r;
-}
-
-constexpr BrioFieldRow List(const char* name, int offset, BrioFieldWidth width, std::uint32_t mask,
-                            std::span<const BrioCode> codes, int unknownItem) {
-  BrioFieldRow r;
-  r.Name = name;
-  r.Kind = SetupValueKind::ListIndex;
-  r.Offset = offset;
-  r.Width = width;
-  r.Coding = BrioCoding::CodeList;
-  r.Mask = mask;
-  r.Codes = codes;
-  r.UnknownItem = unknownItem;
-  r.Caption = name;
-  return r;
-}
-
-constexpr BrioFieldRow Bit(const char* name, int offset, std::uint32_t mask) {
-  BrioFieldRow r;
-  r.Name = name;
-  r.Kind = SetupValueKind::Mark;
-  r.Offset = offset;
-  r.Width = BrioFieldWidth::U8;
-  r.Coding = BrioCoding::CheckBit;
-  r.Mask = mask;
-  r.Caption = name;
-  return r;
-}
-
-constexpr BrioFieldRow Rule(const char* name, SetupValueKind kind, int offset, BrioFieldWidth width,
-                            const char* caption) {
-  BrioFieldRow r;
-  r.Name = name;
-  r.Kind = kind;
-  r.Offset = offset;
-  r.Width = width;
-  r.Coding = BrioCoding::Rule;
-  r.Caption = caption;
-  return r;
-}
-
-constexpr BrioFieldRow Checked(BrioFieldRow r, int order, double factor, float min, float max) {
-  r.Check = BrioFieldCheck{order, factor, min, max, nullptr};
-  return r;
-}
-
-constexpr BrioFieldRow ByRule(BrioFieldRow r) {
-  r.EncodeByRule = true;
-  return r;
-}
+using Row = BrioRow;
 
 // Each burst code is the device address of the value it sends.
 constexpr BrioCode kBurstCodes[] = {{0x0000, 0}, {0x0200, 1}, {0x0202, 2}, {0x0208, 3},
@@ -108,53 +26,55 @@ constexpr BrioCode kNormallySet[] = {{0x10, 0}, {0x00, 1}};
 
 constexpr BrioFieldRow kTable[] = {
     // The eight checked fields, in the order of the checks.
-    Checked(Scaled("eEmiss", 0, 1000.0, 3, "Emissivity"), 1, 1000.0, 100.0f, 1100.0f),
-    Checked(Scaled("eTrans", 2, 1000.0, 3, "Transmission"), 2, 1000.0, 100.0f, 1100.0f),
-    Checked(Rule("eAvg", SetupValueKind::Text, 4, BrioFieldWidth::U16, "Average time"), 3, 1.0, 0.0f,
-            999.95f),
-    Checked(Scaled("eGain", 20, 32768.0, 3, "gen. Gain"), 4, 32768.0, 0.0f, 65535.0f),
-    Checked(Difference("eOffs", 22, 1000.0, "gen. Offset"), 5, 10.0, -2000.0f, 2000.0f),
-    Checked(Temperature("eFixAmb", 32, "fixed ambient Temp"), 6, 10.0, -300.0f, 9000.0f),
-    Checked(Rule("eMVmin", SetupValueKind::Text, 34, BrioFieldWidth::U32, "Output mV min."), 7, 1.0, 0.0f,
-            11000.0f),
-    Checked(Rule("eMVmax", SetupValueKind::Text, 38, BrioFieldWidth::S32, "Output mV max."), 8, 1.0, 0.0f,
-            11000.0f),
+    Row::Checked(Row::Scaled("eEmiss", 0, 1000.0, 3, "Emissivity"), 1, 1000.0, 100.0f, 1100.0f),
+    Row::Checked(Row::Scaled("eTrans", 2, 1000.0, 3, "Transmission"), 2, 1000.0, 100.0f, 1100.0f),
+    Row::Checked(Row::Rule("eAvg", SetupValueKind::Text, 4, BrioFieldWidth::U16, "Average time"), 3, 1.0,
+                 0.0f, 999.95f),
+    Row::Checked(Row::Scaled("eGain", 20, 32768.0, 3, "gen. Gain"), 4, 32768.0, 0.0f, 65535.0f),
+    Row::Checked(Row::Difference("eOffs", 22, 1000.0, "gen. Offset"), 5, 10.0, -2000.0f, 2000.0f),
+    Row::Checked(Row::Temperature("eFixAmb", 32, "fixed ambient Temp"), 6, 10.0, -300.0f, 9000.0f),
+    // The output levels stand for the slope A (34, unsigned) and the offset
+    // B (38, signed) that the analog-output rule makes of them.
+    Row::Checked(Row::Rule("eMVmin", SetupValueKind::Text, 34, BrioFieldWidth::U32, "Output mV min."), 7, 1.0,
+                 0.0f, 11000.0f),
+    Row::Checked(Row::Rule("eMVmax", SetupValueKind::Text, 38, BrioFieldWidth::S32, "Output mV max."), 8, 1.0,
+                 0.0f, 11000.0f),
     // Unchecked numbers: refused when they are no number or do not fit.
-    Scaled("eHTime", 6, 10.0, 1, "Hold time"),
-    Temperature("eHSchwelle", 8, "adv. Hold threshold"),
-    Difference("eHHysterese", 10, 0.0, "adv. Hold hysteresis"),
-    ByRule(Temperature("eFsTmin", 12, "failsafe Temp. min.")),
-    ByRule(Temperature("eFsTmax", 14, "failsafe Temp. max.")),
-    Temperature("eAlarm1", 16, "LED alarm Temp"),
-    Temperature("eAlarm2", 18, "output alarm Temp"),
-    Rule("eFsmVmax", SetupValueKind::Text, 28, BrioFieldWidth::U16, "failsafe mV max."),
-    Rule("eFsmVmin", SetupValueKind::Text, 30, BrioFieldWidth::U16, "failsafe mV min."),
-    Rule("eAlarmMVmax", SetupValueKind::Text, 28, BrioFieldWidth::U16, "alarm mV max."),
-    Rule("eAlarmMVmin", SetupValueKind::Text, 30, BrioFieldWidth::U16, "alarm mV min."),
-    Temperature("eTmin", 118, "Output Temp. min."),
-    Temperature("eTmax", 120, "Output Temp. max."),
+    Row::Scaled("eHTime", 6, 10.0, 1, "Hold time"),
+    Row::Temperature("eHSchwelle", 8, "adv. Hold threshold"),
+    Row::Difference("eHHysterese", 10, 0.0, "adv. Hold hysteresis"),
+    Row::ByRule(Row::Temperature("eFsTmin", 12, "failsafe Temp. min.")),
+    Row::ByRule(Row::Temperature("eFsTmax", 14, "failsafe Temp. max.")),
+    Row::Temperature("eAlarm1", 16, "LED alarm Temp"),
+    Row::Temperature("eAlarm2", 18, "output alarm Temp"),
+    Row::Rule("eFsmVmax", SetupValueKind::Text, 28, BrioFieldWidth::U16, "failsafe mV max."),
+    Row::Rule("eFsmVmin", SetupValueKind::Text, 30, BrioFieldWidth::U16, "failsafe mV min."),
+    Row::Rule("eAlarmMVmax", SetupValueKind::Text, 28, BrioFieldWidth::U16, "alarm mV max."),
+    Row::Rule("eAlarmMVmin", SetupValueKind::Text, 30, BrioFieldWidth::U16, "alarm mV min."),
+    Row::Temperature("eTmin", 118, "Output Temp. min."),
+    Row::Temperature("eTmax", 120, "Output Temp. max."),
     // The hidden 0-5 V group: derived from the analog output, never stored.
-    Rule("eTmin5", SetupValueKind::Text, -1, BrioFieldWidth::U16, "eTmin5"),
-    Rule("eTmax5", SetupValueKind::Text, -1, BrioFieldWidth::U16, "eTmax5"),
-    Rule("eMVmin5", SetupValueKind::Text, -1, BrioFieldWidth::U16, "eMVmin5"),
-    Rule("eMVmax5", SetupValueKind::Text, -1, BrioFieldWidth::U16, "eMVmax5"),
+    Row::Rule("eTmin5", SetupValueKind::Text, -1, BrioFieldWidth::U16, "eTmin5"),
+    Row::Rule("eTmax5", SetupValueKind::Text, -1, BrioFieldWidth::U16, "eTmax5"),
+    Row::Rule("eMVmin5", SetupValueKind::Text, -1, BrioFieldWidth::U16, "eMVmin5"),
+    Row::Rule("eMVmax5", SetupValueKind::Text, -1, BrioFieldWidth::U16, "eMVmax5"),
     // Bits and lists.
-    List("cbFsAmb", 42, BrioFieldWidth::U8, 0x18, kFailSafeAmbient, kBrioKeepItem),
-    List("cbFsTarget", 42, BrioFieldWidth::U8, 0x60, kFailSafeTarget, kBrioKeepItem),
-    Rule("cbHoldMode", SetupValueKind::ListIndex, 42, BrioFieldWidth::U8, "cbHoldMode"),
-    Bit("cbSmartAvg", 43, 0x40),
-    Rule("cbOutMode", SetupValueKind::ListIndex, 44, BrioFieldWidth::U8, "cbOutMode"),
-    List("cbAmbSrc", 45, BrioFieldWidth::U8, 0x0F, kAmbientSource, kBrioKeepItem),
-    List("cbEmissSrc", 45, BrioFieldWidth::U8, 0xF0, kEmissivitySource, kBrioKeepItem),
-    List("cbLEDsource", 102, BrioFieldWidth::U8, 0x60, kAlarmSource, kBrioKeepItem),
-    List("cbLEDmode", 102, BrioFieldWidth::U8, 0x10, kNormallySet, kBrioKeepItem),
-    ByRule(List("cbAlarmSource", 103, BrioFieldWidth::U8, 0x60, kAlarmSource, kBrioKeepItem)),
-    ByRule(List("cbAlarmMode", 103, BrioFieldWidth::U8, 0x10, kNormallySet, kBrioKeepItem)),
-    List("cbBurst1", 106, BrioFieldWidth::U16, 0, kBurstCodes, 0),
-    List("cbBurst2", 108, BrioFieldWidth::U16, 0, kBurstCodes, 0),
-    List("cbBurst3", 110, BrioFieldWidth::U16, 0, kBurstCodes, 0),
-    List("cbBurst4", 112, BrioFieldWidth::U16, 0, kBurstCodes, 0),
-    List("cbBurst5", 114, BrioFieldWidth::U16, 0, kBurstCodes, 0),
+    Row::List("cbFsAmb", 42, BrioFieldWidth::U8, 0x18, kFailSafeAmbient, kBrioKeepItem),
+    Row::List("cbFsTarget", 42, BrioFieldWidth::U8, 0x60, kFailSafeTarget, kBrioKeepItem),
+    Row::Rule("cbHoldMode", SetupValueKind::ListIndex, 42, BrioFieldWidth::U8, "cbHoldMode"),
+    Row::Bit("cbSmartAvg", 43, 0x40),
+    Row::Rule("cbOutMode", SetupValueKind::ListIndex, 44, BrioFieldWidth::U8, "cbOutMode"),
+    Row::List("cbAmbSrc", 45, BrioFieldWidth::U8, 0x0F, kAmbientSource, kBrioKeepItem),
+    Row::List("cbEmissSrc", 45, BrioFieldWidth::U8, 0xF0, kEmissivitySource, kBrioKeepItem),
+    Row::List("cbLEDsource", 102, BrioFieldWidth::U8, 0x60, kAlarmSource, kBrioKeepItem),
+    Row::List("cbLEDmode", 102, BrioFieldWidth::U8, 0x10, kNormallySet, kBrioKeepItem),
+    Row::ByRule(Row::List("cbAlarmSource", 103, BrioFieldWidth::U8, 0x60, kAlarmSource, kBrioKeepItem)),
+    Row::ByRule(Row::List("cbAlarmMode", 103, BrioFieldWidth::U8, 0x10, kNormallySet, kBrioKeepItem)),
+    Row::List("cbBurst1", 106, BrioFieldWidth::U16, 0, kBurstCodes, 0),
+    Row::List("cbBurst2", 108, BrioFieldWidth::U16, 0, kBurstCodes, 0),
+    Row::List("cbBurst3", 110, BrioFieldWidth::U16, 0, kBurstCodes, 0),
+    Row::List("cbBurst4", 112, BrioFieldWidth::U16, 0, kBurstCodes, 0),
+    Row::List("cbBurst5", 114, BrioFieldWidth::U16, 0, kBurstCodes, 0),
 };
 
 // Rows the rules address directly.
@@ -170,8 +90,6 @@ constexpr int kScaling1Offset = 24;
 constexpr int kScaling2Offset = 26;
 constexpr int kUpperLevelOffset = 28;
 constexpr int kLowerLevelOffset = 30;
-constexpr int kSlopeOffset = 34;
-constexpr int kZeroOffset = 38;
 constexpr int kBurstEndOffset = 116;
 constexpr int kRangeLowOffset = 118;
 constexpr int kRangeHighOffset = 120;
@@ -233,14 +151,10 @@ struct OutputLine {
 double ZeroPoint(const BrioFirstGenCalibration& cal) { return cal.S + 1000.0 * cal.W / 4096.0; }
 
 OutputLine LineOf(const BrioConfigImage& config, const BrioFirstGenCalibration& cal) {
-  const std::uint32_t A = static_cast<std::uint32_t>(config.Data[kSlopeOffset]) |
-                          (static_cast<std::uint32_t>(config.Data[kSlopeOffset + 1]) << 8) |
-                          (static_cast<std::uint32_t>(config.Data[kSlopeOffset + 2]) << 16) |
-                          (static_cast<std::uint32_t>(config.Data[kSlopeOffset + 3]) << 24);
-  const auto B = static_cast<std::int32_t>(static_cast<std::uint32_t>(config.Data[kZeroOffset]) |
-                                           (static_cast<std::uint32_t>(config.Data[kZeroOffset + 1]) << 8) |
-                                           (static_cast<std::uint32_t>(config.Data[kZeroOffset + 2]) << 16) |
-                                           (static_cast<std::uint32_t>(config.Data[kZeroOffset + 3]) << 24));
+  BrioConfigImage copy = config;
+  const BrioImageSet images{&copy, nullptr, nullptr, nullptr};
+  const std::int64_t A = BrioFieldCodec::ReadRaw(images, RowOf("eMVmin"));  // the slope, unsigned
+  const std::int64_t B = BrioFieldCodec::ReadRaw(images, RowOf("eMVmax"));  // the offset, signed
   if (cal.W == 0) throw BrioDecodeError("first-generation image: calibration word W is 0");
   if (A == 0) throw BrioDecodeError("first-generation image: output slope A is 0");
   OutputLine line;
@@ -436,12 +350,9 @@ std::optional<BrioFieldError> EncodeAnalogOutput(const SetupValues& values, cons
   }
   const std::optional<std::int64_t> B = BrioFieldCodec::RoundChecked(ZeroPoint(cal) - *A * Z / 4096.0);
   if (!B || !BrioFieldCodec::Fits(BrioFieldWidth::S32, *B)) return BrioFieldCodec::ErrorFor(RowOf("eMVmin"));
-  const auto a = static_cast<std::uint32_t>(*A);
-  const auto b = static_cast<std::uint32_t>(static_cast<std::int32_t>(*B));
-  for (int i = 0; i < 4; ++i) {
-    config.Data[kSlopeOffset + i] = static_cast<std::uint8_t>(a >> (8 * i));
-    config.Data[kZeroOffset + i] = static_cast<std::uint8_t>(b >> (8 * i));
-  }
+  const BrioImageSet images{&config, nullptr, nullptr, nullptr};
+  BrioFieldCodec::WriteRaw(images, RowOf("eMVmin"), *A);  // both fit: checked above
+  BrioFieldCodec::WriteRaw(images, RowOf("eMVmax"), *B);
   return std::nullopt;
 }
 
@@ -567,8 +478,12 @@ std::optional<BrioFieldError> BrioFirstGenCodec::ControlsToParams(const SetupVal
   if (auto e = BrioFieldCodec::Encode(kTable, values, context, images)) return e;
   if (auto e = EncodeAverageTime(values, out)) return e;
   if (auto e = EncodeFailSafeLimits(values, context, images)) return e;
-  if (auto e = EncodeLevel(values, "eFsmVmin", cal, out)) return e;
-  if (auto e = EncodeLevel(values, "eFsmVmax", cal, out)) return e;
+  // In alarm-output mode the alarm levels take these words, so the hidden
+  // fail-safe levels are neither stored nor refused.
+  if (values.Index(QStringLiteral("cbOutMode")) != 3) {
+    if (auto e = EncodeLevel(values, "eFsmVmin", cal, out)) return e;
+    if (auto e = EncodeLevel(values, "eFsmVmax", cal, out)) return e;
+  }
   if (auto e = EncodeInputScaling(cal, out)) return e;
   PutWord(out, kBurstEndOffset, 0);
   if (auto e = EncodeOutputMode(values, cal, out)) return e;
@@ -581,9 +496,9 @@ std::optional<BrioFieldError> BrioFirstGenCodec::ControlsToParams(const SetupVal
 }
 
 BrioLanguageText BrioFirstGenCodec::InPinLabel(const BrioConfigImage& config) {
-  const BrioLanguageText alarm{"AlarmOutput", "alarm output"};
-  const BrioLanguageText trigger{"ExtTriggerInput", "ext. trigger input"};
-  const BrioLanguageText comm{"CommInput", "communication input"};
+  const BrioLanguageText alarm{LNG_OTHER_TEXT("AlarmOutput", "alarm output")};
+  const BrioLanguageText trigger{LNG_OTHER_TEXT("ExtTriggerInput", "ext. trigger input")};
+  const BrioLanguageText comm{LNG_OTHER_TEXT("CommInput", "communication input")};
   switch (config.Data[44] & 0x13) {
     case 0x00:
       break;
@@ -596,14 +511,18 @@ BrioLanguageText BrioFirstGenCodec::InPinLabel(const BrioConfigImage& config) {
   }
   switch (config.Data[45] & 0x11) {
     case 0x01:
-      return {"AnalogAmbInput", "analog ambient input"};
+      return {LNG_OTHER_TEXT("AnalogAmbInput", "analog ambient input")};
     case 0x10:
-      return {"AnalogEmissInput", "analog emissivity input"};
+      return {LNG_OTHER_TEXT("AnalogEmissInput", "analog emissivity input")};
     case 0x11:
       return comm;
     default:
       return {"", ""};
   }
+}
+
+BrioLanguageText BrioFirstGenCodec::CommEmissivityInputLabel() {
+  return {LNG_OTHER_TEXT("CommEmissInput", "communication emissivity input")};
 }
 
 const std::array<std::uint8_t, 128>& BrioFirstGenCodec::DefaultData(std::int16_t variant) {

@@ -55,6 +55,9 @@ class BrioFirstGenCodec {
   // The IN pin label from data bytes 44 and 45 (language key and English
   // default; the empty key means an empty label).
   static BrioLanguageText InPinLabel(const BrioConfigImage& config);
+  // The label the dialog shows when the IN pin has no use yet (language key
+  // "CommEmissInput", the English text its default).
+  static BrioLanguageText CommEmissivityInputLabel();
 
   // The factory default image for the model variant (calibration word
   // 0x10D6): the first below 1, the second otherwise.
