@@ -20,16 +20,25 @@
 
 #include "setup_brio/brio_device_setup_dlg.h"
 #include "setup_brio/brio_field_codec.h"
-#include "tests/setup_brio/brio_gen1_images.h"
+#include "tests/setup_brio/brio_first_gen_fixture.h"
 #include "tests/support/wait_for.h"
 
 namespace {
 
 using test_support::WaitForEvents;
 
+// A converter scale that makes the default image's output levels read -100
+// and 4500 mV.
+constexpr std::uint16_t kW = 4254;
+constexpr std::int16_t kS = 3764;
+
+BrioCalibrationImage Calibration(std::uint16_t w = kW, std::int16_t variant = 0) {
+  return brio_test::Calibration(w, kS, variant);
+}
+
 class BrioDeviceSetupDlgTest : public ::testing::Test {
  protected:
-  void Open(const BrioConfigImage& config, const BrioCalibrationImage& calibration = brio_test::Calibration(),
+  void Open(const BrioConfigImage& config, const BrioCalibrationImage& calibration = Calibration(),
             bool fahrenheit = false) {
     dlg_ = std::make_unique<TBrioDeviceSetupDLg>();
     dlg_->ShowMessage = [this](const QString& text) { messages_.push_back(text); };
@@ -87,7 +96,7 @@ class BrioDeviceSetupDlgTest : public ::testing::Test {
 };
 
 TEST_F(BrioDeviceSetupDlgTest, ShowsTheDecodedImage) {
-  Open(brio_test::Config());
+  Open(brio_test::DefaultConfig());
   EXPECT_EQ(dlg_->eEmiss->text(), QStringLiteral("0.950"));
   EXPECT_EQ(dlg_->eTrans->text(), QStringLiteral("1.000"));
   EXPECT_EQ(dlg_->eFsTmin->text(), QStringLiteral("-100.0"));
@@ -109,7 +118,7 @@ TEST_F(BrioDeviceSetupDlgTest, ShowsTheDecodedImage) {
 }
 
 TEST_F(BrioDeviceSetupDlgTest, LeavingAFieldNormalisesItThroughTheImage) {
-  Open(brio_test::Config());
+  Open(brio_test::DefaultConfig());
   TypeAndLeave(dlg_->eEmiss, QStringLiteral(" 0,5"), dlg_->eTrans);
   EXPECT_EQ(dlg_->eEmiss->text(), QStringLiteral("0.500"));
   EXPECT_EQ(brio_test::Word(Config(), 0), 500);
@@ -117,7 +126,7 @@ TEST_F(BrioDeviceSetupDlgTest, LeavingAFieldNormalisesItThroughTheImage) {
 }
 
 TEST_F(BrioDeviceSetupDlgTest, AnInvalidFieldBringsItsMessageAndItsPreviousValueBack) {
-  Open(brio_test::Config());
+  Open(brio_test::DefaultConfig());
   const BrioConfigImage before = Config();
   Focus(dlg_->eEmiss);
   dlg_->eEmiss->setText(QStringLiteral("1.1001"));
@@ -132,7 +141,7 @@ TEST_F(BrioDeviceSetupDlgTest, AnInvalidFieldBringsItsMessageAndItsPreviousValue
 }
 
 TEST_F(BrioDeviceSetupDlgTest, OkIsRefusedOnABadFieldWhichComesToTheFront) {
-  Open(brio_test::Config());
+  Open(brio_test::DefaultConfig());
   dlg_->eGain->setText(QStringLiteral("2.5"));
   dlg_->btnOK->click();
   ASSERT_EQ(messages_.size(), 1u);
@@ -152,9 +161,9 @@ TEST_F(BrioDeviceSetupDlgTest, OkIsRefusedOnABadFieldWhichComesToTheFront) {
 // ticked, so OK keeps that limit instead of storing the default again.
 TEST_F(BrioDeviceSetupDlgTest, OneChangedFailsafeLimitTicksTheBoxAndSurvivesOk) {
   for (const bool fahrenheit : {false, true}) {
-    BrioConfigImage config = brio_test::Config();
+    BrioConfigImage config = brio_test::DefaultConfig();
     brio_test::SetWord(config, 12, 1000);  // 0 °C
-    Open(config, brio_test::Calibration(), fahrenheit);
+    Open(config, Calibration(), fahrenheit);
     EXPECT_TRUE(dlg_->cbFailsafe->isChecked()) << fahrenheit;
     EXPECT_EQ(dlg_->gbFailsafe->size(), QSize(345, 137));
     dlg_->btnOK->click();
@@ -165,7 +174,7 @@ TEST_F(BrioDeviceSetupDlgTest, OneChangedFailsafeLimitTicksTheBoxAndSurvivesOk) 
 }
 
 TEST_F(BrioDeviceSetupDlgTest, UntickingTheFailsafeBoxStoresTheDefaultLimits) {
-  BrioConfigImage config = brio_test::Config();
+  BrioConfigImage config = brio_test::DefaultConfig();
   brio_test::SetWord(config, 12, 1000);
   brio_test::SetWord(config, 14, 5000);
   Open(config);
@@ -179,7 +188,7 @@ TEST_F(BrioDeviceSetupDlgTest, UntickingTheFailsafeBoxStoresTheDefaultLimits) {
 }
 
 TEST_F(BrioDeviceSetupDlgTest, FactoryDefaultsAskFromTheButtonOnly) {
-  BrioConfigImage config = brio_test::Config();
+  BrioConfigImage config = brio_test::DefaultConfig();
   brio_test::SetWord(config, 0, 700);
   Open(config);
   ASSERT_EQ(dlg_->eEmiss->text(), QStringLiteral("0.700"));
@@ -206,9 +215,9 @@ TEST_F(BrioDeviceSetupDlgTest, FactoryDefaultsAskFromTheButtonOnly) {
 // A calibration without a converter scale cannot be decoded: the defaults
 // are shown, with the default output levels.
 TEST_F(BrioDeviceSetupDlgTest, AnUndecodableImageOpensWithTheDefaults) {
-  BrioConfigImage config = brio_test::Config();
+  BrioConfigImage config = brio_test::DefaultConfig();
   brio_test::SetWord(config, 0, 700);
-  Open(config, brio_test::Calibration(0));
+  Open(config, Calibration(0));
   EXPECT_EQ(dlg_->eEmiss->text(), QStringLiteral("0.950"));
   EXPECT_EQ(dlg_->eFsmVmin->text(), QStringLiteral("-100"));
   EXPECT_EQ(dlg_->eFsmVmax->text(), QStringLiteral("4500"));
@@ -218,7 +227,7 @@ TEST_F(BrioDeviceSetupDlgTest, AnUndecodableImageOpensWithTheDefaults) {
 }
 
 TEST_F(BrioDeviceSetupDlgTest, AlarmBoxWithAnAnalogAmbientMovesItToTheHead) {
-  BrioConfigImage config = brio_test::Config();
+  BrioConfigImage config = brio_test::DefaultConfig();
   config.Data[45] = 0x21;  // ambient on the analog input
   config.Data[44] = 0x00;
   Open(config);
@@ -234,7 +243,7 @@ TEST_F(BrioDeviceSetupDlgTest, AlarmBoxWithAnAnalogAmbientMovesItToTheHead) {
 }
 
 TEST_F(BrioDeviceSetupDlgTest, AVariantWithoutAlarmHidesTheAlarmBox) {
-  Open(brio_test::Config(), brio_test::Calibration(brio_test::kW, 1));
+  Open(brio_test::DefaultConfig(), Calibration(kW, 1));
   ShowPageOf(dlg_->gbAlarm);
   EXPECT_FALSE(dlg_->cbAlarm->isVisible());
   EXPECT_TRUE(dlg_->gbAlarm->isEnabled());
@@ -244,7 +253,7 @@ TEST_F(BrioDeviceSetupDlgTest, AVariantWithoutAlarmHidesTheAlarmBox) {
 TEST_F(BrioDeviceSetupDlgTest, SaveAndLoadRoundTripThroughTheDialog) {
   QTemporaryDir dir;
   const QString file = dir.filePath(QStringLiteral("Brio_11000.cfg"));
-  BrioConfigImage config = brio_test::Config();
+  BrioConfigImage config = brio_test::DefaultConfig();
   brio_test::SetWord(config, 0, 870);
   Open(config);
   ASSERT_TRUE(dlg_->SaveConfig(file));
@@ -281,7 +290,7 @@ TEST_F(BrioDeviceSetupDlgTest, ALoadOfAnotherModelsFileChangesNothing) {
       "ThermaSentinel-CONFIGURATION-FILE V2\r\n------------------------------------\r\n_Device_Model=Kora\r\n"
       "[BEGIN]\r\neEmiss=0.500\r\n[END]\r\n");
   f.close();
-  Open(brio_test::Config());
+  Open(brio_test::DefaultConfig());
   EXPECT_FALSE(dlg_->LoadConfig(file));
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0], QStringLiteral("CONFIGURATION FILE NOT VALID !"));
