@@ -242,6 +242,26 @@ TEST_F(BrioDeviceSetupDlgTest, AlarmBoxWithAnAnalogAmbientMovesItToTheHead) {
   EXPECT_TRUE(dlg_->gbAlarm->isEnabled());
 }
 
+// Choosing a hold mode from the list (its close-up) runs the trigger rule.
+TEST_F(BrioDeviceSetupDlgTest, PeakHoldWithTriggerTakesTheInPinAndPlainPeakHoldGivesItBack) {
+  Open(brio_test::DefaultConfig());
+  ShowPageOf(dlg_->cbHoldMode);
+  const auto choose = [&](int item) {
+    dlg_->cbHoldMode->showPopup();
+    dlg_->cbHoldMode->setCurrentIndex(item);
+    dlg_->cbHoldMode->hidePopup();
+    WaitForEvents([] { return false; }, 50);
+  };
+  choose(5);
+  EXPECT_EQ(Config().Data[44] & 0x13, 0x10);
+  EXPECT_EQ(dlg_->lblINPinConfig->text(), QStringLiteral("ext. trigger input"));
+  EXPECT_EQ(dlg_->cbHoldMode->currentIndex(), 5);
+  choose(1);
+  EXPECT_EQ(Config().Data[44] & 0x13, 0x02);
+  EXPECT_EQ(dlg_->lblINPinConfig->text(), QStringLiteral("communication input"));
+  EXPECT_EQ(dlg_->cbHoldMode->currentIndex(), 1);
+}
+
 TEST_F(BrioDeviceSetupDlgTest, AVariantWithoutAlarmHidesTheAlarmBox) {
   Open(brio_test::DefaultConfig(), Calibration(kW, 1));
   ShowPageOf(dlg_->gbAlarm);
