@@ -1,6 +1,9 @@
 #include "app/brio_loop_maintenance.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
+#include <QTimer>
+#include <algorithm>
 #include <memory>
 
 #include "drivers/device_type.h"
@@ -39,27 +42,57 @@ TBrioLoopMaintenanceDialog* TBrioLoopMaintenance::DialogFor(std::uint8_t code) c
   return kind == TDialogKind::None ? nullptr : dialogs_[static_cast<std::size_t>(kind)];
 }
 
-bool TBrioLoopMaintenance::Run(std::uint8_t code, DeviceFamily& family, QObject* owner,
-                               std::function<void()> finished) {
+bool TBrioLoopMaintenance::Run(std::uint8_t code, DeviceFamily& family, QObject* owner, THooks hooks) {
   TBrioLoopMaintenanceDialog* dialog = DialogFor(code);
   auto* first = dynamic_cast<BrioFamily*>(&family);
   auto* second = dynamic_cast<BrioMaFamily*>(&family);
   const bool fits = DeviceType::IsBrioFirstGeneration(code) ? first != nullptr : second != nullptr;
   if (dialog == nullptr || !fits) return false;
 
-  auto done = std::make_shared<std::function<void()>>(std::move(finished));
+  auto shared = std::make_shared<THooks>(std::move(hooks));
   const QPointer<QObject> alive(owner);
+  // Only the first generation and the Briov2 models have steps (a power
+  // cycle each); the others go straight to the dialog.
+  const bool stepped = DialogKindOf(code) != TDialogKind::Dazo4_20;
+  // Posts a step on the device's session; while it runs, its progress
+  // follows the time its power cycle takes. False when the session has
+  // ended (`then` is not called).
   const auto post = [=](bool enter, std::function<void(bool)> then) {
-    if (first != nullptr)
-      return first->PostDriverJob(
-          [=](TpyreonBrio& d) { enter ? Enter(d, code) : static_cast<void>(Leave(d, code)); },
-          std::move(then));
-    return second->PostDriverJob(
-        [=](TpyreonBrio_mA& d) { enter ? Enter(d, code) : static_cast<void>(Leave(d, code)); },
-        std::move(then));
+    QPointer<QTimer> ticker;
+    if (stepped && alive && shared->Progress) {
+      ticker = new QTimer(alive.data());
+      ticker->setInterval(kProgressTickMs);
+      QElapsedTimer clock;
+      clock.start();
+      QObject::connect(ticker.data(), &QTimer::timeout, ticker.data(), [shared, clock] {
+        const qint64 percent = 1 + clock.elapsed() * 99 / kStepMs;
+        if (shared->Progress) shared->Progress(static_cast<int>(std::clamp<qint64>(percent, 1, 99)));
+      });
+      shared->Progress(1);
+      ticker->start();
+    }
+    const auto stop = [=] {
+      if (ticker == nullptr) return;
+      ticker->stop();
+      ticker->deleteLater();
+      if (alive && shared->Progress) shared->Progress(0);
+    };
+    const auto ended = [=](bool ran) {
+      stop();
+      then(ran);
+    };
+    const bool posted =
+        first != nullptr
+            ? first->PostDriverJob(
+                  [=](TpyreonBrio& d) { enter ? Enter(d, code) : static_cast<void>(Leave(d, code)); }, ended)
+            : second->PostDriverJob(
+                  [=](TpyreonBrio_mA& d) { enter ? Enter(d, code) : static_cast<void>(Leave(d, code)); },
+                  ended);
+    if (!posted) stop();
+    return posted;
   };
   const auto end = [=](bool) {
-    if (alive && *done) (*done)();
+    if (alive && shared->Finished) shared->Finished();
   };
   DeviceFamily* device = &family;
   const auto show = [=](bool ran) {

@@ -35,12 +35,32 @@ class TBrioLoopMaintenance {
   void SetDialog(TDialogKind kind, TBrioLoopMaintenanceDialog* dialog);
   TBrioLoopMaintenanceDialog* DialogFor(std::uint8_t code) const;
 
+  // How long a step's power cycle takes, for its progress (the device is
+  // off for 2 s, then takes its first command).
+  static constexpr int kStepMs = 2200;
+  static constexpr int kProgressTickMs = 100;
+
+  struct THooks {
+    // While the enter or leave step runs on the device's session: its
+    // progress in percent (1..100) as the power cycle goes on, then 0 when
+    // the step has ended. The window keeps painting and takes no input
+    // meanwhile.
+    std::function<void(int percent)> Progress;
+    // Always last, once: the command is over.
+    std::function<void()> Finished;
+  };
+
   // Enters loop maintenance on `family`, shows the dialog with the family
   // and leaves loop maintenance after it closed (also after the dialog
-  // threw); `finished` follows once, last. False, with nothing done, when
-  // there is no dialog for the code or the family does not fit. `owner`
-  // bounds the callbacks' lifetime.
-  bool Run(std::uint8_t code, DeviceFamily& family, QObject* owner, std::function<void()> finished);
+  // threw); `hooks.Finished` follows once, last. False, with nothing done,
+  // when there is no dialog for the code or the family does not fit.
+  // `owner` bounds the callbacks' lifetime.
+  bool Run(std::uint8_t code, DeviceFamily& family, QObject* owner, THooks hooks);
+  bool Run(std::uint8_t code, DeviceFamily& family, QObject* owner, std::function<void()> finished) {
+    THooks hooks;
+    hooks.Finished = std::move(finished);
+    return Run(code, family, owner, std::move(hooks));
+  }
 
  private:
   std::array<TBrioLoopMaintenanceDialog*, 4> dialogs_{};

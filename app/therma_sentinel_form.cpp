@@ -254,6 +254,7 @@ void TThermaSentinelForm::CreateDialogs() {
   SetDefaultSettingsDlg = new TSetDefaultSettingsDlg(this);
   LoopMaintenanceDlg = new TLoopMaintenanceDlg(this);
   LoopMaintenanceDlg->FLng = LIS_;
+  CreateBrioLoopDialogs();
   ArgoDeviceSetupDlg = new TArgoDeviceSetupDlg(this);
   ArgoDeviceSetupDlg->FLng = LIS_;
   ChangeEmissDlg = new TChangeEmissDlg(this);

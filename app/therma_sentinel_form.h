@@ -39,6 +39,8 @@ class TLngINISupp;
 class TfParamShow;
 class TDeviceInfoDlg;
 class TLoopMaintenanceDlg;
+class TLoopMaintenanceDlgBrio;
+class TLoopMaintenanceDlgDazo4_20;
 class TArgoDeviceSetupDlg;
 class TVererodurDeviceSetupDlg;
 class ArgoFamily;
@@ -328,6 +330,8 @@ class TThermaSentinelForm : public QMainWindow {
   TMeasurementSettingsDlg* MeasurementSettingsDlg = nullptr;
   TForm1* Form1 = nullptr;
   TLoopMaintenanceDlg* LoopMaintenanceDlg = nullptr;
+  TLoopMaintenanceDlgBrio* LoopMaintenanceDlgBrio = nullptr;
+  TLoopMaintenanceDlgDazo4_20* LoopMaintenanceDlgDazo4_20 = nullptr;
   TArgoDeviceSetupDlg* ArgoDeviceSetupDlg = nullptr;
   TChangeEmissDlg* ChangeEmissDlg = nullptr;
   TVererodurDeviceSetupDlg* VererodurDeviceSetupDlg = nullptr;
@@ -499,6 +503,10 @@ class TThermaSentinelForm : public QMainWindow {
   bool AskKeptBrioImages(const TBrioSetupDispatch::TKeptImages& kept);
   bool brioWriting_ = false;
   void RunBrioLoopMaintenance();
+  // Makes the Brio loop-maintenance dialogs and plugs them in.
+  void CreateBrioLoopDialogs();
+  // Holds the window's input off while a loop-maintenance step runs.
+  void HoldBrioLoopInput(bool hold);
   TBrioSetupDispatch brioSetup_;
   TBrioLoopMaintenance brioLoop_;
   void ShowVererodurDeviceSetup(const DeviceDialogState& saved, bool read);

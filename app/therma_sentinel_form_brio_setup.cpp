@@ -7,12 +7,14 @@
 // before the device is read afresh.
 
 #include <QAction>
-#include <QMenuBar>
 #include <QMessageBox>
+#include <QToolBar>
 
 #include "app/therma_sentinel_form.h"
 #include "drivers/device_type.h"
 #include "measurement/device_family.h"
+#include "setup_brio/loop_maintenance_dlg_brio.h"
+#include "setup_brio/loop_maintenance_dlg_dazo4_20.h"
 #include "ui/lng_ini_supp.h"
 #include "ui/panel_status_bar.h"
 
@@ -56,10 +58,28 @@ void TThermaSentinelForm::RunBrioDeviceSetup() {
   if (!brioSetup_.Run(deviceTypeCode_, *family_, context, this, std::move(hooks))) LeaveDeviceDialog(saved);
 }
 
+void TThermaSentinelForm::CreateBrioLoopDialogs() {
+  using Kind = TBrioLoopMaintenance::TDialogKind;
+  // The dialogs refresh the window's values with the window's own unit.
+  const auto refresh = [this](QObject* sender) { DeviceSettingsChanged(sender, fahrenheit_); };
+  LoopMaintenanceDlgBrio = new TLoopMaintenanceDlgBrio(this);
+  LoopMaintenanceDlgBrio->FOnSettingsChanged = refresh;
+  brioLoop_.SetDialog(Kind::Brio, LoopMaintenanceDlgBrio);
+  LoopMaintenanceDlgDazo4_20 = new TLoopMaintenanceDlgDazo4_20(this);
+  LoopMaintenanceDlgDazo4_20->FOnSettingsChanged = refresh;
+  brioLoop_.SetDialog(Kind::Dazo4_20, LoopMaintenanceDlgDazo4_20);
+}
+
+void TThermaSentinelForm::HoldBrioLoopInput(bool hold) {
+  // The status bar stays as it is: it shows the progress.
+  if (menuWidget() != nullptr) menuWidget()->setEnabled(!hold);
+  if (centralWidget() != nullptr) centralWidget()->setEnabled(!hold);
+  for (QToolBar* bar : findChildren<QToolBar*>()) bar->setEnabled(!hold);
+}
+
 void TThermaSentinelForm::HoldBrioWriteInput(bool writing) {
   brioWriting_ = writing;
-  if (MainMenu != nullptr) MainMenu->setEnabled(!writing);
-  if (centralWidget() != nullptr) centralWidget()->setEnabled(!writing);
+  HoldBrioLoopInput(writing);
   if (writing) SetProgress(0);
 }
 
@@ -81,6 +101,17 @@ bool TThermaSentinelForm::AskKeptBrioImages(const TBrioSetupDispatch::TKeptImage
 void TThermaSentinelForm::RunBrioLoopMaintenance() {
   if (!HasBrioLoopMaintenanceDialog() || state_ != csConnected) return;
   const DeviceDialogState saved = EnterDeviceDialog();
-  if (!brioLoop_.Run(deviceTypeCode_, *family_, this, [this, saved] { LeaveDeviceDialog(saved); }))
+  TBrioLoopMaintenance::THooks hooks;
+  // The device's power cycles before and after the dialog run on its
+  // session; the window paints their progress meanwhile.
+  hooks.Progress = [this](int percent) {
+    if (closed_) return;
+    SetProgress(percent);
+    HoldBrioLoopInput(percent > 0);
+  };
+  hooks.Finished = [this, saved] {
+    HoldBrioLoopInput(false);
     LeaveDeviceDialog(saved);
+  };
+  if (!brioLoop_.Run(deviceTypeCode_, *family_, this, std::move(hooks))) LeaveDeviceDialog(saved);
 }
