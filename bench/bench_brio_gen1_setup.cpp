@@ -14,6 +14,7 @@
 // line is the measured time plus the requests' line time.
 //
 // Usage: bench_brio_gen1_setup [runs]   (default 3; TS_BENCH_SMOKE=1: 1)
+//        TS_BENCH_GAPS=1 also lists the pauses over 150 ms between requests.
 
 #include <QApplication>
 #include <QElapsedTimer>
