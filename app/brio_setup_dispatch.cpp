@@ -4,11 +4,11 @@
 #include <QTimer>
 #include <memory>
 
-#include "setup_brio/brio_setup_write_back.h"
 #include "app/modal_result.h"
 #include "drivers/device_type.h"
 #include "measurement/brio_family.h"
 #include "measurement/brio_ma_family.h"
+#include "setup_brio/brio_setup_write_back.h"
 
 namespace {
 
@@ -48,73 +48,142 @@ TBrioSetupDialog* TBrioSetupDispatch::DialogFor(std::uint8_t code) const {
   return kind == TDialogKind::None ? nullptr : dialogs_[static_cast<std::size_t>(kind)];
 }
 
+// One run of the command: what its steps share.
+struct TBrioSetupDispatch::TRun {
+  std::uint8_t Code = 0;
+  TBrioSetupDialog* Dialog = nullptr;
+  DeviceFamily* Device = nullptr;
+  TBrioSetupContext Context;
+  QPointer<QObject> Owner;
+  THooks Hooks;
+  TBrioSetupImages Images;
+  void Finish(bool accepted) const {
+    if (Hooks.Finished) Hooks.Finished(accepted);
+  }
+};
+
+namespace {
+
+// The images a routine writes, as the user knows them.
+QStringList ImagesOf(TBrioSetupWriteBack::TRoutine routine) {
+  using R = TBrioSetupWriteBack::TRoutine;
+  const QString config = QStringLiteral("configuration (0x1000)");
+  switch (routine) {
+    case R::Configuration:
+      return {config};
+    case R::ConfigurationAndCalibration:
+    case R::ConfigurationAndNewCalibration:
+    case R::KoraConfigurationThenCalibration:
+    case R::KoraImages:
+      return {config, QStringLiteral("calibration (0x1080)")};
+    case R::Briov2Images:
+      return {config, QStringLiteral("extended configuration (0xC000)"),
+              QStringLiteral("calibration (0x1080)")};
+    case R::None:
+      break;
+  }
+  return {config};
+}
+
+}  // namespace
+
+QString TBrioSetupDispatch::NotWrittenText(const QStringList& images) {
+  return images.join(QStringLiteral(", "));
+}
+
 bool TBrioSetupDispatch::Run(std::uint8_t code, DeviceFamily& family, const TBrioSetupContext& context,
                              QObject* owner, THooks hooks) {
   TBrioSetupDialog* dialog = DialogFor(code);
   if (dialog == nullptr || !FamilyFits(code, family)) return false;
+  // Kept images belong to the device as it was; it is read afresh now.
+  kept_.reset();
 
-  auto shared = std::make_shared<THooks>(std::move(hooks));
-  auto images = std::make_shared<TBrioSetupImages>();
-  const QPointer<QObject> alive(owner);
-  DeviceFamily* device = &family;
-  const auto finish = [shared](bool accepted) {
-    if (shared->Finished) shared->Finished(accepted);
-  };
+  auto run = std::make_shared<TRun>();
+  run->Code = code;
+  run->Dialog = dialog;
+  run->Device = &family;
+  run->Context = context;
+  run->Context.DeviceType = code;
+  run->Owner = owner;
+  run->Hooks = std::move(hooks);
 
-  const auto showDialog = [=](bool ran) {
-    if (!alive) return;
+  const auto showDialog = [this, run](bool ran) {
+    if (!run->Owner) return;
     // A device closed before its images were copied gets no dialog.
-    if (!ran) {
-      finish(false);
+    if (!ran || !ShowDialog(*run)) {
+      run->Finish(false);
       return;
     }
-    TBrioSetupContext ctx = context;
-    ctx.DeviceType = code;
-    dialog->SetImages(*images, ctx);
-    try {
-      dialog->ParamsToControls();
-    } catch (...) {
-      dialog->btnDefaultClick();
-    }
-    dialog->SelectFirstPage();
-    int result = mrCancel;
-    try {
-      result = dialog->ShowModal();
-    } catch (...) {
-      result = mrCancel;
-    }
-    if (result != mrOk) {
-      finish(false);
-      return;
-    }
-
-    *images = dialog->Images();
-    const TBrioSetupWriteBack::TRoutine routine = TBrioSetupWriteBack::Choose(code, *images);
-    auto written = std::make_shared<bool>(false);
-    const auto afterWrite = [=](bool) {
-      if (!alive) return;
-      if (shared->Written) shared->Written(TBrioSetupWriteBack::ResultKey(*written));
-      QTimer::singleShot(kReconnectPauseMs, alive.data(), [=] {
-        if (shared->Reconnect) shared->Reconnect();
-        finish(true);
-      });
-    };
-    const bool posted = PostToBrio(
-        *device,
-        [routine, images, written](TpyreonBrio& d) {
-          *written = TBrioSetupWriteBack::Write(d, routine, *images);
-        },
-        [routine, images, written](TpyreonBrio_mA& d) {
-          *written = TBrioSetupWriteBack::Write(d, routine, *images);
-        },
-        afterWrite);
-    // A session that has ended: the write failed.
-    if (!posted) afterWrite(false);
+    Write(run);
   };
-
   const bool posted = PostToBrio(
-      family, [images](TpyreonBrio& d) { *images = TBrioSetupWriteBack::Take(d); },
-      [images](TpyreonBrio_mA& d) { *images = TBrioSetupWriteBack::Take(d); }, showDialog);
+      family, [run](TpyreonBrio& d) { run->Images = TBrioSetupWriteBack::Take(d); },
+      [run](TpyreonBrio_mA& d) { run->Images = TBrioSetupWriteBack::Take(d); }, showDialog);
   if (!posted) showDialog(false);
   return true;
+}
+
+bool TBrioSetupDispatch::ShowDialog(TRun& run) {
+  run.Dialog->SetImages(run.Images, run.Context);
+  // An image the dialog cannot decode opens it with its factory defaults.
+  try {
+    run.Dialog->ParamsToControls();
+  } catch (...) {
+    try {
+      run.Dialog->btnDefaultClick();
+    } catch (...) {
+    }
+  }
+  run.Dialog->SelectFirstPage();
+  int result = mrCancel;
+  try {
+    result = run.Dialog->ShowModal();
+  } catch (...) {
+    result = mrCancel;
+  }
+  if (result != mrOk) return false;
+  run.Images = run.Dialog->Images();
+  return true;
+}
+
+void TBrioSetupDispatch::Write(std::shared_ptr<TRun> run) {
+  const TBrioSetupWriteBack::TRoutine routine = TBrioSetupWriteBack::Choose(run->Code, run->Images);
+  if (run->Hooks.HoldInput) run->Hooks.HoldInput(true);
+  auto written = std::make_shared<bool>(false);
+  auto images = std::make_shared<const TBrioSetupImages>(run->Images);
+  const auto done = [this, run, written, routine](bool ran) { AfterWrite(run, routine, ran && *written); };
+  // The job is never cancelled from here: a loader write runs to its end.
+  const bool posted = PostToBrio(
+      *run->Device,
+      [routine, images, written](TpyreonBrio& d) {
+        *written = TBrioSetupWriteBack::Write(d, routine, *images);
+      },
+      [routine, images, written](TpyreonBrio_mA& d) {
+        *written = TBrioSetupWriteBack::Write(d, routine, *images);
+      },
+      done);
+  // A session that has ended: the write failed.
+  if (!posted) done(false);
+}
+
+void TBrioSetupDispatch::AfterWrite(std::shared_ptr<TRun> run, TBrioSetupWriteBack::TRoutine routine,
+                                    bool written) {
+  if (!run->Owner) return;
+  if (run->Hooks.HoldInput) run->Hooks.HoldInput(false);
+  if (run->Hooks.Written) run->Hooks.Written(TBrioSetupWriteBack::ResultKey(written));
+  if (written) {
+    kept_.reset();
+  } else {
+    kept_ = TKeptImages{run->Code, run->Images, run->Context, ImagesOf(routine)};
+    // Before the reconnection replaces them, the user may take the edits
+    // up again: write them once more, or save them from the dialog.
+    if (run->Hooks.OfferKept && run->Hooks.OfferKept(*kept_) && ShowDialog(*run)) {
+      Write(run);
+      return;
+    }
+  }
+  QTimer::singleShot(kReconnectPauseMs, run->Owner.data(), [run] {
+    if (run->Hooks.Reconnect) run->Hooks.Reconnect();
+    run->Finish(true);
+  });
 }

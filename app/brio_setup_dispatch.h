@@ -2,12 +2,16 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 
 #include "setup_brio/brio_setup_dialog.h"
 #include "setup_brio/brio_setup_images.h"
+#include "setup_brio/brio_setup_write_back.h"
 
 class DeviceFamily;
 
@@ -19,7 +23,15 @@ class DeviceFamily;
 // the device connected.
 //
 // Every device step runs on the family's session; the dialog is shown on
-// the caller's (GUI) thread once the images are there.
+// the caller's (GUI) thread once the images are there. While the write
+// runs (through the bootstrap loader, which cannot be left half-way) the
+// window paints and shows the driver's progress, but takes no input.
+//
+// A write that failed, wholly or in part, loses nothing: the edited images
+// are kept (KeptImages) and, before the reconnection reads the device
+// afresh, the user is told which images were not written and may open the
+// dialog on the kept images again, to write them once more (OK) or save
+// them as a configuration file.
 class TBrioSetupDispatch {
  public:
   enum class TDialogKind { None, Brio, Dazo4_20, Briov2, Kora };
@@ -34,10 +46,25 @@ class TBrioSetupDispatch {
   void SetDialog(TDialogKind kind, TBrioSetupDialog* dialog);
   TBrioSetupDialog* DialogFor(std::uint8_t code) const;
 
+  // The images of a write that failed, as the dialog gave them back.
+  struct TKeptImages {
+    std::uint8_t DeviceType = 0;
+    TBrioSetupImages Images;
+    TBrioSetupContext Context;
+    QStringList NotWritten;  // the images the write may not have stored
+  };
+
   struct THooks {
+    // The write begins (true) and ends (false): the window holds its input
+    // off in between.
+    std::function<void(bool writing)> HoldInput;
     // The write has ended: `resultKey` ("OK!" or "Failed!") is appended to
     // the status text.
     std::function<void(const QString& resultKey)> Written;
+    // A write failed: asks the user whether to open the dialog again on the
+    // kept images (`kept.NotWritten` names what was not written). Without
+    // it, the images are only kept.
+    std::function<bool(const TKeptImages& kept)> OfferKept;
     // After the pause: disconnect and connect the device again.
     std::function<void()> Reconnect;
     // Always last, once: the command is over (`accepted`: the dialog closed
@@ -52,6 +79,20 @@ class TBrioSetupDispatch {
   bool Run(std::uint8_t code, DeviceFamily& family, const TBrioSetupContext& context, QObject* owner,
            THooks hooks);
 
+  // The images of the last write that failed, until the command runs again
+  // or a write succeeds (null when there are none).
+  const TKeptImages* KeptImages() const { return kept_ ? &*kept_ : nullptr; }
+  // The user's text naming the images not written.
+  static QString NotWrittenText(const QStringList& images);
+
  private:
+  struct TRun;
+  void Write(std::shared_ptr<TRun> run);
+  void AfterWrite(std::shared_ptr<TRun> run, TBrioSetupWriteBack::TRoutine routine, bool written);
+  // Shows the dialog on `run`'s images (its defaults when it cannot decode
+  // them); true, with the edited images in `run`, when it closed with OK.
+  static bool ShowDialog(TRun& run);
+
   std::array<TBrioSetupDialog*, 5> dialogs_{};
+  std::optional<TKeptImages> kept_;
 };

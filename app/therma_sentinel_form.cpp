@@ -44,6 +44,7 @@
 #include "platform/number_text.h"
 #include "setup_argo/argo_device_setup_dlg.h"
 #include "setup_argo/vererodur_device_setup_dlg.h"
+#include "setup_brio/brio_device_setup_dlg.h"
 #include "setup_argo/loop_maintenance_dlg.h"
 #include "ui/diagram.h"
 #include "ui/form_registry.h"
@@ -261,6 +262,9 @@ void TThermaSentinelForm::CreateDialogs() {
   VererodurDeviceSetupDlg = new TVererodurDeviceSetupDlg(this);
   VererodurDeviceSetupDlg->FLng = LIS_;
   VererodurDeviceSetupDlg->FServiceMode = commandLine_.CalibrationSwitch();
+  BrioDeviceSetupDLg = new TBrioDeviceSetupDLg(this);
+  BrioDeviceSetupDLg->FLng = LIS_;
+  brioSetup_.SetDialog(TBrioSetupDispatch::TDialogKind::Brio, BrioDeviceSetupDLg);
 }
 
 // ---------------------------------------------------------------------------
@@ -483,6 +487,11 @@ void TThermaSentinelForm::MsgStartRequest() {
 void TThermaSentinelForm::closeEvent(QCloseEvent* event) {
   if (stopFlag_) {
     event->accept();
+    return;
+  }
+  // A Brio device's flash is being written: the window waits for its end.
+  if (brioWriting_ && !terminating_) {
+    event->ignore();
     return;
   }
   // While the close waits for a Brio device, further closes wait with it.

@@ -46,6 +46,7 @@ class TVererodurDeviceSetupDlg;
 class ArgoFamily;
 class TInterfaceDlg;
 class TScanDeviceDlg;
+class TBrioDeviceSetupDLg;
 class TDisplayLink;
 class TSetDefaultSettingsDlg;
 class TViewSettingsDlg;
@@ -265,6 +266,9 @@ class TThermaSentinelForm : public QMainWindow {
   std::function<int()> OnAskSaveQuestion;                  // returns a TModalResult
   std::function<QString(bool save)> OnChooseDataFileName;  // empty: cancelled
   std::function<void(const QString& text, const QString& caption)> OnShowMessage;
+  // A Brio write failed: asks whether to open the setup dialog again on the
+  // edited images (Yes/No box when not set).
+  std::function<bool(const QString& text)> OnAskKeptImages;
 
   // Controls (object names are the control names).
   QMenuBar* MainMenu = nullptr;
@@ -331,6 +335,7 @@ class TThermaSentinelForm : public QMainWindow {
   TArgoDeviceSetupDlg* ArgoDeviceSetupDlg = nullptr;
   TChangeEmissDlg* ChangeEmissDlg = nullptr;
   TVererodurDeviceSetupDlg* VererodurDeviceSetupDlg = nullptr;
+  TBrioDeviceSetupDLg* BrioDeviceSetupDLg = nullptr;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -494,6 +499,11 @@ class TThermaSentinelForm : public QMainWindow {
   bool HasBrioDeviceSetupDialog() const;
   bool HasBrioLoopMaintenanceDialog() const;
   void RunBrioDeviceSetup();
+  // While a Brio write runs the window takes no input (it paints and shows
+  // the progress).
+  void HoldBrioWriteInput(bool writing);
+  bool AskKeptBrioImages(const TBrioSetupDispatch::TKeptImages& kept);
+  bool brioWriting_ = false;
   void RunBrioLoopMaintenance();
   // Makes the Brio loop-maintenance dialogs and plugs them in.
   void CreateBrioLoopDialogs();

@@ -2,9 +2,12 @@
 // families: the dialogs come from the dispatchers by device type code; the
 // window holds its measurement timers and commands off while a command
 // runs and puts them back when it ends (unless the device was reconnected
-// meanwhile).
+// meanwhile). While the edited images are written the window takes no
+// input; a failed write offers the dialog again on the edited images
+// before the device is read afresh.
 
 #include <QAction>
+#include <QMessageBox>
 #include <QToolBar>
 
 #include "app/therma_sentinel_form.h"
@@ -37,6 +40,8 @@ void TThermaSentinelForm::RunBrioDeviceSetup() {
   context.SlopeRasters = config_->ReadSlopeRaster();
   context.AdjustColor = static_cast<std::uint32_t>(config_->ReadAdjustColor());
   TBrioSetupDispatch::THooks hooks;
+  hooks.HoldInput = [this](bool writing) { HoldBrioWriteInput(writing); };
+  hooks.OfferKept = [this](const TBrioSetupDispatch::TKeptImages& kept) { return AskKeptBrioImages(kept); };
   hooks.Written = [this](const QString& key) {
     SetProgress(0);
     SetStatusText(4, StatusBar_->PanelText(4) + LIS_->OtherTextOrKey(key));
@@ -70,6 +75,27 @@ void TThermaSentinelForm::HoldBrioLoopInput(bool hold) {
   if (menuWidget() != nullptr) menuWidget()->setEnabled(!hold);
   if (centralWidget() != nullptr) centralWidget()->setEnabled(!hold);
   for (QToolBar* bar : findChildren<QToolBar*>()) bar->setEnabled(!hold);
+}
+
+void TThermaSentinelForm::HoldBrioWriteInput(bool writing) {
+  brioWriting_ = writing;
+  HoldBrioLoopInput(writing);
+  if (writing) SetProgress(0);
+}
+
+bool TThermaSentinelForm::AskKeptBrioImages(const TBrioSetupDispatch::TKeptImages& kept) {
+  const QString text =
+      LIS_->MessageText(QStringLiteral("Brio_ImagesNotWritten"),
+                        QStringLiteral("The device may not hold your changes: not written: %s."))
+          .replace(QStringLiteral("%s"), TBrioSetupDispatch::NotWrittenText(kept.NotWritten)) +
+      QStringLiteral("\n\n") +
+      LIS_->MessageText(
+          QStringLiteral("Brio_OpenKeptImages"),
+          QStringLiteral("Open the device setup again on your changes (OK writes them once more, "
+                         "\"Save Config\" keeps them in a file)?"));
+  if (OnAskKeptImages) return OnAskKeptImages(text);
+  return QMessageBox::question(this, LIS_->OtherTextOrKey(QStringLiteral("Information")), text,
+                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TThermaSentinelForm::RunBrioLoopMaintenance() {

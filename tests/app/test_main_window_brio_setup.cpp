@@ -186,15 +186,16 @@ TEST_P(MainWindowBrioSetupWrites, SetupWritesTheDialogsImagesAndReconnects) {
   Prepare(c.generation, c.profile, kDevicePort, QString::number(c.serial));
   TThermaSentinelForm& f = Start();
   ASSERT_TRUE(WaitConnected(f)) << int(f.State());
-  EXPECT_FALSE(f.mDeviceSetup->isEnabled());
-  EXPECT_FALSE(f.btnDeviceSetup->isEnabled());
-  // The loop-maintenance command follows its own dialogs (first generation: there).
-  EXPECT_EQ(f.mLoopMaintenance->isEnabled(),
-            f.BrioLoopMaintenance().DialogFor(f.DeviceTypeCode()) != nullptr);
-  EXPECT_EQ(f.mLoopMaintenance->isEnabled(), c.generation == 1);
-
   const std::uint8_t code = f.DeviceTypeCode();
   const auto kind = TBrioSetupDispatch::DialogKindOf(code);
+  // The command follows the window's own dialog for the model.
+  TBrioSetupDialog* const own = f.BrioSetup().DialogFor(code);
+  EXPECT_EQ(f.mDeviceSetup->isEnabled(), own != nullptr);
+  EXPECT_EQ(f.btnDeviceSetup->isEnabled(), own != nullptr);
+  // The loop-maintenance command follows its own dialogs (first generation: there).
+  EXPECT_EQ(f.mLoopMaintenance->isEnabled(), f.BrioLoopMaintenance().DialogFor(code) != nullptr);
+  EXPECT_EQ(f.mLoopMaintenance->isEnabled(), c.generation == 1);
+
   SetupDialogStandIn dialog(f);
   f.BrioSetup().SetDialog(kind, &dialog);
   f.UpdateState();
@@ -221,7 +222,7 @@ TEST_P(MainWindowBrioSetupWrites, SetupWritesTheDialogsImagesAndReconnects) {
   EXPECT_NE(after, before);
   EXPECT_TRUE(f.mDeviceSetup->isEnabled());
   EXPECT_EQ(f.DeviceTypeCode(), code);
-  f.BrioSetup().SetDialog(kind, nullptr);
+  f.BrioSetup().SetDialog(kind, own);
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, MainWindowBrioSetupWrites,
