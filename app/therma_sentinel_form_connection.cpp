@@ -165,7 +165,7 @@ void TThermaSentinelForm::mInterfaceClick(QObject*) {
   if (family_ != nullptr) {
     const TDeviceSnapshot& device = family_->Snapshot();
     serial = device.SerialNumber;
-    if (serial < 0 && DeviceType::IsBrio(deviceTypeCode_))
+    if (serial < 0 && DeviceType::IsBrioSecondGeneration(deviceTypeCode_))
       serial = (device.ConfigImage[0] << 16) | (device.ConfigImage[1] << 8) | device.ConfigImage[2];
     family_->Close();
   }

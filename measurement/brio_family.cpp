@@ -34,7 +34,7 @@ void BrioFamily::FillSnapshot(const TpyreonBrio& d, TDeviceSnapshot& s) const {
   const BrioConfigImage& config = d.ConfigImage();
   s.ConfigImage = config.Data;
   s.ImagesLoaded = config.Loaded && d.CalibrationImage().Loaded && d.VectorImage().Loaded;
-  if (config.Loaded) s.SerialNumber = SerialOf(config);
+  if (d.CalibrationImage().Loaded) s.SerialNumber = FirstGenerationSerialOf(d.CalibrationImage());
   s.RangeLo = -20.0f;
   s.RangeHi = 1000.0f;
 }

@@ -50,10 +50,16 @@ class BrioFamily : public SessionFamily<TpyreonBrio> {
   TChannelValues ConvertRecord(const TMeasurementRecord& record) const override;
   bool ObjectIsPercent() const override { return false; }
 
-  // The serial number both generations keep in configuration bytes 0..2
+  // The second generation's serial number, in configuration bytes 0..2
   // (high byte first).
   static std::int32_t SerialOf(const BrioConfigImage& config) {
     return config.Data[0] << 16 | config.Data[1] << 8 | config.Data[2];
+  }
+  // The first generation's serial number, at 0x1082..0x1084 in the
+  // calibration segment (high byte first); its configuration block starts
+  // with the emissivity and the transmission instead.
+  static std::int32_t FirstGenerationSerialOf(const BrioCalibrationImage& calibration) {
+    return calibration.Data[2] << 16 | calibration.Data[3] << 8 | calibration.Data[4];
   }
 
  protected:

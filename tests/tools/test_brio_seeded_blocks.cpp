@@ -35,8 +35,9 @@ TEST(BrioSeededBlocks, ProfileSettersReachFlashAndTheWire) {
   EXPECT_FALSE(BrioProfiles::SetCalibrationWord(p, 0x10FF, 1));
   EXPECT_FALSE(BrioProfiles::SetCalibrationWord(p, 0x107E, 1));
   EXPECT_FALSE(BrioProfiles::SetConfigurationWord(p, 127, 1));
-  // The serial number follows the block in both places.
-  EXPECT_EQ(p.serial, std::uint32_t(0xA0A1A2));
+  // The block starts with the emissivity and the transmission: the serial
+  // number stays in the calibration segment.
+  EXPECT_EQ(p.serial, 11000u);
 
   Bench<BrioGen1Model> d(p);
   d.PowerOn();
@@ -49,7 +50,8 @@ TEST(BrioSeededBlocks, ProfileSettersReachFlashAndTheWire) {
   // On the wire as the device holds them (word reads answer high byte first).
   EXPECT_EQ(d.AskAndWait({0x3E, 0x10, 0x76}, 2ms), (Bytes{0x03, 0xE8}));
   EXPECT_EQ(d.AskAndWait({0x3E, 0x10, 0xD2}, 2ms), (Bytes{0xFF, 0xF4}));
-  EXPECT_EQ(d.AskAndWait({0x3C, 0x10, 0x82}, 2ms), Bytes{0xA0});
+  EXPECT_EQ(d.AskAndWait({0x3C, 0x10, 0x00}, 2ms), Bytes{0xA0});
+  EXPECT_EQ(d.AskAndWait({0x3C, 0x10, 0x84}, 2ms), Bytes{0xF8});
 }
 
 TEST(BrioSeededBlocks, LoopMaintenanceCellsAsTheHostSetsThem) {
@@ -104,8 +106,8 @@ TEST(BrioSeededBlocks, CommandLineOptions) {
   const Bytes config = g1->Configuration();
   const Bytes cal = g1->Calibration();
   EXPECT_EQ(config[3], 0xA3);
-  // The serial given after the block wins, in both places.
-  EXPECT_EQ(g1->ReadMemory(0x1000, 3), (Bytes{0x00, 0x2A, 0xF8}));
+  // The serial goes to the calibration segment; the block keeps its bytes.
+  EXPECT_EQ(g1->ReadMemory(0x1000, 3), (Bytes{0xA0, 0xA1, 0xA2}));
   EXPECT_EQ(g1->ReadMemory(0x1082, 3), (Bytes{0x00, 0x2A, 0xF8}));
   EXPECT_EQ(WordAt(config, 118), 700);
   EXPECT_EQ(WordAt(config, 120), 11000);

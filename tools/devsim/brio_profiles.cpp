@@ -146,23 +146,29 @@ void SetSerial(BrioProfile& p, std::uint32_t serial) {
   p.serial = serial & 0xFFFFFF;
   const std::uint8_t bytes[3] = {std::uint8_t(p.serial >> 16), std::uint8_t(p.serial >> 8),
                                  std::uint8_t(p.serial)};
+  // The first generation keeps it in the calibration segment (0x1082..0x1084;
+  // its configuration block starts with the emissivity), the second in the
+  // first bytes of its configuration.
   for (int i = 0; i < 3; ++i) {
-    p.configuration[std::size_t(i)] = bytes[i];
-    // The first generation keeps it in the calibration segment as well.
-    if (p.generation == 1) p.calibration[std::size_t(2 + i)] = bytes[i];
+    if (p.generation == 1) {
+      p.calibration[std::size_t(2 + i)] = bytes[i];
+    } else {
+      p.configuration[std::size_t(i)] = bytes[i];
+    }
   }
 }
 
 void SetConfiguration(BrioProfile& p, std::span<const std::uint8_t> bytes) {
   const std::size_t n = std::min(bytes.size(), p.configuration.size());
   std::copy_n(bytes.begin(), n, p.configuration.begin());
-  SetSerial(p, std::uint32_t(p.configuration[0] << 16 | p.configuration[1] << 8 | p.configuration[2]));
+  if (p.generation != 1)
+    SetSerial(p, std::uint32_t(p.configuration[0] << 16 | p.configuration[1] << 8 | p.configuration[2]));
 }
 
 bool SetConfigurationWord(BrioProfile& p, int offset, std::uint16_t value) {
   if (offset < 0 || offset > kImageSize - 2) return false;
   PutWord(p.configuration, offset, value);
-  if (offset <= 2)
+  if (offset <= 2 && p.generation != 1)
     SetSerial(p, std::uint32_t(p.configuration[0] << 16 | p.configuration[1] << 8 | p.configuration[2]));
   return true;
 }
