@@ -159,6 +159,8 @@ void TThermaSentinelForm::FormCreate() {
     QGuiApplication::setApplicationDisplayName(applicationTitle_);
     copyRight_ = corporate.ReadString(section, QStringLiteral("CopyRight"), QString());
     mURL->setText(corporate.ReadString(section, QStringLiteral("URL"), QString()));
+    // Without a link in the branding file there is no web-link item.
+    mURL->setVisible(!mURL->text().isEmpty());
   }
 
   QString caption = applicationTitle_ + QLatin1Char(' ') + GetVersionText(versionText_);

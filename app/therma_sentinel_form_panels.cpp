@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/help_commands.h"
 #include "app/therma_sentinel_form.h"
 #include "drivers/argo/pyreon_argo.h"
 #include "drivers/device_type.h"
@@ -392,9 +393,9 @@ void TThermaSentinelForm::CreateMenus() {
   connect(mGlobalScaling, &QAction::triggered, this, [this] { Diagram_->SetYScaleMode(smGlobal); });
   connect(mLocalScaling, &QAction::triggered, this, [this] { Diagram_->SetYScaleMode(smLocal); });
   connect(mCopyToClipboard, &QAction::triggered, this, [this] { Diagram_->CopyToClipboard(); });
-  connect(mHelpFile, &QAction::triggered, this, [] {
-    // later: the help file of the language (help commands).
-  });
+  connect(mHelpFile, &QAction::triggered, this,
+          [this] { HelpCommands::OpenHelpFile(this, *LIS_, {}, OnShowMessage); });
+  connect(mURL, &QAction::triggered, this, [this] { HelpCommands::OpenWebLink(mURL->text()); });
   // The device's own dialogs (enabled only when its type has them).
   connect(mDeviceSetup, &QAction::triggered, this, [this] { mDeviceSetupClick(mDeviceSetup); });
   connect(mLoopMaintenance, &QAction::triggered, this, [this] { mLoopMaintenanceClick(mLoopMaintenance); });

@@ -1,0 +1,256 @@
+// The main window's menus as a user meets them: every item triggered with
+// and without a connected device (the emulated single-colour device on a
+// pseudo-terminal), the Help menu's commands, the device information and
+// the About box, where the language list lands, and the interface dialog's
+// Cancel.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPointer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <functional>
+#include <memory>
+
+#include "app/device_info_dlg.h"
+#include "app/therma_sentinel_form.h"
+#include "measurement/device_family.h"
+#include "platform/folders.h"
+#include "platform/ini_file.h"
+#include "setup_argo/argo_device_setup_dlg.h"
+#include "tests/support/program_home.h"
+#include "tests/support/wait_for.h"
+#include "ui/diagram.h"
+#include "ui/lng_ini_supp.h"
+
+namespace {
+
+using test_support::EventPump;
+using test_support::WaitForEvents;
+
+// Takes the addresses the desktop would be asked to open.
+class UrlRecorder : public QObject {
+  Q_OBJECT
+
+ public:
+  QList<QUrl> urls;
+
+ public Q_SLOTS:
+  void open(const QUrl& url) { urls << url; }
+};
+
+// Every modal window that comes up while it lives: its name is recorded and
+// `act` runs on it (by default it is closed as a user cancels it).
+class ModalWatcher {
+ public:
+  using Action = std::function<void(QWidget* modal)>;
+  explicit ModalWatcher(Action act = {}) : act_(std::move(act)) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Look(); });
+    timer_.start(10);
+  }
+  QStringList seen;
+
+ private:
+  void Look() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || !modal->isVisible() || modal == current_) return;
+    current_ = modal;
+    const auto* box = qobject_cast<QMessageBox*>(modal);
+    seen << (box != nullptr ? QStringLiteral("box:") + box->text() : modal->objectName());
+    if (act_) act_(modal);
+    if (modal->isVisible()) {
+      if (auto* dialog = qobject_cast<QDialog*>(modal))
+        dialog->reject();
+      else
+        modal->close();
+    }
+  }
+  Action act_;
+  QTimer timer_;
+  QPointer<QWidget> current_;
+};
+
+// Whatever a user can see change after a command.
+QString Fingerprint(TThermaSentinelForm& f) {
+  QString s = QStringLiteral("state=%1 type=%2 flags=%3 max=%4 ")
+                  .arg(f.State())
+                  .arg(f.DeviceTypeCode())
+                  .arg(static_cast<int>(f.windowFlags()))
+                  .arg(f.isMaximized());
+  for (QAction* a : f.findChildren<QAction*>())
+    if (a->isCheckable()) s += a->objectName() + (a->isChecked() ? QLatin1Char('1') : QLatin1Char('0'));
+  const TDiagram& d = *f.Diagram();
+  s += QStringLiteral(" x=%1..%2 y=%3..%4 mode=%5,%6 pause=%7 ")
+           .arg(d.XMin())
+           .arg(d.XMax())
+           .arg(d.YMin())
+           .arg(d.YMax())
+           .arg(static_cast<int>(d.XScaleMode()))
+           .arg(static_cast<int>(d.YScaleMode()))
+           .arg(f.btnPause->isChecked());
+  if (const QMimeData* clip = QGuiApplication::clipboard()->mimeData())
+    s += QStringLiteral("clip=") +
+         QString::number(clip->hasImage() ? clip->imageData().value<QImage>().cacheKey() : 0);
+  return s;
+}
+
+// The leaf items of a menu and its submenus, in menu order.
+void CollectItems(QMenu* menu, QList<QAction*>& items) {
+  for (QAction* a : menu->actions()) {
+    if (a->isSeparator()) continue;
+    if (a->menu() != nullptr)
+      CollectItems(a->menu(), items);
+    else
+      items << a;
+  }
+}
+
+class MainWindowMenusTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    test_support::PrepareProgramHome(dir_);
+    QFile ports(dir_.filePath(QStringLiteral("ports.ini")));
+    ASSERT_TRUE(ports.open(QIODevice::WriteOnly));
+    ports.write("[Ports]\r\n");
+    ports.close();
+    for (const char* scheme : {"http", "https", "file"})
+      QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &urls_, "open");
+  }
+  void TearDown() override {
+    form_.reset();
+    for (const char* scheme : {"http", "https", "file"})
+      QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    if (devsim_.state() != QProcess::NotRunning) {
+      devsim_.terminate();
+      devsim_.waitForFinished(5000);
+    }
+    test_support::LeaveProgramHome();
+  }
+
+  QString ProgramFile(const QString& name) const { return dir_.filePath(QStringLiteral("prog/") + name); }
+
+  void WriteSettings(const QByteArray& text) {
+    const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    QDir().mkpath(dir_.filePath(QStringLiteral("cfg/") + name));
+    QFile f(dir_.filePath(QStringLiteral("cfg/") + name + QLatin1Char('/') + name + QStringLiteral(".ini")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(QByteArray(text).replace("\n", "\r\n"));
+  }
+
+  // The emulated single-colour device on COM4, stored so that the start
+  // connects to it.
+  void PrepareDevice() {
+    const QString devsim = QStringLiteral(TS_BINARY_DIR "/tools/devsim/thermasentinel-devsim");
+    if (!QFileInfo::exists(devsim)) GTEST_SKIP() << "the emulator program is not built";
+    devsim_.start(devsim,
+                  {QStringLiteral("--model"), QStringLiteral("argo"), QStringLiteral("--serial"),
+                   QStringLiteral("1107001"), QStringLiteral("--pty"), QStringLiteral("--ports-file"),
+                   dir_.filePath(QStringLiteral("ports.ini")), QStringLiteral("--com"), QStringLiteral("4")});
+    ASSERT_TRUE(devsim_.waitForStarted(10000));
+    ASSERT_TRUE(WaitForEvents([&] { return QFile(dir_.filePath(QStringLiteral("ports.ini"))).size() > 10; },
+                              10000, EventPump::EventLoop));
+    WriteSettings(
+        "[COM]\nCOM=4\nBaudrate=5\nDeviceType=1\nArgo_Serial=1107001\n[Options]\nAutoScan=1\nAutoStart=0\n"
+        "AskForSaving=0\n[Settings]\nArgoBurstStartDelay=0\n");
+  }
+
+  TThermaSentinelForm& Start(bool connected) {
+    form_ = std::make_unique<TThermaSentinelForm>(QStringList{QStringLiteral("ThermaSentinel")},
+                                                  QStringLiteral("2.1.0.57"));
+    form_->OnShowMessage = [this](const QString& text, const QString&) { messages_ << text; };
+    form_->OnChooseDataFileName = [this](bool save) {
+      messages_ << (save ? QStringLiteral("file:save") : QStringLiteral("file:open"));
+      return QString();
+    };
+    form_->show();
+    EXPECT_TRUE(WaitForEvents([&] { return form_->Started(); }, 8000, EventPump::EventLoop));
+    if (connected) {
+      EXPECT_TRUE(WaitForEvents([&] { return form_->State() == csConnected; }, 15000, EventPump::EventLoop))
+          << int(form_->State());
+    }
+    return *form_;
+  }
+
+  // Waits until the window rests again (no device job, dialog or connection
+  // step under way).
+  bool WaitUntilResting(TThermaSentinelForm& f, int ms = 8000) {
+    return WaitForEvents(
+        [&] {
+          return f.State() != csBusy && f.State() != csWaiting && f.State() != csOpened &&
+                 QApplication::activeModalWidget() == nullptr;
+        },
+        ms, EventPump::EventLoop);
+  }
+
+  QTemporaryDir dir_;
+  QProcess devsim_;
+  UrlRecorder urls_;
+  QStringList messages_;
+  std::unique_ptr<TThermaSentinelForm> form_;
+};
+
+}  // namespace
+
+// Help > Help: without a help file for the language the user is told so;
+// with one, the desktop opens it.
+TEST_F(MainWindowMenusTest, HelpOpensTheLanguagesHelpFileOrSaysWhyNot) {
+  TThermaSentinelForm& f = Start(false);
+  ASSERT_TRUE(f.mHelpFile->isEnabled());
+  f.mHelpFile->trigger();
+  EXPECT_EQ(messages_, QStringList{QStringLiteral("HelpFile not found!")});
+  EXPECT_TRUE(urls_.urls.isEmpty());
+
+  messages_.clear();
+  f.close();
+  form_.reset();
+  TLngINISupp::ResetSharedStateForTesting();
+  IniFile(ProgramFile(QStringLiteral("English.lng")))
+      .WriteString(QStringLiteral("Language"), QStringLiteral("HelpFile"), QStringLiteral("Manual.pdf"));
+  QFile manual(ProgramFile(QStringLiteral("Manual.pdf")));
+  ASSERT_TRUE(manual.open(QIODevice::WriteOnly));
+  manual.close();
+  TThermaSentinelForm& g = Start(false);
+  g.mHelpFile->trigger();
+  EXPECT_TRUE(messages_.isEmpty()) << messages_.join('|').toStdString();
+  ASSERT_EQ(urls_.urls.size(), 1);
+  EXPECT_EQ(urls_.urls[0], QUrl::fromLocalFile(ProgramFile(QStringLiteral("Manual.pdf"))));
+}
+
+// The web-link item carries the branding file's address and opens it; without
+// an address there is no (blank) item.
+TEST_F(MainWindowMenusTest, WebLinkOpensTheBrandingAddressAndIsHiddenWithoutOne) {
+  {
+    TThermaSentinelForm& f = Start(false);
+    EXPECT_FALSE(f.mURL->isVisible());
+    f.close();
+    form_.reset();
+  }
+  TLngINISupp::ResetSharedStateForTesting();
+  IniFile(ProgramFile(QStringLiteral("Corporate.ini")))
+      .WriteString(QStringLiteral("Corporate"), QStringLiteral("URL"),
+                   QStringLiteral("&www.example.com/sensors"));
+  TThermaSentinelForm& f = Start(false);
+  EXPECT_TRUE(f.mURL->isVisible());
+  EXPECT_EQ(f.mURL->text(), QStringLiteral("&www.example.com/sensors"));
+  f.mURL->trigger();
+  ASSERT_EQ(urls_.urls.size(), 1);
+  EXPECT_EQ(urls_.urls[0], QUrl(QStringLiteral("http://www.example.com/sensors")));
+}
+
+#include "test_main_window_menus.moc"
