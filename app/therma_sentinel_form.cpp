@@ -707,7 +707,7 @@ void TThermaSentinelForm::WriteTestReport() {
 
 void TThermaSentinelForm::mAboutClick(QObject*) {
   TAboutDlg dlg(this);
-  dlg.ProgTitle = productString_.isEmpty() ? applicationTitle_ : productString_;
+  dlg.ProgTitle = applicationTitle_;
   dlg.NoticeText = copyRight_;
   dlg.ShowModal();
 }

@@ -253,4 +253,24 @@ TEST_F(MainWindowMenusTest, WebLinkOpensTheBrandingAddressAndIsHiddenWithoutOne)
   EXPECT_EQ(urls_.urls[0], QUrl(QStringLiteral("http://www.example.com/sensors")));
 }
 
+// The About box names the application by its title, not by the product.
+TEST_F(MainWindowMenusTest, AboutShowsTheApplicationTitle) {
+  IniFile corporate(ProgramFile(QStringLiteral("Corporate.ini")));
+  corporate.WriteString(QStringLiteral("Corporate"), QStringLiteral("ApplicationString"),
+                        QStringLiteral("Kiln Watch"));
+  corporate.WriteString(QStringLiteral("Corporate"), QStringLiteral("ProductString"),
+                        QStringLiteral("KW-2000 Product Line"));
+  corporate.WriteString(QStringLiteral("Corporate"), QStringLiteral("CopyRight"), QStringLiteral("(c) Kiln"));
+  TThermaSentinelForm& f = Start(false);
+  QString title, notice;
+  ModalWatcher watcher([&](QWidget* modal) {
+    if (auto* t = modal->findChild<QLabel*>(QStringLiteral("stProgTitle"))) title = t->text();
+    if (auto* n = modal->findChild<QLabel*>(QStringLiteral("Label2"))) notice = n->text();
+  });
+  f.mAbout->trigger();
+  EXPECT_EQ(watcher.seen, QStringList{QStringLiteral("AboutDlg")});
+  EXPECT_EQ(title, QStringLiteral("Kiln Watch"));
+  EXPECT_EQ(notice, QStringLiteral("(c) Kiln"));
+}
+
 #include "test_main_window_menus.moc"
