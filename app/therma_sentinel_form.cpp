@@ -648,18 +648,6 @@ void TThermaSentinelForm::LeaveStuckFamily() {
   static_cast<void>(family_.release());
 }
 
-void TThermaSentinelForm::mDeviceInfoClick(QObject*) {
-  if (DeviceInfoDlg == nullptr || family_ == nullptr) return;
-  const TDeviceSnapshot& c = family_->Snapshot();
-  DeviceInfoDlg->Fahrenheit = fahrenheit_;
-  DeviceInfoDlg->DeviceTypeText = deviceTypeLabel_ + QLatin1Char(' ') + c.ModelText;
-  DeviceInfoDlg->SerialText = QString::number(c.SerialNumber);
-  DeviceInfoDlg->FirmwareText = QString::number(c.Firmware);
-  DeviceInfoDlg->RangeLow = deviceTmin_;
-  DeviceInfoDlg->RangeHigh = deviceTmax_;
-  DeviceInfoDlg->ShowModal();
-}
-
 void TThermaSentinelForm::mSetDefaultSettingsClick(QObject*) {
   if (SetDefaultSettingsDlg == nullptr) return;
   if (SetDefaultSettingsDlg->ShowModal() != 1) return;

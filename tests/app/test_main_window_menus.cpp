@@ -273,4 +273,33 @@ TEST_F(MainWindowMenusTest, AboutShowsTheApplicationTitle) {
   EXPECT_EQ(notice, QStringLiteral("(c) Kiln"));
 }
 
+// Device information: the window rests (state 6) while the dialog shows the
+// device, and the chart's Y range is the device's range.
+TEST_F(MainWindowMenusTest, DeviceInfoRestsTheWindowAndSetsTheChartRange) {
+  PrepareDevice();
+  TThermaSentinelForm& f = Start(true);
+  const TDeviceSnapshot device = f.Family()->Snapshot();
+  ASSERT_GT(device.RangeHi, device.RangeLo);
+  f.Diagram()->SetYRangeMin(-500);
+  f.Diagram()->SetYRangeMax(5000);
+  int stateWhileShown = -1;
+  QString serial, range;
+  ModalWatcher watcher([&](QWidget* modal) {
+    stateWhileShown = f.State();
+    auto* dlg = qobject_cast<TDeviceInfoDlg*>(modal);
+    if (dlg == nullptr) return;
+    serial = dlg->stSerial->text();
+    range = dlg->stDeviceRange->text();
+  });
+  f.mDeviceInfo->trigger();
+  EXPECT_EQ(watcher.seen, QStringList{QStringLiteral("DeviceInfoDlg")});
+  EXPECT_EQ(stateWhileShown, csBusy);
+  EXPECT_EQ(serial, QStringLiteral("1107001"));
+  EXPECT_FALSE(range.isEmpty());
+  EXPECT_FLOAT_EQ(static_cast<float>(f.Diagram()->YRangeMin()), device.RangeLo);
+  EXPECT_FLOAT_EQ(static_cast<float>(f.Diagram()->YRangeMax()), device.RangeHi);
+  EXPECT_EQ(f.State(), csConnected);
+  EXPECT_TRUE(f.mStart->isEnabled());
+}
+
 #include "test_main_window_menus.moc"
