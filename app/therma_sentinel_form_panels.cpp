@@ -90,6 +90,10 @@ void TThermaSentinelForm::CreateControls() {
 
   CreateMenus();
   LIS_->SetMenu(MainMenu);
+  // Where the language list goes: entry 3 of top-level menu 5, or the end
+  // of the menu bar when the menu bar has no such entry.
+  LIS_->SetMenuItemNo(5);
+  LIS_->SetMenuSubItemNo(3);
 
   auto* central = new QWidget(this);
   central->setObjectName(QStringLiteral("pnlClient"));

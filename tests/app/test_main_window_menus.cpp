@@ -273,6 +273,22 @@ TEST_F(MainWindowMenusTest, AboutShowsTheApplicationTitle) {
   EXPECT_EQ(notice, QStringLiteral("(c) Kiln"));
 }
 
+// The language list gets its own entry at the end of the menu bar (the
+// window has no sixth top-level menu to hold it); the File menu keeps its
+// own items only.
+TEST_F(MainWindowMenusTest, LanguageListLandsAfterTheHelpMenu) {
+  TThermaSentinelForm& f = Start(false);
+  const QList<QAction*> top = f.MainMenu->actions();
+  ASSERT_EQ(top.size(), 6);
+  ASSERT_NE(top[5]->menu(), nullptr);
+  EXPECT_EQ(top[5]->menu()->objectName(), QStringLiteral("LngItem"));
+  EXPECT_EQ(top[5]->text(), QStringLiteral("Language"));
+  QStringList english;
+  for (QAction* a : top[5]->menu()->actions()) english << a->objectName();
+  EXPECT_EQ(english, QStringList{QStringLiteral("English")});
+  EXPECT_EQ(top[0]->menu()->actions().first(), f.mOpen);
+}
+
 // Device information: the window rests (state 6) while the dialog shows the
 // device, and the chart's Y range is the device's range.
 TEST_F(MainWindowMenusTest, DeviceInfoRestsTheWindowAndSetsTheChartRange) {
