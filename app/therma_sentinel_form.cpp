@@ -226,7 +226,8 @@ void TThermaSentinelForm::FormCreate() {
 
   // Language.
   LIS_->SetRevision(QStringLiteral("version.dll"));
-  LIS_->SetFileName(config_->ReadLanguageFile());
+  LIS_->OnExportFailed = [this](const QString& folder) { ReportLanguageExportFailed(folder); };
+  if (!LIS_->SetFileName(config_->ReadLanguageFile())) ReportLanguageExportFailed(LIS_->ExportFolder());
   LIS_->LoadLanguage();
   setWindowTitle(caption_);
 

@@ -201,6 +201,9 @@ class TThermaSentinelForm : public QMainWindow {
   // Tells the user (queued, after start-up) of `notice` and of a settings
   // file that cannot be used, and later of a failing settings write.
   void ReportSettingsProblems(const QString& notice);
+  // language.xml could not be written to `folder` (nor to the per-user
+  // folder): the user is told once the event loop runs.
+  void ReportLanguageExportFailed(const QString& folder);
   bool AskSaveUnsavedData();
   // The save "ForceSaving" asks for when a measurement stops. Inside a burst
   // batch it waits until the batch is done (the device is stopped by then);

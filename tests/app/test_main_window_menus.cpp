@@ -289,6 +289,24 @@ TEST_F(MainWindowMenusTest, LanguageListLandsAfterTheHelpMenu) {
   EXPECT_EQ(top[0]->menu()->actions().first(), f.mOpen);
 }
 
+// language.xml that can be written nowhere is reported to the user; the
+// program starts all the same.
+TEST_F(MainWindowMenusTest, ALanguageXmlThatCannotBeWrittenIsReported) {
+  // language.xml is a folder in the program folder, and the per-user folder
+  // is a file.
+  ASSERT_TRUE(QDir().mkpath(ProgramFile(QStringLiteral("language.xml/x"))));
+  QFile blocker(dir_.filePath(QStringLiteral("blocker")));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  qputenv("XDG_CONFIG_HOME", blocker.fileName().toLocal8Bit());
+  TThermaSentinelForm& f = Start(false);
+  EXPECT_TRUE(WaitForEvents(
+      [&] { return !messages_.filter(QStringLiteral("language.xml could not be written")).isEmpty(); }, 2000,
+      EventPump::EventLoop))
+      << messages_.join('|').toStdString();
+  EXPECT_EQ(f.State(), csClosed);
+}
+
 // Device information: the window rests (state 6) while the dialog shows the
 // device, and the chart's Y range is the device's range.
 TEST_F(MainWindowMenusTest, DeviceInfoRestsTheWindowAndSetsTheChartRange) {
