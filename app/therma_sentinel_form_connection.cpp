@@ -17,6 +17,7 @@
 #include "measurement/brio_family.h"
 #include "measurement/brio_ma_family.h"
 #include "platform/number_text.h"
+#include "setup_argo/argo_device_setup_dlg.h"
 #include "ui/diagram.h"
 #include "ui/lng_ini_supp.h"
 #include "ui/panel_status_bar.h"
@@ -266,6 +267,11 @@ void TThermaSentinelForm::ConfigurationRead(bool complete, int closes) {
   }
   Diagram_->SetYRangeMin(deviceTmin_);
   Diagram_->SetYRangeMax(deviceTmax_);
+  if (ArgoDeviceSetupDlg != nullptr) {
+    ArgoDeviceSetupDlg->FChangeCount1 = 0;
+    ArgoDeviceSetupDlg->FChangeCount2 = 0;
+    ArgoDeviceSetupDlg->FChangeCount3 = 0;
+  }
   const std::int32_t serial = device.SerialNumber;
   if (serial >= 0) {
     deviceReadThisRun_ = true;

@@ -336,4 +336,21 @@ TEST_F(MainWindowMenusTest, DeviceInfoRestsTheWindowAndSetsTheChartRange) {
   EXPECT_TRUE(f.mStart->isEnabled());
 }
 
+// Every single-colour connection starts the setup dialog's change counters
+// from 0.
+TEST_F(MainWindowMenusTest, AConnectionResetsTheSetupDialogsChangeCounters) {
+  PrepareDevice();
+  form_ = std::make_unique<TThermaSentinelForm>(QStringList{QStringLiteral("ThermaSentinel")});
+  TThermaSentinelForm& f = *form_;
+  ASSERT_NE(f.ArgoDeviceSetupDlg, nullptr);
+  f.ArgoDeviceSetupDlg->FChangeCount1 = 3;
+  f.ArgoDeviceSetupDlg->FChangeCount2 = 4;
+  f.ArgoDeviceSetupDlg->FChangeCount3 = 5;
+  f.show();
+  ASSERT_TRUE(WaitForEvents([&] { return f.State() == csConnected; }, 15000, EventPump::EventLoop));
+  EXPECT_EQ(f.ArgoDeviceSetupDlg->FChangeCount1, 0);
+  EXPECT_EQ(f.ArgoDeviceSetupDlg->FChangeCount2, 0);
+  EXPECT_EQ(f.ArgoDeviceSetupDlg->FChangeCount3, 0);
+}
+
 #include "test_main_window_menus.moc"
