@@ -241,9 +241,8 @@ void TThermaSentinelForm::FormCreate() {
 }
 
 void TThermaSentinelForm::CreateDialogs() {
-  // The program's dialogs, created once in this order (later:
-  // fWindowDigital). The device dialogs are opened by device type code
-  // (therma_sentinel_form_setup.cpp).
+  // The program's dialogs, created once in this order. The device dialogs
+  // are opened by device type code (therma_sentinel_form_setup.cpp).
   fParamShow = new TfParamShow(this);
   ScanDeviceDlg = new TScanDeviceDlg(this);
   DeviceInfoDlg = new TDeviceInfoDlg(this);

@@ -78,11 +78,10 @@ struct TValuePanel {
 //
 // Devices are driven through the family interface (DeviceFamily), each on
 // its own device thread: the single-colour family and both Brio generations
-// (the window's Brio handlers are in therma_sentinel_form_brio.cpp). Dialogs
-// still to come attach at the marked places ("later:" comments), the Brio
-// setup and loop-maintenance dialogs through BrioSetup() and
-// BrioLoopMaintenance(); until they exist their commands are disabled or do
-// nothing.
+// (the window's Brio handlers are in therma_sentinel_form_brio.cpp). The
+// Brio setup and loop-maintenance dialogs attach through BrioSetup() and
+// BrioLoopMaintenance(); a device type without its dialog keeps the command
+// disabled.
 class TThermaSentinelForm : public QMainWindow {
   Q_OBJECT
 
