@@ -159,14 +159,21 @@ void TThermaSentinelForm::mInterfaceClick(QObject*) {
     family_->Close();
   }
   InterfaceDlg->Serial = serial;
-  InterfaceDlg->DeviceType = state_ >= csConnected ? deviceTypeCode_ : DeviceType::None;
+  const bool wasConnected = state_ >= csConnected;
+  InterfaceDlg->DeviceType = wasConnected ? deviceTypeCode_ : DeviceType::None;
+  // The dialog tests ports itself: the device lets go of its port.
   mDisconnectClick(this);
-  if (InterfaceDlg->ShowModal() == QDialog::Accepted) {
+  const bool accepted = InterfaceDlg->ShowModal() == QDialog::Accepted;
+  if (accepted) {
     config_->WriteComPort(InterfaceDlg->Port);
     config_->WriteBaudrate(InterfaceDlg->BaudCode);
     config_->WriteRS845Addr(static_cast<std::uint8_t>(InterfaceDlg->RS485Address));
     deviceTypeCode_ = InterfaceDlg->DeviceType;
     SentinelUtils::DeviceTypeName(deviceTypeCode_, deviceTypeLabel_);
+  }
+  // OK connects the chosen device; Cancel changes nothing, so the device
+  // connected before comes back with the settings it had.
+  if (accepted || wasConnected) {
     // The device's port settles before it is opened again.
     QTimer::singleShot(500, this, [this] {
       if (state_ == csClosed) mScanClick(this);

@@ -353,4 +353,40 @@ TEST_F(MainWindowMenusTest, AConnectionResetsTheSetupDialogsChangeCounters) {
   EXPECT_EQ(f.ArgoDeviceSetupDlg->FChangeCount3, 0);
 }
 
+// Setup > Interface, then Cancel: the device that was connected is
+// connected again, with the stored settings unchanged.
+TEST_F(MainWindowMenusTest, InterfaceCancelReconnectsTheDevice) {
+  PrepareDevice();
+  TThermaSentinelForm& f = Start(true);
+  const QByteArray settingsBefore = [&] {
+    QFile s(f.Config()->FileName());
+    return s.open(QIODevice::ReadOnly) ? s.readAll() : QByteArray();
+  }();
+  int stateWhileShown = -1;
+  ModalWatcher watcher([&](QWidget*) { stateWhileShown = f.State(); });
+  f.mInterface->trigger();
+  EXPECT_EQ(watcher.seen, QStringList{QStringLiteral("InterfaceDlg")});
+  EXPECT_EQ(stateWhileShown, csClosed);
+  EXPECT_TRUE(WaitForEvents([&] { return f.State() == csConnected; }, 15000, EventPump::EventLoop))
+      << int(f.State());
+  EXPECT_EQ(f.DeviceTypeCode(), 1);
+  QFile s(f.Config()->FileName());
+  ASSERT_TRUE(s.open(QIODevice::ReadOnly));
+  const QByteArray settingsAfter = s.readAll();
+  for (const char* key : {"COM=4", "Baudrate=5", "DeviceType=1"}) {
+    EXPECT_TRUE(settingsBefore.contains(key)) << key;
+    EXPECT_TRUE(settingsAfter.contains(key)) << key;
+  }
+}
+
+// Without a device, Cancel leaves the program as it was: nothing connects.
+TEST_F(MainWindowMenusTest, InterfaceCancelWithoutADeviceConnectsNothing) {
+  WriteSettings("[Options]\nAutoScan=0\n[COM]\nCOM=3\n");
+  TThermaSentinelForm& f = Start(false);
+  ModalWatcher watcher;
+  f.mInterface->trigger();
+  EXPECT_EQ(watcher.seen, QStringList{QStringLiteral("InterfaceDlg")});
+  EXPECT_FALSE(WaitForEvents([&] { return f.State() != csClosed; }, 1500, EventPump::EventLoop));
+}
+
 #include "test_main_window_menus.moc"
