@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QMainWindow>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -603,6 +604,9 @@ class TThermaSentinelForm : public QMainWindow {
   // The stored "invisible" state hides the window once a restored display
   // really runs, never before.
   bool hideWhenDisplayRuns_ = false;
+  // The display starts the user asked for (their failure is reported).
+  QSet<int> userDisplayStarts_;
+  void ReportDisplayNotStarted();
 
   // components
   std::unique_ptr<DeviceFamily> family_;

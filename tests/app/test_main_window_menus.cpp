@@ -389,4 +389,79 @@ TEST_F(MainWindowMenusTest, InterfaceCancelWithoutADeviceConnectsNothing) {
   EXPECT_FALSE(WaitForEvents([&] { return f.State() != csClosed; }, 1500, EventPump::EventLoop));
 }
 
+// Every menu item, with and without a device: nothing crashes, and an item a
+// user can reach either does something the user sees (a window, a message,
+// an opened address, a changed state, check mark, window or chart) or is
+// disabled.
+TEST_F(MainWindowMenusTest, EveryItemActsOrIsDisabled) {
+  for (const bool connected : {false, true}) {
+    SCOPED_TRACE(connected ? "device connected" : "no device");
+    messages_.clear();
+    urls_.urls.clear();
+    TLngINISupp::ResetSharedStateForTesting();
+    if (connected) {
+      PrepareDevice();
+      if (IsSkipped()) return;
+    } else {
+      WriteSettings("[Options]\nAutoScan=0\n[COM]\nCOM=3\n");
+    }
+    TThermaSentinelForm& f = Start(connected);
+    // Something to copy and to zoom.
+    f.Diagram()->SetYRangeMin(0);
+    f.Diagram()->SetYRangeMax(1000);
+
+    QList<QAction*> items;
+    for (QAction* top : f.MainMenu->actions())
+      if (top->menu() != nullptr && top->menu()->objectName() != QStringLiteral("LngItem"))
+        CollectItems(top->menu(), items);
+    // The commands that change the connection come last, in the order a
+    // user would give them; Exit ends the run.
+    const QList<QAction*> last{f.mStart, f.mPause, f.mStop, f.mDisconnect, f.mScan, f.mExit};
+    for (QAction* a : last) items.removeAll(a);
+    items << last;
+
+    int acted = 0;
+    for (QAction* a : items) {
+      if (form_ == nullptr) break;
+      const QString name = a->objectName().isEmpty() ? a->text() : a->objectName();
+      SCOPED_TRACE(name.toStdString());
+      if (!a->isVisible() || !a->isEnabled()) continue;
+      ASSERT_TRUE(WaitUntilResting(f));
+      const qsizetype messagesBefore = messages_.size(), urlsBefore = urls_.urls.size();
+      // A command that puts the chart into a state it is in already shows
+      // nothing: the chart leaves that state first.
+      TDiagram& chart = *f.Diagram();
+      if (a == f.mTimeZoomFull) chart.XZoomIn();
+      if (a == f.mTempZoomFull) chart.YZoomIn();
+      if (a == f.mManualScaling || a == f.mGlobalScaling) chart.SetYScaleMode(smLocal);
+      if (a == f.mLocalScaling) chart.SetYScaleMode(smManual);
+      const QString before = Fingerprint(f);
+      ModalWatcher watcher;
+      QPointer<TThermaSentinelForm> alive(&f);
+      a->trigger();
+      if (a == f.mExit) {
+        EXPECT_TRUE(
+            WaitForEvents([&] { return alive.isNull() || !f.isVisible(); }, 5000, EventPump::EventLoop));
+        ++acted;
+        break;
+      }
+      const bool seen = WaitForEvents(
+          [&] {
+            return !watcher.seen.isEmpty() || messages_.size() > messagesBefore ||
+                   urls_.urls.size() > urlsBefore || Fingerprint(f) != before;
+          },
+          5000, EventPump::EventLoop);
+      EXPECT_TRUE(seen) << "nothing happened: " << name.toStdString();
+      if (seen) ++acted;
+      ASSERT_TRUE(WaitUntilResting(f)) << int(f.State());
+    }
+    EXPECT_GT(acted, 20);
+    form_.reset();
+    if (devsim_.state() != QProcess::NotRunning) {
+      devsim_.terminate();
+      devsim_.waitForFinished(5000);
+    }
+  }
+}
+
 #include "test_main_window_menus.moc"
