@@ -304,6 +304,10 @@ class TThermaSentinelForm : public QMainWindow {
   QFrame* pnlGlowReadout2 = nullptr;
   QListWidget* lbGlowReadout = nullptr;
   QTextEdit* Memo1 = nullptr;
+  // The window is blended with its AlphaBlendValue (255: opaque) while it
+  // stays on top (where the window system supports opacity).
+  bool AlphaBlend() const { return alphaBlend_; }
+  static constexpr int AlphaBlendValue = 255;
   QProgressBar* ProgressBar = nullptr;
   // Value panels by channel (0..10): first set (top bar), second set (right column).
   std::array<TValuePanel, 11> Panels1{};
@@ -447,6 +451,11 @@ class TThermaSentinelForm : public QMainWindow {
   void mShowAllBarsClick();
   void mHideAllBarsClick();
   void mAlwaysOnTopClick(QObject* Sender);
+  // A change of the diagnostic memo: the chart's lower range end is noted in
+  // it.
+  void Memo1Change();
+  bool memo1Changing_ = false;
+  bool alphaBlend_ = false;
   void mFullScreenClick(QObject* Sender);
   void ApplyViewOptions();
   void FitTopPanel(TValuePanel& panel);

@@ -13,6 +13,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -21,6 +22,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -37,6 +39,7 @@
 #include "tests/support/wait_for.h"
 #include "ui/diagram.h"
 #include "ui/lng_ini_supp.h"
+#include "ui/panel_status_bar.h"
 
 namespace {
 
@@ -387,6 +390,49 @@ TEST_F(MainWindowMenusTest, InterfaceCancelWithoutADeviceConnectsNothing) {
   f.mInterface->trigger();
   EXPECT_EQ(watcher.seen, QStringList{QStringLiteral("InterfaceDlg")});
   EXPECT_FALSE(WaitForEvents([&] { return f.State() != csClosed; }, 1500, EventPump::EventLoop));
+}
+
+// View > Always on top keeps the window above the others and blends it with
+// its alpha value (opaque) while it is on; off takes both back.
+TEST_F(MainWindowMenusTest, AlwaysOnTopSwitchesStayOnTopAndBlending) {
+  TThermaSentinelForm& f = Start(false);
+  ASSERT_FALSE(f.mAlwaysOnTop->isChecked());
+  f.mAlwaysOnTop->trigger();
+  EXPECT_TRUE(f.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_TRUE(f.AlphaBlend());
+  EXPECT_DOUBLE_EQ(f.windowOpacity(), TThermaSentinelForm::AlphaBlendValue / 255.0);
+  EXPECT_TRUE(f.isVisible());
+  f.mAlwaysOnTop->trigger();
+  EXPECT_FALSE(f.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_FALSE(f.AlphaBlend());
+  EXPECT_DOUBLE_EQ(f.windowOpacity(), 1.0);
+}
+
+// A change of the hidden diagnostic memo notes the chart's lower range end
+// in it, once per change.
+TEST_F(MainWindowMenusTest, DiagnosticMemoNotesTheLowerRangeEnd) {
+  TThermaSentinelForm& f = Start(false);
+  f.Diagram()->SetYRangeMin(-12.34);
+  f.Memo1->setPlainText(QStringLiteral("probe"));
+  EXPECT_EQ(f.Memo1->toPlainText(), QStringLiteral("probe\nYmin : -12.3"));
+}
+
+// The status bar: each panel as wide as its text and 10 pixels (the
+// progress bar's panel keeps its width), and panel 4 takes the rest.
+TEST_F(MainWindowMenusTest, StatusBarPanelsFollowTheirTexts) {
+  TThermaSentinelForm& f = Start(false);
+  f.resize(900, 600);
+  ASSERT_TRUE(WaitForEvents([&] { return f.width() == 900; }, 2000, EventPump::EventLoop));
+  PanelStatusBar& bar = *f.StatusBar();
+  const QFontMetrics metrics(bar.Panel(0)->font());
+  for (int panel : {0, 2, 5}) {
+    SCOPED_TRACE(panel);
+    EXPECT_EQ(bar.PanelGeometry(panel).width(), metrics.horizontalAdvance(bar.PanelText(panel)) + 10);
+  }
+  EXPECT_EQ(bar.PanelGeometry(3).width(), 45);
+  int sum = 0;
+  for (int i = 0; i < bar.PanelCount(); ++i) sum += bar.PanelGeometry(i).width();
+  EXPECT_EQ(sum, bar.Panel(0)->parentWidget()->width());
 }
 
 // Every menu item, with and without a device: nothing crashes, and an item a
