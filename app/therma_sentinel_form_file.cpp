@@ -68,10 +68,10 @@ void TThermaSentinelForm::ReportLanguageExportFailed(const QString& folder) {
   QMetaObject::invokeMethod(
       this,
       [this, folder] {
-        const QString text = NumberText::Format(
-            LIS_->MessageText(QStringLiteral("LanguageXmlNotWritten"),
-                              QStringLiteral("language.xml could not be written to %s.")),
-            {QDir::toNativeSeparators(folder)});
+        const QString text =
+            NumberText::Format(LIS_->MessageText(QStringLiteral("LanguageXmlNotWritten"),
+                                                 QStringLiteral("language.xml could not be written to %s.")),
+                               {QDir::toNativeSeparators(folder)});
         const QString caption = LIS_->OtherTextOrKey(QStringLiteral("Information"));
         if (OnShowMessage)
           OnShowMessage(text, caption);
