@@ -160,6 +160,8 @@ void TThermaSentinelForm::FormCreate() {
     QGuiApplication::setApplicationDisplayName(applicationTitle_);
     copyRight_ = corporate.ReadString(section, QStringLiteral("CopyRight"), QString());
     mURL->setText(corporate.ReadString(section, QStringLiteral("URL"), QString()));
+    // Without a link in the branding file there is no web-link item.
+    mURL->setVisible(!mURL->text().isEmpty());
   }
 
   QString caption = applicationTitle_ + QLatin1Char(' ') + GetVersionText(versionText_);
@@ -225,7 +227,8 @@ void TThermaSentinelForm::FormCreate() {
 
   // Language.
   LIS_->SetRevision(QStringLiteral("version.dll"));
-  LIS_->SetFileName(config_->ReadLanguageFile());
+  LIS_->OnExportFailed = [this](const QString& folder) { ReportLanguageExportFailed(folder); };
+  if (!LIS_->SetFileName(config_->ReadLanguageFile())) ReportLanguageExportFailed(LIS_->ExportFolder());
   LIS_->LoadLanguage();
   setWindowTitle(caption_);
 
@@ -239,9 +242,8 @@ void TThermaSentinelForm::FormCreate() {
 }
 
 void TThermaSentinelForm::CreateDialogs() {
-  // The program's dialogs, created once in this order (later:
-  // fWindowDigital). The device dialogs are opened by device type code
-  // (therma_sentinel_form_setup.cpp).
+  // The program's dialogs, created once in this order. The device dialogs
+  // are opened by device type code (therma_sentinel_form_setup.cpp).
   fParamShow = new TfParamShow(this);
   ScanDeviceDlg = new TScanDeviceDlg(this);
   DeviceInfoDlg = new TDeviceInfoDlg(this);
@@ -656,18 +658,6 @@ void TThermaSentinelForm::LeaveStuckFamily() {
   static_cast<void>(family_.release());
 }
 
-void TThermaSentinelForm::mDeviceInfoClick(QObject*) {
-  if (DeviceInfoDlg == nullptr || family_ == nullptr) return;
-  const TDeviceSnapshot& c = family_->Snapshot();
-  DeviceInfoDlg->Fahrenheit = fahrenheit_;
-  DeviceInfoDlg->DeviceTypeText = deviceTypeLabel_ + QLatin1Char(' ') + c.ModelText;
-  DeviceInfoDlg->SerialText = QString::number(c.SerialNumber);
-  DeviceInfoDlg->FirmwareText = QString::number(c.Firmware);
-  DeviceInfoDlg->RangeLow = deviceTmin_;
-  DeviceInfoDlg->RangeHigh = deviceTmax_;
-  DeviceInfoDlg->ShowModal();
-}
-
 void TThermaSentinelForm::mSetDefaultSettingsClick(QObject*) {
   if (SetDefaultSettingsDlg == nullptr) return;
   if (SetDefaultSettingsDlg->ShowModal() != 1) return;
@@ -715,7 +705,7 @@ void TThermaSentinelForm::WriteTestReport() {
 
 void TThermaSentinelForm::mAboutClick(QObject*) {
   TAboutDlg dlg(this);
-  dlg.ProgTitle = productString_.isEmpty() ? applicationTitle_ : productString_;
+  dlg.ProgTitle = applicationTitle_;
   dlg.NoticeText = copyRight_;
   dlg.ShowModal();
 }

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QMainWindow>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -81,11 +82,10 @@ struct TValuePanel {
 //
 // Devices are driven through the family interface (DeviceFamily), each on
 // its own device thread: the single-colour family and both Brio generations
-// (the window's Brio handlers are in therma_sentinel_form_brio.cpp). Dialogs
-// still to come attach at the marked places ("later:" comments), the Brio
-// setup and loop-maintenance dialogs through BrioSetup() and
-// BrioLoopMaintenance(); until they exist their commands are disabled or do
-// nothing.
+// (the window's Brio handlers are in therma_sentinel_form_brio.cpp). The
+// Brio setup and loop-maintenance dialogs attach through BrioSetup() and
+// BrioLoopMaintenance(); a device type without its dialog keeps the command
+// disabled.
 class TThermaSentinelForm : public QMainWindow {
   Q_OBJECT
 
@@ -204,6 +204,9 @@ class TThermaSentinelForm : public QMainWindow {
   // Tells the user (queued, after start-up) of `notice` and of a settings
   // file that cannot be used, and later of a failing settings write.
   void ReportSettingsProblems(const QString& notice);
+  // language.xml could not be written to `folder` (nor to the per-user
+  // folder): the user is told once the event loop runs.
+  void ReportLanguageExportFailed(const QString& folder);
   bool AskSaveUnsavedData();
   // The save "ForceSaving" asks for when a measurement stops. Inside a burst
   // batch it waits until the batch is done (the device is stopped by then);
@@ -307,6 +310,10 @@ class TThermaSentinelForm : public QMainWindow {
   QFrame* pnlGlowReadout2 = nullptr;
   QListWidget* lbGlowReadout = nullptr;
   QTextEdit* Memo1 = nullptr;
+  // The window is blended with its AlphaBlendValue (255: opaque) while it
+  // stays on top (where the window system supports opacity).
+  bool AlphaBlend() const { return alphaBlend_; }
+  static constexpr int AlphaBlendValue = 255;
   QProgressBar* ProgressBar = nullptr;
   // Value panels by channel (0..10): first set (top bar), second set (right column).
   std::array<TValuePanel, 11> Panels1{};
@@ -455,6 +462,11 @@ class TThermaSentinelForm : public QMainWindow {
   void mShowAllBarsClick();
   void mHideAllBarsClick();
   void mAlwaysOnTopClick(QObject* Sender);
+  // A change of the diagnostic memo: the chart's lower range end is noted in
+  // it.
+  void Memo1Change();
+  bool memo1Changing_ = false;
+  bool alphaBlend_ = false;
   void mFullScreenClick(QObject* Sender);
   void ApplyViewOptions();
   void FitTopPanel(TValuePanel& panel);
@@ -621,6 +633,9 @@ class TThermaSentinelForm : public QMainWindow {
   // The stored "invisible" state hides the window once a restored display
   // really runs, never before.
   bool hideWhenDisplayRuns_ = false;
+  // The display starts the user asked for (their failure is reported).
+  QSet<int> userDisplayStarts_;
+  void ReportDisplayNotStarted();
 
   // components
   std::unique_ptr<DeviceFamily> family_;

@@ -17,6 +17,7 @@
 #include "measurement/brio_family.h"
 #include "measurement/brio_ma_family.h"
 #include "platform/number_text.h"
+#include "setup_argo/argo_device_setup_dlg.h"
 #include "ui/diagram.h"
 #include "ui/lng_ini_supp.h"
 #include "ui/panel_status_bar.h"
@@ -170,14 +171,21 @@ void TThermaSentinelForm::mInterfaceClick(QObject*) {
     family_->Close();
   }
   InterfaceDlg->Serial = serial;
-  InterfaceDlg->DeviceType = state_ >= csConnected ? deviceTypeCode_ : DeviceType::None;
+  const bool wasConnected = state_ >= csConnected;
+  InterfaceDlg->DeviceType = wasConnected ? deviceTypeCode_ : DeviceType::None;
+  // The dialog tests ports itself: the device lets go of its port.
   mDisconnectClick(this);
-  if (InterfaceDlg->ShowModal() == QDialog::Accepted) {
+  const bool accepted = InterfaceDlg->ShowModal() == QDialog::Accepted;
+  if (accepted) {
     config_->WriteComPort(InterfaceDlg->Port);
     config_->WriteBaudrate(InterfaceDlg->BaudCode);
     config_->WriteRS845Addr(static_cast<std::uint8_t>(InterfaceDlg->RS485Address));
     deviceTypeCode_ = InterfaceDlg->DeviceType;
     SentinelUtils::DeviceTypeName(deviceTypeCode_, deviceTypeLabel_);
+  }
+  // OK connects the chosen device; Cancel changes nothing, so the device
+  // connected before comes back with the settings it had.
+  if (accepted || wasConnected) {
     // The device's port settles before it is opened again.
     QTimer::singleShot(500, this, [this] {
       if (state_ == csClosed) mScanClick(this);
@@ -278,6 +286,11 @@ void TThermaSentinelForm::ConfigurationRead(bool complete, int closes) {
   }
   Diagram_->SetYRangeMin(deviceTmin_);
   Diagram_->SetYRangeMax(deviceTmax_);
+  if (ArgoDeviceSetupDlg != nullptr) {
+    ArgoDeviceSetupDlg->FChangeCount1 = 0;
+    ArgoDeviceSetupDlg->FChangeCount2 = 0;
+    ArgoDeviceSetupDlg->FChangeCount3 = 0;
+  }
   const std::int32_t serial = device.SerialNumber;
   if (serial >= 0) {
     deviceReadThisRun_ = true;

@@ -5,16 +5,19 @@
 
 #include <QCursor>
 #include <QDebug>
+#include <QDir>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QScreen>
 #include <array>
 
 #include "app/display_link.h"
 #include "app/therma_sentinel_form.h"
+#include "platform/number_text.h"
 #include "ui/lng_ini_supp.h"
 
 namespace {
@@ -63,7 +66,8 @@ void TThermaSentinelForm::CreateDisplayLink() {
       hide();
     }
   };
-  displayLink_->OnStartFinished = [this](int, std::uint32_t) {
+  displayLink_->OnStartFinished = [this](int startId, std::uint32_t window) {
+    if (userDisplayStarts_.remove(startId) && window == 0) ReportDisplayNotStarted();
     // Every restored display failed: the window stays where the user sees it.
     if (displayLink_->StartingCount() == 0 && displayLink_->RunningCount() == 0) hideWhenDisplayRuns_ = false;
   };
@@ -144,8 +148,24 @@ void TThermaSentinelForm::gbTAmbDblClick(QObject* Sender) {
   r.CrossY = -1;
   r.CrossOn = 0;
   displayLink_->SetMainCaption(windowTitle());
-  displayLink_->StartDisplay(r);
+  const int startId = displayLink_->StartDisplay(r);
+  if (startId == 0)
+    ReportDisplayNotStarted();
+  else
+    userDisplayStarts_.insert(startId);
   SendDisplayTexts();
+}
+
+void TThermaSentinelForm::ReportDisplayNotStarted() {
+  const QString text =
+      NumberText::Format(LIS_->MessageText(QStringLiteral("DisplayNotStarted"),
+                                           QStringLiteral("The external display could not be started (%s).")),
+                         {QDir::toNativeSeparators(displayLink_->Program())});
+  const QString caption = LIS_->OtherTextOrKey(QStringLiteral("Information"));
+  if (OnShowMessage)
+    OnShowMessage(text, caption);
+  else
+    QMessageBox::warning(this, caption, text);
 }
 
 QGroupBox* TThermaSentinelForm::PanelOfKind(int kind) const {

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -61,6 +62,23 @@ void TThermaSentinelForm::ReportSettingsProblems(const QString& notice) {
   const QString text = notice.isEmpty() ? config_->ProblemMessage() : notice;
   if (!text.isEmpty()) show(text);
   config_->OnWriteFailed = show;
+}
+
+void TThermaSentinelForm::ReportLanguageExportFailed(const QString& folder) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, folder] {
+        const QString text =
+            NumberText::Format(LIS_->MessageText(QStringLiteral("LanguageXmlNotWritten"),
+                                                 QStringLiteral("language.xml could not be written to %s.")),
+                               {QDir::toNativeSeparators(folder)});
+        const QString caption = LIS_->OtherTextOrKey(QStringLiteral("Information"));
+        if (OnShowMessage)
+          OnShowMessage(text, caption);
+        else
+          QMessageBox::warning(this, caption, text);
+      },
+      Qt::QueuedConnection);
 }
 
 void TThermaSentinelForm::ForceSave() {

@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/help_commands.h"
 #include "app/therma_sentinel_form.h"
 #include "drivers/argo/pyreon_argo.h"
 #include "drivers/device_type.h"
@@ -89,6 +90,10 @@ void TThermaSentinelForm::CreateControls() {
 
   CreateMenus();
   LIS_->SetMenu(MainMenu);
+  // Where the language list goes: entry 3 of top-level menu 5, or the end
+  // of the menu bar when the menu bar has no such entry.
+  LIS_->SetMenuItemNo(5);
+  LIS_->SetMenuSubItemNo(3);
 
   auto* central = new QWidget(this);
   central->setObjectName(QStringLiteral("pnlClient"));
@@ -142,6 +147,7 @@ void TThermaSentinelForm::CreateControls() {
   Memo1 = new QTextEdit(central);
   Memo1->setObjectName(QStringLiteral("Memo1"));
   Memo1->hide();
+  connect(Memo1, &QTextEdit::textChanged, this, [this] { Memo1Change(); });
   setCentralWidget(central);
 
   CreatePanels();
@@ -392,9 +398,9 @@ void TThermaSentinelForm::CreateMenus() {
   connect(mGlobalScaling, &QAction::triggered, this, [this] { Diagram_->SetYScaleMode(smGlobal); });
   connect(mLocalScaling, &QAction::triggered, this, [this] { Diagram_->SetYScaleMode(smLocal); });
   connect(mCopyToClipboard, &QAction::triggered, this, [this] { Diagram_->CopyToClipboard(); });
-  connect(mHelpFile, &QAction::triggered, this, [] {
-    // later: the help file of the language (help commands).
-  });
+  connect(mHelpFile, &QAction::triggered, this,
+          [this] { HelpCommands::OpenHelpFile(this, *LIS_, {}, OnShowMessage); });
+  connect(mURL, &QAction::triggered, this, [this] { HelpCommands::OpenWebLink(mURL->text()); });
   // The device's own dialogs (enabled only when its type has them).
   connect(mDeviceSetup, &QAction::triggered, this, [this] { mDeviceSetupClick(mDeviceSetup); });
   connect(mLoopMaintenance, &QAction::triggered, this, [this] { mLoopMaintenanceClick(mLoopMaintenance); });
@@ -515,6 +521,12 @@ void TThermaSentinelForm::CreateStatusBar() {
                             QString(),
                             QString()};
   for (int i = 0; i < 7; ++i) StatusBar_->AddPanel(texts[i], widths[i]);
+  // Each panel is as wide as its text and 10 pixels; panel 3 keeps the
+  // width of the progress bar it holds, and panel 4 (the data file and its
+  // progress) takes what the others leave. The bar places its panels
+  // itself: a new text moves nothing else in the window.
+  for (int i : {0, 1, 2, 5, 6}) StatusBar_->SetFitToText(i, 10);
+  StatusBar_->SetStretchPanel(4);
   StatusBar_->Panel(1)->setAlignment(Qt::AlignCenter);
   ProgressBar = new QProgressBar(StatusBar_->Panel(3));
   ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
@@ -685,6 +697,16 @@ void TThermaSentinelForm::mAlwaysOnTopClick(QObject* Sender) {
     setWindowFlag(Qt::WindowStaysOnTopHint, on);
     if (visible) show();
   }
+  alphaBlend_ = on;
+  setWindowOpacity(on ? AlphaBlendValue / 255.0 : 1.0);
+}
+
+void TThermaSentinelForm::Memo1Change() {
+  // The line added here changes the memo too.
+  if (memo1Changing_ || Diagram_ == nullptr) return;
+  memo1Changing_ = true;
+  Memo1->append(QStringLiteral("Ymin : ") + NumberText::FormatFixed(Diagram_->YRangeMin(), 1));
+  memo1Changing_ = false;
 }
 
 void TThermaSentinelForm::mFullScreenClick(QObject*) {
@@ -720,19 +742,9 @@ void TThermaSentinelForm::ApplyViewOptions() {
 void TThermaSentinelForm::SetStatusText(int panel, const QString& text) {
   if (StatusBar_->PanelText(panel) == text) return;
   StatusBar_->SetPanelText(panel, text);
-  if (panel != 3) {
-    const int w = QFontMetrics(StatusBar_->font()).horizontalAdvance(text) + 10;
-    const int design[7] = {100, 35, 85, 45, 50, 200, 50};
-    // Panels only grow while the program runs, so a changing text does not
-    // re-lay the window each time.
-    const int width = std::max({design[panel] / 2, w, StatusBar_->PanelWidth(panel)});
-    if (width != StatusBar_->PanelWidth(panel)) StatusBar_->SetPanelWidth(panel, width);
-  }
 }
 
 void TThermaSentinelForm::StatusBarResize() {
-  // The panels keep the widths their texts need; the last panel (memory)
-  // takes the rest of the bar.
   if (StatusBar_ != nullptr) StatusBar_->update();
 }
 

@@ -223,6 +223,28 @@ void TThermaSentinelForm::mEmissivityClick(QObject*) {
   dlg.ShowModal();
 }
 
+void TThermaSentinelForm::mDeviceInfoClick(QObject*) {
+  if (DeviceInfoDlg == nullptr || family_ == nullptr || state_ != csConnected) return;
+  // The window rests while the dialog shows the device.
+  const DeviceDialogScope scope(*this);
+  const TDeviceSnapshot& c = family_->Snapshot();
+  TDeviceInfoDlg& dlg = *DeviceInfoDlg;
+  dlg.Fahrenheit = fahrenheit_;
+  dlg.DeviceTypeText = deviceTypeLabel_ + QLatin1Char(' ') + c.ModelText;
+  dlg.SerialText = QString::number(c.SerialNumber);
+  dlg.FirmwareText = QString::number(c.Firmware);
+  dlg.RangeLow = deviceTmin_;
+  dlg.RangeHigh = deviceTmax_;
+  // The ratio model shows the range its driver read, as it is.
+  if (deviceTypeCode_ == DeviceType::ArgoRatio) {
+    dlg.RangeLow = c.RangeLo;
+    dlg.RangeHigh = c.RangeHi;
+  }
+  Diagram_->SetYRangeMin(dlg.RangeLow);
+  Diagram_->SetYRangeMax(dlg.RangeHigh);
+  dlg.ShowModal();
+}
+
 void TThermaSentinelForm::TakeDeviceUnit(bool fahrenheit) {
   if (fahrenheit == fahrenheit_) return;
   fahrenheit_ = fahrenheit;

@@ -89,8 +89,6 @@ void ArgoFamily::ReadConfiguration(std::function<void(bool complete)> done) {
       [](TpyreonArgo& d) {
         if (!d.PortOpen()) return false;
         if (!d.ReadAllParameters(true)) return false;
-        // later: the family's setup dialog starts its three change counters
-        // again for the device read here.
         // The laser of the single-colour family is its spot illumination.
         d.GetSpotIllumination();
         QThread::msleep(200);

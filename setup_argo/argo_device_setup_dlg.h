@@ -58,6 +58,11 @@ class TArgoDeviceSetupDlg : public QDialog {
   float FRangeLow = -20.0f;            // measuring range, degrees C
   float FRangeHigh = 1000.0f;
   TLngINISupp* FLng = nullptr;  // the program's language component
+  // Three change counters, set to 0 by the main window on every connection
+  // of a single-colour device.
+  int FChangeCount1 = 0;
+  int FChangeCount2 = 0;
+  int FChangeCount3 = 0;
 
   // Page index of the page control.
   int ActivePage() const;

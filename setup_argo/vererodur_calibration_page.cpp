@@ -86,8 +86,8 @@ void TVererodurCalibrationPage::BuildControls() {
 
   pnlFWrev = new CaptionPanel(this);
   pnlFWrev->setObjectName(QStringLiteral("pnlFWrev"));
-  pnlFWrev->SetCaption(QStringLiteral(
-      "Argo Firmware revision must be >= 5016 ! Please update your device for calibration."));
+  pnlFWrev->SetCaption(
+      QStringLiteral("Argo Firmware revision must be >= 5016 ! Please update your device for calibration."));
   pnlFWrev->setMinimumHeight(60);
   page->addWidget(pnlFWrev);
   page->addStretch(1);
@@ -236,11 +236,12 @@ void TVererodurCalibrationPage::SetCache(const TArgoConfig& cache) { cache_ = ca
 
 void TVererodurCalibrationPage::SetFahrenheit(bool fahrenheit) {
   fahrenheit_ = fahrenheit;
-  const QString unit = QStringLiteral(" ") +
-                       OtherText(QStringLiteral("TempLabelString"), QStringLiteral("[%s]:"))
-                           .replace(QStringLiteral("%s"),
-                                    fahrenheit ? OtherText(QStringLiteral("UnitFahrenheit"), QStringLiteral("°F"))
-                                               : OtherText(QStringLiteral("UnitCelsius"), QStringLiteral("°C")));
+  const QString unit =
+      QStringLiteral(" ") +
+      OtherText(QStringLiteral("TempLabelString"), QStringLiteral("[%s]:"))
+          .replace(QStringLiteral("%s"),
+                   fahrenheit ? OtherText(QStringLiteral("UnitFahrenheit"), QStringLiteral("°F"))
+                              : OtherText(QStringLiteral("UnitCelsius"), QStringLiteral("°C")));
   TempLbl2->setText(unit);
   TempLbl3->setText(unit);
 }
@@ -291,8 +292,8 @@ void TVererodurCalibrationPage::Finish(const Outcome& outcome) {
   Q_EMIT deviceWorkFinished(outcome);
 }
 
-ArgoSetupSession::Done TVererodurCalibrationPage::Guarded(void (TVererodurCalibrationPage::*handler)(
-    const Outcome&)) {
+ArgoSetupSession::Done TVererodurCalibrationPage::Guarded(
+    void (TVererodurCalibrationPage::*handler)(const Outcome&)) {
   return [self = QPointer<TVererodurCalibrationPage>(this), token = std::weak_ptr<int>(binding_),
           handler](const Outcome& o) {
     if (!self || token.expired()) return;
@@ -313,7 +314,8 @@ void TVererodurCalibrationPage::btnReadCaliClick(bool ask) {
       QLatin1Char('\r') + MessageText(QStringLiteral("AreYouSure"), QStringLiteral("Are you sure ?"));
   const bool yes = Confirm ? Confirm(question)
                            : QMessageBox::question(this, window()->windowTitle(), question,
-                                                   QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+                                                   QMessageBox::Ok | QMessageBox::Cancel,
+                                                   QMessageBox::Cancel) == QMessageBox::Ok;
   if (!yes) return;
   btnFactDefaultClick();
 }
@@ -410,7 +412,8 @@ void TVererodurCalibrationPage::StoreDone(const Outcome& o) {
 }
 
 TVererodurCalibrationPage::TGroup TVererodurCalibrationPage::Group(Model::Channel channel) const {
-  if (channel == Model::Channel::OneColour) return {channel, {eIst1C1, eIst1C2, eSoll1C1, eSoll1C2}, btnCalc1C};
+  if (channel == Model::Channel::OneColour)
+    return {channel, {eIst1C1, eIst1C2, eSoll1C1, eSoll1C2}, btnCalc1C};
   return {channel, {eIst2C1, eIst2C2, eSoll2C1, eSoll2C2}, btnCalc2C};
 }
 
@@ -457,8 +460,8 @@ void TVererodurCalibrationPage::p2CtempCaliClick() {
 
 void TVererodurCalibrationPage::CopyLive(const TGroup& group, const QString& live) {
   if (model_->Locked()) return;
-  const Math::TCopy copy = Math::CopyTarget(live, group.fields[Math::Nominal1]->text(),
-                                            group.fields[Math::Nominal2]->text());
+  const Math::TCopy copy =
+      Math::CopyTarget(live, group.fields[Math::Nominal1]->text(), group.fields[Math::Nominal2]->text());
   if (copy.ok) {
     group.fields[copy.target]->setText(live.trimmed());
     return;
@@ -483,8 +486,7 @@ bool TVererodurCalibrationPage::eventFilter(QObject* watched, QEvent* event) {
     if (watched == p2CtempCali) p2CtempCaliClick();
     // The group's own area only: a click on one of its labels, passed on
     // to the group, does not refill the grid.
-    if (watched == gb1Ccali &&
-        !gb1Ccali->childAt(static_cast<QMouseEvent*>(event)->position().toPoint()))
+    if (watched == gb1Ccali && !gb1Ccali->childAt(static_cast<QMouseEvent*>(event)->position().toPoint()))
       gb1CcaliClick();
   }
   return QWidget::eventFilter(watched, event);

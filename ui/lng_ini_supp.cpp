@@ -215,11 +215,11 @@ void TLngINISupp::SetContentForTesting(const QByteArray& content) {
   file_ = std::make_unique<IniFile>(IniFile::FromContent(content));
 }
 
-void TLngINISupp::SetFileName(const QString& value) {
+bool TLngINISupp::SetFileName(const QString& value) {
   const QString name = FileNamePart(value);
   fileName_ = name.isEmpty() ? QString() : Folders::ProgramFolder() + QLatin1Char('/') + name;
   file_.reset();
-  ExportRecord(QStringLiteral("Record"), QStringLiteral("generic"));
+  return ExportRecord(QStringLiteral("Record"), QStringLiteral("generic"));
 }
 
 void TLngINISupp::SetTextReadObserver(TextReadObserver observer) { g_textReadObserver = std::move(observer); }
@@ -423,12 +423,14 @@ void TLngINISupp::BuildLanguagePopup() {
 }
 
 void TLngINISupp::LanguageItemClick(QAction* item) {
-  SetFileName(item->objectName() + QStringLiteral(".lng"));
+  const bool exported = SetFileName(item->objectName() + QStringLiteral(".lng"));
+  if (!exported && OnExportFailed) OnExportFailed(exportFolder_);
   LoadLanguage();
 }
 
 void TLngINISupp::PopupLanguageItemClick(QAction* item) {
-  SetFileName(item->objectName().mid(1) + QStringLiteral(".lng"));
+  const bool exported = SetFileName(item->objectName().mid(1) + QStringLiteral(".lng"));
+  if (!exported && OnExportFailed) OnExportFailed(exportFolder_);
   LoadLanguage();
 }
 
@@ -456,6 +458,7 @@ bool TLngINISupp::ExportRecord(const QString& section, const QString& tag) {
   const QByteArray data = RecordXml(section, tag).toUtf8();
   const QString name = QStringLiteral("/language.xml");
   QString folder = Folders::WritableProgramFolderOr(UserSubfolder());
+  exportFolder_ = folder;
   if (WriteFileAtomically(folder + name, data)) {
     exportedFile_ = folder + name;
     return true;

@@ -58,9 +58,14 @@ class TLngINISupp : public QObject {
 
   // Full path of the language file. The setter always puts the file into the
   // program folder (any folder in `value` is dropped) and then exports
-  // language.xml; a failed export never stops the caller.
+  // language.xml. Returns false when language.xml could be written nowhere
+  // (the file name is taken all the same); the caller tells the user.
   QString FileName() const { return fileName_; }
-  void SetFileName(const QString& value);
+  bool SetFileName(const QString& value);
+  // Raised when a language chosen from a language list could not export
+  // language.xml (the language is loaded all the same); `folder` is where
+  // it was to go. Without it the failure is only logged.
+  std::function<void(const QString& folder)> OnExportFailed;
 
   QMenuBar* Menu() const { return menu_; }
   void SetMenu(QMenuBar* menu) { menu_ = menu; }
@@ -117,10 +122,12 @@ class TLngINISupp : public QObject {
 
   // Writes language.xml from `section` with element name `tag` into the
   // program folder, or into the per-user folder when the program folder is not
-  // writable. Returns false (and logs) when it could be written nowhere.
+  // writable. Returns false (and logs) when it could be written nowhere;
+  // ExportFolder() then names the folder it was to go to.
   bool ExportRecord(const QString& section, const QString& tag);
   // Where language.xml was last written; empty when never.
   QString ExportedFile() const { return exportedFile_; }
+  QString ExportFolder() const { return exportFolder_; }
   // The text ExportRecord writes.
   QString RecordXml(const QString& section, const QString& tag) const;
 
@@ -158,4 +165,5 @@ class TLngINISupp : public QObject {
   QString isRecord_;
   QString applicationKey_;
   QString exportedFile_;
+  QString exportFolder_;
 };

@@ -630,10 +630,17 @@ void TpyreonBrio::BurstParserTimer() {
 
 bool TpyreonBrio::GetNextBurstEntry(TBrioBurstRecord& entry) {
   entry = TBrioBurstRecord();
-  if (burstQueue_.empty()) return false;
-  WriteLog(QStringLiteral("Burst Auslesen ") + QString::number(burstQueue_.size()));
-  entry = burstQueue_.front();
-  entry.Time = static_cast<float>(entry.Time - firstFrameTime_);
-  burstQueue_.pop_front();
-  return true;
+  try {
+    if (burstQueue_.empty()) return false;
+    WriteLog(QStringLiteral("Burst Auslesen ") + QString::number(burstQueue_.size()));
+    entry = burstQueue_.front();
+    entry.Time = static_cast<float>(entry.Time - firstFrameTime_);
+    burstQueue_.pop_front();
+    return true;
+  } catch (const std::exception&) {
+    // The entry stays queued for the next call.
+    entry = TBrioBurstRecord();
+    WriteLog(QStringLiteral("EXCEPTION in PYREON Brio GETNEXTBURSTENTRY !"));
+    return false;
+  }
 }

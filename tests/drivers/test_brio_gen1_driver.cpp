@@ -8,12 +8,14 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 #include "drivers/brio/pyreon_brio.h"
 #include "platform/fake_serial_device.h"
 #include "platform/fake_serial_line.h"
 #include "platform/folders.h"
+#include "platform/logger.h"
 #include "tests/drivers/fixtures/brio_gen1_on_fake_line.h"
 #include "tests/support/wait_for.h"
 #include "transport/com_port.h"
@@ -321,6 +323,41 @@ TEST_F(BrioGen1Driver, StartBurstStreamsTheChannelsBeforeTheFirstZero) {
   EXPECT_FALSE(driver_->GetNextBurstEntry(entry));
   EXPECT_EQ(entry.Values[0], 0);
   EXPECT_FLOAT_EQ(entry.Time, 0.0f);
+}
+
+// A failure while an entry is taken (here: its log line cannot be written)
+// is logged as such and loses nothing: the entry comes with the next call.
+TEST_F(BrioGen1Driver, AFailingBurstEntryIsLoggedAndKept) {
+  driver_->SetLogFile(true);
+  OpenAndPower();
+  driver_->ReadAllImages();
+  ASSERT_TRUE(driver_->StartBurst(0x0200, 0, 0x0204, 0, 0));
+  ASSERT_TRUE(WaitForEvents([&] { return driver_->BurstCount() >= 3; }, 10000));
+  // No events run from here on, so the queue only changes by the calls below.
+  const int queued = driver_->BurstCount();
+
+  QStringList lines;
+  bool failNext = true;
+  const Logger::Sink previous = Logger::SetSink([&](const Logger::Record& r) {
+    lines << r.text;
+    if (failNext && r.text.startsWith(QStringLiteral("Burst Auslesen"))) {
+      failNext = false;
+      throw std::runtime_error("log unavailable");
+    }
+  });
+  TBrioBurstRecord entry;
+  const bool first = driver_->GetNextBurstEntry(entry);
+  const int afterFailure = driver_->BurstCount();
+  const bool second = driver_->GetNextBurstEntry(entry);
+  Logger::SetSink(previous);
+
+  EXPECT_FALSE(first);
+  EXPECT_EQ(afterFailure, queued);
+  EXPECT_TRUE(lines.contains(QStringLiteral("EXCEPTION in PYREON Brio GETNEXTBURSTENTRY !")))
+      << lines.join('|').toStdString();
+  EXPECT_TRUE(second);
+  EXPECT_FLOAT_EQ(entry.Time, 0.0f);
+  EXPECT_EQ(driver_->BurstCount(), queued - 1);
 }
 
 // A burst start before the images were read sends nothing: it would program

@@ -6,13 +6,16 @@
 
 #include <QApplication>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QString>
 #include <QStringList>
 #include <QTableView>
+#include <QTimer>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -101,17 +104,21 @@ TEST(VererodurCalibrationPage, TwoPointCalculationFromTheEdits) {
       {"offset of 10 K", false, false, "700", "1390", "710", "1400", "0", "1.0", {}, -1, "160", "1.0000"},
       {"quotient channel", true, false, "700", "1390", "710", "1400", "0", "1.0", {}, -1, "160", "1.0000"},
       {"entries in °F", false, true, "1292", "2534", "1310", "2552", "0", "1.0", {}, -1, "160", "1.0000"},
-      {"equal actual values", false, false, "900", "900", "710", "1400", "0", "1.0", kArithmeticError, -1, "", ""},
+      {"equal actual values", false, false, "900", "900", "710", "1400", "0", "1.0", kArithmeticError, -1, "",
+       ""},
       {"zero gain", false, false, "700", "1390", "710", "1400", "0", "0", kArithmeticError, -1, "", ""},
-      {"non-finite raw values", true, false, "700", "1390", "710", "1400", "0", "1e-45", kArithmeticError, -1, "", ""},
+      {"non-finite raw values", true, false, "700", "1390", "710", "1400", "0", "1e-45", kArithmeticError, -1,
+       "", ""},
       {"offset beyond 16 bits", false, false, "700", "1390", "710", "1400", "32700", "1.0", kArithmeticError,
        -1, "", ""},
-      {"gain beyond its register", false, false, "700", "710", "700", "1400", "0", "1.0", kArithmeticError, -1, "", ""},
+      {"gain beyond its register", false, false, "700", "710", "700", "1400", "0", "1.0", kArithmeticError,
+       -1, "", ""},
       {"actual value 2 not a number", false, false, "700", "abc", "710", "1400", "0", "1.0", kConversionError,
        RatioCalibrationMath::Actual2, "", ""},
       {"empty nominal value 1", true, false, "700", "1390", "", "1400", "0", "1.0", kConversionError,
        RatioCalibrationMath::Nominal1, "", ""},
-      {"grid gain not a number", false, false, "700", "1390", "710", "1400", "0", "x", kConversionError, -1, "", ""},
+      {"grid gain not a number", false, false, "700", "1390", "710", "1400", "0", "x", kConversionError, -1,
+       "", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -121,12 +128,14 @@ TEST(VererodurCalibrationPage, TwoPointCalculationFromTheEdits) {
     page.SetFahrenheit(c.fahrenheit);
     const auto channel = c.quotient ? Model::Channel::Quotient : Model::Channel::OneColour;
     const int offsetRow = Model::OffsetRow(channel), gainRow = Model::GainRow(channel);
-    const int otherOffsetRow = Model::OffsetRow(c.quotient ? Model::Channel::OneColour : Model::Channel::Quotient);
+    const int otherOffsetRow =
+        Model::OffsetRow(c.quotient ? Model::Channel::OneColour : Model::Channel::Quotient);
     page.Model().SetValue(offsetRow, QString::fromUtf8(c.offset));
     page.Model().SetValue(gainRow, QString::fromUtf8(c.gain));
     page.Model().SetValue(otherOffsetRow, QStringLiteral("7"));
     QLineEdit* edits[] = {c.quotient ? page.eIst2C1 : page.eIst1C1, c.quotient ? page.eIst2C2 : page.eIst1C2,
-                          c.quotient ? page.eSoll2C1 : page.eSoll1C1, c.quotient ? page.eSoll2C2 : page.eSoll1C2};
+                          c.quotient ? page.eSoll2C1 : page.eSoll1C1,
+                          c.quotient ? page.eSoll2C2 : page.eSoll1C2};
     edits[0]->setText(QString::fromUtf8(c.actual1));
     edits[1]->setText(QString::fromUtf8(c.actual2));
     edits[2]->setText(QString::fromUtf8(c.nominal1));
@@ -185,8 +194,9 @@ TEST(VererodurCalibrationPage, LiveValueIsCopiedIntoTheNearerActualValue) {
 TEST(VererodurCalibrationPage, FirmwareDecidesBetweenGroupAndUpdatePanel) {
   PageProbe p;
   TVererodurCalibrationPage& page = p.page;
-  EXPECT_EQ(page.pnlFWrev->Caption(),
-            QStringLiteral("Argo Firmware revision must be >= 5016 ! Please update your device for calibration."));
+  EXPECT_EQ(
+      page.pnlFWrev->Caption(),
+      QStringLiteral("Argo Firmware revision must be >= 5016 ! Please update your device for calibration."));
   EXPECT_TRUE(page.gbRatioCali->isVisibleTo(&page));
   EXPECT_FALSE(page.pnlFWrev->isVisibleTo(&page));
   page.SetFirmware(5015);
@@ -258,6 +268,31 @@ TEST_F(VererodurCalibrationPageTest, ReadAnsweredNoSendsNothing) {
   EXPECT_EQ(model_->RequestCount(), 0u);
   EXPECT_TRUE(page().Locked());
   EXPECT_FALSE(page().btnWriteCali->isEnabled());
+}
+
+// The question before the factory values are set has Cancel as its default:
+// Return answers it with Cancel, and nothing is sent.
+TEST_F(VererodurCalibrationPageTest, ReadQuestionDefaultsToCancel) {
+  Open();
+  page().Confirm = nullptr;
+  QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return;
+    answer.stop();
+    defaultButton = box->standardButton(box->defaultButton());
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(box, &press);
+  });
+  answer.start(10);
+  page().btnReadCali->click();
+  EXPECT_EQ(defaultButton, QMessageBox::Cancel);
+  EXPECT_FALSE(page().Busy());
+  EXPECT_EQ(probe_->started, 0);
+  WaitForEvents([] { return false; }, 100);
+  EXPECT_EQ(model_->RequestCount(), 0u);
+  EXPECT_TRUE(page().Locked());
 }
 
 // Cancelled while it lets the device settle, Read sends nothing and the
@@ -365,7 +400,7 @@ TEST_F(VererodurCalibrationPageTest, WriteRefusesValuesBeyondTheirRegisters) {
     const char* text;
   };
   const Case cases[] = {
-      {Model::LwlDiameter, "70000"}, {Model::AddTop, "32768"},    {Model::AddQuot, "-32769"},
+      {Model::LwlDiameter, "70000"}, {Model::AddTop, "32768"},          {Model::AddQuot, "-32769"},
       {Model::MulTop, "abc"},        {Model::ItemNumber, "4294967296"}, {Model::MbEnd, "500"},
   };
   for (const Case& c : cases) {
@@ -397,10 +432,11 @@ TEST_F(VererodurCalibrationPageTest, DeviceSilentDuringWriteSaysWhatWasWritten) 
   page().btnWriteCali->click();
   ASSERT_TRUE(WaitDone());
   ASSERT_EQ(probe_->messages.size(), 1);
-  EXPECT_EQ(probe_->messages[0],
-            QStringLiteral("The device stopped confirming. Written: r_MB_anf, r_MB_end, r_LWL_dia, r_LWL_len, "
-                           "r_ItemNumber, r_SerialNumber, r_addTop. Not written: r_mulTop, r_addQuot, "
-                           "r_mulQuot, r_deflection1, r_deflection2."));
+  EXPECT_EQ(
+      probe_->messages[0],
+      QStringLiteral("The device stopped confirming. Written: r_MB_anf, r_MB_end, r_LWL_dia, r_LWL_len, "
+                     "r_ItemNumber, r_SerialNumber, r_addTop. Not written: r_mulTop, r_addQuot, "
+                     "r_mulQuot, r_deflection1, r_deflection2."));
   EXPECT_TRUE(page().Locked());
   EXPECT_EQ(probe_->Value(Model::MulTop), QStringLiteral("1.25"));
   EXPECT_TRUE(page().btnWriteCali->isEnabled());
@@ -418,7 +454,9 @@ TEST_F(VererodurCalibrationPageTest, LockHoldsUntilTheNextRead) {
   EXPECT_FALSE(page().Busy());
   EXPECT_EQ(probe_->Value(Model::AddTop), QStringLiteral("99"));
   // Within the frame, below the buttons: the group's own area.
-  const auto groupArea = [this] { return QPointF(page().gb1Ccali->width() - 4, page().gb1Ccali->height() - 4); };
+  const auto groupArea = [this] {
+    return QPointF(page().gb1Ccali->width() - 4, page().gb1Ccali->height() - 4);
+  };
   Click(page().gb1Ccali, groupArea());
   ASSERT_TRUE(WaitDone());
   EXPECT_TRUE(probe_->questions.size() == 1u);  // the one of ReadFactory

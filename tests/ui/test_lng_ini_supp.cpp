@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -366,6 +367,36 @@ TEST_F(LngIniSuppTest, LanguageXmlGoesToTheUserFolderWhenTheProgramFolderIsNotWr
   EXPECT_FALSE(lis.ExportRecord(QStringLiteral("Record"), QStringLiteral("generic")));
   lis.SetFileName(QStringLiteral("Fixture.lng"));
   EXPECT_TRUE(lis.LoadLanguage());
+}
+
+// A language.xml that can be written nowhere reaches the code that named
+// the language: SetFileName says so, and a language chosen from the list
+// raises OnExportFailed; the language is loaded all the same.
+TEST_F(LngIniSuppTest, AFailedLanguageXmlReachesWhoeverNamedTheLanguage) {
+  InstallFixture();
+  EXPECT_TRUE(lis.SetFileName(QStringLiteral("Fixture.lng")));
+  // language.xml becomes a folder, and the per-user folder a file.
+  ASSERT_TRUE(QFile::remove(programDir.filePath(QStringLiteral("language.xml"))));
+  ASSERT_TRUE(QDir().mkpath(programDir.filePath(QStringLiteral("language.xml/x"))));
+  QFile blocker(userDir.filePath(QStringLiteral("blocker")));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  qputenv("XDG_CONFIG_HOME", blocker.fileName().toUtf8());
+  EXPECT_FALSE(lis.SetFileName(QStringLiteral("Fixture.lng")));
+  EXPECT_EQ(lis.FileName(), programDir.path() + QStringLiteral("/Fixture.lng"));
+
+  TestForm form;
+  lis.SetReadOnly(true);
+  lis.SetMenu(form.menuBar);
+  lis.SetMenuItemNo(9);
+  QStringList failures;
+  lis.OnExportFailed = [&](const QString& folder) { failures << folder; };
+  ASSERT_TRUE(lis.LoadLanguage());
+  QMenu* list = form.menuBar->actions().last()->menu();
+  ASSERT_NE(list, nullptr);
+  list->actions()[0]->trigger();
+  EXPECT_EQ(failures, QStringList{programDir.path()});
+  EXPECT_TRUE(TLngINISupp::LanguageLoaded());
 }
 
 TEST_F(LngIniSuppTest, LanguageMenuListsWritableFilesAndSwitchesLanguage) {
