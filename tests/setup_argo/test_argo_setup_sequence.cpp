@@ -71,7 +71,14 @@ TEST_F(ArgoSetupSequenceTest, TheDriversProgressIsGivenBackHoweverTheSequenceEnd
   };
   const std::vector<Ending> endings = {
       {"runs to its end", [] {}, [] {}, false},
-      {"stopped", [] {}, [this] { setup_->CancelSequence(); }, true},
+      // The emulator holds the first request until the stop was made.
+      {"stopped", [this] { model_->HoldNextRequest(); },
+       [this] {
+         ASSERT_TRUE(WaitForEvents([&] { return model_->Holding(); }, 10000));
+         setup_->CancelSequence();
+         model_->Release();
+       },
+       true},
       // The first write-back is answered, the device vanishes on the second.
       {"device vanishes", [this] { SetFaults([](ArgoFaults& f) { f.vanishAfterRequests = 2; }); }, [] {},
        true},
@@ -109,9 +116,11 @@ TEST_F(ArgoSetupSequenceTest, TheDriversProgressIsGivenBackHoweverTheSequenceEnd
       out = o;
       EXPECT_TRUE(sequence_.End());
     });
-    ASSERT_TRUE(WaitForEvents([&] { return model_->RequestCount() >= 1 || out.has_value(); }, 10000));
+    ASSERT_TRUE(WaitForEvents(
+        [&] { return model_->RequestCount() >= 1 || model_->Holding() || out.has_value(); }, 10000));
     ending.whileRunning();
     ASSERT_TRUE(WaitForEvents([&] { return out.has_value(); }, 20000));
+    EXPECT_EQ(out->report.Cancelled, std::string_view(ending.name) == "stopped");
     EXPECT_EQ(out->report.DeviceLost, std::string_view(ending.name) == "device vanishes");
     EXPECT_FALSE(sequence_.Running());
     EXPECT_EQ(hooks_, (std::vector<const char*>{"input off", ending.stoppable ? "shown, stoppable" : "shown",
