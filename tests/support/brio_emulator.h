@@ -60,6 +60,8 @@ class BrioEmulator {
   }
 
   BrioDeviceModel& Model() const { return *model_; }
+  // The line the device is served on (valid after Start).
+  FakeSerialLine& Line() const { return *line_; }
   const BrioProfile& Profile() const { return profile_; }
 
  private:
