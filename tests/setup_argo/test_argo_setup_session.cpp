@@ -381,6 +381,7 @@ TEST_F(ArgoSetupSessionTest, CancelRestoresTheOpeningState) {
   EXPECT_EQ(State(), atOpen);
   ASSERT_TRUE(WaitForEvents([&] { return !progress.empty() && progress.back() == QStringLiteral("READY"); }));
   EXPECT_EQ(progress.front(), QStringLiteral("WRITE EMISSIVITY"));
+  family_->OnProgress = nullptr;  // `progress` goes now; the family lives on to TearDown
 }
 
 // The device vanishes while Cancel writes back: the report names what did
