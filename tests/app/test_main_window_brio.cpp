@@ -109,8 +109,16 @@ class MainWindowBrioTest : public ::testing::Test {
     MakeForm();
     form_->show();
     EXPECT_TRUE(WaitForEvents([&] { return form_->State() == csConnected; }, 30000, EventPump::EventLoop))
-        << int(form_->State());
+        << int(form_->State()) << " " << StatusTexts().toStdString();
     return *form_;
+  }
+
+  // The status bar's panels, for a failure message that says where the
+  // window stopped.
+  QString StatusTexts() const {
+    QStringList texts;
+    for (int i = 0; i <= 5; ++i) texts << form_->StatusBar()->PanelText(i);
+    return texts.join(QStringLiteral(" | "));
   }
 
   // Waits for a stopped measurement's restart: the device read again, its
