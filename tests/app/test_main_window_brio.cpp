@@ -156,8 +156,9 @@ class MainWindowBrioTest : public ::testing::Test {
 // it sends until the window's probe ticked three more times. Without that,
 // a window thread the machine left waiting for the whole of a loader run
 // would take every report of it in one go, and the run would look as if it
-// had blocked the window. A run on the window's thread never gets past the
-// first hold (the probe cannot tick), so the check still sees it.
+// had blocked the window. A run on the window's thread sits out each hold
+// to its five-second bound without a tick (the probe cannot run meanwhile),
+// so the check still sees it.
 class ProgressWatch : public QObject {
  public:
   struct Seen {
