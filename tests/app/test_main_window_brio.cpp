@@ -20,20 +20,24 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <memory>
 #include <ostream>
+#include <span>
 
-#include "app/scan_device_dlg.h"
 #include "app/change_emiss_dlg.h"
+#include "app/scan_device_dlg.h"
 #include "app/therma_sentinel_form.h"
+#include "drivers/brio/brio_boot_loader.h"
 #include "drivers/device_type.h"
 #include "drivers/sentinel_utils.h"
 #include "platform/folders.h"
 #include "platform/ini_file.h"
 #include "tests/support/brio_emulator.h"
-#include "tests/support/wait_for.h"
 #include "tests/support/stall_limit.h"
+#include "tests/support/wait_for.h"
 #include "ui/d_spin_edit.h"
 #include "ui/lng_ini_supp.h"
 #include "ui/panel_status_bar.h"
@@ -105,8 +109,16 @@ class MainWindowBrioTest : public ::testing::Test {
     MakeForm();
     form_->show();
     EXPECT_TRUE(WaitForEvents([&] { return form_->State() == csConnected; }, 30000, EventPump::EventLoop))
-        << int(form_->State());
+        << int(form_->State()) << " " << StatusTexts().toStdString();
     return *form_;
+  }
+
+  // The status bar's panels, for a failure message that says where the
+  // window stopped.
+  QString StatusTexts() const {
+    QStringList texts;
+    for (int i = 0; i <= 5; ++i) texts << form_->StatusBar()->PanelText(i);
+    return texts.join(QStringLiteral(" | "));
   }
 
   // Waits for a stopped measurement's restart: the device read again, its
@@ -139,6 +151,14 @@ class MainWindowBrioTest : public ::testing::Test {
 // What the progress bar showed and how the window kept going meanwhile:
 // every value with the probe's tick count, the bar's paint count and the
 // status text (what the window said it was doing) at that moment.
+//
+// Given the device's line, it also holds the driver after each loader SYNC
+// it sends until the window's probe ticked three more times. Without that,
+// a window thread the machine left waiting for the whole of a loader run
+// would take every report of it in one go, and the run would look as if it
+// had blocked the window. A run on the window's thread sits out each hold
+// to its five-second bound without a tick (the probe cannot run meanwhile),
+// so the check still sees it.
 class ProgressWatch : public QObject {
  public:
   struct Seen {
@@ -148,15 +168,28 @@ class ProgressWatch : public QObject {
     QString status;
   };
 
-  explicit ProgressWatch(TThermaSentinelForm& form) {
+  explicit ProgressWatch(TThermaSentinelForm& form, FakeSerialLine* line = nullptr) : line_(line) {
     QProgressBar* bar = form.ProgressBar;
     bar->installEventFilter(this);
     QObject::connect(bar, &QProgressBar::valueChanged, this, [this, &form](int v) {
-      seen.push_back({v, ticks_, paints_, form.StatusBar()->PanelText(4)});
+      seen.push_back({v, ticks_->load(), paints_, form.StatusBar()->PanelText(4)});
     });
-    QObject::connect(&probe_, &QTimer::timeout, this, [this] { ++ticks_; });
+    QObject::connect(&probe_, &QTimer::timeout, this, [this] { ++*ticks_; });
     probe_.start(10);
+    if (line_ != nullptr) {
+      // On the driver's thread; holds the counter, never this object.
+      line_->SetResponder([ticks = ticks_](FakeSerialLine&, std::span<const std::uint8_t> written) {
+        if (written.size() != 1 || written[0] != TBrioBootLoader::kSync) return;
+        const int from = ticks->load();
+        test_support::WaitFor([&] { return ticks->load() >= from + 3; }, std::chrono::seconds(5));
+      });
+    }
   }
+  ~ProgressWatch() override {
+    if (line_ != nullptr) line_->SetResponder(nullptr);
+  }
+  ProgressWatch(const ProgressWatch&) = delete;
+  ProgressWatch& operator=(const ProgressWatch&) = delete;
 
   bool eventFilter(QObject* o, QEvent* e) override {
     if (e->type() == QEvent::Paint) ++paints_;
@@ -184,8 +217,9 @@ class ProgressWatch : public QObject {
   std::vector<Seen> seen;
 
  private:
+  FakeSerialLine* line_;
   QTimer probe_;
-  int ticks_ = 0;
+  std::shared_ptr<std::atomic<int>> ticks_ = std::make_shared<std::atomic<int>>(0);
   int paints_ = 0;
 };
 
@@ -215,7 +249,7 @@ TEST_P(MainWindowBrioModels, ConnectsMeasuresAndDisconnects) {
   EXPECT_EQ(!f.btnEmissivity->isHidden(), emissivity);
 
   // Burst: through Waiting to Measuring once the first frame came.
-  ProgressWatch watch(f);
+  ProgressWatch watch(f, &emulator_.Line());
   f.mStartClick(f.mStart);
   EXPECT_EQ(f.MeasureMode(), MeasureMode::Burst);
   EXPECT_TRUE(f.RewritePending());

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <optional>
 
 #include "drivers/device_session.h"
 #include "test_brio_gen2_fixture.h"
@@ -19,6 +20,30 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes Text(const char* t) { return Bytes(t, t + std::strlen(t)); }
+
+// Where in everything written to the line `bytes` first appear (at or
+// after byte `from`), and when the driver handed their first byte over: the
+// line stamps each write on the driver's thread as it is made, so the
+// pauses between writes are the driver's own, however late the emulator
+// got to them.
+struct Written {
+  std::size_t at;
+  FakeSerialLine::TimePoint time;
+};
+std::optional<Written> FindWritten(const FakeSerialLine& line, const Bytes& bytes, std::size_t from = 0) {
+  Bytes all;
+  std::vector<FakeSerialLine::TimePoint> times;
+  for (const FakeSerialLine::Call& c : line.CallsOf(FakeSerialLine::Call::Kind::Write)) {
+    all.insert(all.end(), c.data.begin(), c.data.end());
+    times.insert(times.end(), c.data.size(), c.time);
+  }
+  if (from > all.size()) return std::nullopt;
+  const auto found =
+      std::search(all.begin() + static_cast<std::ptrdiff_t>(from), all.end(), bytes.begin(), bytes.end());
+  if (found == all.end()) return std::nullopt;
+  const auto at = static_cast<std::size_t>(found - all.begin());
+  return Written{at, times[at]};
+}
 
 TEST_F(BrioGen2Test, PowerOnHandshakeSequenceAndTiming) {
   StartDevice();
@@ -46,9 +71,17 @@ TEST_F(BrioGen2Test, PowerOnHandshakeSequenceAndTiming) {
   EXPECT_EQ(wait.bytes, Text("9WAIT"));
   EXPECT_EQ(poll.bytes, Bytes{0x01});
   EXPECT_EQ(requests.back().bytes, Bytes{0x0E});
-  EXPECT_GE(poll.time - wait.time, std::chrono::milliseconds(1000));
-  // The first "9WAIT" comes at least 300 ms after DTR rose.
-  EXPECT_GE(requests.front().time - model_->StartedAt(), std::chrono::milliseconds(200));
+  // The driver's pauses, on the line: the first "9WAIT" at least 300 ms
+  // after DTR rose, 01 at least the second of waiting after it.
+  const auto dtr = line_->CallsOf(FakeSerialLine::Call::Kind::SetDtr);
+  ASSERT_FALSE(dtr.empty());
+  ASSERT_TRUE(dtr.back().on);
+  const auto waitSent = FindWritten(*line_, Text("9WAIT"));
+  ASSERT_TRUE(waitSent.has_value());
+  EXPECT_GE(waitSent->time - dtr.back().time, std::chrono::milliseconds(300));
+  const auto pollSent = FindWritten(*line_, Bytes{0x01}, waitSent->at);
+  ASSERT_TRUE(pollSent.has_value());
+  EXPECT_GE(pollSent->time - waitSent->time, std::chrono::milliseconds(1000));
   Deliver();
   EXPECT_EQ(sink_.Count(MsgBrioDeviceFound), 1);
   EXPECT_TRUE(driver_->ConnectPollActive());

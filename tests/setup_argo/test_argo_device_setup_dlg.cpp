@@ -724,6 +724,7 @@ TEST_F(ArgoDeviceSetupDlgTest, CancelShowsItsProgressAndCanBeStopped) {
   EXPECT_TRUE(captions.front().startsWith(QStringLiteral("WRITE"))) << captions.front().toStdString();
   EXPECT_EQ(dlg_->lblProgress->text(), captions.back());
   EXPECT_EQ(State(), opening_);
+  family_->OnProgress = nullptr;  // `captions` goes now; the family lives on to TearDown
 }
 
 TEST_F(ArgoDeviceSetupDlgTest, ChoosingFahrenheitShowsEveryTemperatureInIt) {

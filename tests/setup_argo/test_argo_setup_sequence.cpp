@@ -8,6 +8,7 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -28,7 +29,9 @@ class ArgoSetupSequenceTest : public ArgoSessionTest {
   void Open() {
     StartSession({}, QStringLiteral("argo-1500"));
     ReadAllAndOpenSetup();
-    sequence_.SetInputEnabled = [this](bool enabled) { hooks_.push_back(enabled ? "input on" : "input off"); };
+    sequence_.SetInputEnabled = [this](bool enabled) {
+      hooks_.push_back(enabled ? "input on" : "input off");
+    };
     sequence_.ShowRunning = [this](bool running, bool stoppable) {
       hooks_.push_back(!running ? "hidden" : stoppable ? "shown, stoppable" : "shown");
     };
@@ -62,26 +65,50 @@ TEST_F(ArgoSetupSequenceTest, TheDriversProgressIsGivenBackHoweverTheSequenceEnd
   Open();
   struct Ending {
     const char* name;
+    std::function<void()> beforeStart;   // once the edits are written
     std::function<void()> whileRunning;  // after the first request went out
     bool stoppable;
   };
   const std::vector<Ending> endings = {
-      {"runs to its end", [] {}, false},
-      {"stopped", [this] { setup_->CancelSequence(); }, true},
-      {"device vanishes", [this] { SetFaults([](ArgoFaults& f) { f.vanishAfterRequests = 1; }); }, true},
+      {"runs to its end", [] {}, [] {}, false},
+      // The emulator holds the first request until the stop was made.
+      {"stopped", [this] { model_->HoldNextRequest(); },
+       [this] {
+         ASSERT_TRUE(WaitForEvents([&] { return model_->Holding(); }, 10000));
+         setup_->CancelSequence();
+         model_->Release();
+       },
+       true},
+      // The first write-back is answered, the device vanishes on the second.
+      {"device vanishes", [this] { SetFaults([](ArgoFaults& f) { f.vanishAfterRequests = 2; }); }, [] {},
+       true},
   };
   for (const Ending& ending : endings) {
     SCOPED_TRACE(ending.name);
+    // Each ending opens on the same values and edits all three, whatever
+    // the one before left: a stop that lands inside an exchange leaves the
+    // driver's cache on the value it sent, and a write-back with nothing
+    // to write shows "READY" alone.
+    Write(Planner::Plan(1, 0.95, {}));
+    Write(Planner::Plan(14, 0.0, {}));
+    Write(Planner::Plan(15, 1.0, {}));
     std::optional<Outcome> atOpen;
     setup_->ReadCache([&](const Outcome& o) { atOpen = o; });
     ASSERT_TRUE(WaitForEvents([&] { return atOpen.has_value(); }, 10000));
     Write(Planner::Plan(1, 0.8, {}));
     Write(Planner::Plan(14, 2.0, {}));
     Write(Planner::Plan(15, 1.1, {}));
+    std::optional<Outcome> edited;
+    setup_->ReadCache([&](const Outcome& o) { edited = o; });
+    ASSERT_TRUE(WaitForEvents([&] { return edited.has_value(); }, 10000));
+    ASSERT_NE(edited->config.Emissivity, atOpen->config.Emissivity);
+    ASSERT_NE(edited->config.TweakOffset, atOpen->config.TweakOffset);
+    ASSERT_NE(edited->config.TweakGain, atOpen->config.TweakGain);
     model_->ClearRequests();
     hooks_.clear();
     chained_.clear();
     listener_.clear();
+    ending.beforeStart();
 
     sequence_.Begin(family_.get(), ending.stoppable);
     std::optional<Outcome> out;
@@ -89,9 +116,12 @@ TEST_F(ArgoSetupSequenceTest, TheDriversProgressIsGivenBackHoweverTheSequenceEnd
       out = o;
       EXPECT_TRUE(sequence_.End());
     });
-    ASSERT_TRUE(WaitForEvents([&] { return model_->RequestCount() >= 1 || out.has_value(); }, 10000));
+    ASSERT_TRUE(WaitForEvents(
+        [&] { return model_->RequestCount() >= 1 || model_->Holding() || out.has_value(); }, 10000));
     ending.whileRunning();
     ASSERT_TRUE(WaitForEvents([&] { return out.has_value(); }, 20000));
+    EXPECT_EQ(out->report.Cancelled, std::string_view(ending.name) == "stopped");
+    EXPECT_EQ(out->report.DeviceLost, std::string_view(ending.name) == "device vanishes");
     EXPECT_FALSE(sequence_.Running());
     EXPECT_EQ(hooks_, (std::vector<const char*>{"input off", ending.stoppable ? "shown, stoppable" : "shown",
                                                 "hidden", "input on"}));

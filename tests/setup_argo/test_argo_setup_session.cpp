@@ -381,6 +381,7 @@ TEST_F(ArgoSetupSessionTest, CancelRestoresTheOpeningState) {
   EXPECT_EQ(State(), atOpen);
   ASSERT_TRUE(WaitForEvents([&] { return !progress.empty() && progress.back() == QStringLiteral("READY"); }));
   EXPECT_EQ(progress.front(), QStringLiteral("WRITE EMISSIVITY"));
+  family_->OnProgress = nullptr;  // `progress` goes now; the family lives on to TearDown
 }
 
 // The device vanishes while Cancel writes back: the report names what did
@@ -403,28 +404,25 @@ TEST_F(ArgoSetupSessionTest, CancelOnAVanishingDeviceSaysWhatWasNotWritten) {
   EXPECT_EQ(ArgoSetupSession::NotWrittenNames(o.report), QStringLiteral("ALARM 4, TWEAK OFFSET, PANEL LOCK"));
 }
 
-// The dialog cancels Cancel's write-back between exchanges (here in the
-// driver's pause after the unit): nothing more goes out and the report
-// names the rest.
+// The dialog cancels Cancel's write-back while its first exchange is
+// under way: nothing more goes out and the report names the rest.
 TEST_F(ArgoSetupSessionTest, ASequenceCanBeCancelledBetweenExchanges) {
   Open();
   const TArgoConfig configAtOpen = cache_;
   Write(Planner::Plan(1, 0.8, Celsius()));
   Write(Planner::Plan(14, 2.0, Celsius()));
   model_->ClearRequests();
-  // The first reply comes a little late, so the cancel lands before a second
-  // exchange can start, however slowly this thread runs. Whether the first
-  // write was still confirmed depends on where in its exchange the cancel
-  // landed; nothing after it is attempted either way.
-  ArgoFaults faults = model_->Faults();
-  faults.lateReplyMs = 40;
-  faults.replyFaultLimit = 1;
-  model_->SetFaults(faults);
+  // The emulator holds the first request until the cancel was made, so the
+  // cancel lands inside the first exchange. Whether that write was still
+  // confirmed depends on whether the driver saw its reply or the cancel
+  // first; nothing after it is attempted either way.
+  model_->HoldNextRequest();
   std::optional<Outcome> out;
   setup_->Restore(configAtOpen, [&](const Outcome& o) { out = o; });
   EXPECT_TRUE(setup_->Busy());
-  ASSERT_TRUE(WaitForEvents([&] { return model_->RequestCount() >= 1; }, 5000));
+  ASSERT_TRUE(WaitForEvents([&] { return model_->Holding(); }, 5000));
   setup_->CancelSequence();
+  model_->Release();
   ASSERT_TRUE(WaitForEvents([&] { return out.has_value(); }, 5000));
   EXPECT_FALSE(setup_->Busy());
   ASSERT_TRUE(out->ran);
@@ -437,6 +435,9 @@ TEST_F(ArgoSetupSessionTest, ASequenceCanBeCancelledBetweenExchanges) {
               items[0].second == TArgoWriteResult::Unconfirmed);
   EXPECT_EQ(items[1], (std::pair<QString, TArgoWriteResult>{QStringLiteral("TWEAK OFFSET"),
                                                             TArgoWriteResult::NotAttempted}));
+  // The held request reaches the emulator's log once it was let through;
+  // the job has ended, so nothing can follow it.
+  EXPECT_TRUE(WaitForEvents([&] { return model_->RequestCount() >= 1; }, 5000));
   EXPECT_EQ(model_->RequestCount(), 1u);
 }
 

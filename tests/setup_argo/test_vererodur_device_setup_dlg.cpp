@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -358,9 +359,18 @@ TEST_F(VererodurDlgTest, RefreshFollowsTheDeviceAndRestsWhileAChangeIsPending) {
   dlg_->eEpsilon->selectAll();
   dlg_->eEpsilon->insert(QStringLiteral("0.8"));
   const int pending = dlg_->RefreshCount();
-  Pump(TVererodurDeviceSetupDlg::kEditDelayMs - 300);
-  EXPECT_EQ(dlg_->RefreshCount(), pending);
-  EXPECT_EQ(dlg_->eEpsilon->text(), QStringLiteral("0.8"));
+  // For as long as the change waits for its timer, no refresh comes.
+  ASSERT_TRUE(dlg_->WritePending());
+  bool refreshedWhilePending = false;
+  ASSERT_TRUE(WaitForEvents(
+      [&] {
+        if (!dlg_->WritePending()) return true;
+        if (dlg_->RefreshCount() != pending) refreshedWhilePending = true;
+        if (dlg_->eEpsilon->text() != QStringLiteral("0.8")) refreshedWhilePending = true;
+        return false;
+      },
+      10000));
+  EXPECT_FALSE(refreshedWhilePending);
   ASSERT_TRUE(WaitForEvents([&] { return State().epsilon == 800; }, 10000));
   ASSERT_TRUE(WaitForEvents([&] { return dlg_->RefreshCount() > pending; }, 10000));
   EXPECT_EQ(dlg_->eEpsilon->text(), QStringLiteral("0.800"));
@@ -761,13 +771,24 @@ TEST_F(VererodurDlgTest, DisplaySourcesAreWrittenHalfASecondAfterTheChoice) {
   auto* main = dlg_->DisplayPage->findChild<QComboBox*>(QStringLiteral("cbDisplayMainSource"));
   ASSERT_NE(visual, nullptr);
   ASSERT_NE(main, nullptr);
+  QElapsedTimer sinceChoice;
+  sinceChoice.start();
   visual->setCurrentIndex(2);
   Q_EMIT visual->activated(2);
   EXPECT_TRUE(dlg_->WritePending());
   EXPECT_FALSE(dlg_->btnOK->isEnabled());
-  Pump(TVererodurDeviceSetupDlg::kChoiceDelayMs - 250);
-  EXPECT_TRUE(SetterNames().empty());
-  EXPECT_EQ(visual->currentIndex(), 2);
+  // Nothing goes out before the delay (the write is seen no sooner), and
+  // the combo keeps the choice meanwhile.
+  bool lostWhilePending = false;
+  ASSERT_TRUE(WaitForEvents(
+      [&] {
+        if (!SetterNames().empty()) return true;
+        if (visual->currentIndex() != 2) lostWhilePending = true;
+        return false;
+      },
+      10000));
+  EXPECT_GE(sinceChoice.elapsed(), TVererodurDeviceSetupDlg::kChoiceDelayMs);
+  EXPECT_FALSE(lostWhilePending);
   ASSERT_TRUE(Settled());
   EXPECT_EQ(SetterNames(), std::vector<QString>{QStringLiteral("SetVisualAlarmSource")});
   EXPECT_EQ(State().visualAlarmSource, 2);
@@ -782,8 +803,11 @@ TEST_F(VererodurDlgTest, DisplaySourcesAreWrittenHalfASecondAfterTheChoice) {
   ASSERT_TRUE(WaitForEvents([&] { return main->hasFocus(); }));
   main->setCurrentIndex(3);
   Q_EMIT main->activated(3);
+  // Leaving the combo writes the choice at once: the change timer is no
+  // longer pending when the focus has moved on.
   dlg_->btnSave->setFocus(Qt::TabFocusReason);
-  ASSERT_TRUE(WaitForEvents([&] { return !SetterNames().empty(); }, TVererodurDeviceSetupDlg::kChoiceDelayMs - 200));
+  ASSERT_TRUE(dlg_->btnSave->hasFocus());
+  EXPECT_FALSE(dlg_->WritePending());
   ASSERT_TRUE(Settled());
   EXPECT_EQ(SetterNames(), std::vector<QString>{QStringLiteral("SetDisplayMainSource")});
   EXPECT_EQ(State().displayMainSource, 3);

@@ -67,6 +67,8 @@ class BrioEmulator {
   // The model as its generation (null for the other one).
   BrioGen1Model* Gen1() const { return dynamic_cast<BrioGen1Model*>(model_.get()); }
   BrioGen2Model* Gen2() const { return dynamic_cast<BrioGen2Model*>(model_.get()); }
+  // The line the device is served on (valid after Start).
+  FakeSerialLine& Line() const { return *line_; }
   const BrioProfile& Profile() const { return profile_; }
 
  private:
