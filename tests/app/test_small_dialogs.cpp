@@ -27,6 +27,7 @@
 #include "drivers/sentinel_utils.h"
 #include "platform/folders.h"
 #include "platform/ini_file.h"
+#include "tests/support/language_fixture.h"
 #include "ui/caption_panel.h"
 #include "ui/form_registry.h"
 #include "ui/lng_ini_supp.h"
@@ -67,34 +68,7 @@ int ResultOfClick(QDialog& dialog, QAbstractButton* button) {
 }
 
 // A language file in a program folder of its own, loaded read-only.
-class LanguageFixture {
- public:
-  explicit LanguageFixture(const QByteArray& contents) {
-    EXPECT_TRUE(programDir_.isValid());
-    qputenv("XDG_CONFIG_HOME", programDir_.filePath(QStringLiteral("user")).toUtf8());
-    Folders::SetProgramFolderForTesting(programDir_.path());
-    TLngINISupp::ResetSharedStateForTesting();
-    QFile file(programDir_.filePath(QStringLiteral("Test.lng")));
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(contents);
-    file.close();
-    lng.SetReadOnly(true);
-    lng.OnShowMessage = [](const QString&) {};
-    lng.SetFileName(QStringLiteral("Test.lng"));
-    EXPECT_TRUE(lng.LoadLanguage());
-  }
-  ~LanguageFixture() {
-    TLngINISupp::ResetSharedStateForTesting();
-    Folders::SetProgramFolderForTesting(QString());
-    qunsetenv("XDG_CONFIG_HOME");
-  }
-  QString ProgramFolder() const { return programDir_.path(); }
-
-  TLngINISupp lng;
-
- private:
-  QTemporaryDir programDir_;
-};
+using test_support::LanguageFixture;
 
 class UnitTexts : public ::testing::Test {
  protected:

@@ -20,7 +20,9 @@
 
 #include "setup_brio/brio_device_setup_dlg.h"
 #include "setup_brio/brio_field_codec.h"
+#include "setup_brio/loop_maintenance_dlg_brio.h"
 #include "tests/setup_brio/brio_first_gen_fixture.h"
+#include "tests/support/language_fixture.h"
 #include "tests/support/wait_for.h"
 
 namespace {
@@ -40,7 +42,7 @@ class BrioDeviceSetupDlgTest : public ::testing::Test {
  protected:
   void Open(const BrioConfigImage& config, const BrioCalibrationImage& calibration = Calibration(),
             bool fahrenheit = false) {
-    dlg_ = std::make_unique<TBrioDeviceSetupDLg>();
+    if (!dlg_) dlg_ = std::make_unique<TBrioDeviceSetupDLg>();
     dlg_->ShowMessage = [this](const QString& text) { messages_.push_back(text); };
     dlg_->AskYesNo = [this](const QString& question) {
       questions_.push_back(question);
@@ -315,6 +317,46 @@ TEST_F(BrioDeviceSetupDlgTest, ALoadOfAnotherModelsFileChangesNothing) {
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0], QStringLiteral("CONFIGURATION FILE NOT VALID !"));
   EXPECT_EQ(dlg_->eEmiss->text(), QStringLiteral("0.950"));
+}
+
+TEST_F(BrioDeviceSetupDlgTest, AGermanLanguageFileSwitchesCaptionsListsAndMessages) {
+  // The forms exist before the language is loaded, as at program start.
+  dlg_ = std::make_unique<TBrioDeviceSetupDLg>();
+  TLoopMaintenanceDlgBrio loop;
+  test_support::LanguageFixture language(
+      "[Language]\r\nLanguage=Deutsch\r\n"
+      "[BrioDeviceSetupDLg]\r\nCaption=Ger\xE4teeinstellung\r\ntsGeneral=Allgemein\r\n"
+      "btnLoad=Konfiguration laden\r\n"
+      "[LoopMaintenanceDlgBrio]\r\nCaption=Schleifenwartung\r\nBtnClose=&Schlie\xDF"
+      "en und Normalbetrieb\r\n"
+      "[Messages]\r\nConfigFileNotValid=KONFIGURATIONSDATEI UNG\xDCLTIG !\r\n"
+      "[Other]\r\nPeakHold=Spitzenwert halten\r\nTriggerOff=Trigger aus\r\n");
+  dlg_->FLng = &language.lng;
+
+  EXPECT_EQ(dlg_->windowTitle(), QString::fromUtf8("Geräteeinstellung"));
+  EXPECT_EQ(dlg_->pControl->tabText(TBrioDeviceSetupDLg::kPageGeneral), QStringLiteral("Allgemein"));
+  EXPECT_EQ(dlg_->btnLoad->text(), QStringLiteral("Konfiguration laden"));
+  EXPECT_EQ(dlg_->btnSave->text(), QStringLiteral("Save Config"));  // not in the file
+  EXPECT_EQ(loop.windowTitle(), QStringLiteral("Schleifenwartung"));
+  EXPECT_EQ(loop.BtnClose->text(), QString::fromUtf8("&Schließen und Normalbetrieb"));
+
+  Open(brio_test::DefaultConfig());
+  EXPECT_EQ(dlg_->cbHoldMode->itemText(1), QStringLiteral("Spitzenwert halten"));
+  EXPECT_EQ(dlg_->cbHoldMode->itemText(5), QStringLiteral("Spitzenwert halten Trigger aus"));
+  EXPECT_EQ(dlg_->cbHoldMode->itemText(2), QStringLiteral("Valley hold"));  // not in the file
+
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("other.cfg"));
+  QFile f(file);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(
+      "ThermaSentinel-CONFIGURATION-FILE V2\r\n------------------------------------\r\n"
+      "_Device_Model=brio\r\n[BEGIN]\r\n[END]\r\n");
+  f.close();
+  EXPECT_FALSE(dlg_->LoadConfig(file));
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0], QString::fromUtf8("KONFIGURATIONSDATEI UNGÜLTIG !"));
+  dlg_->FLng = nullptr;
 }
 
 }  // namespace
