@@ -155,13 +155,16 @@ bool TBrioDeviceSetupDLg::ControlsToParams() {
     images_.Config = encoded;
     return true;
   }
-  Message(error->Message());
-  if (QWidget* field = binder_.Control(error->Control)) {
-    for (int page = 0; page < pControl->count(); ++page)
-      if (pControl->widget(page)->isAncestorOf(field)) pControl->setCurrentIndex(page);
-    field->setFocus(Qt::OtherFocusReason);
-  }
+  ShowValueError(error->Caption, binder_.Control(error->Control));
   return false;
+}
+
+void TBrioDeviceSetupDLg::ShowValueError(const QString& caption, QWidget* control) {
+  Message(BrioFieldError{QString(), caption}.Message());
+  if (control == nullptr) return;
+  for (int page = 0; page < pControl->count(); ++page)
+    if (pControl->widget(page)->isAncestorOf(control)) pControl->setCurrentIndex(page);
+  control->setFocus(Qt::OtherFocusReason);
 }
 
 void TBrioDeviceSetupDLg::eAvgExit() {

@@ -58,6 +58,9 @@ class TBrioDeviceSetupDLg : public QDialog, public TBrioSetupDialog {
   // first refused field shows its message, brings its page to the front,
   // focuses it and returns false with the image unchanged.
   bool ControlsToParams();
+  // The encoder's error report: "Error value : " and the field's caption,
+  // then the field's page to the front and the focus on the field.
+  void ShowValueError(const QString& caption, QWidget* control);
   void UpdateControlStates();
   void UpdateUnitLabels();
   // The field-exit routine.

@@ -159,6 +159,15 @@ TEST_F(BrioDeviceSetupDlgTest, OkIsRefusedOnABadFieldWhichComesToTheFront) {
   EXPECT_EQ(brio_test::Word(Config(), 20), 49152);
 }
 
+TEST_F(BrioDeviceSetupDlgTest, ShowValueErrorReportsTheFieldOnItsPage) {
+  Open(brio_test::DefaultConfig());
+  dlg_->ShowValueError(QStringLiteral("Output mV max."), dlg_->eMVmax);
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0], QStringLiteral("Error value : Output mV max."));
+  EXPECT_EQ(dlg_->pControl->currentIndex(), TBrioDeviceSetupDLg::kPageOutput);
+  EXPECT_TRUE(WaitForEvents([&] { return dlg_->eMVmax->hasFocus(); }));
+}
+
 // A device with only its lower fail-safe limit changed opens with the box
 // ticked, so OK keeps that limit instead of storing the default again.
 TEST_F(BrioDeviceSetupDlgTest, OneChangedFailsafeLimitTicksTheBoxAndSurvivesOk) {
