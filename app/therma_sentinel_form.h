@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/brio_loop_maintenance.h"
@@ -564,6 +565,16 @@ class TThermaSentinelForm : public QMainWindow {
   QDateTime measureStartTime_;
   std::int64_t measureStartMs_ = 0;  // monotonic ms, poll-mode time base
   bool xWindowFromChart_ = false;
+  // The live chart's view while the chart shows a loaded file: put back
+  // before the next measurement and before the settings are written, so the
+  // file's window and range never become the live ones.
+  struct LiveChartView {
+    double yMin, yMax, yRangeMin, yRangeMax;
+    int scale;
+    bool xWindowFromChart;
+  };
+  std::optional<LiveChartView> liveChartView_;
+  void RestoreLiveChartView();
   bool pollBusy_ = false;
   bool bufferFullHandled_ = false;
   bool inBurstBatch_ = false;

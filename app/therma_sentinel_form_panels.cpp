@@ -771,6 +771,7 @@ void TThermaSentinelForm::ApplyChartSettings() {
 
 void TThermaSentinelForm::PrepareChart() {
   TDiagram& d = *Diagram_;
+  RestoreLiveChartView();
   double lo = deviceTmin_;
   double hi = deviceTmax_;
   if (graph_[ChannelValues::TInt].ShowDiagram || graph_[ChannelValues::TBox].ShowDiagram)
