@@ -6,9 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QComboBox>
-#include <QTabWidget>
 #include <QApplication>
+#include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDialog>
 #include <QDir>
@@ -18,6 +17,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -35,11 +35,13 @@
 #include "setup_argo/loop_maintenance_dlg.h"
 #include "setup_argo/vererodur_calibration_page.h"
 #include "setup_argo/vererodur_device_setup_dlg.h"
+#include "tests/app/dialog_texts.h"
 #include "tests/setup_argo/loop_dialog_closings.h"
 #include "tests/support/program_home.h"
-#include "tests/support/wait_for.h"
 #include "tests/support/stall_limit.h"
+#include "tests/support/wait_for.h"
 #include "tools/devsim/argo_model.h"
+#include "tools/devsim/argo_wire.h"
 #include "tools/devsim/devsim_options.h"
 #include "tools/devsim/pty_server.h"
 #include "ui/d_spin_edit.h"
@@ -363,13 +365,83 @@ TEST_F(MainWindowSetupTest, EmissivityDialogThroughTheMenu) {
   ASSERT_TRUE(WaitForEvents([&] { return State().emissivity == 950; }, 5000, EventPump::EventLoop));
 }
 
+// "calculate" in the emissivity dialog always tells what the device did or
+// why it did not, and the dialog and its button stay where the user clicked.
+TEST_F(MainWindowSetupTest, EmissivityCalculationSaysWhatHappenedAndTheDialogStaysPut) {
+  TThermaSentinelForm& f = StartConnected(QStringLiteral("argo-current"));
+  SetState([](ArgoDeviceState& s) {
+    s.emissivity = 950;
+    s.objectTemp = ArgoWire::EncodeTemperature(612.3);  // the range is 350..2000
+  });
+  TChangeEmissDlg& dlg = *f.ChangeEmissDlg;
+  struct Case {
+    const char* name;
+    std::function<void()> arrange;
+    QString given;     // empty: what the dialog offers (the reading)
+    const char* told;  // part of the message
+    int emissivity;    // the device's afterwards
+  };
+  const std::vector<Case> cases = {
+      {"the given temperature is the reading", [] {}, QString(), "The emissivity stays 0.950", 950},
+      {"the device finds another emissivity",
+       [&] {
+         SetState([](ArgoDeviceState& s) {
+           s.sceneTemp = ArgoWire::EncodeTemperature(650.0);
+           s.sceneEmissivity = 800;
+         });
+       },
+       QStringLiteral("650.0"), "The device calculated the emissivity 0.800 (it was 0.950)", 800},
+      {"the given temperature is the range's end", [] {}, QStringLiteral("350.0"), "Not calculated", 800},
+  };
+  std::size_t index = 0;
+  QRect frame;
+  QPoint button;
+  bool clicked = false;
+  std::vector<ModalScript::Step> steps;
+  steps.push_back({[&] { return dlg.isVisible() && dlg.btnCalculate->isEnabled(); },
+                   [&] {
+                     frame = dlg.frameGeometry();
+                     button = dlg.btnCalculate->mapToGlobal(QPoint(0, 0));
+                   }});
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    steps.push_back({[&] { return !dlg.Busy() && dlg.btnCalculate->isEnabled(); },
+                     [&, i] {
+                       index = i;
+                       cases[i].arrange();
+                       if (!cases[i].given.isEmpty()) dlg.seTemp->setText(cases[i].given);
+                       dlg.btnCalculate->click();
+                       clicked = true;
+                       EXPECT_EQ(dlg.btnCalculate->mapToGlobal(QPoint(0, 0)), button) << cases[i].name;
+                     }});
+    steps.push_back({[&, i] { return clicked && index == i && !dlg.Calculating(); },
+                     [&, i] {
+                       clicked = false;
+                       SCOPED_TRACE(cases[i].name);
+                       EXPECT_TRUE(dlg.stCalculating->isVisible());
+                       EXPECT_TRUE(dlg.stCalculating->text().contains(QLatin1String(cases[i].told)))
+                           << dlg.stCalculating->text().toStdString();
+                       EXPECT_EQ(State().emissivity, cases[i].emissivity);
+                       EXPECT_EQ(dlg.frameGeometry(), frame);
+                       EXPECT_EQ(dlg.btnCalculate->mapToGlobal(QPoint(0, 0)), button);
+                       EXPECT_TRUE(test_support::ClippedTexts(&dlg).isEmpty())
+                           << test_support::ClippedTexts(&dlg).join(QLatin1Char('\n')).toStdString();
+                     }});
+  }
+  steps.push_back({[] { return true; }, [&] { dlg.btnOK->click(); }});
+  ModalScript script(std::move(steps), 60000);
+  f.mEmissivity->trigger();
+  ASSERT_TRUE(script.Finished()) << "stuck at step " << script.Next();
+  ExpectWindowRestored(f);
+}
+
 // Device setup for the ratio model: the whole configuration is read
 // first, the ratio dialog opens on the page "Output signals" whatever page
 // was stored, the window rests while it is open, and the page is stored
 // under its own key. Opening and Cancel with no edit write nothing but the
 // clearing of an advanced hold mode the attenuation source cannot have.
 TEST_F(MainWindowSetupTest, RatioDeviceSetupOpensAndCancelWritesNothing) {
-  TThermaSentinelForm& f = StartConnected(QStringLiteral("ratio"), QStringLiteral("Vererodur_DeviceSetup_Page=3\r\n"));
+  TThermaSentinelForm& f =
+      StartConnected(QStringLiteral("ratio"), QStringLiteral("Vererodur_DeviceSetup_Page=3\r\n"));
   ASSERT_EQ(f.DeviceTypeCode(), 2);
   ASSERT_TRUE(f.mDeviceSetup->isEnabled());
   ASSERT_TRUE(f.btnDeviceSetup->isEnabled());
@@ -427,8 +499,7 @@ TEST_F(MainWindowSetupTest, RatioDeviceSetupOpensAndCancelWritesNothing) {
 // vanishes while the dialog is open closes it, and the window is not left
 // busy.
 TEST_F(MainWindowSetupTest, RatioDeviceSetupWithTheServiceSwitchAndAVanishingDevice) {
-  TThermaSentinelForm& f =
-      StartConnected(QStringLiteral("ratio-5015"), QString(), {QStringLiteral("/SRVC")});
+  TThermaSentinelForm& f = StartConnected(QStringLiteral("ratio-5015"), QString(), {QStringLiteral("/SRVC")});
   ASSERT_EQ(f.DeviceTypeCode(), 2);
   TVererodurDeviceSetupDlg& dlg = *f.VererodurDeviceSetupDlg;
   bool vanished = false;
@@ -447,11 +518,13 @@ TEST_F(MainWindowSetupTest, RatioDeviceSetupWithTheServiceSwitchAndAVanishingDev
        }},
   });
   f.mDeviceSetup->trigger();
-  ASSERT_TRUE(WaitForEvents([&] { return script.Finished() && vanished && !dlg.isVisible() && f.State() != csBusy; },
-                            60000, EventPump::EventLoop))
+  ASSERT_TRUE(
+      WaitForEvents([&] { return script.Finished() && vanished && !dlg.isVisible() && f.State() != csBusy; },
+                    60000, EventPump::EventLoop))
       << script.Next();
   EXPECT_EQ(dlg.result(), QDialog::Rejected);
-  for (const auto& r : model_->Requests()) EXPECT_FALSE(r.name.startsWith(QLatin1String("Set"))) << r.name.toStdString();
+  for (const auto& r : model_->Requests())
+    EXPECT_FALSE(r.name.startsWith(QLatin1String("Set"))) << r.name.toStdString();
 }
 
 // Device setup for the single-colour model: the device is read first, on
