@@ -653,7 +653,11 @@ void TThermaSentinelForm::mDeviceInfoClick(QObject*) {
   DeviceInfoDlg->Fahrenheit = fahrenheit_;
   DeviceInfoDlg->DeviceTypeText = deviceTypeLabel_ + QLatin1Char(' ') + c.ModelText;
   DeviceInfoDlg->SerialText = QString::number(c.SerialNumber);
-  DeviceInfoDlg->FirmwareText = QString::number(c.Firmware);
+  // A device that gives no firmware revision (the first Brio generation)
+  // shows none.
+  DeviceInfoDlg->FirmwareText =
+      c.Firmware > 0 ? QString::number(c.Firmware)
+                     : LIS_->OtherText(QStringLiteral("FirmwareUnknown"), QStringLiteral("unknown"));
   DeviceInfoDlg->RangeLow = deviceTmin_;
   DeviceInfoDlg->RangeHigh = deviceTmax_;
   DeviceInfoDlg->ShowModal();

@@ -428,9 +428,16 @@ class TThermaSentinelForm : public QMainWindow {
   // The record queue's drop count in the status bar (panel 3), when it changed.
   void ShowDroppedRecords();
   void ShowPanelText(int channel, const QString& text);
+  // False for a channel the connected device does not send (it shows no
+  // value in its panel and on its displays).
+  bool ChannelSent(int channel) const;
   void CopyPanelsToSecondSet();
   QString TemperatureText(float celsius) const;
   void AddSample(double time);
+  // An automatic value axis starts around the first usable sample of a
+  // measurement (and widens from there), not at the stored window.
+  void FitValueAxisToSample();
+  bool valueAxisFromSample_ = false;
   // The ratio model shows its object value as a percentage (display mode 2).
   bool RatioPercentMode() const;
   // Encodes a value for the external displays of one DisplayKind.

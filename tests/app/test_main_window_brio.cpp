@@ -24,16 +24,18 @@
 #include <memory>
 #include <ostream>
 
-#include "app/scan_device_dlg.h"
 #include "app/change_emiss_dlg.h"
+#include "app/device_info_dlg.h"
+#include "app/scan_device_dlg.h"
 #include "app/therma_sentinel_form.h"
 #include "drivers/device_type.h"
 #include "drivers/sentinel_utils.h"
 #include "platform/folders.h"
 #include "platform/ini_file.h"
 #include "tests/support/brio_emulator.h"
-#include "tests/support/wait_for.h"
+#include "tests/support/modal_dialog.h"
 #include "tests/support/stall_limit.h"
+#include "tests/support/wait_for.h"
 #include "ui/d_spin_edit.h"
 #include "ui/lng_ini_supp.h"
 #include "ui/panel_status_bar.h"
@@ -379,6 +381,21 @@ TEST_F(MainWindowBrioTest, EmissivityDialogThroughTheMenu) {
 }
 
 // AutoStart: the measurement starts by itself once the device is read.
+// A first-generation device gives no firmware revision: the device
+// information says so instead of showing revision 0.
+TEST_F(MainWindowBrioTest, DeviceInformationOfTheFirstGenerationShowsNoFirmwareRevisionZero) {
+  Prepare(1, QStringLiteral("voduz1"), 1, false);
+  TThermaSentinelForm& f = StartConnected();
+  ASSERT_EQ(f.Family()->Snapshot().Firmware, 0);
+  QString firmware;
+  test_support::WhenShown(f.DeviceInfoDlg, [&] {
+    firmware = f.DeviceInfoDlg->stFirmware->text();
+    f.DeviceInfoDlg->reject();
+  });
+  f.mDeviceInfo->trigger();
+  EXPECT_EQ(firmware, QStringLiteral("unknown"));
+}
+
 TEST_F(MainWindowBrioTest, AutoStartMeasures) {
   Prepare(2, QStringLiteral("brio-2w"), 1, true);
   MakeForm();

@@ -434,6 +434,54 @@ TEST_F(MainWindowSetupTest, EmissivityCalculationSaysWhatHappenedAndTheDialogSta
   ExpectWindowRestored(f);
 }
 
+// The ratio model sends no internal and no actual temperature: their
+// panels and displays show no value, in a burst and while polled.
+TEST_F(MainWindowSetupTest, ChannelsTheRatioModelDoesNotSendShowNoValue) {
+  TThermaSentinelForm& f =
+      StartConnected(QStringLiteral("ratio"),
+                     QStringLiteral("TInt_ShowDigital=1\r\nTAct_ShowDigital=1\r\nTObj_ShowDigital=1\r\n"));
+  ASSERT_EQ(f.DeviceTypeCode(), 2);
+  auto expectNoValue = [&](const char* when) {
+    SCOPED_TRACE(when);
+    for (int c : {ChannelValues::TInt, ChannelValues::TAct}) {
+      EXPECT_EQ(f.Panels1[c].Label->text(), QStringLiteral("-----"));
+      EXPECT_EQ(f.Panels2[c].Label->text(), QStringLiteral("-----"));
+      EXPECT_FALSE(f.DisplayValue(ChannelValues::DisplayKindOfChannel(c)).HasValue);
+    }
+    EXPECT_TRUE(f.Panels1[ChannelValues::TObj].Label->text().endsWith(QStringLiteral("°C")))
+        << f.Panels1[ChannelValues::TObj].Label->text().toStdString();
+  };
+  f.mStartClick(f.mStart);
+  ASSERT_EQ(f.MeasureMode(), 1);
+  ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() > 50; }, 15000, EventPump::EventLoop));
+  WaitForEvents([&] { return false; }, 300, EventPump::EventLoop);
+  expectNoValue("burst");
+  f.mStopClick(f.mStop);
+  WaitForEvents([&] { return false; }, 1200, EventPump::EventLoop);
+  expectNoValue("polled");
+}
+
+// A steady signal far above the stored window's lower end: the automatic
+// value axis starts around the trace (not at the range's lower end, which
+// would press the trace against the top edge).
+TEST_F(MainWindowSetupTest, TheValueAxisStartsAroundASteadyTrace) {
+  TThermaSentinelForm& f = StartConnected(QStringLiteral("argo-current"));
+  SetState([](ArgoDeviceState& s) { s.objectTemp = ArgoWire::EncodeTemperature(760.0); });
+  ASSERT_TRUE(WaitForEvents([&] { return f.CurrentValues()[0] > 759.0f; }, 5000, EventPump::EventLoop));
+  TDiagram& d = *f.Diagram();
+  ASSERT_NE(d.YScaleMode(), smManual);
+  f.mStartClick(f.mStart);
+  // (The first second does not count for the ranging.)
+  ASSERT_TRUE(WaitForEvents([&] { return static_cast<double>(d.UsedData()) * d.Resolution() > 2.5; }, 15000,
+                            EventPump::EventLoop));
+  // The burst values of the emulator climb by up to 9.9 °C.
+  EXPECT_GE(d.YMin(), 755.0);
+  EXPECT_LE(d.YMin(), 760.0);
+  EXPECT_GE(d.YMax(), 765.0);
+  EXPECT_LE(d.YMax(), 775.0);
+  f.mStopClick(f.mStop);
+}
+
 // Device setup for the ratio model: the whole configuration is read
 // first, the ratio dialog opens on the page "Output signals" whatever page
 // was stored, the window rests while it is open, and the page is stored
