@@ -13,9 +13,11 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QStyleOptionFrame>
 #include <QTabBar>
 #include <QTableWidget>
 #include <QTextDocument>
@@ -23,6 +25,8 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+
+#include "ui/caption_panel.h"
 
 namespace test_support {
 
@@ -79,6 +83,7 @@ inline QStringList WindowTexts(QWidget* top) {
     if (!ShownWithin(w, top)) continue;
     if (auto* l = qobject_cast<QLabel*>(w)) texts << ShownText(l->text(), l->textFormat());
     if (auto* b = qobject_cast<QAbstractButton*>(w)) texts << ShownText(b->text());
+    if (auto* panel = qobject_cast<CaptionPanel*>(w)) texts << ShownText(panel->Caption());
     if (auto* g = qobject_cast<QGroupBox*>(w)) texts << ShownText(g->title());
     if (auto* t = qobject_cast<QTabBar*>(w))
       for (int i = 0; i < t->count(); ++i) texts << ShownText(t->tabText(i));
@@ -143,6 +148,25 @@ inline QStringList ClippedTexts(QWidget* top) {
       int chrome = 12;
       if (g->isCheckable()) chrome += g->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, g) + 4;
       check(g, text, fm.horizontalAdvance(text) + chrome, std::min(g->width(), visible));
+    } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+      const QString text = e->text();
+      QStyleOptionFrame frame;
+      frame.initFrom(e);
+      frame.lineWidth = e->hasFrame() ? e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, e) : 0;
+      const QRect inner = e->style()->subElementRect(QStyle::SE_LineEditContents, &frame, e);
+      check(e, text, fm.horizontalAdvance(text) + 4, std::min(inner.width(), visible));
+    } else if (auto* panel = qobject_cast<CaptionPanel*>(w)) {
+      const QString text = ShownText(panel->Caption());
+      const int margin = panel->frameWidth() + 2;
+      const QRect inner = panel->rect().adjusted(margin, margin, -margin, -margin);
+      const QRect needed = fm.boundingRect(inner, Qt::AlignCenter | Qt::TextWordWrap, text);
+      if (!text.isEmpty() && (needed.width() > inner.width() || needed.height() > inner.height()))
+        clipped << QStringLiteral("%1 \"%2\": %3x%4 > %5x%6 px")
+                       .arg(panel->objectName(), text)
+                       .arg(needed.width())
+                       .arg(needed.height())
+                       .arg(inner.width())
+                       .arg(inner.height());
     } else if (auto* t = qobject_cast<QTabBar*>(w)) {
       const int space = t->style()->pixelMetric(QStyle::PM_TabBarTabHSpace, nullptr, t);
       for (int i = 0; i < t->count(); ++i) {
@@ -178,14 +202,16 @@ inline QStringList ClippedTexts(QWidget* top) {
 }
 
 // Runs `act` on the next modal window that opens (one the code under test
-// makes for itself); gives up after `timeoutMs`.
-inline void WhenModalShown(std::function<void(QWidget*)> act, int timeoutMs = 10000) {
+// makes for itself; with `name`, the one of that object name); gives up
+// after `timeoutMs`.
+inline void WhenModalShown(std::function<void(QWidget*)> act, int timeoutMs = 10000,
+                           const QString& name = {}) {
   auto* timer = new QTimer(qApp);
   timer->setInterval(5);
   auto remaining = std::make_shared<int>(timeoutMs / 5);
-  QObject::connect(timer, &QTimer::timeout, qApp, [timer, act = std::move(act), remaining] {
+  QObject::connect(timer, &QTimer::timeout, qApp, [timer, act = std::move(act), remaining, name] {
     QWidget* modal = QApplication::activeModalWidget();
-    if (modal != nullptr && modal->isVisible()) {
+    if (modal != nullptr && modal->isVisible() && (name.isEmpty() || modal->objectName() == name)) {
       timer->stop();
       timer->deleteLater();
       act(modal);

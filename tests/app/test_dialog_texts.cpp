@@ -1,11 +1,13 @@
 // What a user reads in the program's windows without a device: English
-// texts from the shipped language file.
+// texts from the shipped language file, and no caption cut off at a
+// window's default size.
 
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <memory>
@@ -33,6 +35,12 @@ void ExpectEnglish(QWidget* w) {
   for (const char* word : kNotEnglish)
     EXPECT_FALSE(all.contains(QLatin1String(word))) << w->objectName().toStdString() << ": " << word;
   EXPECT_NE(w->windowTitle(), QStringLiteral("Dialog")) << w->objectName().toStdString();
+}
+
+void ExpectWhole(QWidget* w) {
+  const QStringList clipped = test_support::ClippedTexts(w);
+  EXPECT_TRUE(clipped.isEmpty()) << w->objectName().toStdString() << ":\n"
+                                 << clipped.join(QLatin1Char('\n')).toStdString();
 }
 
 class DialogTextsTest : public ::testing::Test {
@@ -65,6 +73,7 @@ class DialogTextsTest : public ::testing::Test {
     test_support::WhenShown(dialog, [&] {
       seen = true;
       ExpectEnglish(dialog);
+      ExpectWhole(dialog);
       if (qEnvironmentVariableIsSet("TS_GRAB"))
         dialog->grab().save(qEnvironmentVariable("TS_GRAB") + QLatin1Char('/') + dialog->objectName() +
                             QStringLiteral(".png"));
@@ -80,8 +89,8 @@ class DialogTextsTest : public ::testing::Test {
 
 }  // namespace
 
-// The dialogs the menus open without a device.
-TEST_F(DialogTextsTest, MenuDialogsReadEnglish) {
+// The dialogs the menus open without a device, at their default sizes.
+TEST_F(DialogTextsTest, MenuDialogsReadEnglishAndShowTheirTextsWhole) {
   WriteSettings("[Options]\r\nAutoScan=0\r\n");
   TThermaSentinelForm& f = Start();
   Open(f.mMeasurementSettings, f.MeasurementSettingsDlg);
@@ -93,6 +102,22 @@ TEST_F(DialogTextsTest, MenuDialogsReadEnglish) {
             QStringLiteral("Cancel"));
 }
 
+// A long title of the user's own is shown whole in the options dialog.
+TEST_F(DialogTextsTest, OptionsShowALongTitleWhole) {
+  WriteSettings(
+      "[Options]\r\nAutoScan=0\r\nApplicationTitle_Mode=1\r\n"
+      "ApplicationTitle_Title=Furnace line 3 - ThermaSentinel pyrometer monitor\r\n");
+  TThermaSentinelForm& f = Start();
+  QString shown;
+  test_support::WhenShown(f.OptionsDlg, [&] {
+    shown = f.OptionsDlg->findChild<QLineEdit*>(QStringLiteral("eUserDefTitle"))->text();
+    ExpectWhole(f.OptionsDlg);
+    f.OptionsDlg->reject();
+  });
+  f.mOptions->trigger();
+  EXPECT_EQ(shown, QStringLiteral("Furnace line 3 - ThermaSentinel pyrometer monitor"));
+}
+
 // The question about unsaved data, asked when a file is to be opened.
 TEST_F(DialogTextsTest, UnsavedDataQuestionIsEnglish) {
   WriteSettings("[Options]\r\nAutoScan=0\r\nAskForSaving=1\r\n");
@@ -102,6 +127,7 @@ TEST_F(DialogTextsTest, UnsavedDataQuestionIsEnglish) {
   test_support::WhenModalShown([&](QWidget* question) {
     title = question->windowTitle();
     ExpectEnglish(question);
+    ExpectWhole(question);
     static_cast<QDialog*>(question)->reject();
   });
   f.mOpen->trigger();

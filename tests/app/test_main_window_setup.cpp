@@ -35,6 +35,7 @@
 #include "setup_argo/loop_maintenance_dlg.h"
 #include "setup_argo/vererodur_calibration_page.h"
 #include "setup_argo/vererodur_device_setup_dlg.h"
+#include "setup_common/slope_diagram.h"
 #include "tests/app/dialog_texts.h"
 #include "tests/setup_argo/loop_dialog_closings.h"
 #include "tests/support/program_home.h"
@@ -44,6 +45,7 @@
 #include "tools/devsim/argo_wire.h"
 #include "tools/devsim/devsim_options.h"
 #include "tools/devsim/pty_server.h"
+#include "ui/caption_panel.h"
 #include "ui/d_spin_edit.h"
 #include "ui/diagram.h"
 #include "ui/lng_ini_supp.h"
@@ -480,6 +482,139 @@ TEST_F(MainWindowSetupTest, TheValueAxisStartsAroundASteadyTrace) {
   EXPECT_GE(d.YMax(), 765.0);
   EXPECT_LE(d.YMax(), 775.0);
   f.mStopClick(f.mStop);
+}
+
+// What the single-colour setup shows, and the material table and output
+// slope dialogs it opens: English texts, the Parts' captions for the two
+// window titles, and nothing cut off at their default sizes (the slope
+// chart's own labels neither overlap nor leave the chart).
+TEST_F(MainWindowSetupTest, SetupDialogsReadEnglishAndShowTheirTextsWhole) {
+  TThermaSentinelForm& f = StartConnected(QStringLiteral("argo-current"));
+  SetState([](ArgoDeviceState& s) {
+    s.emissivitySource = 3;  // the material table
+    s.alarmMode[3] = 0x09;   // output 4 analog, 0..10 V: the output slope
+  });
+  TArgoDeviceSetupDlg& dlg = *f.ArgoDeviceSetupDlg;
+  auto expectWhole = [](QWidget* w) {
+    EXPECT_TRUE(test_support::ClippedTexts(w).isEmpty())
+        << w->objectName().toStdString() << ":\n"
+        << test_support::ClippedTexts(w).join(QLatin1Char('\n')).toStdString();
+  };
+  auto expectEnglish = [](QWidget* w) {
+    const QString all = test_support::WindowTexts(w).join(QLatin1Char('|'));
+    for (const char* word : {"Warnung", "Abbrechen", "Strichst", "Hysterese", "Treshold"})
+      EXPECT_FALSE(all.contains(QLatin1String(word))) << w->objectName().toStdString() << ": " << word;
+    EXPECT_NE(w->windowTitle(), QStringLiteral("Dialog"));
+    EXPECT_NE(w->windowTitle(), QStringLiteral("ThermaSentinel"));
+  };
+  // Clicks `button` (again while the dialog is busy with the device) until
+  // it opens the dialog `name`; `check` looks at it, then it is closed.
+  auto openSub = [&](QPushButton* button, const char* name, const std::function<void(QDialog*)>& check) {
+    bool seen = false;
+    for (int attempt = 0; attempt < 50 && !seen; ++attempt) {
+      test_support::WhenModalShown(
+          [&](QWidget* m) {
+            if (seen) return;
+            seen = true;
+            QApplication::processEvents();
+            check(static_cast<QDialog*>(m));
+            static_cast<QDialog*>(m)->reject();
+          },
+          300, QString::fromLatin1(name));
+      button->click();
+      if (!seen) WaitForEvents([&] { return seen; }, 300, EventPump::EventLoop);
+    }
+    return seen;
+  };
+  bool checked = false;
+  ModalScript script(
+      {
+          {[&] { return dlg.isVisible() && !dlg.DeviceWorkPending(); },
+           [&] {
+             expectEnglish(&dlg);
+             QTabWidget* pages = dlg.findChild<QTabWidget*>(QStringLiteral("ArgoDeviceSetup_PageControl"));
+             ASSERT_NE(pages, nullptr);
+             QStringList all;
+             for (int i = 0; i < pages->count(); ++i) {
+               if (!pages->isTabVisible(i)) continue;
+               pages->setCurrentIndex(i);
+               QApplication::processEvents();
+               all << test_support::WindowTexts(&dlg);
+               expectWhole(&dlg);
+             }
+             EXPECT_TRUE(all.contains(QStringLiteral("Threshold")))
+                 << all.join(QLatin1Char('|')).toStdString();
+             EXPECT_TRUE(all.contains(QStringLiteral("Hysteresis")));
+             EXPECT_TRUE(all.contains(QStringLiteral("Hysteresis :")));
+             pages->setCurrentIndex(0);
+             EXPECT_TRUE(openSub(dlg.btnEditMatTable, "MatTableDlg", [&](QDialog* table) {
+               EXPECT_EQ(table->windowTitle(), QStringLiteral("Material table"));
+               expectEnglish(table);
+               expectWhole(table);
+             }));
+             EXPECT_TRUE(openSub(dlg.btnAdjustOutputSlope, "AdjustSlopeDlg", [&](QDialog* slope) {
+               EXPECT_EQ(slope->windowTitle(), QStringLiteral("Adjust output slope"));
+               expectEnglish(slope);
+               expectWhole(slope);
+               auto* chart = slope->findChild<SlopeDiagram*>();
+               ASSERT_NE(chart, nullptr);
+               const auto labels = chart->TemperatureLabels();
+               EXPECT_GE(labels.size(), 3u);
+               for (std::size_t i = 0; i < labels.size(); ++i) {
+                 EXPECT_TRUE(chart->rect().contains(labels[i].rect)) << labels[i].text.toStdString();
+                 if (i > 0)
+                   EXPECT_LT(labels[i - 1].rect.right(), labels[i].rect.left())
+                       << labels[i].text.toStdString();
+               }
+               for (int point : {SlopeDiagram::kLow, SlopeDiagram::kHigh})
+                 EXPECT_TRUE(chart->rect().contains(chart->PointLabelRect(point)))
+                     << chart->PointLabel(point).toStdString();
+               if (qEnvironmentVariableIsSet("TS_GRAB"))
+                 slope->grab().save(qEnvironmentVariable("TS_GRAB") + QStringLiteral("/AdjustSlopeDlg.png"));
+             }));
+             checked = true;
+             dlg.btnCancel->click();
+           }},
+      },
+      90000);
+  f.mDeviceSetup->trigger();
+  ASSERT_TRUE(
+      WaitForEvents([&] { return script.Finished() && !dlg.isVisible(); }, 90000, EventPump::EventLoop))
+      << "stuck at step " << script.Next();
+  EXPECT_TRUE(checked);
+}
+
+// The ratio setup with the service switch: every page caption and the
+// calibration page's firmware message are shown whole.
+TEST_F(MainWindowSetupTest, RatioSetupWithTheServiceSwitchShowsItsTextsWhole) {
+  TThermaSentinelForm& f = StartConnected(QStringLiteral("ratio-5015"), QString(), {QStringLiteral("/SRVC")});
+  TVererodurDeviceSetupDlg& dlg = *f.VererodurDeviceSetupDlg;
+  int pagesSeen = 0;
+  ModalScript script({
+      {[&] { return dlg.isVisible() && !dlg.DeviceWorkPending() && dlg.LiveCount() > 0; },
+       [&] {
+         QTabWidget* pages = dlg.VereRodurDeviceSetup_PageControl;
+         ASSERT_TRUE(pages->isTabVisible(4));
+         for (int i = 0; i < pages->count(); ++i) {
+           if (!pages->isTabVisible(i)) continue;
+           pages->setCurrentIndex(i);
+           QApplication::processEvents();
+           ++pagesSeen;
+           EXPECT_TRUE(test_support::ClippedTexts(&dlg).isEmpty())
+               << "page " << i << ":\n"
+               << test_support::ClippedTexts(&dlg).join(QLatin1Char('\n')).toStdString();
+         }
+         auto* message = dlg.CalibrationPage->findChild<CaptionPanel*>(QStringLiteral("pnlFWrev"));
+         ASSERT_NE(message, nullptr);
+         EXPECT_TRUE(message->isVisibleTo(&dlg));
+         dlg.btnCancel->click();
+       }},
+  });
+  f.mDeviceSetup->trigger();
+  ASSERT_TRUE(
+      WaitForEvents([&] { return script.Finished() && !dlg.isVisible(); }, 60000, EventPump::EventLoop))
+      << script.Next();
+  EXPECT_EQ(pagesSeen, 5);
 }
 
 // Device setup for the ratio model: the whole configuration is read
