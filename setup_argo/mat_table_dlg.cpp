@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFontMetrics>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -23,8 +22,6 @@ namespace {
 constexpr int kColWidths[6] = {15, 55, 75, 125, 75, 125};
 constexpr int kGridLeft = 8;
 constexpr int kGridTop = 28;
-// Room beside a cell's text (the grid draws it 2 px in).
-constexpr int kCellMargin = 8;
 constexpr int kRowHeight = 20;
 constexpr int kColEmiss = 1;
 constexpr int kColLoAlarm = 2;
@@ -184,12 +181,11 @@ void TMatTableDlg::FirmwareKnown(int firmware) {
 void TMatTableDlg::PlaceControls() {
   // Each column is as wide as its widest text (the headers come from the
   // language file), at least its design width; the dialog follows.
-  const QFontMetrics metrics(sgMatTable->font());
   int gridWidth = 4;
   for (int c = 0; c < 6; ++c) {
     int width = kColWidths[c];
     for (int r = 0; r < sgMatTable->RowCount(); ++r)
-      width = std::max(width, metrics.horizontalAdvance(sgMatTable->Cells(c, r)) + kCellMargin);
+      width = std::max(width, sgMatTable->CellWidthFor(sgMatTable->Cells(c, r)));
     sgMatTable->SetColWidths(c, width);
     gridWidth += width + 1;
   }

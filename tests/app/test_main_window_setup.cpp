@@ -558,6 +558,14 @@ TEST_F(MainWindowSetupTest, SetupDialogsReadEnglishAndShowTheirTextsWhole) {
                expectWhole(slope);
                auto* chart = slope->findChild<SlopeDiagram*>();
                ASSERT_NE(chart, nullptr);
+               // The points are placed once the dialog has read the device.
+               const auto placed = [chart] {
+                 const SlopeMath::TLayout& L = chart->Layout();
+                 const QRect plot(QPoint(L.x0, L.y1), QPoint(L.x1, L.y0));
+                 return plot.contains(chart->PointPixel(SlopeDiagram::kLow)) &&
+                        plot.contains(chart->PointPixel(SlopeDiagram::kHigh));
+               };
+               ASSERT_TRUE(WaitForEvents(placed, 10000, EventPump::EventLoop));
                const auto labels = chart->TemperatureLabels();
                EXPECT_GE(labels.size(), 3u);
                for (std::size_t i = 0; i < labels.size(); ++i) {
