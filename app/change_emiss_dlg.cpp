@@ -10,6 +10,7 @@
 #include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "app/modal_result.h"
 #include "drivers/device_type.h"
@@ -78,6 +79,15 @@ TChangeEmissDlg::TChangeEmissDlg(QWidget* owner) : QDialog(owner) {
   stCalculating->setAlignment(Qt::AlignCenter);
   stCalculating->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   stCalculating->setWordWrap(true);
+  // The caption and the messages come and go in a room of their own: the
+  // dialog keeps its size and its buttons stay where they were clicked.
+  {
+    QSizePolicy policy = stCalculating->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    stCalculating->setSizePolicy(policy);
+    stCalculating->setFixedHeight(3 * stCalculating->fontMetrics().lineSpacing() +
+                                  2 * stCalculating->frameWidth() + 4);
+  }
   stCalculating->hide();
 
   btnOK = new QPushButton(QStringLiteral("&OK"), this);
@@ -279,15 +289,53 @@ void TChangeEmissDlg::btnCalculateClick() {
   const int visit = visit_;
   const QPointer<TChangeEmissDlg> self(this);
   if (device_.ComputesEmissivity()) {
-    const bool posted = device_.StartCalculation(given, [self, visit](bool sent) {
-      if (!self || self->visit_ != visit) return;
-      self->EndCalculation(sent ? QString() : self->NoAnswerText());
-    });
+    const bool posted =
+        device_.StartCalculation(given, [self, visit, given](const EmissivityDevice::Calculation& c) {
+          if (self && self->visit_ == visit) self->CalculationDone(given, c);
+        });
     if (!posted) EndCalculation(NoAnswerText());
     return;
   }
   search_ = EmissivitySearch(given, PassLimit);
   NextPass();
+}
+
+QString TChangeEmissDlg::TemperatureText(float celsius) const {
+  QString text;
+  SentinelUtils::FormatTemperature(Fahrenheit, device_.TwoDecimals(), text, celsius);
+  return text;
+}
+
+void TChangeEmissDlg::CalculationDone(float given, const EmissivityDevice::Calculation& c) {
+  using Outcome = EmissivityDevice::Calculation::Outcome;
+  const auto e = [](float v) { return NumberText::FormatFixed(v, 3); };
+  switch (c.Result) {
+    case Outcome::NoAnswer:
+      EndCalculation(NoAnswerText());
+      return;
+    case Outcome::OutOfRange:
+      SetColor(seTemp, !(c.RangeLo < given && given < c.RangeHi));
+      EndCalculation(NumberText::Format(
+          OtherText(
+              QStringLiteral("EmissCalcOutOfRange"),
+              QStringLiteral("Not calculated: the device calculates between %s and %s only (it reads %s).")),
+          {TemperatureText(c.RangeLo), TemperatureText(c.RangeHi), TemperatureText(c.Measured)}));
+      return;
+    case Outcome::Done:
+      SetEmissivityText(c.After);
+      if (std::fabs(c.After - c.Before) >= 0.0005f)
+        EndCalculation(
+            NumberText::Format(OtherText(QStringLiteral("EmissCalculated"),
+                                         QStringLiteral("The device calculated the emissivity %s (it "
+                                                        "was %s).")),
+                               {e(c.After), e(c.Before)}));
+      else
+        EndCalculation(NumberText::Format(
+            OtherText(QStringLiteral("EmissCalcUnchanged"),
+                      QStringLiteral("The emissivity stays %s: the device reads %s, given %s.")),
+            {e(c.After), TemperatureText(c.Measured), TemperatureText(given)}));
+      return;
+  }
 }
 
 void TChangeEmissDlg::NextPass() {
@@ -351,8 +399,17 @@ void TChangeEmissDlg::PassWritten() {
                                            QStringLiteral("No emissivity found within %d passes.")),
                                  {NumberText::Arg(lastStep_.Pass)}));
           return;
+        case Outcome::OutOfReach:
+          EndCalculation(NumberText::Format(
+              OtherText(
+                  QStringLiteral("EmissOutOfReach"),
+                  QStringLiteral("The given temperature cannot be reached: the emissivity stops at %s.")),
+              {NumberText::FormatFixed(lastStep_.Emissivity, 3)}));
+          return;
         default:
-          EndCalculation(QString());
+          EndCalculation(NumberText::Format(
+              OtherText(QStringLiteral("EmissFound"), QStringLiteral("Emissivity found: %s.")),
+              {NumberText::FormatFixed(lastStep_.Emissivity, 3)}));
       }
     });
   });

@@ -99,6 +99,9 @@ class TChangeEmissDlg : public QDialog {
   void PassWritten();
   // Ends a calculation; `message` (empty: none) stays in stCalculating.
   void EndCalculation(const QString& message);
+  // The end of the device's own calculation: what it did, or why not.
+  void CalculationDone(float given, const EmissivityDevice::Calculation& c);
+  QString TemperatureText(float celsius) const;
   // stCalculating shows `text` in place of its caption, until ClearMessage.
   void ShowMessage(const QString& text);
   void ClearMessage();

@@ -165,17 +165,32 @@ bool EmissivityDevice::ReadPass(std::function<void(const EmissivitySearch::Readi
   return true;
 }
 
-bool EmissivityDevice::StartCalculation(float givenCelsius, std::function<void(bool sent)> done) {
-  return Post<TpyreonArgo, bool>(
+bool EmissivityDevice::StartCalculation(float givenCelsius, std::function<void(const Calculation&)> done) {
+  return Post<TpyreonArgo, Calculation>(
       family_,
       [givenCelsius](TpyreonArgo& d) {
-        const float measured = d.ReadObjectTemperature();
-        if (!EmissivitySearch::ValidTemperature(measured)) return false;
-        d.StartEmissivityCalculation(givenCelsius, measured);
-        return true;
+        Calculation c;
+        c.Before = d.GetEmissivity();
+        c.Measured = d.ReadObjectTemperature();
+        if (!EmissivitySearch::ValidEmissivity(c.Before) || !EmissivitySearch::ValidTemperature(c.Measured))
+          return c;
+        // The device takes both temperatures only strictly inside its range
+        // (the driver would refuse them without a word).
+        c.RangeLo = d.AllowedRangeLo();
+        c.RangeHi = d.AllowedRangeHi();
+        const auto inside = [&c](float t) { return c.RangeLo < t && t < c.RangeHi; };
+        if (!inside(givenCelsius) || !inside(c.Measured)) {
+          c.Result = Calculation::Outcome::OutOfRange;
+          return c;
+        }
+        d.StartEmissivityCalculation(givenCelsius, c.Measured);
+        c.After = d.GetEmissivity();
+        c.Result = EmissivitySearch::ValidEmissivity(c.After) ? Calculation::Outcome::Done
+                                                              : Calculation::Outcome::NoAnswer;
+        return c;
       },
-      false,
-      [done = std::move(done)](const bool& sent) {
-        if (done) done(sent);
+      Calculation{},
+      [done = std::move(done)](const Calculation& c) {
+        if (done) done(c);
       });
 }

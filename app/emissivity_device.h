@@ -57,10 +57,24 @@ class EmissivityDevice {
   // One pass of the search: reference temperature, object temperature and
   // the emissivity the device works with.
   bool ReadPass(std::function<void(const EmissivitySearch::Readings&)> done);
+  // What the device's own calculation did.
+  struct Calculation {
+    enum class Outcome {
+      NoAnswer,    // the object temperature or the emissivity could not be read
+      OutOfRange,  // a temperature lies outside the device's range: nothing sent
+      Done,        // sent; After is the emissivity the device works with now
+    };
+    Outcome Result = Outcome::NoAnswer;
+    float Measured = kNoTemperature;  // °C
+    float RangeLo = 0.0f;             // the range the device calculates in, °C
+    float RangeHi = 0.0f;
+    float Before = -1.0f;
+    float After = -1.0f;
+  };
   // Single colour: reads the object temperature and has the device compute
-  // the emissivity that makes it read `givenCelsius`. `done(sent)`: false
-  // when the object temperature could not be read (nothing sent).
-  bool StartCalculation(float givenCelsius, std::function<void(bool sent)> done);
+  // the emissivity that makes it read `givenCelsius`, then reads the
+  // emissivity back.
+  bool StartCalculation(float givenCelsius, std::function<void(const Calculation&)> done);
 
  private:
   DeviceFamily* family_ = nullptr;

@@ -22,6 +22,13 @@
 #include "ui/form_registry.h"
 #include "ui/radio_group.h"
 
+namespace {
+
+// The widest the title field grows for a long title.
+constexpr int kMaxTitleFieldWidth = 420;
+
+}  // namespace
+
 TOptionsDlg::TOptionsDlg(QWidget* owner) : QDialog(owner) {
   setObjectName(QStringLiteral("OptionsDlg"));
   setWindowTitle(QStringLiteral("Options"));
@@ -80,10 +87,9 @@ TOptionsDlg::TOptionsDlg(QWidget* owner) : QDialog(owner) {
   {
     auto* l = new QVBoxLayout(gbAppTitle);
     l->addWidget(rbAppName);
-    auto* row = new QHBoxLayout;
-    row->addWidget(rbUserDefTitle);
-    row->addWidget(eUserDefTitle, 1);
-    l->addLayout(row);
+    // The title gets the whole width of the group, under its choice.
+    l->addWidget(rbUserDefTitle);
+    l->addWidget(eUserDefTitle);
   }
   for (QRadioButton* rb : {rbSystem, rbUserDefined, rbAppName, rbUserDefTitle})
     EventAdapters::OnCheckClick(rb, [this] { RadioClick(); });
@@ -160,6 +166,9 @@ void TOptionsDlg::FormShow() {
                                  : QStringLiteral("."));
   (Options.Has(TOption::ApplicationTitle_Mode) ? rbUserDefTitle : rbAppName)->setChecked(true);
   eUserDefTitle->setText(Options.ApplicationTitle_Title);
+  // Room for the whole title (a long one up to a sensible width).
+  eUserDefTitle->setMinimumWidth(std::min(
+      kMaxTitleFieldWidth, eUserDefTitle->fontMetrics().horizontalAdvance(eUserDefTitle->text()) + 16));
   RadioClick();
   cbBriov2InputInspection->setVisible(DeviceType == DeviceType::Briov2 || DeviceType == DeviceType::Dunav2);
   // The unit texts of the language in use.

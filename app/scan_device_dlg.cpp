@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "drivers/argo/pyreon_argo.h"
 #include "drivers/brio/brio_notify.h"
@@ -295,6 +296,10 @@ void TScanDeviceDlg::ScanDone(const TDeviceScan::Outcome& outcome) {
   FillRows(Found);
   Grid->OptimizeGridSize();
   Grid->setColumnHidden(6, true);
+  // A single-colour row turns out a ratio model once its firmware is read:
+  // its column has room for that name from the start.
+  if (std::any_of(Found.begin(), Found.end(), [](const TScanResult& r) { return r.Kind == 3; }))
+    Grid->SetColWidths(1, std::max(Grid->ColWidths(1), Grid->CellWidthFor(TypeName(DeviceType::ArgoRatio))));
   pnlMessage->hide();
   pnlGrid->show();
   int width = 20;

@@ -595,6 +595,7 @@ void TThermaSentinelForm::FormClose() {
     config_->WriteSmartSmoothing(smartSmoothing_);
     WriteGraphSettings();
     config_->WriteArgo1ms(argo1ms_);
+    RestoreLiveChartView();
     const double span = Diagram_->XMax() - Diagram_->XMin();
     config_->WriteInitialTime(xWindowFromChart_ && span > 0.0 ? static_cast<float>(span) : initialTime_);
     config_->WriteScale(scale_);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/brio_loop_maintenance.h"
@@ -445,9 +446,16 @@ class TThermaSentinelForm : public QMainWindow {
   // The record queue's drop count in the status bar (panel 3), when it changed.
   void ShowDroppedRecords();
   void ShowPanelText(int channel, const QString& text);
+  // False for a channel the connected device does not send (it shows no
+  // value in its panel and on its displays).
+  bool ChannelSent(int channel) const;
   void CopyPanelsToSecondSet();
   QString TemperatureText(float celsius) const;
   void AddSample(double time);
+  // An automatic value axis starts around the first usable sample of a
+  // measurement (and widens from there), not at the stored window.
+  void FitValueAxisToSample();
+  bool valueAxisFromSample_ = false;
   // The ratio model shows its object value as a percentage (display mode 2).
   bool RatioPercentMode() const;
   // Encodes a value for the external displays of one DisplayKind.
@@ -596,6 +604,16 @@ class TThermaSentinelForm : public QMainWindow {
   QDateTime measureStartTime_;
   std::int64_t measureStartMs_ = 0;  // monotonic ms, poll-mode time base
   bool xWindowFromChart_ = false;
+  // The live chart's view while the chart shows a loaded file: put back
+  // before the next measurement and before the settings are written, so the
+  // file's window and range never become the live ones.
+  struct LiveChartView {
+    double yMin, yMax, yRangeMin, yRangeMax;
+    int scale;
+    bool xWindowFromChart;
+  };
+  std::optional<LiveChartView> liveChartView_;
+  void RestoreLiveChartView();
   bool pollBusy_ = false;
   bool bufferFullHandled_ = false;
   bool inBurstBatch_ = false;

@@ -254,6 +254,19 @@ void TThermaSentinelForm::mOpenClick(QObject*) {
   }
 }
 
+void TThermaSentinelForm::RestoreLiveChartView() {
+  if (!liveChartView_) return;
+  const LiveChartView v = *std::exchange(liveChartView_, std::nullopt);
+  TDiagram& d = *Diagram_;
+  d.SetYRangeMin(v.yRangeMin);
+  d.SetYRangeMax(v.yRangeMax);
+  d.SetYMin(v.yMin);
+  d.SetYMax(v.yMax);
+  scale_ = v.scale;
+  d.SetYScaleMode(static_cast<TDiagramScaleMode>(std::clamp(scale_, 0, 2)));
+  xWindowFromChart_ = v.xWindowFromChart;
+}
+
 bool TThermaSentinelForm::ReadDataFile(const QString& fileName) {
   SetStatusText(4, QStringLiteral("Read datafile : ") + fileName + QStringLiteral(" , please wait ..."));
   StatusBar_->repaint();
@@ -290,6 +303,9 @@ bool TThermaSentinelForm::ReadDataFile(const QString& fileName) {
     for (const MeasurementData& batch : loader.TakeBatches()) {
       if (!prepared) {
         prepared = true;
+        if (!liveChartView_)
+          liveChartView_ =
+              LiveChartView{d.YMin(), d.YMax(), d.YRangeMin(), d.YRangeMax(), scale_, xWindowFromChart_};
         header = batch.Header;
         d.SetResolution(header.Resolution);
         d.SetYDecimal(header.YDecimal);
@@ -367,14 +383,22 @@ bool TThermaSentinelForm::ReadDataFile(const QString& fileName) {
   }
   d.SetYMin(d.YRangeMin());
   d.SetYMax(d.YRangeMax());
+  // The whole file is the chart's range and window, whatever window the
+  // chart had before: zoom and scroll bar reach every loaded row.
+  const std::int64_t lastSlot = std::max<std::int64_t>(std::llround(duration / d.Resolution()), 1);
   d.SetXConstDiff(false);
+  d.SetXRangeMin(0);
+  d.SetXRangeMax(lastSlot);
   d.SetXMin(0.0);
-  d.SetXMax(std::max(duration, d.Resolution()));
+  d.SetXMax(static_cast<double>(lastSlot) * d.Resolution());
   d.SetXConstDiff(true);
+  d.UpdateScrollBars();
+  xWindowFromChart_ = false;
   fahrenheit_ = header.Fahrenheit;
   SendDisplayTexts();
 
-  if (haveFirst) {
+  // A connected device keeps its own values in the panels and displays.
+  if (haveFirst && state_ < csConnected) {
     values_ = first;
     const bool two = d.YDecimal() == 2;
     for (int c = 0; c < 11; ++c) {

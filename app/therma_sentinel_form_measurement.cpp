@@ -9,6 +9,7 @@
 #include <QToolButton>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "app/change_emiss_dlg.h"
 #include "app/device_info_dlg.h"
@@ -25,6 +26,9 @@
 #include "ui/panel_status_bar.h"
 
 namespace {
+
+// The last display message of a channel the device does not send.
+constexpr std::uint32_t kNoValueMark = 0xFFFFFFFFu;
 
 std::int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::Now().time_since_epoch()).count();
@@ -289,8 +293,32 @@ void TThermaSentinelForm::ShowDroppedRecords() {
 }
 
 void TThermaSentinelForm::AddSample(double time) {
+  if (valueAxisFromSample_ && time >= Diagram_->XExcludeRanging()) FitValueAxisToSample();
   Diagram_->AddValues(std::span<const float>(values_.data(), values_.size()), time);
   ++sampleCount_;
+}
+
+void TThermaSentinelForm::FitValueAxisToSample() {
+  TDiagram& d = *Diagram_;
+  if (d.YScaleMode() == smManual) {
+    valueAxisFromSample_ = false;
+    return;
+  }
+  double lo = std::numeric_limits<double>::infinity();
+  double hi = -lo;
+  for (int c = 0; c < 11; ++c) {
+    const TGraphProperties& g = d.Graph(c);
+    const double v = values_[static_cast<std::size_t>(c)];
+    if (!g.ShowDiagram || !g.RangeDiagram || !std::isfinite(v) || v < d.YRangeMin() || v > d.YRangeMax())
+      continue;
+    lo = std::min(lo, v);
+    hi = std::max(hi, v);
+  }
+  if (lo > hi) return;  // nothing to range on yet
+  valueAxisFromSample_ = false;
+  const double margin = d.YDecimal() < 2 ? 0.5 : 0.2;
+  d.SetYMin(lo - margin);
+  d.SetYMax(hi + margin);
 }
 
 // ---------------------------------------------------------------------------
@@ -376,6 +404,15 @@ bool TThermaSentinelForm::RatioPercentMode() const {
 
 void TThermaSentinelForm::FeedDisplays(int kind, float value, bool highResolution) {
   if (kind < 1 || kind > 11) return;
+  if (!ChannelSent(ChannelValues::ChannelOfDisplayKind(kind))) {
+    // The display shows no value, as the panel does (told once).
+    TDisplayValueMessage& last = displayValues_[static_cast<std::size_t>(kind)];
+    if (last.HasValue || last.WParam != kNoValueMark) {
+      last = TDisplayValueMessage{false, kNoValueMark};
+      if (displayLink_ != nullptr) displayLink_->SendValueText(kind, QStringLiteral("-----"));
+    }
+    return;
+  }
   TDisplayValueContext context;
   context.Fahrenheit = fahrenheit_;
   context.HighResolution = highResolution;

@@ -25,6 +25,7 @@
 
 #include "app/help_commands.h"
 #include "app/therma_sentinel_form.h"
+#include "app/view_settings_rows.h"
 #include "drivers/argo/pyreon_argo.h"
 #include "drivers/device_type.h"
 #include "drivers/sentinel_utils.h"
@@ -544,7 +545,16 @@ void TThermaSentinelForm::CreateStatusBar() {
 
 void TThermaSentinelForm::ShowPanelText(int channel, const QString& text) {
   if (channel < 0 || channel >= 11) return;
-  Panels1[channel].Label->setText(text);
+  Panels1[channel].Label->setText(ChannelSent(channel) ? text : QStringLiteral("-----"));
+}
+
+bool TThermaSentinelForm::ChannelSent(int channel) const {
+  if (state_ < csConnected || family_ == nullptr) return true;
+  TViewSettings view;
+  view.DeviceType = deviceTypeCode_;
+  view.Measuring = state_;
+  const bool fast = burstFastLayout_ && state_ >= csMeasuring && measureMode_ == MeasureMode::Burst;
+  return ViewSettingsRows::RowLock(view, channel, fast) != ViewSettingsRows::Lock::NotDelivered;
 }
 
 void TThermaSentinelForm::CopyPanelsToSecondSet() {
@@ -783,6 +793,8 @@ void TThermaSentinelForm::ApplyChartSettings() {
 
 void TThermaSentinelForm::PrepareChart() {
   TDiagram& d = *Diagram_;
+  RestoreLiveChartView();
+  valueAxisFromSample_ = true;
   double lo = deviceTmin_;
   double hi = deviceTmax_;
   if (graph_[ChannelValues::TInt].ShowDiagram || graph_[ChannelValues::TBox].ShowDiagram)

@@ -232,7 +232,11 @@ void TThermaSentinelForm::mDeviceInfoClick(QObject*) {
   dlg.Fahrenheit = fahrenheit_;
   dlg.DeviceTypeText = deviceTypeLabel_ + QLatin1Char(' ') + c.ModelText;
   dlg.SerialText = QString::number(c.SerialNumber);
-  dlg.FirmwareText = QString::number(c.Firmware);
+  // A device that gives no firmware revision (the first Brio generation)
+  // shows none.
+  dlg.FirmwareText = c.Firmware > 0
+                         ? QString::number(c.Firmware)
+                         : LIS_->OtherText(QStringLiteral("FirmwareUnknown"), QStringLiteral("unknown"));
   dlg.RangeLow = deviceTmin_;
   dlg.RangeHigh = deviceTmax_;
   // The ratio model shows the range its driver read, as it is.

@@ -9,6 +9,8 @@
 #
 #   TS_DEVSIM=1   always use the emulator      TS_DEVSIM=0   never
 #   TS_SKIP_BUILD=1  start what is built without installing or building
+#   TS_BUILD_DIR  the build folder (default build/)
+#   TS_JOBS       parallel build jobs (default: the number of cores)
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${TS_BUILD_DIR:-$here/build}"

@@ -52,12 +52,6 @@ TMatTableDlg::TMatTableDlg(QWidget* owner) : QDialog(owner) {
   sgMatTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   sgMatTable->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   sgMatTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  int gridWidth = 4;
-  for (int c = 0; c < 6; ++c) {
-    sgMatTable->SetColWidths(c, kColWidths[c]);
-    gridWidth += kColWidths[c] + 1;
-  }
-  sgMatTable->setGeometry(kGridLeft, kGridTop, gridWidth, 9 * (kRowHeight + 1) + 4);
 
   seEmissivity = new TDSpinEdit(this);
   seEmissivity->setObjectName(QStringLiteral("seEmissivity"));
@@ -84,23 +78,13 @@ TMatTableDlg::TMatTableDlg(QWidget* owner) : QDialog(owner) {
   cbAllLoDevice = SetAllBox(this, "cbAllLoDevice");
   cbAllHiAlarm = SetAllBox(this, "cbAllHiAlarm");
   cbAllHiDevice = SetAllBox(this, "cbAllHiDevice");
-  // Each box stands at the right end of its column.
-  QCheckBox* boxes[] = {cbAllEmiss, cbAllLoAlarm, cbAllLoDevice, cbAllHiAlarm, cbAllHiDevice};
-  int right = kGridLeft + 2;
-  for (int c = 0; c < 6; ++c) {
-    right += kColWidths[c] + 1;
-    if (c > 0) boxes[c - 1]->setGeometry(right - 5 - 16, kGridTop - 20, 16, 16);
-  }
 
   btnOK = new QPushButton(QStringLiteral("&OK"), this);
   btnOK->setObjectName(QStringLiteral("btnOK"));
   btnOK->setDefault(true);
   btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
   btnCancel->setObjectName(QStringLiteral("btnCancel"));
-  const int buttonTop = sgMatTable->geometry().bottom() + 10;
-  btnCancel->setGeometry(kGridLeft + gridWidth - 80, buttonTop, 80, 26);
-  btnOK->setGeometry(kGridLeft + gridWidth - 170, buttonTop, 80, 26);
-  setFixedSize(std::max(497, kGridLeft * 2 + gridWidth), buttonTop + 36);
+  PlaceControls();
 
   sgMatTable->OnSelectCell = [this](QObject*, int col, int row, bool& canSelect) {
     canSelect = true;
@@ -191,6 +175,32 @@ void TMatTableDlg::FirmwareKnown(int firmware) {
   sgMatTable->setEnabled(true);
   btnOK->setEnabled(true);
   FillGrid();
+  PlaceControls();
+}
+
+void TMatTableDlg::PlaceControls() {
+  // Each column is as wide as its widest text (the headers come from the
+  // language file), at least its design width; the dialog follows.
+  int gridWidth = 4;
+  for (int c = 0; c < 6; ++c) {
+    int width = kColWidths[c];
+    for (int r = 0; r < sgMatTable->RowCount(); ++r)
+      width = std::max(width, sgMatTable->CellWidthFor(sgMatTable->Cells(c, r)));
+    sgMatTable->SetColWidths(c, width);
+    gridWidth += width + 1;
+  }
+  sgMatTable->setGeometry(kGridLeft, kGridTop, gridWidth, 9 * (kRowHeight + 1) + 4);
+  // Each box stands at the right end of its column.
+  QCheckBox* boxes[] = {cbAllEmiss, cbAllLoAlarm, cbAllLoDevice, cbAllHiAlarm, cbAllHiDevice};
+  int right = kGridLeft + 2;
+  for (int c = 0; c < 6; ++c) {
+    right += sgMatTable->ColWidths(c) + 1;
+    if (c > 0) boxes[c - 1]->setGeometry(right - 5 - 16, kGridTop - 20, 16, 16);
+  }
+  const int buttonTop = sgMatTable->geometry().bottom() + 10;
+  btnCancel->setGeometry(kGridLeft + gridWidth - 80, buttonTop, 80, 26);
+  btnOK->setGeometry(kGridLeft + gridWidth - 170, buttonTop, 80, 26);
+  setFixedSize(std::max(497, kGridLeft * 2 + gridWidth), buttonTop + 36);
 }
 
 void TMatTableDlg::SetAlarmLimits() {

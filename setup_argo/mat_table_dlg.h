@@ -63,6 +63,8 @@ class TMatTableDlg : public QDialog {
   // Fills the output list and the headers once the firmware is known.
   void FirmwareKnown(int firmware);
   void FillGrid();
+  // Column widths from their texts, and the controls and the size that follow.
+  void PlaceControls();
   void sgMatTableSelectCell(int col, int row);
   void PlaceEditor(QWidget* editor, int col, int row);
   void seFloatChange();

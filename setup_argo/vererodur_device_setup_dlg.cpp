@@ -225,7 +225,8 @@ void TVererodurDeviceSetupDlg::BuildForm() {
   }
   for (QWidget* p : {TabSheetOutput, TabSheetSignal, TabSheetAdvanced})
     p->layout()->setContentsMargins(4, 4, 4, 4);
-  VereRodurDeviceSetup_PageControl->setElideMode(Qt::ElideRight);
+  // Every page caption whole: the dialog is as wide as its tabs need.
+  VereRodurDeviceSetup_PageControl->setElideMode(Qt::ElideNone);
   VereRodurDeviceSetup_PageControl->setUsesScrollButtons(false);
   resize(kClientWidth, kClientHeight);
 

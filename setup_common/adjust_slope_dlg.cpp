@@ -46,6 +46,7 @@ TDSpinEdit* MakeSpin(QWidget* parent, int tag, double min, double max, double in
 
 TAdjustSlopeDlg::TAdjustSlopeDlg(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("AdjustSlopeDlg"));
+  setWindowTitle(QStringLiteral("Adjust output slope"));
   setMinimumSize(480, 350);
   auto* root = new QHBoxLayout(this);
   auto* left = new QVBoxLayout();

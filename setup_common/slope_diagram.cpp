@@ -116,10 +116,6 @@ void SlopeDiagram::paintEvent(QPaintEvent*) {
   const QString outBottom = OutputText(L.output.start);
   p.drawText(2, L.y1 + fm.ascent(), outTop);
   p.drawText(2, L.y0, outBottom);
-  const QString tempLeft = TempText(L.temperature.start);
-  const QString tempRight = TempText(L.temperature.end);
-  p.drawText(L.x0 - fm.horizontalAdvance(tempLeft) / 2, L.y0 + 2 + fm.ascent(), tempLeft);
-  p.drawText(L.x1 - fm.horizontalAdvance(tempRight) / 2, L.y0 + 2 + fm.ascent(), tempRight);
   p.drawText(L.x0 + 4, L.y1 + fm.ascent(), QStringLiteral("[") + range_.unit + QStringLiteral("]"));
   const QString tempUnit = QStringLiteral("[") + tempUnit_ + QStringLiteral("]");
   p.drawText(L.x1 - fm.horizontalAdvance(tempUnit), L.y0 - 4, tempUnit);
@@ -143,30 +139,20 @@ void SlopeDiagram::paintEvent(QPaintEvent*) {
       p.drawText(2, y - textH / 2 + fm.ascent(), OutputText(i * step + L.output.start));
     }
   }
-  // Temperature grid.
+  // Temperature grid: every line, and the labels that have room.
   {
-    const int n =
-        labelFactor_ *
-        static_cast<int>((L.x1 - L.x0) / static_cast<double>(fm.horizontalAdvance(tempRight) + 4) / 1.5);
-    const double span = L.temperature.Span();
-    const double step = SlopeMath::TemperatureGridStep(n, span);
-    const auto count = NumberText::Round(span / step);
-    int previousRight = L.x0 + fm.horizontalAdvance(tempLeft) / 2;
+    const double step = TemperatureStep();
+    const auto count = NumberText::Round(L.temperature.Span() / step);
     for (std::int64_t i = 1; i <= count; ++i) {
       const int x = static_cast<int>(NumberText::Round(i * step * L.XScale())) + L.x0;
       p.setPen(Qt::black);
       p.drawLine(x, L.y0, x, L.y0 - 3);
       p.setPen(grid);
       p.drawLine(x, L.y0 - 4, x, L.y1);
-      p.setPen(Qt::black);
-      const QString label = TempText(i * step + L.temperature.start);
-      const int w = fm.horizontalAdvance(label);
-      int left = x - w / 2;
-      // The last label ends at its line unless it would crowd the one before.
-      if (i == count && x - w >= previousRight + 5) left = x - w;
-      p.drawText(left, L.y0 + 2 + fm.ascent(), label);
-      previousRight = left + w;
     }
+    p.setPen(Qt::black);
+    for (const TLabel& label : TemperatureLabels())
+      p.drawText(label.rect.left(), label.rect.top() + fm.ascent(), label.text);
   }
 
   if (!analog_) return;
@@ -194,8 +180,60 @@ void SlopeDiagram::paintEvent(QPaintEvent*) {
         DrawArrow(p, c, 0, -1);
         continue;  // no label while dragged
     }
-    p.drawText(c.x() + 7, c.y() + fm.ascent() / 2, labels_[static_cast<std::size_t>(i)]);
+    const QRect r = PointLabelRect(i);
+    p.drawText(r.left(), r.top() + QFontMetrics(bold).ascent(), labels_[static_cast<std::size_t>(i)]);
   }
+}
+
+double SlopeDiagram::TemperatureStep() const {
+  const QFontMetrics fm(font());
+  const auto& L = layout_;
+  const int n =
+      labelFactor_ *
+      static_cast<int>((L.x1 - L.x0) /
+                       static_cast<double>(fm.horizontalAdvance(TempText(L.temperature.end)) + 4) / 1.5);
+  return SlopeMath::TemperatureGridStep(n, L.temperature.Span());
+}
+
+std::vector<SlopeDiagram::TLabel> SlopeDiagram::TemperatureLabels() const {
+  const QFontMetrics fm(font());
+  const auto& L = layout_;
+  const int top = L.y0 + 2;
+  auto at = [&](const QString& text, int centre) {
+    const int w = fm.horizontalAdvance(text);
+    return TLabel{text, QRect(centre - w / 2, top, w, fm.height())};
+  };
+  // The ends always, then the grid labels that keep a gap to their
+  // neighbours (a label on the last line would sit on the right end's).
+  const TLabel first = at(TempText(L.temperature.start), L.x0);
+  const TLabel last = at(TempText(L.temperature.end), L.x1);
+  std::vector<TLabel> labels{first};
+  constexpr int kGap = 4;
+  const double step = TemperatureStep();
+  const auto count = NumberText::Round(L.temperature.Span() / step);
+  int previousRight = first.rect.right();
+  for (std::int64_t i = 1; i <= count; ++i) {
+    const int x = static_cast<int>(NumberText::Round(i * step * L.XScale())) + L.x0;
+    const TLabel label = at(TempText(i * step + L.temperature.start), x);
+    if (label.rect.left() < previousRight + kGap || label.rect.right() + kGap > last.rect.left()) continue;
+    labels.push_back(label);
+    previousRight = label.rect.right();
+  }
+  labels.push_back(last);
+  return labels;
+}
+
+QRect SlopeDiagram::PointLabelRect(int point) const {
+  QFont bold = font();
+  bold.setBold(true);
+  const QFontMetrics fm(bold);
+  const QPoint c = pixels_[static_cast<std::size_t>(point)];
+  const int w = fm.horizontalAdvance(labels_[static_cast<std::size_t>(point)]);
+  // Right of the point; left of it where the diagram ends first.
+  QRect r(c.x() + 7, c.y() + fm.ascent() / 2 - fm.ascent(), w, fm.height());
+  if (r.right() > width() - 2) r.moveRight(c.x() - 7);
+  if (r.top() < 0) r.moveTop(0);
+  return r;
 }
 
 void SlopeDiagram::mouseMoveEvent(QMouseEvent* event) {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QColor>
+#include <QRect>
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <vector>
 
 #include "setup_common/slope_math.h"
 
@@ -38,6 +40,17 @@ class SlopeDiagram : public QWidget {
   // Called while a point is dragged, with its snapped temperature and output.
   std::function<void(int point, double temperature, double output)> OnDrag;
 
+  // A text of the diagram and where it goes.
+  struct TLabel {
+    QString text;
+    QRect rect;
+  };
+  // The temperature axis labels: both ends, and between them those of the
+  // grid lines that leave a gap to their neighbours.
+  std::vector<TLabel> TemperatureLabels() const;
+  // Where the label of a point goes: beside it, inside the diagram.
+  QRect PointLabelRect(int point) const;
+
   const SlopeMath::TLayout& Layout() const { return layout_; }
   QPoint PointPixel(int point) const { return pixels_[point]; }
   PointState State(int point) const { return states_[point]; }
@@ -53,6 +66,7 @@ class SlopeDiagram : public QWidget {
   void LayOut();
   void UpdatePixels();
   QString TempText(double t) const;
+  double TemperatureStep() const;
   QString OutputText(double v) const;
 
   double tempLow_ = -40.0;

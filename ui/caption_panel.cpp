@@ -24,6 +24,7 @@ void CaptionPanel::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   painter.setPen(palette().color(foregroundRole()));
   const int margin = frameWidth() + 2;
+  // A caption wider than the panel goes on to further lines.
   painter.drawText(rect().adjusted(margin, margin, -margin, -margin),
-                   static_cast<int>(alignment_) | Qt::TextShowMnemonic, caption_);
+                   static_cast<int>(alignment_) | Qt::TextShowMnemonic | Qt::TextWordWrap, caption_);
 }

@@ -116,6 +116,10 @@ bool TOptStringGrid::HasImage(const TOptStringGridObj* obj) const {
   return obj && obj->ImageIndex != -1 && drawImages_;
 }
 
+int TOptStringGrid::CellWidthFor(const QString& text) const {
+  return QFontMetrics(font()).horizontalAdvance(text) + kWidthMargin;
+}
+
 void TOptStringGrid::OptimizeGridSize() {
   const int lastCol = ColCount() - 1;
   const int lastRow = RowCount() - 1;
@@ -127,7 +131,7 @@ void TOptStringGrid::OptimizeGridSize() {
   for (int col = 0; col < ColCount(); ++col) {
     int width = kMinColumnWidth;
     for (int row = 0; row < RowCount(); ++row) {
-      int cell = metrics.horizontalAdvance(Cells(col, row)) + kWidthMargin;
+      int cell = CellWidthFor(Cells(col, row));
       if (HasImage(Objects(col, row))) cell += blank + imageWidth;
       width = std::max(width, cell);
     }

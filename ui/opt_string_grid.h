@@ -83,6 +83,8 @@ class TOptStringGrid : public QTableWidget {
   // Column widths and row heights from the contents (measured with the grid's
   // font); raises OnGridSize when the last cell's corner moved.
   void OptimizeGridSize();
+  // The column width OptimizeGridSize gives a cell holding `text` (no image).
+  int CellWidthFor(const QString& text) const;
   // The decoration of a cell, nullptr when it has none.
   TOptStringGridObj* Objects(int col, int row) const;
 

@@ -156,8 +156,13 @@ TEST_F(ChangeEmissArgoTest, DeviceComputesTheEmissivity) {
   // The object temperature at show fills the given temperature.
   EXPECT_LT(dlg_->seTemp->Value(), 500.0);
   Calculate(*dlg_, QStringLiteral("500,0"));
-  EXPECT_FALSE(dlg_->stCalculating->isVisible());
   const ArgoDeviceState s = State();
+  // The user reads what the device did, and the edit shows it at once.
+  EXPECT_TRUE(dlg_->stCalculating->isVisible());
+  EXPECT_EQ(dlg_->stCalculating->text(),
+            QStringLiteral("The device calculated the emissivity %1 (it was 1.000).")
+                .arg(s.emissivity / 1000.0, 0, 'f', 3));
+  EXPECT_NEAR(dlg_->seEmissivity->Value(), s.emissivity / 1000.0, 1e-6);
   EXPECT_EQ(s.emissivityCalcRuns, 1);
   EXPECT_EQ(s.emissivityCalcT1, ArgoWire::EncodeTemperature(500.0));
   EXPECT_NEAR(s.emissivity, 800, 3);
@@ -327,7 +332,10 @@ TEST_F(ChangeEmissBrioTest, SearchConvergesOnTheSecondGeneration) {
   // A thousandth of emissivity moves the reading by about 0.24 °C here, so
   // the search may need the wider tolerance of the later passes.
   EXPECT_LE(dlg_->LastStep().Pass, 26);
-  EXPECT_FALSE(dlg_->stCalculating->isVisibleTo(dlg_.get()));
+  // The user reads what was found.
+  EXPECT_TRUE(dlg_->stCalculating->isVisibleTo(dlg_.get()));
+  EXPECT_EQ(dlg_->stCalculating->text(),
+            QStringLiteral("Emissivity found: %1.").arg(dlg_->LastStep().Emissivity, 0, 'f', 3));
   EXPECT_FALSE(IsRed(dlg_->seTemp));
   EXPECT_NEAR(emulator_.Model().LiveValues().emissivity, 700, 3);
   EXPECT_NEAR(emulator_.Model().LiveValues().ShownTarget(), 400.0, 0.3);

@@ -224,6 +224,85 @@ TEST_F(MainWindowTest, DataFileRoundTrip) {
   }
 }
 
+// Whatever the chart showed before, an opened file can be seen whole and
+// scrolled through: ten minutes saved from the chart, and a hand-made file
+// with a row every 3 s.
+TEST_F(MainWindowTest, AnOpenedFileCanBeSeenAndScrolledWhole) {
+  WriteSettings(QStringLiteral("[Options]\nAutoScan=0\nAskForSaving=0\n"));
+  TThermaSentinelForm& f = Start();
+  NumberText::SetDecimalSeparator(QLatin1Char('.'));
+  TDiagram& d = *f.Diagram();
+
+  const QString saved = dir_.filePath(QStringLiteral("ten-minutes.dat"));
+  d.SetResolution(0.1);
+  d.Reset(smLocal, 0.0, 10.0);
+  for (int i = 0; i <= 6001; ++i) {
+    std::array<float, 11> v{};
+    v.fill(760.0f + static_cast<float>(i % 13));
+    d.AddValues(v, i * 0.1);
+  }
+  f.OnChooseDataFileName = [&](bool) { return saved; };
+  ASSERT_TRUE(f.mSaveClick(f.mSave));
+
+  const QString steps = dir_.filePath(QStringLiteral("steps.dat"));
+  {
+    QByteArray text =
+        "[Sentinel DataFile][1.2]\r\nDate:\t01.02.2026\r\nTime:\t10:00:00\r\nUnit:\t\xB0"
+        "C\r\nResolution:\t1.000/0.100\r\nValues:\t11\r\n"
+        "Time\tTObj\tTInt\tTBox\tTAct\tT2C\tT1C\tATTENUATION\tEpsilon\tmVin\tVcc\tTAmb\r\n";
+    for (int i = 0; i <= 10; ++i) {
+      text += QStringLiteral("000:00:%1.000").arg(3 * i, 2, 10, QLatin1Char('0')).toLatin1();
+      for (int c = 0; c < 11; ++c) text += "\t" + QByteArray::number(100 + 10 * i) + ".0";
+      text += "\t\r\n";
+    }
+    text += "---------------------------------\r\nEnd of File\r\n";
+    QFile file(steps);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+  }
+
+  struct Case {
+    QString file;
+    double end;              // seconds
+    double valueAt3sBefore;  // 3 s before the end
+  };
+  for (const Case& c : {Case{saved, 600.0, 760.0 + 5970 % 13}, Case{steps, 30.0, 190.0}}) {
+    for (const bool constDiff : {true, false}) {
+      SCOPED_TRACE(
+          QStringLiteral("%1 XConstDiff=%2").arg(QFileInfo(c.file).fileName()).arg(constDiff).toStdString());
+      // What a measurement leaves: a 1-s window that moves along.
+      d.SetResolution(0.1);
+      d.Reset(smLocal, 0.0, 1.0);
+      d.SetXConstDiff(constDiff);
+      f.OnChooseDataFileName = [&](bool) { return c.file; };
+      f.mOpenClick(f.mOpen);
+      QApplication::processEvents();
+      EXPECT_NEAR(d.XMin(), 0.0, 1e-6);
+      EXPECT_NEAR(d.XMax(), c.end, 1.01);
+      EXPECT_NEAR(d.ValueAt(0, c.end - 3.0), c.valueAt3sBefore, 0.051);
+
+      f.mTimeZoomIn->trigger();
+      f.mTimeZoomIn->trigger();
+      EXPECT_LT(d.XMax() - d.XMin(), c.end / 2);
+      f.mTimeZoomFull->trigger();
+      EXPECT_NEAR(d.XMin(), 0.0, 1e-6);
+      EXPECT_NEAR(d.XMax(), c.end, 1.01);
+
+      // Zoomed in, the scroll bar reaches the last sample.
+      f.mTimeZoomIn->trigger();
+      d.UpdateScrollBars();
+      const TScrollBarParams bar = d.XScrollBar();
+      d.XScroll(bar.Max - bar.PageSize);
+      EXPECT_NEAR(d.XMax(), c.end, c.end / 50 + 1.01);
+      f.mTimeZoomOut->trigger();
+      f.mTimeZoomOut->trigger();
+      f.mTimeZoomOut->trigger();
+      EXPECT_NEAR(d.XMin(), 0.0, 1e-6);
+      EXPECT_NEAR(d.XMax(), c.end, 1.01);
+    }
+  }
+}
+
 // Data files that are cut short or longer than the chart: what fits is
 // loaded, and the user is told what was not (never "Measuring stopped!").
 TEST_F(MainWindowTest, DataFilesCutShortOrTooLongLoadWhatTheyCan) {

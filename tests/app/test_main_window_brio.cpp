@@ -28,6 +28,7 @@
 #include <span>
 
 #include "app/change_emiss_dlg.h"
+#include "app/device_info_dlg.h"
 #include "app/scan_device_dlg.h"
 #include "app/therma_sentinel_form.h"
 #include "drivers/brio/brio_boot_loader.h"
@@ -36,6 +37,7 @@
 #include "platform/folders.h"
 #include "platform/ini_file.h"
 #include "tests/support/brio_emulator.h"
+#include "tests/support/modal_dialog.h"
 #include "tests/support/stall_limit.h"
 #include "tests/support/wait_for.h"
 #include "ui/d_spin_edit.h"
@@ -413,6 +415,21 @@ TEST_F(MainWindowBrioTest, EmissivityDialogThroughTheMenu) {
 }
 
 // AutoStart: the measurement starts by itself once the device is read.
+// A first-generation device gives no firmware revision: the device
+// information says so instead of showing revision 0.
+TEST_F(MainWindowBrioTest, DeviceInformationOfTheFirstGenerationShowsNoFirmwareRevisionZero) {
+  Prepare(1, QStringLiteral("voduz1"), 1, false);
+  TThermaSentinelForm& f = StartConnected();
+  ASSERT_EQ(f.Family()->Snapshot().Firmware, 0);
+  QString firmware;
+  test_support::WhenShown(f.DeviceInfoDlg, [&] {
+    firmware = f.DeviceInfoDlg->stFirmware->text();
+    f.DeviceInfoDlg->reject();
+  });
+  f.mDeviceInfo->trigger();
+  EXPECT_EQ(firmware, QStringLiteral("unknown"));
+}
+
 TEST_F(MainWindowBrioTest, AutoStartMeasures) {
   Prepare(2, QStringLiteral("brio-2w"), 1, true);
   MakeForm();

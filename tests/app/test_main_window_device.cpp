@@ -219,6 +219,56 @@ TEST_F(MainWindowDeviceTest, DiagramSettingsOfferTheChartsWindowDuringAMeasureme
   f.mStopClick(f.mStop);
 }
 
+// A file opened while the device is connected: the panels keep the device's
+// values, and the next measurement starts with the live window and Y range,
+// not with the file's.
+TEST_F(MainWindowDeviceTest, AFileOpenedWhileConnectedLeavesPanelsAndTheNextMeasurementLive) {
+  TThermaSentinelForm& f = StartConnected();
+  TDiagram& d = *f.Diagram();
+  f.mStartClick(f.mStart);
+  ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() > 50; }, 15000, EventPump::EventLoop));
+  f.mStopClick(f.mStop);
+  ASSERT_EQ(f.State(), csConnected);
+  const double window = f.InitialTime();
+
+  const QString path = dir_.filePath(QStringLiteral("steps.dat"));
+  {
+    QByteArray text =
+        "[Sentinel DataFile][1.2]\r\nDate:\t01.02.2026\r\nTime:\t10:00:00\r\nUnit:\t\xB0"
+        "C\r\nResolution:\t1.000/0.100\r\nValues:\t11\r\n"
+        "Time\tTObj\tTInt\tTBox\tTAct\tT2C\tT1C\tATTENUATION\tEpsilon\tmVin\tVcc\tTAmb\r\n";
+    for (int i = 0; i <= 40; ++i) {
+      text += QStringLiteral("000:%1:%2.000")
+                  .arg(3 * i / 60, 2, 10, QLatin1Char('0'))
+                  .arg(3 * i % 60, 2, 10, QLatin1Char('0'))
+                  .toLatin1();
+      for (int c = 0; c < 11; ++c) text += "\t" + QByteArray::number(2222 + i) + ".0";
+      text += "\t\r\n";
+    }
+    text += "---------------------------------\r\nEnd of File\r\n";
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+  }
+  f.OnChooseDataFileName = [&](bool) { return path; };
+  f.mOpenClick(f.mOpen);
+  EXPECT_NEAR(d.XMax(), 120.0, 1.01);
+  EXPECT_GE(d.YMax(), 2262.0);
+  // The poll goes on; the panel shows the device, never the file.
+  WaitForEvents([&] { return false; }, 1200, EventPump::EventLoop);
+  EXPECT_FALSE(f.Panels1[0].Label->text().startsWith(QStringLiteral("222")))
+      << f.Panels1[0].Label->text().toStdString();
+  EXPECT_LT(f.CurrentValues()[0], 2000.0f);
+
+  f.mStartClick(f.mStart);
+  ASSERT_EQ(f.State(), csMeasuring);
+  ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() > 20; }, 15000, EventPump::EventLoop));
+  EXPECT_NEAR(d.XMax() - d.XMin(), window, 0.5);
+  EXPECT_NEAR(d.Resolution(), f.Config()->ReadResolution(), 1e-6);
+  EXPECT_LT(d.YMax(), 2000.0);
+  f.mStopClick(f.mStop);
+}
+
 // The emulator process ends while a burst runs: the window closes the
 // connection within the driver's watchdog time.
 TEST_F(MainWindowDeviceTest, DeviceGoneDuringBurstGivesClosed) {

@@ -6,9 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QComboBox>
-#include <QTabWidget>
 #include <QApplication>
+#include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDialog>
 #include <QDir>
@@ -18,6 +17,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -35,13 +35,17 @@
 #include "setup_argo/loop_maintenance_dlg.h"
 #include "setup_argo/vererodur_calibration_page.h"
 #include "setup_argo/vererodur_device_setup_dlg.h"
+#include "setup_common/slope_diagram.h"
+#include "tests/app/dialog_texts.h"
 #include "tests/setup_argo/loop_dialog_closings.h"
 #include "tests/support/program_home.h"
-#include "tests/support/wait_for.h"
 #include "tests/support/stall_limit.h"
+#include "tests/support/wait_for.h"
 #include "tools/devsim/argo_model.h"
+#include "tools/devsim/argo_wire.h"
 #include "tools/devsim/devsim_options.h"
 #include "tools/devsim/pty_server.h"
+#include "ui/caption_panel.h"
 #include "ui/d_spin_edit.h"
 #include "ui/diagram.h"
 #include "ui/lng_ini_supp.h"
@@ -363,13 +367,272 @@ TEST_F(MainWindowSetupTest, EmissivityDialogThroughTheMenu) {
   ASSERT_TRUE(WaitForEvents([&] { return State().emissivity == 950; }, 5000, EventPump::EventLoop));
 }
 
+// "calculate" in the emissivity dialog always tells what the device did or
+// why it did not, and the dialog and its button stay where the user clicked.
+TEST_F(MainWindowSetupTest, EmissivityCalculationSaysWhatHappenedAndTheDialogStaysPut) {
+  TThermaSentinelForm& f = StartConnected(QStringLiteral("argo-current"));
+  SetState([](ArgoDeviceState& s) {
+    s.emissivity = 950;
+    s.objectTemp = ArgoWire::EncodeTemperature(612.3);  // the range is 350..2000
+  });
+  TChangeEmissDlg& dlg = *f.ChangeEmissDlg;
+  struct Case {
+    const char* name;
+    std::function<void()> arrange;
+    QString given;     // empty: what the dialog offers (the reading)
+    const char* told;  // part of the message
+    int emissivity;    // the device's afterwards
+  };
+  const std::vector<Case> cases = {
+      {"the given temperature is the reading", [] {}, QString(), "The emissivity stays 0.950", 950},
+      {"the device finds another emissivity",
+       [&] {
+         SetState([](ArgoDeviceState& s) {
+           s.sceneTemp = ArgoWire::EncodeTemperature(650.0);
+           s.sceneEmissivity = 800;
+         });
+       },
+       QStringLiteral("650.0"), "The device calculated the emissivity 0.800 (it was 0.950)", 800},
+      {"the given temperature is the range's end", [] {}, QStringLiteral("350.0"), "Not calculated", 800},
+  };
+  std::size_t index = 0;
+  QRect frame;
+  QPoint button;
+  bool clicked = false;
+  std::vector<ModalScript::Step> steps;
+  steps.push_back({[&] { return dlg.isVisible() && dlg.btnCalculate->isEnabled(); },
+                   [&] {
+                     frame = dlg.frameGeometry();
+                     button = dlg.btnCalculate->mapToGlobal(QPoint(0, 0));
+                   }});
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    steps.push_back({[&] { return !dlg.Busy() && dlg.btnCalculate->isEnabled(); },
+                     [&, i] {
+                       index = i;
+                       cases[i].arrange();
+                       if (!cases[i].given.isEmpty()) dlg.seTemp->setText(cases[i].given);
+                       dlg.btnCalculate->click();
+                       clicked = true;
+                       EXPECT_EQ(dlg.btnCalculate->mapToGlobal(QPoint(0, 0)), button) << cases[i].name;
+                     }});
+    steps.push_back({[&, i] { return clicked && index == i && !dlg.Calculating(); },
+                     [&, i] {
+                       clicked = false;
+                       SCOPED_TRACE(cases[i].name);
+                       EXPECT_TRUE(dlg.stCalculating->isVisible());
+                       EXPECT_TRUE(dlg.stCalculating->text().contains(QLatin1String(cases[i].told)))
+                           << dlg.stCalculating->text().toStdString();
+                       EXPECT_EQ(State().emissivity, cases[i].emissivity);
+                       EXPECT_EQ(dlg.frameGeometry(), frame);
+                       EXPECT_EQ(dlg.btnCalculate->mapToGlobal(QPoint(0, 0)), button);
+                       EXPECT_TRUE(test_support::ClippedTexts(&dlg).isEmpty())
+                           << test_support::ClippedTexts(&dlg).join(QLatin1Char('\n')).toStdString();
+                     }});
+  }
+  steps.push_back({[] { return true; }, [&] { dlg.btnOK->click(); }});
+  ModalScript script(std::move(steps), 60000);
+  f.mEmissivity->trigger();
+  ASSERT_TRUE(script.Finished()) << "stuck at step " << script.Next();
+  ExpectWindowRestored(f);
+}
+
+// The ratio model sends no internal and no actual temperature: their
+// panels and displays show no value, in a burst and while polled.
+TEST_F(MainWindowSetupTest, ChannelsTheRatioModelDoesNotSendShowNoValue) {
+  TThermaSentinelForm& f =
+      StartConnected(QStringLiteral("ratio"),
+                     QStringLiteral("TInt_ShowDigital=1\r\nTAct_ShowDigital=1\r\nTObj_ShowDigital=1\r\n"));
+  ASSERT_EQ(f.DeviceTypeCode(), 2);
+  auto expectNoValue = [&](const char* when) {
+    SCOPED_TRACE(when);
+    for (int c : {ChannelValues::TInt, ChannelValues::TAct}) {
+      EXPECT_EQ(f.Panels1[c].Label->text(), QStringLiteral("-----"));
+      EXPECT_EQ(f.Panels2[c].Label->text(), QStringLiteral("-----"));
+      EXPECT_FALSE(f.DisplayValue(ChannelValues::DisplayKindOfChannel(c)).HasValue);
+    }
+    EXPECT_TRUE(f.Panels1[ChannelValues::TObj].Label->text().endsWith(QStringLiteral("°C")))
+        << f.Panels1[ChannelValues::TObj].Label->text().toStdString();
+  };
+  f.mStartClick(f.mStart);
+  ASSERT_EQ(f.MeasureMode(), 1);
+  ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() > 50; }, 15000, EventPump::EventLoop));
+  WaitForEvents([&] { return false; }, 300, EventPump::EventLoop);
+  expectNoValue("burst");
+  f.mStopClick(f.mStop);
+  WaitForEvents([&] { return false; }, 1200, EventPump::EventLoop);
+  expectNoValue("polled");
+}
+
+// A steady signal far above the stored window's lower end: the automatic
+// value axis starts around the trace (not at the range's lower end, which
+// would press the trace against the top edge).
+TEST_F(MainWindowSetupTest, TheValueAxisStartsAroundASteadyTrace) {
+  TThermaSentinelForm& f = StartConnected(QStringLiteral("argo-current"));
+  SetState([](ArgoDeviceState& s) { s.objectTemp = ArgoWire::EncodeTemperature(760.0); });
+  ASSERT_TRUE(WaitForEvents([&] { return f.CurrentValues()[0] > 759.0f; }, 5000, EventPump::EventLoop));
+  TDiagram& d = *f.Diagram();
+  ASSERT_NE(d.YScaleMode(), smManual);
+  f.mStartClick(f.mStart);
+  // (The first second does not count for the ranging.)
+  ASSERT_TRUE(WaitForEvents([&] { return static_cast<double>(d.UsedData()) * d.Resolution() > 2.5; }, 15000,
+                            EventPump::EventLoop));
+  // The burst values of the emulator climb by up to 9.9 °C.
+  EXPECT_GE(d.YMin(), 755.0);
+  EXPECT_LE(d.YMin(), 760.0);
+  EXPECT_GE(d.YMax(), 765.0);
+  EXPECT_LE(d.YMax(), 775.0);
+  f.mStopClick(f.mStop);
+}
+
+// What the single-colour setup shows, and the material table and output
+// slope dialogs it opens: English texts, the Parts' captions for the two
+// window titles, and nothing cut off at their default sizes (the slope
+// chart's own labels neither overlap nor leave the chart).
+TEST_F(MainWindowSetupTest, SetupDialogsReadEnglishAndShowTheirTextsWhole) {
+  TThermaSentinelForm& f = StartConnected(QStringLiteral("argo-current"));
+  SetState([](ArgoDeviceState& s) {
+    s.emissivitySource = 3;  // the material table
+    s.alarmMode[3] = 0x09;   // output 4 analog, 0..10 V: the output slope
+  });
+  TArgoDeviceSetupDlg& dlg = *f.ArgoDeviceSetupDlg;
+  auto expectWhole = [](QWidget* w) {
+    EXPECT_TRUE(test_support::ClippedTexts(w).isEmpty())
+        << w->objectName().toStdString() << ":\n"
+        << test_support::ClippedTexts(w).join(QLatin1Char('\n')).toStdString();
+  };
+  auto expectEnglish = [](QWidget* w) {
+    const QString all = test_support::WindowTexts(w).join(QLatin1Char('|'));
+    for (const char* word : {"Warnung", "Abbrechen", "Strichst", "Hysterese", "Treshold"})
+      EXPECT_FALSE(all.contains(QLatin1String(word))) << w->objectName().toStdString() << ": " << word;
+    EXPECT_NE(w->windowTitle(), QStringLiteral("Dialog"));
+    EXPECT_NE(w->windowTitle(), QStringLiteral("ThermaSentinel"));
+  };
+  // Clicks `button` (again while the dialog is busy with the device) until
+  // it opens the dialog `name`; `check` looks at it, then it is closed.
+  auto openSub = [&](QPushButton* button, const char* name, const std::function<void(QDialog*)>& check) {
+    bool seen = false;
+    for (int attempt = 0; attempt < 50 && !seen; ++attempt) {
+      test_support::WhenModalShown(
+          [&](QWidget* m) {
+            if (seen) return;
+            seen = true;
+            QApplication::processEvents();
+            check(static_cast<QDialog*>(m));
+            static_cast<QDialog*>(m)->reject();
+          },
+          300, QString::fromLatin1(name));
+      button->click();
+      if (!seen) WaitForEvents([&] { return seen; }, 300, EventPump::EventLoop);
+    }
+    return seen;
+  };
+  bool checked = false;
+  ModalScript script(
+      {
+          {[&] { return dlg.isVisible() && !dlg.DeviceWorkPending(); },
+           [&] {
+             expectEnglish(&dlg);
+             QTabWidget* pages = dlg.findChild<QTabWidget*>(QStringLiteral("ArgoDeviceSetup_PageControl"));
+             ASSERT_NE(pages, nullptr);
+             QStringList all;
+             for (int i = 0; i < pages->count(); ++i) {
+               if (!pages->isTabVisible(i)) continue;
+               pages->setCurrentIndex(i);
+               QApplication::processEvents();
+               all << test_support::WindowTexts(&dlg);
+               expectWhole(&dlg);
+             }
+             EXPECT_TRUE(all.contains(QStringLiteral("Threshold")))
+                 << all.join(QLatin1Char('|')).toStdString();
+             EXPECT_TRUE(all.contains(QStringLiteral("Hysteresis")));
+             EXPECT_TRUE(all.contains(QStringLiteral("Hysteresis :")));
+             pages->setCurrentIndex(0);
+             EXPECT_TRUE(openSub(dlg.btnEditMatTable, "MatTableDlg", [&](QDialog* table) {
+               EXPECT_EQ(table->windowTitle(), QStringLiteral("Material table"));
+               expectEnglish(table);
+               expectWhole(table);
+             }));
+             EXPECT_TRUE(openSub(dlg.btnAdjustOutputSlope, "AdjustSlopeDlg", [&](QDialog* slope) {
+               EXPECT_EQ(slope->windowTitle(), QStringLiteral("Adjust output slope"));
+               expectEnglish(slope);
+               expectWhole(slope);
+               auto* chart = slope->findChild<SlopeDiagram*>();
+               ASSERT_NE(chart, nullptr);
+               // The points are placed once the dialog has read the device.
+               const auto placed = [chart] {
+                 const SlopeMath::TLayout& L = chart->Layout();
+                 const QRect plot(QPoint(L.x0, L.y1), QPoint(L.x1, L.y0));
+                 return plot.contains(chart->PointPixel(SlopeDiagram::kLow)) &&
+                        plot.contains(chart->PointPixel(SlopeDiagram::kHigh));
+               };
+               ASSERT_TRUE(WaitForEvents(placed, 10000, EventPump::EventLoop));
+               const auto labels = chart->TemperatureLabels();
+               EXPECT_GE(labels.size(), 3u);
+               for (std::size_t i = 0; i < labels.size(); ++i) {
+                 EXPECT_TRUE(chart->rect().contains(labels[i].rect)) << labels[i].text.toStdString();
+                 if (i > 0)
+                   EXPECT_LT(labels[i - 1].rect.right(), labels[i].rect.left())
+                       << labels[i].text.toStdString();
+               }
+               for (int point : {SlopeDiagram::kLow, SlopeDiagram::kHigh})
+                 EXPECT_TRUE(chart->rect().contains(chart->PointLabelRect(point)))
+                     << chart->PointLabel(point).toStdString();
+               if (qEnvironmentVariableIsSet("TS_GRAB"))
+                 slope->grab().save(qEnvironmentVariable("TS_GRAB") + QStringLiteral("/AdjustSlopeDlg.png"));
+             }));
+             checked = true;
+             dlg.btnCancel->click();
+           }},
+      },
+      90000);
+  f.mDeviceSetup->trigger();
+  ASSERT_TRUE(
+      WaitForEvents([&] { return script.Finished() && !dlg.isVisible(); }, 90000, EventPump::EventLoop))
+      << "stuck at step " << script.Next();
+  EXPECT_TRUE(checked);
+}
+
+// The ratio setup with the service switch: every page caption and the
+// calibration page's firmware message are shown whole.
+TEST_F(MainWindowSetupTest, RatioSetupWithTheServiceSwitchShowsItsTextsWhole) {
+  TThermaSentinelForm& f = StartConnected(QStringLiteral("ratio-5015"), QString(), {QStringLiteral("/SRVC")});
+  TVererodurDeviceSetupDlg& dlg = *f.VererodurDeviceSetupDlg;
+  int pagesSeen = 0;
+  ModalScript script({
+      {[&] { return dlg.isVisible() && !dlg.DeviceWorkPending() && dlg.LiveCount() > 0; },
+       [&] {
+         QTabWidget* pages = dlg.VereRodurDeviceSetup_PageControl;
+         ASSERT_TRUE(pages->isTabVisible(4));
+         for (int i = 0; i < pages->count(); ++i) {
+           if (!pages->isTabVisible(i)) continue;
+           pages->setCurrentIndex(i);
+           QApplication::processEvents();
+           ++pagesSeen;
+           EXPECT_TRUE(test_support::ClippedTexts(&dlg).isEmpty())
+               << "page " << i << ":\n"
+               << test_support::ClippedTexts(&dlg).join(QLatin1Char('\n')).toStdString();
+         }
+         auto* message = dlg.CalibrationPage->findChild<CaptionPanel*>(QStringLiteral("pnlFWrev"));
+         ASSERT_NE(message, nullptr);
+         EXPECT_TRUE(message->isVisibleTo(&dlg));
+         dlg.btnCancel->click();
+       }},
+  });
+  f.mDeviceSetup->trigger();
+  ASSERT_TRUE(
+      WaitForEvents([&] { return script.Finished() && !dlg.isVisible(); }, 60000, EventPump::EventLoop))
+      << script.Next();
+  EXPECT_EQ(pagesSeen, 5);
+}
+
 // Device setup for the ratio model: the whole configuration is read
 // first, the ratio dialog opens on the page "Output signals" whatever page
 // was stored, the window rests while it is open, and the page is stored
 // under its own key. Opening and Cancel with no edit write nothing but the
 // clearing of an advanced hold mode the attenuation source cannot have.
 TEST_F(MainWindowSetupTest, RatioDeviceSetupOpensAndCancelWritesNothing) {
-  TThermaSentinelForm& f = StartConnected(QStringLiteral("ratio"), QStringLiteral("Vererodur_DeviceSetup_Page=3\r\n"));
+  TThermaSentinelForm& f =
+      StartConnected(QStringLiteral("ratio"), QStringLiteral("Vererodur_DeviceSetup_Page=3\r\n"));
   ASSERT_EQ(f.DeviceTypeCode(), 2);
   ASSERT_TRUE(f.mDeviceSetup->isEnabled());
   ASSERT_TRUE(f.btnDeviceSetup->isEnabled());
@@ -427,8 +690,7 @@ TEST_F(MainWindowSetupTest, RatioDeviceSetupOpensAndCancelWritesNothing) {
 // vanishes while the dialog is open closes it, and the window is not left
 // busy.
 TEST_F(MainWindowSetupTest, RatioDeviceSetupWithTheServiceSwitchAndAVanishingDevice) {
-  TThermaSentinelForm& f =
-      StartConnected(QStringLiteral("ratio-5015"), QString(), {QStringLiteral("/SRVC")});
+  TThermaSentinelForm& f = StartConnected(QStringLiteral("ratio-5015"), QString(), {QStringLiteral("/SRVC")});
   ASSERT_EQ(f.DeviceTypeCode(), 2);
   TVererodurDeviceSetupDlg& dlg = *f.VererodurDeviceSetupDlg;
   bool vanished = false;
@@ -447,11 +709,13 @@ TEST_F(MainWindowSetupTest, RatioDeviceSetupWithTheServiceSwitchAndAVanishingDev
        }},
   });
   f.mDeviceSetup->trigger();
-  ASSERT_TRUE(WaitForEvents([&] { return script.Finished() && vanished && !dlg.isVisible() && f.State() != csBusy; },
-                            60000, EventPump::EventLoop))
+  ASSERT_TRUE(
+      WaitForEvents([&] { return script.Finished() && vanished && !dlg.isVisible() && f.State() != csBusy; },
+                    60000, EventPump::EventLoop))
       << script.Next();
   EXPECT_EQ(dlg.result(), QDialog::Rejected);
-  for (const auto& r : model_->Requests()) EXPECT_FALSE(r.name.startsWith(QLatin1String("Set"))) << r.name.toStdString();
+  for (const auto& r : model_->Requests())
+    EXPECT_FALSE(r.name.startsWith(QLatin1String("Set"))) << r.name.toStdString();
 }
 
 // Device setup for the single-colour model: the device is read first, on

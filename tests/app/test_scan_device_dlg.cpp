@@ -23,10 +23,12 @@
 #include "app/interface_dlg.h"
 #include "app/scan_device_dlg.h"
 #include "drivers/device_type.h"
+#include "drivers/sentinel_utils.h"
 #include "measurement/argo_family.h"
 #include "platform/fake_serial_device.h"
 #include "platform/fake_serial_line.h"
 #include "platform/pty_pair.h"
+#include "tests/app/dialog_texts.h"
 #include "tests/support/wait_for.h"
 #include "tools/devsim/argo_model.h"
 #include "tools/devsim/argo_profiles.h"
@@ -54,8 +56,9 @@ class ScanBench {
     qunsetenv("THERMASENTINEL_PORTS");
   }
 
-  bool AddArgo(int port, std::uint32_t serial, int baud) {
-    auto profile = ArgoProfiles::Find(QStringLiteral("argo-current"));
+  bool AddArgo(int port, std::uint32_t serial, int baud,
+               const QString& profileName = QStringLiteral("argo-current")) {
+    auto profile = ArgoProfiles::Find(profileName);
     if (!profile) return false;
     ArgoOptions o;
     o.baudRate = baud;
@@ -301,6 +304,28 @@ TEST_F(ScanTest, DialogListsDevicesAndSelectsARow) {
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
   EXPECT_EQ(dlg.SelectedIndex, 1);
   EXPECT_EQ(dlg.DeviceType, DeviceType::Fenn2W);
+}
+
+// A single-colour row that turns out a ratio model shows that name whole,
+// as every other text of the list.
+TEST_F(ScanTest, ARatioDeviceIsListedWhole) {
+  ScanBench bench(dir_);
+  ASSERT_TRUE(bench.AddArgo(5, 10555, 9600, QStringLiteral("ratio")));
+  ASSERT_TRUE(bench.Publish());
+  TScanDeviceDlg dlg;
+  dlg.Scanner().ListAdapters = [&bench] { return bench.Adapters(); };
+  dlg.PreferredPort = 5;
+  dlg.ScanNonUSB = false;
+  dlg.DeviceType = 0;
+  dlg.open();
+  QString ratio;
+  SentinelUtils::DeviceTypeName(DeviceType::ArgoRatio, ratio);
+  ASSERT_TRUE(
+      WaitForEvents([&] { return dlg.Grid->RowCount() == 2 && dlg.Grid->Cells(1, 1) == ratio; }, 20000))
+      << dlg.Grid->Cells(1, 1).toStdString();
+  const QStringList clipped = test_support::ClippedTexts(&dlg);
+  EXPECT_TRUE(clipped.isEmpty()) << clipped.join(QLatin1Char('\n')).toStdString();
+  dlg.reject();
 }
 
 // The operations a device was asked for, in order.

@@ -5,10 +5,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <chrono>
 
 #include "host_tty.h"
+#include "tools/devsim/argo_profiles.h"
+#include "tools/devsim/brio_profiles.h"
 #include "tools/devsim/devsim_options.h"
 #include "tools/devsim/model_registry.h"
 
@@ -193,6 +196,44 @@ TEST_F(DevsimProgram, UnknownOptionsExitWithCodeTwo) {
     EXPECT_EQ(process.exitCode(), 2);
     EXPECT_FALSE(process.readAllStandardError().isEmpty());
   }
+}
+
+// What the README tells a new user about the emulator is in its --help:
+// every option and every profile (the profile tables are the emulator's).
+TEST_F(DevsimProgram, HelpListsWhatTheReadmeNames) {
+  QProcess process;
+  process.start(Program(), {QStringLiteral("--help")});
+  ASSERT_TRUE(process.waitForFinished(5000));
+  EXPECT_EQ(process.exitCode(), 0);
+  const QString help = QString::fromLocal8Bit(process.readAllStandardOutput());
+
+  QFile file(QStringLiteral(TS_SOURCE_DIR "/README.md"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QString readme = QString::fromUtf8(file.readAll());
+  const qsizetype from = readme.indexOf(QStringLiteral("## Device emulator"));
+  ASSERT_GE(from, 0);
+  const QString section = readme.mid(from, readme.indexOf(QStringLiteral("\n## "), from + 1) - from);
+
+  QStringList options;
+  static const QRegularExpression kOption(QStringLiteral("--[a-z0-9][a-z0-9-]*"));
+  for (auto it = kOption.globalMatch(section); it.hasNext();) options << it.next().captured();
+  options.removeDuplicates();
+  EXPECT_GE(options.size(), 15);
+  for (const QString& option : options) {
+    const QRegularExpression listed(QRegularExpression::escape(option) + QStringLiteral("(?![a-z0-9-])"));
+    EXPECT_TRUE(help.contains(listed)) << option.toStdString() << " is not in --help";
+  }
+
+  QStringList profiles = ArgoProfiles::Names();
+  profiles << BrioProfiles::Names(1) << BrioProfiles::Names(2);
+  for (const QString& profile : profiles) {
+    const QRegularExpression named(QStringLiteral("(?<![a-z0-9-])") + QRegularExpression::escape(profile) +
+                                   QStringLiteral("(?![a-z0-9-])"));
+    EXPECT_TRUE(help.contains(named)) << profile.toStdString() << " is not in --help";
+    EXPECT_TRUE(section.contains(named)) << profile.toStdString() << " is not in the README";
+  }
+  for (const QString& model : ModelRegistry::Names())
+    EXPECT_TRUE(help.contains(model)) << model.toStdString();
 }
 
 }  // namespace

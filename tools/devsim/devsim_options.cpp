@@ -5,6 +5,10 @@
 #include <QList>
 #include <QSaveFile>
 
+#include "tools/devsim/argo_model.h"
+#include "tools/devsim/brio_device_model.h"
+#include "tools/devsim/model_registry.h"
+
 namespace {
 
 bool TakeValue(const QStringList& args, qsizetype& i, QString& value, QString& error) {
@@ -49,29 +53,35 @@ QStringList SplitOptionValues(const QStringList& options) {
 
 QString DevsimOptions::Usage() {
   return QStringLiteral(
-      "Usage: thermasentinel-devsim --model NAME [model options]\n"
-      "                             (--pty [--link PATH] | --rfc2217 PORT)\n"
-      "                             [--ports-file FILE --com N]\n"
-      "       thermasentinel-devsim --list-models | --help\n"
-      "\n"
-      "Emulates a device on a pseudo-terminal or an RFC 2217 port and prints\n"
-      "where to reach it (the terminal's path or rfc2217://127.0.0.1:PORT) on\n"
-      "one line. Runs until interrupted.\n"
-      "\n"
-      "  --model NAME       the device model (see --list-models)\n"
-      "  --pty              serve on a new pseudo-terminal\n"
-      "  --link PATH        also make PATH a symbolic link to the terminal\n"
-      "  --rfc2217 PORT     serve RFC 2217 on 127.0.0.1:PORT (0: any free port)\n"
-      "  --ports-file FILE  write COM<N>=<where> into section [Ports] of FILE\n"
-      "  --com N            the COM number for --ports-file (1..255)\n"
-      "Other options go to the model, e.g. --baud 9600.\n"
-      "\n"
-      "The Brio models (brio: first generation, brio2: second generation) draw\n"
-      "their supply from DTR and answer their bootstrap loader at even parity:\n"
-      "serve them with --rfc2217, which carries both. A pseudo-terminal carries\n"
-      "neither; there give --external-power --ignore-parity. Their options:\n"
-      "--profile NAME, --serial N, --burst A,B,..., --poke ADDR=VALUE and the\n"
-      "faults (--silent, --late MS, --short N, --vanish-after-programmed N, ...).\n");
+             "Usage: thermasentinel-devsim --model NAME [model options]\n"
+             "                             (--pty [--link PATH] | --rfc2217 PORT)\n"
+             "                             [--ports-file FILE --com N]\n"
+             "       thermasentinel-devsim --list-models | --help\n"
+             "\n"
+             "Emulates a device on a pseudo-terminal or an RFC 2217 port and prints\n"
+             "where to reach it (the terminal's path or rfc2217://127.0.0.1:PORT) on\n"
+             "one line. Runs until interrupted.\n"
+             "\n"
+             "  --model NAME       the device model: %1\n"
+             "  --pty              serve on a new pseudo-terminal\n"
+             "  --link PATH        also make PATH a symbolic link to the terminal\n"
+             "  --rfc2217 PORT     serve RFC 2217 on 127.0.0.1:PORT (0: any free port)\n"
+             "  --ports-file FILE  write COM<N>=<where> into section [Ports] of FILE\n"
+             "  --com N            the COM number for --ports-file (1..255)\n"
+             "Other options go to the model (\"--name value\" or \"--name=value\").\n"
+             "\n"
+             "argo is the single-colour family (with the ratio models among its\n"
+             "profiles); brio is the first-generation Brio, brio2 the second\n"
+             "generation. The Brio models draw their supply from DTR and answer their\n"
+             "bootstrap loader at even parity: serve them with --rfc2217, which\n"
+             "carries both. A pseudo-terminal carries neither; there give\n"
+             "--external-power --ignore-parity.\n"
+             "\n"
+             "%2\n%3\n%4\n"
+             "loopback options:\n"
+             "  --baud N                  line speed (default 9600); echoes every byte\n")
+      .arg(ModelRegistry::Names().join(QStringLiteral(", ")), ArgoModel::OptionsHelp(),
+           BrioDeviceModel::OptionsHelp(1), BrioDeviceModel::OptionsHelp(2));
 }
 
 bool DevsimOptions::Parse(const QStringList& args, DevsimOptions& out, QString& error) {
