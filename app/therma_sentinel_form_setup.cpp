@@ -19,6 +19,7 @@
 #include "setup_argo/loop_maintenance_dlg.h"
 #include "setup_argo/vererodur_device_setup_dlg.h"
 #include "ui/diagram.h"
+#include "ui/lng_ini_supp.h"
 
 namespace {
 
