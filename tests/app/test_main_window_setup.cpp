@@ -570,9 +570,10 @@ TEST_F(MainWindowSetupTest, SetupDialogsReadEnglishAndShowTheirTextsWhole) {
                EXPECT_GE(labels.size(), 3u);
                for (std::size_t i = 0; i < labels.size(); ++i) {
                  EXPECT_TRUE(chart->rect().contains(labels[i].rect)) << labels[i].text.toStdString();
-                 if (i > 0)
+                 if (i > 0) {
                    EXPECT_LT(labels[i - 1].rect.right(), labels[i].rect.left())
                        << labels[i].text.toStdString();
+                 }
                }
                for (int point : {SlopeDiagram::kLow, SlopeDiagram::kHigh})
                  EXPECT_TRUE(chart->rect().contains(chart->PointLabelRect(point)))
