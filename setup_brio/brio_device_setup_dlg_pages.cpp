@@ -108,18 +108,18 @@ void TBrioDeviceSetupDLg::CreateGeneralPage() {
   gbGeneral = Group(tsGeneral, "gbGeneral", "General setup", 8, 8, 530, 180);
   QWidget* g = gbGeneral;
   Label(g, "lblTrans", "Transmission:", 12, 22);
-  eTrans = Edit(g, "eTrans", 150, 22, "0.1 ... 1.1");
+  eTrans = Edit(g, "eTrans", 165, 22, "0.1 ... 1.1");
   Label(g, "lblAvg", "Avg. Time [s]:", 12, 47);
-  eAvg = Edit(g, "eAvg", 150, 47, "0 ... 999.95");
-  cbSmartAvg = Check(g, "cbSmartAvg", "Smart averaging", 230, 49, 160);
+  eAvg = Edit(g, "eAvg", 165, 47, "0 ... 999.95");
+  cbSmartAvg = Check(g, "cbSmartAvg", "Smart averaging", 245, 49, 160);
   Label(g, "lblEmissSrc", "Emissivity Source:", 12, 72);
-  cbEmissSrc = Combo(g, "cbEmissSrc", 150, 72, 180, {"FixedValue", "External Analog"});
+  cbEmissSrc = Combo(g, "cbEmissSrc", 165, 72, 180, {"FixedValue", "External Analog"});
   lblEmiss = Label(g, "lblEmiss", "Emissivity:", 12, 97);
-  eEmiss = Edit(g, "eEmiss", 150, 97, "0.1 ... 1.1");
-  Label(g, "lblAmbSrc", "Ambient temp. source:", 12, 122);
-  cbAmbSrc = Combo(g, "cbAmbSrc", 150, 122, 180, {"Internal (Head)", "External Analog", "FixedValue"});
-  lblFixAmb = Label(g, "lblFixAmb", "Ambient temperature:", 12, 147, 125);
-  eFixAmb = Edit(g, "eFixAmb", 150, 147, kTempHint);
+  eEmiss = Edit(g, "eEmiss", 165, 97, "0.1 ... 1.1");
+  Label(g, "lblAmbSrc", "Ambient temp. source:", 12, 122, 150);
+  cbAmbSrc = Combo(g, "cbAmbSrc", 165, 122, 180, {"Internal (Head)", "External Analog", "FixedValue"});
+  lblFixAmb = Label(g, "lblFixAmb", "Ambient temperature:", 12, 147, 150);
+  eFixAmb = Edit(g, "eFixAmb", 165, 147, kTempHint);
   TempLbl[0] = Label(g, "TempLbl1", "", 137, 147, 40);
   TempLblPartner[0] = lblFixAmb;
 
