@@ -1,11 +1,9 @@
 #include "setup_argo/loop_maintenance_dlg.h"
 
-#include <QGridLayout>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <cmath>
 #include <memory>
 
@@ -15,56 +13,13 @@
 #include "ui/d_spin_edit.h"
 #include "ui/form_registry.h"
 
-namespace {
-
-TDSpinEdit* PercentEdit(QWidget* parent, const char* name) {
-  auto* edit = new TDSpinEdit(parent);
-  edit->setObjectName(QString::fromLatin1(name));
-  edit->SetMinValue(0);
-  edit->SetMaxValue(100);
-  edit->SetIncrement(1);
-  edit->SetDecimal(0);
-  edit->SetValue(0);
-  return edit;
-}
-
-}  // namespace
-
-TLoopMaintenanceDlg::TLoopMaintenanceDlg(QWidget* owner) : QDialog(owner) {
-  setObjectName(QStringLiteral("LoopMaintenanceDlg"));
-  setWindowTitle(QStringLiteral("Loop maintenance"));
-
-  lblLoopMaintenance = new QLabel(
-      QStringLiteral("Any change of this values sets the custom output to a fixed percentage of range."),
-      this);
-  lblLoopMaintenance->setObjectName(QStringLiteral("lblLoopMaintenance"));
-  lblLoopMaintenance->setWordWrap(true);
-  lblIrOut = new QLabel(QStringLiteral("IR out [%]:"), this);
-  lblIrOut->setObjectName(QStringLiteral("lblIrOut"));
-  seIrOut = PercentEdit(this, "seIrOut");
-  lblAmbientOut = new QLabel(QStringLiteral("Ambient out [%]:"), this);
-  lblAmbientOut->setObjectName(QStringLiteral("lblAmbientOut"));
-  seAmbientOut = PercentEdit(this, "seAmbientOut");
-  BtnReset = new QPushButton(QStringLiteral("&Reset to normal mode"), this);
-  BtnReset->setObjectName(QStringLiteral("BtnReset"));
+TLoopMaintenanceDlg::TLoopMaintenanceDlg(QWidget* owner)
+    : TLoopMaintenanceForm(owner, {"LoopMaintenanceDlg",
+                                   "Any change of this values sets the custom output to a fixed percentage of range.",
+                                   "IR out [%]:", true, 208}) {
+  seIrOut->SetMinValue(0);
+  seIrOut->SetMaxValue(100);
   BtnReset->setDefault(true);
-  BtnClose = new QPushButton(QStringLiteral("&Close and reset to normal mode"), this);
-  BtnClose->setObjectName(QStringLiteral("BtnClose"));
-  Timer1 = new QTimer(this);
-  Timer1->setObjectName(QStringLiteral("Timer1"));
-  Timer1->setInterval(1000);
-
-  auto* grid = new QGridLayout;
-  grid->addWidget(lblIrOut, 0, 0);
-  grid->addWidget(seIrOut, 0, 1);
-  grid->addWidget(lblAmbientOut, 1, 0);
-  grid->addWidget(seAmbientOut, 1, 1);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(lblLoopMaintenance);
-  layout->addLayout(grid);
-  layout->addWidget(BtnReset);
-  layout->addWidget(BtnClose);
-  resize(239, 208);
 
   seIrOut->OnChange = [this](QObject*) { WritePercent(seIrOut, &TpyreonArgo::SetIRDacPercent); };
   seAmbientOut->OnChange = [this](QObject*) {

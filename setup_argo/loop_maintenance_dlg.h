@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QDialog>
 #include <functional>
+
+#include "setup_common/loop_maintenance_form.h"
 
 class ArgoFamily;
 class QLabel;
@@ -20,7 +21,7 @@ struct TArgoWriteResult;
 //
 // All device work runs as jobs on the device's session in the order the
 // user made it; while the values are read at show the dialog holds off input.
-class TLoopMaintenanceDlg : public QDialog {
+class TLoopMaintenanceDlg : public TLoopMaintenanceForm {
   Q_OBJECT
 
  public:
@@ -36,15 +37,6 @@ class TLoopMaintenanceDlg : public QDialog {
 
   int ShowModal() { return exec(); }
   void done(int result) override;
-
-  QLabel* lblLoopMaintenance;
-  QLabel* lblIrOut;
-  TDSpinEdit* seIrOut;
-  QLabel* lblAmbientOut;
-  TDSpinEdit* seAmbientOut;
-  QPushButton* BtnReset;
-  QPushButton* BtnClose;
-  QTimer* Timer1;
 
  protected:
   void showEvent(QShowEvent* event) override;

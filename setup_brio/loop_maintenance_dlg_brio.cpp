@@ -1,12 +1,10 @@
 #include "setup_brio/loop_maintenance_dlg_brio.h"
 
-#include <QGridLayout>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <memory>
 
 #include "drivers/brio/pyreon_brio.h"
@@ -17,59 +15,19 @@
 #include "ui/form_registry.h"
 
 TLoopMaintenanceDlgBrio::TLoopMaintenanceDlgBrio(QWidget* owner)
-    : QDialog(owner), output_(new LoopTemperatureOutput(this)) {
-  setObjectName(QStringLiteral("LoopMaintenanceDlgBrio"));
-  setWindowTitle(QStringLiteral("Loop maintenance"));
+    : TLoopMaintenanceForm(owner, {"LoopMaintenanceDlgBrio",
+                                   "Any change of this values sets the custom output to a fixed percentage of range.",
+                                   "mV out [1/10°C]:", true, 180}),
+      output_(new LoopTemperatureOutput(this)) {
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-
-  lblLoopMaintenance = new QLabel(
-      QStringLiteral("Any change of this values sets the custom output to a fixed percentage of range."),
-      this);
-  lblLoopMaintenance->setObjectName(QStringLiteral("lblLoopMaintenance"));
-  lblLoopMaintenance->setWordWrap(true);
-  lblIrOut = new QLabel(QStringLiteral("mV out [1/10°C]:"), this);
-  lblIrOut->setObjectName(QStringLiteral("lblIrOut"));
-  seIrOut = new TDSpinEdit(this);
-  seIrOut->setObjectName(QStringLiteral("seIrOut"));
-  seIrOut->SetDecimal(0);
-  seIrOut->SetIncrement(1);
   seIrOut->SetMinValue(LoopTemperatureOutput::kDesignMin);
   seIrOut->SetMaxValue(LoopTemperatureOutput::kDesignMax);
-  seIrOut->SetValue(0);
-  lblAmbientOut = new QLabel(QStringLiteral("Ambient out [%]:"), this);
-  lblAmbientOut->setObjectName(QStringLiteral("lblAmbientOut"));
-  seAmbientOut = new TDSpinEdit(this);
-  seAmbientOut->setObjectName(QStringLiteral("seAmbientOut"));
-  seAmbientOut->SetDecimal(0);
-  seAmbientOut->SetMinValue(0);
-  seAmbientOut->SetMaxValue(100);
-  seAmbientOut->SetValue(0);
   // This model has one output: the ambient row and the reset stay hidden.
-  for (QWidget* w : {static_cast<QWidget*>(lblAmbientOut), static_cast<QWidget*>(seAmbientOut)}) {
+  for (QWidget* w : {static_cast<QWidget*>(lblAmbientOut), static_cast<QWidget*>(seAmbientOut),
+                     static_cast<QWidget*>(BtnReset)}) {
     w->setVisible(false);
     w->setEnabled(false);
   }
-  BtnReset = new QPushButton(QStringLiteral("&Reset to normal mode"), this);
-  BtnReset->setObjectName(QStringLiteral("BtnReset"));
-  BtnReset->setVisible(false);
-  BtnReset->setEnabled(false);
-  BtnClose = new QPushButton(QStringLiteral("&Close and reset to normal mode"), this);
-  BtnClose->setObjectName(QStringLiteral("BtnClose"));
-  Timer1 = new QTimer(this);
-  Timer1->setObjectName(QStringLiteral("Timer1"));
-  Timer1->setInterval(1000);
-
-  auto* grid = new QGridLayout;
-  grid->addWidget(lblIrOut, 0, 0);
-  grid->addWidget(seIrOut, 0, 1);
-  grid->addWidget(lblAmbientOut, 1, 0);
-  grid->addWidget(seAmbientOut, 1, 1);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(lblLoopMaintenance);
-  layout->addLayout(grid);
-  layout->addWidget(BtnReset);
-  layout->addWidget(BtnClose);
-  resize(239, 180);
 
   output_->Send = [this](float celsius) {
     PostJob([celsius](TpyreonBrio& d) { d.SetLoopOutputTemperature(celsius); });

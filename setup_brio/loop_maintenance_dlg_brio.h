@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QDialog>
 #include <functional>
 
 #include "setup_brio/brio_setup_dialog.h"
+#include "setup_common/loop_maintenance_form.h"
 #include "ui/loading_guard.h"
 
 class BrioFamily;
@@ -24,7 +24,7 @@ class TpyreonBrio;
 // The device work runs as jobs on the device's session in the order the
 // user made it; while the configuration is fetched at show the dialog holds
 // input off.
-class TLoopMaintenanceDlgBrio : public QDialog, public TBrioLoopMaintenanceDialog {
+class TLoopMaintenanceDlgBrio : public TLoopMaintenanceForm, public TBrioLoopMaintenanceDialog {
   Q_OBJECT
 
  public:
@@ -43,14 +43,6 @@ class TLoopMaintenanceDlgBrio : public QDialog, public TBrioLoopMaintenanceDialo
   // True while the dialog waits for its device (input held off).
   bool Loading() const { return jobsAtShow_ > 0; }
 
-  QLabel* lblLoopMaintenance;
-  QLabel* lblIrOut;
-  TDSpinEdit* seIrOut;
-  QLabel* lblAmbientOut;
-  TDSpinEdit* seAmbientOut;
-  QPushButton* BtnReset;
-  QPushButton* BtnClose;
-  QTimer* Timer1;
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -1,55 +1,26 @@
 #include "setup_brio/loop_maintenance_dlg_dazo4_20.h"
 
 #include <QApplication>
-#include <QGridLayout>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include "drivers/brio/pyreon_brio_ma.h"
 #include "measurement/brio_ma_family.h"
 #include "ui/d_spin_edit.h"
 #include "ui/form_registry.h"
 
-TLoopMaintenanceDlgDazo4_20::TLoopMaintenanceDlgDazo4_20(QWidget* owner) : QDialog(owner) {
-  setObjectName(QStringLiteral("LoopMaintenanceDlgDazo4_20"));
-  setWindowTitle(QStringLiteral("Loop maintenance"));
+TLoopMaintenanceDlgDazo4_20::TLoopMaintenanceDlgDazo4_20(QWidget* owner)
+    : TLoopMaintenanceForm(owner, {"LoopMaintenanceDlgDazo4_20",
+                                   "Any change of this values sets the mA output to a fixed value.",
+                                   "mA out [1/10 mA]:", false, 160}) {
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-
-  lblLoopMaintenance =
-      new QLabel(QStringLiteral("Any change of this values sets the mA output to a fixed value."), this);
-  lblLoopMaintenance->setObjectName(QStringLiteral("lblLoopMaintenance"));
-  lblLoopMaintenance->setWordWrap(true);
-  lblIrOut = new QLabel(QStringLiteral("mA out [1/10 mA]:"), this);
-  lblIrOut->setObjectName(QStringLiteral("lblIrOut"));
-  seIrOut = new TDSpinEdit(this);
-  seIrOut->setObjectName(QStringLiteral("seIrOut"));
-  seIrOut->SetDecimal(0);
-  seIrOut->SetIncrement(1);
   seIrOut->SetMinValue(LoopCurrentOutput::kMin);
   seIrOut->SetMaxValue(LoopCurrentOutput::kMax);
   seIrOut->SetValue(LoopCurrentOutput::kStartValue);
-  BtnReset = new QPushButton(QStringLiteral("&Reset to normal mode"), this);
-  BtnReset->setObjectName(QStringLiteral("BtnReset"));
   BtnReset->setDefault(true);
-  BtnClose = new QPushButton(QStringLiteral("&Close and reset to normal mode"), this);
-  BtnClose->setObjectName(QStringLiteral("BtnClose"));
-  Timer1 = new QTimer(this);
-  Timer1->setObjectName(QStringLiteral("Timer1"));
-  Timer1->setInterval(1000);
-
-  auto* grid = new QGridLayout;
-  grid->addWidget(lblIrOut, 0, 0);
-  grid->addWidget(seIrOut, 0, 1);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(lblLoopMaintenance);
-  layout->addLayout(grid);
-  layout->addWidget(BtnReset);
-  layout->addWidget(BtnClose);
-  resize(239, 160);
 
   output_.Send = [this](float milliamperes) {
     PostJob([milliamperes](TpyreonBrio_mA& d) { d.SetLoopOutputCurrent(milliamperes); });

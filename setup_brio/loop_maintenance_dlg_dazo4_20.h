@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QDialog>
 #include <functional>
 
 #include "setup_brio/brio_setup_dialog.h"
 #include "setup_brio/loop_current_output.h"
+#include "setup_common/loop_maintenance_form.h"
 #include "ui/loading_guard.h"
 
 class BrioMaFamily;
@@ -22,7 +22,7 @@ class TpyreonBrio_mA;
 //
 // The device work runs as jobs on the device's session, in the order the
 // user made it.
-class TLoopMaintenanceDlgDazo4_20 : public QDialog, public TBrioLoopMaintenanceDialog {
+class TLoopMaintenanceDlgDazo4_20 : public TLoopMaintenanceForm, public TBrioLoopMaintenanceDialog {
   Q_OBJECT
 
  public:
@@ -41,12 +41,6 @@ class TLoopMaintenanceDlgDazo4_20 : public QDialog, public TBrioLoopMaintenanceD
   // Whether the edit's text is marked as a current that cannot be sent.
   bool TextMarked() const { return marked_; }
 
-  QLabel* lblLoopMaintenance;
-  QLabel* lblIrOut;
-  TDSpinEdit* seIrOut;
-  QPushButton* BtnReset;
-  QPushButton* BtnClose;
-  QTimer* Timer1;
 
  protected:
   void showEvent(QShowEvent* event) override;
