@@ -262,7 +262,11 @@ TEST_F(MainWindowDeviceTest, AFileOpenedWhileConnectedLeavesPanelsAndTheNextMeas
 
   f.mStartClick(f.mStart);
   ASSERT_EQ(f.State(), csMeasuring);
-  ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() > 20; }, 15000, EventPump::EventLoop));
+  // The window grows from 0 until the measurement is as long as the live
+  // window, then scrolls: wait until it scrolls (a window kept from the file
+  // would never scroll before 120 s).
+  ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() > 20 && d.XMin() > 0.0; }, 30000, EventPump::EventLoop))
+      << d.XMin() << " .. " << d.XMax();
   EXPECT_NEAR(d.XMax() - d.XMin(), window, 0.5);
   EXPECT_NEAR(d.Resolution(), f.Config()->ReadResolution(), 1e-6);
   EXPECT_LT(d.YMax(), 2000.0);
