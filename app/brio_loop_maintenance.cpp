@@ -9,6 +9,7 @@
 #include "drivers/device_type.h"
 #include "measurement/brio_family.h"
 #include "measurement/brio_ma_family.h"
+#include "platform/logger.h"
 
 TBrioLoopMaintenance::TDialogKind TBrioLoopMaintenance::DialogKindOf(std::uint8_t code) {
   if (DeviceType::IsBrioFirstGeneration(code)) return TDialogKind::Brio;
@@ -106,6 +107,9 @@ bool TBrioLoopMaintenance::Run(std::uint8_t code, DeviceFamily& family, QObject*
     try {
       dialog->ShowModal();
     } catch (...) {
+      // The device still leaves loop maintenance below.
+      Logger::Caught(Logger::Level::Error, QStringLiteral("loop maintenance"),
+                     QStringLiteral("the loop-maintenance dialog failed"));
     }
     dialog->SetDevice(nullptr);
     if (!post(false, end)) end(false);

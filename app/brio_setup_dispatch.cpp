@@ -8,9 +8,12 @@
 #include "drivers/device_type.h"
 #include "measurement/brio_family.h"
 #include "measurement/brio_ma_family.h"
+#include "platform/logger.h"
 #include "setup_brio/brio_setup_write_back.h"
 
 namespace {
+
+const QString kSource = QStringLiteral("Brio setup");
 
 // Runs `job` on the driver of whichever Brio family `family` is; false when
 // it is neither or its session has ended.
@@ -125,13 +128,17 @@ bool TBrioSetupDispatch::Run(std::uint8_t code, DeviceFamily& family, const TBri
 
 bool TBrioSetupDispatch::ShowDialog(TRun& run) {
   run.Dialog->SetImages(run.Images, run.Context);
-  // An image the dialog cannot decode opens it with its factory defaults.
+  // An image the dialog cannot decode opens it with its factory defaults;
+  // the log says so, since what the user sees is then not the device's.
   try {
     run.Dialog->ParamsToControls();
   } catch (...) {
+    Logger::Caught(Logger::Level::Warning, kSource,
+                   QStringLiteral("the device's images do not decode; the dialog opens with the defaults"));
     try {
       run.Dialog->btnDefaultClick();
     } catch (...) {
+      Logger::Caught(Logger::Level::Error, kSource, QStringLiteral("loading the defaults"));
     }
   }
   run.Dialog->SelectFirstPage();
@@ -139,6 +146,8 @@ bool TBrioSetupDispatch::ShowDialog(TRun& run) {
   try {
     result = run.Dialog->ShowModal();
   } catch (...) {
+    // Taken as Cancel: nothing is written to the device.
+    Logger::Caught(Logger::Level::Error, kSource, QStringLiteral("the setup dialog failed; taken as Cancel"));
     result = mrCancel;
   }
   if (result != mrOk) return false;

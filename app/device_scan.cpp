@@ -52,19 +52,17 @@ std::uint16_t ReadHexId(const QString& path) {
   return ok && v <= 0xFFFF ? static_cast<std::uint16_t>(v) : 0;
 }
 
+// The rate of a baud index 0..4; 0 (none) for any other.
+int BaudRateOf(int index) {
+  const auto& rates = TArgosuche::kBaudRates;
+  return index >= 0 && index < static_cast<int>(rates.size()) ? rates[static_cast<std::size_t>(index)] : 0;
+}
+
+// The baud index of a rate the search found; 0 for any other.
 int BaudIndexOf(int baud) {
-  switch (baud) {
-    case 19200:
-      return 1;
-    case 38400:
-      return 2;
-    case 57600:
-      return 3;
-    case 115200:
-      return 4;
-    default:
-      return 0;
-  }
+  const auto& rates = TArgosuche::kBaudRates;
+  const auto it = std::find(rates.begin(), rates.end(), baud);
+  return it != rates.end() ? static_cast<int>(it - rates.begin()) : 0;
 }
 
 }  // namespace
@@ -133,34 +131,13 @@ QList<TUsbAdapter> TDeviceScan::SysfsAdapters(const QString& sysfsRoot) {
   return adapters;
 }
 
-std::uint8_t TDeviceScan::TypeOfKind(int kind) {
-  switch (kind) {
-    case 1:
-      return DeviceType::Voduz1;
-    case 2:
-      return DeviceType::Brio2W;
-    case 4:
-      return DeviceType::Fenn2W;
-    case 5:
-      return DeviceType::Briov2;
-    case 6:
-      return DeviceType::Dunav2;
-    case 7:
-      return DeviceType::Duna2Wv2;
-    case 8:
-      return DeviceType::Duna2W2Mv2;
-    default:
-      return DeviceType::Argo;
-  }
-}
-
-int TDeviceScan::KindOf(const TpyreonBrio_mA& d) {
-  if (d.IsFenn2W()) return 4;
-  if (d.IsBriov2()) return 5;
-  if (d.IsDunav2()) return 6;
-  if (d.IsDuna2Wv2()) return 7;
-  if (d.IsDuna2W2Mv2()) return 8;
-  return 2;
+std::uint8_t TDeviceScan::TypeOf(const TpyreonBrio_mA& d) {
+  if (d.IsFenn2W()) return DeviceType::Fenn2W;
+  if (d.IsBriov2()) return DeviceType::Briov2;
+  if (d.IsDunav2()) return DeviceType::Dunav2;
+  if (d.IsDuna2Wv2()) return DeviceType::Duna2Wv2;
+  if (d.IsDuna2W2Mv2()) return DeviceType::Duna2W2Mv2;
+  return DeviceType::Brio2W;
 }
 
 void TDeviceScan::Scan(std::uint8_t storedType, std::uint8_t previousType, int preferredPort, bool scanNonUsb,
@@ -172,7 +149,7 @@ void TDeviceScan::Scan(std::uint8_t storedType, std::uint8_t previousType, int p
   };
   if (DeviceType::IsSingleColour(storedType)) add(true);
   if (DeviceType::IsBrio(storedType)) add(false);
-  if (previousType == 0) {
+  if (previousType == DeviceType::None) {
     add(true);
     add(false);
   } else if (DeviceType::IsSingleColour(previousType)) {
@@ -196,8 +173,7 @@ void TDeviceScan::Scan(std::uint8_t storedType, std::uint8_t previousType, int p
     }
     const bool singleColour = order->takeFirst();
     const Done familyDone = [this, outcome, singleColour, step](const Results& found) {
-      if (!found.isEmpty())
-        outcome->DeviceType = singleColour ? DeviceType::Argo : TypeOfKind(found.last().Kind);
+      if (!found.isEmpty()) outcome->DeviceType = found.last().DeviceType;
       for (const TScanResult& r : found) {
         if (WantedSerial != 0 && outcome->WantedIndex < 0 &&
             r.Serial == static_cast<std::uint32_t>(WantedSerial))
@@ -234,7 +210,7 @@ void TDeviceScan::ScanSingleColour(int preferredPort, bool scanNonUsb, Done done
     SearchPass(ports, done);
   };
   if (preferredPort >= 1 && preferredPort <= PortMap::kMaxPort)
-    SearchPass({preferredPort}, rest);
+    SearchPass({preferredPort}, rest, PreferredBaudIndex);
   else
     rest({});
 }
@@ -251,7 +227,7 @@ void TDeviceScan::BeginPass(Done done, int count, bool reportProgress) {
   Progress(0);
 }
 
-void TDeviceScan::SearchPass(const QList<int>& ports, Done done) {
+void TDeviceScan::SearchPass(const QList<int>& ports, Done done, int firstBaudIndex) {
   BeginPass(std::move(done), static_cast<int>(ports.size()), true);
   for (int port : ports) {
     if (port < 1 || port > PortMap::kMaxPort) continue;
@@ -259,6 +235,7 @@ void TDeviceScan::SearchPass(const QList<int>& ports, Done done) {
     search->SetWindowHandle(this);
     search->SetMessageNo(kSearchProgressMessage);
     search->SetTimeout(static_cast<std::uint16_t>(std::clamp(SearchTimeout, 0, 0xFFFF)));
+    search->SetFirstBaudRate(BaudRateOf(firstBaudIndex));
     searches_.push_back(search);
   }
   collected_.assign(searches_.size(), false);
@@ -281,16 +258,16 @@ void TDeviceScan::ProbeBrio(const QList<int>& ports, Done done) {
       continue;
     }
     const std::weak_ptr<Probe> weak = probe;
-    const auto found = [weak](int serial, int kind) {
+    const auto found = [weak](int serial, std::uint8_t type) {
       if (auto p = weak.lock()) {
         p->Found = true;
-        p->Result = {static_cast<std::uint32_t>(serial), PortMap::NameFromNumber(p->Port), p->Port, 0, kind};
+        p->Result = {static_cast<std::uint32_t>(serial), PortMap::NameFromNumber(p->Port), p->Port, 0, type};
       }
     };
     probe->Second = std::make_unique<BrioMaFamily>(this);
-    auto serialKind = std::make_shared<std::pair<int, int>>(-1, 0);
+    auto serialType = std::make_shared<std::pair<int, std::uint8_t>>(-1, DeviceType::None);
     probe->Second->PostDriverJob(
-        [port, serialKind](TpyreonBrio_mA& d) {
+        [port, serialType](TpyreonBrio_mA& d) {
           d.ClosePort();
           d.SetComPort(port);
           if (!d.OpenPort() || !d.PortOpen()) return;
@@ -298,16 +275,16 @@ void TDeviceScan::ProbeBrio(const QList<int>& ports, Done done) {
             const int serial = d.ReadSerialNumber();
             if (serial != -1 && d.ReadTargetTemperature() > kNoTemperature && d.ReadConfigurationImage()) {
               d.Identify();
-              *serialKind = {serial, KindOf(d)};
+              *serialType = {serial, TypeOf(d)};
             }
           }
           d.ClosePort();
         },
-        [this, weak, serialKind, found, port](bool) {
+        [this, weak, serialType, found, port](bool) {
           auto p = weak.lock();
           if (!p) return;
-          if (serialKind->first != -1) {
-            found(serialKind->first, serialKind->second);
+          if (serialType->first != -1) {
+            found(serialType->first, serialType->second);
             p->Done = true;
             return;
           }
@@ -331,7 +308,7 @@ void TDeviceScan::ProbeBrio(const QList<int>& ports, Done done) {
               [weak, serial, found](bool) {
                 auto q = weak.lock();
                 if (!q) return;
-                if (*serial != -1) found(*serial, 1);
+                if (*serial != -1) found(*serial, DeviceType::Voduz1);
                 q->Done = true;
               });
         });
@@ -370,7 +347,7 @@ void TDeviceScan::Watch() {
       r.Port = s->ResultPort();
       r.PortName = PortMap::NameFromNumber(r.Port);
       r.BaudIndex = static_cast<std::uint8_t>(BaudIndexOf(s->ResultBaud()));
-      r.Kind = 3;
+      r.DeviceType = DeviceType::Argo;
     }
     collect(i, s->ResultFound(), r);
   }

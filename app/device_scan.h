@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include "drivers/device_type.h"
+
 class QTimer;
 class TArgosuche;
 class DeviceFamily;
@@ -19,9 +21,11 @@ struct TScanResult {
   QString PortName;  // "COM" + Port
   int Port = 0;
   std::uint8_t BaudIndex = 0;  // 0..4: 9600..115200 (single-colour family)
-  // How it was found: 3 a single-colour search; 1 a first-generation Brio;
-  // 2, 4..8 a second-generation Brio by its model (KindOf).
-  int Kind = 0;
+  // The device type code of what was found: DeviceType::Argo for a device a
+  // single-colour search found (a ratio model shows itself only once its
+  // firmware is read), DeviceType::Voduz1 for a first-generation Brio, a
+  // second-generation code by the model's identification (TypeOf).
+  std::uint8_t DeviceType = DeviceType::None;
 };
 
 // A USB-serial adapter present on the system, by its COM number.
@@ -58,6 +62,10 @@ class TDeviceScan : public QObject {
 
   // Ends a pass at once when a device with this serial is found (0: none).
   int WantedSerial = 0;
+  // The rate the preferred port's search tries first (0..4: 9600..115200,
+  // the rate stored with the device); the others follow in rising order.
+  // Any other value: all in rising order.
+  int PreferredBaudIndex = -1;
   // A pass ends this many seconds after the last search finished.
   int TimeoutSeconds = 10;
   // Handed to every search thread (its Timeout).
@@ -78,11 +86,10 @@ class TDeviceScan : public QObject {
   // numbers through the port map.
   static QList<TUsbAdapter> SysfsAdapters(const QString& sysfsRoot = QStringLiteral("/sys/class/tty"));
 
-  // Device type code of a scan result (3 for a first-generation Brio, 5, 7..11
-  // for the second generation, 1 for the single-colour family).
-  static std::uint8_t TypeOfKind(int kind);
-  // Kind of a second-generation device by its identification.
-  static int KindOf(const class TpyreonBrio_mA& driver);
+  // Device type code of a second-generation device by its identification
+  // (the first model bit that is set, in the order Fenn2W, Briov2, Dunav2,
+  // Duna2Wv2, Duna2W2Mv2; Brio2W for none).
+  static std::uint8_t TypeOf(const class TpyreonBrio_mA& driver);
 
   // Scans the families in order: the family of `storedType` first, then
   // those of `previousType` not yet scanned (0: single-colour, then Brio).
@@ -93,8 +100,10 @@ class TDeviceScan : public QObject {
   // found there) the single-colour adapters or, with `scanNonUsb`, every
   // port 1..255.
   void ScanSingleColour(int preferredPort, bool scanNonUsb, Done done);
-  // One single-colour search pass over `ports`.
-  void SearchPass(const QList<int>& ports, Done done);
+  // One single-colour search pass over `ports`; each search tries the rate
+  // of `firstBaudIndex` (0..4) first, then the others in rising order (all
+  // in rising order for any other value).
+  void SearchPass(const QList<int>& ports, Done done, int firstBaudIndex = -1);
   // Brio family: the Brio adapters, the second generation first on each.
   void ProbeBrio(const QList<int>& ports, Done done);
 

@@ -42,7 +42,7 @@ QString TypeName(std::uint8_t code) {
 
 QString BaudText(const TScanResult& r) {
   static const char* const kRates[] = {"9600", "19200 ", "38400 ", "57600 ", "115200 "};
-  if (r.Kind != 3 || r.BaudIndex > 4) return QStringLiteral("9600");
+  if (!DeviceType::IsSingleColour(r.DeviceType) || r.BaudIndex > 4) return QStringLiteral("9600");
   return QString::fromLatin1(kRates[r.BaudIndex]);
 }
 
@@ -229,7 +229,7 @@ void TScanDeviceDlg::ShowProgress(int percent) {
     text = ReadText(QStringLiteral("ScanDevicesNotFound"), QStringLiteral("No devices found!"),
                     QStringLiteral("Messages"));
   } else if (percent == 0) {
-    text = DeviceType != 0
+    text = DeviceType != DeviceType::None
                ? NumberText::Format(ReadText(QStringLiteral("ScanDevice"), QStringLiteral("Scan %s. %s"),
                                              QStringLiteral("Messages")),
                                     {DeviceName, QString()})
@@ -251,6 +251,7 @@ void TScanDeviceDlg::Timer1Timer() {
   Grid->SetRowCount(1);
   SelectedIndex = -99999;
   scan_->WantedSerial = WantedSerial > 0 ? WantedSerial : 0;
+  scan_->PreferredBaudIndex = PreferredBaudIndex;
   scan_->TimeoutSeconds = TimeoutSeconds;
   scan_->SearchTimeout = SearchTimeout;
   // The family being scanned names the progress.
@@ -263,7 +264,7 @@ void TScanDeviceDlg::Timer1Timer() {
 
 void TScanDeviceDlg::FamilyDone(bool singleColour, const TDeviceScan::Results& found) {
   if (!singleColour && found.isEmpty()) return;
-  DeviceType = singleColour ? DeviceType::Argo : TDeviceScan::TypeOfKind(found.last().Kind);
+  DeviceType = found.isEmpty() ? DeviceType::Argo : found.last().DeviceType;
   DeviceName = TypeName(DeviceType);
   ShowProgress(0);
   // Stays while the rows open or the Brio family is probed.
@@ -275,7 +276,7 @@ void TScanDeviceDlg::FamilyDone(bool singleColour, const TDeviceScan::Results& f
 void TScanDeviceDlg::ScanDone(const TDeviceScan::Outcome& outcome) {
   refreshing_ = false;
   Found = outcome.Found;
-  if (outcome.DeviceType != 0) {
+  if (outcome.DeviceType != DeviceType::None) {
     DeviceType = outcome.DeviceType;
     DeviceName = TypeName(DeviceType);
   }
@@ -283,7 +284,7 @@ void TScanDeviceDlg::ScanDone(const TDeviceScan::Outcome& outcome) {
     const TScanResult& r = Found[outcome.WantedIndex];
     SelectedIndex = outcome.WantedIndex;
     AutoSelected = true;
-    DeviceType = r.Kind == 3 ? DeviceType::Argo : TDeviceScan::TypeOfKind(r.Kind);
+    DeviceType = r.DeviceType;
     accept();
     return;
   }
@@ -298,7 +299,8 @@ void TScanDeviceDlg::ScanDone(const TDeviceScan::Outcome& outcome) {
   Grid->setColumnHidden(6, true);
   // A single-colour row turns out a ratio model once its firmware is read:
   // its column has room for that name from the start.
-  if (std::any_of(Found.begin(), Found.end(), [](const TScanResult& r) { return r.Kind == 3; }))
+  if (std::any_of(Found.begin(), Found.end(),
+                  [](const TScanResult& r) { return DeviceType::IsSingleColour(r.DeviceType); }))
     Grid->SetColWidths(1, std::max(Grid->ColWidths(1), Grid->CellWidthFor(TypeName(DeviceType::ArgoRatio))));
   pnlMessage->hide();
   pnlGrid->show();
@@ -324,15 +326,14 @@ void TScanDeviceDlg::FillRows(const QList<TScanResult>& records) {
     auto row = std::make_unique<Row>();
     row->Result = r;
     rows_.push_back(std::move(row));
-    const std::uint8_t type = r.Kind == 3 ? DeviceType::Argo : TDeviceScan::TypeOfKind(r.Kind);
     QString first;
-    if (r.Kind == 3)
+    if (DeviceType::IsSingleColour(r.DeviceType))
       SentinelUtils::FormatTemperature(false, false, first, 999.9f);
     else
       first = QStringLiteral("000.0\u00B0C");
     const int gridRow = i + 1;
     Grid->SetCells(0, gridRow, QString::number(gridRow));
-    Grid->SetCells(1, gridRow, TypeName(type));
+    Grid->SetCells(1, gridRow, TypeName(r.DeviceType));
     Grid->SetCells(2, gridRow, QStringLiteral(" #") + QString::number(r.Serial));
     Grid->SetCells(3, gridRow, r.PortName);
     Grid->SetCells(4, gridRow, BaudText(r));
@@ -344,7 +345,7 @@ void TScanDeviceDlg::FillRows(const QList<TScanResult>& records) {
 void TScanDeviceDlg::OpenRow(int index) {
   Row& row = *rows_[static_cast<std::size_t>(index)];
   const TScanResult& r = row.Result;
-  if (r.Kind == 3) {
+  if (DeviceType::IsSingleColour(r.DeviceType)) {
     auto family = std::make_unique<ArgoFamily>(this);
     family->OnNewTemp = [this, index](std::uint8_t type, float value) { RowTemperature(index, type, value); };
     ArgoFamily* f = family.get();
@@ -353,19 +354,21 @@ void TScanDeviceDlg::OpenRow(int index) {
       if (!opened) return;
       // The configuration read alone: the preview needs nothing else before
       // its temperature reads.
-      f->PostDriverJob([](TpyreonArgo& d) { d.ReadAllParameters(true); }, [this, f, index](bool) {
-        // The ratio model shows itself by its firmware.
-        if (static_cast<std::size_t>(index) >= rows_.size() || rows_[index]->Family.get() != f) return;
-        rows_[index]->Opened = f->Snapshot().Connected;
-        if (f->Snapshot().TypeCode == DeviceType::ArgoRatio &&
-            Grid->Cells(1, index + 1) == TypeName(DeviceType::Argo))
-          Grid->SetCells(1, index + 1, TypeName(DeviceType::ArgoRatio));
-      });
+      f->PostDriverJob(
+          [](TpyreonArgo& d) { d.ReadAllParameters(true); },
+          [this, f, index](bool) {
+            // The ratio model shows itself by its firmware.
+            if (static_cast<std::size_t>(index) >= rows_.size() || rows_[index]->Family.get() != f) return;
+            rows_[index]->Opened = f->Snapshot().Connected;
+            if (f->Snapshot().TypeCode == DeviceType::ArgoRatio &&
+                Grid->Cells(1, index + 1) == TypeName(DeviceType::Argo))
+              Grid->SetCells(1, index + 1, TypeName(DeviceType::ArgoRatio));
+          });
     });
     return;
   }
-  if (r.Kind == 1) {
-    auto family = std::make_unique<BrioFamily>(this, DeviceType::Voduz1);
+  if (DeviceType::IsBrioFirstGeneration(r.DeviceType)) {
+    auto family = std::make_unique<BrioFamily>(this, r.DeviceType);
     family->OnNewTemp = [this, index](std::uint8_t type, float value) { RowTemperature(index, type, value); };
     BrioFamily* f = family.get();
     row.Family = std::move(family);
@@ -418,7 +421,7 @@ void TScanDeviceDlg::RowTemperature(int index, std::uint8_t tempType, float valu
   const Row& row = *rows_[static_cast<std::size_t>(index)];
   const QString name = Grid->Cells(1, index + 1);
   bool fahrenheit = Fahrenheit;
-  if (row.Result.Kind == 3) {
+  if (DeviceType::IsSingleColour(row.Result.DeviceType)) {
     fahrenheit = row.Family != nullptr && row.Family->Snapshot().Fahrenheit;
     if (name == TypeName(DeviceType::ArgoRatio) && tempType == 2) {
       Grid->SetCells(5, index + 1, NumberText::FormatFixed(value, 1) + QStringLiteral("%"));
@@ -435,11 +438,11 @@ void TScanDeviceDlg::TempTimerTimer() {
     Row& row = *rows_[i];
     if (!row.Opened || row.Family == nullptr || row.Family->Busy()) continue;
     const QString name = Grid->Cells(1, static_cast<int>(i) + 1);
-    if (row.Result.Kind == 3) {
+    if (DeviceType::IsSingleColour(row.Result.DeviceType)) {
       static_cast<ArgoFamily*>(row.Family.get())->PostDriverJob([](TpyreonArgo& d) {
         d.ReadObjectTemperature();
       });
-    } else if (row.Result.Kind == 1) {
+    } else if (DeviceType::IsBrioFirstGeneration(row.Result.DeviceType)) {
       static_cast<BrioFamily*>(row.Family.get())->PostDriverJob([](TpyreonBrio& d) {
         d.ReadTargetTemperature();
       });
@@ -486,7 +489,9 @@ void TScanDeviceDlg::btnSelectClick() {
   if (!HasSelection()) return;
   const int row = Grid->selectedItems().first()->row();
   const QString name = Grid->Cells(1, row);
-  for (std::uint8_t code : {3, 5, 1, 2, 7, 8, 9, 10, 11}) {
+  for (const std::uint8_t code :
+       {DeviceType::Voduz1, DeviceType::Brio2W, DeviceType::Argo, DeviceType::ArgoRatio, DeviceType::Fenn2W,
+        DeviceType::Briov2, DeviceType::Dunav2, DeviceType::Duna2Wv2, DeviceType::Duna2W2Mv2}) {
     if (TypeName(code) == name) {
       DeviceType = code;
       break;

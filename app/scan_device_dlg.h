@@ -35,6 +35,9 @@ class TScanDeviceDlg : public QDialog {
   std::uint8_t StoredDeviceType = 0;
   std::uint8_t DeviceType = 0;  // family to scan (0 all); after OK the device's type code
   int PreferredPort = 0;
+  // The rate the preferred port is searched at first (0..4: 9600..115200);
+  // the others follow in rising order. Any other value: all in rising order.
+  int PreferredBaudIndex = -1;
   int WantedSerial = 0;  // 0 none, -1 after Refresh
   bool ScanNonUSB = false;
   bool Fahrenheit = false;

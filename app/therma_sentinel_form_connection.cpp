@@ -126,6 +126,8 @@ void TThermaSentinelForm::RunScanDialog() {
   dlg.StoredDeviceType = stored;
   dlg.DeviceType = DeviceType::None;
   dlg.PreferredPort = config_->ReadComPort();
+  // The stored port is searched at the stored rate first.
+  dlg.PreferredBaudIndex = static_cast<int>(BaudIndex(config_->ReadBaudrate(), argo9600));
   dlg.ScanNonUSB = options_.Has(TOption::ScanNonUSBDevices);
   dlg.Fahrenheit = fahrenheit_;
   connect(

@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr std::array<int, 5> kBaudRates{9600, 19200, 38400, 57600, 115200};
 // Every read waits at most this long for its full count.
 constexpr std::uint32_t kReadDeadlineMs = 350;
 constexpr std::size_t kZeroRunLength = 15;
@@ -79,11 +78,11 @@ std::uint32_t SerialFromBytes(const std::vector<std::uint8_t>& b) {
   return (std::uint32_t{b[0]} << 16) | (std::uint32_t{b[1]} << 8) | b[2];
 }
 
-SerialLineSettings ProbeLineSettings() {
+SerialLineSettings ProbeLineSettings(int baud) {
   // Binary 8N1, no flow control, no parity check, DTR and RTS off; the
   // control characters all zero.
   SerialLineSettings s;
-  s.baudRate = kBaudRates.front();
+  s.baudRate = baud;
   s.dataBits = 8;
   s.parity = SerialLineSettings::Parity::None;
   s.stopBits = SerialLineSettings::StopBits::One;
@@ -116,6 +115,14 @@ QObject* TArgosuche::WindowHandle() const {
   return receiver_;
 }
 
+std::array<int, 5> TArgosuche::BaudRateOrder(int first) {
+  std::array<int, 5> order = kBaudRates;
+  const auto it = std::find(order.begin(), order.end(), first);
+  // The first rate moves to the front; the others keep their rising order.
+  if (it != order.end()) std::rotate(order.begin(), it, it + 1);
+  return order;
+}
+
 bool TArgosuche::SerialAccepted(std::uint32_t serial) {
   const std::uint32_t hundredThousands = (serial % 1000000) / 100000;
   return serial >= kSerialMin && serial <= kSerialMax && hundredThousands <= 1;
@@ -146,7 +153,9 @@ void TArgosuche::Search() {
   PostProgress();
   if (!line) return;
 
-  const int configured = line->Configure(ProbeLineSettings());
+  const std::array<int, 5> rates = BaudRateOrder(FirstBaudRate());
+  // The line starts at the rate tried first: it sends nothing at any other.
+  const int configured = line->Configure(ProbeLineSettings(rates.front()));
   PostProgress();
   if (configured != SerialStatus::Ok) {
     line->Close();
@@ -168,7 +177,7 @@ void TArgosuche::Search() {
   }
 
   try {
-    for (const int baud : kBaudRates) {
+    for (const int baud : rates) {
       if (isInterruptionRequested() || !ProbeAt(*line, baud) || found_) break;
     }
   } catch (const LineFailure&) {
@@ -178,8 +187,7 @@ void TArgosuche::Search() {
 }
 
 bool TArgosuche::ProbeAt(SerialDevice& line, int baud) {
-  SerialLineSettings settings = ProbeLineSettings();
-  settings.baudRate = baud;
+  const SerialLineSettings settings = ProbeLineSettings(baud);
   if (line.Configure(settings) != SerialStatus::Ok) throw LineFailure{};
   PostProgress();
 

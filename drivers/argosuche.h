@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QThread>
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -15,7 +16,9 @@ class QObject;
 // deadline. It tries 9600, 19200, 38400, 57600 and 115200 baud in turn,
 // stops a device that streams, asks for the identification (18 bytes
 // expected) and twice for the 24-bit serial number, and accepts the device
-// when both numbers agree and lie in the range of this family.
+// when both numbers agree and lie in the range of this family. A search
+// given a first rate (SetFirstBaudRate, the rate stored with the device)
+// tries that one first and the others after it in rising order.
 //
 // While it works it posts a heartbeat to the receiver set with
 // SetWindowHandle: a QEvent of type MessageNo(), posted and never waited
@@ -32,6 +35,8 @@ class TArgosuche : public QThread {
  public:
   // Timeout() right after construction.
   static constexpr std::uint16_t kInitialTimeout = 100;
+  // The rates a search tries, in rising order (baud index 0..4).
+  static constexpr std::array<int, 5> kBaudRates{9600, 19200, 38400, 57600, 115200};
 
   // Starts the thread at once unless `createSuspended`; a suspended search
   // runs when Resume() (or start()) is called.
@@ -57,6 +62,13 @@ class TArgosuche : public QThread {
   // Kept for the scan dialog; the search itself uses fixed read deadlines.
   void SetTimeout(std::uint16_t timeout) { timeout_.store(timeout, std::memory_order_relaxed); }
   std::uint16_t Timeout() const { return timeout_.load(std::memory_order_relaxed); }
+
+  // The rate tried first (set before the search runs); 0 or a rate not in
+  // kBaudRates: none, all in rising order.
+  void SetFirstBaudRate(int baud) { firstBaud_.store(baud, std::memory_order_relaxed); }
+  int FirstBaudRate() const { return firstBaud_.load(std::memory_order_relaxed); }
+  // The order the rates are tried in with `first` tried first.
+  static std::array<int, 5> BaudRateOrder(int first);
 
   // True once the search has ended and the results are written.
   bool Done() const { return done_.load(std::memory_order_acquire); }
@@ -87,6 +99,7 @@ class TArgosuche : public QThread {
   QObject* receiver_ = nullptr;
   std::atomic<std::uint16_t> messageNo_{0};
   std::atomic<std::uint16_t> timeout_{kInitialTimeout};
+  std::atomic<int> firstBaud_{0};
 
   // Written by the search thread only.
   bool found_ = false;

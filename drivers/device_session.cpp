@@ -5,15 +5,33 @@
 #include <QMetaObject>
 #include <QSemaphore>
 #include <QThread>
-#include <cstdio>
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <exception>
 #include <memory>
+#include <mutex>
+
+#include "platform/logger.h"
 
 namespace {
 
-void LogJobFailure(const char* what) {
-  std::fprintf(stderr, "ThermaSentinel: device job failed: %s\n", what);
+const QString kSource = QStringLiteral("device session");
+
+void LogJobFailure(const QString& what) {
+  Logger::Error(kSource, QStringLiteral("device job failed: ") + what);
 }
+
+// What Start and its factory share. Whichever of the two lets go last frees
+// it, so a factory that finishes after Start gave up writes here, never
+// into Start's stack frame.
+struct FactoryOutcome {
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;       // the factory returned (or threw)
+  bool abandoned = false;  // Start stopped waiting: the objects are nobody's
+  QObject* root = nullptr;
+};
 
 }  // namespace
 
@@ -34,21 +52,51 @@ bool DeviceSession::Start(const Factory& factory, int deadlineMs) {
   connect(thread_, &QThread::finished, context_, &QObject::deleteLater);
   thread_->start();
 
-  QSemaphore made;
-  QObject* root = nullptr;
+  // The factory is copied into the job: the caller's may be gone by the
+  // time a slow factory runs.
+  const auto outcome = std::make_shared<FactoryOutcome>();
   QMetaObject::invokeMethod(
       context_,
-      [&factory, &root, &made] {
+      [factory, outcome] {
+        QObject* root = nullptr;
         try {
           if (factory) root = factory();
         } catch (const std::exception& e) {
-          LogJobFailure(e.what());
-          root = nullptr;
+          LogJobFailure(QString::fromLocal8Bit(e.what()));
+        } catch (...) {
+          LogJobFailure(QStringLiteral("unknown exception while making the device's objects"));
         }
-        made.release();
+        std::unique_lock lock(outcome->mutex);
+        if (outcome->abandoned) {
+          lock.unlock();
+          // Start gave up on them: they are deleted here, on the thread
+          // they were made on, before anything else runs there.
+          if (root != nullptr) {
+            Logger::Warning(kSource, QStringLiteral("the device's objects came after the start had given up; "
+                                                    "deleted"));
+            delete root;
+          }
+          return;
+        }
+        outcome->root = root;
+        outcome->done = true;
+        outcome->finished.notify_all();
       },
       Qt::QueuedConnection);
-  if (!made.tryAcquire(1, deadlineMs) || (factory && root == nullptr)) {
+  bool done = false;
+  QObject* root = nullptr;
+  {
+    std::unique_lock lock(outcome->mutex);
+    done = outcome->finished.wait_for(lock, std::chrono::milliseconds(std::max(deadlineMs, 0)),
+                                      [&outcome] { return outcome->done; });
+    if (!done) outcome->abandoned = true;
+    root = outcome->root;
+  }
+  if (!done) {
+    Logger::Warning(kSource,
+                    QStringLiteral("the device's objects were not made within %1 ms").arg(deadlineMs));
+  }
+  if (!done || (factory && root == nullptr)) {
     // The factory did not finish in time or failed: nothing is usable.
     Shutdown(deadlineMs);
     return false;
@@ -75,9 +123,9 @@ void DeviceSession::RunJob(const Job& job, std::uint64_t generation, const std::
       ran = true;
       jobsRun_.fetch_add(1);
     } catch (const std::exception& e) {
-      LogJobFailure(e.what());
+      LogJobFailure(QString::fromLocal8Bit(e.what()));
     } catch (...) {
-      LogJobFailure("unknown exception");
+      LogJobFailure(QStringLiteral("unknown exception"));
     }
   }
   if (done) Notify([done, ran] { done(ran); });
@@ -125,7 +173,7 @@ bool DeviceSession::Shutdown(int deadlineMs) {
         try {
           delete root;
         } catch (...) {
-          LogJobFailure("while closing the device");
+          Logger::Error(kSource, QStringLiteral("closing the device failed"));
         }
         thread->quit();
       },
@@ -136,8 +184,8 @@ bool DeviceSession::Shutdown(int deadlineMs) {
     context_ = nullptr;
     return true;
   }
-  std::fprintf(stderr, "ThermaSentinel: the device thread did not end within %d ms; left to finish\n",
-               deadlineMs);
+  Logger::Warning(
+      kSource, QStringLiteral("the device thread did not end within %1 ms; left to finish").arg(deadlineMs));
   // Deleted once it finishes; the process may end before that.
   connect(thread, &QThread::finished, thread, &QObject::deleteLater);
   stuck_ = true;

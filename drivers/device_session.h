@@ -37,8 +37,10 @@ class DeviceSession : public QObject {
   DeviceSession(const DeviceSession&) = delete;
   DeviceSession& operator=(const DeviceSession&) = delete;
 
-  // Starts the thread and runs `factory` there; waits for it (at most
-  // `deadlineMs`). False when the session already ran or the factory failed.
+  // Starts the thread and runs (a copy of) `factory` there; waits for it
+  // (at most `deadlineMs`). False when the session already ran, or the
+  // factory failed or did not finish in time; a factory that finishes
+  // later has what it made deleted on the session thread at once.
   bool Start(const Factory& factory, int deadlineMs = 5000);
   bool Running() const { return started_ && !ended_.load(); }
   QThread* Thread() const { return thread_; }

@@ -1,7 +1,9 @@
 #include "drivers/sentinel_utils.h"
 
 #include <cmath>
+#include <iterator>
 
+#include "drivers/device_type.h"
 #include "platform/folders.h"
 #include "platform/number_text.h"
 
@@ -21,10 +23,12 @@ QString Fixed(const char* format, float value) {
 }  // namespace
 
 void SentinelUtils::DeviceTypeName(std::uint8_t deviceType, QString& S) {
+  // By code, from DeviceType::Argo on.
   static const char* const kNames[] = {"Argo",    "Argo-ratio", "Voduz1", "Dunav1",   "Brio 2W",   "Duna2Wv1",
                                        "Fenn 2W", "Briov2",     "Dunav2", "Duna2Wv2", "Duna2W2Mv2"};
-  if (deviceType >= 1 && deviceType <= 11) {
-    S = QLatin1String(kNames[deviceType - 1]);
+  static_assert(std::size(kNames) == DeviceType::Duna2W2Mv2 - DeviceType::Argo + 1);
+  if (DeviceType::IsKnown(deviceType)) {
+    S = QLatin1String(kNames[deviceType - DeviceType::Argo]);
   } else {
     S = QStringLiteral("?");
   }

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 
+#include "drivers/device_type.h"
 #include "platform/folders.h"
 #include "platform/logger.h"
 
@@ -355,7 +356,9 @@ int TConfig::ReadComPort() const { return ReadInteger(Key::kCom, Key::kComPort, 
 bool TConfig::WriteComPort(int value) { return WriteInteger(Key::kCom, Key::kComPort, value); }
 int TConfig::ReadBaudrate() const { return ReadInteger(Key::kCom, Key::kBaudrate, 4); }
 bool TConfig::WriteBaudrate(int value) { return WriteInteger(Key::kCom, Key::kBaudrate, value); }
-std::uint8_t TConfig::ReadDeviceType() const { return ReadByte(Key::kCom, Key::kDeviceType, 0); }
+std::uint8_t TConfig::ReadDeviceType() const {
+  return ReadByte(Key::kCom, Key::kDeviceType, DeviceType::None);
+}
 bool TConfig::WriteDeviceType(std::uint8_t value) { return WriteInteger(Key::kCom, Key::kDeviceType, value); }
 int TConfig::ReadBrioSerial() const { return ReadInteger(Key::kCom, Key::kBrioSerial, 4); }
 

@@ -4,9 +4,11 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 #include "measurement/channel_values.h"
 #include "measurement/record_queue.h"
+#include "platform/listener_list.h"
 
 // What the window shows of the connected device: a copy of the driver's
 // caches, published by the device's session after every job (the window
@@ -75,6 +77,19 @@ class DeviceFamily {
   // numbers (MsgBrioPortOpened .. MsgBrioNewValues) with their parameters.
   std::function<void(std::uint16_t msg, std::uint32_t wParam, std::int32_t lParam)> OnBrioNotify;
 
+  // Progress listeners besides OnProgress (a setup sequence while it
+  // runs): each adds and removes its own by the token it was given.
+  using ProgressListeners = ListenerList<int, const QString&>;
+  ProgressListeners::Token AddProgressListener(ProgressListeners::Listener listener) {
+    return progressListeners_.Add(std::move(listener));
+  }
+  bool RemoveProgressListener(ProgressListeners::Token token) { return progressListeners_.Remove(token); }
+  // A progress report: OnProgress first, then every listener.
+  void DeliverProgress(int percent, const QString& caption) {
+    if (OnProgress) OnProgress(percent, caption);
+    progressListeners_.Call(percent, caption);
+  }
+
   virtual const TDeviceSnapshot& Snapshot() const = 0;
   // True while a job is queued or running.
   virtual bool Busy() const = 0;
@@ -126,4 +141,7 @@ class DeviceFamily {
   // False when the thread did not end in time: it may still use the family,
   // which its owner must then not delete.
   virtual bool Shutdown(int drainMs, int deadlineMs) = 0;
+
+ private:
+  ProgressListeners progressListeners_;
 };

@@ -118,9 +118,7 @@ class SessionFamily : public DeviceFamily {
     });
   }
   void ReportProgress(int percent, const QString& caption) {
-    Report([this, percent, caption] {
-      if (OnProgress) OnProgress(percent, caption);
-    });
+    Report([this, percent, caption] { DeliverProgress(percent, caption); });
   }
   void ReportNewTemp(std::uint8_t type, float value) {
     Report([this, type, value] {
@@ -139,14 +137,17 @@ class SessionFamily : public DeviceFamily {
   }
 
   // On the session thread, after a successful open: the port's device
-  // vanishing is reported once to OnPortRemoved.
+  // vanishing is reported once to OnPortRemoved. The family listens on the
+  // port with one listener of its own: the one an earlier open left on the
+  // same port goes first (a port the driver made anew since never had it).
   void WatchPortRemoval(TComPort* port) {
     if (port == nullptr) return;
-    port->OnRemoved = [this](QObject*) {
+    port->RemoveRemovedListener(removalToken_);
+    removalToken_ = port->AddRemovedListener([this](QObject*) {
       Report([this] {
         if (OnPortRemoved) OnPortRemoved();
       });
-    };
+    });
   }
 
   // Opens port "COM<port>" after `prepare` set the driver's line up;
@@ -206,6 +207,7 @@ class SessionFamily : public DeviceFamily {
   static constexpr int kRecordTakeMs = 50;
 
   std::unique_ptr<DeviceSession> session_;
-  QTimer* recordTimer_ = nullptr;  // session thread
+  QTimer* recordTimer_ = nullptr;                                                          // session thread
+  TComPort::RemovedListeners::Token removalToken_ = TComPort::RemovedListeners::kNoToken;  // session thread
   int pending_ = 0;
 };

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <cstdio>
+#include <exception>
 #include <mutex>
 
 namespace {
@@ -48,6 +49,18 @@ void Logger::Write(Level level, const QString& source, const QString& text) {
   const QByteArray bytes = Line(record).toLocal8Bit() + '\n';
   std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
   std::fflush(stderr);
+}
+
+void Logger::Caught(Level level, const QString& source, const QString& doing) {
+  QString what = QStringLiteral("unknown exception");
+  try {
+    if (const std::exception_ptr current = std::current_exception()) std::rethrow_exception(current);
+  } catch (const std::exception& e) {
+    what = QString::fromLocal8Bit(e.what());
+  } catch (...) {
+    // Nothing more to say about it than that it came.
+  }
+  Write(level, source, doing.isEmpty() ? what : doing + QStringLiteral(": ") + what);
 }
 
 bool Logger::AppendToFile(const QString& fileName, const QString& text) {

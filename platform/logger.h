@@ -33,6 +33,11 @@ class Logger {
   static void Warning(const QString& source, const QString& text) { Write(Level::Warning, source, text); }
   static void Error(const QString& source, const QString& text) { Write(Level::Error, source, text); }
 
+  // Inside a catch block: logs the exception being handled at `level` as
+  // "<doing>: <its what() text>" ("unknown exception" for one that is no
+  // std::exception).
+  static void Caught(Level level, const QString& source, const QString& doing);
+
   // Appends one time-stamped line to `fileName` (a driver's log file).
   // False when the file could not be written; the caller goes on.
   static bool AppendToFile(const QString& fileName, const QString& text);

@@ -9,7 +9,7 @@
 
 // The single-colour half of a setup dialog's device work, on top of the
 // family-neutral SetupSequence (job count, input held off, progress shown,
-// the driver's OnProgress chained): counted writes, runs and Cancel's
+// the driver's progress listened to): counted writes, runs and Cancel's
 // write-back on the setup session, and the snapshot of the driver's cache.
 class ArgoSetupSequence : public SetupSequence {
  public:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -11,11 +12,12 @@ class DeviceFamily;
 // writes (Cancel's write-back, a file, a preset ...) that holds the user's
 // input off and shows the driver's progress.
 //
-// While a sequence runs, the device's OnProgress is chained: whoever
-// listened before still hears every report, and `Progress` hears it too.
-// Ending the sequence gives the device its own callback back, whether the
-// sequence succeeded, failed or was stopped. Widget-free: the owner says
-// through the hooks how input is held off and how the sequence shows.
+// While a sequence runs, it listens to the device's progress through a
+// listener of its own, beside whoever else listens (the main window's
+// OnProgress): `Progress` hears every report. Ending the sequence removes
+// that listener, whether the sequence succeeded, failed or was stopped; no
+// one else's callback is ever touched. Widget-free: the owner says through
+// the hooks how input is held off and how the sequence shows.
 class SetupSequence {
  public:
   using ProgressFn = std::function<void(int percent, const QString& caption)>;
@@ -31,7 +33,7 @@ class SetupSequence {
   // The sequence begins to show (with a way to stop it when `stoppable`)
   // or no longer shows.
   std::function<void(bool running, bool stoppable)> ShowRunning;
-  // The driver's progress while the sequence's chain is in place.
+  // The driver's progress while the sequence listens.
   ProgressFn Progress;
 
   // --- Jobs ------------------------------------------------------------------------
@@ -44,16 +46,17 @@ class SetupSequence {
   int JobsInFlight() const { return jobs_; }
 
   // The dialog was bound to another device (or none): the old session's
-  // reports never come, and the old device's progress is no longer given
-  // back by End (it is not touched: it may be gone).
+  // reports never come, and End no longer removes the listener from the
+  // old device (it is not touched: it may be gone; a listener left there
+  // hears nothing once this object is gone or a new sequence runs).
   void DeviceChanged();
 
   // --- The sequence ------------------------------------------------------------------
-  // Holds input off, shows the sequence and chains `device`'s progress
+  // Holds input off, shows the sequence and listens to `device`'s progress
   // (none when `device` is null). A second Begin while one runs shows
-  // again but keeps the chain it has.
+  // again but keeps the one listener it has.
   void Begin(DeviceFamily* device, bool stoppable = true);
-  // Gives `device` its progress back, shows no more and gives input back;
+  // Stops listening to the device, shows no more and gives input back;
   // false when no sequence ran (e.g. ended already when the dialog closed).
   bool End();
   bool Running() const { return running_; }
@@ -76,8 +79,9 @@ class SetupSequence {
 
   int jobs_ = 0;
   bool running_ = false;
-  DeviceFamily* device_ = nullptr;  // whose progress is chained
-  ProgressFn saved_;                // its callback before the chain
-  // The chain and the counted callbacks reach this object only while it lives.
+  DeviceFamily* device_ = nullptr;  // whose progress is listened to
+  std::uint64_t listener_ = 0;      // the token of that listener
+  // The listener and the counted callbacks reach this object only while it
+  // lives, and the listener only while its sequence runs.
   std::shared_ptr<SetupSequence*> self_;
 };

@@ -18,7 +18,7 @@ class TCustomComPort;
 // - smNone: the steps run on a dispatch thread of this object (never inside
 //   the device's I/O callback, which must not block).
 // Queued calls carry the port's open generation, so nothing runs after the
-// port was closed. A hang-up is reported once through the port's OnRemoved.
+// port was closed. A hang-up is reported once to the port's removal listeners.
 class TComThread {
  public:
   // Installs the event mask of the port's Events and starts dispatching.

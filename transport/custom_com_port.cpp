@@ -449,9 +449,7 @@ void TCustomComPort::EventStep(TComEvent event) {
   }
 }
 
-void TCustomComPort::RemovedNotice() {
-  if (OnRemoved) OnRemoved(this);
-}
+void TCustomComPort::RemovedNotice() { removedListeners_.Call(this); }
 
 void TCustomComPort::DoAfterClose() {
   if (OnAfterClose) OnAfterClose(this);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <span>
 
+#include "platform/listener_list.h"
 #include "transport/com_buffer.h"
 #include "transport/com_flow_control.h"
 #include "transport/com_parity.h"
@@ -154,10 +155,18 @@ class TCustomComPort : public QObject {
   TNotifyEvent OnRx80Full;
   // When assigned, failures are reported here and nothing is raised.
   TComExceptionEvent OnException;
-  // The line hung up or its device disappeared (an unplugged adapter).
-  // Raised once per open on the port's thread while the event dispatch runs;
-  // the port stays open until its owner closes it.
-  TNotifyEvent OnRemoved;
+  // The line hung up or its device disappeared (an unplugged adapter):
+  // every listener is called once per open, on the port's thread, while the
+  // event dispatch runs; the port stays open until its owner closes it.
+  // Listeners are added and removed on the port's thread; each who listens
+  // keeps its own token, so none replaces another's.
+  using RemovedListeners = ListenerList<QObject*>;
+  RemovedListeners::Token AddRemovedListener(TNotifyEvent listener) {
+    return removedListeners_.Add(std::move(listener));
+  }
+  // False when the port does not have `token` (e.g. it was taken from a
+  // port made before this one).
+  bool RemoveRemovedListener(RemovedListeners::Token token) { return removedListeners_.Remove(token); }
 
  protected:
   // Opens the device for Port; false when that failed (the failure is reported).
@@ -234,4 +243,5 @@ class TCustomComPort : public QObject {
   TComBuffer buffer_;
   TComFlowControl flowControl_;
   TComTimeouts timeouts_;
+  RemovedListeners removedListeners_;
 };

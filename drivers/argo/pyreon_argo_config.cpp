@@ -41,6 +41,9 @@ bool TpyreonArgo::ReadAllParameters(bool notify) {
   try {
     complete = ReadAllSteps();
   } catch (const SequenceGivenUp&) {
+    // Thrown on purpose when the owner or a failed exchange gave the read
+    // up (the failure itself was logged where it happened); the owner
+    // learns it through ConfigValid below.
     WriteLog(QStringLiteral("Konfiguration lesen abgebrochen"));
   }
   inSequence_ = false;
@@ -336,14 +339,14 @@ TArgoWriteReport TpyreonArgo::WriteAllParameters(const TArgoConfig& newConfig) {
   } else {
     total = 42;
     alarmModes();
-    stepIf(HasChannelCalibration() && n.AddTop != c.AddTop, QStringLiteral("r_AddTop"), QStringLiteral("RATIO ADDTOP"),
-           [&] { return SetAddTop(n.AddTop); });
-    stepIf(HasChannelCalibration() && n.MulTop != c.MulTop, QStringLiteral("r_MulTop"), QStringLiteral("RATIO MULTOP"),
-           [&] { return SetMulTop(n.MulTop); });
-    stepIf(HasChannelCalibration() && n.AddQuot != c.AddQuot, QStringLiteral("r_AddQuot"), QStringLiteral("RATIO ADDQUOT"),
-           [&] { return SetAddQuot(n.AddQuot); });
-    stepIf(HasChannelCalibration() && n.MulQuot != c.MulQuot, QStringLiteral("r_MulQuot"), QStringLiteral("RATIO MULQUOT"),
-           [&] { return SetMulQuot(n.MulQuot); });
+    stepIf(HasChannelCalibration() && n.AddTop != c.AddTop, QStringLiteral("r_AddTop"),
+           QStringLiteral("RATIO ADDTOP"), [&] { return SetAddTop(n.AddTop); });
+    stepIf(HasChannelCalibration() && n.MulTop != c.MulTop, QStringLiteral("r_MulTop"),
+           QStringLiteral("RATIO MULTOP"), [&] { return SetMulTop(n.MulTop); });
+    stepIf(HasChannelCalibration() && n.AddQuot != c.AddQuot, QStringLiteral("r_AddQuot"),
+           QStringLiteral("RATIO ADDQUOT"), [&] { return SetAddQuot(n.AddQuot); });
+    stepIf(HasChannelCalibration() && n.MulQuot != c.MulQuot, QStringLiteral("r_MulQuot"),
+           QStringLiteral("RATIO MULQUOT"), [&] { return SetMulQuot(n.MulQuot); });
     stepIf(n.LWLDiameter != c.LWLDiameter || n.LWLLength != c.LWLLength, QStringLiteral("r_LWL"),
            QStringLiteral("RATIO LWL DIA"), [&] { return SetLWLParameter(n.LWLDiameter, n.LWLLength); });
     stepIf(n.MBRangeStart != c.MBRangeStart || n.MBRangeEnd != c.MBRangeEnd, QStringLiteral("r_MB"),

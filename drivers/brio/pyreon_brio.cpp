@@ -120,7 +120,10 @@ void TpyreonBrio::ClosePort() {
   if (port_ == nullptr) return;
   try {
     port_->Close();
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    Logger::Warning(QStringLiteral("COM%1").arg(comPort_),
+                    QStringLiteral("closing the port: ") + ExceptionDetails(e));
+    // The port is closed and its dispatch stopped in any case.
     if (!port_->Connected() && !portClosed_) ComPortAfterClose();
   }
 }
@@ -155,14 +158,19 @@ void TpyreonBrio::ClearLoaded() {
 
 void TpyreonBrio::ClearQueues() {
   if (port_ == nullptr || !port_->Connected()) return;
-  DriverPort::ClearBuffers(*port_, true, true, [](const std::exception&) {});
+  DriverPort::ClearBuffers(*port_, true, true, [this](const std::exception& e) {
+    Logger::Warning(QStringLiteral("COM%1").arg(comPort_),
+                    QStringLiteral("clearing the buffers: ") + ExceptionDetails(e));
+  });
 }
 
 void TpyreonBrio::SetDtr(bool on) {
   if (port_ == nullptr || !port_->Connected()) return;
   try {
     port_->SetDTR(on);
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    Logger::Warning(QStringLiteral("COM%1").arg(comPort_),
+                    QStringLiteral("setting DTR: ") + ExceptionDetails(e));
   }
 }
 
@@ -466,7 +474,9 @@ void TpyreonBrio::LoaderEnableDtr() {
   if (port_ == nullptr) return;
   try {
     port_->FlowControl().SetControlDTR(dtrEnable);
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    Logger::Warning(QStringLiteral("COM%1").arg(comPort_),
+                    QStringLiteral("enabling DTR control: ") + ExceptionDetails(e));
   }
   SetDtr(true);
 }
@@ -621,7 +631,9 @@ void TpyreonBrio::BurstParserTimer() {
   ParserSink sink(*this);
   try {
     parser_.Pass(*ring_, sink);
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    Logger::Warning(QStringLiteral("COM%1").arg(comPort_),
+                    QStringLiteral("burst parser: ") + ExceptionDetails(e));
     WriteLog(QStringLiteral("EXCEPTION in PYREONBrio BURSTTIMER !"));
   }
   parserBusy_ = false;
@@ -637,8 +649,10 @@ bool TpyreonBrio::GetNextBurstEntry(TBrioBurstRecord& entry) {
     entry.Time = static_cast<float>(entry.Time - firstFrameTime_);
     burstQueue_.pop_front();
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
     // The entry stays queued for the next call.
+    Logger::Warning(QStringLiteral("COM%1").arg(comPort_),
+                    QStringLiteral("burst entry: ") + ExceptionDetails(e));
     entry = TBrioBurstRecord();
     WriteLog(QStringLiteral("EXCEPTION in PYREON Brio GETNEXTBURSTENTRY !"));
     return false;

@@ -69,6 +69,7 @@ class ScanBench {
     auto server = std::make_unique<PtyServer>(model);
     if (!server->Start()) return false;
     entries_ += "COM" + QByteArray::number(port) + "=" + server->SlavePath().toUtf8() + "\r\n";
+    argoServers_[port] = server.get();
     ptyServers_.push_back(std::move(server));
     argos_[port] = model;
     return true;
@@ -124,6 +125,11 @@ class ScanBench {
   QList<TUsbAdapter> Adapters() const { return adapters_; }
   std::shared_ptr<FakeSerialLine> Line(int port) const { return lines_.value(port); }
   std::shared_ptr<ArgoModel> Argo(int port) const { return argos_.value(port); }
+  // The rates the single-colour device on `port` was sent bytes at, in order.
+  std::vector<int> RatesTried(int port) const {
+    const PtyServer* server = argoServers_.value(port);
+    return server != nullptr ? server->HostSendingRates() : std::vector<int>{};
+  }
 
  private:
   const QTemporaryDir& dir_;
@@ -135,16 +141,17 @@ class ScanBench {
   QList<TUsbAdapter> adapters_;
   QMap<int, std::shared_ptr<FakeSerialLine>> lines_;
   QMap<int, std::shared_ptr<ArgoModel>> argos_;
+  QMap<int, const PtyServer*> argoServers_;
   std::set<std::pair<int, std::uint32_t>> serials_;
 };
 
-using Found = std::set<std::tuple<int, std::uint32_t, int, int>>;  // port, serial, baud index, kind
+using Found = std::set<std::tuple<int, std::uint32_t, int, int>>;  // port, serial, baud index, device type
 
 Found AsSet(const QList<TScanResult>& results) {
   Found s;
   for (const TScanResult& r : results) {
     EXPECT_EQ(r.PortName, QStringLiteral("COM") + QString::number(r.Port));
-    s.insert({r.Port, r.Serial, r.BaudIndex, r.Kind});
+    s.insert({r.Port, r.Serial, r.BaudIndex, r.DeviceType});
   }
   return s;
 }
@@ -182,13 +189,15 @@ TEST_F(ScanTest, FindsExactlyTheDevicesOfBothFamiliesInBoundedTime) {
   // The single-colour searches run side by side (about 5.3 s for a silent
   // port), then the Brio probes side by side.
   EXPECT_LT(took.elapsed(), 30000);
-  EXPECT_EQ(AsSet(outcome.Found),
-            (Found{{3, 10123, 0, 3}, {41, 1000777, 2, 3}, {8, 10501, 0, 2}, {12, 11000, 0, 1}}));
+  EXPECT_EQ(AsSet(outcome.Found), (Found{{3, 10123, 0, DeviceType::Argo},
+                                         {41, 1000777, 2, DeviceType::Argo},
+                                         {8, 10501, 0, DeviceType::Brio2W},
+                                         {12, 11000, 0, DeviceType::Voduz1}}));
   // The single-colour family first, then the Brio family.
   ASSERT_EQ(outcome.Found.size(), 4);
-  EXPECT_EQ(outcome.Found[0].Kind, 3);
-  EXPECT_EQ(outcome.Found[1].Kind, 3);
-  EXPECT_EQ(outcome.DeviceType, TDeviceScan::TypeOfKind(outcome.Found.last().Kind));
+  EXPECT_EQ(outcome.Found[0].DeviceType, DeviceType::Argo);
+  EXPECT_EQ(outcome.Found[1].DeviceType, DeviceType::Argo);
+  EXPECT_EQ(outcome.DeviceType, outcome.Found.last().DeviceType);
   EXPECT_EQ(outcome.WantedIndex, -1);
   ASSERT_FALSE(progress.empty());
   EXPECT_EQ(progress.back(), 100);
@@ -275,6 +284,46 @@ TEST_F(ScanTest, DialogClosesByItselfWhenThePreferredPortHoldsTheWantedDevice) {
   // Only the preferred port was searched: port 6's device was never seen.
   EXPECT_EQ(dlg.Found.size(), 1);
   EXPECT_LT(took.elapsed(), 8000);
+}
+
+// The start-up scan searches the stored port at the stored rate first and
+// then at the others in rising order: the device found and the rates tried
+// stay the same, only their order changes.
+TEST_F(ScanTest, ThePreferredPortIsSearchedAtTheStoredRateFirst) {
+  struct Case {
+    const char* name;
+    int storedIndex;  // baud index stored with the device (-1: none)
+    int deviceRate;
+    int foundIndex;
+    std::vector<int> tried;
+  };
+  const std::vector<Case> cases = {
+      {"at the stored rate", 4, 115200, 4, {115200}},
+      {"at another rate", 4, 19200, 1, {115200, 9600, 19200}},
+      {"nothing stored", -1, 38400, 2, {9600, 19200, 38400}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScanBench bench(dir_);
+    ASSERT_TRUE(bench.AddArgo(5, 10555, c.deviceRate));
+    ASSERT_TRUE(bench.Publish());
+    TScanDeviceDlg dlg;
+    dlg.Scanner().ListAdapters = [] { return QList<TUsbAdapter>{}; };
+    dlg.StoredDeviceType = DeviceType::Argo;
+    dlg.DeviceType = DeviceType::None;
+    dlg.PreferredPort = 5;
+    dlg.PreferredBaudIndex = c.storedIndex;
+    dlg.WantedSerial = 10555;
+    dlg.ScanNonUSB = false;
+    dlg.open();
+    ASSERT_TRUE(WaitForEvents([&] { return !dlg.isVisible(); }, 15000));
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    ASSERT_EQ(dlg.SelectedIndex, 0);
+    EXPECT_EQ(dlg.Found[0].Port, 5);
+    EXPECT_EQ(dlg.Found[0].BaudIndex, c.foundIndex);
+    EXPECT_EQ(dlg.Found[0].DeviceType, DeviceType::Argo);
+    EXPECT_EQ(bench.RatesTried(5), c.tried);
+  }
 }
 
 TEST_F(ScanTest, DialogListsDevicesAndSelectsARow) {

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "drivers/argosuche.h"
 #include "tests/support/wait_for.h"
@@ -295,5 +296,46 @@ TEST_F(ArgosucheTest, NoHeartbeatAfterTheReceiverWasWithdrawn) {
   QCoreApplication::sendPostedEvents(&receiver_);
   EXPECT_EQ(receiver_.count, 0);
 }
+
+}  // namespace
+
+namespace {
+
+struct FirstRateCase {
+  const char* name;
+  int first;       // the rate stored with the device (0: none)
+  int deviceRate;  // the rate the device talks at
+  std::vector<int> tried;
+};
+
+class ArgosucheFirstRateTest : public ArgosucheTest, public ::testing::WithParamInterface<FirstRateCase> {};
+
+// The stored rate is tried first and the others follow in rising order; a
+// device at another rate than the stored one is still found, at its own.
+// What was tried is what the line saw the search send at, in order.
+TEST_P(ArgosucheFirstRateTest, TriesTheStoredRateFirstThenTheOthersInRisingOrder) {
+  const FirstRateCase& c = GetParam();
+  StartDevice(c.deviceRate, {}, [](ArgoDeviceState& s, ArgoFaults&) { s.serial = 10000; });
+  search_ = std::make_unique<TArgosuche>(true, kDevicePort);
+  EXPECT_EQ(search_->FirstBaudRate(), 0);
+  search_->SetFirstBaudRate(c.first);
+  search_->Resume();
+  ASSERT_TRUE(WaitFor([&] { return search_->Done(); }, 15s)) << "the search did not end";
+  EXPECT_TRUE(search_->ResultFound());
+  EXPECT_EQ(search_->ResultBaud(), c.deviceRate);
+  EXPECT_EQ(search_->ResultSerial(), 10000u);
+  EXPECT_EQ(server_->HostSendingRates(), c.tried);
+  EXPECT_EQ(TArgosuche::BaudRateOrder(c.first).front(), c.tried.front());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rates, ArgosucheFirstRateTest,
+    ::testing::Values(FirstRateCase{"StoredRateFoundAtOnce", 115200, 115200, {115200}},
+                      FirstRateCase{"DeviceBelowTheStoredRate", 57600, 19200, {57600, 9600, 19200}},
+                      FirstRateCase{
+                          "DeviceAboveTheStoredRate", 19200, 115200, {19200, 9600, 38400, 57600, 115200}},
+                      FirstRateCase{"NoStoredRate", 0, 38400, {9600, 19200, 38400}},
+                      FirstRateCase{"UnknownStoredRate", 4800, 57600, {9600, 19200, 38400, 57600}}),
+    [](const ::testing::TestParamInfo<FirstRateCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

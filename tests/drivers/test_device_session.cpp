@@ -8,7 +8,9 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <atomic>
+#include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -137,4 +139,53 @@ TEST(DeviceSession, AThrowingJobIsReportedAsNotRunAndTheSessionGoesOn) {
   session.Post([] {}, [&](bool ran) { results.push_back(ran); });
   ASSERT_TRUE(WaitForEvents([&] { return results.size() == 2; }));
   EXPECT_EQ(results, (std::vector<bool>{false, true}));
+}
+
+// A factory still at work when Start's deadline passes: Start gives up and
+// returns, the factory finishes afterwards (held on a latch until then),
+// and what it made is deleted on the session thread, also when the session
+// itself is gone by then. Nothing is written into Start's frame (the
+// factory only ever holds shared state), which the sanitizer build checks.
+TEST(DeviceSession, AFactoryThatOutlivesTheDeadlineLeaksNothingAndWritesNothingBack) {
+  struct Latch {
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool open = false;
+    std::atomic<QThread*> madeOn{nullptr};
+    std::atomic<QThread*> deletedOn{nullptr};
+  };
+  for (const bool sessionGoesFirst : {false, true}) {
+    SCOPED_TRACE(sessionGoesFirst ? "the session is deleted before the factory ends"
+                                  : "the session lives on");
+    const auto latch = std::make_shared<Latch>();
+    auto session = std::make_unique<DeviceSession>();
+    QElapsedTimer clock;
+    clock.start();
+    const bool started = session->Start(
+        [latch]() -> QObject* {
+          latch->madeOn = QThread::currentThread();
+          std::unique_lock lock(latch->mutex);
+          latch->opened.wait(lock, [&] { return latch->open; });
+          return new Root(latch->deletedOn);
+        },
+        200);
+    EXPECT_FALSE(started);
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_EQ(session->Root(), nullptr);
+    EXPECT_FALSE(session->Running());
+    EXPECT_FALSE(session->Post([] {}));
+    if (sessionGoesFirst) session.reset();
+    {
+      std::lock_guard lock(latch->mutex);
+      latch->open = true;
+    }
+    latch->opened.notify_all();
+    ASSERT_TRUE(WaitForEvents([&] { return latch->deletedOn.load() != nullptr; }))
+        << "what the late factory made was never deleted";
+    EXPECT_EQ(latch->deletedOn.load(), latch->madeOn.load());
+    if (session) {
+      EXPECT_EQ(session->Root(), nullptr);
+      EXPECT_FALSE(session->Running());
+    }
+  }
 }

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <functional>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -77,5 +79,36 @@ TEST(Logger, LinesFromManyThreadsStayWhole) {
     const int t = r.source.mid(1).toInt();
     EXPECT_EQ(r.text, QStringLiteral("line %1 of thread %2").arg(next[t]).arg(t));
     ++next[t];
+  }
+}
+
+// A caught exception is logged with what it says, whatever its type.
+TEST(Logger, CaughtExceptionsAreLoggedWithTheirText) {
+  struct Case {
+    const char* name;
+    std::function<void()> raise;
+    QString doing;
+    QString expected;
+  };
+  const std::vector<Case> cases = {
+      {"std::exception", [] { throw std::runtime_error("line gone"); }, QStringLiteral("reading"),
+       QStringLiteral("reading: line gone")},
+      {"anything else", [] { throw 42; }, QStringLiteral("closing"),
+       QStringLiteral("closing: unknown exception")},
+      {"no activity named", [] { throw std::logic_error("bad"); }, QString(), QStringLiteral("bad")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Logger::Capture capture;
+    try {
+      c.raise();
+    } catch (...) {
+      Logger::Caught(Logger::Level::Warning, QStringLiteral("src"), c.doing);
+    }
+    const auto records = capture.Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].level, Logger::Level::Warning);
+    EXPECT_EQ(records[0].source, QStringLiteral("src"));
+    EXPECT_EQ(records[0].text, c.expected);
   }
 }

@@ -1,7 +1,7 @@
 // The device work bookkeeping the setup dialogs share, against the emulated
-// device: the driver's progress is chained while a sequence runs and given
-// back however the sequence ends, and the snapshot refresh leaves the cache
-// alone when its job never ran.
+// device: the sequence listens to the driver's progress while it runs,
+// beside the device's own listener, and stops however the sequence ends, and the snapshot refresh leaves the
+// cache alone when its job never ran.
 
 #include <gtest/gtest.h>
 
@@ -60,7 +60,8 @@ class ArgoSetupSequenceTest : public ArgoSessionTest {
 // Cancel's write-back as a sequence, ended from its report as the dialogs
 // do: run to its end, stopped between exchanges, and cut short by the
 // device going away. Each time the listener hears every caption the
-// sequence showed, and afterwards the device's callback is its own again.
+// sequence showed, and afterwards the sequence hears no more while the
+// device's own callback is still the one it had.
 TEST_F(ArgoSetupSequenceTest, TheDriversProgressIsGivenBackHoweverTheSequenceEnds) {
   Open();
   struct Ending {
@@ -131,34 +132,35 @@ TEST_F(ArgoSetupSequenceTest, TheDriversProgressIsGivenBackHoweverTheSequenceEnd
 
     // The device's own callback again: the sequence hears no more.
     ASSERT_TRUE(family_->OnProgress);
-    family_->OnProgress(50, QStringLiteral("after"));
+    family_->DeliverProgress(50, QStringLiteral("after"));
     EXPECT_EQ(listener_.back(), QStringLiteral("after"));
     EXPECT_EQ(chained_.size() + 1, listener_.size());
   }
 }
 
 // A second Begin while a sequence runs (a page's work that follows the
-// dialog's own) keeps the chain it has: each report is passed on once, one
-// End gives the device its callback back, and an End that comes late (the
-// dialog closed first) leaves whatever callback the device has by then.
+// dialog's own) keeps the listener it has: each report is passed on once,
+// one End stops it, and an End that comes late (the dialog closed first)
+// leaves whatever callback the device has by then.
 TEST_F(ArgoSetupSequenceTest, OneChainPerSequenceAndALateEndTouchesNothing) {
   Open();
   sequence_.Begin(family_.get());
   sequence_.Begin(family_.get(), false);
-  family_->OnProgress(10, QStringLiteral("one"));
+  family_->DeliverProgress(10, QStringLiteral("one"));
   EXPECT_EQ(chained_, std::vector<QString>{QStringLiteral("one")});
   EXPECT_EQ(listener_, std::vector<QString>{QStringLiteral("one")});
 
   EXPECT_TRUE(sequence_.End());
-  family_->OnProgress(20, QStringLiteral("two"));
+  family_->DeliverProgress(20, QStringLiteral("two"));
   EXPECT_EQ(chained_.size(), 1u);
   EXPECT_EQ(listener_.back(), QStringLiteral("two"));
 
   std::vector<QString> later;
   family_->OnProgress = [&later](int, const QString& caption) { later.push_back(caption); };
   EXPECT_FALSE(sequence_.End());
-  family_->OnProgress(30, QStringLiteral("three"));
+  family_->DeliverProgress(30, QStringLiteral("three"));
   EXPECT_EQ(later, std::vector<QString>{QStringLiteral("three")});
+  EXPECT_EQ(chained_.size(), 1u);
   EXPECT_EQ(hooks_, (std::vector<const char*>{"input off", "shown, stoppable", "input off", "shown", "hidden",
                                               "input on"}));
   family_->OnProgress = nullptr;

@@ -250,18 +250,28 @@ TEST_F(ComPortEvents, AFailingHandlerDoesNotStopTheOtherSteps) {
 
 TEST_F(ComPortEvents, AHangUpIsReportedOnceAndTheCloseStillCompletes) {
   int removed = 0;
+  int alongside = 0;
+  int withdrawn = 0;
   QThread* removedThread = nullptr;
-  port.OnRemoved = [&](QObject*) {
+  port.AddRemovedListener([&](QObject*) {
     ++removed;
     removedThread = QThread::currentThread();
-  };
+  });
+  // Every listener hears it, each through its own token; one withdrawn
+  // before the hang-up hears nothing.
+  port.AddRemovedListener([&](QObject*) { ++alongside; });
+  const auto token = port.AddRemovedListener([&](QObject*) { ++withdrawn; });
+  EXPECT_TRUE(port.RemoveRemovedListener(token));
+  EXPECT_FALSE(port.RemoveRemovedListener(token));
   port.Open();
   rig.line->HangUp();
-  ASSERT_TRUE(WaitUntil([&] { return removed == 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return removed == 1 && alongside == 1; }));
   EXPECT_EQ(removedThread, port.thread());
   rig.tap->Fire(SerialEvent::HangUp);
   Drain();
   EXPECT_EQ(removed, 1);
+  EXPECT_EQ(alongside, 1);
+  EXPECT_EQ(withdrawn, 0);
   port.Close();
   EXPECT_FALSE(port.Connected());
   EXPECT_FALSE(rig.line->IsOpen());

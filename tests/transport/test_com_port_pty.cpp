@@ -185,7 +185,7 @@ TEST_F(ComPortPty, ClosingWhileBytesStreamInReturnsPromptlyAndStopsTheHandlers) 
 TEST_F(ComPortPty, AHungUpLineIsReportedAndClosesPromptly) {
   int removed = 0;
   int afterClose = 0;
-  port.OnRemoved = [&](QObject*) { ++removed; };
+  port.AddRemovedListener([&](QObject*) { ++removed; });
   port.OnAfterClose = [&](QObject*) { ++afterClose; };
   port.Open();
   pty.CloseMaster();

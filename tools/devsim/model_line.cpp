@@ -42,6 +42,8 @@ void ModelLine::Reset() {
 bool ModelLine::HostBytes(std::span<const std::uint8_t> bytes, int hostBaud) {
   std::lock_guard lock(mutex_);
   HostBaudRate(hostBaud);
+  if (!bytes.empty() && (sendingRates_.empty() || sendingRates_.back() != hostBaud))
+    sendingRates_.push_back(hostBaud);
   if (bytes.empty() || !model_ || vanished_) return false;
   if (hostBaud != model_->BaudRate()) return false;
   model_->OnReceived(bytes, *this);
@@ -55,6 +57,11 @@ void ModelLine::HostBaudRate(int baud) {
   hostBaud_ = baud;
   if (model_ && !vanished_) model_->OnHostBaudRate(baud, *this);
   WakeIfTicking();
+}
+
+std::vector<int> ModelLine::HostSendingRates() const {
+  std::lock_guard lock(mutex_);
+  return sendingRates_;
 }
 
 int ModelLine::LastHostBaudRate() const {

@@ -52,6 +52,10 @@ class ModelLine final : public DeviceLink {
   // The host's line rate as seen now; the model hears of changes only.
   void HostBaudRate(int baud);
   int LastHostBaudRate() const;
+  // The rates the host sent bytes at, in order, each run of bytes at one
+  // rate counted once (whether the model's rate or not): what a host that
+  // hunts for the device's rate tried, and in which order.
+  std::vector<int> HostSendingRates() const;
   // Modem lines and parity: the model hears of changes only.
   void HostDtr(bool on);
   void HostRts(bool on);
@@ -97,6 +101,7 @@ class ModelLine final : public DeviceLink {
   // When the byte now on the line (or the last one) ends.
   Clock::time_point lineFreeAt_{};
   int hostBaud_ = 0;
+  std::vector<int> sendingRates_;
   bool dtr_ = false;
   bool rts_ = false;
   SerialLineSettings::Parity parity_ = SerialLineSettings::Parity::None;

@@ -98,6 +98,8 @@ bool ModelServer::KeepServing() const { return !stop_ && !modelLine_->Vanished()
 
 void ModelServer::Access(const std::function<void(DeviceModel&, DeviceLink&)>& fn) { modelLine_->Access(fn); }
 
+std::vector<int> ModelServer::HostSendingRates() const { return modelLine_->HostSendingRates(); }
+
 void ModelServer::TickIfDue(Clock::time_point now) {
   if (!modelLine_->WantsTicks() || now < nextTick_) return;
   modelLine_->Tick(now);

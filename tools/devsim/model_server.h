@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 #include "tools/devsim/device_model.h"
 
@@ -51,6 +52,8 @@ class ModelServer {
   // Runs `fn` with the model and its link under the model line's lock, e.g.
   // to change the model's behaviour or inspect its state from a test.
   void Access(const std::function<void(DeviceModel&, DeviceLink&)>& fn);
+  // The rates the host sent bytes at, in order (ModelLine::HostSendingRates).
+  std::vector<int> HostSendingRates() const;
 
  protected:
   using Clock = DeviceModel::Clock;
