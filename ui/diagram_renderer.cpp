@@ -33,6 +33,10 @@ TDiagramRenderer::TKey TDiagramRenderer::KeyOf(const TDiagramModel& model, QSize
   k.Background = background.rgb();
   k.Snapshot = model.SnapshotShown();
   k.Rewrites = model.Rewrites();
+  // Values not finite compare unequal, so such a transform draws everything.
+  static constexpr double kProbes[] = {0.0, 100.0, -273.15};
+  for (std::size_t i = 0; i < k.Drawn.size(); ++i)
+    k.Drawn[i] = model.OnProcessDiagramPaint ? model.OnProcessDiagramPaint(kProbes[i]) : kProbes[i];
   const auto& order = model.PaintOrder();
   for (int g = 0; g < model.GraphCount(); ++g) {
     const TGraphProperties& gp = model.Graph(g);
@@ -59,8 +63,8 @@ bool TDiagramRenderer::Render(const TDiagramModel& model, QSize size, int W, int
   const std::int64_t k0 = geo.FirstColumn();
   const std::int64_t d = k0 - firstColumn_;
 
-  bool scroll = scrolling_ && valid_ && lay.Curves() && !model.OnProcessDiagramPaint && key == key_ &&
-                geo.Limit >= limit_ && d >= 0 && d < lay.P;
+  bool scroll =
+      scrolling_ && valid_ && lay.Curves() && key == key_ && geo.Limit >= limit_ && d >= 0 && d < lay.P;
   const int L = lay.L;
   const bool reduced = static_cast<double>(geo.Width) >= 2.0 * geo.P;
   // The pens reach this far beyond the one-pixel lines they follow (the

@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QSize>
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -24,7 +25,10 @@ class TDiagramModel;
 // drawn again. Of the decorations only the strip of the X labels changes.
 // Anything else (a zoom, a Y change, new graph properties, a hold, a
 // transform of the values, a pen too wide for TDiagramPainter::DrawCurve)
-// draws everything.
+// draws everything. A value transform (OnProcessDiagramPaint) is a function
+// the renderer cannot compare: it counts as unchanged while it gives the same
+// values for the Y limits and for a few fixed values, which pins any affine
+// transform (such as a unit conversion) whatever its state.
 class TDiagramRenderer {
  public:
   // Draws the chart of a client area clientWidth x clientHeight into a back
@@ -50,6 +54,7 @@ class TDiagramRenderer {
     QRgb Background = 0;
     bool Snapshot = false;
     std::uint64_t Rewrites = 0;
+    std::array<double, 3> Drawn{};      // the value transform at three fixed values
     std::vector<std::uint64_t> Graphs;  // colour, pen, shown and place in the paint order
     bool operator==(const TKey&) const = default;
   };
