@@ -260,6 +260,7 @@ TEST(DiagramRenderer, EveryChangeButAMoveDrawsEverything) {
          c.followed = 0;
          c.Feed(7'000);
        }},
+      {"message shown", [](LiveChart& c, bool&) { c.model.SetDiaMessage(QStringLiteral("STOPPED")); }},
       {"larger buffer", [](LiveChart&, bool&) {}, true, kBuffer + QSize(10, 0)},
       {"smaller buffer", [](LiveChart&, bool&) {}, true, kBuffer - QSize(0, 10)},
   };
@@ -297,6 +298,22 @@ TEST(DiagramRenderer, EveryChangeButAMoveDrawsEverything) {
       ASSERT_EQ(live.Image(), full(k.buffer)) << "update " << update << " after the change";
     }
   }
+}
+
+// A message lies over the curves; once it is taken away the picture shows
+// again what lay under it.
+TEST(DiagramRenderer, AMessageComesAndGoesOverAMovingChart) {
+  Following f;
+  const char* messages[] = {"", "", "MEASUREMENT STOPPED !", "MEASUREMENT STOPPED !", "", "", ""};
+  std::vector<bool> moved;
+  for (const char* text : messages) {
+    f.chart.model.SetDiaMessage(QString::fromLatin1(text));
+    f.chart.Feed(57);
+    f.chart.Follow(6'000);
+    moved.push_back(f.Render());
+    ASSERT_EQ(f.live.Image(), FullDrawing(f.chart.model)) << "message \"" << text << "\"";
+  }
+  EXPECT_EQ(moved, (std::vector<bool>{true, true, false, false, false, true, true}));
 }
 
 }  // namespace
