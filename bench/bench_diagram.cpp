@@ -53,8 +53,9 @@ struct Feed {
   std::span<const float> span() const { return {v, kGraphs}; }
 };
 
-void SetUpChart(TDiagramModel& c, std::int64_t maxData, TDiagramMemoryMode mode, int penWidth = 1) {
-  c.SetGraphCount(kGraphs);
+void SetUpChart(TDiagramModel& c, std::int64_t maxData, TDiagramMemoryMode mode, int penWidth = 1,
+                int graphs = kGraphs) {
+  c.SetGraphCount(graphs);
   c.SetResolution(0.001);
   c.SetYRangeMin(-100);
   c.SetYRangeMax(3000);
@@ -63,7 +64,7 @@ void SetUpChart(TDiagramModel& c, std::int64_t maxData, TDiagramMemoryMode mode,
   c.Reset(smLocal, 0, 10);
   c.SetYMin(0);
   c.SetYMax(60);
-  for (int g = 0; g < kGraphs; ++g) {
+  for (int g = 0; g < graphs; ++g) {
     TGraphProperties p;
     p.ShowDiagram = true;
     p.RangeDiagram = true;
@@ -342,6 +343,81 @@ void Live(const Shape& shape, int penWidth = 1) {
       xBar->RepaintRequests() - barRequests0, xBar->StyleDrawings() - barDrawings0);
 }
 
+// The live window as the main window keeps it while a burst streams:
+// `graphs` graphs at 1 ms resolution, a window of 10 s at constant width,
+// 115 samples appended per 100 ms tick and one drawing per tick into a chart
+// of 800 x 400 pixels, the values passed through a unit conversion as the
+// main window does. Two charts take the same samples, tick by tick: one
+// draws everything at every tick (as every drawing did while a value
+// transform was set), the other moves its previous picture.
+void Scrolling(int graphs) {
+  constexpr double kRate = 1150.0, kTick = 0.1, kWindow = 10.0;
+  const int ticks = g_smoke ? 20 : 600;
+  struct Chart {
+    TDiagram Widget;
+    bool Fahrenheit = false;
+    double Seconds = 0;
+    std::uint64_t Drawings = 0, Moved = 0;
+  };
+  Chart charts[2];  // [0] draws everything, [1] moves
+  for (Chart& c : charts) {
+    c.Widget.resize(800, 400);
+    SetUpChart(c.Widget, 10'000'000, dmmStop, 2, graphs);
+    c.Widget.SetYScaleMode(smGlobal);
+    c.Widget.OnProcessDiagramPaint = [&c](double v) { return c.Fahrenheit ? v * 1.8 + 32.0 : v; };
+  }
+  std::int64_t sample = 0;
+  auto feedUntil = [&](double end) {
+    for (; sample / kRate < end; ++sample) {
+      const Feed f(sample, Shape{2300.0, -1});
+      for (Chart& c : charts)
+        c.Widget.AddValues(f.span().first(static_cast<std::size_t>(graphs)), sample / kRate);
+    }
+    for (Chart& c : charts) c.Widget.DropOverflow();
+  };
+  // The window grows with the data up to its width, then follows it.
+  feedUntil(kWindow);
+  for (Chart& c : charts) {
+    c.Widget.SetXConstDiff(false);
+    c.Widget.SetXMin(0);
+    c.Widget.SetXMax(kWindow);
+    c.Widget.SetXConstDiff(true);
+    (void)c.Widget.BackBuffer();
+    c.Drawings = c.Widget.RenderCount();
+    c.Moved = c.Widget.ScrollCount();
+  }
+  double t = kWindow;
+  for (int k = 0; k < ticks; ++k) {
+    t += kTick;
+    feedUntil(t);
+    for (int i = 0; i < 2; ++i) {
+      Chart& c = charts[(i + k) % 2];  // neither always goes first
+      c.Widget.SetXMax(t);
+      const double t0 = Now();
+      if (&c == &charts[0])
+        c.Widget.Paint();
+      else
+        (void)c.Widget.BackBuffer();
+      c.Seconds += Now() - t0;
+    }
+  }
+  for (Chart& c : charts) {
+    c.Drawings = c.Widget.RenderCount() - c.Drawings;
+    c.Moved = c.Widget.ScrollCount() - c.Moved;
+  }
+  const double full = charts[0].Seconds / static_cast<double>(std::max<std::uint64_t>(charts[0].Drawings, 1));
+  const double moved =
+      charts[1].Seconds / static_cast<double>(std::max<std::uint64_t>(charts[1].Drawings, 1));
+  std::printf(
+      "Scrolling %d graphs, 10 s window at 1 ms, %.0f samples per %.0f ms tick, 800x400, pen 2, unit "
+      "conversion, %d ticks: everything drawn %.3f ms per drawing, moved picture %.3f ms per drawing (%llu "
+      "of "
+      "%llu moved), %.1fx less; at 10 drawings a second %.2f%% vs %.2f%% of a core\n",
+      graphs, kRate * kTick, kTick * 1e3, ticks, full * 1e3, moved * 1e3,
+      static_cast<unsigned long long>(charts[1].Moved), static_cast<unsigned long long>(charts[1].Drawings),
+      full / moved, full * 10 * 100, moved * 10 * 100);
+}
+
 // Runs one scenario in a child process and prints its peak resident memory.
 void Run(const char* name, const std::function<void()>& body) {
   std::fflush(stdout);
@@ -395,6 +471,8 @@ int main(int argc, char** argv) {
        [] {
          Live(Shape{100.0, -1}, 2);
        }},
+      {"Scrolling-4", [] { Scrolling(4); }},
+      {"Scrolling-11", [] { Scrolling(kGraphs); }},
       {"Paint-10k", [] { PaintAt(10'000); }},
       {"Paint-100k", [] { PaintAt(100'000); }},
       {"Paint-1M", [] { PaintAt(1'000'000); }},

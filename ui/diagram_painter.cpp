@@ -7,6 +7,7 @@
 #include <QPen>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "platform/number_text.h"
@@ -168,13 +169,15 @@ std::int64_t DivRound(std::int64_t n, std::int64_t d) {
 }  // namespace
 
 void TDiagramPainter::DrawCurve(QImage& image, const std::vector<QPoint>& pts, QRgb color, int clipLeft,
-                                int clipRight, int penWidth) {
+                                int clipRight, int penWidth, QImage* cover) {
   const int w = image.width(), h = image.height();
   clipLeft = std::max(clipLeft, 0);
   clipRight = std::min(clipRight, w);
   if (clipLeft >= clipRight || h <= 0 || pts.empty()) return;
   uchar* const bits = image.bits();
   const qsizetype stride = image.bytesPerLine();
+  uchar* const marks = cover ? cover->bits() : nullptr;
+  const qsizetype markStride = cover ? cover->bytesPerLine() : 0;
   // A pixel of the one-pixel line at (x, y) becomes the square of the pen
   // over x + lo .. x + hi, y + lo .. y + hi.
   penWidth = std::max(penWidth, 1);
@@ -186,6 +189,7 @@ void TDiagramPainter::DrawCurve(QImage& image, const std::vector<QPoint>& pts, Q
     if (y < top || y >= bottom || x < left || x >= right) return;
     if (penWidth == 1) {
       reinterpret_cast<QRgb*>(bits + stride * y)[x] = color;
+      if (marks) marks[markStride * y + x] = 0xFF;
       return;
     }
     const int x0 = static_cast<int>(std::max<std::int64_t>(x + lo, clipLeft));
@@ -195,6 +199,7 @@ void TDiagramPainter::DrawCurve(QImage& image, const std::vector<QPoint>& pts, Q
     for (int r = y0; r < y1; ++r) {
       QRgb* line = reinterpret_cast<QRgb*>(bits + stride * r);
       for (int c = x0; c < x1; ++c) line[c] = color;
+      if (marks && x0 < x1) std::memset(marks + markStride * r + x0, 0xFF, static_cast<std::size_t>(x1 - x0));
     }
   };
   auto segment = [&](QPoint a, QPoint b) {
@@ -220,6 +225,8 @@ void TDiagramPainter::DrawCurve(QImage& image, const std::vector<QPoint>& pts, Q
     if (rx == 0 && penWidth == 1) {
       QRgb* p = reinterpret_cast<QRgb*>(bits + stride * y0) + a.x();
       for (int y = y0; y <= y1; ++y, p += stride / 4) *p = color;
+      if (marks)
+        for (int y = y0; y <= y1; ++y) marks[markStride * y + a.x()] = 0xFF;
       return;
     }
     for (int y = y0; y <= y1; ++y) put(a.x() + DivRound((y - a.y()) * rx, dy), y);
@@ -426,7 +433,8 @@ void TDiagramPainter::PaintDecorations(const TDiagramModel& model, QImage& buffe
 
 TDiagramPainter::TCurveExtent TDiagramPainter::PaintCurves(const TDiagramModel& model, QImage& image,
                                                            const TCurveGeometry& geo, int fromColumn,
-                                                           int toColumn, int clipLeft, int clipRight) {
+                                                           int toColumn, int clipLeft, int clipRight,
+                                                           QImage* cover) {
   TCurveExtent extent;
   extent.FirstXMax = std::numeric_limits<int>::min();
   extent.LastX = std::numeric_limits<int>::max();
@@ -469,7 +477,7 @@ TDiagramPainter::TCurveExtent TDiagramPainter::PaintCurves(const TDiagramModel& 
     if (whole && pts.size() <= 2) continue;
     const QRgb color = ToQColor(gp.Color).rgb();
     if (gp.PenWidth <= kMaxDrawnPen) {
-      DrawCurve(image, pts, color, clipLeft, clipRight, gp.PenWidth);
+      DrawCurve(image, pts, color, clipLeft, clipRight, gp.PenWidth, cover);
     } else {
       QPainter p(&image);
       p.setClipRect(QRect(clipLeft, 0, clipRight - clipLeft, image.height()));

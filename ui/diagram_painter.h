@@ -85,9 +85,11 @@ class TDiagramPainter {
   // [clipLeft, clipRight). A pen of width w puts a w x w square on every
   // pixel of the one-pixel line (reaching PenReach(w) left of and above it,
   // w - 1 - PenReach(w) right of and below it). A segment's pixels depend on
-  // its two ends only, so clipped drawings join without a seam.
+  // its two ends only, so clipped drawings join without a seam. When
+  // `cover` is given (8 bits per pixel, the size of `image`), every pixel
+  // drawn is also set to 0xFF there.
   static void DrawCurve(QImage& image, const std::vector<QPoint>& pts, QRgb color, int clipLeft,
-                        int clipRight, int penWidth = 1);
+                        int clipRight, int penWidth = 1, QImage* cover = nullptr);
   // The envelopes of all graphs of the model, column by column
   // ([(column - fromColumn) * GraphCount() + graph]) for the columns
   // [fromColumn, toColumn) (all: 0, -1), each column read in one pass;
@@ -129,9 +131,11 @@ class TDiagramPainter {
   };
   // Draws the curves of the shown graphs, of the columns [fromColumn,
   // toColumn) (all: 0, -1), into the pixel columns [clipLeft, clipRight) of
-  // `image`.
+  // `image`, noting the pixels drawn in `cover` as DrawCurve does (pens
+  // wider than kMaxDrawnPen are not noted).
   static TCurveExtent PaintCurves(const TDiagramModel& model, QImage& image, const TCurveGeometry& geo,
-                                  int fromColumn, int toColumn, int clipLeft, int clipRight);
+                                  int fromColumn, int toColumn, int clipLeft, int clipRight,
+                                  QImage* cover = nullptr);
   // The overlay message, if any.
   static void PaintMessage(const TDiagramModel& model, QImage& buffer);
 };

@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QSize>
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -15,16 +16,22 @@ class TDiagramModel;
 // Draws the chart's back buffer, as cheaply as the change since the last
 // drawing allows.
 //
-// The picture is made of two layers: the decorations (background, axes,
-// grid, labels) and the curves, which lie over them. Pixel columns of the
-// curves are fixed slot ranges counted from the first slot ever stored, so
-// while samples arrive at the right edge and the window follows them at a
-// constant width, the curve layer moves by whole pixels: it is shifted, and
+// The picture is the decorations (background, axes, grid, labels, kept in
+// an image of their own) with the curves drawn over them; an 8-bit cover
+// notes which pixels the curves took. Pixel columns of the curves are fixed
+// slot ranges counted from the first slot ever stored, so while samples
+// arrive at the right edge and the window follows them at a constant width,
+// the curves move by whole pixels: the picture and its cover are shifted,
 // only the columns at the left edge and from the last drawn point on are
-// drawn again. Of the decorations only the strip of the X labels changes.
-// Anything else (a zoom, a Y change, new graph properties, a hold, a
-// transform of the values, a pen too wide for TDiagramPainter::DrawCurve)
-// draws everything.
+// drawn again, and where the decorations differ from what moved onto them
+// (the X labels, the fixed grid and axes) the picture shows them wherever
+// no curve covers them. Anything else (a zoom, a Y change, new graph
+// properties, a hold, a shown message, a pen too wide for
+// TDiagramPainter::DrawCurve) draws everything. A value transform
+// (OnProcessDiagramPaint) is a function the renderer cannot compare: it
+// counts as unchanged while it gives the same values for the Y limits and
+// for a few fixed values, which pins any affine transform (such as a unit
+// conversion) whatever its state.
 class TDiagramRenderer {
  public:
   // Draws the chart of a client area clientWidth x clientHeight into a back
@@ -50,21 +57,25 @@ class TDiagramRenderer {
     QRgb Background = 0;
     bool Snapshot = false;
     std::uint64_t Rewrites = 0;
+    std::array<double, 3> Drawn{};      // the value transform at three fixed values
     std::vector<std::uint64_t> Graphs;  // colour, pen, shown and place in the paint order
     bool operator==(const TKey&) const = default;
   };
   static TKey KeyOf(const TDiagramModel& model, QSize size, const QColor& background,
                     const TDiagramPainter::TLayout& layout);
-  // The picture from the layers in x0..x1-1, y0..y1-1.
-  void ComposeRect(int x0, int x1, int y0, int y1);
+  // The decorations into the picture in x0..x1-1, y0..y1-1, uncovered.
+  void Restore(int x0, int x1, int y0, int y1);
+  // The decorations into the pixels of x0..x1-1, y0..y1-1 no curve covers.
+  void Uncover(int x0, int x1, int y0, int y1);
   // Notes the pixels of the decorations over the plot (right of L, not below B0).
   void FindDecorations(int L, int B0, const QColor& background);
-  // Moves the plot part of the picture left by `shift` pixels and composes
-  // again what changed: the new columns (from repairFrom), the left edge
-  // [leftFrom, leftEnd), the X labels and the fixed decorations.
-  void MovePicture(int L, int B0, int shift, int repairFrom, int leftFrom, int leftEnd);
+  // Moves the picture and its cover right of L left by `shift` pixels.
+  void MovePicture(int L, int shift);
+  // The fixed decorations over the plot, where they lie and where they came
+  // from, after a move by `shift`.
+  void RestoreDecorations(int L, int shift);
 
-  QImage decorations_, curves_, picture_;
+  QImage decorations_, picture_, cover_;
   TKey key_;
   bool valid_ = false;
   bool scrolling_ = true;

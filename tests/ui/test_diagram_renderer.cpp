@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QImage>
 #include <cmath>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -187,6 +188,132 @@ TEST(DiagramRenderer, OtherChangesDrawEverything) {
 
   f.live.Invalidate();  // what the chart does when its data change as a whole
   EXPECT_FALSE(f.Render());
+}
+
+// The main window draws its values through a unit conversion. While the
+// conversion stays, a chart following its data moves its picture and gives
+// the pixels of a full drawing; a switch of the unit draws everything.
+TEST(DiagramRenderer, AConvertedChartMovesAndSwitchingTheUnitDrawsEverything) {
+  LiveChart chart(1'000'000, dmmStop, 2);
+  bool fahrenheit = false;
+  chart.model.OnProcessDiagramPaint = [&fahrenheit](double v) { return fahrenheit ? v * 1.8 + 32.0 : v; };
+  chart.Feed(11'000);
+  TDiagramRenderer live;
+  int moved = 0;
+  for (int update = 0; update < 40; ++update) {
+    if (update == 20) fahrenheit = true;
+    chart.Feed(115);
+    chart.Follow(10'000);
+    const bool move = live.Render(chart.model, kBuffer, kClientWidth, kClientHeight, kBackground);
+    if (update == 20) {
+      EXPECT_FALSE(move);
+    }
+    if (move) ++moved;
+    ASSERT_EQ(live.Image(), FullDrawing(chart.model)) << "update " << update;
+  }
+  EXPECT_EQ(moved, 38);  // all but the first drawing and the unit switch
+}
+
+// Whatever changes other than the window's place draws everything, and
+// the picture equals a full drawing. The chart holds an overwrite buffer
+// that is full, so its oldest slots are dropped at every update.
+TEST(DiagramRenderer, EveryChangeButAMoveDrawsEverything) {
+  struct Case {
+    const char* name;
+    std::function<void(LiveChart&, bool& fahrenheit)> change;
+    bool follow = true;  // the window then follows the data at its width
+    QSize buffer = kBuffer;
+  };
+  auto graph = [](LiveChart& c, int g, const std::function<void(TGraphProperties&)>& edit) {
+    TGraphProperties p = c.model.Graph(g);
+    edit(p);
+    c.model.SetGraph(g, p);
+  };
+  const Case cases[] = {
+      {"Y limits", [](LiveChart& c, bool&) { c.model.SetYMax(70); }},
+      {"Y decimals", [](LiveChart& c, bool&) { c.model.SetYDecimal(2); }},
+      {"grid colour", [](LiveChart& c, bool&) { c.model.SetGridColor(0x00808080); }},
+      {"graph colour", [&](LiveChart& c, bool&) { graph(c, 1, [](auto& p) { p.Color = 0x00123456; }); }},
+      {"graph hidden", [&](LiveChart& c, bool&) { graph(c, 0, [](auto& p) { p.ShowDiagram = false; }); }},
+      {"pen width", [&](LiveChart& c, bool&) { graph(c, 2, [](auto& p) { p.PenWidth = 3; }); }},
+      {"unit switched", [](LiveChart&, bool& f) { f = true; }},
+      {"wider window", [](LiveChart& c, bool&) { c.Follow(6'500); }},
+      {"zoom in", [](LiveChart& c, bool&) { c.model.XZoomIn(); }, false},
+      {"zoom out", [](LiveChart& c, bool&) { c.model.XZoomOut(); }, false},
+      {"window moved back",
+       [](LiveChart& c, bool&) {
+         c.model.SetXConstDiff(false);
+         c.model.SetXWindow(c.model.WindowStart() - 500, c.model.WindowEnd() - 500);
+       },
+       false},
+      {"hold", [](LiveChart& c, bool&) { c.model.ToggleHold(); }, false},
+      {"slots written again",
+       [](LiveChart& c, bool&) {
+         c.next -= 300;
+         c.noise = 30.0;
+         c.Feed(300);
+       }},
+      {"a new measurement",
+       [](LiveChart& c, bool&) {
+         c.model.Reset(smLocal, 0, 10);
+         c.next = 0;
+         c.followed = 0;
+         c.Feed(7'000);
+       }},
+      {"message shown", [](LiveChart& c, bool&) { c.model.SetDiaMessage(QStringLiteral("STOPPED")); }},
+      {"larger buffer", [](LiveChart&, bool&) {}, true, kBuffer + QSize(10, 0)},
+      {"smaller buffer", [](LiveChart&, bool&) {}, true, kBuffer - QSize(0, 10)},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    LiveChart chart(9'000, dmmOverwrite, 2);
+    bool fahrenheit = false;
+    chart.model.OnProcessDiagramPaint = [&fahrenheit](double v) { return fahrenheit ? v * 1.8 + 32.0 : v; };
+    chart.Feed(12'000);
+    TDiagramRenderer live;
+    auto render = [&](QSize buffer) {
+      return live.Render(chart.model, buffer, buffer.width() + 19, buffer.height() + 19, kBackground);
+    };
+    auto full = [&](QSize buffer) {
+      TDiagramRenderer fresh;
+      fresh.SetScrolling(false);
+      fresh.Render(chart.model, buffer, buffer.width() + 19, buffer.height() + 19, kBackground);
+      return fresh.Image();
+    };
+    for (int update = 0; update < 3; ++update) {
+      chart.Feed(57);
+      chart.Follow(6'000);
+      EXPECT_EQ(render(kBuffer), update > 0);
+    }
+    chart.Feed(57);
+    k.change(chart, fahrenheit);
+    if (k.follow) chart.Follow(chart.followed ? chart.followed : 6'000);
+    EXPECT_FALSE(render(k.buffer));
+    ASSERT_EQ(live.Image(), full(k.buffer));
+    // And on from there, moved or not, the picture stays right.
+    for (int update = 0; update < 3; ++update) {
+      chart.Feed(57);
+      if (k.follow) chart.Follow(chart.followed);
+      render(k.buffer);
+      ASSERT_EQ(live.Image(), full(k.buffer)) << "update " << update << " after the change";
+    }
+  }
+}
+
+// A message lies over the curves; once it is taken away the picture shows
+// again what lay under it.
+TEST(DiagramRenderer, AMessageComesAndGoesOverAMovingChart) {
+  Following f;
+  const char* messages[] = {"", "", "MEASUREMENT STOPPED !", "MEASUREMENT STOPPED !", "", "", ""};
+  std::vector<bool> moved;
+  for (const char* text : messages) {
+    f.chart.model.SetDiaMessage(QString::fromLatin1(text));
+    f.chart.Feed(57);
+    f.chart.Follow(6'000);
+    moved.push_back(f.Render());
+    ASSERT_EQ(f.live.Image(), FullDrawing(f.chart.model)) << "message \"" << text << "\"";
+  }
+  EXPECT_EQ(moved, (std::vector<bool>{true, true, false, false, false, true, true}));
 }
 
 }  // namespace
