@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/logger.h"
 #include "ui/diagram_painter.h"
 #include "ui/diagram_scroll_bar.h"
 
@@ -128,8 +129,14 @@ void TDiagram::Render() {
   QColor bg = ownColor_ ? TDiagramPainter::ToQColor(color_) : palette().color(QPalette::Window);
   try {
     if (renderer_.Render(*this, bufferSize_, width(), height(), bg)) ++scrollCount_;
+    renderFailureLogged_ = false;
   } catch (...) {
-    // A failing value transform ends the drawing; what was drawn stays.
+    // A failing value transform ends the drawing; what was drawn stays. The
+    // next drawing fails the same way as long as the transform does, so the
+    // failure is logged once until a drawing succeeds again.
+    if (!renderFailureLogged_)
+      Logger::Caught(Logger::Level::Warning, QStringLiteral("chart"), QStringLiteral("drawing the chart"));
+    renderFailureLogged_ = true;
     renderer_.Invalidate();
   }
   ++renderCount_;

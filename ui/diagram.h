@@ -129,6 +129,7 @@ class TDiagram : public QFrame, public TDiagramModel {
   QSize laidOutSize_;
   bool stale_ = true;
   bool painting_ = false;
+  bool renderFailureLogged_ = false;  // a failing drawing was logged
   bool syncingBars_ = false;
   bool pressed_ = false;
   std::uint64_t renderCount_ = 0;

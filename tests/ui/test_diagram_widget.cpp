@@ -7,7 +7,9 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QToolButton>
+#include <stdexcept>
 
+#include "platform/logger.h"
 #include "ui/diagram.h"
 #include "ui/diagram_scroll_bar.h"
 
@@ -187,6 +189,34 @@ TEST_F(ChartFixture, ManyChangesCostOneDrawing) {
   EXPECT_EQ(chart.RenderCount(), before);
   (void)chart.BackBuffer();
   EXPECT_EQ(chart.RenderCount(), before + 1);
+}
+
+// A value transform that throws ends a drawing without ending the program;
+// the failure is logged once while it lasts, and again after a good drawing.
+TEST_F(ChartFixture, AFailingValueTransformIsLoggedOnceWhileItFails) {
+  Logger::Capture log;
+  bool fail = true;
+  chart.OnProcessDiagramPaint = [&fail](double v) {
+    if (fail) throw std::runtime_error("no unit");
+    return v;
+  };
+  auto failures = [&log] {
+    int n = 0;
+    for (const Logger::Record& r : log.Records()) n += r.text.contains(QStringLiteral("no unit")) ? 1 : 0;
+    return n;
+  };
+  for (int i = 0; i < 3; ++i) {
+    chart.SetYMin(-10 - i);
+    (void)chart.BackBuffer();
+  }
+  EXPECT_EQ(failures(), 1);
+  fail = false;
+  chart.SetYMin(-20);
+  (void)chart.BackBuffer();
+  fail = true;
+  chart.SetYMin(-21);
+  (void)chart.BackBuffer();
+  EXPECT_EQ(failures(), 2);
 }
 
 TEST_F(ChartFixture, PlotAreaMouseReachesTheChartsEvents) {
