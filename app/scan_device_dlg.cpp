@@ -346,7 +346,9 @@ void TScanDeviceDlg::OpenRow(int index) {
   const TScanResult& r = row.Result;
   if (r.Kind == 3) {
     auto family = std::make_unique<ArgoFamily>(this);
-    family->OnNewTemp = [this, index](std::uint8_t type, float value) { RowTemperature(index, type, value); };
+    family->OnChannelValues = [this, index](const TChannelSample& reading) {
+      if (reading.Has(ChannelValues::TObj)) RowTemperature(index, 1, reading.Values[ChannelValues::TObj]);
+    };
     ArgoFamily* f = family.get();
     row.Family = std::move(family);
     f->Open(r.Port, r.BaudIndex, 0, [this, f, index](bool opened) {
@@ -366,7 +368,9 @@ void TScanDeviceDlg::OpenRow(int index) {
   }
   if (r.Kind == 1) {
     auto family = std::make_unique<BrioFamily>(this, DeviceType::Voduz1);
-    family->OnNewTemp = [this, index](std::uint8_t type, float value) { RowTemperature(index, type, value); };
+    family->OnChannelValues = [this, index](const TChannelSample& reading) {
+      if (reading.Has(ChannelValues::TObj)) RowTemperature(index, 1, reading.Values[ChannelValues::TObj]);
+    };
     BrioFamily* f = family.get();
     row.Family = std::move(family);
     f->Open(r.Port, 0, 0, [this, f, index](bool opened) {

@@ -122,9 +122,9 @@ class SessionFamily : public DeviceFamily {
       if (OnProgress) OnProgress(percent, caption);
     });
   }
-  void ReportNewTemp(std::uint8_t type, float value) {
-    Report([this, type, value] {
-      if (OnNewTemp) OnNewTemp(type, value);
+  void ReportValues(const TChannelSample& reading) {
+    Report([this, reading] {
+      if (OnChannelValues) OnChannelValues(reading);
     });
   }
 
