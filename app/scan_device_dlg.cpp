@@ -347,7 +347,7 @@ void TScanDeviceDlg::OpenRow(int index) {
   const TScanResult& r = row.Result;
   if (DeviceType::IsSingleColour(r.DeviceType)) {
     auto family = std::make_unique<ArgoFamily>(this);
-    family->OnNewTemp = [this, index](std::uint8_t type, float value) { RowTemperature(index, type, value); };
+    family->OnChannelValues = [this, index](const TChannelSample& reading) { RowReading(index, reading); };
     ArgoFamily* f = family.get();
     row.Family = std::move(family);
     f->Open(r.Port, r.BaudIndex, 0, [this, f, index](bool opened) {
@@ -369,7 +369,7 @@ void TScanDeviceDlg::OpenRow(int index) {
   }
   if (DeviceType::IsBrioFirstGeneration(r.DeviceType)) {
     auto family = std::make_unique<BrioFamily>(this, r.DeviceType);
-    family->OnNewTemp = [this, index](std::uint8_t type, float value) { RowTemperature(index, type, value); };
+    family->OnChannelValues = [this, index](const TChannelSample& reading) { RowReading(index, reading); };
     BrioFamily* f = family.get();
     row.Family = std::move(family);
     f->Open(r.Port, 0, 0, [this, f, index](bool opened) {
@@ -416,14 +416,20 @@ void TScanDeviceDlg::MsgBrioNewValues(std::uint32_t wParam, std::int32_t lParam)
   Grid->SetCells(5, index + 1, s);
 }
 
-void TScanDeviceDlg::RowTemperature(int index, std::uint8_t tempType, float value) {
+void TScanDeviceDlg::RowReading(int index, const TChannelSample& reading) {
+  for (int c = 0; c < static_cast<int>(ChannelValues::kCount); ++c)
+    if (reading.Has(c)) RowTemperature(index, c, reading.Values[static_cast<std::size_t>(c)]);
+}
+
+void TScanDeviceDlg::RowTemperature(int index, int channel, float value) {
   if (index < 0 || static_cast<std::size_t>(index) >= rows_.size() || index + 1 >= Grid->RowCount()) return;
   const Row& row = *rows_[static_cast<std::size_t>(index)];
   const QString name = Grid->Cells(1, index + 1);
   bool fahrenheit = Fahrenheit;
   if (DeviceType::IsSingleColour(row.Result.DeviceType)) {
     fahrenheit = row.Family != nullptr && row.Family->Snapshot().Fahrenheit;
-    if (name == TypeName(DeviceType::ArgoRatio) && tempType == 2) {
+    // The ratio model's internal value is a percentage.
+    if (name == TypeName(DeviceType::ArgoRatio) && channel == ChannelValues::TInt) {
       Grid->SetCells(5, index + 1, NumberText::FormatFixed(value, 1) + QStringLiteral("%"));
       return;
     }

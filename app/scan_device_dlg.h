@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/device_scan.h"
+#include "measurement/channel_sample.h"
 
 class QFrame;
 class QLabel;
@@ -101,7 +102,9 @@ class TScanDeviceDlg : public QDialog {
   void ScanDone(const TDeviceScan::Outcome& outcome);
   void FillRows(const QList<TScanResult>& records);
   void OpenRow(int row);
-  void RowTemperature(int row, std::uint8_t tempType, float value);
+  // Every value a row's driver read goes to the row's temperature cell.
+  void RowReading(int row, const TChannelSample& reading);
+  void RowTemperature(int row, int channel, float value);
   void ClearRows();
   void SetHeaders();
   bool HasSelection() const;

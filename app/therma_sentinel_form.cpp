@@ -213,7 +213,7 @@ void TThermaSentinelForm::FormCreate() {
   values_.fill(0.0f);
   smoothCycles_ = config_->ReadSmoothCycles();
   smoothRing_.SetSize(smoothCycles_);
-  recordCount_ = 0;
+  timeline_ = TLiveTimeline();
   sampleCount_ = 0;
 
   state_ = csClosed;
@@ -313,26 +313,7 @@ void TThermaSentinelForm::FormShow() {
     for (int c = 0; c < 11; ++c) items[c]->setChecked(graph_[c].ShowDigital);
     CopyChecksToTwins();
 
-    // Panel start texts.
-    for (int c = 0; c < 11; ++c) {
-      QString text;
-      switch (c) {
-        case ChannelValues::Tau:
-          text = NumberText::FormatFixed(0.0, 1) + QStringLiteral("%");
-          break;
-        case ChannelValues::Epsilon:
-          text = NumberText::FormatFixed(0.0, 3);
-          break;
-        case ChannelValues::MVin:
-        case ChannelValues::Vcc:
-          text = NumberText::FormatFixed(0.0, 1) + QStringLiteral(" V");
-          break;
-        default:
-          text = TemperatureText(0.0f);
-      }
-      ShowPanelText(c, text);
-    }
-    CopyPanelsToSecondSet();
+    ShowStartTexts();
     ArrangePanels();
   }
 
@@ -680,7 +661,7 @@ void TThermaSentinelForm::WriteTestReport() {
   text += QStringLiteral("State=%1\n").arg(state_);
   text += QStringLiteral("Mode=%1\n").arg(measureMode_);
   text += QStringLiteral("DeviceType=%1\n").arg(deviceTypeCode_);
-  text += QStringLiteral("Records=%1\n").arg(recordCount_);
+  text += QStringLiteral("Records=%1\n").arg(timeline_.Records());
   text += QStringLiteral("Samples=%1\n").arg(sampleCount_);
   text += QStringLiteral("Queued=%1\n")
               .arg(family_ != nullptr ? static_cast<qulonglong>(family_->Records().Size()) : 0ull);
@@ -689,8 +670,9 @@ void TThermaSentinelForm::WriteTestReport() {
   text += QStringLiteral("BytesLost=%1\n")
               .arg(family_ != nullptr ? static_cast<qulonglong>(family_->BytesLost()) : 0ull);
   text += QStringLiteral("UsedData=%1\n").arg(Diagram_->UsedData());
-  text += QStringLiteral("lblTObj=%1\n").arg(Panels1[0].Label->text());
-  text += QStringLiteral("lblTObj2=%1\n").arg(Panels2[0].Label->text());
+  // What the labels show, as a user would read them.
+  text += QStringLiteral("lblTObj=%1\n").arg(Panels1[ChannelValues::TObj].Label->text());
+  text += QStringLiteral("lblTObj2=%1\n").arg(Panels2[ChannelValues::TObj].Label->text());
   text += QStringLiteral("StatusPanel0=%1\n").arg(StatusBar_->PanelText(0));
   text += QStringLiteral("StatusPanel1=%1\n").arg(StatusBar_->PanelText(1));
   text += QStringLiteral("Fahrenheit=%1\n").arg(fahrenheit_ ? 1 : 0);

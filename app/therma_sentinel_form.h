@@ -15,11 +15,13 @@
 #include "app/brio_loop_maintenance.h"
 #include "app/brio_setup_dispatch.h"
 #include "app/command_line.h"
+#include "app/value_panels.h"
 #include "measurement/channel_values.h"
 #include "measurement/config.h"
 #include "measurement/device_family.h"
 #include "measurement/display_value_encoding.h"
 #include "measurement/float_ring_buffer.h"
+#include "measurement/live_timeline.h"
 #include "ui/graph_properties.h"
 
 class QAction;
@@ -68,13 +70,6 @@ enum TConnectionState : std::uint8_t {
   csBusy = 6,
   csMeasuring = 7,
   csRecording = 8,
-};
-
-// One value panel: a group box with its label, on the top bar or in the
-// right column.
-struct TValuePanel {
-  QGroupBox* Box = nullptr;
-  QLabel* Label = nullptr;
 };
 
 // The main window of ThermaSentinel: start-up and shutdown, the device
@@ -126,14 +121,12 @@ class TThermaSentinelForm : public QMainWindow {
   static constexpr int kBrioStopDeadlineMs = 45000;
   // The pause of a disconnected Brio device before the close goes on.
   static constexpr int kBrioDisconnectPauseMs = 500;
-  int RecordCount() const { return recordCount_; }
+  int RecordCount() const { return static_cast<int>(timeline_.Records()); }
   // Chart samples added since the start of the current measurement.
   std::int64_t SampleCount() const { return sampleCount_; }
   const TChannelValues& CurrentValues() const { return values_; }
   // The value the external displays of DisplayKind 1..11 are given.
-  TDisplayValueMessage DisplayValue(int kind) const {
-    return kind >= 1 && kind <= 11 ? displayValues_[static_cast<std::size_t>(kind)] : TDisplayValueMessage{};
-  }
+  TDisplayValueMessage DisplayValue(int kind) const { return ValuePanels.DisplayValue(kind); }
   const std::array<TGraphProperties, 11>& Graph() const { return graph_; }
   int StartupTimerInterval() const { return startupInterval_; }
   float InitialTime() const { return initialTime_; }
@@ -217,13 +210,18 @@ class TThermaSentinelForm : public QMainWindow {
   // ---- the live loop (public for tests) ----
   void NewBurstEvent();
   bool NewBurstData(double& Time, double& Cycle);
-  void NewPollEvent();
+  // A poll-mode chart sample for a reading that arrived at `readingTime`
+  // (seconds, steady clock).
+  void NewPollEvent(double readingTime);
   void UpdateDiagram(double Cycle, double Time);
   // Shows the newest burst values and the status-bar figures now if they
   // wait; the live loop refreshes them at a bounded rate.
   void ShowLiveTexts();
   void PollTimerTimer();
-  void pyreonNewTemp(QObject* Sender, std::uint8_t TempTyp, float Temp);
+  // Values the device read on request (every family, every source but the
+  // burst): the current values, the panels, the displays, the emissivity
+  // dialog and in poll mode the chart.
+  void TakeReading(const TChannelSample& reading);
   void DiagramBufferFull(QObject* Sender);
 
   // Self-posted messages.
@@ -316,9 +314,11 @@ class TThermaSentinelForm : public QMainWindow {
   bool AlphaBlend() const { return alphaBlend_; }
   static constexpr int AlphaBlendValue = 255;
   QProgressBar* ProgressBar = nullptr;
+  // The value panels and what the external displays are given.
+  TValuePanels ValuePanels;
   // Value panels by channel (0..10): first set (top bar), second set (right column).
-  std::array<TValuePanel, 11> Panels1{};
-  std::array<TValuePanel, 11> Panels2{};
+  std::array<TValuePanel, 11>& Panels1 = ValuePanels.First;
+  std::array<TValuePanel, 11>& Panels2 = ValuePanels.Second;
 
   QTimer* StartupTimer = nullptr;
   QTimer* ConnectTimeOutTimer = nullptr;
@@ -402,22 +402,16 @@ class TThermaSentinelForm : public QMainWindow {
   enum class TFamilyGroup { SingleColour, BrioFirst, BrioSecond };
   static TFamilyGroup FamilyGroupOf(std::uint8_t code);
   void WireBrioFamily();
-  void pyreonBrioComOpen(QObject* Sender);
-  void pyreonBrioComClose(QObject* Sender);
-  void pyreonBrioConnect(QObject* Sender);
-  void pyreonBrioAllLoaded(QObject* Sender);
-  void pyreonBrioError(QObject* Sender, int Errorcode);
-  void pyreonBrioProgress(QObject* Sender, int Percent);
-  void pyreonBrioBusrtStart(QObject* Sender);
-  void BrioNotify(std::uint16_t msg, std::uint32_t wParam, std::int32_t lParam);
-  void WMBrioPortOpened();
-  void WMBrioPortClosed();
-  void WMBrioDeviceFound();
-  void WMBrioDisconnected();
-  void WMBrioAllLoaded();
-  void WMBrioError(std::int32_t code);
-  void WMBrioBurstStart();
-  void WMBrioNewValues(std::uint32_t wParam, std::int32_t lParam);
+  // Both generations' notifications; `second`: the second generation.
+  void pyreonBrioComOpen(bool second);
+  void pyreonBrioComClose();
+  void pyreonBrioConnect(bool second);
+  void pyreonBrioDisconnect();
+  void pyreonBrioImageLoaded();
+  void pyreonBrioAllLoaded(bool second);
+  void pyreonBrioError(int Errorcode);
+  void pyreonBrioProgress(int Percent);
+  void pyreonBrioBusrtStart();
   // The end of loading of both generations: rewrite, stop done or connected.
   void BrioLoaded();
   void HideBrioChannels();
@@ -429,7 +423,6 @@ class TThermaSentinelForm : public QMainWindow {
   void BrioStopFinished();
   // measurement (therma_sentinel_form_measurement.cpp)
   void StartBrioBurst();
-  void ShowBrioPanels(const TChannelValues& values);
   QString BrioSerialText() const;
   // The close waits for a Brio measurement to stop (or a Brio device to be
   // disconnected); true when it must wait.
@@ -445,12 +438,11 @@ class TThermaSentinelForm : public QMainWindow {
   void BurstTimerTimer();
   // The record queue's drop count in the status bar (panel 3), when it changed.
   void ShowDroppedRecords();
-  void ShowPanelText(int channel, const QString& text);
-  // False for a channel the connected device does not send (it shows no
-  // value in its panel and on its displays).
-  bool ChannelSent(int channel) const;
-  void CopyPanelsToSecondSet();
-  QString TemperatureText(float celsius) const;
+  // The channels the connected device sends (the others show no value in
+  // their panels and on their displays); every channel while none is.
+  std::uint16_t DeliveredChannels() const;
+  // The panels' texts before any value.
+  void ShowStartTexts();
   void AddSample(double time);
   // An automatic value axis starts around the first usable sample of a
   // measurement (and widens from there), not at the stored window.
@@ -458,8 +450,9 @@ class TThermaSentinelForm : public QMainWindow {
   bool valueAxisFromSample_ = false;
   // The ratio model shows its object value as a percentage (display mode 2).
   bool RatioPercentMode() const;
-  // Encodes a value for the external displays of one DisplayKind.
-  void FeedDisplays(int kind, float value, bool highResolution);
+  // The channels of `channels` (bit c: channel c) to their external
+  // displays, from the current values.
+  void FeedDisplays(std::uint16_t channels, const TChannelSample& sample);
 
   // panels and layout
   // Gives every popup-menu twin the check mark of its main-menu item.
@@ -595,14 +588,12 @@ class TThermaSentinelForm : public QMainWindow {
   bool useInitialTime_ = false;
   bool windowStartPending_ = false;
   bool unsavedData_ = false;
-  int recordCount_ = 0;
   std::int64_t sampleCount_ = 0;
+  // The start delay of the burst being started (seconds).
   double startDelay_ = 0.0;
-  std::int64_t startDelayEndMs_ = 0;  // monotonic ms
-  double timeZero_ = 0.0;
-  double lastSampleTime_ = 0.0;
+  // The measurement's time zero, start delay and cycle.
+  TLiveTimeline timeline_;
   QDateTime measureStartTime_;
-  std::int64_t measureStartMs_ = 0;  // monotonic ms, poll-mode time base
   bool xWindowFromChart_ = false;
   // The live chart's view while the chart shows a loaded file: put back
   // before the next measurement and before the settings are written, so the
@@ -619,9 +610,6 @@ class TThermaSentinelForm : public QMainWindow {
   bool inBurstBatch_ = false;
   bool forcedSaveFailed_ = false;
   TChannelValues values_{};
-  // The newest encoded value per DisplayKind 1..11 (index 0 unused), as it
-  // goes to the external displays of that kind.
-  std::array<TDisplayValueMessage, 12> displayValues_{};
   std::int64_t lastReportMs_ = 0;
   // Texts of the live loop waiting for the next refresh (at most one per
   // kLiveTextIntervalMs, whatever the record rate).
@@ -633,8 +621,8 @@ class TThermaSentinelForm : public QMainWindow {
   // measurement (the settings are not read again for every batch).
   bool burstFastLayout_ = false;
   bool burstPanelsPending_ = false;
-  bool burstPanelsPercent_ = false;
-  TChannelValues burstPanelValues_{};
+  // The newest record's sample, shown at the next refresh.
+  TChannelSample burstPanelSample_;
   bool statusTextsPending_ = false;
   double pendingCycle_ = 0.0;
   double pendingTime_ = 0.0;

@@ -1,7 +1,7 @@
-// The Brio families in the main window: the first generation's events, the
-// second generation's notifications, the end of loading with the model
-// decision and the rewrite of a configuration a burst changed, and the
-// stop of a Brio measurement (the device restarts and is read again).
+// The Brio families in the main window: both generations' notifications,
+// the end of loading with the model decision and the rewrite of a
+// configuration a burst changed, and the stop of a Brio measurement (the
+// device restarts and is read again).
 
 #include <QGroupBox>
 #include <QLabel>
@@ -20,65 +20,65 @@
 #include "ui/lng_ini_supp.h"
 #include "ui/panel_status_bar.h"
 
-namespace {
-
-// Second-generation value types of MsgBrioNewValues (high word of wParam).
-enum BrioValueType : int {
-  bvTObj = 1,
-  bvTInt = 2,
-  bvTAct = 4,
-  bvTBox = 5,
-  bvEps = 6,
-  bvVcc = 7,
-  bvTAmb = 8,
-};
-
-}  // namespace
-
 void TThermaSentinelForm::WireBrioFamily() {
+  const bool second = DeviceType::IsBrioSecondGeneration(deviceTypeCode_);
   family_->OnPortRemoved = [this] { PortRemoved(); };
-  family_->OnError = [this](int code) { pyreonBrioError(this, code); };
-  family_->OnProgress = [this](int p, const QString&) { pyreonBrioProgress(this, p); };
-  if (DeviceType::IsBrioSecondGeneration(deviceTypeCode_)) {
-    family_->OnBrioNotify = [this](std::uint16_t msg, std::uint32_t w, std::int32_t l) {
-      BrioNotify(msg, w, l);
-    };
-    return;
+  family_->OnError = [this](int code) { pyreonBrioError(code); };
+  family_->OnProgress = [this](int p, const QString&) { pyreonBrioProgress(p); };
+  family_->OnComOpen = [this, second] { pyreonBrioComOpen(second); };
+  family_->OnComClose = [this] { pyreonBrioComClose(); };
+  family_->OnConnect = [this, second] { pyreonBrioConnect(second); };
+  family_->OnAllLoaded = [this, second] { pyreonBrioAllLoaded(second); };
+  family_->OnBurstStart = [this] { pyreonBrioBusrtStart(); };
+  family_->OnChannelValues = [this](const TChannelSample& reading) { TakeReading(reading); };
+  if (second) {
+    family_->OnDisconnect = [this] { pyreonBrioDisconnect(); };
+    family_->OnImageLoaded = [this] { pyreonBrioImageLoaded(); };
+    family_->OnBrioNotify = [this](std::uint16_t, std::uint32_t, std::int32_t) { ++brioNotifications_; };
   }
-  family_->OnComOpen = [this] { pyreonBrioComOpen(this); };
-  family_->OnComClose = [this] { pyreonBrioComClose(this); };
-  family_->OnConnect = [this] { pyreonBrioConnect(this); };
-  family_->OnAllLoaded = [this] { pyreonBrioAllLoaded(this); };
-  family_->OnNewTemp = [this](std::uint8_t t, float v) { pyreonNewTemp(this, t, v); };
-  family_->OnBurstStart = [this] { pyreonBrioBusrtStart(this); };
 }
 
-// ---------------------------------------------------------------------------
-// First generation
-
-void TThermaSentinelForm::pyreonBrioComOpen(QObject*) {
+void TThermaSentinelForm::pyreonBrioComOpen(bool second) {
   state_ = csOpened;
+  if (second) errorCount_ = 0;
   SetStatusText(4, LIS_->MessageText(QStringLiteral("Brio_ComportOpened"),
                                      QStringLiteral("Brio Comport opened. Brio Power On ...")));
-  family_->PowerOn({});
+  // The second generation's handshake moves the progress bar; one that
+  // found no device clears it.
+  family_->PowerOn([this, second](bool ready) {
+    if (second && !ready) SetProgress(0);
+  });
   UpdateState();
 }
 
-void TThermaSentinelForm::pyreonBrioComClose(QObject*) {
+void TThermaSentinelForm::pyreonBrioComClose() {
   state_ = csClosed;
   UpdateState();
 }
 
-void TThermaSentinelForm::pyreonBrioConnect(QObject*) {
+void TThermaSentinelForm::pyreonBrioConnect(bool second) {
   SetStatusText(4, LIS_->MessageText(QStringLiteral("Brio_DeviceFound"),
                                      QStringLiteral("Device found. Read Data ...")));
-  // The first generation measures in degrees Celsius only.
-  fahrenheit_ = false;
-  // A foreign chip closes the port; the images end in OnAllLoaded.
+  if (second) {
+    SetProgress(0);
+    errorCount_ = 0;
+  } else {
+    // The first generation measures in degrees Celsius only.
+    fahrenheit_ = false;
+  }
+  // A foreign first-generation chip closes the port; the images end in
+  // OnAllLoaded.
   family_->ReadConfiguration({});
 }
 
-void TThermaSentinelForm::pyreonBrioError(QObject*, int Errorcode) {
+void TThermaSentinelForm::pyreonBrioDisconnect() { mDisconnectClick(nullptr); }
+
+void TThermaSentinelForm::pyreonBrioImageLoaded() {
+  errorCount_ = 0;
+  SetProgress(ProgressBar->value() + 33);
+}
+
+void TThermaSentinelForm::pyreonBrioError(int Errorcode) {
   ++errorsReported_;
   WriteTestReport();
   if (Errorcode != brioErrNoAnswer) return;
@@ -86,163 +86,26 @@ void TThermaSentinelForm::pyreonBrioError(QObject*, int Errorcode) {
   if (errorCount_ > 5) mDisconnectClick(nullptr);
 }
 
-void TThermaSentinelForm::pyreonBrioProgress(QObject*, int Percent) {
+void TThermaSentinelForm::pyreonBrioProgress(int Percent) {
   SetProgress(Percent);
   StatusBar_->repaint();
 }
 
-void TThermaSentinelForm::pyreonBrioBusrtStart(QObject*) {
+void TThermaSentinelForm::pyreonBrioBusrtStart() {
   if (state_ != csConnected && state_ != csWaiting) return;
   BurstTimer->start();
   state_ = csMeasuring;
   UpdateState();
 }
 
-void TThermaSentinelForm::pyreonBrioAllLoaded(QObject*) {
+void TThermaSentinelForm::pyreonBrioAllLoaded(bool second) {
+  if (second) {
+    if (family_ == nullptr || !family_->Snapshot().ImagesLoaded) return;
+    errorCount_ = 0;
+    SetProgress(0);
+  }
   SetStatusText(4, QString());
   BrioLoaded();
-}
-
-// ---------------------------------------------------------------------------
-// Second generation
-
-void TThermaSentinelForm::BrioNotify(std::uint16_t msg, std::uint32_t wParam, std::int32_t lParam) {
-  ++brioNotifications_;
-  switch (msg) {
-    case MsgBrioPortOpened:
-      WMBrioPortOpened();
-      break;
-    case MsgBrioPortClosed:
-      WMBrioPortClosed();
-      break;
-    case MsgBrioDeviceFound:
-      WMBrioDeviceFound();
-      break;
-    case MsgBrioDisconnected:
-      WMBrioDisconnected();
-      break;
-    case MsgBrioCaliLoaded:
-    case MsgBrioConfigLoaded:
-    case MsgBrioVectorsLoaded:
-      errorCount_ = 0;
-      SetProgress(ProgressBar->value() + 33);
-      break;
-    case MsgBrioAllLoaded:
-      WMBrioAllLoaded();
-      break;
-    case MsgBrioError:
-      WMBrioError(lParam);
-      break;
-    case MsgBrioBurstStart:
-      WMBrioBurstStart();
-      break;
-    case MsgBrioNewValues:
-      WMBrioNewValues(wParam, lParam);
-      break;
-    default:
-      break;
-  }
-}
-
-void TThermaSentinelForm::WMBrioPortOpened() {
-  state_ = csOpened;
-  errorCount_ = 0;
-  SetStatusText(4, LIS_->MessageText(QStringLiteral("Brio_ComportOpened"),
-                                     QStringLiteral("Brio Comport opened. Brio Power On ...")));
-  // The handshake moves the progress bar; one that found no device clears it.
-  family_->PowerOn([this](bool ready) {
-    if (!ready) SetProgress(0);
-  });
-  UpdateState();
-}
-
-void TThermaSentinelForm::WMBrioPortClosed() {
-  state_ = csClosed;
-  UpdateState();
-}
-
-void TThermaSentinelForm::WMBrioDeviceFound() {
-  SetStatusText(4, LIS_->MessageText(QStringLiteral("Brio_DeviceFound"),
-                                     QStringLiteral("Device found. Read Data ...")));
-  SetProgress(0);
-  errorCount_ = 0;
-  family_->ReadConfiguration({});
-}
-
-void TThermaSentinelForm::WMBrioDisconnected() { mDisconnectClick(nullptr); }
-
-void TThermaSentinelForm::WMBrioError(std::int32_t code) {
-  ++errorsReported_;
-  WriteTestReport();
-  if (code != brioErrNoAnswer) return;
-  ++errorCount_;
-  if (errorCount_ > 5) mDisconnectClick(nullptr);
-}
-
-void TThermaSentinelForm::WMBrioBurstStart() {
-  if (state_ != csConnected && state_ != csWaiting) return;
-  BurstTimer->start();
-  state_ = csMeasuring;
-  UpdateState();
-}
-
-void TThermaSentinelForm::WMBrioAllLoaded() {
-  if (family_ == nullptr || !family_->Snapshot().ImagesLoaded) return;
-  errorCount_ = 0;
-  SetProgress(0);
-  SetStatusText(4, QString());
-  BrioLoaded();
-}
-
-void TThermaSentinelForm::WMBrioNewValues(std::uint32_t wParam, std::int32_t lParam) {
-  const int type = static_cast<int>(wParam >> 16);
-  const bool hires = family_ != nullptr && family_->Snapshot().HighResolution;
-  const float temperature = static_cast<float>(lParam) / (hires ? 100.0f : 10.0f);
-  int channel = -1;
-  float value = 0.0f;
-  QString text;
-  bool highResolutionValue = false;
-  switch (type) {
-    case bvTObj:
-    case bvTInt:
-    case bvTAct:
-    case bvTAmb:
-      channel = type == bvTObj   ? ChannelValues::TObj
-                : type == bvTInt ? ChannelValues::TInt
-                : type == bvTAct ? ChannelValues::TAct
-                                 : ChannelValues::TAmb;
-      value = temperature;
-      SentinelUtils::FormatTemperature(fahrenheit_, hires, text, value);
-      highResolutionValue = hires;
-      break;
-    case bvTBox:
-      channel = ChannelValues::TBox;
-      value = static_cast<float>(lParam) / 10.0f;
-      text = TemperatureText(value);
-      break;
-    case bvEps:
-      channel = ChannelValues::Epsilon;
-      value = static_cast<float>(lParam) / 1000.0f;
-      text = NumberText::FormatFixed(value, 3);
-      break;
-    case bvVcc:
-      channel = ChannelValues::Vcc;
-      value = static_cast<float>(lParam) / 1000.0f;
-      text = NumberText::FormatFixed(value, 1) + QStringLiteral(" V");
-      break;
-    default:
-      break;
-  }
-  if (channel >= 0) {
-    values_[static_cast<std::size_t>(channel)] = value;
-    ShowPanelText(channel, text);
-    if (type == bvTObj && ChangeEmissDlg != nullptr && ChangeEmissDlg->isVisible())
-      ChangeEmissDlg->ShowObjectTemperature(value);
-    if (type == bvTObj && state_ == csMeasuring && measureMode_ == MeasureMode::Poll) NewPollEvent();
-  }
-  CopyPanelsToSecondSet();
-  if (channel >= 0) FeedDisplays(ChannelValues::DisplayKindOfChannel(channel), value, highResolutionValue);
-  errorCount_ = 0;
 }
 
 // ---------------------------------------------------------------------------

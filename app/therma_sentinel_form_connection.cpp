@@ -68,7 +68,7 @@ void TThermaSentinelForm::CreateFamily() {
   family_->OnError = [this](int code) { pyreonArgoError(this, code); };
   family_->OnLoadConfigData = [this](bool ok) { pyreonArgoLoadConfigData(this, ok); };
   family_->OnProgress = [this](int p, const QString& c) { pyreonArgoProgress(this, p, c); };
-  family_->OnNewTemp = [this](std::uint8_t t, float v) { pyreonNewTemp(this, t, v); };
+  family_->OnChannelValues = [this](const TChannelSample& reading) { TakeReading(reading); };
   family_->OnPortRemoved = [this] { PortRemoved(); };
 }
 
@@ -406,15 +406,15 @@ void TThermaSentinelForm::UpdateState() {
                                          "",
                                          LNG_OTHER_KEY("Measuring"),
                                          LNG_OTHER_KEY("Recording")};
-  const int s = state_ <= 8 ? state_ : 6;
+  const int s = state_ <= csRecording ? state_ : static_cast<int>(csBusy);
   const QString first = QString::fromLatin1(kFirst[s]);
   SetStatusText(0, QStringLiteral("COM") + QString::number(config_->ReadComPort()) + QStringLiteral(": ") +
                        (first.isEmpty() ? QString() : LIS_->OtherTextOrKey(first)));
-  if (state_ < 4)
+  if (state_ < csUnknownDevice)
     SetStatusText(1, QString());
-  else if (state_ == 4)
+  else if (state_ == csUnknownDevice)
     SetStatusText(1, LIS_->OtherTextOrKey(QStringLiteral("UnknownDevice")));
-  else if (s != 6)
+  else if (s != csBusy)
     SetStatusText(
         1, deviceTypeLabel_ + QStringLiteral(": ") + LIS_->OtherTextOrKey(QString::fromLatin1(kSecond[s])));
   if (state_ >= csConnected && state_ != csBusy && family_ != nullptr && family_->Snapshot().Connected)

@@ -32,6 +32,7 @@ constexpr std::array<const char*, 11> kItemNames{"mExtTarget",  "mExtTInt",  "mE
 
 void TThermaSentinelForm::CreateDisplayLink() {
   displayLink_ = new TDisplayLink(this);
+  ValuePanels.SetDisplayLink(displayLink_);
   mExternaldisplay = menuView_->addMenu(QStringLiteral("External display"));
   mExternaldisplay->setObjectName(QStringLiteral("mExternaldisplay"));
   mExternaldisplay2 = pmDiagram->addMenu(QStringLiteral("External display"));

@@ -401,22 +401,14 @@ bool TThermaSentinelForm::ReadDataFile(const QString& fileName) {
   if (haveFirst && state_ < csConnected) {
     values_ = first;
     const bool two = d.YDecimal() == 2;
+    ValuePanels.SetDelivered(DeliveredChannels());
     for (int c = 0; c < 11; ++c) {
-      QString text;
-      if (c == ChannelValues::Tau) {
-        text = NumberText::FormatFixed(first[c], 1) + QStringLiteral("%");
-      } else if (c == ChannelValues::Epsilon) {
-        text = NumberText::FormatFixed(first[c], 3);
-      } else if (c == ChannelValues::MVin || c == ChannelValues::Vcc) {
-        text = NumberText::FormatFixed(first[c], 1) + QStringLiteral(" V");
-      } else {
-        SentinelUtils::FormatTemperature(fahrenheit_, two, text, first[c]);
-      }
-      ShowPanelText(c, text);
+      const TValuePanelModel::TText text = TValuePanelModel::FileText(c, first[c], fahrenheit_, two);
+      ValuePanels.ShowText(c, text);
       // Each external display shows the text of its own panel.
-      if (displayLink_ != nullptr) displayLink_->SendValueText(ChannelValues::DisplayKindOfChannel(c), text);
+      if (displayLink_ != nullptr)
+        displayLink_->SendValueText(ChannelValues::DisplayKindOfChannel(c), ValuePanels.Text(c));
     }
-    CopyPanelsToSecondSet();
   }
   UpdateState();
   return true;

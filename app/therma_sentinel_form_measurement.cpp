@@ -27,14 +27,9 @@
 
 namespace {
 
-// The last display message of a channel the device does not send.
-constexpr std::uint32_t kNoValueMark = 0xFFFFFFFFu;
-
 std::int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::Now().time_since_epoch()).count();
 }
-
-QString PercentText(float v) { return NumberText::FormatFixed(v, 1) + QStringLiteral("%"); }
 
 }  // namespace
 
@@ -59,7 +54,7 @@ void TThermaSentinelForm::mStartClick(QObject*) {
     mode = Diagram_->Resolution() < 0.2 ? streamed : MeasureMode::Poll;
 
   if (state_ == csMeasuring) mStopClick(nullptr);
-  recordCount_ = 0;
+  timeline_ = TLiveTimeline();
 
   if (!AskSaveUnsavedData()) {
     UpdateState();
@@ -105,13 +100,14 @@ void TThermaSentinelForm::mStartClick(QObject*) {
 
   repaint();
   measureStartTime_ = QDateTime::currentDateTime();
-  measureStartMs_ = NowMs();
+  if (measureMode_ == MeasureMode::Burst)
+    timeline_.StartBurst(startDelay_);
+  else
+    timeline_.StartPoll(TChannelSample::Now());
   SetProgress(0);
   PrepareChart();
   unsavedData_ = true;
   sampleCount_ = 0;
-  lastSampleTime_ = 0.0;
-  timeZero_ = 0.0;
   bufferFullHandled_ = false;
   burstPanelsPending_ = false;
   statusTextsPending_ = false;
@@ -139,9 +135,8 @@ void TThermaSentinelForm::StartBrioBurst() {
   if (extended) {
     for (int c : {ChannelValues::Epsilon, ChannelValues::MVin, ChannelValues::Vcc, ChannelValues::TAmb}) {
       values_[static_cast<std::size_t>(c)] = 0.0f;
-      ShowPanelText(c, QStringLiteral("-----"));
+      ValuePanels.ShowNoValue(c);
     }
-    CopyPanelsToSecondSet();
   }
   const int closes = closeCount_;
   family_->StartBurst(false, [this, closes](bool started) {
@@ -207,6 +202,8 @@ void TThermaSentinelForm::NewBurstEvent() {
   double time = 0.0;
   double cycle = 0.0;
   if (NewBurstData(time, cycle)) UpdateDiagram(cycle, time);
+  // The newest panel texts and the status figures go out in one refresh.
+  RequestLiveTexts();
   if (state_ == csMeasuring && measureMode_ == MeasureMode::Burst) {
     if (!BurstTimer->isActive()) BurstTimer->start();
   } else {
@@ -222,15 +219,12 @@ bool TThermaSentinelForm::NewBurstData(double& Time, double& Cycle) {
   if (n <= 0) return false;
   inBurstBatch_ = true;
   int taken = 0;
+  bool sampled = false;
   if (!recordsFile_.isEmpty() && !recordsOut_) {
     recordsOut_ = std::make_unique<QFile>(recordsFile_);
     if (!recordsOut_->open(QIODevice::WriteOnly | QIODevice::Append)) recordsOut_.reset();
   }
   QFile* records = recordsOut_.get();
-  const bool fast = burstFastLayout_;
-  const bool ratio = deviceTypeCode_ == DeviceType::ArgoRatio;
-  const bool ratioPercent = RatioPercentMode();
-  const bool brio = DeviceType::IsBrio(deviceTypeCode_);
   for (const TMeasurementRecord& rec : recordBatch_) {
     ++taken;
     if (records) {
@@ -239,26 +233,13 @@ bool TThermaSentinelForm::NewBurstData(double& Time, double& Cycle) {
       line += QString::number(rec.Time, 'f', 6) + QLatin1Char('\n');
       records->write(line.toLatin1());
     }
-    values_ = family_->ConvertRecord(rec);
-    burstPanelValues_ = values_;
-    // A Brio box temperature above 200 is no reading (the panel keeps it).
-    if (brio && values_[ChannelValues::TBox] > 200.0f &&
-        values_[ChannelValues::TBox] != ChannelValues::kNoValue)
-      values_[ChannelValues::TBox] = 0.0f;
-    Time = rec.Time;
-    ++recordCount_;
-    const std::int64_t now = NowMs();
-    if (recordCount_ == 1) {
-      startDelayEndMs_ = now + static_cast<std::int64_t>(std::lround(startDelay_ * 1000.0));
-      timeZero_ = rec.Time;
-    } else if (now < startDelayEndMs_) {
-      timeZero_ = rec.Time;
-      if (startDelay_ > 0.0)
-        SetProgress(100 -
-                    static_cast<int>(std::lround((startDelayEndMs_ - now) / (startDelay_ * 1000.0) * 100.0)));
-    } else {
-      if (ProgressBar != nullptr && sampleCount_ == 0) SetProgress(0);
-      Time -= timeZero_;
+    burstPanelSample_ = family_->SampleOf(rec);
+    burstPanelSample_.ApplyTo(values_);
+    const TLiveTimeline::TRecordStep step = timeline_.TakeRecord(burstPanelSample_.Time, NowMs());
+    if (step.Progress >= 0) SetProgress(step.Progress);
+    if (step.Sample) {
+      Time = step.Time;
+      sampled = true;
       AddSample(Time);
       if (bufferFullHandled_) break;  // the chart is full: the measurement has stopped
     }
@@ -267,16 +248,10 @@ bool TThermaSentinelForm::NewBurstData(double& Time, double& Cycle) {
   if (records != nullptr) records->flush();
   Diagram_->DropOverflow();
   if (taken > 0) {
-    Cycle = (Time - lastSampleTime_) / taken;
-    lastSampleTime_ = Time;
+    if (sampled) Cycle = timeline_.Cycle(Time, taken);
     // Panel texts of the newest record, shown at the next refresh.
-    if (!brio) burstPanelValues_ = values_;
-    burstPanelsPercent_ = !fast && ratio && ratioPercent;
     burstPanelsPending_ = true;
-    RequestLiveTexts();
-    const bool hires = brio && family_->Snapshot().HighResolution;
-    for (int kind = 1; kind <= 11; ++kind)
-      FeedDisplays(kind, values_[static_cast<std::size_t>(ChannelValues::ChannelOfDisplayKind(kind))], hires);
+    FeedDisplays(TValuePanelModel::kAllChannels, burstPanelSample_);
   }
   inBurstBatch_ = false;
   return taken > 0;
@@ -326,7 +301,8 @@ void TThermaSentinelForm::FitValueAxisToSample() {
 
 void TThermaSentinelForm::PollTimerTimer() {
   PollTimer->stop();
-  ShowPanelText(ChannelValues::MVin, QStringLiteral("-----"));
+  ValuePanels.SetDelivered(DeliveredChannels());
+  ValuePanels.ShowNoValue(ChannelValues::MVin);
   if (((state_ == csMeasuring && measureMode_ == MeasureMode::Poll) || state_ == csConnected) &&
       family_ != nullptr) {
     // One poll at a time; the tick resumes when it reported back.
@@ -343,13 +319,9 @@ void TThermaSentinelForm::PollTimerTimer() {
 
 void TThermaSentinelForm::PollDone(const TPollResult& result) {
   if (result.Answered) TakeDeviceUnit(result.Fahrenheit);
-  CopyPanelsToSecondSet();
-  for (int c : {ChannelValues::Epsilon, ChannelValues::Vcc, ChannelValues::TAmb}) {
-    if (Panels1[c].Label->text() == QStringLiteral("-----")) {
-      Panels1[c].Box->hide();
-      Panels2[c].Box->hide();
-    }
-  }
+  ValuePanels.HideNoValues(TChannelSample::Bit(ChannelValues::Epsilon) |
+                           TChannelSample::Bit(ChannelValues::Vcc) |
+                           TChannelSample::Bit(ChannelValues::TAmb));
   // A device that stopped answering is polled again by its driver's
   // reconnect; the tick resumes with the connection. A device dialog that
   // opened meanwhile has the device to itself until it closes.
@@ -359,77 +331,40 @@ void TThermaSentinelForm::PollDone(const TPollResult& result) {
     PollTimer->start();
 }
 
-void TThermaSentinelForm::pyreonNewTemp(QObject*, std::uint8_t TempTyp, float Temp) {
+void TThermaSentinelForm::TakeReading(const TChannelSample& reading) {
   errorCount_ = 0;
-  int channel = -1;
-  switch (TempTyp) {
-    case 1:
-      channel = ChannelValues::TObj;
-      break;
-    case 2:
-      channel = ChannelValues::TInt;
-      break;
-    case 3:
-      channel = ChannelValues::TBox;
-      break;
-    case 4:
-      channel = ChannelValues::TAct;
-      break;
-    case 5:
-      channel = ChannelValues::T2C;
-      break;
-    case 6:
-      channel = ChannelValues::T1C;
-      break;
-    case 7:
-      channel = ChannelValues::Tau;
-      break;
-    default:
-      return;
-  }
-  values_[channel] = Temp;
-  const bool percent = TempTyp == 7 || (TempTyp == 1 && RatioPercentMode());
-  ShowPanelText(channel, percent ? PercentText(Temp) : TemperatureText(Temp));
-  if (TempTyp == 1 && ChangeEmissDlg != nullptr && ChangeEmissDlg->isVisible())
-    ChangeEmissDlg->ShowObjectTemperature(Temp);
-  if ((TempTyp == 2 || TempTyp == 7) && state_ == csMeasuring && measureMode_ == MeasureMode::Poll)
-    NewPollEvent();
-  CopyPanelsToSecondSet();
-  FeedDisplays(ChannelValues::DisplayKindOfChannel(channel), Temp, false);
+  reading.ApplyTo(values_);
+  ValuePanels.SetDelivered(DeliveredChannels());
+  ValuePanels.ShowSample(reading, fahrenheit_);
+  if (reading.Has(ChannelValues::TObj) && ChangeEmissDlg != nullptr && ChangeEmissDlg->isVisible())
+    ChangeEmissDlg->ShowObjectTemperature(reading.Values[ChannelValues::TObj]);
+  if (reading.ClosesPoll && state_ == csMeasuring && measureMode_ == MeasureMode::Poll)
+    NewPollEvent(reading.Time);
+  FeedDisplays(reading.Channels, reading);
 }
 
 bool TThermaSentinelForm::RatioPercentMode() const {
   return family_ != nullptr && family_->ObjectIsPercent();
 }
 
-void TThermaSentinelForm::FeedDisplays(int kind, float value, bool highResolution) {
-  if (kind < 1 || kind > 11) return;
-  if (!ChannelSent(ChannelValues::ChannelOfDisplayKind(kind))) {
-    // The display shows no value, as the panel does (told once).
-    TDisplayValueMessage& last = displayValues_[static_cast<std::size_t>(kind)];
-    if (last.HasValue || last.WParam != kNoValueMark) {
-      last = TDisplayValueMessage{false, kNoValueMark};
-      if (displayLink_ != nullptr) displayLink_->SendValueText(kind, QStringLiteral("-----"));
-    }
-    return;
-  }
+void TThermaSentinelForm::FeedDisplays(std::uint16_t channels, const TChannelSample& sample) {
+  ValuePanels.SetDelivered(DeliveredChannels());
   TDisplayValueContext context;
   context.Fahrenheit = fahrenheit_;
-  context.HighResolution = highResolution;
+  context.HighResolution = sample.HighResolution;
   context.ObjectPercent = RatioPercentMode();
-  const TDisplayValueMessage message = DisplayValueEncoding::Encode(kind, value, context);
-  displayValues_[static_cast<std::size_t>(kind)] = message;
-  // A channel without a value sends no number.
-  if (message.HasValue && displayLink_ != nullptr) displayLink_->SendValue(kind, message.WParam);
+  for (int kind = 1; kind <= 11; ++kind) {
+    const int c = ChannelValues::ChannelOfDisplayKind(kind);
+    if ((channels & TChannelSample::Bit(c)) != 0)
+      ValuePanels.FeedDisplay(kind, values_[static_cast<std::size_t>(c)], context);
+  }
 }
 
-void TThermaSentinelForm::NewPollEvent() {
-  const double time = (NowMs() - measureStartMs_) / 1000.0;
+void TThermaSentinelForm::NewPollEvent(double readingTime) {
+  const double time = timeline_.PollTime(readingTime);
   AddSample(time);
   Diagram_->DropOverflow();
-  const double cycle = time - lastSampleTime_;
-  lastSampleTime_ = time;
-  UpdateDiagram(cycle, time);
+  UpdateDiagram(timeline_.Cycle(time, 1), time);
 }
 
 // ---------------------------------------------------------------------------
@@ -453,6 +388,7 @@ void TThermaSentinelForm::UpdateDiagram(double Cycle, double Time) {
 }
 
 void TThermaSentinelForm::RequestLiveTexts() {
+  if (!burstPanelsPending_ && !statusTextsPending_) return;
   const std::int64_t since = NowMs() - lastLiveTextMs_;
   if (since >= kLiveTextIntervalMs || since < 0) {
     ShowLiveTexts();
@@ -467,18 +403,8 @@ void TThermaSentinelForm::ShowLiveTexts() {
   if (liveTextTimer_ != nullptr) liveTextTimer_->stop();
   if (burstPanelsPending_) {
     burstPanelsPending_ = false;
-    const TChannelValues& v = burstPanelValues_;
-    if (DeviceType::IsBrio(deviceTypeCode_) && family_ != nullptr) {
-      ShowBrioPanels(v);
-    } else {
-      ShowPanelText(ChannelValues::TObj, burstPanelsPercent_ ? PercentText(v[ChannelValues::TObj])
-                                                             : TemperatureText(v[ChannelValues::TObj]));
-      for (int c : {ChannelValues::TInt, ChannelValues::TBox, ChannelValues::TAct, ChannelValues::T2C,
-                    ChannelValues::T1C})
-        ShowPanelText(c, TemperatureText(v[c]));
-      ShowPanelText(ChannelValues::Tau, PercentText(v[ChannelValues::Tau]));
-    }
-    CopyPanelsToSecondSet();
+    ValuePanels.SetDelivered(DeliveredChannels());
+    ValuePanels.ShowSample(burstPanelSample_, fahrenheit_);
   }
   if (statusTextsPending_) {
     statusTextsPending_ = false;
@@ -516,33 +442,6 @@ void TThermaSentinelForm::ShowLiveTexts() {
       return withSlash ? QLatin1Char(' ') + s + QLatin1Char('/') : s;
     };
     SetStatusText(6, memText(d.GetUsedMemory(), true) + memText(d.GetMaxMemory(), false));
-    StatusBarResize();
-  }
-}
-
-void TThermaSentinelForm::ShowBrioPanels(const TChannelValues& v) {
-  const bool hires = family_->Snapshot().HighResolution;
-  for (int c : {ChannelValues::TObj, ChannelValues::TInt, ChannelValues::TAct}) {
-    QString text;
-    SentinelUtils::FormatTemperature(fahrenheit_, hires, text, v[c]);
-    ShowPanelText(c, text);
-  }
-  ShowPanelText(ChannelValues::TBox, TemperatureText(v[ChannelValues::TBox]));
-  const bool inspection = options_.Has(TOption::Briov2InputInspection) &&
-                          (deviceTypeCode_ == DeviceType::Briov2 || deviceTypeCode_ == DeviceType::Dunav2);
-  if (!DeviceType::IsBrioSecondGeneration(deviceTypeCode_) || deviceTypeCode_ < DeviceType::Briov2) return;
-  if (inspection) {
-    ShowPanelText(ChannelValues::Epsilon, NumberText::FormatFixed(v[ChannelValues::Epsilon] / 100.0f, 3));
-    ShowPanelText(ChannelValues::MVin,
-                  NumberText::FormatFixed(v[ChannelValues::MVin] / 10.0f, 3) + QStringLiteral(" V"));
-    ShowPanelText(ChannelValues::Vcc,
-                  NumberText::FormatFixed(v[ChannelValues::Vcc] / 10.0f, 3) + QStringLiteral(" V"));
-    ShowPanelText(ChannelValues::TAmb, TemperatureText(v[ChannelValues::TAmb]));
-  } else {
-    for (int c : {ChannelValues::Epsilon, ChannelValues::MVin, ChannelValues::Vcc, ChannelValues::TAmb}) {
-      Panels1[c].Box->hide();
-      Panels2[c].Box->hide();
-    }
   }
 }
 

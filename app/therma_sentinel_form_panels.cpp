@@ -37,33 +37,9 @@
 
 namespace {
 
-// Channel names of the panels: group box, label, second-set group box,
-// second-set label, caption.
-struct PanelNames {
-  const char* box;
-  const char* label;
-  const char* box2;
-  const char* label2;
-  const char* caption;
-};
-
-constexpr PanelNames kPanelNames[11] = {
-    {"gbTObj", "lblTObj", "gbTObj2", "lblTObj2", "TObj"},
-    {"gbTInt", "lblTInt", "gbTint2", "lblTInt2", "TInt"},
-    {"gbTBox", "lblTBox", "gbTBox2", "lblTBox2", "TBox"},
-    {"gbTAct", "lblTAct", "gbTAct2", "lblTAct2", "TAct"},
-    {"gbTQuot", "lblTQuot", "gbTQuot2", "lblTQuot2", "T2C"},
-    {"gbTSingle", "lblTSingle", "gbTSingle2", "lblTSingle2", "T1C"},
-    {"gbTau", "lblTau", "gbTau2", "lblTau2", "Tau"},
-    {"gbEps", "lblEps", "gbeps2", "lblEps2", "Epsilon"},
-    {"gbmVin", "lblmVin", "gbmVin2", "lblmVin2", "mV input"},
-    {"gbVcc", "lblVcc", "gbVcc2", "lblVcc2", "Vcc"},
-    {"gbTAmb", "lblTAmb", "gbTAmb2", "lblTAmb2", "TAmb"},
-};
-
-// Order of the panels on both bars: TObj, TAct, T2C, T1C, Tau, TInt, TBox,
-// Epsilon, Vcc, TAmb, then mV input.
-constexpr int kPanelOrder[11] = {0, 3, 4, 5, 6, 1, 2, 7, 9, 10, 8};
+// Panel menu items' captions, by channel.
+constexpr const char* kPanelCaptions[11] = {"TObj", "TInt",    "TBox",     "TAct", "T2C", "T1C",
+                                            "Tau",  "Epsilon", "mV input", "Vcc",  "TAmb"};
 
 QColor ColorOf(std::uint32_t bgr) { return BgrColor::ToQColor(bgr); }
 
@@ -339,7 +315,7 @@ void TThermaSentinelForm::CreateMenus() {
   std::array<QAction**, 11> slots{&mTObj, &mTInt, &mTBox, &mTAct, &mTQuot, &mTSingle,
                                   &mTau,  &mEps,  &mmVin, &mVcc,  &mTamb};
   for (int c = 0; c < 11; ++c) {
-    *slots[c] = AddCheckItem(menuView_, channelItems[c], QString::fromLatin1(kPanelNames[c].caption));
+    *slots[c] = AddCheckItem(menuView_, channelItems[c], QString::fromLatin1(kPanelCaptions[c]));
     QAction* item = *slots[c];
     connect(item, &QAction::triggered, this, [this, c, item] { mPanelToggleClick(c, item); });
   }
@@ -483,30 +459,8 @@ void TThermaSentinelForm::CreateToolBar() {
 }
 
 void TThermaSentinelForm::CreatePanels() {
-  auto* top = static_cast<QHBoxLayout*>(pnlDigital->layout());
   auto* right = static_cast<QVBoxLayout*>(pnlGlowReadout2->layout());
-  auto make = [this](QWidget* parent, const char* boxName, const char* labelName, const char* caption) {
-    TValuePanel p;
-    p.Box = new QGroupBox(QString::fromLatin1(caption), parent);
-    p.Box->setObjectName(QString::fromLatin1(boxName));
-    auto* l = new QVBoxLayout(p.Box);
-    l->setContentsMargins(3, 0, 3, 1);
-    p.Label = new QLabel(p.Box);
-    p.Label->setObjectName(QString::fromLatin1(labelName));
-    p.Label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    l->addWidget(p.Label);
-    return p;
-  };
-  for (int c = 0; c < 11; ++c) {
-    Panels1[c] = make(pnlDigital, kPanelNames[c].box, kPanelNames[c].label, kPanelNames[c].caption);
-    Panels2[c] = make(pnlGlowReadout2, kPanelNames[c].box2, kPanelNames[c].label2, kPanelNames[c].caption);
-    Panels1[c].Box->setProperty("Tag", ChannelValues::DisplayKindOfChannel(c));
-    Panels2[c].Box->setProperty("Tag", ChannelValues::DisplayKindOfChannel(c));
-  }
-  for (int i : kPanelOrder) {
-    top->addWidget(Panels1[i].Box);
-    right->addWidget(Panels2[i].Box);
-  }
+  ValuePanels.Create(pnlDigital, static_cast<QHBoxLayout*>(pnlDigital->layout()), pnlGlowReadout2, right);
   right->addStretch(1);
 }
 
@@ -543,31 +497,23 @@ void TThermaSentinelForm::CreateStatusBar() {
 // ---------------------------------------------------------------------------
 // Value panels
 
-void TThermaSentinelForm::ShowPanelText(int channel, const QString& text) {
-  if (channel < 0 || channel >= 11) return;
-  Panels1[channel].Label->setText(ChannelSent(channel) ? text : QStringLiteral("-----"));
-}
-
-bool TThermaSentinelForm::ChannelSent(int channel) const {
-  if (state_ < csConnected || family_ == nullptr) return true;
+std::uint16_t TThermaSentinelForm::DeliveredChannels() const {
+  if (state_ < csConnected || family_ == nullptr) return TValuePanelModel::kAllChannels;
   TViewSettings view;
   view.DeviceType = deviceTypeCode_;
   view.Measuring = state_;
   const bool fast = burstFastLayout_ && state_ >= csMeasuring && measureMode_ == MeasureMode::Burst;
-  return ViewSettingsRows::RowLock(view, channel, fast) != ViewSettingsRows::Lock::NotDelivered;
-}
-
-void TThermaSentinelForm::CopyPanelsToSecondSet() {
+  std::uint16_t delivered = 0;
   for (int c = 0; c < 11; ++c) {
-    if (Panels2[c].Label->text() != Panels1[c].Label->text())
-      Panels2[c].Label->setText(Panels1[c].Label->text());
+    if (ViewSettingsRows::RowLock(view, c, fast) != ViewSettingsRows::Lock::NotDelivered)
+      delivered |= TChannelSample::Bit(c);
   }
+  return delivered;
 }
 
-QString TThermaSentinelForm::TemperatureText(float celsius) const {
-  QString s;
-  SentinelUtils::FormatTemperature(fahrenheit_, false, s, celsius);
-  return s;
+void TThermaSentinelForm::ShowStartTexts() {
+  ValuePanels.SetDelivered(DeliveredChannels());
+  for (int c = 0; c < 11; ++c) ValuePanels.ShowText(c, TValuePanelModel::StartText(c, fahrenheit_));
 }
 
 void TThermaSentinelForm::FitTopPanel(TValuePanel& panel) {
@@ -579,14 +525,14 @@ void TThermaSentinelForm::FitTopPanel(TValuePanel& panel) {
   panel.Label->setFont(f);
   const int labelWidth =
       QFontMetrics(f).horizontalAdvance(QStringLiteral("9999.9") + SentinelUtils::UnitCelsiusText);
-  panel.Label->setFixedSize(labelWidth, labelHeight);
+  TValuePanels::FitLabel(panel.Label, labelWidth, labelHeight);
   panel.Box->setFixedWidth(labelWidth + 15);
 }
 
 void TThermaSentinelForm::pnlControlResize() {
   if (!pnlDigital->isVisible() && !mTempbartop->isChecked()) return;
   int sum = 0;
-  for (int i : kPanelOrder) {
+  for (int i : TValuePanels::kOrder) {
     FitTopPanel(Panels1[i]);
     if (!Panels1[i].Box->isHidden()) sum += Panels1[i].Box->width();
   }
@@ -600,14 +546,16 @@ void TThermaSentinelForm::pnlGlowReadout2Resize() {
                                                                          SentinelUtils::UnitCelsiusText) /
                                      20.0);
   const int width = std::max(70, pnlGlowReadout2->width()) - 2;
-  for (int i : kPanelOrder) {
+  for (int i : TValuePanels::kOrder) {
     TValuePanel& p = Panels2[i];
     const int labelWidth = std::max(10, width - 8);
     QFont f = p.Label->font();
     f.setPixelSize(std::max(8, static_cast<int>(std::lround(labelWidth / r))));
     p.Label->setFont(f);
     const int labelHeight = QFontMetrics(f).height();
-    p.Label->setFixedHeight(labelHeight);
+    // The label's width stays inside the box's margins and frame, so the
+    // column never widens for it.
+    TValuePanels::FitLabel(p.Label, std::max(10, labelWidth - 4), labelHeight);
     p.Box->setFixedHeight(labelHeight + QFontMetrics(p.Box->font()).height() + 6);
   }
 }
@@ -615,9 +563,12 @@ void TThermaSentinelForm::pnlGlowReadout2Resize() {
 void TThermaSentinelForm::ArrangePanels() {
   const bool top = mTempbartop->isChecked();
   const bool right = mTempbarright->isChecked();
+  std::uint16_t shown = 0;
   for (int c = 0; c < 11; ++c) {
-    Panels1[c].Box->setVisible(graph_[c].ShowDigital && top);
-    Panels2[c].Box->setVisible(graph_[c].ShowDigital && right);
+    if (graph_[c].ShowDigital) shown |= TChannelSample::Bit(c);
+  }
+  ValuePanels.Arrange(shown, top, right);
+  for (int c = 0; c < 11; ++c) {
     for (TValuePanel* p : {&Panels1[c], &Panels2[c]}) {
       QPalette pal = p->Box->palette();
       pal.setColor(QPalette::WindowText, ColorOf(graph_[c].Color));

@@ -17,6 +17,11 @@ std::array<std::uint8_t, 8> BurstSlots(bool ratio, bool fast) {
 
 bool OnBus(int address) { return address >= 1 && address <= 79; }
 
+std::uint8_t TypeCodeOf(const TpyreonArgo& d) {
+  if (d.Config().FWrev == 0) return DeviceType::None;
+  return d.IsRatioFirmware() ? DeviceType::ArgoRatio : DeviceType::Argo;
+}
+
 }  // namespace
 
 ArgoFamily::ArgoFamily(QObject* owner) : SessionFamily(owner) { StartSession(); }
@@ -37,7 +42,10 @@ TpyreonArgo* ArgoFamily::MakeDriver() {
     });
   };
   d->OnProgress = [this](QObject*, int percent, const QString& caption) { ReportProgress(percent, caption); };
-  d->OnNewTemp = [this](QObject*, std::uint8_t type, float value) { ReportNewTemp(type, value); };
+  d->OnNewTemp = [this, d](QObject*, std::uint8_t type, float value) {
+    const bool percent = ChannelConversion::ObjectIsPercent(TypeCodeOf(*d), d->Config().DisplayMainSource);
+    ReportValues(ChannelConversion::ReadingOfType(type, value, percent, TChannelSample::Now()));
+  };
   d->OnBurstData = [this](QObject*) { TakeBurstRecords(); };
   return d;
 }
@@ -57,8 +65,7 @@ void ArgoFamily::FillSnapshot(const TpyreonArgo& d, TDeviceSnapshot& s) const {
   const TArgoConfig& c = d.Config();
   FillPortState(d, s);
   s.Streaming = d.BurstActive();
-  s.TypeCode =
-      c.FWrev == 0 ? DeviceType::None : (d.IsRatioFirmware() ? DeviceType::ArgoRatio : DeviceType::Argo);
+  s.TypeCode = TypeCodeOf(d);
   s.BaudIndex = static_cast<int>(d.Baudrate());
   s.Rs485Address = d.RS485_Addr();
   s.SerialNumber = c.SerialNumber;
@@ -158,8 +165,8 @@ void ArgoFamily::ToggleLaser(std::function<void(bool on)> done) {
       std::move(done));
 }
 
-TChannelValues ArgoFamily::ConvertRecord(const TMeasurementRecord& record) const {
-  return ChannelConversion::ConvertArgoBurstRecord(record.Values, layout_, ObjectIsPercent());
+TChannelSample ArgoFamily::SampleOf(const TMeasurementRecord& record) const {
+  return ChannelConversion::ArgoRecordSample(record.Values, layout_, ObjectIsPercent(), record.Time);
 }
 
 bool ArgoFamily::ObjectIsPercent() const {

@@ -25,7 +25,7 @@ class ArgoFamily : public SessionFamily<TpyreonArgo> {
   void PollValues(std::function<void(const TPollResult&)> done) override;
   bool HasLaser() const override { return true; }
   void ToggleLaser(std::function<void(bool on)> done) override;
-  TChannelValues ConvertRecord(const TMeasurementRecord& record) const override;
+  TChannelSample SampleOf(const TMeasurementRecord& record) const override;
   bool ObjectIsPercent() const override;
 
  protected:

@@ -22,7 +22,9 @@ TpyreonBrio* BrioFamily::MakeDriver() {
   d->OnBusrtStart = Forward(&DeviceFamily::OnBurstStart);
   d->OnError = [this](QObject*, int code) { ReportError(code); };
   d->OnProgress = [this](QObject*, int percent) { ReportProgress(percent, QString()); };
-  d->OnNewTemp = [this](QObject*, std::uint8_t type, float value) { ReportNewTemp(type, value); };
+  d->OnNewTemp = [this](QObject*, std::uint8_t type, float value) {
+    ReportValues(ChannelConversion::ReadingOfType(type, value, false, TChannelSample::Now()));
+  };
   MakeRecordTimer(d);
   return d;
 }
@@ -115,6 +117,6 @@ void BrioFamily::RewriteConfiguration(const std::array<std::uint8_t, 128>& image
       std::move(done));
 }
 
-TChannelValues BrioFamily::ConvertRecord(const TMeasurementRecord& record) const {
-  return ChannelConversion::ConvertBrioBurstRecord(record.Values, layout_);
+TChannelSample BrioFamily::SampleOf(const TMeasurementRecord& record) const {
+  return ChannelConversion::BrioRecordSample(record.Values, layout_, record.Time);
 }

@@ -13,7 +13,7 @@
 // interface: one `TpyreonBrio` on its own device session thread. The
 // driver's events come back as the interface's notifications (OnComOpen,
 // OnConnect, OnProgress while the images are read, OnAllLoaded,
-// OnBurstStart, OnError, OnNewTemp); burst entries leave the session
+// OnBurstStart, OnError, OnChannelValues); burst entries leave the session
 // through the bounded record queue.
 class BrioFamily : public SessionFamily<TpyreonBrio> {
  public:
@@ -47,7 +47,7 @@ class BrioFamily : public SessionFamily<TpyreonBrio> {
   void ToggleLaser(std::function<void(bool on)> done) override;
   void RewriteConfiguration(const std::array<std::uint8_t, 128>& image,
                             std::function<void(bool written)> done) override;
-  TChannelValues ConvertRecord(const TMeasurementRecord& record) const override;
+  TChannelSample SampleOf(const TMeasurementRecord& record) const override;
   bool ObjectIsPercent() const override { return false; }
 
   // The second generation's serial number, in configuration bytes 0..2

@@ -63,7 +63,48 @@ void BrioMaFamily::Forward(std::uint16_t msg, std::uint32_t wParam, std::int32_t
 
 void BrioMaFamily::Deliver(std::uint16_t msg, std::uint32_t wParam, std::int32_t lParam) {
   // Nothing reaches the owner once the session ended.
-  if (Session().Running() && OnBrioNotify) OnBrioNotify(msg, wParam, lParam);
+  if (!Session().Running()) return;
+  if (OnBrioNotify) OnBrioNotify(msg, wParam, lParam);
+  const auto call = [](const std::function<void()>& event) {
+    if (event) event();
+  };
+  switch (msg) {
+    case MsgBrioPortOpened:
+      call(OnComOpen);
+      break;
+    case MsgBrioPortClosed:
+      call(OnComClose);
+      break;
+    case MsgBrioDeviceFound:
+      call(OnConnect);
+      break;
+    case MsgBrioDisconnected:
+      call(OnDisconnect);
+      break;
+    case MsgBrioCaliLoaded:
+    case MsgBrioConfigLoaded:
+    case MsgBrioVectorsLoaded:
+      call(OnImageLoaded);
+      break;
+    case MsgBrioAllLoaded:
+      call(OnAllLoaded);
+      break;
+    case MsgBrioError:
+      if (OnError) OnError(lParam);
+      break;
+    case MsgBrioBurstStart:
+      call(OnBurstStart);
+      break;
+    case MsgBrioNewValues:
+      // The value type travels in the high word; the snapshot published
+      // before the notification tells the resolution it was read at.
+      if (OnChannelValues)
+        OnChannelValues(ChannelConversion::BrioV2Reading(static_cast<int>(wParam >> 16), lParam,
+                                                         snapshot_.HighResolution, TChannelSample::Now()));
+      break;
+    default:
+      break;
+  }
 }
 
 std::uint8_t BrioMaFamily::TypeCodeOf(std::uint16_t f) {
@@ -203,6 +244,6 @@ void BrioMaFamily::RewriteConfiguration(const std::array<std::uint8_t, 128>& ima
       std::move(done));
 }
 
-TChannelValues BrioMaFamily::ConvertRecord(const TMeasurementRecord& record) const {
-  return ChannelConversion::ConvertBrioBurstRecord(record.Values, layout_);
+TChannelSample BrioMaFamily::SampleOf(const TMeasurementRecord& record) const {
+  return ChannelConversion::BrioRecordSample(record.Values, layout_, record.Time);
 }

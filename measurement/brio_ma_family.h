@@ -12,12 +12,12 @@
 
 // The second-generation Brio family (type codes 5 to 11) behind the family
 // interface: one `TpyreonBrio_mA` on its own device session thread. The
-// driver's notifications reach the owner through OnBrioNotify, as queued
-// calls on the owner's thread carrying their message numbers
-// (MsgBrioPortOpened .. MsgBrioNewValues), each after the snapshot taken
-// when it was handed on (the image-read steps come at once, for the
-// progress); burst entries leave the session through the bounded record
-// queue.
+// driver's notifications reach the owner as queued calls on the owner's
+// thread, each after the snapshot taken when it was handed on (the
+// image-read steps come at once, for the progress): through OnBrioNotify
+// with their message numbers (MsgBrioPortOpened .. MsgBrioNewValues), then
+// as the interface's typed notifications (a new value as OnChannelValues);
+// burst entries leave the session through the bounded record queue.
 class BrioMaFamily : public SessionFamily<TpyreonBrio_mA> {
  public:
   // Channel lists of the burst: three channels (codes 5-7), and the
@@ -45,7 +45,7 @@ class BrioMaFamily : public SessionFamily<TpyreonBrio_mA> {
   void ToggleLaser(std::function<void(bool on)> done) override;
   void RewriteConfiguration(const std::array<std::uint8_t, 128>& image,
                             std::function<void(bool written)> done) override;
-  TChannelValues ConvertRecord(const TMeasurementRecord& record) const override;
+  TChannelSample SampleOf(const TMeasurementRecord& record) const override;
   bool ObjectIsPercent() const override { return false; }
 
   // The model a device with this feature word is (type codes 5 to 11).

@@ -62,4 +62,107 @@ int ChannelsBeforeZero(const std::uint16_t* codes, int count) {
   return n;
 }
 
+namespace {
+
+constexpr std::uint16_t kInspectionChannels =
+    TChannelSample::Bit(ChannelValues::Epsilon) | TChannelSample::Bit(ChannelValues::MVin) |
+    TChannelSample::Bit(ChannelValues::Vcc) | TChannelSample::Bit(ChannelValues::TAmb);
+
+}  // namespace
+
+TChannelSample ArgoRecordSample(const std::array<std::uint16_t, 8>& slots, TArgoBurstLayout layout,
+                                bool objectPercent, double time) {
+  TChannelSample s;
+  s.Kind = TChannelSample::TKind::Record;
+  s.Values = ConvertArgoBurstRecord(slots, layout, objectPercent);
+  for (int c = ChannelValues::TObj; c <= ChannelValues::Tau; ++c) s.Channels |= TChannelSample::Bit(c);
+  s.ObjectPercent = objectPercent && layout == TArgoBurstLayout::Ratio;
+  s.Time = time;
+  return s;
+}
+
+TChannelSample BrioRecordSample(const std::array<std::uint16_t, 8>& slots, const TBrioBurstLayout& layout,
+                                double time) {
+  TChannelSample s;
+  s.Kind = TChannelSample::TKind::Record;
+  s.Values = ConvertBrioBurstRecord(slots, layout);
+  for (int c : {ChannelValues::TObj, ChannelValues::TInt, ChannelValues::TAct, ChannelValues::TBox})
+    s.Channels |= TChannelSample::Bit(c);
+  if (layout.InputInspection)
+    s.Channels |= kInspectionChannels;
+  else
+    s.Hidden = kInspectionChannels;
+  s.HighResolution = layout.HighResolution;
+  s.BoxLimited = true;
+  s.Time = time;
+  return s;
+}
+
+TChannelSample ReadingOfType(std::uint8_t type, float value, bool objectPercent, double time) {
+  TChannelSample s;
+  s.Time = time;
+  switch (static_cast<TReadType>(type)) {
+    case TReadType::Object:
+      s.Set(ChannelValues::TObj, value);
+      s.ObjectPercent = objectPercent;
+      break;
+    case TReadType::Internal:
+      s.Set(ChannelValues::TInt, value);
+      s.ClosesPoll = true;
+      break;
+    case TReadType::Box:
+      s.Set(ChannelValues::TBox, value);
+      break;
+    case TReadType::Actual:
+      s.Set(ChannelValues::TAct, value);
+      break;
+    case TReadType::Quotient:
+      s.Set(ChannelValues::T2C, value);
+      break;
+    case TReadType::Single:
+      s.Set(ChannelValues::T1C, value);
+      break;
+    case TReadType::Tau:
+      s.Set(ChannelValues::Tau, value);
+      s.ClosesPoll = true;
+      break;
+  }
+  return s;
+}
+
+TChannelSample BrioV2Reading(int valueType, std::int32_t value, bool highResolution, double time) {
+  TChannelSample s;
+  s.Time = time;
+  const auto v = static_cast<float>(value);
+  const float temperature = v / (highResolution ? 100.0f : 10.0f);
+  switch (static_cast<TBrioValueType>(valueType)) {
+    case TBrioValueType::Object:
+      s.Set(ChannelValues::TObj, temperature);
+      s.ClosesPoll = true;
+      break;
+    case TBrioValueType::Internal:
+      s.Set(ChannelValues::TInt, temperature);
+      break;
+    case TBrioValueType::Actual:
+      s.Set(ChannelValues::TAct, temperature);
+      break;
+    case TBrioValueType::Ambient:
+      s.Set(ChannelValues::TAmb, temperature);
+      break;
+    case TBrioValueType::Box:
+      s.Set(ChannelValues::TBox, v / 10.0f);
+      break;
+    case TBrioValueType::Epsilon:
+      // Thousandths to the per cent of a burst record.
+      s.Set(ChannelValues::Epsilon, v / 10.0f);
+      break;
+    case TBrioValueType::Vcc:
+      // Millivolts to the tenths of a volt of a burst record.
+      s.Set(ChannelValues::Vcc, v / 100.0f);
+      break;
+  }
+  s.HighResolution = highResolution;
+  return s;
+}
+
 }  // namespace ChannelConversion

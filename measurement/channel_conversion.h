@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "measurement/channel_sample.h"
 #include "measurement/channel_values.h"
 
 // Conversions of the drivers' raw channel words into the main window's
@@ -61,5 +62,54 @@ TChannelValues ConvertBrioBurstRecord(const std::array<std::uint16_t, 8>& slots,
 
 // The channels before the first 0 of a channel list.
 int ChannelsBeforeZero(const std::uint16_t* codes, int count);
+
+// --- Samples: what a family hands to the window ---
+
+// A burst record of the single-colour family at `time`: every channel of
+// ConvertArgoBurstRecord, the panels of TObj to Tau carried.
+TChannelSample ArgoRecordSample(const std::array<std::uint16_t, 8>& slots, TArgoBurstLayout layout,
+                                bool objectPercent, double time);
+
+// A Brio burst record at `time`: TObj, TInt, TAct and TBox carried, the input
+// inspection's channels too when the layout streams them (else their panels
+// are hidden); the box temperature is limited.
+TChannelSample BrioRecordSample(const std::array<std::uint16_t, 8>& slots, const TBrioBurstLayout& layout,
+                                double time);
+
+// The temperature types of the single-colour and first-generation Brio
+// drivers' value reads (OnNewTemp).
+enum class TReadType : std::uint8_t {
+  Object = 1,
+  Internal = 2,
+  Box = 3,
+  Actual = 4,
+  Quotient = 5,  // T2C
+  Single = 6,    // T1C
+  Tau = 7,
+};
+
+// One value read by a single-colour or first-generation Brio driver, of its
+// temperature type `type` (an unknown type carries nothing). A poll ends
+// with the internal temperature (single-colour model, first generation) or
+// Tau (ratio model).
+TChannelSample ReadingOfType(std::uint8_t type, float value, bool objectPercent, double time);
+
+// The value types of the second generation's new-value notification (the
+// high word of its wParam).
+enum class TBrioValueType : std::uint8_t {
+  Object = 1,
+  Internal = 2,
+  Actual = 4,
+  Box = 5,
+  Epsilon = 6,
+  Vcc = 7,
+  Ambient = 8,
+};
+
+// One second-generation new-value notification: `value` is the scaled
+// integer (lParam). Temperatures are hundredths at high resolution, else
+// tenths, the box temperature always tenths; Epsilon and Vcc thousandths.
+// The object temperature is the one a poll-mode chart sample waits for.
+TChannelSample BrioV2Reading(int valueType, std::int32_t value, bool highResolution, double time);
 
 }  // namespace ChannelConversion

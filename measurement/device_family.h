@@ -6,6 +6,7 @@
 #include <functional>
 #include <utility>
 
+#include "measurement/channel_sample.h"
 #include "measurement/channel_values.h"
 #include "measurement/record_queue.h"
 #include "platform/listener_list.h"
@@ -41,7 +42,7 @@ struct TDeviceSnapshot {
 };
 
 // One poll of the current values (the values themselves arrive through
-// OnNewTemp before the poll reports back).
+// OnChannelValues before the poll reports back).
 struct TPollResult {
   bool Answered = false;
   bool Fahrenheit = false;
@@ -64,17 +65,24 @@ class DeviceFamily {
   std::function<void(int code)> OnError;
   std::function<void(bool success)> OnLoadConfigData;
   std::function<void(int percent, const QString& caption)> OnProgress;
-  std::function<void(std::uint8_t tempType, float value)> OnNewTemp;
+  // Values read on request (a poll, a dialog's read, a second-generation
+  // notification), one reading per value as it arrives. Streamed records
+  // do not come this way: the window takes them in batches (Records()).
+  std::function<void(const TChannelSample& reading)> OnChannelValues;
   // The port's device disappeared (an unplugged adapter).
   std::function<void()> OnPortRemoved;
-  // First-generation Brio: the port was opened, closed; every image was
-  // read; the first burst frame arrived.
+  // Brio families: the port was opened, closed; every image was read; the
+  // first burst frame arrived. The second generation also reports each of
+  // its three images read (OnImageLoaded), its found device as OnConnect,
+  // its lost one as OnDisconnect.
   std::function<void()> OnComOpen;
   std::function<void()> OnComClose;
   std::function<void()> OnAllLoaded;
   std::function<void()> OnBurstStart;
-  // Second-generation Brio: the driver's notifications, by their message
-  // numbers (MsgBrioPortOpened .. MsgBrioNewValues) with their parameters.
+  std::function<void()> OnImageLoaded;
+  // Second-generation Brio: the driver's notifications as they are, by their
+  // message numbers (MsgBrioPortOpened .. MsgBrioNewValues) with their
+  // parameters, before the typed notifications above.
   std::function<void(std::uint16_t msg, std::uint32_t wParam, std::int32_t lParam)> OnBrioNotify;
 
   // Progress listeners besides OnProgress (a setup sequence while it
@@ -106,7 +114,7 @@ class DeviceFamily {
   // record for the fastest rate); records go to Records().
   virtual void StartBurst(bool fast, std::function<void(bool started)> done) = 0;
   virtual void StopBurst(std::function<void()> done) = 0;
-  // Reads the current values once (they arrive through OnNewTemp).
+  // Reads the current values once (they arrive through OnChannelValues).
   virtual void PollValues(std::function<void(const TPollResult&)> done) = 0;
   // Brio families: switches the device on and lets it find its feet (the
   // first generation configured for normal operation, the second through
@@ -129,8 +137,8 @@ class DeviceFamily {
 
   // Streamed records, taken by the window on its refresh timer.
   virtual RecordQueue& Records() = 0;
-  // Channel values of one record (layout as started).
-  virtual TChannelValues ConvertRecord(const TMeasurementRecord& record) const = 0;
+  // The sample of one streamed record (layout as started).
+  virtual TChannelSample SampleOf(const TMeasurementRecord& record) const = 0;
   // Bytes the line delivered faster than the device thread took them.
   virtual std::uint64_t BytesLost() const = 0;
   // Whether the object value is a percentage (ratio model, display mode 2).

@@ -120,9 +120,9 @@ class SessionFamily : public DeviceFamily {
   void ReportProgress(int percent, const QString& caption) {
     Report([this, percent, caption] { DeliverProgress(percent, caption); });
   }
-  void ReportNewTemp(std::uint8_t type, float value) {
-    Report([this, type, value] {
-      if (OnNewTemp) OnNewTemp(type, value);
+  void ReportValues(const TChannelSample& reading) {
+    Report([this, reading] {
+      if (OnChannelValues) OnChannelValues(reading);
     });
   }
 

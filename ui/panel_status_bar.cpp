@@ -98,7 +98,12 @@ void PanelStatusBar::Arrange() {
   int x = 0;
   for (int i = 0; i < PanelCount(); ++i) {
     const int w = i == stretch ? rest : WidthOf(i);
-    panels_[static_cast<size_t>(i)]->setGeometry(x, 0, w, height);
+    QLabel* panel = panels_[static_cast<size_t>(i)];
+    // A panel of fixed size takes a new text without asking the bar for
+    // room (no layout request); only a new width moves it.
+    if (panel->minimumSize() != QSize(w, height) || panel->maximumSize() != QSize(w, height))
+      panel->setFixedSize(w, height);
+    panel->move(x, 0);
     x += w;
   }
 }

@@ -76,7 +76,7 @@ class BrioFamilyTest : public ::testing::Test {
     ExpectRecordsAreSentFrames(records, SentValues(emulator_.Model()), channels);
     EXPECT_EQ(f.Records().Dropped(), 0u);
     if (records.empty()) return {};
-    const TChannelValues v = f.ConvertRecord(records.back());
+    const TChannelValues v = f.SampleOf(records.back()).Values;
     EXPECT_NEAR(v[ChannelValues::TObj], emulator_.Profile().live.target, 10.0);
     return v;
   }
@@ -93,7 +93,9 @@ TEST_F(BrioFamilyTest, FirstGenerationConnectsPollsAndStreams) {
   family_ = std::make_unique<BrioFamily>(nullptr, DeviceType::Voduz1);
   DeviceFamily& f = *family_;
   int comOpen = 0, connects = 0, allLoaded = 0, burstStarts = 0, lastProgress = -1;
-  std::vector<std::uint8_t> temps;
+  // The channels of the readings, and which one closed the poll.
+  std::vector<int> read;
+  std::vector<bool> closing;
   bool everyReportOnThisThread = true;
   const auto here = [&] { everyReportOnThisThread &= QThread::currentThread() == qApp->thread(); };
   f.OnComOpen = [&] {
@@ -112,7 +114,12 @@ TEST_F(BrioFamilyTest, FirstGenerationConnectsPollsAndStreams) {
     ++allLoaded;
   };
   f.OnBurstStart = [&] { ++burstStarts; };
-  f.OnNewTemp = [&](std::uint8_t t, float) { temps.push_back(t); };
+  f.OnChannelValues = [&](const TChannelSample& r) {
+    here();
+    for (int c = 0; c < 11; ++c)
+      if (r.Has(c)) read.push_back(c);
+    closing.push_back(r.ClosesPoll);
+  };
   bool opened = false;
   f.Open(kPort, 0, 0, [&](bool ok) { opened = ok; });
   ASSERT_TRUE(WaitForEvents([&] { return allLoaded > 0; }, 20000));
@@ -134,7 +141,8 @@ TEST_F(BrioFamilyTest, FirstGenerationConnectsPollsAndStreams) {
   });
   ASSERT_TRUE(WaitForEvents([&] { return pollDone; }, 10000));
   EXPECT_TRUE(polled.Answered);
-  EXPECT_EQ(temps, (std::vector<std::uint8_t>{4, 1, 2}));
+  EXPECT_EQ(read, (std::vector<int>{ChannelValues::TAct, ChannelValues::TObj, ChannelValues::TInt}));
+  EXPECT_EQ(closing, (std::vector<bool>{false, false, true}));
 
   // Target and internal temperature stream; the list ends before the actual.
   const TChannelValues v = StreamAndCheck(2, burstStarts);
@@ -161,9 +169,19 @@ TEST_P(BrioMaFamilyModels, ConnectsAndIdentifies) {
     if (msg == MsgBrioDeviceFound) f.ReadConfiguration({});
     if (msg == MsgBrioAllLoaded) loadedOnAllLoaded = f.Snapshot().ImagesLoaded;
   };
+  // The same notifications, typed, after each numbered one.
+  int comOpen = 0, found = 0, images = 0, allLoaded = 0;
+  f.OnComOpen = [&] { ++comOpen; };
+  f.OnConnect = [&] { ++found; };
+  f.OnImageLoaded = [&] { ++images; };
+  f.OnAllLoaded = [&] { allLoaded += loadedOnAllLoaded ? 1 : 0; };
   f.Open(kPort, 0, 0, {});
   ASSERT_TRUE(WaitForEvents([&] { return loadedOnAllLoaded; }, 30000));
   EXPECT_TRUE(everyReportOnThisThread);
+  EXPECT_EQ(comOpen, 1);
+  EXPECT_EQ(found, 1);
+  EXPECT_EQ(images, 3);
+  EXPECT_EQ(allLoaded, 1);
   ASSERT_GE(got.size(), 3u);
   EXPECT_EQ(got[0], MsgBrioPortOpened);
   EXPECT_EQ(got[1], MsgBrioDeviceFound);
