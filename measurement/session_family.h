@@ -76,12 +76,14 @@ class SessionFamily : public DeviceFamily {
 
   // Starts the session thread and makes the driver there (MakeDriver).
   void StartSession() {
-    session_->Start([this]() -> QObject* {
+    // The driver is taken only from a start that succeeded: a factory that
+    // finished after the start gave up made a driver the session deletes.
+    const bool started = session_->Start([this]() -> QObject* {
       Driver* driver = MakeDriver();
       driver->SetCancelCheck([session = session_.get()] { return session->Cancelled(); });
-      driver_ = driver;
       return driver;
     });
+    if (started) driver_ = static_cast<Driver*>(session_->Root());
   }
 
   // On the session thread: makes and wires the driver (owned by the session).
