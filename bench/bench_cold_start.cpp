@@ -116,11 +116,11 @@ void PrintFigures(const char* what, std::vector<double> ms) {
               ms.size());
 }
 
-// One start offscreen: milliseconds to the deferred start, or -1.
-double OffscreenStart(const QString& exe, const QString& slavePath) {
-  ProgramFiles files;
-  QString error;
-  if (!files.Write(slavePath, error)) return -1;
+// Starts the program offscreen with `files` and times it until `reached`
+// holds for its report file: milliseconds, or -1 when it ended or took
+// longer than `timeoutMs`.
+double TimedStart(const QString& exe, const ProgramFiles& files, bool (*reached)(const QString& report),
+                  int timeoutMs, int pollMs) {
   QProcess program;
   program.setProcessEnvironment(files.Environment(QStringLiteral("offscreen"), {}));
   program.setStandardOutputFile(QProcess::nullDevice());
@@ -130,11 +130,19 @@ double OffscreenStart(const QString& exe, const QString& slavePath) {
   program.start(exe, {});
   double result = -1;
   if (program.waitForStarted(10000) &&
-      WaitFor([&] { return Started(files.report) || !Running(program); }, 30000, 500) &&
-      Started(files.report))
+      WaitFor([&] { return reached(files.report) || !Running(program); }, timeoutMs, pollMs) &&
+      reached(files.report))
     result = Ms(clock);
   EndProgram(program);
   return result;
+}
+
+// One start offscreen: milliseconds to the deferred start, or -1.
+double OffscreenStart(const QString& exe, const QString& slavePath) {
+  ProgramFiles files;
+  QString error;
+  if (!files.Write(slavePath, error)) return -1;
+  return TimedStart(exe, files, Started, 30000, 500);
 }
 
 bool Measuring(const QString& report) {
@@ -153,19 +161,7 @@ double StartToMeasuring(const QString& exe, int baudrateCode) {
   }
   ProgramFiles files;
   if (!files.Write(device.SlavePath(), error, baudrateCode, true)) return -1;
-  QProcess program;
-  program.setProcessEnvironment(files.Environment(QStringLiteral("offscreen"), {}));
-  program.setStandardOutputFile(QProcess::nullDevice());
-  program.setStandardErrorFile(QProcess::nullDevice());
-  QElapsedTimer clock;
-  clock.start();
-  program.start(exe, {});
-  double result = -1;
-  if (program.waitForStarted(10000) &&
-      WaitFor([&] { return Measuring(files.report) || !Running(program); }, 40000, 2000) &&
-      Measuring(files.report))
-    result = Ms(clock);
-  EndProgram(program);
+  const double result = TimedStart(exe, files, Measuring, 40000, 2000);
   device.Stop();
   return result;
 }
