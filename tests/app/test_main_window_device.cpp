@@ -267,7 +267,10 @@ TEST_F(MainWindowDeviceTest, AFileOpenedWhileConnectedLeavesPanelsAndTheNextMeas
   // would never scroll before 120 s).
   ASSERT_TRUE(WaitForEvents([&] { return f.SampleCount() > 20 && d.XMin() > 0.0; }, 30000, EventPump::EventLoop))
       << d.XMin() << " .. " << d.XMax();
-  EXPECT_NEAR(d.XMax() - d.XMin(), window, 0.5);
+  // The live window, not the file's 120 s: on a slow machine (sanitizer
+  // build) it has been seen half a second short of the stored width, which
+  // is not what this test is about.
+  EXPECT_NEAR(d.XMax() - d.XMin(), window, 1.0);
   EXPECT_NEAR(d.Resolution(), f.Config()->ReadResolution(), 1e-6);
   EXPECT_LT(d.YMax(), 2000.0);
   f.mStopClick(f.mStop);
